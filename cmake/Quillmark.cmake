@@ -1,0 +1,42 @@
+# Shared build settings of every Quillmark target.
+
+set(QM_WARNINGS -Wall -Wextra)
+
+function(qm_target_defaults target)
+  target_compile_options(${target} PRIVATE ${QM_WARNINGS})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(QM_SANITIZE)
+    target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer)
+    target_link_options(${target} PUBLIC -fsanitize=address,undefined)
+  endif()
+endfunction()
+
+# qm_library(<name> SOURCES ... [LIBS ...] [SHARED])
+function(qm_library name)
+  cmake_parse_arguments(ARG "SHARED" "" "SOURCES;LIBS" ${ARGN})
+  if(ARG_SHARED)
+    add_library(${name} SHARED ${ARG_SOURCES})
+  else()
+    add_library(${name} STATIC ${ARG_SOURCES})
+  endif()
+  qm_target_defaults(${name})
+  if(ARG_LIBS)
+    target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  endif()
+endfunction()
+
+# qm_tests(<label> SOURCES ... [LIBS ...])
+# One GoogleTest program per folder; every test carries the folder's label,
+# so `ctest -L <label>` runs one subsystem.
+function(qm_tests label)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  string(TOLOWER "test_${label}" exe)
+  add_executable(${exe} ${ARG_SOURCES})
+  qm_target_defaults(${exe})
+  target_link_libraries(${exe} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${exe} PRIVATE
+    QM_SOURCE_DIR="${PROJECT_SOURCE_DIR}" QM_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  gtest_discover_tests(${exe}
+    PROPERTIES LABELS ${label}
+    DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,41 @@
+// The registry: a per-user store of keys and values. Each key is one text
+// file below the XDG configuration folder ($XDG_CONFIG_HOME, else
+// ~/.config), in "quillmark-registry/<root>/<key path>.reg". Every change
+// rewrites the file atomically (a temporary file, then a rename), readable
+// by its owner only.
+#pragma once
+#include "platform/win32.h"
+
+#define HKEY_CLASSES_ROOT (reinterpret_cast<HKEY>(std::uintptr_t{0x80000000u}))
+#define HKEY_CURRENT_USER (reinterpret_cast<HKEY>(std::uintptr_t{0x80000001u}))
+#define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(std::uintptr_t{0x80000002u}))
+
+#define REG_NONE 0u
+#define REG_SZ 1u
+#define REG_BINARY 3u
+#define REG_DWORD 4u
+
+#define REG_OPTION_NON_VOLATILE 0u
+#define KEY_QUERY_VALUE 0x0001u
+#define KEY_SET_VALUE 0x0002u
+#define KEY_READ 0x20019u
+#define KEY_WRITE 0x20006u
+#define KEY_ALL_ACCESS 0xF003Fu
+
+#define REG_CREATED_NEW_KEY 1u
+#define REG_OPENED_EXISTING_KEY 2u
+
+LONG RegCreateKeyExA(HKEY root, LPCSTR subkey, DWORD reserved, LPSTR class_name, DWORD options,
+                     REGSAM access, void* security, PHKEY result, LPDWORD disposition);
+LONG RegCloseKey(HKEY key);
+// A null data pointer asks only for the size in bytes; a wide text's size
+// counts its terminating null (sizeof(wchar_t) bytes per character).
+LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD size);
+LONG RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD size);
+LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                    DWORD size);
+LONG RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                    DWORD size);
+LONG RegDeleteValueA(HKEY key, LPCSTR name);

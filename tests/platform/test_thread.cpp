@@ -1,0 +1,54 @@
+#include "platform/win32.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::atomic<int> progress{0};
+std::atomic<bool> unwound{false};
+
+struct unwind_probe {
+  ~unwind_probe() { unwound = true; }
+};
+
+DWORD returns_seven(LPVOID) { return 7; }
+
+DWORD runs_forever(LPVOID) {
+  unwind_probe probe;
+  for (;;) {
+    try {
+      Sleep(5);
+      ++progress;
+    } catch (...) {
+      qm_rethrow_if_cancelled();  // a catch-all must let the cancellation through
+    }
+  }
+}
+
+TEST(Threads, ExitCodeAndWait) {
+  HANDLE h = CreateThread(nullptr, 0, returns_seven, nullptr, 0, nullptr);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(WaitForSingleObject(h, INFINITE), WAIT_OBJECT_0);
+  DWORD code = 0;
+  ASSERT_TRUE(GetExitCodeThread(h, &code));
+  EXPECT_EQ(code, 7u);
+  CloseHandle(h);
+}
+
+TEST(Threads, TerminateEndsTheThreadAndUnwindsIt) {
+  progress = 0;
+  unwound = false;
+  HANDLE h = CreateThread(nullptr, 0, runs_forever, nullptr, 0, nullptr);
+  while (progress < 3) Sleep(1);
+  EXPECT_EQ(WaitForSingleObject(h, 10), WAIT_TIMEOUT);
+  EXPECT_TRUE(TerminateThread(h, 0));
+  EXPECT_EQ(WaitForSingleObject(h, INFINITE), WAIT_OBJECT_0);
+  EXPECT_TRUE(unwound);
+  DWORD code = 1;
+  GetExitCodeThread(h, &code);
+  EXPECT_EQ(code, 0u);
+  CloseHandle(h);
+}
+
+}  // namespace
