@@ -1,0 +1,25 @@
+// The lowest class of the converter chain: a thread functor with the
+// source, the destination and the log file name.
+#pragma once
+
+#include "TK/tk_thread.h"
+
+#include <atomic>
+#include <string>
+
+class tk_converter : public tk_thread_functor {
+ public:
+  tk_converter();
+  ~tk_converter() override = default;
+
+  virtual void set_state_flag(bool flag);
+  // Checks a log file name from the settings and hands it to the log.
+  void set_logfile(const std::string& name);
+
+  // Read by another thread while a run writes it.
+  std::atomic<bool> finished{false};
+  bool state_flag = false;
+  std::wstring src;
+  std::wstring dest;
+  std::string log_file;
+};

@@ -1,0 +1,110 @@
+#include "TK/tk_log.h"
+
+#include "platform/utf8.h"
+#include "platform/win32.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cwchar>
+#include <vector>
+
+namespace {
+
+// The log must not change what callers read from GetLastError.
+struct errno_keeper {
+  int saved = errno;
+  ~errno_keeper() { errno = saved; }
+};
+
+tk_log* ready_instance() {
+  if (!tk_log::exists()) return nullptr;
+  tk_log* log = tk_log::get();
+  if (!log->enabled) return nullptr;
+  log->truncate_once();
+  return log;
+}
+
+std::FILE* open_line(tk_log& log) {
+  std::FILE* f = std::fopen(log.file_name.c_str(), "ab");
+  if (!f) return nullptr;
+  if (log.time_stamp) {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    std::fprintf(f, "%02d:%02d:%02d ", st.wHour, st.wMinute, st.wSecond);
+  }
+  return f;
+}
+
+void close_line(tk_log& log, std::FILE* f) {
+  if (log.append_crlf) std::fputc('\n', f);
+  std::fclose(f);
+}
+
+// Formats into at most `limit` wide characters; a longer text is cut.
+std::wstring format_wide(const wchar_t* format, va_list args, std::size_t limit) {
+  std::vector<wchar_t> buffer(limit);
+  va_list copy;
+  va_copy(copy, args);
+  int n = std::vswprintf(buffer.data(), buffer.size(), format, copy);
+  va_end(copy);
+  if (n >= 0) return std::wstring(buffer.data(), static_cast<std::size_t>(n));
+  // glibc reports a cut text as a failure: format in full, then cut.
+  for (std::size_t size = limit * 4; size <= limit * 64; size *= 4) {
+    std::vector<wchar_t> big(size);
+    va_copy(copy, args);
+    n = std::vswprintf(big.data(), big.size(), format, copy);
+    va_end(copy);
+    if (n >= 0) return std::wstring(big.data(), std::min(static_cast<std::size_t>(n), limit - 1));
+  }
+  return std::wstring();
+}
+
+}  // namespace
+
+tk_log::tk_log() = default;
+
+tk_log::~tk_log() = default;
+
+void tk_log::write(int level, const char* format, ...) {
+  errno_keeper keep;
+  tk_log* log = ready_instance();
+  if (!log || level < log->threshold || !format) return;
+  std::FILE* f = open_line(*log);
+  if (!f) return;
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(f, format, args);
+  va_end(args);
+  close_line(*log, f);
+}
+
+void tk_log::write(int level, const wchar_t* format, ...) {
+  errno_keeper keep;
+  tk_log* log = ready_instance();
+  if (!log || level < log->threshold || !format) return;
+  va_list args;
+  va_start(args, format);
+  std::wstring text = format_wide(format, args, wide_buffer_size);
+  va_end(args);
+  std::string utf8;
+  if (!qm_platform::wide_to_utf8(text.data(), text.size(), utf8) || utf8.size() >= utf8_buffer_size)
+    utf8.clear();
+  std::FILE* f = open_line(*log);
+  if (!f) return;
+  std::fwrite(utf8.data(), 1, utf8.size(), f);
+  close_line(*log, f);
+}
+
+void tk_log::truncate_once() {
+  if (truncated) return;
+  if (std::FILE* f = std::fopen(file_name.c_str(), "wb")) std::fclose(f);
+  truncated = true;
+}
+
+void tk_log::set_file_name(const char* name) {
+  if (!name) throw tk_mail_assertion("..\\TK/tk_log", 82);
+  file_name = name;
+}
+
+void tk_log_internal_error(const tk_exception& e) { tk_log::write(3, "Internal error:\n%s", e.what()); }

@@ -1,0 +1,32 @@
+// The process-wide trace log. A line is written only when the single
+// instance exists, is enabled and the line's level reaches the threshold.
+#pragma once
+
+#include "TK/tk_log_fwd.h"
+#include "TK/tk_singleton.h"
+
+#include <string>
+
+class tk_log : public tk_singleton<tk_log> {
+ public:
+  // Both programs create the instance at start-up, disabled; a valid
+  // "logfile" setting enables it.
+  tk_log();
+  ~tk_log() override;
+
+  static void write(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+  static void write(int level, const wchar_t* format, ...);
+
+  void truncate_once();
+  void set_file_name(const char* name);
+
+  std::string file_name;
+  int threshold = 1;
+  bool append_crlf = true;  // the line end of this platform, "\n"
+  bool enabled = false;
+  bool truncated = false;
+  bool time_stamp = true;
+
+  static constexpr std::size_t wide_buffer_size = 10240;
+  static constexpr std::size_t utf8_buffer_size = 10240;
+};

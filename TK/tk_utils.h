@@ -1,0 +1,53 @@
+// Strings, code pages, the program's location and file tests.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// The program file and its folder (with a trailing "/").
+std::string tk_get_module_name();
+std::wstring tk_get_module_name_w();
+std::string tk_get_module_dir();
+std::wstring tk_get_module_dir_w();
+std::wstring tk_get_current_dir_w();
+
+// mode 1 tests reading and writing; any other mode tests reading only.
+bool tk_is_file_exist(const std::string& path, int mode);
+bool tk_is_file_exist(const std::wstring& path, int mode);
+bool tk_is_path_exist(const std::string& folder);
+bool tk_is_path_exist(const std::wstring& folder);
+
+// Wide text and the ANSI code page (UTF-8 here); false on a null input or
+// text that does not convert.
+bool tk_w2a(const wchar_t* text, std::string& out);
+bool tk_a2w(const char* text, std::wstring& out);
+// Raise tk_exception_ex on text that does not convert.
+std::string tk_to_utf8(const std::wstring& text);
+std::wstring tk_from_utf8(const std::string& text);
+
+// Blanks are the space character only.
+std::string tk_ltrim(const std::string& text);
+std::string tk_rtrim(const std::string& text);
+std::string tk_trim(const std::string& text);
+std::wstring tk_ltrim(const std::wstring& text);
+std::wstring tk_rtrim(const std::wstring& text);
+std::wstring tk_trim(const std::wstring& text);
+
+std::vector<std::wstring> tk_split(const std::wstring& text, wchar_t separator);
+std::wstring tk_join(const std::vector<std::wstring>& items, wchar_t separator);
+
+class tk_wstring {
+ public:
+  static std::wstring replace_all(const std::wstring& text, const std::wstring& what, const std::wstring& with);
+  static std::wstring to_upper(const std::wstring& text);
+};
+
+// -1, 0 or 1; case-insensitive in every script.
+int tk_compare_no_case(const std::string& a, const std::string& b);
+int tk_compare_no_case(const std::wstring& a, const std::wstring& b);
+
+// Two upper-case hexadecimal digits per byte and a terminating null into
+// `out`, which holds at least 2 * count + 1 characters.
+void tk_bytes_to_hex(std::size_t count, const unsigned char* bytes, char* out);
+std::string tk_bytes_to_hex(std::size_t count, const unsigned char* bytes);

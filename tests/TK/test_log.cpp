@@ -1,0 +1,108 @@
+#include "TK/tk_converter.h"
+#include "TK/tk_log.h"
+#include "tk_test_support.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <regex>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace {
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(Log, WithoutAnInstanceNothingIsWritten) {
+  ASSERT_FALSE(tk_log::exists());
+  tk_log::write(3, "nothing %d", 1);
+  tk_log::write(3, L"nothing %ls", L"x");
+}
+
+class LogFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    file = folder.path + "/trace.log";
+    log.set_file_name(file.c_str());
+    log.time_stamp = false;
+  }
+  temp_folder folder;
+  std::string file;
+  tk_log log;
+};
+
+TEST_F(LogFile, DisabledUntilEnabledThenThresholdDecides) {
+  tk_log::write(3, "before");
+  EXPECT_EQ(read_file(file), "");
+  log.enabled = true;
+  log.threshold = 2;
+  tk_log::write(1, "trace");
+  tk_log::write(2, "detail %d", 2);
+  tk_log::write(3, L"event %ls", L"\u0416");
+  EXPECT_EQ(read_file(file), "detail 2\nevent \xd0\x96\n");
+}
+
+TEST_F(LogFile, FirstWriteEmptiesAnOldFileLaterWritesAppend) {
+  std::ofstream(file) << "left by an earlier run\n";
+  log.enabled = true;
+  tk_log::write(1, "one");
+  tk_log::write(1, "two");
+  EXPECT_EQ(read_file(file), "one\ntwo\n");
+}
+
+TEST_F(LogFile, TimeStampIsTwoDigitsEachAndOneBlank) {
+  log.enabled = true;
+  log.time_stamp = true;
+  tk_log::write(1, "stamped");
+  EXPECT_TRUE(std::regex_match(read_file(file), std::regex("[0-2][0-9]:[0-5][0-9]:[0-5][0-9] stamped\n")));
+}
+
+TEST_F(LogFile, LongWideLineIsCutNeverOverrun) {
+  log.enabled = true;
+  std::wstring huge(30000, L'x');
+  tk_log::write(1, L"%ls", huge.c_str());
+  std::string text = read_file(file);
+  EXPECT_EQ(text, std::string(tk_log::wide_buffer_size - 1, 'x') + "\n");
+  // Past the UTF-8 buffer the text is left out, the line end stays.
+  std::wstring wide(6000, L'\u0416');
+  log.truncated = false;
+  tk_log::write(1, L"%ls", wide.c_str());
+  EXPECT_EQ(read_file(file), "\n");
+}
+
+TEST_F(LogFile, SetLogfileChecksTheNameThenEnables) {
+  tk_converter converter;
+  converter.set_logfile("");
+  EXPECT_FALSE(log.enabled);
+
+  struct { std::string name; std::string message; } refused[] = {
+      {folder.path, "Logfile name specifies an existing path."},
+      {folder.path + "/missing/x.log", "Logfile path does not exist.\nPlease verify the correct path was given."},
+  };
+  std::string read_only = folder.path + "/ro.log";
+  std::ofstream(read_only) << "x";
+  chmod(read_only.c_str(), 0444);
+  for (const auto& r : refused) {
+    try {
+      converter.set_logfile(r.name);
+      ADD_FAILURE() << r.name;
+    } catch (const tk_exception& e) {
+      EXPECT_EQ(e.message, r.message);
+      EXPECT_EQ(e.level, 1);
+      EXPECT_EQ(converter.log_file, r.name);  // the rejected name is kept
+    }
+  }
+  EXPECT_THROW(converter.set_logfile(read_only), tk_exception);
+  EXPECT_FALSE(log.enabled);
+
+  std::string good = folder.path + "/run.log";
+  converter.set_logfile(good);
+  EXPECT_TRUE(log.enabled);
+  EXPECT_EQ(log.file_name, good);
+}
+
+}  // namespace

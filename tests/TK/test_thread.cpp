@@ -1,0 +1,106 @@
+#include "TK/tk_exception.h"
+#include "TK/tk_thread.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string assertion(int line) { return tk_mail_assertion("tk_threa", line).message; }
+
+struct counting_functor : tk_thread_functor {
+  std::atomic<bool> done{false};
+  std::atomic<int> idles{0};
+  std::atomic<int> dones{0};
+  std::atomic<bool>* destroyed = nullptr;
+  ~counting_functor() override {
+    if (destroyed) *destroyed = true;
+  }
+  bool is_done() override { return done; }
+  void idle() override {
+    ++idles;
+    Sleep(1);
+  }
+  int on_done() override { return ++dones; }
+};
+
+struct functor_thread : tk_thread {
+  functor_thread(tk_thread_functor* f, bool owns) : tk_thread(owns), made(f) {}
+  tk_thread_functor* create_functor() override { return made; }
+  tk_thread_functor* made;
+};
+
+template <class F>
+std::string message_of(F f) {
+  try {
+    f();
+  } catch (const tk_mail_assertion& e) {
+    return e.message;
+  }
+  return "no assertion";
+}
+
+TEST(Functor, DoneAtOnceNeverIdles) {
+  counting_functor f;
+  f.done = true;
+  EXPECT_EQ(f(), 1);
+  EXPECT_EQ(f.idles, 0);
+}
+
+TEST(Thread, StartWhileRunningIsRefusedAndRestartAfterFinish) {
+  counting_functor f;
+  functor_thread t(&f, false);
+  EXPECT_NE(t.start(), nullptr);
+  EXPECT_TRUE(t.is_running());
+  EXPECT_EQ(message_of([&] { t.start(); }), assertion(92));
+  EXPECT_TRUE(t.is_running());  // the running thread is left alone
+  EXPECT_EQ(message_of([&] { t.cleanup(); }), assertion(71));
+  f.done = true;
+  while (t.is_running()) Sleep(1);
+  EXPECT_EQ(f.dones, 1);
+  f.done = false;
+  EXPECT_NE(t.start(), nullptr);  // the old handle is closed, a new thread runs
+  f.done = true;
+  while (t.is_running()) Sleep(1);
+  EXPECT_EQ(f.dones, 2);
+}
+
+TEST(Thread, KillEndsARunningThreadAndNeedsOne) {
+  functor_thread idle_one(new tk_thread_functor, true);
+  EXPECT_EQ(message_of([&] { idle_one.kill(); }), assertion(55));
+  std::atomic<bool> destroyed{false};
+  auto* f = new counting_functor;
+  f->destroyed = &destroyed;
+  functor_thread t(f, true);
+  t.start();
+  while (f->idles < 2) Sleep(1);
+  EXPECT_EQ(t.kill(), 0);
+  EXPECT_FALSE(t.is_running());
+  EXPECT_TRUE(destroyed);  // an owned functor goes with the clean-up
+}
+
+TEST(Thread, NotOwnedFunctorSurvivesAndDestructorKills) {
+  std::atomic<bool> destroyed{false};
+  counting_functor f;
+  f.destroyed = &destroyed;
+  {
+    functor_thread t(&f, false);
+    t.start();
+    while (f.idles < 1) Sleep(1);
+  }  // the destructor kills the thread and waits for its end
+  EXPECT_FALSE(destroyed);
+  int idles = f.idles;
+  Sleep(20);
+  EXPECT_EQ(f.idles, idles);
+}
+
+TEST(Thread, BaseFunctorIsOwnedAndNullFunctorRefused) {
+  tk_thread t(false);
+  t.start();
+  EXPECT_TRUE(t.is_running());
+  t.kill();
+  functor_thread none(nullptr, false);
+  EXPECT_EQ(message_of([&] { none.start(); }), assertion(105));
+}
+
+}  // namespace
