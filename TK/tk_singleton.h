@@ -11,8 +11,8 @@ template <class T>
 class tk_singleton {
  public:
   tk_singleton() {
-    T* expected = nullptr;
-    if (!instance_ptr.compare_exchange_strong(expected, static_cast<T*>(this)))
+    tk_singleton* expected = nullptr;
+    if (!instance_ptr.compare_exchange_strong(expected, this))
       throw tk_mail_assertion("..\\TK/tk_singl", 35);
   }
 
@@ -25,19 +25,20 @@ class tk_singleton {
   tk_singleton& operator=(const tk_singleton&) = delete;
 
   static T& instance() {
-    T* p = instance_ptr.load();
+    tk_singleton* p = instance_ptr.load();
     if (!p) throw tk_mail_assertion("..\\TK/tk_singl", 59);
-    return *p;
+    return *static_cast<T*>(p);
   }
 
   static T* get() {
-    T* p = instance_ptr.load();
+    tk_singleton* p = instance_ptr.load();
     if (!p) throw tk_mail_assertion("..\\TK/tk_singl", 66);
-    return p;
+    return static_cast<T*>(p);
   }
 
   static bool exists() { return instance_ptr.load() != nullptr; }
 
  private:
-  inline static std::atomic<T*> instance_ptr{nullptr};
+  // The base part is registered: the derived object is not complete yet.
+  inline static std::atomic<tk_singleton*> instance_ptr{nullptr};
 };

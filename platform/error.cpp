@@ -1,9 +1,9 @@
 #include "platform/win32.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 DWORD GetLastError() { return static_cast<DWORD>(errno); }
 
@@ -16,21 +16,20 @@ DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD message_id, DWORD, LPSTR buffer
   // GNU strerror_r returns the text, which may not be `work`.
   const char* text = strerror_r(static_cast<int>(message_id), work, sizeof work);
   if (!text || !*text) return 0;
-  std::string message(text);
-  message.push_back('\n');
+  std::size_t length = std::strlen(text) + 1;  // with the line end
   if (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
-    char* out = static_cast<char*>(std::malloc(message.size() + 1));
+    char* out = static_cast<char*>(std::malloc(length + 1));
     if (!out) return 0;
-    std::memcpy(out, message.c_str(), message.size() + 1);
+    std::snprintf(out, length + 1, "%s\n", text);
     *reinterpret_cast<char**>(buffer) = out;
-    return static_cast<DWORD>(message.size());
+    return static_cast<DWORD>(length);
   }
-  if (!buffer || size <= message.size()) {
+  if (!buffer || size <= length) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
-  std::memcpy(buffer, message.c_str(), message.size() + 1);
-  return static_cast<DWORD>(message.size());
+  std::snprintf(buffer, size, "%s\n", text);
+  return static_cast<DWORD>(length);
 }
 
 HLOCAL LocalFree(HLOCAL mem) {

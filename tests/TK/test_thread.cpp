@@ -30,6 +30,14 @@ struct functor_thread : tk_thread {
   tk_thread_functor* made;
 };
 
+// AddressSanitizer cannot follow the unwinding of a cancelled thread; these
+// tests run under valgrind instead.
+#if defined(__SANITIZE_ADDRESS__)
+#define SKIP_IF_CANCEL_UNSUPPORTED() GTEST_SKIP() << "thread cancellation under AddressSanitizer"
+#else
+#define SKIP_IF_CANCEL_UNSUPPORTED() (void)0
+#endif
+
 template <class F>
 std::string message_of(F f) {
   try {
@@ -66,7 +74,9 @@ TEST(Thread, StartWhileRunningIsRefusedAndRestartAfterFinish) {
 }
 
 TEST(Thread, KillEndsARunningThreadAndNeedsOne) {
-  functor_thread idle_one(new tk_thread_functor, true);
+  SKIP_IF_CANCEL_UNSUPPORTED();
+  tk_thread_functor never_run;
+  functor_thread idle_one(&never_run, false);
   EXPECT_EQ(message_of([&] { idle_one.kill(); }), assertion(55));
   std::atomic<bool> destroyed{false};
   auto* f = new counting_functor;
@@ -80,6 +90,7 @@ TEST(Thread, KillEndsARunningThreadAndNeedsOne) {
 }
 
 TEST(Thread, NotOwnedFunctorSurvivesAndDestructorKills) {
+  SKIP_IF_CANCEL_UNSUPPORTED();
   std::atomic<bool> destroyed{false};
   counting_functor f;
   f.destroyed = &destroyed;
@@ -95,6 +106,7 @@ TEST(Thread, NotOwnedFunctorSurvivesAndDestructorKills) {
 }
 
 TEST(Thread, BaseFunctorIsOwnedAndNullFunctorRefused) {
+  SKIP_IF_CANCEL_UNSUPPORTED();
   tk_thread t(false);
   t.start();
   EXPECT_TRUE(t.is_running());
