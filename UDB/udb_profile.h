@@ -1,0 +1,63 @@
+// A settings file (.qlt) in memory, with its reader and writer. Every save
+// and every load uses a fresh object.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+// Sections and keys of the settings files.
+namespace udb_profile_keys {
+inline constexpr const wchar_t* available_queries = L"Available Queries";
+inline constexpr const wchar_t* selected_tables = L"Selected Tables";
+inline constexpr const wchar_t* generic_settings = L"Generic settings";
+inline constexpr const wchar_t* oracle_settings = L"Oracle settings";
+inline constexpr const wchar_t* excel_settings = L"MS Excel settings";
+
+inline constexpr const wchar_t* src = L"src";
+inline constexpr const wchar_t* dest = L"dest";
+inline constexpr const wchar_t* logfile = L"logfile";
+inline constexpr const wchar_t* only_definitions = L"only definitions";
+inline constexpr const wchar_t* skip_indexes = L"skip indexes";
+inline constexpr const wchar_t* mode = L"mode";
+
+inline constexpr const wchar_t* host = L"host";
+inline constexpr const wchar_t* user = L"user";
+inline constexpr const wchar_t* password = L"password";
+inline constexpr const wchar_t* port = L"port";
+
+inline constexpr const wchar_t* format_version = L"format version";
+inline constexpr const wchar_t* dates_to_strings = L"convert dates to strings";
+inline constexpr const wchar_t* wrap_text = L"wrap text";
+inline constexpr const wchar_t* split_data = L"split data";
+}  // namespace udb_profile_keys
+
+class udb_profile {
+ public:
+  using t_section = std::map<std::wstring, std::wstring>;
+
+  // The three sections that always exist: available queries, selected
+  // tables and generic settings.
+  udb_profile();
+
+  void set_value(const std::wstring& section, const std::wstring& key, const std::wstring& value);
+  // Empty when the section or the key is missing.
+  std::wstring get_value(const std::wstring& section, const std::wstring& key) const;
+
+  t_section& get_selected_tables() { return sections[udb_profile_keys::selected_tables]; }
+  t_section& get_available_queries() { return sections[udb_profile_keys::available_queries]; }
+
+  // False when the file cannot be written. The file is readable by its
+  // owner only: it holds the Oracle password.
+  bool store(const std::wstring& file_name);
+  // Raises tk_exception when the file does not exist or cannot be read;
+  // false on a line before the first section header.
+  bool load(const std::wstring& file_name);
+
+  std::map<std::wstring, t_section> sections;
+  // Lines without "=" of each section, as loaded.
+  std::map<std::wstring, std::vector<std::wstring>> lists;
+
+ private:
+  std::string format() const;
+};

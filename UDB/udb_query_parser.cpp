@@ -1,0 +1,230 @@
+#include "UDB/udb_query_parser.h"
+
+#include "TK/tk_log.h"
+#include "TK/tk_utils.h"
+#include "platform/win32.h"
+
+const wchar_t* const select_modifiers[4] = {L" ALL ", L" DISTINCT ", L" DISTINCTROW ", L" TOP "};
+
+namespace {
+
+const std::wstring kw_select = L"SELECT ";
+const std::wstring kw_from = L" FROM ";
+const std::wstring kw_into = L" INTO ";
+const std::wstring kw_where = L" WHERE ";
+const std::wstring kw_group = L" GROUP BY ";
+const std::wstring kw_order = L" ORDER BY ";
+
+enum class clause { items, into, from, where, group, order };
+
+std::wstring slice(const std::wstring& text, std::size_t from, std::size_t to) {
+  if (from >= to || from >= text.size()) return std::wstring();
+  return text.substr(from, to - from);
+}
+
+}  // namespace
+
+udb_query_parser::udb_query_parser() { tk_log::write(1, "udb_query_parser::ctor"); }
+
+udb_query_parser::~udb_query_parser() { tk_log::write(1, "udb_query_parser::dtor"); }
+
+bool udb_query_parser::get_token_if(std::size_t position, const std::wstring& keyword, std::size_t& end) const {
+  tk_log::write(1, L"udb_query_parser::get_token_if(%d,'%ls')", static_cast<int>(position), keyword.c_str());
+  if (position + keyword.size() >= text.size()) return false;
+  if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, text.c_str() + position, static_cast<int>(keyword.size()),
+                     keyword.c_str(), static_cast<int>(keyword.size())) != CSTR_EQUAL)
+    return false;
+  tk_log::write(1, L"'%ls' is found at position=%d", keyword.c_str(), static_cast<int>(position));
+  end = position + keyword.size();
+  return true;
+}
+
+bool udb_query_parser::initialize(const std::wstring& sql) {
+  tk_log::write(1, "udb_query_parser::initialize");
+  text = sql;
+  for (wchar_t& c : text)
+    if (c == L'\r' || c == L'\n') c = L' ';
+  tk_log::write(1, L"str_query=%ls", text.c_str());
+
+  std::size_t select_pos = text.find(kw_select);
+  if (select_pos == std::wstring::npos) {
+    tk_log::write(1, "SELECT was NOT found");
+    return false;
+  }
+  tk_log::write(1, "SELECT is found at position=%d", static_cast<int>(select_pos));
+
+  std::size_t i = select_pos + kw_select.size();
+  while (i < text.size() && text[i] == L' ') ++i;
+  tk_log::write(1, "Searching SELECT-modifiers at pos=%d", static_cast<int>(i));
+  for (const wchar_t* modifier : select_modifiers) {
+    std::size_t after = 0;
+    if (get_token_if(i - 1, modifier, after)) {
+      select_modifier = modifier;
+      i = after;
+      break;
+    }
+  }
+
+  clause open = clause::items;
+  std::size_t item_start = i;
+  std::size_t clause_start = 0;
+  bool in_single = false;
+  bool in_double = false;
+  int brackets = 0;
+  int parens = 0;
+  std::size_t end = text.size();
+
+  while (i < text.size()) {
+    wchar_t c = text[i];
+    if (c == L'\'' && !in_double) {
+      in_single = !in_single;
+      tk_log::write(1, in_single ? "Inside single-quotes" : "Outside single-quotes");
+      ++i;
+      continue;
+    }
+    if (c == L'"' && !in_single) {
+      in_double = !in_double;
+      ++i;
+      continue;
+    }
+    if (in_single || in_double) {
+      ++i;
+      continue;
+    }
+    if (c == L'[') ++brackets;
+    else if (c == L']') --brackets;
+    else if (c == L'(') ++parens;
+    else if (c == L')') --parens;
+    if (brackets < 0 || parens < 0) {
+      tk_log::write(1, "** End of sub-query at pos=%d", static_cast<int>(i));
+      end = i;
+      break;
+    }
+
+    std::size_t after = 0;
+    if (open == clause::items || open == clause::into) {
+      if (brackets == 0 && parens == 0) {
+        if (c == L',' && open == clause::items) {
+          select_items.push_back(slice(text, item_start, i));
+          tk_log::write(1, L"SELECT-argument is found: '%ls' (start=%d, end=%d)", select_items.back().c_str(),
+                        static_cast<int>(item_start), static_cast<int>(i));
+          item_start = i + 1;
+        } else if (open == clause::items && get_token_if(i, kw_into, after)) {
+          tk_log::write(1, "'INTO' token is found at pos=%d", static_cast<int>(i));
+          select_items.push_back(slice(text, item_start, i));
+          open = clause::into;
+          clause_start = after;
+          i = after;
+          continue;
+        } else if (get_token_if(i, kw_from, after)) {
+          tk_log::write(1, "'FROM' token is found at pos=%d", static_cast<int>(i));
+          if (open == clause::into) into_part = slice(text, clause_start, i);
+          else select_items.push_back(slice(text, item_start, i));
+          open = clause::from;
+          clause_start = after;
+          i = after;
+          continue;
+        }
+      }
+      ++i;
+      continue;
+    }
+
+    // A sub-query in FROM follows an opening parenthesis; only the first
+    // gets a parser of its own, later ones stay in the FROM text.
+    if (open == clause::from && !sub_query && parens > 0 && get_token_if(i, kw_select, after)) {
+      std::size_t paren = i;
+      while (paren > clause_start && text[paren - 1] == L' ') --paren;
+      if (paren > clause_start && text[paren - 1] == L'(') {
+        --paren;
+        tk_log::write(1, ">>> FROM-subquery has been found at pos=%d", static_cast<int>(i));
+        from_prefix = slice(text, clause_start, paren);
+        sub_query = std::make_unique<udb_query_parser>();
+        if (!sub_query->initialize(text.substr(i))) return false;
+        std::size_t stop = i + sub_query->end_pos;
+        tk_log::write(1, "Return from sub-parser at position: %d", static_cast<int>(stop));
+        // The sub-query's closing parenthesis is this parser's too.
+        if (stop < text.size()) {
+          if (text[stop] == L')' && parens > 0) --parens;
+          else if (text[stop] == L']' && brackets > 0) --brackets;
+        }
+        clause_start = stop + 1;
+        i = stop + 1;
+        continue;
+      }
+    }
+
+    if (brackets == 0 && parens == 0) {
+      std::wstring* closing = nullptr;
+      clause next = open;
+      if (open == clause::from && get_token_if(i, kw_where, after)) {
+        closing = &from_part;
+        next = clause::where;
+      } else if ((open == clause::from || open == clause::where) && get_token_if(i, kw_group, after)) {
+        closing = open == clause::from ? &from_part : &where_part;
+        next = clause::group;
+      } else if (open != clause::order && get_token_if(i, kw_order, after)) {
+        closing = open == clause::from ? &from_part : open == clause::where ? &where_part : &group_part;
+        next = clause::order;
+      }
+      if (closing) {
+        *closing = slice(text, clause_start, i);
+        if (closing == &from_part && sub_query) from_part = tk_ltrim(from_part);
+        open = next;
+        clause_start = after;
+        i = after;
+        continue;
+      }
+    }
+    ++i;
+  }
+
+  end_pos = end;
+  if (end > 0 && text[end - 1] == L';') --end;
+  switch (open) {
+    case clause::items: {
+      // A statement without FROM keeps its last item.
+      std::wstring last = slice(text, item_start, end);
+      if (!tk_trim(last).empty()) select_items.push_back(last);
+      break;
+    }
+    case clause::into:
+      into_part = slice(text, clause_start, end);
+      break;
+    case clause::from:
+      from_part = slice(text, clause_start, end);
+      if (sub_query) from_part = tk_ltrim(from_part);
+      tk_log::write(1, L"Got FROM-part: %ls", from_part.c_str());
+      break;
+    case clause::where:
+      where_part = slice(text, clause_start, end);
+      break;
+    case clause::group:
+      group_part = slice(text, clause_start, end);
+      break;
+    case clause::order:
+      order_part = slice(text, clause_start, end);
+      tk_log::write(1, L"Got ORDER-part: %ls", order_part.c_str());
+      break;
+  }
+  tk_log::write(1, "At the end of udb_query_parser::initialize");
+  return true;
+}
+
+std::wstring udb_query_parser::get_from_part() const {
+  if (sub_query) return from_prefix + L"(" + sub_query->get_query() + L") " + from_part;
+  return from_part;
+}
+
+std::wstring udb_query_parser::get_query() const {
+  std::wstring query = kw_select + select_modifier + tk_join(select_items, L',');
+  std::wstring from = get_from_part();
+  // A statement without FROM stays without one.
+  if (!from.empty()) query += kw_from + from;
+  if (!where_part.empty()) query += kw_where + where_part;
+  if (!group_part.empty()) query += kw_group + group_part;
+  if (!having_part.empty()) query += L" HAVING " + having_part;
+  if (!order_part.empty()) query += kw_order + order_part;
+  tk_log::write(2, L"result=%ls", query.c_str());
+  return query;
+}

@@ -1,0 +1,77 @@
+#include "UDB/udb_validator.h"
+
+#include "TK/tk_exception.h"
+#include "TK/tk_log.h"
+#include "UDB/udb_compare.h"
+
+#include <algorithm>
+#include <cwchar>
+
+udb_validator::udb_validator(std::uint32_t max_length) : max_length(max_length) {
+  tk_log::write(2, "udb_validator::ctor");
+}
+
+bool udb_validator::is_acceptable(const std::wstring& name) {
+  tk_log::write(2, L"udb_validator::is_acceptable(%ls)", name.c_str());
+  if (max_length != 0 && name.size() > max_length) {
+    tk_log::write(1, "The name is too long");
+    return false;
+  }
+  for (const auto& restricted : restricted_names) {
+    if (udb_same_name(name, restricted)) {
+      tk_log::write(2, "The name is restricted");
+      return false;
+    }
+  }
+  for (wchar_t c : illegal_chars) {
+    if (name.find(c) != std::wstring::npos) {
+      tk_log::write(2, L"The name contains illegal: %lc", static_cast<wint_t>(c));
+      return false;
+    }
+  }
+  return true;
+}
+
+bool udb_validator::is_duplicated(const std::wstring& name) {
+  tk_log::write(2, L"udb_validator::is_duplicated(%ls)", name.c_str());
+  for (const auto& used : used_names) {
+    tk_log::write(1, L"Processing %ls", used.c_str());
+    if (udb_same_name(name, used)) {
+      tk_log::write(1, "Name is duplicated");
+      return true;
+    }
+  }
+  return false;
+}
+
+std::wstring udb_validator::get_safe_name(const std::wstring& name) {
+  tk_log::write(1, L"udb_validator::get_safe_name(%ls)", name.c_str());
+  std::wstring safe = name;
+  if (max_length != 0 && safe.size() > max_length) safe.resize(max_length - 1);
+  for (wchar_t& c : safe)
+    if (std::find(illegal_chars.begin(), illegal_chars.end(), c) != illegal_chars.end()) c = L'_';
+  if (is_acceptable(safe) && !is_duplicated(safe)) return safe;
+
+  // Room for a five-digit counter.
+  if (max_length != 0 && safe.size() + 5 > max_length) safe.resize(max_length > 6 ? max_length - 6 : 0);
+  for (int counter = 0; counter <= 99999; ++counter) {
+    wchar_t digits[8];
+    std::swprintf(digits, sizeof digits / sizeof digits[0], L"%05d", counter);
+    std::wstring candidate = safe + digits;
+    if (is_acceptable(candidate) && !is_duplicated(candidate)) return candidate;
+  }
+  throw tk_mail_assertion("udb_vali", 54);
+}
+
+void udb_validator::add_existing_name(const std::wstring& name) {
+  tk_log::write(1, L"udb_validator::add_existing_name(%ls)", name.c_str());
+  used_names.push_back(name);
+  restricted_names.push_back(name);
+}
+
+std::wstring udb_unique_index_name(udb_validator& validator, const std::wstring& name) {
+  std::wstring wanted = name + L"_UI";
+  std::wstring result = validator.is_acceptable(wanted) ? wanted : validator.get_safe_name(wanted);
+  validator.add_existing_name(result);
+  return result;
+}

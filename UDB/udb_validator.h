@@ -1,0 +1,47 @@
+// The name rules of a destination: length, characters, reserved words, and
+// uniqueness among the names already taken. Each engine derives its own
+// validators and fills in the rules.
+#pragma once
+
+#include "UDB/udb_names_map.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class udb_validator {
+ public:
+  // 0: no length limit.
+  explicit udb_validator(std::uint32_t max_length);
+  virtual ~udb_validator() = default;
+
+  virtual bool is_acceptable(const std::wstring& name);
+  virtual bool is_duplicated(const std::wstring& name);
+  // A name made from `name` that is acceptable and not duplicated; it is not
+  // recorded (add_existing_name does that).
+  virtual std::wstring get_safe_name(const std::wstring& name);
+
+  // Taken from now on, and restricted, so later names are made unique
+  // against it.
+  void add_existing_name(const std::wstring& name);
+
+  std::uint32_t max_length;
+  t_names_map mapped_names;
+  std::vector<wchar_t> illegal_chars;
+  std::vector<std::wstring> restricted_names;
+  std::vector<std::wstring> used_names;
+};
+
+// Names a unique index or constraint on `name` with the index-name
+// validator: name + "_UI", or the validator's safe name for it when that is
+// not acceptable. The result is recorded in the validator.
+std::wstring udb_unique_index_name(udb_validator& validator, const std::wstring& name);
+
+// The same through the program-wide index-name validator: `Holder` is its
+// tk_singleton, whose validator() gives it. The writing side of an engine
+// creates the instance; without one the singleton raises its internal-error
+// assertion.
+template <class Holder>
+std::wstring udb_unique_index_name(const std::wstring& name) {
+  return udb_unique_index_name(Holder::instance().validator(), name);
+}

@@ -1,0 +1,213 @@
+#include "TK/tk_exception.h"
+#include "TK/tk_utils.h"
+#include "UDB/udb_converter.h"
+#include "UDB/udb_profile.h"
+#include "udb_test_support.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+namespace keys = udb_profile_keys;
+
+class test_converter : public udb_converter {
+ public:
+  void open_source_db() override {}
+};
+
+class ProfileFile : public ::testing::Test {
+ protected:
+  std::wstring path(const char* name) { return tk_from_utf8(folder.path + "/" + name); }
+  std::string narrow(const char* name) { return folder.path + "/" + name; }
+  temp_folder folder;
+};
+
+TEST_F(ProfileFile, StoredSettingsAreTheDocumentedTextReadableByTheOwnerOnly) {
+  test_converter conv;
+  conv.src = L"ORCL";
+  conv.dest = L"C:\\out\\emp.xlsx";
+  conv.available_queries[L"Q1"] = L"SELECT * FROM EMP";
+  conv.selected[L"EMP"] = L"";
+  conv.selected[L"DEPT"] = L"";
+  conv.selected[L"Q1"] = L"SELECT * FROM EMP";
+  udb_profile profile;
+  ASSERT_TRUE(conv.store_profile(profile));
+  ASSERT_TRUE(profile.store(path("emp.qlt")));
+  EXPECT_EQ(read_file(narrow("emp.qlt")),
+            "[Available Queries]\nQ1=SELECT * FROM EMP\n\n"
+            "[Generic settings]\ndest=C:\\out\\emp.xlsx\nlogfile=\nmode=0\nonly definitions=0\n"
+            "skip indexes=0\nsrc=ORCL\n\n"
+            "[Selected Tables]\nDEPT\nEMP\nQ1=SELECT * FROM EMP\n\n");
+  struct stat st {};
+  ASSERT_EQ(stat(narrow("emp.qlt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  // An older file that others could read is tightened when rewritten.
+  write_file(narrow("old.qlt"), "x");
+  chmod(narrow("old.qlt").c_str(), 0644);
+  ASSERT_TRUE(udb_profile().store(path("old.qlt")));
+  ASSERT_EQ(stat(narrow("old.qlt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(ProfileFile, EmptyProfileHoldsTheThreeSections) {
+  ASSERT_TRUE(udb_profile().store(path("empty.qlt")));
+  EXPECT_EQ(read_file(narrow("empty.qlt")), "[Available Queries]\n\n[Generic settings]\n\n[Selected Tables]\n\n");
+  EXPECT_FALSE(udb_profile().store(path("missing-folder/x.qlt")));
+}
+
+TEST_F(ProfileFile, LoadRules) {
+  struct {
+    const char* name;
+    std::string text;
+    bool result;
+    std::wstring section, key, value;
+  } cases[] = {
+      {"first value wins", "[S]\nk=one\nk=two\n", true, L"S", L"k", L"one"},
+      {"split at the first =", "[S]\na=b=c\n", true, L"S", L"a", L"b=c"},
+      {"line trimmed, key trimmed", "[S]\n  key  =  v  \n", true, L"S", L"key", L"  v"},
+      {"CR LF line ends", "[S]\r\npassword=tiger\r\n", true, L"S", L"password", L"tiger"},
+      {"only one CR is a line end", "[S]\nv=x\r\r\n", true, L"S", L"v", L"x\r"},
+      {"no line end at the end", "[S]\nv=last", true, L"S", L"v", L"last"},
+      {"bare line is a key", "[Selected Tables]\nEMP\n", true, L"Selected Tables", L"EMP", L""},
+      {"value before any section", "k=v\n[S]\nk=w\n", false, L"S", L"k", L""},
+      {"bare line before any section", "EMP\n", false, L"Selected Tables", L"EMP", L""},
+      {"long line", "[S]\nq=" + std::string(100000, 'x') + "\n", true, L"S", L"q", std::wstring(100000, L'x')},
+  };
+  for (const auto& c : cases) {
+    write_file(narrow("in.qlt"), c.text);
+    udb_profile profile;
+    EXPECT_EQ(profile.load(path("in.qlt")), c.result) << c.name;
+    EXPECT_EQ(profile.get_value(c.section, c.key), c.value) << c.name;
+  }
+
+  write_file(narrow("lists.qlt"), "[Selected Tables]\nEMP\nDEPT\nQ=SELECT 1\n");
+  udb_profile profile;
+  ASSERT_TRUE(profile.load(path("lists.qlt")));
+  EXPECT_EQ(profile.lists[keys::selected_tables], (std::vector<std::wstring>{L"EMP", L"DEPT"}));
+  EXPECT_EQ(profile.get_selected_tables().size(), 3u);
+}
+
+TEST_F(ProfileFile, MissingFileRaises) {
+  udb_profile profile;
+  try {
+    profile.load(path("nothing.qlt"));
+    FAIL() << "no exception";
+  } catch (const tk_exception& e) {
+    EXPECT_STREQ(e.what(), "Profile does not exist. Please verify the correct path/name was given.");
+    EXPECT_EQ(e.level, 1);
+  }
+}
+
+TEST_F(ProfileFile, StoredFileLoadsBackToTheSameSettings) {
+  udb_profile out;
+  out.set_value(keys::selected_tables, L"\u00c4rger \u0416\U0001F600", L"");
+  // Typed over several lines: SQL reads the line breaks as blanks.
+  out.set_value(keys::available_queries, L"Q", L"SELECT *\r\nFROM EMP\nWHERE A = 1\r");
+  out.set_value(keys::oracle_settings, keys::password, L"p=w rd");
+  out.set_value(keys::generic_settings, keys::dest, L"");
+  ASSERT_TRUE(out.store(path("rt.qlt")));
+  EXPECT_NE(read_file(narrow("rt.qlt")).find("[Selected Tables]\n\xc3\x84rger \xd0\x96\xf0\x9f\x98\x80\n"),
+            std::string::npos);
+
+  udb_profile in;
+  ASSERT_TRUE(in.load(path("rt.qlt")));
+  EXPECT_EQ(in.get_value(keys::available_queries, L"Q"), L"SELECT *  FROM EMP WHERE A = 1");
+  EXPECT_EQ(in.get_selected_tables().count(L"\u00c4rger \u0416\U0001F600"), 1u);
+  EXPECT_EQ(in.get_value(keys::oracle_settings, keys::password), L"p=w rd");
+  EXPECT_TRUE(in.lists.count(keys::available_queries) == 0);
+
+  // Loaded and stored again, the file is the same.
+  ASSERT_TRUE(in.store(path("rt2.qlt")));
+  udb_profile again;
+  ASSERT_TRUE(again.load(path("rt2.qlt")));
+  EXPECT_EQ(again.sections, in.sections);
+}
+
+TEST_F(ProfileFile, ConverterSettingsRoundTrip) {
+  test_converter out;
+  out.src = L"ORCL";
+  out.dest = L"/out/emp.xlsx";
+  out.mode = 7;
+  out.only_definitions = true;
+  out.skip_indexes = true;
+  out.selected = {{L"EMP", L""}, {L"DEPT", L""}, {L"Q1", L"SELECT 1 FROM DUAL"}};
+  out.available_queries = {{L"Q1", L"SELECT 1 FROM DUAL"}, {L"Q2", L"SELECT 2 FROM DUAL"}};
+  udb_profile stored;
+  ASSERT_TRUE(out.store_profile(stored));
+  EXPECT_EQ(stored.get_value(keys::generic_settings, keys::mode), L"7");
+  ASSERT_TRUE(stored.store(path("conv.qlt")));
+
+  test_converter in;
+  udb_profile loaded;
+  ASSERT_TRUE(loaded.load(path("conv.qlt")));
+  ASSERT_TRUE(in.load_profile(loaded));
+  EXPECT_EQ(in.src, out.src);
+  EXPECT_EQ(in.dest, out.dest);
+  EXPECT_EQ(in.mode, 7u);
+  EXPECT_TRUE(in.only_definitions);
+  EXPECT_TRUE(in.skip_indexes);
+  EXPECT_EQ(in.selected, out.selected);
+  EXPECT_EQ(in.available_queries, out.available_queries);
+  // The plain tables come back in name order.
+  EXPECT_EQ(in.selected_tables, (std::vector<std::wstring>{L"DEPT", L"EMP"}));
+  EXPECT_EQ(in.log_file, "");
+}
+
+TEST(ConverterProfile, EmptyValuesKeepTheSettings) {
+  struct {
+    std::wstring only_definitions, skip_indexes, mode;
+    bool start;
+    bool only, skip;
+    std::uint32_t mode_after;
+  } cases[] = {
+      {L"", L"", L"", true, true, true, 3},
+      {L"", L"", L"", false, false, false, 3},
+      {L"0", L"0", L"5", true, false, false, 5},
+      {L"yes", L"2", L"9", false, true, true, 9},
+  };
+  for (const auto& c : cases) {
+    test_converter conv;
+    conv.only_definitions = conv.skip_indexes = c.start;
+    conv.mode = 3;
+    conv.src = L"kept?";
+    udb_profile profile;
+    profile.set_value(keys::generic_settings, keys::only_definitions, c.only_definitions);
+    profile.set_value(keys::generic_settings, keys::skip_indexes, c.skip_indexes);
+    profile.set_value(keys::generic_settings, keys::mode, c.mode);
+    ASSERT_TRUE(conv.load_profile(profile));
+    EXPECT_EQ(conv.only_definitions, c.only);
+    EXPECT_EQ(conv.skip_indexes, c.skip);
+    EXPECT_EQ(conv.mode, c.mode_after);
+    // A missing source is read as empty.
+    EXPECT_EQ(conv.src, L"");
+  }
+}
+
+TEST(ConverterProfile, SelectedNameKeepsItsFirstText) {
+  test_converter conv;
+  conv.selected[L"EMP"] = L"SELECT * FROM EMP";
+  udb_profile profile;
+  profile.set_value(keys::selected_tables, L"EMP", L"");
+  profile.set_value(keys::selected_tables, L"DEPT", L"");
+  ASSERT_TRUE(conv.load_profile(profile));
+  EXPECT_EQ(conv.selected.size(), 2u);
+  EXPECT_EQ(conv.selected[L"EMP"], L"SELECT * FROM EMP");
+}
+
+TEST(ConverterProfile, LogFileIsHandedToTheLog) {
+  log_capture capture;
+  test_converter conv;
+  udb_profile profile;
+  std::string name = capture.folder.path + "/run.log";
+  profile.set_value(keys::generic_settings, keys::logfile, tk_from_utf8(name));
+  ASSERT_TRUE(conv.load_profile(profile));
+  EXPECT_EQ(conv.log_file, name);
+  EXPECT_EQ(capture.log.file_name, name);
+
+  profile.set_value(keys::generic_settings, keys::logfile, tk_from_utf8(capture.folder.path));
+  EXPECT_THROW(conv.load_profile(profile), tk_exception);
+}
+
+}  // namespace

@@ -1,0 +1,55 @@
+#pragma once
+#include "TK/tk_log.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+// A fresh folder below /tmp, removed with its content at the end.
+class temp_folder {
+ public:
+  temp_folder() {
+    char tmpl[] = "/tmp/qm_udb_XXXXXX";
+    path = mkdtemp(tmpl);
+  }
+  ~temp_folder() {
+    std::string cmd = "rm -rf '" + path + "'";
+    if (std::system(cmd.c_str()) != 0) {
+    }
+  }
+  std::string path;
+};
+
+inline std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+inline void write_file(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// The log's single instance, writing into a file of its own, for tests that
+// look at what was logged.
+class log_capture {
+ public:
+  explicit log_capture(int threshold = 1) {
+    file = folder.path + "/trace.log";
+    log.set_file_name(file.c_str());
+    log.time_stamp = false;
+    log.threshold = threshold;
+    log.enabled = true;
+  }
+  std::string text() const { return read_file(file); }
+  bool has_line(const std::string& line) const {
+    return ("\n" + text()).find("\n" + line + "\n") != std::string::npos;
+  }
+
+  temp_folder folder;
+  std::string file;
+  tk_log log;
+};
