@@ -1,0 +1,88 @@
+#include "TK/tk_log.h"
+#include "TK/tk_utils.h"
+#include "platform/process.h"
+#include "platform/utf8.h"
+#include "xlsx/package_parts.h"
+
+#include <cstdlib>
+#include <unistd.h>
+
+namespace XlsxModel {
+
+namespace {
+
+// What the zip program's exit codes mean.
+const wchar_t* zip_exit_text(DWORD code) {
+  switch (code) {
+    case 4: return L"out of memory";
+    case 9: return L"interrupted";
+    case 10: return L"a temporary file failed";
+    case 11: return L"a read or seek failed";
+    case 12: return L"nothing to pack";
+    case 14: return L"the archive cannot be written";
+    case 15: return L"the archive cannot be created";
+    case 16: return L"bad arguments";
+    case 18: return L"a file to pack cannot be read";
+    default: return L"it failed";
+  }
+}
+
+struct process_handle {
+  HANDLE handle = nullptr;
+  ~process_handle() {
+    if (handle) CloseHandle(handle);
+  }
+};
+
+bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+
+bool pack_folder(const std::wstring& folder, const std::wstring& destination_path, std::wstring& error) {
+  std::wstring destination = destination_path;
+  if (wchar_t* full = _wfullpath(nullptr, destination_path.c_str(), 0)) {
+    destination = full;
+    std::free(full);
+  }
+  // zip adds to an archive that exists: old entries would stay in the package.
+  if (exists(destination) && !DeleteFileW(destination.c_str())) {
+    error = L"cannot replace \"" + destination + L"\": " + system_error_text(static_cast<int>(GetLastError()));
+    return false;
+  }
+  std::wstring packer = tk_get_module_dir_w() + L"zip";
+  if (::access(qm_platform::path_to_utf8(packer.c_str()).c_str(), X_OK) != 0) packer = L"zip";
+  // The folder's content goes in at the root: "." takes the folders too.
+  std::wstring parameters = L"-r -m " + qm_quote_argument(destination) + L" .";
+  tk_log::write(1, L"exe=%ls, param=%ls, path=%ls", packer.c_str(), parameters.c_str(), folder.c_str());
+
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.lpFile = packer.c_str();
+  info.lpParameters = parameters.c_str();
+  info.lpDirectory = folder.c_str();
+  info.nShow = SW_HIDE;
+  BOOL started = ShellExecuteExW(&info);
+  DWORD start_error = GetLastError();
+  tk_log::write(1, "Exit code: %d", started);
+  if (!started) {
+    error = L"cannot start the zip program \"" + packer + L"\": " + system_error_text(static_cast<int>(start_error));
+    return false;
+  }
+  process_handle process{info.hProcess};
+  WaitForSingleObject(process.handle, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.handle, &code);
+  if (code != 0) {
+    error = L"the zip program \"" + packer + L"\" ended with exit code " + std::to_wstring(code) + L" (" +
+            zip_exit_text(code) + L")";
+    return false;
+  }
+  if (!exists(destination)) {
+    error = L"the zip program \"" + packer + L"\" left no file \"" + destination + L"\"";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace XlsxModel

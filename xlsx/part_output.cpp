@@ -1,0 +1,194 @@
+#include "xlsx/part_output.h"
+
+#include "TK/tk_log.h"
+#include "platform/utf8.h"
+#include "platform/win32.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace XlsxModel {
+
+namespace {
+
+std::wstring in_quotes(const std::wstring& path) { return L"\"" + path + L"\""; }
+
+// A part file on disk, written through its descriptor.
+class file_output : public part_output {
+ public:
+  file_output(int descriptor, std::wstring path) : fd(descriptor), path(std::move(path)) {}
+  ~file_output() override {
+    close();
+    if (fd >= 0) ::close(fd);
+  }
+
+ protected:
+  bool sink(const char* data, std::size_t size) override {
+    while (size > 0) {
+      ssize_t n = ::write(fd, data, size);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        set_error(L"cannot write " + in_quotes(path) + L": " + system_error_text(errno));
+        return false;
+      }
+      data += n;
+      size -= static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+
+  bool finish() override {
+    int descriptor = fd;
+    fd = -1;
+    if (::close(descriptor) != 0) {
+      set_error(L"cannot write " + in_quotes(path) + L": " + system_error_text(errno));
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  int fd;
+  std::wstring path;
+};
+
+}  // namespace
+
+part_output::part_output(std::size_t capacity) : buffer(new char[capacity]), capacity(capacity) {}
+
+part_output::~part_output() = default;
+
+void part_output::flush() {
+  if (used == 0) return;
+  std::size_t size = used;
+  used = 0;
+  if (!failed()) sink(buffer.get(), size);
+}
+
+void part_output::write_slow(const char* data, std::size_t size) {
+  flush();
+  if (size >= capacity) {
+    if (!failed()) sink(data, size);
+    return;
+  }
+  std::memcpy(buffer.get(), data, size);
+  used = size;
+}
+
+void part_output::write_wide(const wchar_t* text, std::size_t size) {
+  // At most four bytes per character: encode straight into the buffer in
+  // slices that fit.
+  while (size > 0) {
+    if (capacity - used < 4) flush();
+    std::size_t room = (capacity - used) / 4;
+    std::size_t take = size < room ? size : room;
+    char* out = buffer.get() + used;
+    for (std::size_t i = 0; i < take; ++i) {
+      auto c = static_cast<std::uint32_t>(text[i]);
+      if (c < 0x80) {
+        *out++ = static_cast<char>(c);
+      } else if (c < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (c >> 6));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+      } else if (c < 0x10000) {
+        if (c >= 0xD800 && c <= 0xDFFF) continue;
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+      } else if (c <= 0x10FFFF) {
+        *out++ = static_cast<char>(0xF0 | (c >> 18));
+        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+      }
+    }
+    used = static_cast<std::size_t>(out - buffer.get());
+    text += take;
+    size -= take;
+  }
+}
+
+bool part_output::close() {
+  if (!closed) {
+    flush();
+    closed = true;
+    // The sink is ended even after a failed write, so its file is closed.
+    finish();
+  }
+  return !failed();
+}
+
+memory_output::~memory_output() = default;
+
+const std::string& memory_output::text() {
+  flush();
+  return content;
+}
+
+bool memory_output::sink(const char* data, std::size_t size) {
+  content.append(data, size);
+  return true;
+}
+
+std::wstring system_error_text(int error_number) {
+  char work[256];
+  const char* text = strerror_r(error_number, work, sizeof work);
+  return qm_platform::path_from_utf8(text ? text : "unknown error");
+}
+
+bool make_dir_path(const std::wstring& path) {
+  std::size_t from = 0;
+  for (;;) {
+    std::size_t slash = path.find(L'/', from);
+    if (slash == std::wstring::npos) return true;
+    if (slash > 0 && !CreateDirectoryW(path.substr(0, slash).c_str(), nullptr) &&
+        GetLastError() == ERROR_PATH_NOT_FOUND)
+      return false;
+    from = slash + 1;
+  }
+}
+
+part_file_system::~part_file_system() = default;
+
+std::unique_ptr<part_output> part_file_system::open(const std::wstring& path, std::wstring& error) {
+  tk_log::write(1, L"open part %ls", path.c_str());
+  if (!make_dir_path(path)) {
+    error = L"cannot create the folders of " + in_quotes(path) + L": " + system_error_text(ENOENT);
+    return nullptr;
+  }
+  std::string narrow;
+  if (!qm_platform::wide_to_utf8(path.data(), path.size(), narrow)) {
+    error = L"the path " + in_quotes(path) + L" has no narrow form";
+    return nullptr;
+  }
+  int fd = ::open(narrow.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    error = L"cannot create " + in_quotes(path) + L": " + system_error_text(errno);
+    return nullptr;
+  }
+  return std::make_unique<file_output>(fd, path);
+}
+
+int part_file_system::create_folder(const std::wstring& path) {
+  // The parents may exist; the folder itself must be new to be ours.
+  if (!make_dir_path(path)) return ENOENT;
+  std::string narrow = qm_platform::path_to_utf8(path.c_str());
+  if (::mkdir(narrow.c_str(), 0700) != 0) return errno;
+  return 0;
+}
+
+void part_file_system::remove_tree(const std::wstring& path) {
+  std::error_code ignored;
+  std::filesystem::remove_all(std::filesystem::path(qm_platform::path_to_utf8(path.c_str())), ignored);
+}
+
+part_file_system& part_file_system::real() {
+  static part_file_system files;
+  return files;
+}
+
+}  // namespace XlsxModel

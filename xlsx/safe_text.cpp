@@ -1,0 +1,127 @@
+#include "xlsx/safe_text.h"
+
+#include "TK/tk_log.h"
+
+namespace XlsxModel {
+
+std::size_t cell_reference(long row, long column, wchar_t* out) {
+  static const wchar_t letters[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  wchar_t column_text[16];
+  std::size_t n = 0;
+  if (column < 0) column = 0;
+  column_text[n++] = letters[column % 26];
+  for (long rest = column / 26; rest != 0 && n < sizeof column_text / sizeof column_text[0]; rest /= 26) {
+    rest -= 1;
+    column_text[n++] = letters[rest % 26];
+  }
+  std::size_t length = 0;
+  while (n > 0) out[length++] = column_text[--n];
+  wchar_t digits[24];
+  std::size_t d = 0;
+  unsigned long r = row < 0 ? 0 : static_cast<unsigned long>(row);
+  do {
+    digits[d++] = static_cast<wchar_t>(L'0' + r % 10);
+    r /= 10;
+  } while (r != 0);
+  while (d > 0) out[length++] = digits[--d];
+  return length;
+}
+
+std::wstring cell_reference(long row, long column) {
+  wchar_t text[48];
+  return std::wstring(text, cell_reference(row, column, text));
+}
+
+namespace {
+
+bool is_hex(wchar_t c) {
+  return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+}
+
+// "_xHHHH_" at `i`: readers would take it for an escaped character.
+bool escape_pattern_at(std::wstring_view text, std::size_t i) {
+  if (text.size() - i < 7 || text[i + 1] != L'x' || text[i + 6] != L'_') return false;
+  return is_hex(text[i + 2]) && is_hex(text[i + 3]) && is_hex(text[i + 4]) && is_hex(text[i + 5]);
+}
+
+// Calls put(entity) for markup and put_char(c) for a character kept as it is.
+template <class Entity, class Char>
+void make_safe(std::wstring_view text, Entity put, Char put_char) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    wchar_t c = text[i];
+    switch (c) {
+      case L'&': put("&amp;"); continue;
+      case L'!': put("&#33;"); continue;
+      case L'\'': put("&#39;"); continue;
+      case L'*': put("&#42;"); continue;
+      case L'+': put("&#43;"); continue;
+      case L':': put("&#58;"); continue;
+      case L'<': put("&lt;"); continue;
+      case L'=': put("&#61;"); continue;
+      case L'>': put("&gt;"); continue;
+      case L'?': put("&#63;"); continue;
+      case L'"': put("&quot;"); continue;
+      case L'\r': put("&#13;"); continue;
+      case L'_':
+        if (escape_pattern_at(text, i)) {
+          put("_x005F_");
+          continue;
+        }
+        break;
+      default:
+        break;
+    }
+    auto u = static_cast<std::uint32_t>(c);
+    if (u < 0x20 && c != L'\t' && c != L'\n') continue;
+    if ((u >= 0xD800 && u <= 0xDFFF) || u == 0xFFFE || u == 0xFFFF || u > 0x10FFFF) continue;
+    put_char(u);
+  }
+}
+
+}  // namespace
+
+std::wstring make_safe_text(std::wstring_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  make_safe(
+      text,
+      [&](const char* entity) {
+        while (*entity) out.push_back(static_cast<wchar_t>(*entity++));
+      },
+      [&](std::uint32_t c) { out.push_back(static_cast<wchar_t>(c)); });
+  tk_log::write(1, L"Got safe string: %ls", out.c_str());
+  return out;
+}
+
+void append_safe_utf8(std::wstring_view text, std::string& out) {
+  // Room for the longest entity per character, written through a pointer:
+  // this runs once per cell.
+  std::size_t start = out.size();
+  out.resize(start + text.size() * 7);
+  char* p = out.data() + start;
+  make_safe(
+      text,
+      [&](const char* entity) {
+        while (*entity) *p++ = *entity++;
+      },
+      [&](std::uint32_t c) {
+        if (c < 0x80) {
+          *p++ = static_cast<char>(c);
+        } else if (c < 0x800) {
+          *p++ = static_cast<char>(0xC0 | (c >> 6));
+          *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+          *p++ = static_cast<char>(0xE0 | (c >> 12));
+          *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+          *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+          *p++ = static_cast<char>(0xF0 | (c >> 18));
+          *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+          *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+          *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
+      });
+  out.resize(static_cast<std::size_t>(p - out.data()));
+}
+
+}  // namespace XlsxModel

@@ -1,0 +1,27 @@
+// Cell references and the safe text of cells and sheet titles.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace XlsxModel {
+
+// Row from 1, column from 0: (12, 27) gives AB12. Columns are letters in
+// bijective base 26: 0 A, 25 Z, 26 AA, 701 ZZ, 702 AAA.
+std::wstring cell_reference(long row, long column);
+// The same into `out` (room for 24 characters); returns the length.
+std::size_t cell_reference(long row, long column, wchar_t* out);
+
+// Text for XML character data and attribute values that reads back as the
+// text given: "&" "!" "'" "*" "+" ":" "<" "=" ">" "?" and the double quote
+// become entities, a carriage return a character reference (readers would
+// turn it into a line feed), and "_" before an "xHHHH_" pattern "_x005F_"
+// (readers decode that pattern). Only what XML 1.0 cannot carry is left out:
+// control characters other than tab, line feed and carriage return,
+// surrogates, U+FFFE, U+FFFF and values past U+10FFFF.
+std::wstring make_safe_text(std::wstring_view text);
+// The same text, appended to `out` as UTF-8.
+void append_safe_utf8(std::wstring_view text, std::string& out);
+
+}  // namespace XlsxModel

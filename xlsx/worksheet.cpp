@@ -1,0 +1,203 @@
+#include "TK/tk_log.h"
+#include "xlsx/namespaces.h"
+#include "xlsx/xlsx_model.h"
+
+namespace XlsxModel {
+
+using namespace xml;
+
+CWorksheet::CWorksheet(int index, const std::vector<ColumnWidth>& widths, const std::wstring& temp_folder,
+                       part_file_system& files, int frozen_columns, int frozen_rows)
+    : index(index), temp_folder(temp_folder), files(files) {
+  write_sheet_head(widths, frozen_columns, frozen_rows);
+}
+
+CWorksheet::~CWorksheet() {
+  // An unsaved sheet gets its open elements closed; its file is closed.
+  writer.reset();
+  stream.reset();
+}
+
+void CWorksheet::write_sheet_head(const std::vector<ColumnWidth>& widths, int frozen_columns,
+                                  int frozen_rows) {
+  title = L"Sheet 1";
+  has_formula = has_comments = false;
+  formula_cells.clear();
+  merged_cells.clear();
+  row = column = column_offset = 0;
+  orientation = 0;
+
+  stream = files.open(temp_folder + L"/xl/worksheets/sheet" + std::to_wstring(index) + L".xml", error);
+  if (!stream) {
+    tk_log::write(3, L"%ls", error.c_str());
+    return;
+  }
+  writer = std::make_unique<XmlWriter>(*stream);
+  XmlWriter& w = *writer;
+  w << prolog() << el(L"worksheet") << at(L"xmlns") << ns::main << at(L"xmlns:r") << ns::doc_rels
+    << at(L"xmlns:mc") << ns::markup_compat << at(L"mc:Ignorable") << L"x14ac" << at(L"xmlns:x14ac")
+    << ns::x14ac;
+  w << el(L"dimension") << at(L"ref") << L"A1" << end();
+  w << el(L"sheetViews") << el(L"sheetView") << at(L"tabSelected") << 0 << at(L"workbookViewId") << 0;
+  if (frozen_columns != 0 || frozen_rows != 0) add_frozen_pane(frozen_columns, frozen_rows);
+  w << end() << end();
+  w << el(L"sheetFormatPr") << at(L"defaultRowHeight") << 15 << at(L"x14ac:dyDescent") << 0.25 << end();
+  if (!widths.empty()) {
+    w << el(L"cols");
+    for (const ColumnWidth& c : widths)
+      w << el(L"col") << at(L"min") << c.first + 1 << at(L"max") << c.last + 1 << at(L"width") << c.width
+        << end();
+    w << end();
+  }
+  w << el(L"sheetData");
+}
+
+void CWorksheet::add_frozen_pane(int x, int y) {
+  XmlWriter& w = *writer;
+  std::wstring top_left = cell_reference(y + 1, x);
+  w << el(L"pane");
+  if (x != 0) w << at(L"xSplit") << x;
+  if (y != 0) w << at(L"ySplit") << y;
+  w << at(L"topLeftCell") << top_left << at(L"activePane")
+    << (x != 0 && y != 0 ? L"bottomRight" : x != 0 ? L"topRight" : L"bottomLeft") << at(L"state")
+    << L"frozen" << end();
+  auto selection = [&](const wchar_t* pane, const std::wstring& cell) {
+    w << el(L"selection") << at(L"pane") << pane << at(L"activeCell") << cell << at(L"sqref") << cell
+      << end();
+  };
+  if (x == 0) {
+    selection(L"bottomLeft", top_left);
+  } else if (y == 0) {
+    selection(L"topRight", top_left);
+  } else {
+    selection(L"topRight", cell_reference(y, x));
+    selection(L"bottomLeft", cell_reference(y + 1, x - 1));
+    selection(L"bottomRight", top_left);
+  }
+}
+
+void CWorksheet::begin_row(float height) {
+  if (!writer) return;
+  XmlWriter& w = *writer;
+  if (row_open) w << end();
+  ++row;
+  w << el(L"row") << at(L"r") << row << at(L"x14ac:dyDescent") << 0.25;
+  if (height != 0) w << at(L"ht") << height << at(L"customHeight") << 1;
+  column = 0;
+  row_open = true;
+}
+
+void CWorksheet::end_row() {
+  if (!writer || !row_open) return;
+  *writer << end();
+  row_open = false;
+}
+
+void CWorksheet::start_cell(int style) {
+  wchar_t reference[48];
+  std::size_t length = cell_reference(row, column_offset + column, reference);
+  *writer << el(L"c") << at(L"r") << std::wstring_view(reference, length);
+  if (style != 0) *writer << at(L"s") << style;
+}
+
+template <>
+void CWorksheet::AddCell<CellDataStr>(const CellDataStr& cell) {
+  tk_log::write(1, "CWorksheet::AddCell<CellDataStr>");
+  // An empty text writes no cell but keeps the column.
+  if (writer && row_open && shared_strings && !cell.value.empty()) {
+    key.clear();
+    append_safe_utf8(cell.value, key);
+    tk_log::write(1, "Got safe string: %s", key.c_str());
+    std::uint64_t string_index = shared_strings->index_of(key);
+    start_cell(cell.style);
+    *writer << at(L"t") << L"s" << el(L"v") << body() << string_index << end() << end();
+  }
+  ++column;
+}
+
+template <>
+void CWorksheet::AddCell<CellDataFormula>(const CellDataFormula& cell) {
+  tk_log::write(1, "CWorksheet::AddCell<CellDataFormula>");
+  if (writer && row_open && !cell.formula.empty()) {
+    start_cell(cell.style);
+    *writer << el(L"f") << body() << make_safe_text(cell.formula) << end() << end();
+    has_formula = true;
+    formula_cells.push_back(cell_reference(row, column_offset + column));
+  }
+  ++column;
+}
+
+void CWorksheet::AddComment(const Comment& comment) {
+  // A saved sheet can no longer refer to its notes.
+  if (!comments || !writer) return;
+  comments->push_back(comment);
+  comments->back().sheet_index = index;
+  has_comments = true;
+}
+
+std::wstring CWorksheet::GetSafeTitle() const {
+  tk_log::write(1, "CWorksheet::GetSafeTitle");
+  return make_safe_text(title);
+}
+
+bool CWorksheet::write_sheet_rels() {
+  std::wstring n = std::to_wstring(index);
+  std::unique_ptr<part_output> out =
+      files.open(temp_folder + L"/xl/worksheets/_rels/sheet" + n + L".xml.rels", error);
+  if (!out) return false;
+  {
+    XmlWriter w(*out);
+    w << prolog() << el(L"Relationships") << at(L"xmlns") << ns::package_rels;
+    w << el(L"Relationship") << at(L"Id") << L"rId1" << at(L"Type") << rel::vml_drawing << at(L"Target")
+      << L"../drawings/vmlDrawing" << n << L".vml" << end();
+    w << el(L"Relationship") << at(L"Id") << L"rId2" << at(L"Type") << rel::comments << at(L"Target")
+      << L"../comments" << n << L".xml" << end();
+  }
+  if (!out->close()) {
+    error = out->error();
+    return false;
+  }
+  return true;
+}
+
+bool CWorksheet::Save() {
+  tk_log::write(2, "CWorksheet::Save");
+  if (saved) return error.empty();
+  saved = true;
+  if (!writer) {
+    if (error.empty()) error = L"the part of sheet " + std::to_wstring(index) + L" was never opened";
+    return false;
+  }
+  XmlWriter& w = *writer;
+  w << end(L"sheetData");
+  row_open = false;
+  if (!merged_cells.empty()) {
+    w << el(L"mergeCells") << at(L"count") << merged_cells.size();
+    for (const std::wstring& range : merged_cells) w << el(L"mergeCell") << at(L"ref") << range << end();
+  }
+  tk_log::write(1, "Step #1");
+  if (!merged_cells.empty()) w << end(L"mergeCells");
+  const wchar_t* orientation_text = orientation == 1 ? L"landscape" : L"portrait";
+  tk_log::write(1, "Step #2");
+  w << el(L"pageMargins") << at(L"left") << 0.7 << at(L"right") << 0.7 << at(L"top") << 0.75
+    << at(L"bottom") << 0.75 << at(L"header") << 0.3 << at(L"footer") << 0.3 << end();
+  w << el(L"pageSetup") << at(L"paperSize") << 9 << at(L"orientation") << orientation_text << end();
+  tk_log::write(1, "Step #3");
+  bool ok = true;
+  if (has_comments) {
+    w << el(L"legacyDrawing") << at(L"r:id") << L"rId1" << end();
+    ok = write_sheet_rels();
+  }
+  tk_log::write(1, "Step #4");
+  writer.reset();
+  if (!stream->close() && ok) {
+    error = stream->error();
+    ok = false;
+  }
+  stream.reset();
+  tk_log::write(1, "Step #5");
+  if (!ok) tk_log::write(3, L"%ls", error.c_str());
+  return ok;
+}
+
+}  // namespace XlsxModel
