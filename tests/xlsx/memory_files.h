@@ -6,13 +6,14 @@
 
 #include <cerrno>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 class memory_files : public XlsxModel::part_file_system {
  public:
-  std::map<std::wstring, std::string> files;  // by full path
+  std::map<std::wstring, std::shared_ptr<std::string>> files;  // by full path
   std::set<std::wstring> folders;
   std::vector<std::wstring> removed_trees;
   std::wstring fail_open;   // a part name whose open fails
@@ -27,7 +28,8 @@ class memory_files : public XlsxModel::part_file_system {
       error = L"cannot create \"" + path + L"\": " + XlsxModel::system_error_text(EACCES);
       return nullptr;
     }
-    files[path].clear();
+    // A part removed while open keeps its content alive, as an unlinked file would.
+    files[path] = std::make_shared<std::string>();
     return std::make_unique<output>(files[path], path, !fail_write.empty() && ends_with(path, fail_write));
   }
   int create_folder(const std::wstring& path) override {
@@ -48,7 +50,7 @@ class memory_files : public XlsxModel::part_file_system {
   // The content of the part `name` ("xl/workbook.xml"); empty when absent.
   std::string part(const std::wstring& name) const {
     for (const auto& [path, text] : files)
-      if (ends_with(path, L"/" + name)) return text;
+      if (ends_with(path, L"/" + name)) return *text;
     return std::string();
   }
   bool has_part(const std::wstring& name) const {
@@ -64,7 +66,7 @@ class memory_files : public XlsxModel::part_file_system {
 
   class output : public XlsxModel::part_output {
    public:
-    output(std::string& target, std::wstring path, bool failing)
+    output(std::shared_ptr<std::string> target, std::wstring path, bool failing)
         : part_output(512), target(target), path(std::move(path)), failing(failing) {}
     ~output() override { close(); }
 
@@ -74,13 +76,13 @@ class memory_files : public XlsxModel::part_file_system {
         set_error(L"cannot write \"" + path + L"\": " + XlsxModel::system_error_text(ENOSPC));
         return false;
       }
-      target.append(data, size);
+      target->append(data, size);
       return true;
     }
     bool finish() override { return true; }
 
    private:
-    std::string& target;
+    std::shared_ptr<std::string> target;
     std::wstring path;
     bool failing;
   };
