@@ -268,6 +268,12 @@ void CWorkbook::remove_package_tree() {
 
 bool CWorkbook::Save(const std::wstring& destination) {
   tk_log::write(2, "CWorkbook::Save");
+  // The sheets were closed and the tree removed by the first call.
+  if (saved) {
+    error = L"the workbook was saved already";
+    return false;
+  }
+  saved = true;
   bool ok = write_core_props(*this) && write_app_props(*this) && write_content_types(*this) &&
             write_theme(*this) && write_comments_parts(*this) && write_shared_strings(*this) &&
             write_styles(*this) && write_workbook_part(*this);

@@ -115,7 +115,7 @@ class CWorkbook {
   // Writes every part, packs the folder into `destination` and removes the
   // folder. False when a part cannot be written, the packer cannot be
   // started or fails, or no destination file results; GetLastError tells
-  // why.
+  // why. A workbook is saved once: a second call fails.
   bool Save(const std::wstring& destination);
   std::wstring GetSafeTitle(const CChartsheet& chart) const;
   const std::wstring& GetLastError() const { return error; }
@@ -145,6 +145,7 @@ class CWorkbook {
   part_file_system& files;
   std::wstring error;
   bool folder_claimed = false;
+  bool saved = false;
 };
 
 // The temporary folder's parent: "TEMP", else "TMPDIR", else /tmp.

@@ -170,6 +170,15 @@ TEST_F(PackageSave, ReaderDecodingOfEscapePatternIsPrevented) {
   EXPECT_NE(strings.find("<t>_x005F_x0041_</t>"), std::string::npos) << strings;
 }
 
+TEST_F(PackageSave, SecondSaveFails) {
+  CWorkbook book;
+  fill(book, {{L"S", {{L"a"}}}});
+  ASSERT_TRUE(book.Save(wide(out + "/x.xlsx")));
+  EXPECT_FALSE(book.Save(wide(out + "/y.xlsx")));
+  EXPECT_EQ(book.GetLastError(), L"the workbook was saved already");
+  EXPECT_EQ(scratch_folder::listing(out), "x.xlsx\n");
+}
+
 TEST_F(PackageSave, ExistingDestinationIsReplacedNotMerged) {
   std::string package = out + "/old.xlsx";
   scratch_folder::run("cd " + scratch_folder::quote(scratch.path) + " && echo x > stale.xml && zip -q " +
