@@ -1,0 +1,38 @@
+#pragma once
+#include <clocale>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+// Switches the process to a German locale, whose decimal separator is a
+// comma, built into a temporary folder when the system has none. False
+// when no such locale can be had.
+inline bool use_comma_locale() {
+  struct built {
+    built() {
+      char tmpl[] = "/tmp/qm_locale_XXXXXX";
+      if (!mkdtemp(tmpl)) return;
+      folder = tmpl;
+      std::string cmd = "localedef -i de_DE -f UTF-8 '" + folder + "/de_DE.UTF-8' >/dev/null 2>&1";
+      if (std::system(cmd.c_str()) != 0) {
+      }
+    }
+    ~built() {
+      if (folder.empty()) return;
+      std::string cmd = "rm -rf '" + folder + "'";
+      if (std::system(cmd.c_str()) != 0) {
+      }
+    }
+    std::string folder;
+  };
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8")) return true;
+  static built locale;
+  if (locale.folder.empty()) return false;
+  setenv("LOCPATH", locale.folder.c_str(), 1);
+  return std::setlocale(LC_ALL, "de_DE.UTF-8") && std::localeconv()->decimal_point[0] == ',';
+}
+
+// Back to the C locale at the end of a scope.
+struct c_locale_at_exit {
+  ~c_locale_at_exit() { std::setlocale(LC_ALL, "C"); }
+};
