@@ -32,7 +32,11 @@ inline bool use_comma_locale() {
   return std::setlocale(LC_ALL, "de_DE.UTF-8") && std::localeconv()->decimal_point[0] == ',';
 }
 
-// Back to the C locale at the end of a scope.
+// Back to the C locale at the end of a scope; later locale look-ups of
+// the process no longer search the temporary folder.
 struct c_locale_at_exit {
-  ~c_locale_at_exit() { std::setlocale(LC_ALL, "C"); }
+  ~c_locale_at_exit() {
+    std::setlocale(LC_ALL, "C");
+    unsetenv("LOCPATH");
+  }
 };

@@ -160,6 +160,12 @@ struct change_case {
   const wchar_t* expected;  // the converted value changed back to text
 };
 
+// Cases print as their text: the struct has padding gtest would dump.
+void PrintTo(const change_case& c, std::ostream* out) {
+  std::wstring t = c.text;
+  *out << std::string(t.begin(), t.end()) << " to " << c.target;
+}
+
 class ChangeFromText : public ::testing::TestWithParam<change_case> {};
 
 TEST_P(ChangeFromText, ConvertsExactlyOrRefuses) {
