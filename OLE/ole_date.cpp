@@ -1,0 +1,216 @@
+#include "OLE/ole_date.h"
+
+#include "TK/tk_exception.h"
+#include "TK/tk_log.h"
+#include "TK/tk_utils.h"
+#include "platform/oleauto.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <locale.h>
+
+namespace {
+
+locale_t c_locale() {
+  static locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return loc;
+}
+
+short* as_short(WORD& field) { return reinterpret_cast<short*>(&field); }
+
+bool has_pm(const std::string& text) {
+  return text.find("PM") != std::string::npos || text.find("pm") != std::string::npos;
+}
+
+}  // namespace
+
+ole_date::ole_date(const SYSTEMTIME& time) : type(date_time), st(time) {
+  tk_log::write(1, "ole_date::ole_date(SYSTEMTIME)");
+  refine_type();
+}
+
+ole_date::ole_date(const std::string& text) {
+  tk_log::write(1, "ole_date::ole_date('%s')", text.c_str());
+  read(text);
+}
+
+ole_date::ole_date(const std::wstring& text) {
+  std::string narrow;
+  if (!tk_w2a(text.c_str(), narrow)) narrow.clear();
+  tk_log::write(1, "ole_date::ole_date('%s')", narrow.c_str());
+  read(narrow);
+}
+
+void ole_date::read(const std::string& given) {
+  st = SYSTEMTIME{};
+  type = invalid;
+  std::string text = tk_trim(given);
+  for (const char* marker : {"AM", "PM", "am", "pm"}) {
+    std::size_t at = text.find(marker);
+    if (at != std::string::npos) {
+      text = tk_trim(text.substr(0, at));
+      break;
+    }
+  }
+  // The shortest text that can hold a time is h:mm.
+  if (text.size() < 4) {
+    tk_log::write(2, "Invalid date/time format: '%s'", given.c_str());
+    return;
+  }
+  import_from_string(text);
+  if (type == date_time || type == date_only) {
+    // Written day first, as 31.12.2010.
+    if (st.wDay > 31 && st.wYear < 32) std::swap(st.wYear, st.wDay);
+    // A two-digit year of a text: 49 is 2049, 50 is 1950.
+    if (st.wYear < 100 && st.wMonth && st.wDay) st.wYear = static_cast<WORD>(st.wYear + (st.wYear < 50 ? 2000 : 1900));
+  }
+  // 12:30 AM stays as it is, as does 12:30 PM.
+  if (has_pm(given) && st.wHour < 12) st.wHour = static_cast<WORD>(st.wHour + 12);
+}
+
+void ole_date::import_from_string(const std::string& text) {
+  tk_log::write(1, "ole_date::import_from_string(%s)", text.c_str());
+  const char* s = text.c_str();
+  if (text.size() == 14) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, se = 0;
+    if (std::sscanf(s, "%4d%2d%2d%2d%2d%2d", &y, &mo, &d, &h, &mi, &se) == 6) {
+      st.wYear = static_cast<WORD>(y), st.wMonth = static_cast<WORD>(mo), st.wDay = static_cast<WORD>(d);
+      st.wHour = static_cast<WORD>(h), st.wMinute = static_cast<WORD>(mi), st.wSecond = static_cast<WORD>(se);
+      type = date_time;
+      if (is_valid()) return;
+    }
+  } else if (text.size() == 8) {
+    int y = 0, mo = 0, d = 0;
+    if (std::sscanf(s, "%4d%2d%2d", &y, &mo, &d) == 3) {
+      st.wYear = static_cast<WORD>(y), st.wMonth = static_cast<WORD>(mo), st.wDay = static_cast<WORD>(d);
+      type = date_only;
+      if (is_valid()) return;
+    }
+  }
+  if (text.size() == 14 || text.size() == 8) st = SYSTEMTIME{};
+
+  char seconds[256] = "";
+  int fields = std::sscanf(s, "%hd:%hd:%255s", as_short(st.wHour), as_short(st.wMinute), seconds);
+  if (fields == 3 || fields == 2) {
+    type = time_only;
+    if (fields == 3 && is_valid()) process_milliseconds(seconds);
+    if (is_valid()) return;
+  }
+
+  st = SYSTEMTIME{};
+  for (const char* format : {"%hd-%hd-%hd %hd:%hd:%255s", "%hd/%hd/%hd %hd:%hd:%255s", "%hd.%hd.%hd %hd:%hd:%255s"}) {
+    seconds[0] = 0;
+    fields = std::sscanf(s, format, as_short(st.wYear), as_short(st.wMonth), as_short(st.wDay), as_short(st.wHour),
+                         as_short(st.wMinute), seconds);
+    if (fields == 3) {
+      type = date_only;
+      if (is_valid()) return;
+    } else if (fields == 6) {
+      type = date_time;
+      if (is_valid()) {
+        process_milliseconds(seconds);
+        refine_type();
+        if (is_valid()) return;
+      }
+    }
+  }
+
+  std::wstring wide;
+  DATE number = 0;
+  if (tk_a2w(s, wide)) {
+    LCID lcid = GetSystemDefaultLCID();
+    if (SUCCEEDED(VarDateFromStr(wide.c_str(), lcid ? lcid : 0x409, 0, &number)) &&
+        VariantTimeToSystemTime(number, &st)) {
+      type = date_time;
+      refine_type();
+      tk_log::write(1, "Got datetime using Microsoft API");
+      return;
+    }
+  }
+  st = SYSTEMTIME{};
+  type = invalid;
+  tk_log::write(2, "Invalid date/time format: '%s'", s);
+}
+
+void ole_date::process_milliseconds(const char* seconds) {
+  if (!seconds) throw tk_mail_assertion("ole_date", 422);
+  double x = strtod_l(seconds, nullptr, c_locale());
+  double whole = std::trunc(x);
+  st.wSecond = static_cast<WORD>(static_cast<int>(whole));
+  // The fraction of a decimal text such as 30.005 lies a little below its
+  // digits in binary; the margin keeps the last millisecond.
+  st.wMilliseconds = static_cast<WORD>(static_cast<int>(std::floor((x - whole) * 1000.0 + 1e-6)));
+}
+
+void ole_date::refine_type() {
+  if (!st.wYear && !st.wMonth && !st.wDay)
+    type = time_only;
+  else if (!st.wHour && !st.wMinute && !st.wSecond && st.wYear && st.wMonth && st.wDay)
+    type = date_only;
+}
+
+bool ole_date::is_valid() const {
+  if (type == invalid) return false;
+  if (!st.wYear && !st.wMonth && !st.wDay) {
+    tk_log::write(1, "DATETIME is a pute time");
+  } else {
+    if (st.wMonth < 1 || st.wMonth > 12) {
+      tk_log::write(1, "Invalid month");
+      return false;
+    }
+    if (!st.wDay || !st.wYear || (st.wDay > 31 && st.wYear > 31)) {
+      tk_log::write(1, "Invalid day and/or year");
+      return false;
+    }
+  }
+  if (st.wHour > 60 || st.wMinute > 60 || st.wSecond > 60) {
+    tk_log::write(1, "Invalid time");
+    return false;
+  }
+  return true;
+}
+
+ole_variant ole_date::to_variant() const { return ole_variant(st); }
+
+namespace {
+
+std::string print(const ole_date& d, bool with_milliseconds, bool wide) {
+  const SYSTEMTIME& t = d.st;
+  char buffer[96];
+  switch (d.type) {
+    case ole_date::date_time:
+      if (!t.wHour && !t.wMinute && !t.wSecond && d.midnight_as_date)
+        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", t.wYear, t.wMonth, t.wDay);
+      else if (t.wMilliseconds && with_milliseconds)
+        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d.%03d", t.wYear, t.wMonth, t.wDay,
+                      t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+      else
+        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour,
+                      t.wMinute, t.wSecond);
+      return buffer;
+    case ole_date::date_only:
+      std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", t.wYear, t.wMonth, t.wDay);
+      return buffer;
+    case ole_date::time_only: {
+      const char* prefix = wide ? "" : "0000-00-00 ";
+      if (t.wMilliseconds)
+        std::snprintf(buffer, sizeof buffer, "%s%02d:%02d:%02d.%03d", prefix, t.wHour, t.wMinute, t.wSecond,
+                      t.wMilliseconds);
+      else
+        std::snprintf(buffer, sizeof buffer, "%s%02d:%02d:%02d", prefix, t.wHour, t.wMinute, t.wSecond);
+      return buffer;
+    }
+    default:
+      return std::string();
+  }
+}
+
+}  // namespace
+
+std::string ole_date::to_string(bool with_milliseconds) const { return print(*this, with_milliseconds, false); }
+
+std::wstring ole_date::to_wstring(bool with_milliseconds) const {
+  std::string text = print(*this, with_milliseconds, true);
+  return std::wstring(text.begin(), text.end());
+}
