@@ -492,6 +492,9 @@ TEST(ChangeType, RulesInTheirOrder) {
       {ole_variant(300), VT_R4, VT_R4, "3.000000e+002"},
       {ole_variant(-1), VT_I1, VT_I1, "-1"},
   };
+  ole_variant five(5LL);
+  five.change_type(VT_CY);
+  EXPECT_EQ(five.var.cyVal.int64, 50000);  // 5.0000
   for (auto& c : cases) {
     VARTYPE from = c.v.var.vt;
     c.v.change_type(c.target);
