@@ -1,0 +1,152 @@
+#include "ocilite/ol_error.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace ocilite {
+
+namespace {
+
+struct catalog_entry {
+  sb4 code;
+  const char* text;
+};
+
+// The server's message texts of the errors this library raises.
+const catalog_entry catalog[] = {
+    {1, "unique constraint (%s) violated"},
+    {54, "resource busy and acquire with NOWAIT specified or timeout expired"},
+    {600, "internal error code, arguments: [ocilite], [%s]"},
+    {900, "invalid SQL statement"},
+    {904, "%s: invalid identifier"},
+    {909, "invalid number of arguments"},
+    {911, "invalid character"},
+    {918, "column ambiguously defined"},
+    {921, "unexpected end of SQL command"},
+    {932, "inconsistent datatypes: expected %s"},
+    {933, "SQL command not properly ended"},
+    {942, "table or view does not exist"},
+    {955, "name is already used by an existing object"},
+    {1002, "fetch out of sequence"},
+    {1005, "null password given; logon denied"},
+    {1007, "variable not in select list"},
+    {1008, "not all variables bound"},
+    {1012, "not logged on"},
+    {1017, "invalid username/password; logon denied"},
+    {1034, "ORACLE not available"},
+    {1036, "illegal variable name/number"},
+    {1400, "cannot insert NULL into (%s)"},
+    {1403, "no data found"},
+    {1405, "fetched column value is NULL"},
+    {1406, "fetched column value was truncated"},
+    {1455, "converting column overflows integer datatype"},
+    {1480, "trailing null missing from STR bind value"},
+    {1722, "invalid number"},
+    {1740, "missing double quote in identifier"},
+    {1756, "quoted string not properly terminated"},
+    {1789, "query block has incorrect number of result columns"},
+    {1861, "literal does not match format string"},
+    {1891, "Datetime/Interval internal error"},
+    {2291, "integrity constraint (%s) violated - parent key not found"},
+    {3114, "not connected to ORACLE"},
+    {4030, "out of process memory when trying to allocate %s bytes"},
+    {12154, "TNS:could not resolve the connect identifier specified"},
+    {12715, "invalid character set specified"},
+    {16000, "database open for read-only access"},
+    {22275, "invalid LOB locator specified"},
+    {22920, "row containing the LOB value is not locked"},
+    {24309, "already connected to a server"},
+    {24313, "user already authenticated"},
+    {24315, "illegal attribute type"},
+    {24327, "need explicit attach before authenticating a user"},
+    {24333, "zero iteration count"},
+    {24334, "no descriptor for this position"},
+    {24337, "statement handle not prepared"},
+    {24338, "statement handle not executed"},
+    {24345, "A Truncation or null fetch error occurred"},
+    {24374, "define not done before fetch or execute and fetch"},
+    {24391, "invalid fetch operation"},
+    {24801, "illegal parameter value in OCI lob function"},
+};
+
+bool starts_with(const std::string& s, const char* prefix) {
+  return s.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+// The part of an SQLite message after its prefix, upper-cased and quoted as
+// the server quotes identifiers.
+std::string quoted_name(const std::string& message, const char* prefix) {
+  std::string name = message.substr(std::strlen(prefix));
+  for (char& c : name)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '.') {
+      out += "\".\"";
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+bool is_command_word(const std::string& w) {
+  static const char* const words[] = {"SELECT", "WITH",   "INSERT",   "UPDATE", "DELETE",
+                                      "MERGE",  "CREATE", "ALTER",    "DROP",   "TRUNCATE",
+                                      "COMMIT", "ROLLBACK", "COMMENT", "GRANT", "REVOKE",
+                                      "RENAME", "LOCK",   "SAVEPOINT", "EXPLAIN", "BEGIN",
+                                      "DECLARE", "CALL",  "SET",      "ANALYZE"};
+  for (const char* word : words)
+    if (w == word) return true;
+  return false;
+}
+
+}  // namespace
+
+ora_error make_error(sb4 code, const std::string& arg) {
+  const char* text = "%s";
+  for (const catalog_entry& e : catalog)
+    if (e.code == code) text = e.text;
+  std::string body = text;
+  std::size_t at = body.find("%s");
+  if (at != std::string::npos) body.replace(at, 2, arg);
+  char head[16];
+  std::snprintf(head, sizeof head, "ORA-%05d: ", static_cast<int>(code));
+  return ora_error{code, head + body + "\n"};
+}
+
+void fail(sb4 code, const std::string& arg) { throw ora_failure{make_error(code, arg)}; }
+
+ora_error map_sqlite_error(sqlite3* db, int rc, const std::string& first_word) {
+  std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  int primary = rc & 0xFF;
+  if (primary == SQLITE_NOMEM) return make_error(4030, "?");
+  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return make_error(54);
+  if (primary == SQLITE_READONLY) return make_error(16000);
+  if (primary == SQLITE_CONSTRAINT) {
+    if (starts_with(message, "UNIQUE constraint failed: ") ||
+        starts_with(message, "PRIMARY KEY must be unique"))
+      return make_error(1, message.substr(message.find(':') + 2));
+    if (starts_with(message, "NOT NULL constraint failed: "))
+      return make_error(1400, quoted_name(message, "NOT NULL constraint failed: "));
+    if (starts_with(message, "FOREIGN KEY constraint failed")) return make_error(2291, "?");
+    return make_error(600, message);
+  }
+  if (starts_with(message, "no such table: ")) return make_error(942);
+  if (starts_with(message, "no such column: "))
+    return make_error(904, quoted_name(message, "no such column: "));
+  if (starts_with(message, "no such function: "))
+    return make_error(904, quoted_name(message, "no such function: "));
+  if (starts_with(message, "ambiguous column name: ")) return make_error(918);
+  if (starts_with(message, "wrong number of arguments to function ")) return make_error(909);
+  if (message.find("do not have the same number of result columns") != std::string::npos)
+    return make_error(1789);
+  if (message.find("already exists") != std::string::npos) return make_error(955);
+  if (message == "incomplete input") return make_error(921);
+  if (message.find("syntax error") != std::string::npos ||
+      message.find("unrecognized token") != std::string::npos)
+    return make_error(is_command_word(first_word) ? 933 : 900);
+  return make_error(600, message);
+}
+
+}  // namespace ocilite

@@ -1,0 +1,32 @@
+// UTF-8 and UTF-16 text as the client library exchanges it.
+#pragma once
+
+#include "oci/oci_types.h"
+
+#include <string>
+#include <string_view>
+
+namespace ocilite {
+
+// Invalid sequences become U+FFFD; stored text is not trusted to be valid.
+std::u16string utf8_to_utf16(std::string_view text);
+std::string utf16_to_utf8(std::u16string_view text);
+
+// Character sets this library speaks: UTF-16 (1000, 2000) or UTF-8 (the
+// rest it accepts: 0, 871, 873).
+bool is_utf16(ub2 csid);
+bool is_known_charset(ub2 csid);
+
+// Text that crosses the interface: bytes in the given character set.
+std::string decode_text(const void* data, std::size_t bytes, ub2 csid);  // to UTF-8
+std::string encode_text(std::string_view utf8, ub2 csid);
+// Bytes of a NUL in that character set.
+std::size_t nul_size(ub2 csid);
+// The longest prefix of `encoded` (in `csid`) that fits `room` bytes
+// without cutting a character.
+std::size_t fit_prefix(std::string_view encoded, std::size_t room, ub2 csid);
+
+std::string to_upper_ascii(std::string_view text);
+bool equal_no_case(std::string_view a, std::string_view b);
+
+}  // namespace ocilite

@@ -1,0 +1,62 @@
+// Values as SQLite stores them, and their Oracle forms: number texts,
+// dates and time stamps.
+#pragma once
+
+#include "oci/oci_types.h"
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ocilite {
+
+// One stored value, copied out of SQLite.
+struct cell {
+  int type = SQLITE_NULL;  // SQLITE_INTEGER, _FLOAT, _TEXT, _BLOB, _NULL
+  std::int64_t i = 0;
+  double d = 0;
+  std::string bytes;  // text (UTF-8) or blob
+  static cell from_column(sqlite3_stmt* st, int column);
+  static cell text(std::string s);
+  static cell blob(std::string s);
+  static cell integer(std::int64_t v);
+  static cell real(double v);
+  void bind_to(sqlite3_stmt* st, int index) const;
+};
+
+// A decimal number: value = 0.digits x 10^exponent; digits carry no
+// leading or trailing zeros; no digits is zero.
+struct decimal {
+  bool negative = false;
+  std::string digits;
+  int exponent = 0;
+};
+
+std::optional<decimal> parse_decimal(std::string_view text);
+decimal decimal_of(const cell& c);  // throws ORA-01722 for a non-number
+// The server's text of a NUMBER: ".5", "-.5", "1234.56", "0".
+std::string number_text(const decimal& d);
+std::string binary_number_text(double v);  // "1.5E+000"
+// Rounds to an integer; false when it does not fit 64 bits.
+bool decimal_to_int64(const decimal& d, std::int64_t& out);
+double decimal_to_double(const decimal& d);
+
+struct datetime {
+  int year = 0, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+  ub4 nanos = 0;
+  bool has_zone = false;
+  int zone_minutes = 0;  // east of UTC
+};
+
+// 'YYYY-MM-DD[ HH24:MI:SS[.fffffffff]][ +hh:mm]'
+std::optional<datetime> parse_datetime(std::string_view text);
+std::string datetime_text(const datetime& t, bool with_fraction, bool with_zone);
+// The same instant in the process's time zone, without a zone.
+datetime to_local(const datetime& t);
+
+std::string hex_upper(std::string_view bytes);
+
+}  // namespace ocilite
