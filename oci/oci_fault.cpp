@@ -38,7 +38,6 @@ bool fire(oci_fn fn, sword& status) {
   std::lock_guard<std::mutex> lock(g_state->mutex);
   auto i = static_cast<std::size_t>(fn);
   unsigned n = ++g_state->calls[i];
-  if (fn != oci_fn::OCIErrorGet) g_state->error_pending = false;
   for (armed_fault& f : g_state->faults) {
     if (f.fired || f.fault.function != fn || f.at_call != n) continue;
     f.fired = true;
@@ -55,7 +54,8 @@ bool fire(oci_fn fn, sword& status) {
   return false;
 }
 
-// Reports the injected error once, in the caller's buffer.
+// Reports the injected error once, in the caller's buffer; the next
+// OCIErrorGet after that reaches the client again.
 bool injected_error(ub4 recordno, sb4* errcodep, OraText* bufp, ub4 bufsiz, sword& status) {
   std::lock_guard<std::mutex> lock(g_state->mutex);
   if (!g_state->error_pending) return false;

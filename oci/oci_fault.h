@@ -10,7 +10,7 @@ struct oci_fault {
   oci_fn function = oci_fn::OCIStmtExecute;
   unsigned nth = 1;  // counted from the moment the fault is armed
   sword status = OCI_ERROR;
-  // What the next OCIErrorGet reports after the fault fired.
+  // What the next OCIErrorGet reports after the fault fired (once).
   sb4 error_code = 0;
   std::string message;  // UTF-8
   bool utf16 = true;    // the text is written as UTF-16 (character set 1000)

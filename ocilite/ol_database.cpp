@@ -107,6 +107,9 @@ std::shared_ptr<database> database::open(const std::string& path) {
   std::string why;
   if (rc == SQLITE_OK) {
     sqlite3_busy_timeout(d->db_, 5000);
+    // "X" names a column, never a text, as on the server.
+    sqlite3_db_config(d->db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(d->db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_extended_result_codes(d->db_, 1);
     rc = sqlite3_exec(d->db_, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
   }

@@ -1,0 +1,79 @@
+#include "oci_session.h"
+
+namespace {
+
+TEST(ocilite_sql, errors_carry_the_server_numbers) {
+  temp_db db("CREATE TABLE \"EMP\" (\"EMPNO\" NUMBER(4), \"ENAME\" VARCHAR2(10));");
+  oci_session s;
+  s.connect(db.path);
+  struct row {
+    const char* sql;
+    sb4 code;
+  } rows[] = {
+      {"select * from nosuch", 942},
+      {"select nosuch from emp", 904},
+      {"select e.nosuch from emp e", 904},
+      {"select nosuchfunction(empno) from emp", 904},
+      {"selec * from emp", 900},
+      {"select * from emp where", 921},
+      {"select * from emp emp2 emp3", 933},
+      {"select * from emp;", 911},
+      {"select 'abc from emp", 1756},
+  };
+  for (const row& r : rows) {
+    OCIStmt* st = s.statement();
+    EXPECT_EQ(OCI_ERROR, s.run(st, r.sql, 0)) << r.sql;
+    EXPECT_EQ(r.code, s.error_code()) << r.sql;
+    char head[16];
+    std::snprintf(head, sizeof head, "ORA-%05d: ", r.code);
+    EXPECT_EQ(0u, s.error_text().find(head)) << r.sql << ": " << s.error_text();
+    s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
+  }
+  OCIStmt* st = s.statement();
+  s.run(st, "select nosuch from emp", 0);
+  EXPECT_EQ("ORA-00904: \"NOSUCH\": invalid identifier\n", s.error_text());
+  s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
+}
+
+TEST(ocilite_sql, unquoted_names_fold_to_upper_case_and_schema_prefixes_drop) {
+  temp_db db(
+      "CREATE TABLE \"EMP\" (\"EMPNO\" NUMBER(4), \"ENAME\" VARCHAR2(10));"
+      "INSERT INTO \"EMP\" VALUES (1, 'A');");
+  oci_session s;
+  s.connect(db.path);
+  OCIStmt* st = s.statement();
+  ASSERT_EQ(OCI_SUCCESS, s.run(st, "select empno, ename as Name, ename \"Mixed\" from scott.emp", 0))
+      << s.error_text();
+  std::vector<std::string> names;
+  for (ub4 p = 1; p <= 3; ++p) {
+    void* param = nullptr;
+    ASSERT_EQ(OCI_SUCCESS, s.f.OCIParamGet(st, OCI_HTYPE_STMT, s.err, &param, p));
+    OraText* name = nullptr;
+    ub4 bytes = 0;
+    s.f.OCIAttrGet(param, OCI_DTYPE_PARAM, &name, &bytes, OCI_ATTR_NAME, s.err);
+    names.push_back(u8(std::u16string(reinterpret_cast<char16_t*>(name), bytes / 2)));
+  }
+  EXPECT_EQ((std::vector<std::string>{"EMPNO", "NAME", "Mixed"}), names);
+  s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
+  EXPECT_EQ(1u, s.query("select * from SYS.DUAL").size());
+}
+
+TEST(ocilite_sql, describe_only_parses_without_running) {
+  temp_db db("CREATE TABLE \"T\" (\"A\" NUMBER(4)); INSERT INTO \"T\" VALUES (1);");
+  oci_session s;
+  s.connect(db.path);
+  EXPECT_EQ(OCI_SUCCESS, s.exec("DELETE FROM \"T\"", OCI_DESCRIBE_ONLY));
+  EXPECT_EQ("1", s.query("SELECT COUNT(*) FROM \"T\"").at(0).at(0));
+  EXPECT_EQ(OCI_ERROR, s.exec("SELECT \"B\" FROM \"T\"", OCI_DESCRIBE_ONLY));
+  EXPECT_EQ(904, s.error_code());
+  OCIStmt* st = s.statement();
+  ASSERT_EQ(OCI_SUCCESS, s.run(st, "SELECT \"A\" FROM \"T\"", 0, OCI_DESCRIBE_ONLY));
+  ub4 count = 0;
+  s.f.OCIAttrGet(st, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, s.err);
+  EXPECT_EQ(1u, count);
+  EXPECT_EQ(OCI_ERROR, s.f.OCIStmtFetch(st, s.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT));
+  EXPECT_EQ(1002, s.error_code());
+  s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
+}
+
+}  // namespace
