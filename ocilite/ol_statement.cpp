@@ -64,6 +64,7 @@ void describe(stmt_handle& stmt) {
       if (is_rowid_name(origin) && decl && std::strcmp(decl, "INTEGER") == 0) {
         c.type = rowid_type();
         c.is_null = 0;
+        if (is_rowid_name(c.name.c_str())) c.name = "ROWID";
       }
       c.table = table;
       c.column = origin;

@@ -56,6 +56,21 @@ TEST(ocilite_sql, unquoted_names_fold_to_upper_case_and_schema_prefixes_drop) {
   EXPECT_EQ((std::vector<std::string>{"EMPNO", "NAME", "Mixed"}), names);
   s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
   EXPECT_EQ(1u, s.query("select * from SYS.DUAL").size());
+  // ROWID is the row's number as text, usable in a condition.
+  st = s.statement();
+  ASSERT_EQ(OCI_SUCCESS, s.run(st, "select rowid from emp", 0));
+  void* param = nullptr;
+  ub2 type = 0;
+  OraText* name = nullptr;
+  ub4 bytes = 0;
+  s.f.OCIParamGet(st, OCI_HTYPE_STMT, s.err, &param, 1);
+  s.f.OCIAttrGet(param, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, s.err);
+  s.f.OCIAttrGet(param, OCI_DTYPE_PARAM, &name, &bytes, OCI_ATTR_NAME, s.err);
+  EXPECT_EQ(SQLT_RDD, type);
+  EXPECT_EQ(u"ROWID", std::u16string(reinterpret_cast<char16_t*>(name), bytes / 2));
+  s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
+  std::string rowid = s.query("select rowid from emp").at(0).at(0);
+  EXPECT_EQ("A", s.query("select ename from emp where rowid = '" + rowid + "'").at(0).at(0));
 }
 
 TEST(ocilite_sql, describe_only_parses_without_running) {
