@@ -317,19 +317,22 @@ cell bind_value(const bind_handle& b, ub4 row) {
     case SQLT_INT:
     case SQLT_UIN: {
       bool s = b.dty == SQLT_INT;
+      // Widen each size on its own: a shared ?: type would turn negatives unsigned.
       switch (b.value_sz) {
-        case 1:
-          return cell::integer(s ? *reinterpret_cast<const std::int8_t*>(base)
-                                 : *reinterpret_cast<const std::uint8_t*>(base));
+        case 1: {
+          std::int64_t v = s ? std::int64_t(*reinterpret_cast<const std::int8_t*>(base))
+                             : std::int64_t(*reinterpret_cast<const std::uint8_t*>(base));
+          return cell::integer(v);
+        }
         case 2: {
           std::int16_t x;
           std::memcpy(&x, base, 2);
-          return cell::integer(s ? x : static_cast<std::uint16_t>(x));
+          return cell::integer(s ? std::int64_t(x) : std::int64_t(static_cast<std::uint16_t>(x)));
         }
         case 4: {
           std::int32_t x;
           std::memcpy(&x, base, 4);
-          return cell::integer(s ? x : static_cast<std::uint32_t>(x));
+          return cell::integer(s ? std::int64_t(x) : std::int64_t(static_cast<std::uint32_t>(x)));
         }
         case 8: {
           std::int64_t x;

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -81,6 +83,21 @@ TEST(oci_library, a_missing_client_gives_the_message_before_any_call) {
         std::_Exit(code);
       },
       ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(oci_library, threads_share_one_load) {
+  oci_library lib({QM_BINARY_DIR "/lib/libocilite.so"});
+  std::vector<std::thread> threads;
+  std::atomic<int> loaded{0};
+  for (int k = 0; k < 8; ++k)
+    threads.emplace_back([&] { loaded += lib.load() ? 1 : 0; });
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(8, loaded.load());
+  EXPECT_NE(nullptr, lib.functions().OCIEnvNlsCreate);
 }
 
 }  // namespace

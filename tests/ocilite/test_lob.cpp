@@ -117,3 +117,33 @@ TEST_F(lob_demo, a_clob_column_cannot_be_read_as_a_blob) {
 }
 
 }  // namespace
+
+namespace {
+
+struct pieces {
+  std::vector<std::pair<ub1, std::string>> got;
+};
+
+sb4 collect(void* ctx, const void* buffer, ub4 length, ub1 piece) {
+  static_cast<pieces*>(ctx)->got.emplace_back(
+      piece, std::string(static_cast<const char*>(buffer), length));
+  return OCI_CONTINUE;
+}
+
+TEST_F(lob_demo, a_read_with_a_callback_gets_every_piece) {
+  locate("C_CLOB", 3, SQLT_CLOB);
+  pieces p;
+  char buffer[2048];
+  ub4 amount = 0;
+  ASSERT_EQ(OCI_SUCCESS, s.f.OCILobRead(s.svc, s.err, loc, &amount, 1, buffer, sizeof buffer, &p,
+                                        collect, OCI_UTF8ID, SQLCS_IMPLICIT));
+  EXPECT_EQ(5000u, amount);
+  ASSERT_EQ(3u, p.got.size());
+  EXPECT_EQ(OCI_FIRST_PIECE, p.got[0].first);
+  EXPECT_EQ(OCI_NEXT_PIECE, p.got[1].first);
+  EXPECT_EQ(OCI_LAST_PIECE, p.got[2].first);
+  EXPECT_EQ(904u, p.got[2].second.size());
+  EXPECT_EQ("AbAb", p.got[0].second.substr(0, 4));
+}
+
+}  // namespace

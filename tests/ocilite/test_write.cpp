@@ -160,3 +160,54 @@ TEST(ocilite_write, definitions_change_the_dictionary_at_once) {
 }
 
 }  // namespace
+
+namespace {
+
+// The bind types of the row cache: 32-bit integers, floats, doubles, OCI
+// dates and UTF-16 texts.
+TEST(ocilite_write, every_bind_type_of_the_row_cache) {
+  temp_db db(
+      "CREATE TABLE \"V\" (\"I\" NUMBER(10,0), \"F\" NUMBER, \"D\" NUMBER, \"W\" TIMESTAMP, "
+      "\"S\" NVARCHAR2(4));");
+  oci_session s;
+  s.connect(db.path);
+  OCIStmt* st = s.statement();
+  ASSERT_EQ(OCI_SUCCESS, s.prepare(st, "INSERT INTO \"V\" VALUES(:1, :2, :3, :4, :5)"));
+  sb4 ints[2] = {-5, 0};
+  float floats[2] = {0.5f, 0};
+  double doubles[2] = {1e10, 0};
+  OCIDate dates[2] = {};
+  dates[0].OCIDateYYYY = 2010;
+  dates[0].OCIDateMM = 5;
+  dates[0].OCIDateDD = 31;
+  dates[0].OCIDateTime.OCITimeHH = 13;
+  dates[0].OCIDateTime.OCITimeMI = 45;
+  dates[0].OCIDateTime.OCITimeSS = 7;
+  char16_t texts[2][5] = {u"abcd", u""};
+  sb2 nulls[2] = {0, -1};
+  OCIBind* b[5] = {};
+  s.f.OCIBindByPos(st, &b[0], s.err, 1, ints, 4, SQLT_INT, nulls, nullptr, nullptr, 0, nullptr, 0);
+  s.f.OCIBindByPos(st, &b[1], s.err, 2, floats, 4, SQLT_FLT, nulls, nullptr, nullptr, 0, nullptr,
+                   0);
+  s.f.OCIBindByPos(st, &b[2], s.err, 3, doubles, 8, SQLT_BDOUBLE, nulls, nullptr, nullptr, 0,
+                   nullptr, 0);
+  s.f.OCIBindByPos(st, &b[3], s.err, 4, dates, sizeof(OCIDate), SQLT_ODT, nulls, nullptr, nullptr,
+                   0, nullptr, 0);
+  s.f.OCIBindByPos(st, &b[4], s.err, 5, texts, 10, SQLT_STR, nulls, nullptr, nullptr, 0, nullptr,
+                   0);
+  ASSERT_EQ(OCI_SUCCESS, s.f.OCIStmtExecute(s.svc, st, s.err, 2, 0, nullptr, nullptr, 0))
+      << s.error_text();
+  EXPECT_EQ((std::vector<std::vector<std::string>>{
+                {"-5", ".5", "10000000000", "2010-05-31 13:45:07.000000", "abcd"},
+                {"<null>", "<null>", "<null>", "<null>", "<null>"}}),
+            s.query("SELECT * FROM \"V\""));
+  // A text that fills its element has no terminator: the server refuses it.
+  char16_t full[2] = {u'a', u'b'};
+  s.f.OCIBindByPos(st, &b[4], s.err, 5, full, 4, SQLT_STR, nullptr, nullptr, nullptr, 0, nullptr,
+                   0);
+  EXPECT_EQ(OCI_ERROR, s.f.OCIStmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr, 0));
+  EXPECT_EQ(1480, s.error_code());
+  s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
+}
+
+}  // namespace
