@@ -1,8 +1,9 @@
 -- The bundled demo schema: connect to it by the name "demo".
 -- Stored as ocilite stores Oracle data: Oracle names and types as declared
 -- types, dates as 'YYYY-MM-DD HH24:MI:SS[.fffffffff][ +hh:mm]' texts,
--- numbers as integers, reals or exact decimal texts, RAW and LOB bytes as
--- blobs.
+-- numbers as integers or reals, RAW and LOB bytes as blobs. A NUMBER
+-- column turns a decimal text into a real and keeps 15 significant digits
+-- of it; whole numbers stay exact up to 64 bits.
 PRAGMA foreign_keys = ON;
 BEGIN;
 
