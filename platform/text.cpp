@@ -75,11 +75,11 @@ bool wide_to_utf8(const wchar_t* text, std::size_t length, std::string& out) {
 std::string path_to_utf8(const wchar_t* path) {
   std::string out;
   if (!path) return out;
+  std::string one;
   for (const wchar_t* p = path; *p; ++p) {
-    std::string one;
     wchar_t c = *p;
-    if (!wide_to_utf8(&c, 1, one)) one = "?";
-    out += one;
+    if (!wide_to_utf8(&c, 1, one)) one.assign(1, '?');
+    out.append(one.data(), one.size());
   }
   return out;
 }

@@ -37,6 +37,9 @@ TEST(Threads, ExitCodeAndWait) {
 }
 
 TEST(Threads, TerminateEndsTheThreadAndUnwindsIt) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer cannot follow a cancelled thread's unwinding; run under valgrind";
+#endif
   progress = 0;
   unwound = false;
   HANDLE h = CreateThread(nullptr, 0, runs_forever, nullptr, 0, nullptr);
