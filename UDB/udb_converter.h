@@ -16,8 +16,9 @@ class udb_converter : public tk_converter {
   udb_converter();
   ~udb_converter() override = default;
 
-  // The derived converter opens its source database.
-  virtual void open_source_db() = 0;
+  // The derived converter's own step; its source is opened by its connection
+  // step, so the base does nothing.
+  virtual void open_source_db() {}
 
   // Puts the generic settings and both lists into the profile; the caller
   // writes the file.

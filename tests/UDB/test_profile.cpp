@@ -11,10 +11,6 @@ namespace {
 
 namespace keys = udb_profile_keys;
 
-class test_converter : public udb_converter {
- public:
-  void open_source_db() override {}
-};
 
 class ProfileFile : public ::testing::Test {
  protected:
@@ -24,7 +20,7 @@ class ProfileFile : public ::testing::Test {
 };
 
 TEST_F(ProfileFile, StoredSettingsAreTheDocumentedTextReadableByTheOwnerOnly) {
-  test_converter conv;
+  udb_converter conv;
   conv.src = L"ORCL";
   conv.dest = L"C:\\out\\emp.xlsx";
   conv.available_queries[L"Q1"] = L"SELECT * FROM EMP";
@@ -126,7 +122,7 @@ TEST_F(ProfileFile, StoredFileLoadsBackToTheSameSettings) {
 }
 
 TEST_F(ProfileFile, ConverterSettingsRoundTrip) {
-  test_converter out;
+  udb_converter out;
   out.src = L"ORCL";
   out.dest = L"/out/emp.xlsx";
   out.mode = 7;
@@ -139,7 +135,7 @@ TEST_F(ProfileFile, ConverterSettingsRoundTrip) {
   EXPECT_EQ(stored.get_value(keys::generic_settings, keys::mode), L"7");
   ASSERT_TRUE(stored.store(path("conv.qlt")));
 
-  test_converter in;
+  udb_converter in;
   udb_profile loaded;
   ASSERT_TRUE(loaded.load(path("conv.qlt")));
   ASSERT_TRUE(in.load_profile(loaded));
@@ -168,7 +164,7 @@ TEST(ConverterProfile, EmptyValuesKeepTheSettings) {
       {L"yes", L"2", L"9", false, true, true, 9},
   };
   for (const auto& c : cases) {
-    test_converter conv;
+    udb_converter conv;
     conv.only_definitions = conv.skip_indexes = c.start;
     conv.mode = 3;
     conv.src = L"kept?";
@@ -186,7 +182,7 @@ TEST(ConverterProfile, EmptyValuesKeepTheSettings) {
 }
 
 TEST(ConverterProfile, SelectedNameKeepsItsFirstText) {
-  test_converter conv;
+  udb_converter conv;
   conv.selected[L"EMP"] = L"SELECT * FROM EMP";
   udb_profile profile;
   profile.set_value(keys::selected_tables, L"EMP", L"");
@@ -198,7 +194,7 @@ TEST(ConverterProfile, SelectedNameKeepsItsFirstText) {
 
 TEST(ConverterProfile, LogFileIsHandedToTheLog) {
   log_capture capture;
-  test_converter conv;
+  udb_converter conv;
   udb_profile profile;
   std::string name = capture.folder.path + "/run.log";
   profile.set_value(keys::generic_settings, keys::logfile, tk_from_utf8(name));
