@@ -1,0 +1,102 @@
+#include "dao/dao_engine.h"
+
+#include "TK/tk_exception.h"
+#include "TK/tk_log.h"
+#include "UDB/udb_database.h"
+#include "platform/com_runtime.h"
+
+#include <cstdio>
+
+namespace {
+constexpr IID iid_dbengine_36 = {0x00000021, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
+}  // namespace
+
+const dao_engine_version dao_engine_versions[4] = {
+    {2,
+     {0x00025E15, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}},
+     {0x00025E17, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}}},
+    {1, {0x00000010, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}}, iid_dbengine_36},
+    {0, {0x00000100, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}}, iid_dbengine_36},
+    {3, {0xCD7791B9, 0x43FD, 0x42C5, {0xAE, 0x42, 0x8D, 0xD2, 0x81, 0x1F, 0x04, 0x19}}, iid_dbengine_36},
+};
+
+dao_generator::dao_generator() { tk_log::write(2, "dao_generator::ctor"); }
+
+dao_generator::~dao_generator() {
+  tk_log::write(2, "dao_generator::dtor");
+  if (!delete_on_destruction || file_name.empty()) return;
+  std::remove((file_name + ".ldb").c_str());
+  std::remove(file_name.c_str());
+}
+
+dao_engine::dao_engine(bool com) : com_initialised(com) {
+  tk_log::write(2, "dao_engine::ctor");
+  if (!com_initialised && FAILED(CoInitialize(nullptr))) {
+    tk_log::write(1, "Failed on step #1");
+    throw tk_exception(1);
+  }
+}
+
+dao_engine::~dao_engine() {
+  tk_log::write(1, "dao_engine::dtor");
+  if (!com_initialised) CoUninitialize();
+}
+
+void dao_engine::release_engine() {
+  tk_log::write(1, "dao_engine::uninitialize");
+  if (db_engine) db_engine->Release();
+  db_engine = nullptr;
+  version = 4;
+}
+
+bool dao_engine::set_version_if(int wanted) {
+  tk_log::write(2, "dao_engine::set_version_if(%d)", wanted);
+  if (version != 4) release_engine();
+  const dao_engine_version* row = nullptr;
+  for (const auto& r : dao_engine_versions)
+    if (static_cast<int>(r.version) == wanted) row = &r;
+  if (!row) throw tk_mail_assertion("dao_engi", 425);
+  void* created = nullptr;
+  HRESULT hr = CoCreateInstance(row->clsid, nullptr, CLSCTX_ALL, row->iid, &created);
+  if (SUCCEEDED(hr) && created) {
+    db_engine = static_cast<IUnknown*>(created);
+    version = static_cast<int>(row->version);
+    return true;
+  }
+  tk_log::write(1, "CoCreateInstance failed: hr=%08X\n", static_cast<unsigned>(hr));
+  return false;
+}
+
+// The workbook and database operations need the DBEngine's interfaces,
+// which come with the DAO layer; without a loaded engine they are the
+// internal errors below.
+std::unique_ptr<udb_database> dao_engine::open_dao_src(const std::wstring& path, const std::wstring& connect,
+                                                       int) {
+  tk_log::write(2, L"dao_engine::open_dao_src(%ls, %ls)", path.c_str(), connect.c_str());
+  if (version == 4) throw tk_mail_assertion("dao_engi", 294);
+  if (!db_engine) throw tk_mail_assertion("dao_engi", 297);
+  throw tk_mail_assertion("dao_engi", 297);
+}
+
+std::unique_ptr<udb_database> dao_engine::create_dao_src(const std::wstring& path, const std::wstring& connect) {
+  tk_log::write(2, L"dao_engine::create_dao_src(%ls, %ls)", path.c_str(), connect.c_str());
+  if (version == 4) throw tk_mail_assertion("dao_engi", 204);
+  if (!db_engine) throw tk_mail_assertion("dao_engi", 207);
+  throw tk_mail_assertion("dao_engi", 207);
+}
+
+std::unique_ptr<udb_database> dao_engine::create_db(const std::wstring& path) {
+  tk_log::write(2, L"dao_engine::create_db (%ls)", path.c_str());
+  tk_log::write(3, L"Creating MS Access database '%ls'", path.c_str());
+  if (version == 4) throw tk_mail_assertion("dao_engi", 166);
+  if (!db_engine) throw tk_mail_assertion("dao_engi", 169);
+  throw tk_mail_assertion("dao_engi", 169);
+}
+
+std::unique_ptr<udb_database> dao_engine::open_db(const std::wstring& path, int mode, const std::wstring&) {
+  tk_log::write(2, L"dao_engine::open_db(%ls, mode=%d)", path.c_str(), mode);
+  tk_log::write(3, L"Opening MS Access database '%ls'", path.c_str());
+  if (version == 4) throw tk_mail_assertion("dao_engi", 242);
+  if (!db_engine) throw tk_mail_assertion("dao_engi", 245);
+  throw tk_mail_assertion("dao_engi", 245);
+}
