@@ -1,0 +1,69 @@
+// The one OCI session of the program: environment, handles, login, and the
+// small services every Oracle class uses.
+#pragma once
+
+#include "TK/tk_singleton.h"
+#include "oci/oci_types.h"
+
+#include <memory>
+#include <string>
+
+class ora_database;
+
+class ora_engine : public tk_singleton<ora_engine> {
+ public:
+  // Binds the client and allocates the handles; a missing client throws the
+  // level-1 message before any OCI call.
+  ora_engine();
+  ~ora_engine() override;
+
+  void initialize();
+  // Host, user, password, port, service: an alias when host and port are
+  // empty, else the Easy Connect form //host:port/service.
+  std::unique_ptr<ora_database> open_db(const std::wstring& host, const std::wstring& user,
+                                        const std::wstring& password, const std::wstring& port,
+                                        const std::wstring& service);
+  std::unique_ptr<ora_database> open_db(const std::wstring& connect_string, const std::wstring& user,
+                                        const std::wstring& password);
+  void clean();
+
+  // Throws ora_exception on OCI_ERROR; every other status returns.
+  void check_err(sword status);
+
+  int get_records_cnt(const std::wstring& name_or_query, bool is_query = false);
+  // major << 16 | minor << 8 | third; 0 when the banner has no version.
+  unsigned int get_version();
+  // The name between double quotes.
+  std::wstring get_safe_name(const std::wstring& name);
+  std::wstring get_tab_columns_view();
+  // The condition that selects one table in the column view.
+  std::wstring get_table_filter(const std::wstring& name);
+  bool is_supported_type(const std::wstring& type_name);
+
+  // The connect string of the Easy Connect form, or the service alone.
+  static std::wstring make_connect_string(const std::wstring& host, const std::wstring& port,
+                                          const std::wstring& service);
+  // The version packed from the first word of a banner that reads as
+  // three dotted numbers.
+  static unsigned int parse_version(const std::wstring& banner);
+
+  bool attached = false;
+  OCIServer* srv = nullptr;
+  OCISvcCtx* svc = nullptr;
+  OCIEnv* env = nullptr;
+  OCIError* err = nullptr;
+  OCISession* session = nullptr;
+  std::wstring connect_string;
+  std::wstring user;
+  std::wstring password;
+  // Set by the conversion run before it opens any table; tables then skip
+  // their keys and indexes.
+  bool conversion_mode = false;
+
+ private:
+  bool logged_in = false;
+
+ public:
+
+  static constexpr unsigned int version_8 = 0x80000;
+};

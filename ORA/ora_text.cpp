@@ -1,0 +1,45 @@
+#include "ORA/ora_text.h"
+
+std::u16string ora_to_utf16(const std::wstring& text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (wchar_t wc : text) {
+    auto c = static_cast<char32_t>(wc);
+    if (c >= 0x10000 && c <= 0x10FFFF) {
+      c -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+    } else if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+      out.push_back(u'\uFFFD');
+    } else {
+      out.push_back(static_cast<char16_t>(c));
+    }
+  }
+  return out;
+}
+
+std::wstring ora_from_utf16(const char16_t* text, std::size_t units) {
+  std::wstring out;
+  if (!text) return out;
+  for (std::size_t i = 0; i < units && text[i] != 0; ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    out.push_back(static_cast<wchar_t>(c));
+  }
+  return out;
+}
+
+std::wstring ora_quote_literal(const std::wstring& text) {
+  std::wstring out;
+  out.reserve(text.size() + 2);
+  for (wchar_t c : text) {
+    out.push_back(c);
+    if (c == L'\'') out.push_back(L'\'');
+  }
+  return out;
+}

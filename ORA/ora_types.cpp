@@ -1,0 +1,362 @@
+#include "ORA/ora_types.h"
+
+#include "ORA/ora_engine.h"
+#include "ORA/ora_text.h"
+#include "ORA/ora_type_map.h"
+#include "TK/tk_exception.h"
+#include "TK/tk_log.h"
+#include "oci/oci_library.h"
+#include "platform/utf8.h"
+
+#include <cwctype>
+
+namespace {
+
+ora_engine& engine() { return ora_engine::instance(); }
+
+// An attribute of a parameter descriptor into a zeroed 32-bit word: the
+// client writes as many bytes as the attribute has (ub1, sb1, ub2, sb2).
+ub4 param_attr(OCIParam* param, ub4 attribute) {
+  ub4 value = 0;
+  engine().check_err(oci().OCIAttrGet(param, OCI_DTYPE_PARAM, &value, nullptr, attribute, engine().err));
+  return value;
+}
+
+std::string narrow(const std::wstring& text) {
+  std::string out;
+  if (!qm_platform::wide_to_utf8(text.data(), text.size(), out)) out.clear();
+  return out;
+}
+
+// Digits of the mantissa from the first non-zero one, zeros after the last
+// fraction digit not counted.
+std::size_t significant_digits(const std::wstring& text) {
+  std::size_t end = text.find_first_of(L"eE");
+  std::wstring mantissa = text.substr(0, end);
+  std::size_t point = mantissa.find(L'.');
+  if (point != std::wstring::npos) {
+    std::size_t last = mantissa.find_last_not_of(L'0');
+    if (last != std::wstring::npos && last >= point) mantissa.erase(last + 1);
+  }
+  std::size_t count = 0;
+  bool started = false;
+  for (wchar_t c : mantissa) {
+    if (!std::iswdigit(c)) continue;
+    if (c != L'0') started = true;
+    if (started) ++count;
+  }
+  return count;
+}
+
+const unsigned char k_no_bytes = 0;
+
+}  // namespace
+
+// ---------------------------------------------------------------- ora_type
+
+ora_type::ora_type(OCIParam* param, ub1 type_code) : type(type_code) {
+  tk_log::write(1, "ora_type::ctor(%d)", type_code);
+  OraText* text = nullptr;
+  ub4 bytes = 0;
+  engine().check_err(oci().OCIAttrGet(param, OCI_DTYPE_PARAM, &text, &bytes, OCI_ATTR_NAME, engine().err));
+  name = ora_from_utf16(reinterpret_cast<const char16_t*>(text), bytes / sizeof(char16_t));
+  nullable = static_cast<ub1>(param_attr(param, OCI_ATTR_IS_NULL) & 0xFF);
+}
+
+ora_type::~ora_type() { tk_log::write(1, "ora_type::dtor"); }
+
+VARTYPE ora_type::get_vartype() {
+  tk_log::write(1, "ora_type::get_vartype(ctype=%d)", type);
+  switch (type) {
+    case 2:
+    case 4:
+    case 6:
+    case 7:
+      return VT_R8;
+    case 3:
+      return VT_I4;
+    case 12:
+    case 187:
+    case 188:
+    case 231:
+    case 232:
+      return VT_DATE;
+    case 23:
+    case 24:
+    case 113:
+    case 114:
+      return VT_BLOB;
+    default:
+      return VT_BSTR;
+  }
+}
+
+std::unique_ptr<t_ftd> ora_type::get_ftd() {
+  tk_log::write(1, "ora_type::get_ftd");
+  VARTYPE vt = get_vartype();
+  tk_log::write(1, L"Got field '%ls', type=%d, vartype=%d, lenght=%u, nullable=%d", name.c_str(), type, vt, size,
+                nullable);
+  return std::make_unique<t_ftd>(static_cast<std::int32_t>(size), name, vt, nullable == 0, 0, ole_variant(),
+                                 vt == VT_DATE ? 1u : 0u, std::wstring());
+}
+
+// -------------------------------------------------------------- ora_number
+
+ora_number::ora_number(OCIParam* param, ub2 code) : ora_type(param, SQLT_NUM) {
+  tk_log::write(1, "ora_number::ctor");
+  auto prec = static_cast<sb2>(param_attr(param, OCI_ATTR_PRECISION) & 0xFFFF);
+  auto signed_scale = static_cast<sb1>(param_attr(param, OCI_ATTR_SCALE) & 0xFF);
+  tk_log::write(1, "Prec=%d, scale=%d", prec, signed_scale);
+  precision = prec > 0 ? static_cast<ub4>(prec) : 0;
+  if (code == SQLT_IBFLOAT || code == SQLT_IBDOUBLE) {
+    // IEEE columns: a double holds every value of both.
+    vartype = VT_R8;
+    precision = 0;
+    scale = 0;
+    return;
+  }
+  vartype = get_refined_num_type(precision, signed_scale);
+  scale = signed_scale > 0 ? static_cast<ub4>(signed_scale) : 0;
+}
+
+std::unique_ptr<t_ftd> ora_number::get_ftd() {
+  tk_log::write(1, "ora_number::get_ftd");
+  tk_log::write(1, L"Got field '%ls', type=%d, lenght=%u, nullable=%d", name.c_str(), type, size, nullable);
+  std::uint32_t reserved = vartype == VT_DECIMAL ? (precision << 8 | scale) : 0;
+  return std::make_unique<t_ftd>(static_cast<std::int32_t>(size), name, vartype, nullable == 0, 0, ole_variant(),
+                                 reserved, std::wstring());
+}
+
+void ora_number::define(OCIStmt* stmt, ub4 position) {
+  tk_log::write(1, "ora_number::define(%u)", position);
+  engine().check_err(oci().OCIDefineByPos(stmt, &define_handle, engine().err, position, buffer, sizeof buffer,
+                                          SQLT_STR, &null_ind, nullptr, nullptr, OCI_DEFAULT));
+}
+
+ole_variant ora_number::number_value(const std::wstring& text, VARTYPE vt) {
+  if (vt == VT_DECIMAL && significant_digits(text) > 28) return ole_variant(text);
+  ole_variant value = ole_variant::from_string(narrow(text), vt);
+  if (value.var.vt == VT_EMPTY && !text.empty()) return ole_variant(text);
+  return value;
+}
+
+void ora_number::to_variant(ole_variant& value) {
+  std::wstring text = ora_from_utf16(buffer, sizeof buffer / sizeof buffer[0]);
+  tk_log::write(1, L"ora_number::to_variant(buf=%ls)", text.c_str());
+  value = number_value(text, vartype);
+}
+
+// -------------------------------------------------------------- ora_binary
+
+ora_binary::ora_binary(OCIParam* param) : ora_type(param, SQLT_BIN) {
+  tk_log::write(1, "ora_binary::ctor");
+  size = param_attr(param, OCI_ATTR_DATA_SIZE) & 0xFFFF;
+  buffer.resize(size);
+}
+
+void ora_binary::define(OCIStmt* stmt, ub4 position) {
+  tk_log::write(1, "ora_binary::define(%u)", position);
+  engine().check_err(oci().OCIDefineByPos(stmt, &define_handle, engine().err, position, buffer.data(),
+                                          static_cast<sb4>(size), type, &null_ind, &length, nullptr, OCI_DEFAULT));
+}
+
+void ora_binary::to_variant(ole_variant& value) {
+  if (buffer.empty()) throw tk_mail_assertion("..\\ORA/ora_type", 103);
+  // The fetched length, not the described size: RAW(16) holding 3 bytes
+  // gives 3 bytes.
+  std::size_t n = length <= buffer.size() ? length : buffer.size();
+  value.attach_binary(n, n ? buffer.data() : &k_no_bytes);
+}
+
+// -------------------------------------------------------------- ora_string
+
+ora_string::ora_string(OCIParam* param) : ora_type(param, SQLT_STR) {
+  tk_log::write(1, "ora_string::ctor");
+  size = param_attr(param, OCI_ATTR_DATA_SIZE) & 0xFFFF;
+  buffer.resize(size + 1);
+}
+
+void ora_string::define(OCIStmt* stmt, ub4 position) {
+  tk_log::write(1, "ora_string::define(%u)", position);
+  engine().check_err(oci().OCIDefineByPos(stmt, &define_handle, engine().err, position, buffer.data(),
+                                          static_cast<sb4>(buffer.size() * sizeof(char16_t)), type, &null_ind,
+                                          nullptr, nullptr, OCI_DEFAULT));
+  ub2 csid = OCI_UTF16ID;
+  engine().check_err(
+      oci().OCIAttrSet(define_handle, OCI_HTYPE_DEFINE, &csid, 0, OCI_ATTR_CHARSET_ID, engine().err));
+}
+
+void ora_string::to_variant(ole_variant& value) {
+  if (buffer.empty()) throw tk_mail_assertion("..\\ORA/ora_type", 70);
+  std::wstring text = ora_from_utf16(buffer.data(), buffer.size());
+  tk_log::write(1, L"ora_string::to_variant: %ls", text.c_str());
+  value.attach_wstring(text);
+}
+
+// ----------------------------------------------------------------- ora_lob
+
+ora_lob::ora_lob(OCIParam* param, ub2 code) : ora_type(param, static_cast<ub1>(code)) {
+  tk_log::write(1, "ora_lob::ctor");
+  engine().check_err(
+      oci().OCIDescriptorAlloc(engine().env, reinterpret_cast<void**>(&locator), OCI_DTYPE_LOB, 0, nullptr));
+}
+
+ora_lob::~ora_lob() {
+  if (locator) oci().OCIDescriptorFree(locator, OCI_DTYPE_LOB);
+}
+
+void ora_lob::define(OCIStmt* stmt, ub4 position) {
+  tk_log::write(1, "ora_lob::defind(%u)", position);
+  engine().check_err(oci().OCIDefineByPos(stmt, &define_handle, engine().err, position, &locator, -1, type,
+                                          &null_ind, nullptr, nullptr, OCI_DEFAULT));
+}
+
+void ora_lob::read_lob(std::string& data) {
+  tk_log::write(1, "ora_lob::read_lob(%u)", piece_size);
+  ora_engine& e = engine();
+  ub1 form = SQLCS_IMPLICIT;
+  ub2 csid = 0;
+  if (type == SQLT_CLOB) {
+    e.check_err(oci().OCILobCharSetForm(e.env, e.err, locator, &form));
+    tk_log::write(1, "Got charset form: %d", form);
+    // UTF-8 whatever the client's settings; amounts come back in bytes.
+    csid = OCI_UTF8ID;
+  }
+  std::vector<unsigned char> piece(piece_size);
+  // Amount 0 asks for the whole LOB in pieces: OCI_NEED_DATA while more
+  // follow, each call reporting the bytes it wrote.
+  ub4 amount = 0;
+  sword status = oci().OCILobRead(e.svc, e.err, locator, &amount, 1, piece.data(), piece_size, nullptr, nullptr,
+                                  csid, form);
+  for (;;) {
+    e.check_err(status);
+    if (status != OCI_SUCCESS && status != OCI_SUCCESS_WITH_INFO && status != OCI_NEED_DATA) break;
+    tk_log::write(1, "bytes_read=%u", amount);
+    data.append(reinterpret_cast<const char*>(piece.data()), amount <= piece_size ? amount : piece_size);
+    if (status != OCI_NEED_DATA) break;
+    amount = 0;
+    status = oci().OCILobRead(e.svc, e.err, locator, &amount, 1, piece.data(), piece_size, nullptr, nullptr, csid,
+                              form);
+  }
+}
+
+void ora_lob::to_variant(ole_variant& value) {
+  tk_log::write(1, "ora_lob::to_variant");
+  if (type != SQLT_CLOB && type != SQLT_BLOB) throw tk_mail_assertion("ora_type", 418);
+  std::string data;
+  read_lob(data);
+  if (type == SQLT_CLOB) {
+    tk_log::write(1, "Got SQLT_CLOB!");
+    std::wstring text;
+    if (!qm_platform::utf8_to_wide(data.data(), data.size(), text)) text = qm_platform::path_from_utf8(data.c_str());
+    value.attach_wstring(text);
+  } else {
+    value.attach_binary(data.size(),
+                        data.empty() ? &k_no_bytes : reinterpret_cast<const unsigned char*>(data.data()));
+  }
+}
+
+// ---------------------------------------------------------------- ora_date
+
+ora_date::ora_date(OCIParam* param, ub2 code) : ora_type(param, static_cast<ub1>(code)) {
+  tk_log::write(1, "ora_date::ctor");
+  engine().check_err(oci().OCIDescriptorAlloc(engine().env, reinterpret_cast<void**>(&descriptor),
+                                              OCI_DTYPE_TIMESTAMP, 0, nullptr));
+}
+
+ora_date::~ora_date() {
+  if (descriptor) oci().OCIDescriptorFree(descriptor, OCI_DTYPE_TIMESTAMP);
+}
+
+void ora_date::define(OCIStmt* stmt, ub4 position) {
+  tk_log::write(1, "ora_date::define(%u)", position);
+  engine().check_err(oci().OCIDefineByPos(stmt, &define_handle, engine().err, position, &descriptor,
+                                          sizeof descriptor, SQLT_TIMESTAMP, &null_ind, nullptr, nullptr,
+                                          OCI_DEFAULT));
+}
+
+void ora_date::to_variant(ole_variant& value) {
+  tk_log::write(1, "ora_date::to_variant");
+  if (!descriptor) throw tk_mail_assertion("ora_type", 553);
+  ora_engine& e = engine();
+  sb2 year = 0;
+  ub1 month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  ub4 fraction = 0;
+  e.check_err(oci().OCIDateTimeGetDate(e.env, e.err, descriptor, &year, &month, &day));
+  e.check_err(oci().OCIDateTimeGetTime(e.env, e.err, descriptor, &hour, &minute, &second, &fraction));
+  SYSTEMTIME st{};
+  st.wYear = static_cast<WORD>(year);
+  st.wMonth = month;
+  st.wDay = day;
+  st.wHour = hour;
+  st.wMinute = minute;
+  st.wSecond = second;
+  st.wMilliseconds = static_cast<WORD>(fraction / 1000000);
+  tk_log::write(1, "Got time: %02d:%02d:%02d.%d", hour, minute, second, st.wMilliseconds);
+  value = ole_variant(st);
+}
+
+// ------------------------------------------------------------ ora_str_repr
+
+ora_str_repr::ora_str_repr(OCIParam* param, ub2 code, ub4 characters) : ora_type(param, static_cast<ub1>(code)) {
+  tk_log::write(1, "ora_str_repr::ctor");
+  size = characters;
+  if (code == SQLT_LBI) {
+    buffer.resize(2 * size + 2);
+    buffer[0] = u'0';
+    buffer[1] = u'x';
+  } else {
+    buffer.resize(size);
+  }
+}
+
+void ora_str_repr::define(OCIStmt* stmt, ub4 position) {
+  tk_log::write(1, "ora_str_repr::define(%u)", position);
+  ora_engine& e = engine();
+  if (type == SQLT_LBI) {
+    // Two hexadecimal digits per byte after the "0x".
+    e.check_err(oci().OCIDefineByPos(stmt, &define_handle, e.err, position, buffer.data() + 2,
+                                     static_cast<sb4>((buffer.size() - 2) * sizeof(char16_t)), SQLT_STR, &null_ind,
+                                     nullptr, nullptr, OCI_DEFAULT));
+    return;
+  }
+  e.check_err(oci().OCIDefineByPos(stmt, &define_handle, e.err, position, buffer.data(),
+                                   static_cast<sb4>(buffer.size() * sizeof(char16_t)), SQLT_STR, &null_ind, nullptr,
+                                   nullptr, OCI_DEFAULT));
+  ub2 csid = OCI_UTF16ID;
+  e.check_err(oci().OCIAttrSet(define_handle, OCI_HTYPE_DEFINE, &csid, 0, OCI_ATTR_CHARSET_ID, e.err));
+}
+
+void ora_str_repr::to_variant(ole_variant& value) {
+  std::wstring text = ora_from_utf16(buffer.data(), buffer.size());
+  if (type == SQLT_LBI) {
+    value = ole_variant::from_string(narrow(text), VT_BLOB);
+    return;
+  }
+  value.attach_wstring(text);
+}
+
+// --------------------------------------------------------------- ora_dummy
+
+ora_dummy::ora_dummy(OCIParam* param) : ora_type(param, SQLT_STR) {
+  tk_log::write(1, "ora_dummy::ctor");
+  size = 18;
+  nullable = 0;
+}
+
+void ora_dummy::to_variant(ole_variant& value) { value.attach_wstring(L"<unsupported type>"); }
+
+// -------------------------------------------------------------- ora_record
+
+ora_record::ora_record(const std::vector<std::unique_ptr<ora_type>>& columns) {
+  tk_log::write(1, "ora_record::ctor");
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    ora_type& column = *columns[i];
+    ole_variant value;
+    if (column.null_ind == -1)
+      tk_log::write(1, "Field #%zu has NULL value", i);
+    else
+      column.to_variant(value);
+    push_back(std::make_unique<udb_field>(column.name, static_cast<std::int32_t>(column.size), value, false, 0));
+  }
+}
