@@ -1,0 +1,205 @@
+// Rows of tables and queries as records of variants.
+#include "ORA/ora_exception.h"
+#include "ORA/ora_table.h"
+#include "ora_test_support.h"
+#include "platform/utf8.h"
+
+#include <sstream>
+
+namespace {
+
+using ora_reading = ora_test;
+
+std::string hex_of(const std::string& bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char b : bytes) {
+    out += digits[b >> 4];
+    out += digits[b & 15];
+  }
+  return out;
+}
+
+std::vector<unsigned char> bytes_of(const ole_variant& v) {
+  unsigned char* data = nullptr;
+  std::size_t n = v.get_bytes(&data);
+  return std::vector<unsigned char>(data, data + n);
+}
+
+// Reads like the conversion run: is_eof, get_item, next.
+std::vector<std::vector<udb_field>> read_all(udb_recordset& rs) {
+  std::vector<std::vector<udb_field>> rows;
+  for (; !rs.is_eof(); rs.next()) {
+    udb_record* record = rs.get_item();
+    if (!record) break;
+    std::vector<udb_field> row;
+    for (std::size_t i = 0; i < record->size(); ++i) row.push_back((*record)[i]);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+TEST_F(ora_reading, a_table_is_read_for_its_counted_rows) {
+  open("CREATE TABLE \"T\" (\"ID\" NUMBER(4), \"NAME\" VARCHAR2(10));"
+       "INSERT INTO \"T\" VALUES (1, 'a'); INSERT INTO \"T\" VALUES (2, NULL); INSERT INTO \"T\" VALUES (3, 'c');");
+  db->get_tables();
+  auto rs = db->get_table(L"T");
+  EXPECT_EQ(rs->record_count, 3);
+  auto rows = read_all(*rs);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[2][0].to_long(), 3);
+  // A NULL is an empty field with the column's name and size.
+  EXPECT_EQ(rows[1][1].get_type(), VT_EMPTY);
+  EXPECT_EQ(rows[1][1].name, L"NAME");
+  EXPECT_EQ(rows[1][1].size, 10);
+
+  // The count taken at the start bounds the read; the server's end of
+  // data ends it earlier.
+  auto bounded = db->get_table(L"T");
+  bounded->record_count = 2;
+  EXPECT_EQ(read_all(*bounded).size(), 2u);
+  auto longer = db->get_table(L"T");
+  longer->record_count = 10;
+  EXPECT_EQ(read_all(*longer).size(), 3u);
+}
+
+TEST_F(ora_reading, get_item_fetches_when_is_eof_was_not_asked) {
+  open("CREATE TABLE \"T\" (\"ID\" NUMBER(4)); INSERT INTO \"T\" VALUES (1); INSERT INTO \"T\" VALUES (2);");
+  auto rs = db->get_query(L"q", L"SELECT \"ID\" FROM \"T\" ORDER BY \"ID\"", 0);
+  EXPECT_EQ(rs->record_count, 2);
+  udb_record* first = rs->get_item();
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ((*first)[0].to_long(), 1);
+  udb_record* second = rs->get_item();
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ((*second)[0].to_long(), 2);
+  EXPECT_EQ(rs->get_item(), nullptr);
+  EXPECT_EQ((*second)[0].to_long(), 2);
+  EXPECT_TRUE(rs->is_eof());
+  EXPECT_EQ(rs->get_item(), nullptr);
+}
+
+TEST_F(ora_reading, numbers_arrive_with_their_values) {
+  // 10^37 has 38 digits: more than a DECIMAL holds, so it stays the
+  // server's text.
+  const std::wstring digits38 = L"1" + std::wstring(37, L'0');
+  open("CREATE TABLE \"N\" (\"P10\" NUMBER(10), \"FL\" FLOAT, \"BD\" BINARY_DOUBLE, \"BF\" BINARY_FLOAT,"
+       " \"P38\" NUMBER(38), \"P10S2\" NUMBER(10,2), \"P3S3\" NUMBER(3,3), \"P2\" NUMBER(2), \"FREE\" NUMBER);"
+       "INSERT INTO \"N\" VALUES (9999999999, 3.14, 2.5, 0.25, 1e37, 12.34, 0.5, -99, 1500);"
+       "INSERT INTO \"N\" VALUES (-2147483649, -1e-3, -0.5, NULL, 9223372036854775807, -0.01, -0.999, 0, NULL);");
+  db->get_tables();
+  auto rs = db->get_table(L"N");
+  auto rows = read_all(*rs);
+  ASSERT_EQ(rows.size(), 2u);
+  const std::vector<udb_field>& r = rows[0];
+  EXPECT_EQ(r[0].get_type(), VT_I8);
+  EXPECT_EQ(r[0].to_wstring(), L"9999999999");
+  EXPECT_EQ(r[1].get_type(), VT_R8);
+  EXPECT_DOUBLE_EQ(r[1].to_double(), 3.14);
+  EXPECT_EQ(r[2].get_type(), VT_R8);
+  EXPECT_DOUBLE_EQ(r[2].to_double(), 2.5);
+  EXPECT_DOUBLE_EQ(r[3].to_double(), 0.25);
+  EXPECT_EQ(r[4].get_type(), VT_BSTR);
+  EXPECT_EQ(r[4].to_wstring(), digits38);
+  EXPECT_EQ(r[5].get_type(), VT_DECIMAL);
+  EXPECT_EQ(r[5].to_wstring(), L"12.34");
+  EXPECT_EQ(r[6].to_wstring(), L"0.5");
+  EXPECT_EQ(r[7].get_type(), VT_I1);
+  EXPECT_EQ(r[7].to_long(), -99);
+  EXPECT_DOUBLE_EQ(r[8].to_double(), 1500);
+  const std::vector<udb_field>& s = rows[1];
+  EXPECT_EQ(s[0].to_wstring(), L"-2147483649");
+  EXPECT_DOUBLE_EQ(s[1].to_double(), -0.001);
+  EXPECT_EQ(s[3].get_type(), VT_EMPTY);
+  EXPECT_EQ(s[4].get_type(), VT_DECIMAL);
+  EXPECT_EQ(s[4].to_wstring(), L"9223372036854775807");
+  EXPECT_EQ(s[5].to_wstring(), L"-0.01");
+  EXPECT_EQ(s[6].to_wstring(), L"-0.999");
+  EXPECT_EQ(s[7].to_long(), 0);
+}
+
+TEST_F(ora_reading, dates_and_timestamps) {
+  open("CREATE TABLE \"D\" (\"DT\" DATE, \"TS\" TIMESTAMP, \"TS9\" TIMESTAMP(9), \"TZ\" TIMESTAMP WITH TIME ZONE,"
+       " \"LTZ\" TIMESTAMP WITH LOCAL TIME ZONE);"
+       "INSERT INTO \"D\" VALUES ('2010-05-31 10:20:30', '2011-01-02 03:04:05.123456789',"
+       " '2012-12-31 23:59:59.999999999', '2013-06-07 08:09:10.250000 +02:00', '2014-02-03 04:05:06');");
+  db->get_tables();
+  auto rs = db->get_table(L"D");
+  ASSERT_EQ(rs->schema.size(), 5u);
+  for (std::size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(rs->schema[i].vartype, VT_DATE) << i;
+    EXPECT_EQ(rs->schema[i].reserved, 1u) << i;
+  }
+  auto rows = read_all(*rs);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0].to_wstring(), L"2010-05-31 10:20:30");
+  EXPECT_EQ(rows[0][1].to_wstring(), L"2011-01-02 03:04:05.123");
+  EXPECT_EQ(rows[0][2].to_wstring(), L"2012-12-31 23:59:59.999");
+  EXPECT_EQ(rows[0][3].to_wstring(), L"2013-06-07 08:09:10.250");
+  EXPECT_EQ(rows[0][4].get_type(), VT_DATE);
+}
+
+TEST_F(ora_reading, lobs_of_more_than_one_piece_come_back_whole) {
+  std::wstring text;
+  for (int i = 0; i < 100000; ++i) text += L"a\u00e9\u20ac\U0001D11E"[i % 4];
+  std::string utf8;
+  ASSERT_TRUE(qm_platform::wide_to_utf8(text.data(), text.size(), utf8));
+  std::string blob;
+  for (int i = 0; i < 40000; ++i) blob += static_cast<char>(i * 7);
+  open("CREATE TABLE \"L\" (\"ID\" NUMBER, \"C\" CLOB, \"NC\" NCLOB, \"B\" BLOB);"
+       "INSERT INTO \"L\" VALUES (1, '" +
+       utf8 + "', 'short', X'" + hex_of(blob) +
+       "');"
+       "INSERT INTO \"L\" VALUES (2, '', NULL, X'');");
+  db->get_tables();
+  auto rs = db->get_table(L"L");
+  EXPECT_EQ(rs->schema[1].vartype, VT_BSTR);
+  EXPECT_EQ(rs->schema[3].vartype, VT_BLOB);
+  auto rows = read_all(*rs);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][1].to_wstring().size(), text.size());
+  EXPECT_TRUE(rows[0][1].to_wstring() == text);
+  EXPECT_EQ(rows[0][2].to_wstring(), L"short");
+  std::vector<unsigned char> got = bytes_of(rows[0][3]);
+  EXPECT_EQ(got, std::vector<unsigned char>(blob.begin(), blob.end()));
+  EXPECT_EQ(rows[1][1].get_type(), VT_BSTR);
+  EXPECT_EQ(rows[1][1].to_wstring(), L"");
+  EXPECT_EQ(rows[1][2].get_type(), VT_EMPTY);
+  EXPECT_TRUE(bytes_of(rows[1][3]).empty());
+}
+
+TEST_F(ora_reading, long_raw_texts_and_unsupported_types) {
+  open("CREATE TABLE \"LG\" (\"L\" LONG, \"R\" RAW(16), \"S\" VARCHAR2(20), \"C\" CHAR(4), \"F\" BFILE);"
+       "INSERT INTO \"LG\" VALUES ('long text \u00fc', X'0A0B0C', 'Zie\u0142i\u0144ska', 'ab', NULL);"
+       "CREATE TABLE \"LR\" (\"B\" LONG RAW); INSERT INTO \"LR\" VALUES (X'01FF');");
+  db->get_tables();
+  auto lg = db->get_table(L"LG");
+  auto rows = read_all(*lg);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0].to_wstring(), L"long text \u00fc");
+  EXPECT_EQ(bytes_of(rows[0][1]), (std::vector<unsigned char>{0x0A, 0x0B, 0x0C}));
+  EXPECT_EQ(rows[0][2].to_wstring(), L"Zie\u0142i\u0144ska");
+  EXPECT_EQ(rows[0][3].to_wstring(), L"ab  ");
+  EXPECT_EQ(rows[0][4].to_wstring(), L"<unsupported type>");
+  auto lr = db->get_table(L"LR");
+  rows = read_all(*lr);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(lr->schema[0].vartype, VT_BLOB);
+  EXPECT_EQ(bytes_of(rows[0][0]), (std::vector<unsigned char>{0x01, 0xFF}));
+}
+
+TEST_F(ora_reading, a_user_query_with_intervals_and_expressions) {
+  open("CREATE TABLE \"I\" (\"ID\" NUMBER(4), \"DS\" INTERVAL_DAY_TO_SECOND, \"YM\" INTERVAL_YEAR_TO_MONTH);"
+       "INSERT INTO \"I\" VALUES (1, '+123456789 23:59:59.999999999', '+02-03');");
+  auto rs = db->get_query(L"q", L"SELECT \"ID\", \"DS\", \"YM\", \"ID\" * 2 AS \"TWICE\" FROM \"I\"", 0);
+  ASSERT_EQ(rs->schema.size(), 4u);
+  EXPECT_EQ(rs->schema[3].name, L"TWICE");
+  auto rows = read_all(*rs);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][1].to_wstring(), L"+123456789 23:59:59.999999999");
+  EXPECT_EQ(rows[0][2].to_wstring(), L"+02-03");
+  EXPECT_EQ(rows[0][3].to_long(), 2);
+  EXPECT_THROW(db->get_query(L"bad", L"SELECT NOPE FROM \"I\"", 0), ora_exception);
+}
+
+}  // namespace
