@@ -77,7 +77,12 @@ TEST(WorkbookPart, FormulaAddsTheCalculationChain) {
   EXPECT_EQ(files.part(L"xl/calcChain.xml"),
             decl + "<calcChain xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
                    "<c i=\"1\" r=\"B1\"/><c r=\"C1\"/></calcChain>");
-  EXPECT_EQ(book.part_list.back(), L"xl/calcChain.xml");
+  ASSERT_TRUE(write_shared_strings(book));
+  EXPECT_EQ(book.part_list,
+            (std::vector<std::wstring>{L"[Content_Types].xml", L"_rels/.rels", L"docProps/core.xml",
+                                       L"docProps/app.xml", L"xl/workbook.xml", L"xl/styles.xml",
+                                       L"xl/_rels/workbook.xml.rels", L"xl/theme/theme1.xml", L"xl/calcChain.xml",
+                                       L"xl/sharedStrings.xml"}));
 }
 
 TEST(WorkbookPart, EmptyCellsGiveNoSharedStrings) {
