@@ -1,0 +1,95 @@
+#include "xlsx/xlsx_db.h"
+
+#include "TK/tk_exception.h"
+#include "TK/tk_file_name.h"
+#include "TK/tk_log.h"
+
+using XlsxModel::CellDataStr;
+
+namespace {
+
+[[noreturn]] void cannot_write(const std::wstring& path, const std::wstring& cause) {
+  throw tk_exception(L"Cannot write the destination file \"" + path + L"\": " + cause, 1);
+}
+
+}  // namespace
+
+xlsx_database::xlsx_database(const std::wstring& destination, bool one_workbook_per_table)
+    : udb_database(destination, 1, false), one_workbook_per_table(one_workbook_per_table) {
+  tk_log::write(1, L"xlsx_database::ctor(%ls)", destination.c_str());
+}
+
+xlsx_database::~xlsx_database() {
+  tk_log::write(1, "xlsx_database::dtor");
+  // An unsaved workbook goes with its temporary folder.
+  workbook.reset();
+}
+
+std::unique_ptr<udb_recordset> xlsx_database::create_table(const std::wstring& table_name, const udb_schema& schema,
+                                                           const udb_indexes&) {
+  tk_log::write(1, L"xlsx_database::create_table(%ls)", table_name.c_str());
+  if (!workbook || one_workbook_per_table) workbook = std::make_unique<XlsxModel::CWorkbook>();
+  XlsxModel::CWorksheet* sheet = workbook->AddSheet2(table_name, {});
+  return std::make_unique<xlsx_worksheet>(table_name, sheet, schema);
+}
+
+std::unique_ptr<udb_recordset> xlsx_database::get_query(const std::wstring&, const std::wstring&, int) {
+  return nullptr;
+}
+
+std::unique_ptr<udb_recordset> xlsx_database::get_table(const std::wstring&, int) {
+  throw tk_mail_assertion("xlsx_db", 75);
+}
+
+bool xlsx_database::test_query(const std::wstring&) { return true; }
+
+void xlsx_database::save_workbook(const std::wstring& path) {
+  bool ok = workbook->Save(path);
+  std::wstring cause = workbook->GetLastError();
+  workbook.reset();
+  if (!ok) cannot_write(path, cause);
+}
+
+void xlsx_database::save_table(udb_recordset& table) {
+  tk_log::write(1, L"xlsx_database::save_table(%ls)", table.name.c_str());
+  if (!table.save()) {
+    auto* sheet = dynamic_cast<xlsx_worksheet*>(&table);
+    cannot_write(name, sheet && sheet->sheet ? sheet->sheet->GetLastError() : L"the sheet cannot be written");
+  }
+  if (one_workbook_per_table && workbook) {
+    tk_file_wname destination(name);
+    save_workbook(destination.drive + destination.dir + table.name + L".xlsx");
+  }
+}
+
+void xlsx_database::save() {
+  tk_log::write(1, "xlsx_database::save");
+  if (one_workbook_per_table || !workbook) return;
+  save_workbook(name);
+}
+
+xlsx_worksheet::xlsx_worksheet(const std::wstring& name, XlsxModel::CWorksheet* sheet, const udb_schema& schema)
+    : udb_recordset(name, true), sheet(sheet), table_schema(schema) {
+  tk_log::write(1, L"xlsx_worksheet::ctor(%ls)", name.c_str());
+  sheet->begin_row(0);
+  for (std::size_t i = 0; i < table_schema.size(); ++i) sheet->AddCell(CellDataStr{table_schema[i].name, 0});
+  sheet->end_row();
+}
+
+xlsx_worksheet::~xlsx_worksheet() { tk_log::write(1, "xlsx_worksheet::dtor"); }
+
+void xlsx_worksheet::append_record(udb_record& record) {
+  sheet->begin_row(0);
+  CellDataStr cell;
+  for (std::size_t i = 0; i < record.size(); ++i) {
+    cell.value = record[i].to_wstring();
+    sheet->AddCell(cell);
+  }
+  sheet->end_row();
+}
+
+bool xlsx_worksheet::save() { return sheet->Save(); }
+
+udb_record* xlsx_worksheet::get_item() { return nullptr; }
+
+bool xlsx_worksheet::is_eof() { return true; }
