@@ -4,6 +4,7 @@
 #include "platform/utf8.h"
 #include "platform/win32.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -41,6 +42,21 @@ class file_output : public part_output {
     return true;
   }
 
+  bool sink_at(std::uint64_t offset, const char* data, std::size_t size) override {
+    while (size > 0) {
+      ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        set_error(L"cannot write " + in_quotes(path) + L": " + system_error_text(errno));
+        return false;
+      }
+      data += n;
+      size -= static_cast<std::size_t>(n);
+      offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+  }
+
   bool finish() override {
     int descriptor = fd;
     fd = -1;
@@ -66,12 +82,14 @@ void part_output::flush() {
   if (used == 0) return;
   std::size_t size = used;
   used = 0;
+  flushed += size;
   if (!failed()) sink(buffer.get(), size);
 }
 
 void part_output::write_slow(const char* data, std::size_t size) {
   flush();
   if (size >= capacity) {
+    flushed += size;
     if (!failed()) sink(data, size);
     return;
   }
@@ -112,6 +130,16 @@ void part_output::write_wide(const wchar_t* text, std::size_t size) {
   }
 }
 
+bool part_output::rewrite(std::uint64_t offset, std::string_view bytes) {
+  if (closed || offset + bytes.size() > position()) return false;
+  // The part still in the buffer is changed there; the rest at the sink.
+  std::size_t in_sink = offset < flushed ? static_cast<std::size_t>(std::min<std::uint64_t>(flushed - offset, bytes.size())) : 0;
+  if (in_sink > 0 && (failed() || !sink_at(offset, bytes.data(), in_sink))) return false;
+  if (in_sink < bytes.size())
+    std::memcpy(buffer.get() + (offset + in_sink - flushed), bytes.data() + in_sink, bytes.size() - in_sink);
+  return true;
+}
+
 bool part_output::close() {
   if (!closed) {
     flush();
@@ -131,6 +159,11 @@ const std::string& memory_output::text() {
 
 bool memory_output::sink(const char* data, std::size_t size) {
   content.append(data, size);
+  return true;
+}
+
+bool memory_output::sink_at(std::uint64_t offset, const char* data, std::size_t size) {
+  content.replace(static_cast<std::size_t>(offset), size, data, size);
   return true;
 }
 

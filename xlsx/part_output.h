@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -36,6 +37,12 @@ class part_output {
   void write_wide(const wchar_t* text, std::size_t size);
   void write_wide(std::wstring_view text) { write_wide(text.data(), text.size()); }
 
+  // Bytes written so far.
+  std::uint64_t position() const { return flushed + used; }
+  // Overwrites bytes written earlier (before close); false when the sink
+  // cannot go back.
+  bool rewrite(std::uint64_t offset, std::string_view bytes);
+
   // Hands the rest of the buffer to the sink and ends it. False when any
   // write or the end failed; error() then tells why. A second call only
   // repeats the outcome.
@@ -47,6 +54,8 @@ class part_output {
   // Take `size` bytes; false (with set_error) on failure.
   virtual bool sink(const char* data, std::size_t size) = 0;
   virtual bool finish() = 0;
+  // Overwrite bytes that reached the sink already.
+  virtual bool sink_at(std::uint64_t, const char*, std::size_t) { return false; }
   void set_error(const std::wstring& text) {
     if (error_text.empty()) error_text = text;
   }
@@ -58,6 +67,7 @@ class part_output {
   std::unique_ptr<char[]> buffer;
   std::size_t capacity;
   std::size_t used = 0;
+  std::uint64_t flushed = 0;
   bool closed = false;
   std::wstring error_text;
 };
@@ -73,6 +83,7 @@ class memory_output : public part_output {
  protected:
   bool sink(const char* data, std::size_t size) override;
   bool finish() override { return true; }
+  bool sink_at(std::uint64_t offset, const char* data, std::size_t size) override;
 
  private:
   std::string content;

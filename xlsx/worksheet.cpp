@@ -6,6 +6,14 @@ namespace XlsxModel {
 
 using namespace xml;
 
+namespace {
+
+// ` ref="A1"/>` and these spaces are as long as ` ref="A1:XFD1048576"/>`.
+constexpr std::wstring_view dimension_padding = L"           ";
+constexpr std::size_t dimension_room = 22;
+
+}  // namespace
+
 CWorksheet::CWorksheet(int index, const std::vector<ColumnWidth>& widths, const std::wstring& temp_folder,
                        part_file_system& files, int frozen_columns, int frozen_rows)
     : index(index), temp_folder(temp_folder), files(files) {
@@ -37,7 +45,10 @@ void CWorksheet::write_sheet_head(const std::vector<ColumnWidth>& widths, int fr
   w << prolog() << el(L"worksheet") << at(L"xmlns") << ns::main << at(L"xmlns:r") << ns::doc_rels
     << at(L"xmlns:mc") << ns::markup_compat << at(L"mc:Ignorable") << L"x14ac" << at(L"xmlns:x14ac")
     << ns::x14ac;
-  w << el(L"dimension") << at(L"ref") << L"A1" << end();
+  // The extent is known only at the end: room is kept for the largest one.
+  w << el(L"dimension");
+  dimension_at = stream->position();
+  w << at(L"ref") << L"A1" << end() << dimension_padding;
   w << el(L"sheetViews") << el(L"sheetView") << at(L"tabSelected") << 0 << at(L"workbookViewId") << 0;
   if (frozen_columns != 0 || frozen_rows != 0) add_frozen_pane(frozen_columns, frozen_rows);
   w << end() << end();
@@ -95,6 +106,7 @@ void CWorksheet::end_row() {
 
 void CWorksheet::start_cell(int style) {
   wchar_t reference[48];
+  if (column_offset + column > max_column) max_column = column_offset + column;
   std::size_t length = cell_reference(row, column_offset + column, reference);
   *writer << el(L"c") << at(L"r") << std::wstring_view(reference, length);
   if (style != 0) *writer << at(L"s") << style;
@@ -160,6 +172,17 @@ bool CWorksheet::write_sheet_rels() {
   return true;
 }
 
+void CWorksheet::write_dimension() {
+  if (max_column < 0) return;  // no cell: A1 stands
+  std::wstring last = cell_reference(row, max_column);
+  std::string text = " ref=\"A1";
+  if (last != L"A1") text += ":" + std::string(last.begin(), last.end());
+  text += "\"/>";
+  if (text.size() > dimension_room) return;
+  text.resize(dimension_room, ' ');
+  stream->rewrite(dimension_at, text);
+}
+
 bool CWorksheet::Save() {
   tk_log::write(2, "CWorksheet::Save");
   if (saved) return error.empty();
@@ -190,6 +213,7 @@ bool CWorksheet::Save() {
   }
   tk_log::write(1, "Step #4");
   writer.reset();
+  write_dimension();
   if (!stream->close() && ok) {
     error = stream->error();
     ok = false;

@@ -84,6 +84,7 @@ class CWorksheet {
   void write_sheet_head(const std::vector<ColumnWidth>& widths, int frozen_columns, int frozen_rows);
   void add_frozen_pane(int x, int y);
   bool write_sheet_rels();
+  void write_dimension();
   void start_cell(int style);
 
   part_file_system& files;
@@ -92,6 +93,8 @@ class CWorksheet {
   std::wstring error;
   bool saved = false;
   std::string key;  // the current cell's shared-string key, reused
+  long max_column = -1;             // of the cells written
+  std::uint64_t dimension_at = 0;  // where the extent goes once it is known
 };
 
 template <>

@@ -80,6 +80,11 @@ class memory_files : public XlsxModel::part_file_system {
       return true;
     }
     bool finish() override { return true; }
+    bool sink_at(std::uint64_t offset, const char* data, std::size_t size) override {
+      if (failing) return false;
+      target->replace(static_cast<std::size_t>(offset), size, data, size);
+      return true;
+    }
 
    private:
     std::shared_ptr<std::string> target;

@@ -12,14 +12,18 @@ using namespace XlsxModel;
 namespace {
 
 const std::string decl = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\" ?>\n";
-const std::string sheet_head =
-    decl +
+// The head of a sheet part whose cells span A1 to `last`.
+std::string sheet_head(const std::string& last = "A1") {
+  std::string extent = " ref=\"" + std::string(last == "A1" ? "A1" : "A1:" + last) + "\"/>";
+  extent.resize(22, ' ');
+  return decl +
     "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
     "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
     "xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" mc:Ignorable=\"x14ac\" "
-    "xmlns:x14ac=\"http://schemas.microsoft.com/office/spreadsheetml/2009/9/ac\"><dimension ref=\"A1\"/>"
+    "xmlns:x14ac=\"http://schemas.microsoft.com/office/spreadsheetml/2009/9/ac\"><dimension" + extent +
     "<sheetViews><sheetView tabSelected=\"0\" workbookViewId=\"0\"/></sheetViews>"
     "<sheetFormatPr defaultRowHeight=\"15\" x14ac:dyDescent=\"0.25\"/>";
+}
 const std::string sheet_tail =
     "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>"
     "<pageSetup paperSize=\"9\" orientation=\"portrait\"/></worksheet>";
@@ -39,7 +43,7 @@ TEST(Worksheet, StreamsRowsOfSharedStringCells) {
   add_row(*sheet, {L"x", L"=1+1", L"3.14"});
   ASSERT_TRUE(sheet->Save());
   EXPECT_EQ(files.part(L"xl/worksheets/sheet1.xml"),
-            sheet_head +
+            sheet_head("C3") +
                 "<sheetData>"
                 "<row r=\"1\" x14ac:dyDescent=\"0.25\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
                 "<c r=\"C1\" t=\"s\"><v>2</v></c></row>"
@@ -53,6 +57,21 @@ TEST(Worksheet, StreamsRowsOfSharedStringCells) {
   EXPECT_EQ(book.shared_strings.at(6), "3.14");
   EXPECT_FALSE(sheet->has_formula);
   EXPECT_TRUE(sheet->Save()) << "a second save writes nothing and succeeds again";
+}
+
+TEST(Worksheet, ExtentOfAnEmptySheetAndOfALongOne) {
+  memory_files files;
+  CWorkbook book(files);
+  CWorksheet* empty = book.AddSheet2(L"E", {});
+  add_row(*empty, {L"", L""});
+  ASSERT_TRUE(empty->Save());
+  EXPECT_EQ(files.part(L"xl/worksheets/sheet1.xml"),
+            sheet_head() + "<sheetData><row r=\"1\" x14ac:dyDescent=\"0.25\"/></sheetData>" + sheet_tail);
+  // The extent lands in a part that reached the sink long before.
+  CWorksheet* tall = book.AddSheet2(L"T", {});
+  for (int i = 0; i < 20000; ++i) add_row(*tall, {L"", L"b"});
+  ASSERT_TRUE(tall->Save());
+  EXPECT_EQ(files.part(L"xl/worksheets/sheet2.xml").substr(0, sheet_head("B20000").size()), sheet_head("B20000"));
 }
 
 TEST(Worksheet, ReferencesPastZAndRepeatedTexts) {

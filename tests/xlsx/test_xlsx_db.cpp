@@ -33,12 +33,13 @@ void append(udb_recordset& table, std::initializer_list<ole_variant> values) {
   table.append_record(record);
 }
 
-// The cells of every sheet as openpyxl reads them: one line per row, cells
-// as Python literals separated by " | ", a sheet's name on a line "# name".
+// The cells of every sheet as openpyxl's streaming reader sees them (it
+// trusts each sheet's extent): one line per row, cells as Python literals
+// separated by " | ", a sheet's name on a line "# name".
 std::string read_back(const std::string& package) {
   static const char* script = R"(
 import sys, openpyxl
-book = openpyxl.load_workbook(sys.argv[1])
+book = openpyxl.load_workbook(sys.argv[1], read_only=True)
 for sheet in book.worksheets:
     print("#", ascii(sheet.title))
     for row in sheet.iter_rows(values_only=True):

@@ -1,6 +1,9 @@
+#include "platform/utf8.h"
+#include "support.h"
 #include "xlsx/xml_writer.h"
 
 #include <clocale>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -114,6 +117,39 @@ TEST(PartOutput, LargeWritesCrossTheBuffer) {
   EXPECT_EQ(text.substr(1998, 3), "\xD0\x96x");
   EXPECT_EQ(text.back(), '!');
   EXPECT_TRUE(out.close());
+}
+
+TEST(PartOutput, RewriteReachesBytesInTheFileAndInTheBuffer) {
+  scratch_folder scratch;
+  std::wstring path = qm_platform::path_from_utf8((scratch.path + "/sub/part.xml").c_str());
+  std::wstring error;
+  std::unique_ptr<part_output> out = part_file_system::real().open(path, error);
+  ASSERT_TRUE(out) << std::string(error.begin(), error.end());
+  std::string block(100000, 'x');
+  out->write(block);
+  out->write(block);
+  out->write("tail");
+  EXPECT_EQ(out->position(), 200004u);
+  EXPECT_TRUE(out->rewrite(10, "AB"));          // on disk already
+  EXPECT_TRUE(out->rewrite(199990, "CD"));      // still in the buffer
+  EXPECT_FALSE(out->rewrite(200003, "EF")) << "past the end";
+  ASSERT_TRUE(out->close());
+  EXPECT_FALSE(out->rewrite(0, "G")) << "after the close";
+  std::ifstream in(scratch.path + "/sub/part.xml", std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(text.size(), 200004u);
+  EXPECT_EQ(text.substr(8, 6), "xxABxx");
+  EXPECT_EQ(text.substr(199988, 6), "xxCDxx");
+  EXPECT_EQ(text.substr(200000), "tail");
+}
+
+TEST(PartOutput, OpenFailsWithThePathAndTheCause) {
+  scratch_folder scratch;
+  std::ofstream(scratch.path + "/file") << "x";
+  std::wstring error;
+  std::wstring path = qm_platform::path_from_utf8((scratch.path + "/file/part.xml").c_str());
+  EXPECT_EQ(part_file_system::real().open(path, error), nullptr);
+  EXPECT_EQ(error, L"cannot create \"" + path + L"\": Not a directory");
 }
 
 }  // namespace
