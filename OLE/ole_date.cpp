@@ -146,7 +146,7 @@ void ole_date::process_milliseconds(const char* seconds) {
 void ole_date::refine_type() {
   if (!st.wYear && !st.wMonth && !st.wDay)
     type = time_only;
-  else if (!st.wHour && !st.wMinute && !st.wSecond && st.wYear && st.wMonth && st.wDay)
+  else if (!st.wHour && !st.wMinute && !st.wSecond && !st.wMilliseconds && st.wYear && st.wMonth && st.wDay)
     type = date_only;
 }
 
@@ -180,7 +180,8 @@ std::string print(const ole_date& d, bool with_milliseconds, bool wide) {
   char buffer[96];
   switch (d.type) {
     case ole_date::date_time:
-      if (!t.wHour && !t.wMinute && !t.wSecond && d.midnight_as_date)
+      // A time of milliseconds past midnight is still a time of day.
+      if (!t.wHour && !t.wMinute && !t.wSecond && (!t.wMilliseconds || !with_milliseconds) && d.midnight_as_date)
         std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", t.wYear, t.wMonth, t.wDay);
       else if (t.wMilliseconds && with_milliseconds)
         std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d.%03d", t.wYear, t.wMonth, t.wDay,

@@ -99,7 +99,8 @@ TEST(Date, CalendarFieldsPrintAsTheyAre) {
        L"2010-12-31 10:20:30.005"},
       {time_of(2010, 12, 31, 10, 20, 30, 120), 1, "2010-12-31 10:20:30.120", "2010-12-31 10:20:30",
        L"2010-12-31 10:20:30.120"},
-      {time_of(2010, 12, 31, 0, 0, 0, 5), 2, "2010-12-31", "2010-12-31", L"2010-12-31"},
+      {time_of(2010, 12, 31, 0, 0, 0, 5), 1, "2010-12-31 00:00:00.005", "2010-12-31", L"2010-12-31 00:00:00.005"},
+      {time_of(2010, 12, 31), 2, "2010-12-31", "2010-12-31", L"2010-12-31"},
       {time_of(0, 0, 0, 10, 20, 30, 250), 3, "0000-00-00 10:20:30.250", "0000-00-00 10:20:30.250", L"10:20:30.250"},
       {time_of(0, 0, 0), 3, "0000-00-00 00:00:00", "0000-00-00 00:00:00", L"00:00:00"},
       {time_of(50, 6, 1), 2, "0050-06-01", "0050-06-01", L"0050-06-01"},
@@ -118,6 +119,15 @@ TEST(Date, CalendarFieldsPrintAsTheyAre) {
   midnight.type = ole_date::date_time;
   midnight.midnight_as_date = false;
   EXPECT_EQ(midnight.to_string(true), "2010-12-31 00:00:00");
+  midnight.midnight_as_date = true;
+  EXPECT_EQ(midnight.to_string(true), "2010-12-31");
+  midnight.st.wMilliseconds = 250;
+  EXPECT_EQ(midnight.to_string(true), "2010-12-31 00:00:00.250");
+  EXPECT_EQ(midnight.to_string(false), "2010-12-31");
+  // Milliseconds past midnight keep a value read from calendar fields a time.
+  EXPECT_EQ(ole_date(midnight.st).to_string(true), "2010-12-31 00:00:00.250");
+  midnight.midnight_as_date = false;
+  midnight.st.wMilliseconds = 0;
   midnight.type = ole_date::invalid;
   EXPECT_EQ(midnight.to_string(true), "");
   EXPECT_EQ(midnight.to_wstring(true), L"");
