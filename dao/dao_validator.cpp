@@ -1,0 +1,41 @@
+#include "dao/dao_validator.h"
+
+#include "TK/tk_log.h"
+#include "TK/tk_utils.h"
+
+dao_validator::dao_validator() : udb_validator(0) {
+  tk_log::write(1, "dao_validator::ctor");
+  illegal_chars = {L'`', L'!', L'[', L']', L'.', L'/', L'\''};
+}
+
+bool dao_validator::is_acceptable(const std::wstring& name) {
+  tk_log::write(2, L"dao_validator::is_acceptable(%ls)", name.c_str());
+  if (name.empty() || name.front() == L' ' || name.back() == L' ') return false;
+  return udb_validator::is_acceptable(name);
+}
+
+std::wstring dao_validator::get_safe_name(const std::wstring& name) {
+  tk_log::write(1, L"dao_validator::get_safe_name(%ls)", name.c_str());
+  return udb_validator::get_safe_name(tk_trim(name));
+}
+
+dao_fn_validator::dao_fn_validator(const udb_schema& schema) {
+  tk_log::write(1, "dao_fn_validator::ctor");
+  for (const auto& f : schema.fields) add_existing_name(f->name);
+}
+
+dao_in_validator::dao_in_validator(const udb_indexes& indexes) {
+  tk_log::write(1, "dao_in_validator::ctor");
+  for (const auto& i : indexes) add_existing_name(i.name);
+}
+
+xls_tn_validator::xls_tn_validator(const std::vector<std::wstring>& first, const std::vector<std::wstring>& second,
+                                   std::uint32_t limit)
+    : udb_validator(limit) {
+  tk_log::write(2, "xls_tn_validator::ctor");
+  illegal_chars = {L'\\', L'?', L'*', L':', L'$', L'[', L']', L'/', L'\''};
+  // Taken, not restricted: a selected name stays acceptable as its own sheet
+  // name, and only generated names must avoid these.
+  used_names.insert(used_names.end(), first.begin(), first.end());
+  used_names.insert(used_names.end(), second.begin(), second.end());
+}
