@@ -1,9 +1,13 @@
 #include "common/error_handler.h"
 
+#include "common_test_support.h"
+
 #include <gtest/gtest.h>
 
-// Each program supplies its own display; the core alone is tested here.
-void error_handler::handle(const tk_exception&, bool) {}
+std::vector<std::string> handled;
+
+// Each program supplies its own display; the tests record what it is given.
+void error_handler::handle(const tk_exception& e, bool) { handled.push_back(compose(e)); }
 
 namespace {
 

@@ -1,0 +1,162 @@
+#include "common/quillet_convertor.h"
+
+#include "TK/tk_file_name.h"
+#include "TK/tk_log.h"
+#include "TK/tk_utils.h"
+#include "UDB/udb_profile.h"
+#include "common/error_handler.h"
+#include "common/init_conversion.h"
+#include "platform/registry.h"
+
+#include <cstdio>
+#include <cwchar>
+
+namespace {
+const char settings_key[] = "Software\\Brightfold\\Quillmark";
+constexpr int version_major = 4;
+constexpr int version_minor = 1;
+}  // namespace
+
+void common_check_dest(const std::wstring& path) {
+  if (tk_is_path_exist(path)) throw tk_exception(std::string("Destination name should specify a file, not folder."), 1);
+  if (tk_is_file_exist(path, 0) && !tk_is_file_exist(path, 1))
+    throw tk_exception(std::string("Destination name specifies an existing read-only file."), 1);
+  tk_file_wname parts(path);
+  if (!tk_is_path_exist(parts.drive + parts.dir))
+    throw tk_exception(std::string("Destination path does not exist.\nPlease verify the correct path was given."), 1);
+}
+
+quillet_convertor::quillet_convertor(conversion_front_end& front_end)
+    : xls_converter(front_end), reg_key(settings_key) {
+  if (front.uses_registry()) {
+    serialize(false);
+  } else {
+    format_version = -1;
+    open_on_exit = false;
+    split_data = false;
+    wrap_text = false;
+    dates_to_strings = false;
+  }
+}
+
+quillet_convertor::~quillet_convertor() {
+  if (front.uses_registry() && !settings_saved) {
+    try {
+      serialize(true);
+    } catch (const tk_exception& e) {
+      tk_log_internal_error(e);
+    }
+  }
+}
+
+void quillet_convertor::save_settings() {
+  settings_saved = true;
+  serialize(true);
+}
+
+bool quillet_convertor::serialize(bool store) {
+  if (reg_key.open(HKEY_CURRENT_USER, settings_key, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                   nullptr) != ERROR_SUCCESS)
+    return false;
+  if (!store) {
+    dates_to_strings = false;
+    destination.clear();
+    format_version = 1;
+    open_on_exit = true;
+    host.clear();
+    password.clear();
+    port = L"1521";
+    source_name.clear();
+    user.clear();
+    split_data = false;
+    wrap_text = true;
+  }
+  DWORD engine_number = static_cast<DWORD>(format_version);
+  bool ok = true;
+  ok &= reg_key.serialize_value("dates to strings", dates_to_strings, store);
+  ok &= reg_key.serialize_value("dest", destination, store);
+  ok &= reg_key.serialize_value("engine", engine_number, store);
+  ok &= reg_key.serialize_value("open on exit", open_on_exit, store);
+  ok &= reg_key.serialize_value("oracleh", host, store);
+  ok &= reg_key.serialize_value("oraclep", password, store);
+  ok &= reg_key.serialize_value("port", port, store);
+  ok &= reg_key.serialize_value("src", source_name, store);
+  ok &= reg_key.serialize_value("oracleu", user, store);
+  ok &= reg_key.serialize_value("split", split_data, store);
+  ok &= reg_key.serialize_value("wrap text", wrap_text, store);
+  if (!store) format_version = static_cast<std::int32_t>(engine_number);
+  reg_key.close();
+  return ok;
+}
+
+std::vector<std::wstring> quillet_convertor::get_all_tables() {
+  if (!source_db) throw tk_mail_assertion("qlt_conv", 72);
+  return source_db->get_tables();
+}
+
+void quillet_convertor::check_dest() {
+  common_check_dest(destination);
+  if (!tk_is_file_exist(destination, 0)) return;
+  if (DeleteFileW(destination.c_str())) return;
+  std::string narrow;
+  if (!tk_w2a(destination.c_str(), narrow)) narrow = "?";
+  throw tk_exception_ex("Cannot delete the destination file " + narrow + ": ", 1);
+}
+
+std::wstring quillet_convertor::get_title() const {
+  wchar_t version[32];
+  std::swprintf(version, 32, L"%d.%d", version_major, version_minor);
+  return std::wstring(L"Quillmark ") + version;
+}
+
+bool quillet_convertor::store_profile(const std::wstring& file_name) {
+  namespace k = udb_profile_keys;
+  udb_profile profile;
+  if (!udb_converter::store_profile(profile)) return false;
+  profile.set_value(k::excel_settings, k::format_version, std::to_wstring(format_version));
+  profile.set_value(k::excel_settings, k::split_data, split_data ? L"1" : L"0");
+  profile.set_value(k::excel_settings, k::wrap_text, wrap_text ? L"1" : L"0");
+  profile.set_value(k::excel_settings, k::dates_to_strings, dates_to_strings ? L"1" : L"0");
+  if (!oracle_converter_impl::store_profile(profile)) return false;
+  return profile.store(file_name);
+}
+
+bool quillet_convertor::load_profile(const std::wstring& file_name) {
+  namespace k = udb_profile_keys;
+  udb_profile profile;
+  if (!profile.load(file_name)) return false;
+  if (!udb_converter::load_profile(profile)) return false;
+  std::wstring value = profile.get_value(k::excel_settings, k::format_version);
+  if (!value.empty()) format_version = value == L"1" ? 1 : value == L"2" ? 2 : 0;
+  const std::pair<const wchar_t*, bool*> flags[] = {
+      {k::split_data, &split_data}, {k::wrap_text, &wrap_text}, {k::dates_to_strings, &dates_to_strings}};
+  for (const auto& [key, flag] : flags) {
+    value = profile.get_value(k::excel_settings, key);
+    if (!value.empty()) *flag = value == L"1";
+  }
+  return oracle_converter_impl::load_profile(profile);
+}
+
+bool quillet_convertor::test_query(const std::wstring& text) {
+  return oracle_converter_impl::test_query(service, user, password, text);
+}
+
+int quillet_convertor::operator()() {
+  init_conversion guard(&finished, front.com_already_initialised(), front);
+  try {
+    engine.conversion_mode = true;
+    if (!source_db) throw tk_mail_assertion("qlt_conv", 72);
+    if (front.select_all_when_empty() && selected_tables.empty() && selected.empty())
+      selected_tables = source_db->get_tables();
+    tables_total = static_cast<int>(selected_tables.size());
+    tk_log::write(3, L"Converting database %ls (%d tables)", source_name.c_str(), tables_total.load());
+    front.on_database_start(source_name, tables_total);
+    do_convert(*source_db);
+  } catch (const tk_final_exception&) {
+  } catch (const tk_exception& e) {
+    error_handler::instance().handle(e, true);
+  } catch (const std::exception& e) {
+    front.on_other_exception(e);
+  }
+  return 0;
+}

@@ -1,0 +1,52 @@
+// The program's one convertor: every setting of a conversion, the
+// destination check, the wizard's registry settings and the settings files.
+#pragma once
+
+#include "TK/tk_reg_key.h"
+#include "TK/tk_singleton.h"
+#include "common/oracle_converter_impl.h"
+#include "common/xls_converter.h"
+
+#include <string>
+#include <vector>
+
+class tk_serializer {};
+
+// The destination names a file in an existing folder that can be written;
+// raises tk_exception (level 1) otherwise.
+void common_check_dest(const std::wstring& path);
+
+class quillet_convertor : public xls_converter,
+                          public oracle_converter_impl,
+                          public tk_serializer,
+                          public tk_singleton<quillet_convertor> {
+ public:
+  // The wizard reads its registry settings here; the console starts with no
+  // format chosen.
+  explicit quillet_convertor(conversion_front_end& front_end);
+  ~quillet_convertor() override;
+
+  // The whole run; exceptions never leave it.
+  int operator()() override;
+
+  // The registry exchange of the wizard's settings; true only when every
+  // value was exchanged.
+  bool serialize(bool store);
+  // Writes the registry values back; the wizard calls it before the
+  // convertor goes.
+  void save_settings();
+
+  std::vector<std::wstring> get_all_tables();
+  // The destination check; an existing destination file is deleted.
+  void check_dest();
+  std::wstring get_title() const;
+  bool store_profile(const std::wstring& file_name);
+  bool load_profile(const std::wstring& file_name);
+  bool test_query(const std::wstring& text);
+
+  tk_reg_key reg_key;
+  bool open_on_exit = false;
+
+ private:
+  bool settings_saved = false;
+};

@@ -1,0 +1,287 @@
+#include "common/xls_converter.h"
+
+#include "TK/tk_file_name.h"
+#include "TK/tk_log.h"
+#include "TK/tk_utils.h"
+#include "common/error_handler.h"
+#include "common/xls_engine.h"
+#include "dao/dao_exception.h"
+#include "dao/dao_validator.h"
+#include "platform/win32.h"
+#include "xlsx/xlsx_db.h"
+
+#include <cstdio>
+#include <cwchar>
+
+namespace {
+
+constexpr VARTYPE vt_blob = 0x41;
+constexpr VARTYPE vt_byte_array = VT_ARRAY | VT_UI1;
+
+// "\r\n" becomes "\n", then every other "\r" becomes "\n".
+std::wstring fold_line_ends(const std::wstring& text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    wchar_t c = text[i];
+    if (c == L'\r') {
+      if (i + 1 < text.size() && text[i + 1] == L'\n') continue;
+      c = L'\n';
+    }
+    out.push_back(c);
+  }
+  return out;
+}
+
+bool file_exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Deletes a file of the destination; a file that stays is reported before
+// anything is written.
+void delete_destination_file(const std::wstring& path) {
+  tk_log::write(1, L"Delete file '%ls'", path.c_str());
+  if (DeleteFileW(path.c_str())) return;
+  std::string narrow;
+  if (!tk_w2a(path.c_str(), narrow)) narrow = "?";
+  throw tk_exception_ex("Cannot delete the destination file " + narrow + ": ", 1);
+}
+
+}  // namespace
+
+xls_converter::xls_converter(conversion_front_end& front_end) : dao(false), front(front_end) {
+  engines[0] = new xls_engine_50;
+  engines[1] = new xls_engine_80;
+  engines[2] = new xls_engine_2010;
+}
+
+xls_converter::~xls_converter() {
+  for (auto& e : engines) {
+    delete e;
+    e = nullptr;
+  }
+}
+
+std::wstring xls_converter::get_current_table() const {
+  std::lock_guard<std::mutex> guard(current_lock);
+  return current_table;
+}
+
+void xls_converter::set_current_table(const std::wstring& name) {
+  std::lock_guard<std::mutex> guard(current_lock);
+  current_table = name;
+}
+
+std::wstring xls_converter::part_file(int n) const {
+  tk_file_wname parts(destination);
+  wchar_t number[32];
+  std::swprintf(number, 32, L"(%d)", n);
+  parts.name += number;
+  return parts.get_path();
+}
+
+void xls_converter::clean_if_exists() {
+  if (file_exists(destination)) delete_destination_file(destination);
+  if (!split_data) return;
+  for (int n = 1;; ++n) {
+    std::wstring part = part_file(n);
+    if (!file_exists(part)) break;
+    delete_destination_file(part);
+  }
+}
+
+void xls_converter::do_patch() {
+  if (tables_total == 0 || (format_version != 0 && format_version != 1)) return;
+  engines[format_version]->patch(destination);
+  if (!split_data) return;
+  for (int n = 1;; ++n) {
+    std::wstring part = part_file(n);
+    if (!file_exists(part)) break;
+    engines[format_version]->patch(part);
+  }
+}
+
+std::unique_ptr<udb_database> xls_converter::get_xls_base() {
+  tk_log::write(1, L"xls_converter::get_xls_base(%ls)", destination.c_str());
+  if (file_exists(destination)) {
+    if (format_version == 2) throw tk_mail_assertion("xls_conv", 552);
+    return dao.open_dao_src(destination, engines[format_version]->connect, 8);
+  }
+  if (format_version == 2) return std::make_unique<xlsx_database>(destination, one_workbook_per_table);
+  return dao.create_dao_src(destination, engines[format_version]->connect);
+}
+
+std::unique_ptr<t_ftd> xls_converter::map_column(const t_ftd& source) const {
+  VARTYPE type = source.vartype;
+  if (type == VT_DATE && (dates_to_strings || format_version == 0))
+    type = VT_BSTR;
+  else if (type == vt_blob)
+    type = VT_BSTR;
+  tk_log::write(1, "Orig type=%d, new type=%d", source.vartype, type);
+  return std::make_unique<t_ftd>(source.size, source.name, type, false, 0, ole_variant(), 0, std::wstring());
+}
+
+std::unique_ptr<udb_field> xls_converter::map_field(const udb_field& field) const {
+  VARTYPE type = field.get_type();
+  if (type == VT_BSTR) {
+    std::wstring text = fold_line_ends(field.to_wstring());
+    std::size_t limit = format_version == 0 ? 254 : 32766;
+    if (text.size() > limit) text.resize(limit);
+    return std::make_unique<udb_field>(field.name, field.size, ole_variant(text), field.b_not_null, field.flag);
+  }
+  if (type == vt_blob || type == vt_byte_array)
+    return std::make_unique<udb_field>(field.name, field.size, ole_variant("<Binary Field>"), field.b_not_null,
+                                       field.flag);
+  return std::make_unique<udb_field>(field);
+}
+
+void xls_converter::convert_table(udb_database* destination_db, udb_recordset& source,
+                                  const std::wstring& sheet_name, const udb_schema& schema) {
+  tk_log::write(1, L"xls_converter::convert_table(%ls)", sheet_name.c_str());
+  if (!destination_db) throw tk_mail_assertion("xls_conv", 311);
+  std::unique_ptr<udb_recordset> table = destination_db->create_table(sheet_name, schema, udb_indexes());
+  std::wstring name = get_current_table();
+  records_total = source.record_count;
+  tk_log::write(3, L"Converting table %ls (%d records)", name.c_str(), records_total.load());
+  front.on_table_start(name, records_total);
+
+  // A worksheet of the Excel 2010 format holds one header row and this many
+  // records; a longer table is cut there and the item reports it.
+  const int row_cap = format_version == 2 ? xlsx_max_rows - 1 : -1;
+  bool cut = false;
+  udb_record output;
+  source.first();
+  while (!source.is_eof()) {
+    if (records_done == row_cap) {
+      cut = true;
+      break;
+    }
+    tk_log::write(1, "Converting %d record", records_done.load());
+    udb_record* record = source.get_item();
+    if (!record) break;
+    std::size_t n = std::min<std::size_t>(record->size(), max_columns);
+    for (std::size_t i = 0; i < n; ++i) output.push_back(map_field((*record)[i]));
+    try {
+      table->append_record(output);
+    } catch (const dao_exception& e) {
+      error_handler::instance().set_prefix(name, records_done + 1);
+      error_handler::instance().handle(e, false);
+      ++items_failed;
+    } catch (const tk_exception& e) {
+      if (e.level != 0) throw;
+      // Any other step failure ends the item's records without a message.
+      --records_done;
+      break;
+    }
+    ++records_done;
+    output.clear();
+    source.next();
+  }
+  tk_log::write(1, "xls_converter::save_table(active_idx=%d)", format_version);
+  if (format_version == 2) static_cast<xlsx_database*>(destination_db)->save_table(*table);
+  table.reset();
+  if (cut) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "The table has more rows than an Excel 2010 worksheet holds; only its first %d records were "
+                  "written.",
+                  xlsx_max_rows - 1);
+    throw tk_exception(std::string(text), 0);
+  }
+}
+
+std::wstring xls_converter::sheet_name_of(udb_validator& validator, const std::wstring& name) const {
+  std::wstring sheet = validator.is_acceptable(name) ? name : validator.get_safe_name(name);
+  tk_log::write(1, L"pi.tab_name='%ls', new_tab_name='%ls'", name.c_str(), sheet.c_str());
+  return sheet;
+}
+
+void xls_converter::record_sheet_name(udb_validator& validator, const std::wstring& name,
+                                      const std::wstring& sheet) const {
+  if (!validator.is_acceptable(name)) {
+    tk_log::write(1, L"Store generated table name '%ls'", sheet.c_str());
+    validator.used_names.push_back(sheet);
+  }
+  validator.restricted_names.push_back(sheet);
+}
+
+bool xls_converter::item_is_missing(udb_database& source, const std::wstring& name, const std::wstring& text) {
+  if (!text.empty() || !front.checks_missing_tables() || source.is_table_exist(name)) return false;
+  front.on_missing_table(name);
+  ++items_failed;
+  return true;
+}
+
+void xls_converter::convert_item(udb_database& source, udb_database* destination_db, const std::wstring& name,
+                                 const std::wstring& text, const std::wstring& sheet) {
+  try {
+    std::unique_ptr<udb_recordset> recordset = text.empty() ? source.get_table(name) : source.get_query(name, text, 1);
+    std::size_t n = recordset->schema.size();
+    if (n > max_columns) {
+      front.on_column_cap();
+      n = max_columns;
+    }
+    udb_schema schema(format_version != 2);
+    for (std::size_t i = 0; i < n; ++i) schema.push_back(map_column(recordset->schema[i]));
+    convert_table(destination_db, *recordset, sheet, schema);
+    wchar_t line[64];
+    std::swprintf(line, 64, L" (%d records) is converted\n", records_done.load());
+    std::wstring done = L"Table '" + get_current_table() + L"'" + line;
+    tk_log::write(3, L"%ls", done.c_str());
+    front.on_table_converted(done);
+  } catch (const tk_exception& e) {
+    ++items_failed;
+    error_handler::instance().set_prefix(get_current_table());
+    error_handler::instance().handle(e, false);
+  }
+}
+
+void xls_converter::end_item() {
+  records_total = 0;
+  records_done = 0;
+  ++tables_done;
+}
+
+void xls_converter::do_convert(udb_database& source) {
+  clean_if_exists();
+  if (format_version != 2 && !dao.set_version_if(0))
+    throw tk_exception(std::string("Failed to load Data Access Objects (DAO) support library.\nMicrosoft Access "
+                                   "installation is required to proceed with\nthe application.\n"),
+                       1);
+  for (const auto& name : selected_tables) selected.emplace(name, std::wstring());
+  if (format_version == 2) {
+    max_columns = 16384;
+    do_convert_xlsx(source);
+    return;
+  }
+  xls_tn_validator validator(selected_tables, source.get_tables(), 31);
+  for (const auto& [name, text] : selected) {
+    set_current_table(name);
+    tk_log::write(1, L"Processing '%ls'", name.c_str());
+    std::unique_ptr<udb_database> destination_db = get_xls_base();
+    std::wstring sheet = sheet_name_of(validator, name);
+    if (!item_is_missing(source, name, text)) {
+      convert_item(source, destination_db.get(), name, text, sheet);
+      record_sheet_name(validator, name, sheet);
+    }
+    destination_db.reset();
+    end_item();
+  }
+  do_patch();
+  finished = true;
+}
+
+void xls_converter::do_convert_xlsx(udb_database& source) {
+  std::unique_ptr<udb_database> destination_db = get_xls_base();
+  xls_tn_validator validator(selected_tables, source.get_tables(), 31);
+  for (const auto& [name, text] : selected) {
+    set_current_table(name);
+    std::wstring sheet = sheet_name_of(validator, name);
+    if (!item_is_missing(source, name, text)) {
+      convert_item(source, destination_db.get(), name, text, sheet);
+      record_sheet_name(validator, name, sheet);
+    }
+    end_item();
+  }
+  tk_log::write(1, "xls_converter::save(active_idx=%d)", format_version);
+  if (format_version == 2) static_cast<xlsx_database&>(*destination_db).save();
+  finished = true;
+}

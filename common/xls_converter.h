@@ -1,0 +1,86 @@
+// The conversion run: the selected tables and queries of the Oracle source
+// become the sheets of one workbook of the chosen format.
+#pragma once
+
+#include "UDB/udb_converter.h"
+#include "UDB/udb_database.h"
+#include "common/front_end.h"
+#include "dao/dao_engine.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+class udb_validator;
+
+class xls_converter : public udb_converter {
+ public:
+  // Creates the three format engines.
+  explicit xls_converter(conversion_front_end& front_end);
+  ~xls_converter() override;
+
+  void do_convert(udb_database& source);
+  void do_convert_xlsx(udb_database& source);
+  void convert_table(udb_database* destination, udb_recordset& source, const std::wstring& sheet_name,
+                     const udb_schema& schema);
+  std::unique_ptr<udb_database> get_xls_base();
+  void clean_if_exists();
+  void do_patch();
+
+  // The destination column of a source column (dates become texts when
+  // asked or for Excel 5.0, binary columns become texts).
+  std::unique_ptr<t_ftd> map_column(const t_ftd& source) const;
+  // The destination value of a source field.
+  std::unique_ptr<udb_field> map_field(const udb_field& field) const;
+
+  // The part file n beside the destination: book(1).xls for book.xls.
+  std::wstring part_file(int n) const;
+
+  // A copy taken under a lock: the wizard's timer reads it while the run
+  // writes it.
+  std::wstring get_current_table() const;
+  void set_current_table(const std::wstring& name);
+
+  // 0 Excel 5.0, 1 Excel 2000, 2 Excel 2010.
+  std::int32_t format_version = 1;
+  bool split_data = false;
+  bool wrap_text = false;
+  bool dates_to_strings = false;
+  std::uint32_t max_columns = 255;
+  bool one_workbook_per_table = false;
+  dao_engine dao;
+
+  // The destination path and the Oracle service name are the converter's
+  // dest and src.
+  std::wstring& destination = dest;
+  std::wstring& source_name = src;
+
+  // Progress, read by another thread while the run writes it.
+  std::atomic<int> tables_total{0};
+  std::atomic<int> tables_done{0};
+  std::atomic<int> records_total{0};
+  std::atomic<int> records_done{0};
+  // Items that failed or were skipped: the console's exit code tells them.
+  std::atomic<int> items_failed{0};
+
+ protected:
+  conversion_front_end& front;
+
+ private:
+  // The sheet name of an item, unique within an Excel sheet title's 31
+  // characters; recorded after the item whatever became of it.
+  std::wstring sheet_name_of(udb_validator& validator, const std::wstring& name) const;
+  void record_sheet_name(udb_validator& validator, const std::wstring& name, const std::wstring& sheet) const;
+  bool item_is_missing(udb_database& source, const std::wstring& name, const std::wstring& text);
+  void convert_item(udb_database& source, udb_database* destination, const std::wstring& name,
+                    const std::wstring& text, const std::wstring& sheet);
+  void end_item();
+
+  mutable std::mutex current_lock;
+  std::wstring current_table;
+};
+
+// The longest sheet of an Excel 2010 workbook, its header row included.
+constexpr int xlsx_max_rows = 1048576;

@@ -1,0 +1,40 @@
+#pragma once
+#include "common/front_end.h"
+
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+// What the tests' error handler was given, composed as the programs do.
+extern std::vector<std::string> handled;
+
+// A front end that records what the run tells it.
+struct recording_front_end : conversion_front_end {
+  bool registry = false;
+  bool com_already_initialised() const override { return true; }
+  bool uses_registry() const override { return registry; }
+  bool select_all_when_empty() const override { return true; }
+  bool checks_missing_tables() const override { return true; }
+  void on_database_start(const std::wstring&, int) override {}
+  void on_table_start(const std::wstring& name, int) override { started.push_back(name); }
+  void on_table_converted(const std::wstring& text) override { converted.push_back(text); }
+  void on_missing_table(const std::wstring& name) override { missing.push_back(name); }
+  void on_other_exception(const std::exception& e) override { others.push_back(e.what()); }
+  std::vector<std::wstring> started, converted, missing;
+  std::vector<std::string> others;
+};
+
+class temp_folder {
+ public:
+  temp_folder() {
+    char tmpl[] = "/tmp/qm_common_XXXXXX";
+    path = mkdtemp(tmpl);
+  }
+  ~temp_folder() {
+    std::string cmd = "rm -rf '" + path + "'";
+    if (std::system(cmd.c_str()) != 0) {
+    }
+  }
+  std::string path;
+};

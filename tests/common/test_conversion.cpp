@@ -1,0 +1,136 @@
+#include "common/error_handler.h"
+#include "common/xls_converter.h"
+#include "common_test_support.h"
+
+#include "TK/tk_utils.h"
+#include "xlsx/xlsx_db.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+class Conversion : public ::testing::Test {
+ protected:
+  recording_front_end front;
+  error_handler errors{oracle_error_count, oracle_error_table};
+  xls_converter converter{front};
+  void SetUp() override { handled.clear(); }
+};
+
+TEST_F(Conversion, ColumnTypesOfTheDestination) {
+  struct {
+    VARTYPE source;
+    int format;
+    bool dates_to_strings;
+    VARTYPE destination;
+  } cases[] = {
+      {VT_DATE, 1, false, VT_DATE}, {VT_DATE, 2, false, VT_DATE}, {VT_DATE, 2, true, VT_BSTR},
+      {VT_DATE, 0, false, VT_BSTR}, {0x41, 2, false, VT_BSTR},     {VT_DECIMAL, 0, true, VT_DECIMAL},
+      {VT_R8, 1, true, VT_R8},
+  };
+  for (const auto& c : cases) {
+    converter.format_version = c.format;
+    converter.dates_to_strings = c.dates_to_strings;
+    t_ftd source(22, L"COL", c.source, true, 3, ole_variant(5), 1, L"NUMBER");
+    auto mapped = converter.map_column(source);
+    EXPECT_EQ(mapped->vartype, c.destination) << c.source << " in format " << c.format;
+    EXPECT_EQ(mapped->name, L"COL");
+    EXPECT_EQ(mapped->size, 22);
+    EXPECT_FALSE(mapped->b_not_null);
+    EXPECT_EQ(mapped->reserved, 0u);
+    EXPECT_TRUE(mapped->type_text.empty());
+  }
+}
+
+TEST_F(Conversion, ValuesOfTheDestination) {
+  udb_field text(L"T", 10, ole_variant(std::wstring(L"a\r\nb\rc")), true, 2);
+  auto folded = converter.map_field(text);
+  EXPECT_EQ(folded->to_wstring(), L"a\nb\nc");
+  EXPECT_EQ(folded->name, L"T");
+  EXPECT_TRUE(folded->b_not_null);
+  EXPECT_EQ(folded->flag, 2);
+
+  udb_field long_text(L"L", 0, ole_variant(std::wstring(40000, L'x')), false, 0);
+  for (auto [format, length] : {std::pair{0, 254u}, {1, 32766u}, {2, 32766u}}) {
+    converter.format_version = format;
+    EXPECT_EQ(converter.map_field(long_text)->to_wstring().size(), length) << format;
+  }
+  const unsigned char bytes[] = {1, 2, 3};
+  udb_field binary(L"B", 3, ole_variant(3, bytes), false, 0);
+  EXPECT_EQ(converter.map_field(binary)->to_wstring(), L"<Binary Field>");
+  udb_field number(L"N", 0, ole_variant(42), false, 0);
+  auto copy = converter.map_field(number);
+  EXPECT_EQ(copy->get_type(), VT_I4);
+  EXPECT_EQ(copy->to_string(), "42");
+}
+
+TEST_F(Conversion, SplitPartsAreDeletedUpToTheFirstGap) {
+  temp_folder folder;
+  for (const char* name : {"book.xls", "book(1).xls", "book(3).xls"}) std::ofstream(folder.path + "/" + name) << "x";
+  converter.destination = tk_from_utf8(folder.path + "/book.xls");
+  converter.split_data = true;
+  EXPECT_EQ(converter.part_file(2), tk_from_utf8(folder.path + "/book(2).xls"));
+  converter.clean_if_exists();
+  struct stat st{};
+  EXPECT_NE(stat((folder.path + "/book.xls").c_str(), &st), 0);
+  EXPECT_NE(stat((folder.path + "/book(1).xls").c_str(), &st), 0);
+  EXPECT_EQ(stat((folder.path + "/book(3).xls").c_str(), &st), 0);
+}
+
+TEST_F(Conversion, ADestinationThatCannotBeDeletedStopsTheRun) {
+  temp_folder folder;
+  std::string stuck = folder.path + "/stuck.xlsx";
+  mkdir(stuck.c_str(), 0700);
+  converter.destination = tk_from_utf8(stuck);
+  try {
+    converter.clean_if_exists();
+    FAIL();
+  } catch (const tk_exception& e) {
+    EXPECT_EQ(e.level, 1);
+    EXPECT_EQ(e.message.rfind("Cannot delete the destination file " + stuck + ": ", 0), 0u) << e.message;
+  }
+}
+
+// A source of `rows` records of one number column.
+class counting_source : public udb_recordset {
+ public:
+  explicit counting_source(int rows) : udb_recordset(L"BIG", false), left(rows) {
+    schema.push_back(std::make_unique<t_ftd>(4, L"N", VT_I4, false, 0, ole_variant(), 0, L"NUMBER"));
+    record_count = rows;
+  }
+  void append_record(udb_record&) override {}
+  bool is_eof() override { return left == 0; }
+  udb_record* get_item() override {
+    current.clear();
+    current.push_back(std::make_unique<udb_field>(L"N", 4, ole_variant(left), false, 0));
+    return &current;
+  }
+  void next() override { --left; }
+
+ private:
+  int left;
+  udb_record current;
+};
+
+TEST_F(Conversion, AnXlsxSheetIsCutAtItsLastRowAndSaysSo) {
+  temp_folder folder;
+  converter.format_version = 2;
+  converter.destination = tk_from_utf8(folder.path + "/big.xlsx");
+  xlsx_database destination(converter.destination, false);
+  counting_source source(xlsx_max_rows + 1);
+  udb_schema schema(false);
+  schema.push_back(converter.map_column(source.schema[0]));
+  converter.set_current_table(L"BIG");
+  try {
+    converter.convert_table(&destination, source, L"BIG", schema);
+    FAIL();
+  } catch (const tk_exception& e) {
+    EXPECT_EQ(e.level, 0);
+    EXPECT_NE(e.message.find("1048575"), std::string::npos) << e.message;
+  }
+  EXPECT_EQ(converter.records_done, xlsx_max_rows - 1);
+}
+
+}  // namespace

@@ -1,0 +1,155 @@
+#include "common/error_handler.h"
+#include "common/quillet_convertor.h"
+#include "common_test_support.h"
+
+#include "TK/tk_utils.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+class Convertor : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("XDG_CONFIG_HOME", folder.path.c_str(), 1);
+    handled.clear();
+  }
+  void TearDown() override { unsetenv("XDG_CONFIG_HOME"); }
+  temp_folder folder;
+  recording_front_end front;
+  error_handler errors{oracle_error_count, oracle_error_table};
+};
+
+TEST_F(Convertor, WizardStartsWithTheDefaultsAndKeepsItsSettings) {
+  front.registry = true;
+  {
+    quillet_convertor first(front);
+    EXPECT_EQ(first.format_version, 1);
+    EXPECT_TRUE(first.open_on_exit);
+    EXPECT_TRUE(first.wrap_text);
+    EXPECT_EQ(first.port, L"1521");
+    EXPECT_FALSE(first.dates_to_strings);
+    EXPECT_FALSE(first.split_data);
+    EXPECT_TRUE(first.destination.empty());
+    first.format_version = 2;
+    first.destination = L"/out/\u0416.xlsx";
+    first.password = L"secret";
+    first.dates_to_strings = true;
+    first.wrap_text = false;
+  }  // stored when the convertor goes
+  quillet_convertor second(front);
+  EXPECT_EQ(second.format_version, 2);
+  EXPECT_EQ(second.destination, L"/out/\u0416.xlsx");
+  EXPECT_EQ(second.password, L"secret");
+  EXPECT_TRUE(second.dates_to_strings);
+  EXPECT_FALSE(second.wrap_text);
+  struct stat st{};
+  std::string store = folder.path + "/quillmark-registry/HKEY_CURRENT_USER/Software/Brightfold/Quillmark.reg";
+  ASSERT_EQ(stat(store.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(Convertor, ConsoleStartsWithNoFormat) {
+  quillet_convertor console(front);
+  EXPECT_EQ(console.format_version, -1);
+  EXPECT_FALSE(console.wrap_text);
+  EXPECT_FALSE(console.open_on_exit);
+  EXPECT_EQ(console.get_title(), L"Quillmark 4.1");
+  EXPECT_THROW(console.get_all_tables(), tk_mail_assertion);
+}
+
+TEST_F(Convertor, SettingsFileRoundTripsEverySetting) {
+  std::wstring file = tk_from_utf8(folder.path + "/all.qlt");
+  {
+    quillet_convertor stored(front);
+    stored.source_name = L"ORCL";
+    stored.destination = L"/out/emp.xlsx";
+    stored.format_version = 2;
+    stored.split_data = true;
+    stored.wrap_text = true;
+    stored.dates_to_strings = true;
+    stored.mode = 7;
+    stored.skip_indexes = true;
+    stored.only_definitions = true;
+    stored.selected = {{L"DEPT", L""}, {L"Q1", L"SELECT *\r\nFROM EMP"}};
+    stored.available_queries = {{L"Q1", L"SELECT *\r\nFROM EMP"}, {L"Q2", L"SELECT 1 FROM DUAL"}};
+    stored.store_oracle_settings(L"db.example", L"SCOTT", L"tiger", L"1522");
+    ASSERT_TRUE(stored.store_profile(file));
+  }
+  quillet_convertor loaded(front);
+  ASSERT_TRUE(loaded.load_profile(file));
+  EXPECT_EQ(loaded.source_name, L"ORCL");
+  EXPECT_EQ(loaded.destination, L"/out/emp.xlsx");
+  EXPECT_EQ(loaded.format_version, 2);
+  EXPECT_TRUE(loaded.split_data);
+  EXPECT_TRUE(loaded.wrap_text);
+  EXPECT_TRUE(loaded.dates_to_strings);
+  EXPECT_EQ(loaded.mode, 7u);
+  EXPECT_TRUE(loaded.skip_indexes);
+  EXPECT_TRUE(loaded.only_definitions);
+  // Line breaks inside a query are kept as blanks.
+  std::map<std::wstring, std::wstring> selected = {{L"DEPT", L""}, {L"Q1", L"SELECT *  FROM EMP"}};
+  EXPECT_EQ(loaded.selected, selected);
+  EXPECT_EQ(loaded.selected_tables, std::vector<std::wstring>{L"DEPT"});
+  EXPECT_EQ(loaded.available_queries.at(L"Q2"), L"SELECT 1 FROM DUAL");
+  EXPECT_EQ(loaded.host, L"db.example");
+  EXPECT_EQ(loaded.user, L"SCOTT");
+  EXPECT_EQ(loaded.password, L"tiger");
+  EXPECT_EQ(loaded.port, L"1522");
+  struct stat st{};
+  ASSERT_EQ(stat((folder.path + "/all.qlt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(Convertor, SettingsFileChangesOnlyWhatItHolds) {
+  std::string path = folder.path + "/part.qlt";
+  std::ofstream(path) << "[Generic settings]\nsrc=DEMO\n\n[MS Excel settings]\nformat version=7\nwrap text=\n";
+  quillet_convertor c(front);
+  c.store_oracle_settings(L"h", L"u", L"p", L"1521");
+  c.destination = L"/keep.xls";
+  c.wrap_text = true;
+  ASSERT_TRUE(c.load_profile(tk_from_utf8(path)));
+  EXPECT_EQ(c.format_version, 0);
+  EXPECT_TRUE(c.wrap_text);
+  EXPECT_EQ(c.user, L"u");
+  EXPECT_EQ(c.source_name, L"DEMO");
+  EXPECT_TRUE(c.destination.empty());  // "dest" is read as empty when missing
+}
+
+TEST_F(Convertor, DestinationChecks) {
+  quillet_convertor c(front);
+  std::string ro = folder.path + "/ro.xlsx";
+  std::ofstream(ro) << "x";
+  chmod(ro.c_str(), 0444);
+  std::string old = folder.path + "/old.xlsx";
+  std::ofstream(old) << "x";
+  struct {
+    std::string path;
+    const char* message;
+  } cases[] = {
+      {folder.path, "Destination name should specify a file, not folder."},
+      {ro, "Destination name specifies an existing read-only file."},
+      {folder.path + "/missing/out.xlsx", "Destination path does not exist.\nPlease verify the correct path was given."},
+      {old, nullptr},
+  };
+  for (const auto& k : cases) {
+    c.destination = tk_from_utf8(k.path);
+    if (!k.message) {
+      c.check_dest();
+      struct stat st{};
+      EXPECT_NE(stat(k.path.c_str(), &st), 0) << "an existing destination is deleted";
+      continue;
+    }
+    try {
+      c.check_dest();
+      ADD_FAILURE() << k.path;
+    } catch (const tk_exception& e) {
+      EXPECT_EQ(e.message, k.message);
+      EXPECT_EQ(e.level, 1);
+    }
+  }
+}
+
+}  // namespace
