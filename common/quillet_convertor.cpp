@@ -96,11 +96,7 @@ std::vector<std::wstring> quillet_convertor::get_all_tables() {
 
 void quillet_convertor::check_dest() {
   common_check_dest(destination);
-  if (!tk_is_file_exist(destination, 0)) return;
-  if (DeleteFileW(destination.c_str())) return;
-  std::string narrow;
-  if (!tk_w2a(destination.c_str(), narrow)) narrow = "?";
-  throw tk_exception_ex("Cannot delete the destination file " + narrow + ": ", 1);
+  if (tk_is_file_exist(destination, 0)) delete_destination_file(destination);
 }
 
 std::wstring quillet_convertor::get_title() const {

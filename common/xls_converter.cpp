@@ -35,17 +35,17 @@ std::wstring fold_line_ends(const std::wstring& text) {
 
 bool file_exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// Deletes a file of the destination; a file that stays is reported before
-// anything is written.
+}  // namespace
+
 void delete_destination_file(const std::wstring& path) {
   tk_log::write(1, L"Delete file '%ls'", path.c_str());
   if (DeleteFileW(path.c_str())) return;
   std::string narrow;
-  if (!tk_w2a(path.c_str(), narrow)) narrow = "?";
-  throw tk_exception_ex("Cannot delete the destination file " + narrow + ": ", 1);
+  if (!tk_w2a(path.c_str(), narrow)) narrow.assign(1, '?');
+  std::string prefix("Cannot delete the destination file ");
+  prefix.append(narrow).append(": ");
+  throw tk_exception_ex(prefix, 1);
 }
-
-}  // namespace
 
 xls_converter::xls_converter(conversion_front_end& front_end) : dao(false), front(front_end) {
   engines[0] = new xls_engine_50;

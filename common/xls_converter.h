@@ -82,5 +82,9 @@ class xls_converter : public udb_converter {
   std::wstring current_table;
 };
 
+// Deletes a file of the destination; one that stays is a level-1 error that
+// names it and the system's reason, raised before anything is written.
+void delete_destination_file(const std::wstring& path);
+
 // The longest sheet of an Excel 2010 workbook, its header row included.
 constexpr int xlsx_max_rows = 1048576;
