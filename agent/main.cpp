@@ -1,0 +1,48 @@
+// QUILLCMD: one whole conversion from the command line.
+#include "TK/tk_log.h"
+#include "agent/console.h"
+#include "agent/options.h"
+#include "common/error_handler.h"
+#include "common/quillet_convertor.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+int run(int argc, char** argv) {
+  console_front_end front;
+  std::unique_ptr<quillet_convertor> convertor;
+  try {
+    convertor = std::make_unique<quillet_convertor>(front);
+    if (argc < 2 || !parse_cmd_line(argc, argv)) fatal_exit(usage_text());
+    convertor->connect_oracle_server(convertor->source_name);
+    convertor->check_dest();
+    (*convertor)();
+  } catch (const tk_exception& e) {
+    error_handler::instance().handle(e, false);
+  } catch (const std::exception& e) {
+    fatal_exit(e.what());
+  }
+  // Nothing may be missing from the workbook for the run to count as good.
+  bool clean = console_errors_printed == 0 && convertor && convertor->items_failed == 0 && convertor->finished;
+  return clean ? 0 : -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Disabled until a settings file names a log file.
+  tk_log log;
+  error_handler handler(oracle_error_count, oracle_error_table);
+  handler.load_err_map(dao_error_count, dao_error_table);
+  handler.load_err_map(date_range_error_count, date_range_error_table);
+  int code;
+  try {
+    code = run(argc, argv);
+  } catch (const console_exit& e) {
+    code = e.code;
+  }
+  std::fflush(stdout);
+  return code;
+}

@@ -1,0 +1,158 @@
+#include "agent/options.h"
+
+#include "TK/tk_file_name.h"
+#include "TK/tk_log.h"
+#include "TK/tk_utils.h"
+#include "agent/ansi_cmd_line.h"
+#include "agent/console.h"
+#include "agent/tab_file.h"
+#include "common/quillet_convertor.h"
+#include "common/xls_engine.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+enum option_id {
+  opt_date2str = 0,
+  opt_dest = 1,
+  opt_help = 2,
+  opt_host = 3,
+  opt_port = 4,
+  opt_profile = 5,
+  opt_pswd = 6,
+  opt_split = 7,
+  opt_src = 8,
+  opt_tab_file = 9,
+  opt_user = 10,
+  opt_wrap = 11,
+  opt_xls_ver = 12,
+};
+
+const cmd_line_option option_table[] = {
+    {opt_date2str, "--date2str"}, {opt_dest, "--dest="},   {opt_help, "--help"},         {opt_host, "--host="},
+    {opt_port, "--port="},        {opt_profile, "--profile="}, {opt_pswd, "--pswd="},       {opt_split, "--split"},
+    {opt_src, "--src="},          {opt_tab_file, "--tab_file="}, {opt_user, "--user="},     {opt_wrap, "--wrap"},
+    {opt_xls_ver, "--xls_ver="},  {0, ""},
+};
+
+constexpr int version_major = 4;
+constexpr int version_minor = 1;
+
+// The destination with the extension of the format.
+std::wstring with_format_extension(const std::wstring& path, int format_version) {
+  tk_file_wname parts(path);
+  parts.set_ext(format_version >= 2 ? L".xlsx" : L".xls");
+  return parts.get_path();
+}
+
+}  // namespace
+
+std::string usage_text() {
+  char first[64];
+  std::snprintf(first, sizeof first, "QUILLCMD v%d.%d\n", version_major, version_minor);
+  return std::string(first) +
+         "Usage: QUILLCMD.EXE OPTIONS\n"
+         "\n"
+         "   --date2str     convert dates into strings\n"
+         "   --dest=...     MS Excel spreadsheet name\n"
+         "   --host=...     Network name or IP address of Oracle server\n"
+         "   --help         display this help message and exit\n"
+         "   --port=...     Oracle port\n"
+         "   --profile=...  path to the file to load conversion settings from\n"
+         "   --pswd=...     Oracle user password\n"
+         "   --split        split data into multiple spreadsheets if necessary\n"
+         "   --src=...      Oracle database name or IP address of Oracle server\n"
+         "   --tab_file=... file containing the list of tables to convert\n"
+         "                  (one table name per line)\n"
+         "   --user=...     Oracle user name\n"
+         "   --wrap         wrap text into multiple lines in a cell\n"
+         "   --xls_ver=...  format version for the destination MS Excel spreadsheet\n"
+         "                  (0 - MS Excel 5.0, 1 - MS Excel 2000, 2 - MS Excel 2010)\n"
+         "\n"
+         "NOTES:\n"
+         "   1) Command line parameters that contain spaces should be enclosed in\n"
+         "      quotes (for example --dest=&quot;c:\\my documents\\sheet 1.xls&quot;)\n"
+         "   2) If you omit 'tab_file' parameter, all database tables will be converted.\n"
+         "   3) The default mode is 'overwrite'. You can change it using\n"
+         "      '--mode' parameter\n"
+         "   4) It is necessary to specify 'port' parameter only if it differs from\n"
+         "      the default Oracle port 1521\n";
+}
+
+bool parse_cmd_line(int argc, char** argv) {
+  quillet_convertor& convertor = quillet_convertor::instance();
+  std::wstring host = L"localhost", port = L"1521", user, password;
+  bool profile_result = false;
+  // The extension follows the format once every option is read, so the
+  // order of --dest= and --xls_ver= does not matter.
+  bool dest_from_option = false;
+  int number = 0;
+  ansi_cmd_line line(argc, argv, option_table);
+  for (; line.has_more(); line.next()) {
+    tk_log::write(1, "parameter #%d: %s", ++number, line.current());
+    int id = line.get_option_id();
+    const char* value = line.get_value();
+    std::wstring wide;
+    bool converted = tk_a2w(value, wide);
+    switch (id) {
+      case opt_date2str: convertor.dates_to_strings = true; break;
+      case opt_split: convertor.split_data = true; break;
+      case opt_wrap:
+        convertor.wrap_text = true;
+        for (xls_engine* e : engines)
+          if (e) e->wrap = true;
+        break;
+      case opt_help: fatal_exit(usage_text());
+      case opt_dest:
+        if (!converted) break;
+        convertor.destination = tk_file_wname(wide).get_path();
+        dest_from_option = true;
+        break;
+      case opt_host:
+        if (converted) host = wide;
+        break;
+      case opt_port:
+        if (converted) port = wide;
+        break;
+      case opt_pswd:
+        if (converted) password = wide;
+        break;
+      case opt_user:
+        if (converted) user = wide;
+        break;
+      case opt_src:
+        if (converted) convertor.source_name = wide;
+        break;
+      case opt_profile:
+        if (!converted) break;
+        {
+          std::wstring before = convertor.destination;
+          profile_result = convertor.load_profile(wide);
+          if (convertor.destination != before) dest_from_option = false;
+        }
+        break;
+      case opt_tab_file: process_tab_file(value); break;
+      case opt_xls_ver: {
+        int version = std::atoi(value);
+        if (version < 0 || version > 2) fatal_exit("MS Excel format version must be 0, 1 or 2");
+        convertor.format_version = version;
+        break;
+      }
+      default: break;
+    }
+  }
+  if (line.get_positional_count() > 0) return false;
+  if (dest_from_option && convertor.format_version >= 0)
+    convertor.destination = with_format_extension(convertor.destination, convertor.format_version);
+  // A relative destination from a settings file is taken against the folder
+  // the program was started in, not wherever the run happens to be.
+  if (!convertor.destination.empty()) convertor.destination = tk_file_wname(convertor.destination).get_path();
+  if (profile_result) return true;
+  if (convertor.source_name.empty()) fatal_exit("You should enter Oracle database name");
+  if (convertor.destination.empty()) fatal_exit("You should enter MS Excel spredsheet name");
+  if (convertor.format_version == -1) fatal_exit("You should specify MS Excel format version (use '--xls_ver' option)");
+  convertor.store_oracle_settings(host.c_str(), user.c_str(), password.c_str(), port.c_str());
+  return true;
+}

@@ -1,0 +1,197 @@
+"""End-to-end tests of QUILLCMD: the real program against an ocilite source,
+its workbooks read back with openpyxl.
+
+usage: run_e2e.py QUILLCMD [unittest arguments]
+"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+
+import openpyxl
+
+import schema
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+QUILLCMD = None
+EXPECTED = json.load(open(os.path.join(HERE, "expected.json"), encoding="utf-8"))
+USAGE_FIRST_LINE = "QUILLCMD v4.1"
+DAO_MISSING = ("Failed to load Data Access Objects (DAO) support library. Microsoft Access "
+               "installation is required to proceed with the application. ")
+
+
+def cell_texts(path):
+    """Every sheet as rows of cell texts, None for an empty cell."""
+    book = openpyxl.load_workbook(path)
+    return {ws.title: [list(row) for row in ws.iter_rows(values_only=True)] for ws in book.worksheets}
+
+
+class QuillcmdTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="qm_e2e_")
+        schema.build(os.path.join(cls.folder, "e2e.db"))
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder)
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="run_", dir=self.folder)
+
+    def run_quillcmd(self, *args, path=None):
+        env = dict(os.environ, OCILITE_PATH=self.folder, TMPDIR=self.work)
+        if path is not None:
+            env["PATH"] = path
+        env.pop("QUILLMARK_OCI_LIBRARY", None)
+        done = subprocess.run([QUILLCMD, *args], cwd=self.work, env=env, capture_output=True, text=True,
+                              timeout=120)
+        return done.returncode, done.stdout, done.stderr
+
+    def path(self, name):
+        return os.path.join(self.work, name)
+
+    def login(self):
+        return ["--src=e2e", "--user=SCOTT", "--pswd=tiger"]
+
+    def assert_no_temporary_folder(self):
+        left = [n for n in os.listdir(self.work) if n.startswith("xlsx_")]
+        self.assertEqual(left, [], "temporary folders left behind")
+
+    def test_whole_schema_to_xlsx(self):
+        code, out, err = self.run_quillcmd(*self.login(), "--xls_ver=2", "--dest=all.xlsx")
+        self.assertEqual((code, err), (0, ""), out)
+        self.assertEqual(out.splitlines(), [
+            "Converting database e2e(7 tables)",
+            "Converting table BINS (2 records)",
+            "Converting table " + schema.LONG_A + " (1 records)",
+            "Converting table " + schema.LONG_B + " (1 records)",
+            "Converting table DATES (3 records)",
+            "Converting table EMP (3 records)",
+            "Converting table NUMS (3 records)",
+            "Converting table TEXTS (7 records)",
+        ])
+        sheets = cell_texts(self.path("all.xlsx"))
+        # Sheets come in the key order of the names; two names that agree in
+        # the 31 characters a sheet title keeps get titles that differ there.
+        self.assertEqual(list(sheets), ["BINS", "CUSTOMER_ORDER_HISTORY_ARCHIVE", "CUSTOMER_ORDER_HISTORY_AR00000",
+                                        "DATES", "EMP", "NUMS", "TEXTS"])
+        long_text = sheets["TEXTS"][3][2]
+        self.assertEqual(long_text, "x" * 32766, "texts are cut at 32766 characters")
+        sheets["TEXTS"][3][2] = None
+        for name in ("BINS", "DATES", "EMP", "NUMS", "TEXTS"):
+            self.assertEqual(sheets[name], EXPECTED[name], name)
+        self.assert_no_temporary_folder()
+
+    def test_query_from_a_settings_file_and_a_sheet_name_equal_but_for_case(self):
+        profile = self.path("run.qlt")
+        with open(profile, "w", encoding="utf-8") as f:
+            f.write("[Available Queries]\n"
+                    "emp=SELECT EMPNO, ENAME FROM EMP WHERE SAL > 2000 ORDER BY EMPNO\n\n"
+                    "[Generic settings]\ndest=from_profile.xlsx\nlogfile=\nmode=0\n"
+                    "only definitions=0\nskip indexes=0\nsrc=e2e\n\n"
+                    "[MS Excel settings]\nconvert dates to strings=0\nformat version=2\n"
+                    "split data=0\nwrap text=0\n\n"
+                    "[Oracle settings]\npassword=tiger\nuser=SCOTT\n\n"
+                    "[Selected Tables]\nEMP\nemp=SELECT EMPNO, ENAME FROM EMP WHERE SAL > 2000 ORDER BY EMPNO\n\n")
+        code, out, err = self.run_quillcmd("--profile=run.qlt")
+        self.assertEqual((code, err), (0, ""), out)
+        sheets = cell_texts(self.path("from_profile.xlsx"))
+        self.assertEqual(list(sheets), ["EMP", "emp00000"])
+        self.assertEqual(sheets["EMP"], EXPECTED["EMP"])
+        self.assertEqual(sheets["emp00000"], [["EMPNO", "ENAME"], ["7101", "HARLOW"], ["7102", "OKAFOR"]])
+
+    def test_table_list_with_a_missing_table(self):
+        with open(self.path("tables.txt"), "wb") as f:
+            f.write(b"\xef\xbb\xbfEMP\r\n\r\nNO_SUCH_TABLE\nDATES\n")
+        code, out, err = self.run_quillcmd(*self.login(), "--tab_file=tables.txt", "--xls_ver=2",
+                                           "--dest=some.xlsx")
+        self.assertEqual(err, "Table NO_SUCH_TABLE not exists\n")
+        self.assertEqual(code, 255, "a table that was not converted fails the run")
+        self.assertEqual(list(cell_texts(self.path("some.xlsx"))), ["DATES", "EMP"])
+        self.assertIn("Converting database e2e(3 tables)", out)
+        self.assertIn("Converting table DATES (3 records)", out)
+
+    def test_extension_follows_the_final_format(self):
+        for args, written in ((["--xls_ver=2", "--dest=a.xls"], "a.xlsx"),
+                              (["--dest=b.xls", "--xls_ver=2"], "b.xlsx"),
+                              (["--dest=c.txt", "--xls_ver=2"], "c.xlsx")):
+            code, out, err = self.run_quillcmd(*self.login(), "--tab_file=" + self.tab_file("EMP"), *args)
+            self.assertEqual(code, 0, out + err)
+            self.assertTrue(zipfile.is_zipfile(self.path(written)), written)
+
+    def tab_file(self, *names):
+        path = self.path("list.txt")
+        with open(path, "w", encoding="utf-8") as f:
+            f.write("\n".join(names) + "\n")
+        return path
+
+    def test_exit_codes(self):
+        cases = [
+            ([], 255, "", USAGE_FIRST_LINE),
+            (["--help"], 255, "", USAGE_FIRST_LINE),
+            (["--mode=append"], 255, "", USAGE_FIRST_LINE),
+            (["--src=e2e"], 255, "", "You should enter MS Excel spredsheet name"),
+            (["--dest=x.xls"], 255, "", "You should enter Oracle database name"),
+            (["--src=e2e", "--dest=x.xls"], 255, "", "You should specify MS Excel format version (use '--xls_ver' option)"),
+            (["--src=e2e", "--dest=x.xls", "--xls_ver=3"], 255, "", "MS Excel format version must be 0, 1 or 2"),
+            (["--src=e2e", "--dest=x.xls", "--xls_ver=-2"], 255, "", "MS Excel format version must be 0, 1 or 2"),
+            (["--profile=missing.qlt"], 255,
+             "Error:\nProfile does not exist. Please verify the correct path/name was given.\n", ""),
+            (["--tab_file=missing.txt"], 255, "",
+             "Table names file does not exist.\nPlease verify the correct path/name was given."),
+            (["--src=e2e", "--user=SCOTT", "--pswd=wrong", "--xls_ver=2", "--dest=x.xlsx"], 255,
+             "Error:\nInvalid user name or password.\n", ""),
+            (["--src=nowhere", "--xls_ver=2", "--dest=x.xlsx"], 255,
+             "Error:\nOracle data source does not exist. Check to verify the correct name was given.\n", ""),
+        ]
+        for args, code, out, err in cases:
+            with self.subTest(args=args):
+                got_code, got_out, got_err = self.run_quillcmd(*args)
+                self.assertEqual(got_code, code)
+                self.assertEqual(got_out, out)
+                self.assertTrue(got_err.startswith(err), got_err)
+
+    def test_formats_without_dao(self):
+        for version in ("0", "1", "abc"):
+            with self.subTest(version=version):
+                old = self.path("old.xls")
+                with open(old, "w") as f:
+                    f.write("an earlier workbook")
+                code, out, err = self.run_quillcmd(*self.login(), "--xls_ver=" + version, "--dest=old.xls")
+                self.assertEqual(code, 255)
+                self.assertEqual(out, "Converting database e2e(7 tables)\nError:\n" + DAO_MISSING + "\n")
+                self.assertFalse(os.path.exists(old), "the destination is cleared before the run")
+
+    def test_settings_file_overridden_by_a_later_option(self):
+        profile = self.path("p.qlt")
+        with open(profile, "w", encoding="utf-8") as f:
+            f.write("[Generic settings]\ndest=first.xlsx\nsrc=e2e\n\n[MS Excel settings]\nformat version=2\n\n"
+                    "[Oracle settings]\npassword=tiger\nuser=SCOTT\n\n[Selected Tables]\nDATES\n\n")
+        code, out, err = self.run_quillcmd("--profile=p.qlt", "--dest=second.xlsx")
+        self.assertEqual((code, err), (0, ""), out)
+        self.assertFalse(os.path.exists(self.path("first.xlsx")))
+        self.assertEqual(list(cell_texts(self.path("second.xlsx"))), ["DATES"])
+
+    def test_unwritable_destination_reports_the_failure(self):
+        os.mkdir(self.path("folder.xlsx"))
+        code, out, err = self.run_quillcmd(*self.login(), "--xls_ver=2", "--dest=folder.xlsx")
+        self.assertEqual(code, 255)
+        self.assertEqual(out, "Error:\nDestination name should specify a file, not folder.\n")
+
+    def test_failed_package_is_reported_and_leaves_nothing(self):
+        code, out, err = self.run_quillcmd(*self.login(), "--xls_ver=2", "--dest=nozip.xlsx", path=self.work)
+        self.assertEqual(code, 255)
+        self.assertIn("Error:\nCannot write the destination file", out)
+        self.assertNotIn("is converted", out)
+        self.assertFalse(os.path.exists(self.path("nozip.xlsx")))
+        self.assert_no_temporary_folder()
+
+
+if __name__ == "__main__":
+    QUILLCMD = os.path.abspath(sys.argv.pop(1))
+    unittest.main(verbosity=2)
