@@ -67,6 +67,8 @@ tk_log::tk_log() = default;
 tk_log::~tk_log() = default;
 
 void tk_log::write(int level, const char* format, ...) {
+  // The common case, no log at all, costs one load.
+  if (!exists()) return;
   errno_keeper keep;
   tk_log* log = ready_instance();
   if (!log || level < log->threshold || !format) return;
@@ -80,6 +82,7 @@ void tk_log::write(int level, const char* format, ...) {
 }
 
 void tk_log::write(int level, const wchar_t* format, ...) {
+  if (!exists()) return;
   errno_keeper keep;
   tk_log* log = ready_instance();
   if (!log || level < log->threshold || !format) return;

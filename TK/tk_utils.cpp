@@ -5,6 +5,7 @@
 #include "TK/tk_log.h"
 #include "platform/win32.h"
 
+#include <cstdint>
 #include <vector>
 
 std::string tk_get_module_name() {
@@ -78,6 +79,13 @@ bool tk_is_path_exist(const std::wstring& folder) {
 
 bool tk_w2a(const wchar_t* text, std::string& out) {
   if (!text) return false;
+  // Plain ASCII, as every number text is, needs no conversion.
+  std::size_t ascii = 0;
+  while (text[ascii] && static_cast<std::uint32_t>(text[ascii]) < 0x80) ++ascii;
+  if (!text[ascii]) {
+    out.assign(text, text + ascii);
+    return true;
+  }
   // Sized for the real UTF-8 length, up to 4 bytes per character.
   int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
   if (n <= 0) return false;
@@ -89,6 +97,12 @@ bool tk_w2a(const wchar_t* text, std::string& out) {
 
 bool tk_a2w(const char* text, std::wstring& out) {
   if (!text) return false;
+  std::size_t ascii = 0;
+  while (text[ascii] && static_cast<unsigned char>(text[ascii]) < 0x80) ++ascii;
+  if (!text[ascii]) {
+    out.assign(text, text + ascii);
+    return true;
+  }
   int n = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text, -1, nullptr, 0);
   if (n <= 0) return false;
   std::vector<wchar_t> buffer(static_cast<std::size_t>(n));
