@@ -352,11 +352,13 @@ ora_record::ora_record(const std::vector<std::unique_ptr<ora_type>>& columns) {
   tk_log::write(1, "ora_record::ctor");
   for (std::size_t i = 0; i < columns.size(); ++i) {
     ora_type& column = *columns[i];
-    ole_variant value;
+    // The value is made in its field, not copied there.
+    auto field = std::make_unique<udb_field>(column.name, static_cast<std::int32_t>(column.size), ole_variant(),
+                                             false, 0);
     if (column.null_ind == -1)
       tk_log::write(1, "Field #%zu has NULL value", i);
     else
-      column.to_variant(value);
-    push_back(std::make_unique<udb_field>(column.name, static_cast<std::int32_t>(column.size), value, false, 0));
+      column.to_variant(*field);
+    push_back(std::move(field));
   }
 }
