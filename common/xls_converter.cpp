@@ -120,17 +120,27 @@ std::unique_ptr<t_ftd> xls_converter::map_column(const t_ftd& source) const {
 }
 
 std::unique_ptr<udb_field> xls_converter::map_field(const udb_field& field) const {
+  auto out = std::make_unique<udb_field>();
+  map_field(field, *out);
+  return out;
+}
+
+void xls_converter::map_field(const udb_field& field, udb_field& out) const {
+  out.name = field.name;
+  out.size = field.size;
+  out.b_not_null = field.b_not_null;
+  out.flag = field.flag;
   VARTYPE type = field.get_type();
   if (type == VT_BSTR) {
     std::wstring text = fold_line_ends(field.to_wstring());
     std::size_t limit = format_version == 0 ? 254 : 32766;
     if (text.size() > limit) text.resize(limit);
-    return std::make_unique<udb_field>(field.name, field.size, ole_variant(text), field.b_not_null, field.flag);
+    static_cast<ole_variant&>(out) = text;
+  } else if (type == vt_blob || type == vt_byte_array) {
+    static_cast<ole_variant&>(out) = "<Binary Field>";
+  } else {
+    static_cast<ole_variant&>(out) = field;
   }
-  if (type == vt_blob || type == vt_byte_array)
-    return std::make_unique<udb_field>(field.name, field.size, ole_variant("<Binary Field>"), field.b_not_null,
-                                       field.flag);
-  return std::make_unique<udb_field>(field);
 }
 
 void xls_converter::convert_table(udb_database* destination_db, udb_recordset& source,
@@ -158,7 +168,12 @@ void xls_converter::convert_table(udb_database* destination_db, udb_recordset& s
     udb_record* record = source.get_item();
     if (!record) break;
     std::size_t n = std::min<std::size_t>(record->size(), max_columns);
-    for (std::size_t i = 0; i < n; ++i) output.push_back(map_field((*record)[i]));
+    // The output record keeps its fields from one record to the next.
+    if (output.size() > n) output.fields.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      if (i == output.size()) output.push_back(std::make_unique<udb_field>());
+      map_field((*record)[i], output[i]);
+    }
     try {
       table->append_record(output);
     } catch (const dao_exception& e) {
@@ -172,7 +187,6 @@ void xls_converter::convert_table(udb_database* destination_db, udb_recordset& s
       break;
     }
     ++records_done;
-    output.clear();
     source.next();
   }
   tk_log::write(1, "xls_converter::save_table(active_idx=%d)", format_version);

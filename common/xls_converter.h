@@ -34,6 +34,9 @@ class xls_converter : public udb_converter {
   std::unique_ptr<t_ftd> map_column(const t_ftd& source) const;
   // The destination value of a source field.
   std::unique_ptr<udb_field> map_field(const udb_field& field) const;
+  // The same into a field of the output record, which keeps its storage
+  // from one record to the next.
+  void map_field(const udb_field& field, udb_field& out) const;
 
   // The part file n beside the destination: book(1).xls for book.xls.
   std::wstring part_file(int n) const;
