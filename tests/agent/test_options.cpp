@@ -1,0 +1,94 @@
+#include "agent/console.h"
+#include "agent/options.h"
+#include "common/error_handler.h"
+#include "common/quillet_convertor.h"
+#include "common/xls_engine.h"
+
+#include "TK/tk_utils.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+class Options : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/qm_agent_XXXXXX";
+    folder = mkdtemp(tmpl);
+  }
+  void TearDown() override {
+    std::string cmd = "rm -rf '" + folder + "'";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+  }
+  bool parse(std::vector<std::string> args) {
+    std::vector<char*> argv{const_cast<char*>("QUILLCMD")};
+    for (auto& a : args) argv.push_back(a.data());
+    return parse_cmd_line(static_cast<int>(argv.size()), argv.data());
+  }
+  std::string folder;
+  console_front_end front;
+  error_handler errors{oracle_error_count, oracle_error_table};
+};
+
+TEST_F(Options, ASettingsFileWrittenByTheWizardRoundTripsEverySetting) {
+  std::string file = folder + "/wizard.qlt";
+  {
+    quillet_convertor wizard(front);
+    wizard.source_name = L"ORCL";
+    wizard.destination = L"/out/emp.xlsx";
+    wizard.format_version = 2;
+    wizard.split_data = wizard.wrap_text = wizard.dates_to_strings = true;
+    wizard.mode = 3;
+    wizard.selected_tables = {L"DEPT", L"EMP"};
+    wizard.selected = {{L"DEPT", L""}, {L"EMP", L""}, {L"RICH", L"SELECT * FROM EMP WHERE SAL > 3000"}};
+    wizard.available_queries = {{L"RICH", L"SELECT * FROM EMP WHERE SAL > 3000"}};
+    wizard.store_oracle_settings(L"db.example", L"SCOTT", L"tiger", L"1522");
+    ASSERT_TRUE(wizard.store_profile(tk_from_utf8(file)));
+  }
+  quillet_convertor console(front);
+  ASSERT_TRUE(parse({"--profile=" + file}));
+  EXPECT_EQ(console.source_name, L"ORCL");
+  EXPECT_EQ(console.destination, L"/out/emp.xlsx");
+  EXPECT_EQ(console.format_version, 2);
+  EXPECT_TRUE(console.split_data && console.wrap_text && console.dates_to_strings);
+  EXPECT_EQ(console.mode, 3u);
+  EXPECT_EQ(console.selected_tables, (std::vector<std::wstring>{L"DEPT", L"EMP"}));
+  EXPECT_EQ(console.selected.size(), 3u);
+  EXPECT_EQ(console.selected.at(L"RICH"), L"SELECT * FROM EMP WHERE SAL > 3000");
+  EXPECT_EQ(console.available_queries.size(), 1u);
+  EXPECT_EQ(console.host, L"db.example");
+  EXPECT_EQ(console.user, L"SCOTT");
+  EXPECT_EQ(console.password, L"tiger");
+  EXPECT_EQ(console.port, L"1522");
+}
+
+TEST_F(Options, OptionsOfTheCommandLine) {
+  quillet_convertor console(front);
+  ASSERT_TRUE(parse({"--dest=" + folder + "/out.txt", "--wrapped", "--date2str", "--src=DEMO", "--user=u",
+                     "--pswd=p", "--port=1600", "--host=db", "--xls_ver=1"}));
+  EXPECT_EQ(console.destination, tk_from_utf8(folder + "/out.xls"));
+  EXPECT_EQ(console.format_version, 1);
+  EXPECT_TRUE(console.wrap_text);
+  for (xls_engine* e : engines) EXPECT_TRUE(e->wrap);
+  EXPECT_TRUE(console.dates_to_strings);
+  EXPECT_FALSE(console.split_data);
+  EXPECT_EQ(console.host, L"db");
+  EXPECT_EQ(console.port, L"1600");
+  EXPECT_EQ(console.user, L"u");
+  EXPECT_EQ(console.password, L"p");
+  EXPECT_FALSE(parse({"--src=DEMO", "--dest=x.xls", "--xls_ver=1", "stray"}));
+}
+
+TEST_F(Options, ARelativeDestinationIsMadeFull) {
+  quillet_convertor console(front);
+  ASSERT_TRUE(parse({"--xls_ver=2", "--dest=book", "--src=DEMO"}));
+  EXPECT_EQ(console.destination, tk_get_current_dir_w() + L"/book.xlsx");
+  EXPECT_EQ(console.host, L"localhost");
+  EXPECT_EQ(console.port, L"1521");
+}
+
+}  // namespace

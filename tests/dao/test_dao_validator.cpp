@@ -1,0 +1,50 @@
+#include "dao/dao_validator.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(DaoValidator, BlanksAtTheEndsAndIllegalCharacters) {
+  dao_validator v;
+  struct { const wchar_t* name; bool acceptable; } cases[] = {
+      {L"", false}, {L" lead", false}, {L"trail ", false}, {L"in side", true},
+      {L"a.b", false}, {L"a!b", false}, {L"a`b", false}, {L"a-b", true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(v.is_acceptable(c.name), c.acceptable) << c.name;
+  EXPECT_EQ(v.get_safe_name(L"  a.b  "), L"a_b");
+}
+
+TEST(DaoValidator, SheetNames) {
+  xls_tn_validator v({L"EMP", L"Dept"}, {L"SALES"});
+  EXPECT_FALSE(v.is_acceptable(L"a/b"));
+  EXPECT_TRUE(v.is_acceptable(L"a-b"));
+  EXPECT_TRUE(v.is_acceptable(std::wstring(L"a\0b", 3)));
+  // The names of both lists are taken, not forbidden as sheet names.
+  EXPECT_TRUE(v.is_acceptable(L"EMP"));
+  EXPECT_TRUE(v.is_duplicated(L"emp"));
+  EXPECT_TRUE(v.is_duplicated(L"sales"));
+  EXPECT_EQ(v.get_safe_name(L"Q1: total?"), L"Q1_ total_");
+  EXPECT_EQ(v.get_safe_name(L"E:P"), L"E_P");
+
+  xls_tn_validator limited({}, {}, 31);
+  std::wstring long_name(40, L'x');
+  EXPECT_FALSE(limited.is_acceptable(long_name));
+  EXPECT_EQ(limited.get_safe_name(long_name), std::wstring(30, L'x'));
+  limited.restricted_names.push_back(std::wstring(30, L'x'));
+  EXPECT_EQ(limited.get_safe_name(long_name), std::wstring(25, L'x') + L"00000");
+}
+
+TEST(DaoValidator, FieldAndIndexNamesAreTaken) {
+  udb_schema schema;
+  schema.push_back(std::make_unique<t_ftd>(4, L"ID", VT_I4, false, 0, ole_variant(), 0, L""));
+  dao_fn_validator fields(schema);
+  EXPECT_TRUE(fields.is_duplicated(L"id"));
+  udb_indexes indexes;
+  udb_index pk;
+  pk.name = L"PK_EMP";
+  indexes.push_back(pk);
+  dao_in_validator names(indexes);
+  EXPECT_TRUE(names.is_duplicated(L"pk_emp"));
+}
+
+}  // namespace
