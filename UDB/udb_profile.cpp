@@ -3,13 +3,9 @@
 #include "TK/tk_exception.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
+#include "platform/private_file.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -20,21 +16,6 @@ std::wstring one_line(const std::wstring& text) {
   for (wchar_t& c : out)
     if (c == L'\r' || c == L'\n') c = L' ';
   return out;
-}
-
-bool write_all(int fd, const std::string& text) {
-  const char* p = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 struct file_closer {
@@ -95,13 +76,8 @@ bool udb_profile::store(const std::wstring& file_name) {
   // Made before the file is opened, so a value that cannot be written
   // leaves an old file as it was.
   std::string text = format();
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, S_IRUSR | S_IWUSR);
-  if (fd < 0) return false;
-  // An older file may have been readable by others; this one holds a password.
-  if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0) tk_log::write(2, "udb_profile::store: cannot restrict the file's mode");
-  bool written = write_all(fd, text);
-  if (::close(fd) != 0) written = false;
-  return written;
+  // It holds the Oracle password.
+  return qm_platform::write_private_file(path, text);
 }
 
 bool udb_profile::load(const std::wstring& file_name) {

@@ -1,5 +1,6 @@
 #include "platform/registry.h"
 
+#include "platform/private_file.h"
 #include "platform/utf8.h"
 
 #include <cerrno>
@@ -148,23 +149,7 @@ LONG write_values(const std::string& file, const value_map& values) {
   }
   std::string text = out.str();
   std::string temp = file + ".tmp." + std::to_string(::getpid());
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return static_cast<LONG>(errno);
-  const char* p = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      LONG err = static_cast<LONG>(errno);
-      ::close(fd);
-      ::unlink(temp.c_str());
-      return err;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+  if (!qm_platform::write_private_file(temp, text, true)) {
     LONG err = static_cast<LONG>(errno);
     ::unlink(temp.c_str());
     return err;
