@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   libsqlite3-dev sqlite3
   zip unzip libxml2-utils
-  python3 python3-openpyxl python3-xlrd
+  python3 python3-openpyxl python3-xlrd locales
 )
 if [ "${1:-}" = "--extra" ]; then shift; packages+=("$@"); fi
 
