@@ -1,5 +1,6 @@
 #include "platform/com_runtime.h"
 
+#include <cstdlib>
 #include <mutex>
 #include <vector>
 
@@ -59,3 +60,7 @@ void qm_register_class(REFCLSID clsid, qm_class_factory factory) {
   }
   if (factory) list.push_back({clsid, factory});
 }
+
+LPVOID CoTaskMemAlloc(std::size_t size) { return std::malloc(size ? size : 1); }
+
+void CoTaskMemFree(LPVOID memory) { std::free(memory); }

@@ -24,3 +24,8 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
 using qm_class_factory = HRESULT (*)(REFIID iid, void** object);
 // Registers (or, with a null factory, removes) the class for this process.
 void qm_register_class(REFCLSID clsid, qm_class_factory factory);
+
+// The task allocator: memory that one side allocates and the other frees,
+// such as the names in STATSTG.
+LPVOID CoTaskMemAlloc(std::size_t size);
+void CoTaskMemFree(LPVOID memory);
