@@ -4,6 +4,8 @@
 #include "platform/utf8.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <chrono>
 #include <cwchar>
 #include <fcntl.h>
@@ -197,4 +199,37 @@ BOOL GetExitCodeProcess(HANDLE handle, LPDWORD exit_code) {
   else
     *exit_code = 0;
   return TRUE;
+}
+
+bool qm_desktop_opener_exists() {
+  const char* path = std::getenv("PATH");
+  if (!path) return false;
+  std::string folders(path);
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t end = folders.find(':', start);
+    std::string folder = folders.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (folder.empty()) folder = ".";
+    if (access((folder + "/xdg-open").c_str(), X_OK) == 0) return true;
+    if (end == std::string::npos) return false;
+    start = end + 1;
+  }
+}
+
+HINSTANCE ShellExecuteW(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, int) {
+  if (!file || !*file || (verb && std::wcscmp(verb, L"open") != 0) || (parameters && *parameters))
+    return reinterpret_cast<HINSTANCE>(static_cast<std::intptr_t>(ERROR_INVALID_PARAMETER));
+  if (access(qm_platform::path_to_utf8(file).c_str(), F_OK) != 0 || !qm_desktop_opener_exists())
+    return reinterpret_cast<HINSTANCE>(static_cast<std::intptr_t>(ERROR_FILE_NOT_FOUND));
+  std::wstring argument = qm_quote_argument(file);
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof info;
+  info.hwnd = owner;
+  info.lpVerb = L"open";
+  info.lpFile = L"xdg-open";
+  info.lpParameters = argument.c_str();
+  info.lpDirectory = directory;
+  info.nShow = SW_HIDE;
+  if (!ShellExecuteExW(&info)) return reinterpret_cast<HINSTANCE>(static_cast<std::intptr_t>(GetLastError()));
+  return info.hInstApp;
 }

@@ -13,6 +13,7 @@ using HINSTANCE = void*;
 #define SEE_MASK_NOCLOSEPROCESS 0x00000040u
 #define SW_HIDE 0
 #define SW_SHOW 5
+#define SW_SHOWNORMAL 1
 
 struct SHELLEXECUTEINFOW {
   DWORD cbSize;
@@ -47,3 +48,12 @@ BOOL GetExitCodeProcess(HANDLE process, LPDWORD exit_code);
 std::vector<std::wstring> qm_split_arguments(const wchar_t* command_line);
 // One argument quoted so that qm_split_arguments gives it back.
 std::wstring qm_quote_argument(const std::wstring& argument);
+
+// A document opened with the desktop's opener ("xdg-open" on the PATH),
+// which is started and not waited for; the verb must be null or "open" and
+// the parameters empty. Above 32 on success; ERROR_FILE_NOT_FOUND (2) when
+// the document or the opener is missing.
+HINSTANCE ShellExecuteW(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
+                        int show);
+// True when the desktop's opener is on the PATH.
+bool qm_desktop_opener_exists();

@@ -66,6 +66,7 @@ using PHKEY = HKEY*;
 #define ERROR_NO_UNICODE_TRANSLATION 84L // EILSEQ
 #define ERROR_CANTREAD 5L                // EIO
 #define ERROR_CANTWRITE 5L               // EIO
+#define ERROR_NOT_SUPPORTED 95L          // EOPNOTSUPP
 
 DWORD GetLastError();
 void SetLastError(DWORD code);
