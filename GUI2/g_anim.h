@@ -1,0 +1,56 @@
+// A small modal dialog that turns a row of icons while a worker thread
+// does something slow; the worker ends it.
+#pragma once
+
+#include "GUI2/g_gui.h"
+
+#include <QIcon>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QTimer;
+
+class animation_dialog {
+ public:
+  animation_dialog(int idd, int icon_control, int first_icon, int frames);
+  virtual ~animation_dialog();
+
+  // On the GUI thread: shows the dialog until it is ended.
+  int do_modal(QWidget* owner);
+  // From any thread: EndDialog.
+  void end_dialog(int code);
+  // From any thread: stops the frames.
+  void kill_timer();
+
+  int current_frame = -1;
+  unsigned period = 500;
+  int text_control = 0;
+  std::wstring text;
+
+ protected:
+  // The dialog's controls; the fixed text of the resource beside the icon.
+  virtual void create_controls(gui_dialog& dialog, QLabel* icon) = 0;
+  void on_init_dialog();
+  void on_timer();
+
+ private:
+  int idd;
+  int icon_control;
+  int first_icon;
+  int frames;
+  std::vector<QIcon> icons;
+  gui_dialog* dialog = nullptr;
+  QLabel* icon = nullptr;
+  QTimer* timer = nullptr;
+  bool end_pending = false;
+  int end_code = 0;
+};
+
+template <int IDD, int ICON_CONTROL, int FIRST_ICON, int FRAMES>
+class dlg_animation : public animation_dialog {
+ public:
+  dlg_animation() : animation_dialog(IDD, ICON_CONTROL, FIRST_ICON, FRAMES) {}
+};

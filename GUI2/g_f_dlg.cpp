@@ -1,0 +1,73 @@
+#include "GUI2/g_f_dlg.h"
+
+#include "TK/tk_exception.h"
+#include "TK/tk_file_name.h"
+#include "TK/tk_log.h"
+#include "TK/tk_utils.h"
+
+#include <QFileDialog>
+#include <QStringList>
+
+file_dialog::file_dialog(QWidget* o, const file_filter& f, const std::wstring& initial_path, unsigned dialog_flags)
+    : owner(o), filter(f.filter), title(f.title), flags(dialog_flags) {
+  tk_file_wname parts(initial_path);
+  file_name = parts.name;
+  initial_folder = parts.drive + parts.dir;
+}
+
+QStringList filter_to_qt(const std::wstring& filter) {
+  QStringList out;
+  std::size_t at = 0;
+  while (at < filter.size() && filter[at] != L'\0') {
+    std::size_t end = filter.find(L'\0', at);
+    if (end == std::wstring::npos) break;
+    std::wstring description = filter.substr(at, end - at);
+    at = end + 1;
+    end = filter.find(L'\0', at);
+    if (end == std::wstring::npos) end = filter.size();
+    QString patterns = QString::fromStdWString(filter.substr(at, end - at));
+    at = end + 1;
+    patterns.replace(';', ' ');
+    out << QString::fromStdWString(description) + " (" + patterns + ")";
+  }
+  return out;
+}
+
+bool file_dialog::run_dialog(bool save) {
+  std::string folder;
+  if (!tk_w2a(initial_folder.c_str(), folder)) return false;
+  tk_temp_chdir in_folder(folder);
+  QFileDialog dialog(owner, QString::fromStdWString(title), QString::fromStdString(folder));
+  dialog.setObjectName(save ? "save_file_dialog" : "open_file_dialog");
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  dialog.setNameFilters(filter_to_qt(filter));
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode((flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog.selectFile(QString::fromStdWString(file_name));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  file_name = dialog.selectedFiles().front().toStdWString();
+  return true;
+}
+
+open_file_dialog::open_file_dialog(QWidget* o, const file_filter& f, const std::wstring& initial_path)
+    : file_dialog(o, f, initial_path, OFN_FILEMUSTEXIST) {}
+
+bool open_file_dialog::run() { return run_dialog(false); }
+
+save_file_dialog::save_file_dialog(QWidget* o, const file_filter& f, const std::wstring& initial_path,
+                                   const std::wstring& extension)
+    : file_dialog(o, f, initial_path, 0) {
+  if (extension.empty()) throw tk_mail_assertion("g_f_dlg", 111);
+  default_extension = extension[0] == L'.' ? extension : L"." + extension;
+}
+
+std::wstring save_file_dialog::with_default_extension(const std::wstring& path, const std::wstring& extension) {
+  return path.find(extension) == std::wstring::npos ? path + extension : path;
+}
+
+bool save_file_dialog::run() {
+  if (!run_dialog(true)) return false;
+  file_name = with_default_extension(file_name, default_extension);
+  return true;
+}

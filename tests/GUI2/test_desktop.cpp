@@ -1,0 +1,3 @@
+#include "ui_driver.h"
+#include <gtest/gtest.h>
+TEST(placeholder, app) { EXPECT_NE(&test_app(), nullptr); }

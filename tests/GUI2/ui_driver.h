@@ -1,0 +1,56 @@
+// Drives the wizard's windows as a user would, from timer steps that run
+// inside the windows' own modal loops. Headless: Qt's offscreen platform.
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// The one application of the test program, made on the offscreen platform.
+QApplication& test_app();
+
+// A visible widget of that object name in any window, or null.
+QWidget* find_visible(const QString& name);
+template <class T>
+T* find_as(const QString& name) {
+  return qobject_cast<T*>(find_visible(name));
+}
+// The message box in front, or null.
+QMessageBox* front_box();
+// Presses a button once the current step has returned.
+void click_later(QAbstractButton* button);
+// Answers the message box in front with the button of that role.
+void answer_box(QMessageBox::StandardButton button);
+// Saves the window of the widget as <name>.png in $QM_SCREENSHOT_DIR, when set.
+void screenshot(QWidget* widget, const std::string& name);
+
+class ui_script {
+ public:
+  // A step runs once, the first time its condition holds, after the steps
+  // before it.
+  ui_script& step(const std::string& what, std::function<bool()> ready, std::function<void()> action);
+  // Starts polling; a step that is not reached within `seconds` ends the
+  // test program with a message, since a modal loop would never return.
+  void start(int seconds = 60);
+  bool done() const { return next == steps.size(); }
+
+ private:
+  struct entry {
+    std::string what;
+    std::function<bool()> ready;
+    std::function<void()> action;
+  };
+  void poll();
+  std::vector<entry> steps;
+  std::size_t next = 0;
+  long long deadline_ms = 0;
+  int seconds = 60;
+};
+
+// The page of that dialog id is the one shown.
+bool page_shown(int dialog_id);

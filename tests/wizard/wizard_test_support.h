@@ -1,0 +1,29 @@
+#pragma once
+#include "../GUI2/ui_driver.h"
+
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+// A fresh folder, also the home of the settings store, for one test.
+class wizard_sandbox {
+ public:
+  wizard_sandbox() {
+    char tmpl[] = "/tmp/qm_wizard_XXXXXX";
+    path = mkdtemp(tmpl);
+    setenv("XDG_CONFIG_HOME", path.c_str(), 1);
+    test_app();
+  }
+  ~wizard_sandbox() {
+    unsetenv("XDG_CONFIG_HOME");
+    std::string cmd = "rm -rf '" + path + "'";
+    if (std::system(cmd.c_str()) != 0) {
+    }
+  }
+  std::string file(const std::string& name) const { return path + "/" + name; }
+  std::string path;
+};
+
+// The workbook as openpyxl reads it: one line per sheet, "name rows
+// columns first-header", or the reader's error.
+std::string read_workbook(const std::string& path);
