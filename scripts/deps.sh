@@ -9,6 +9,7 @@ packages=(
   libsqlite3-dev sqlite3
   zip unzip libxml2-utils
   python3 python3-openpyxl python3-xlrd locales
+  qt6-base-dev libqt6widgets6 fonts-dejavu-core
 )
 if [ "${1:-}" = "--extra" ]; then shift; packages+=("$@"); fi
 
