@@ -6,7 +6,8 @@
 
 #include <QAbstractButton>
 
-wizard_page_base::wizard_page_base(int id, unsigned page_flags) : idd(id), flags(page_flags) {
+wizard_page_base::wizard_page_base(int id, unsigned page_buttons, unsigned page_flags)
+    : idd(id), buttons(page_buttons), flags(page_flags) {
   setObjectName(QString("page_%1").arg(id));
 }
 

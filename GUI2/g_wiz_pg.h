@@ -42,11 +42,13 @@ enum wizard_notification {
 // The page window: what the sheet knows of every page.
 class wizard_page_base : public QWidget, public dialog_controls {
  public:
-  wizard_page_base(int idd, unsigned flags);
+  wizard_page_base(int idd, unsigned buttons, unsigned flags);
   ~wizard_page_base() override;
 
   int dialog_id() const { return idd; }
   unsigned page_flags() const { return flags; }
+  // The sheet's buttons while the page is current.
+  unsigned wizard_buttons() const { return buttons; }
   const std::wstring& header_title() const { return title; }
   const std::wstring& header_subtitle() const { return subtitle; }
   // Pages that show a header set the two texts in their constructors.
@@ -71,6 +73,7 @@ class wizard_page_base : public QWidget, public dialog_controls {
 
  private:
   int idd;
+  unsigned buttons;
   unsigned flags;
   bool created = false;
   std::wstring title;
@@ -81,7 +84,7 @@ template <int IDD, unsigned BUTTONS, unsigned FLAGS>
 class wizard_page : public wizard_page_base {
  public:
   explicit wizard_page(const wchar_t* page_title = nullptr)
-      : wizard_page_base(IDD, PSP_USECALLBACK | (page_title ? PSP_USETITLE : 0u) | FLAGS) {}
+      : wizard_page_base(IDD, BUTTONS, PSP_USECALLBACK | (page_title ? PSP_USETITLE : 0u) | FLAGS) {}
   ~wizard_page() override = default;
 
   std::intptr_t process_notify(int code, bool& handled) override { return dispatch_notify(this, code, handled); }

@@ -457,8 +457,10 @@ bool wizard_shell::activate(int index, int) {
   if (sheet->stack->indexOf(page) < 0) sheet->stack->addWidget(page);
   wizard_page_base* before = current_page_window;
   if (notify(page, PSN_SETACTIVE, -1) != 0) {
-    // Refused: the sheet stays on the page it was on.
+    // Refused: the sheet stays on the page it was on, with that page's
+    // buttons rather than the ones the refusing page asked for.
     current_page_window = before;
+    if (current >= 0) set_wizard_buttons(pages[current]->wizard_buttons());
     return false;
   }
   show_page(index);

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <chrono>
 #include <cwchar>
 #include <fcntl.h>
@@ -202,17 +203,17 @@ BOOL GetExitCodeProcess(HANDLE handle, LPDWORD exit_code) {
 }
 
 bool qm_desktop_opener_exists() {
-  const char* path = std::getenv("PATH");
-  if (!path) return false;
-  std::string folders(path);
-  std::size_t start = 0;
+  const char* p = std::getenv("PATH");
+  if (!p) return false;
   for (;;) {
-    std::size_t end = folders.find(':', start);
-    std::string folder = folders.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    if (folder.empty()) folder = ".";
-    if (access((folder + "/xdg-open").c_str(), X_OK) == 0) return true;
-    if (end == std::string::npos) return false;
-    start = end + 1;
+    const char* end = std::strchr(p, ':');
+    std::size_t n = end ? static_cast<std::size_t>(end - p) : std::strlen(p);
+    // An empty entry of the PATH is the current folder.
+    std::string candidate = n ? std::string(p, n) : std::string(1, '.');
+    candidate += "/xdg-open";
+    if (access(candidate.c_str(), X_OK) == 0) return true;
+    if (!end) return false;
+    p = end + 1;
   }
 }
 

@@ -12,7 +12,7 @@
 namespace {
 // The offscreen platform says at every window that it cannot size it.
 void quiet_offscreen(QtMsgType type, const QMessageLogContext&, const QString& text) {
-  if (text.contains("propagateSizeHints")) return;
+  if (text.contains("propagateSizeHints") || text.contains("XDG_RUNTIME_DIR")) return;
   std::fprintf(stderr, "%s%s\n", type == QtWarningMsg ? "Qt warning: " : "Qt: ", text.toLocal8Bit().constData());
 }
 }  // namespace
@@ -35,6 +35,14 @@ QWidget* find_visible(const QString& name) {
     if (top->objectName() == name) return top;
     for (QWidget* w : top->findChildren<QWidget*>(name))
       if (w->isVisible()) return w;
+  }
+  return nullptr;
+}
+
+QWidget* find_any(const QString& name) {
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (!top->isVisible()) continue;
+    if (auto* w = top->findChild<QWidget*>(name)) return w;
   }
   return nullptr;
 }

@@ -20,6 +20,8 @@ template <class T>
 T* find_as(const QString& name) {
   return qobject_cast<T*>(find_visible(name));
 }
+// Any widget of that name in a visible window, shown or hidden.
+QWidget* find_any(const QString& name);
 // The message box in front, or null.
 QMessageBox* front_box();
 // Presses a button once the current step has returned.

@@ -1,0 +1,202 @@
+// The sheet and the page template, driven through the sheet's buttons.
+#include "ui_driver.h"
+
+#include "GUI2/g_f_dlg.h"
+#include "GUI2/g_wiz_pg.h"
+#include "GUI2/g_wiz_sh.h"
+#include "TK/tk_exception.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QFileDialog>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+template <int IDD, unsigned BUTTONS>
+class probe_page : public wizard_page<IDD, BUTTONS, PSP_HASHELP> {
+ public:
+  bool page_init() override {
+    ++inits;
+    return init_result;
+  }
+  int on_next() override { return next_result; }
+  void on_timer_message(unsigned id) override {
+    ++ticks;
+    last_timer = id;
+  }
+  bool init_result = true;
+  int next_result = 0;
+  int inits = 0;
+  int ticks = 0;
+  unsigned last_timer = 0;
+
+ protected:
+  void create_controls() override { this->add_control(1016, new QPlainTextEdit(this)); }
+};
+
+QPushButton* sheet_button(const char* name) { return qobject_cast<QPushButton*>(find_any(name)); }
+
+std::string assertion_text(const char* source, int line) { return tk_mail_assertion(source, line).what(); }
+
+}  // namespace
+
+TEST(wizard_sheet, follows_the_pages_answers_to_next_and_cancel) {
+  test_app();
+  wizard_shell shell(L"Probe", 501, 311, 312);
+  probe_page<201, PSWIZB_NEXT> first;
+  probe_page<202, PSWIZB_BACK | PSWIZB_NEXT> refusing;
+  probe_page<203, PSWIZB_BACK | PSWIZB_FINISH> last;
+  refusing.init_result = false;
+  shell.add_page(&first);
+  shell.add_page(&refusing);
+  shell.add_page(&last);
+  ui_script ui;
+  ui.step("first page", [] { return page_shown(201); }, [] { click_later(sheet_button("next")); })
+      .step("the refusing page was asked", [&] { return refusing.inits == 1; },
+            [&] {
+              // Its refusal keeps the sheet where it was.
+              EXPECT_TRUE(page_shown(201));
+              EXPECT_FALSE(sheet_button("back")->isEnabled());
+              first.next_result = 203;
+              click_later(sheet_button("next"));
+            })
+      .step("the page named by on_next", [] { return page_shown(203); },
+            [&] {
+              EXPECT_EQ(refusing.inits, 1);
+              last.next_result = -1;
+              click_later(sheet_button("cancel"));
+            })
+      .step("cancel question", [] { return front_box() != nullptr; },
+            [] {
+              EXPECT_EQ(front_box()->text(), QString("Are you sure you want to exit the wizard?"));
+              EXPECT_EQ(front_box()->windowTitle(), QString("Probe Question"));
+              EXPECT_EQ(front_box()->defaultButton(), front_box()->button(QMessageBox::No));
+              answer_box(QMessageBox::No);
+            })
+      .step("still open", [] { return !front_box() && page_shown(203); },
+            [] {
+              EXPECT_TRUE(sheet_button("finish")->isVisible());
+              EXPECT_FALSE(sheet_button("next")->isVisible());
+              click_later(sheet_button("cancel"));
+            })
+      .step("cancel again", [] { return front_box() != nullptr; }, [] { answer_box(QMessageBox::Yes); });
+  ui.start(20);
+  EXPECT_EQ(shell.run_modal(nullptr), 0);
+  EXPECT_TRUE(ui.done());
+}
+
+TEST(wizard_sheet, timer_log_and_boxes) {
+  test_app();
+  // Before the shell: no owner, the short caption.
+  std::string caption;
+  ui_script before;
+  before.step("plain error box", [] { return front_box() != nullptr; },
+              [&] {
+                caption = front_box()->windowTitle().toStdString();
+                answer_box(QMessageBox::Ok);
+              });
+  before.start(20);
+  wizard_shell::error(std::wstring(L"Failed to initialize GUI library"));
+  EXPECT_EQ(caption, "Error");
+
+  wizard_shell shell(L"Probe", 501, 311, 312);
+  probe_page<201, PSWIZB_NEXT | PSWIZB_FINISH> page;
+  shell.add_page(&page);
+  // Nothing is shown yet: the log goes nowhere and the timer has no window.
+  shell.write_log(L"dropped");
+  try {
+    shell.start_timer(200);
+    ADD_FAILURE() << "no internal error";
+  } catch (const tk_mail_assertion& e) {
+    EXPECT_EQ(std::string(e.what()), assertion_text("g_wiz_sh", 268));
+  }
+  ui_script ui;
+  ui.step("page shown", [] { return page_shown(201); },
+          [&] {
+            shell.write_log(L"Table 'EMP' (11 records) is converted\n");
+            shell.write_log(L"Table 'DEPT'");
+            EXPECT_EQ(page.get_text(1016), L"Table 'EMP' (11 records) is converted\nTable 'DEPT'");
+            shell.start_timer(20);
+            try {
+              shell.start_timer(20);
+              ADD_FAILURE() << "no internal error";
+            } catch (const tk_mail_assertion& e) {
+              EXPECT_EQ(std::string(e.what()), assertion_text("g_wiz_sh", 260));
+            }
+          })
+      .step("ticks reach the page", [&] { return page.ticks >= 3; },
+            [&] {
+              EXPECT_EQ(page.last_timer, 0x10000u);
+              shell.stop_timer();
+              EXPECT_FALSE(shell.timer_running());
+              QTimer::singleShot(0, [] { wizard_shell::message(L"Done"); });
+            })
+      .step("message box", [] { return front_box() != nullptr; },
+            [] {
+              EXPECT_EQ(front_box()->windowTitle(), QString("Probe Message"));
+              EXPECT_EQ(front_box()->icon(), QMessageBox::Information);
+              answer_box(QMessageBox::Ok);
+            })
+      .step("finish", [] { return !front_box(); }, [] { click_later(sheet_button("finish")); });
+  ui.start(20);
+  EXPECT_EQ(shell.run_modal(nullptr), 1);
+  EXPECT_TRUE(ui.done());
+}
+
+TEST(file_dialogs, save_adds_the_default_extension_unless_the_name_holds_it) {
+  const struct {
+    const wchar_t* chosen;
+    const wchar_t* extension;
+    const wchar_t* result;
+  } cases[] = {
+      {L"/tmp/report.xlsx", L".xls", L"/tmp/report.xlsx"},
+      {L"/tmp/report", L".xls", L"/tmp/report.xls"},
+      {L"/tmp/report.XLS", L".xls", L"/tmp/report.XLS.xls"},
+      {L"/tmp/a.xls.bak", L".xls", L"/tmp/a.xls.bak"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(save_file_dialog::with_default_extension(c.chosen, c.extension), c.result) << c.chosen;
+  test_app();
+  try {
+    save_file_dialog dialog(nullptr, file_filter{L"", L"t"}, L"", L"");
+    ADD_FAILURE() << "no internal error";
+  } catch (const tk_mail_assertion& e) {
+    EXPECT_EQ(std::string(e.what()), assertion_text("g_f_dlg", 111));
+  }
+}
+
+TEST(file_dialogs, the_filter_pairs_become_the_dialogs_filters) {
+  std::wstring filter(L"MS Excel Files (.xls;.xlsx)\0*.xls;*.xlsx\0All Files (*.*)\0*.*\0\0", 62);
+  QStringList expected{"MS Excel Files (.xls;.xlsx) (*.xls *.xlsx)", "All Files (*.*) (*.*)"};
+  EXPECT_EQ(filter_to_qt(filter), expected);
+}
+
+TEST(file_dialogs, a_typed_name_gets_the_extension_and_starts_in_the_initial_folder) {
+  test_app();
+  char tmpl[] = "/tmp/qm_dialog_XXXXXX";
+  std::string folder = mkdtemp(tmpl);
+  std::wstring wide_folder(folder.begin(), folder.end());
+  save_file_dialog dialog(nullptr, file_filter{std::wstring(L"Profile Files (.qlt)\0*.qlt\0\0", 28), L"Select Profile File"},
+                          wide_folder + L"/old.qlt", L"qlt");
+  QString shown_folder;
+  ui_script ui;
+  ui.step("save dialog", [] { return find_visible("save_file_dialog") != nullptr; },
+          [&] {
+            auto* window = find_as<QDialog>("save_file_dialog");
+            EXPECT_EQ(window->windowTitle(), QString("Select Profile File"));
+            auto* name = window->findChild<QLineEdit*>("fileNameEdit");
+            EXPECT_EQ(name->text(), QString("old"));
+            shown_folder = qobject_cast<QFileDialog*>(window)->directory().absolutePath();
+            name->setText("report");
+            QTimer::singleShot(0, window, &QDialog::accept);
+          });
+  ui.start(20);
+  EXPECT_TRUE(dialog.run());
+  EXPECT_EQ(shown_folder.toStdString(), folder);
+  EXPECT_EQ(dialog.get_file_name(), wide_folder + L"/report.qlt");
+  rmdir(folder.c_str());
+}
