@@ -4,7 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+
+struct IStream;
 
 class xls_engine {
  public:
@@ -12,9 +15,19 @@ class xls_engine {
              std::uint32_t max_rows);
   virtual ~xls_engine() = default;
 
+  // Writes the engine's empty workbook to `path`; tk_exception (level 1)
+  // when the file cannot be opened or written.
+  virtual void write_empty_xls(const std::wstring& path);
+  // Restyles an open workbook stream. Broken records, and a stream that
+  // cannot be read or written, raise tk_mail_assertion ("xls_engi").
+  virtual void do_patch(IStream* stream) = 0;
+  virtual std::span<const std::uint8_t> get_template() const = 0;
+
   std::wstring get_notice_w() const;
-  // Restyles the workbook file in place; a file that is not a compound
-  // file is left as it is.
+  // Restyles the workbook file in place: the fourth font becomes bold, the
+  // header row's cells use that font's format, the plain formats wrap when
+  // `wrap` is set. Nothing is added, removed or resized. A file that is not
+  // a compound file, or holds no workbook stream, is left as it is.
   void patch(const std::wstring& path);
 
   bool wrap = false;
@@ -27,16 +40,26 @@ class xls_engine {
 class xls_engine_50 : public xls_engine {
  public:
   xls_engine_50();
+  void do_patch(IStream* stream) override;
+  std::span<const std::uint8_t> get_template() const override;
+  // Restyles the header row of the worksheet whose BOF is at `offset`.
+  void patch_sheet(IStream* stream, std::uint32_t offset);
 };
 
 class xls_engine_80 : public xls_engine {
  public:
   xls_engine_80();
+  void do_patch(IStream* stream) override;
+  std::span<const std::uint8_t> get_template() const override;
+  void patch_sheet(IStream* stream, std::uint32_t offset);
 };
 
+// No .xls workbook: nothing to patch, no template.
 class xls_engine_2010 : public xls_engine {
  public:
   xls_engine_2010();
+  void do_patch(IStream* stream) override;
+  std::span<const std::uint8_t> get_template() const override;
 };
 
 // The program-wide engines, indexed by format version (0 Excel 5.0,
