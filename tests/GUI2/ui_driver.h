@@ -8,8 +8,12 @@
 #include <QWidget>
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
+
+// Readable texts in failed expectations.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 // The one application of the test program, made on the offscreen platform.
 QApplication& test_app();

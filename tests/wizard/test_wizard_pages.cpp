@@ -1,0 +1,304 @@
+// The pages' own rules, met as a user meets them.
+#include "wizard_test_support.h"
+
+#include "TK/tk_utils.h"
+#include "common/quillet_convertor.h"
+#include "wizard/quillet_app.h"
+#include "wizard/wizard_front_end.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <sys/stat.h>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sys/wait.h>
+
+namespace {
+
+QPushButton* sheet_button(const char* name) { return qobject_cast<QPushButton*>(find_any(name)); }
+QWidget* control(int id) { return find_visible(QString("id_%1").arg(id)); }
+template <class T>
+T* control_as(int id) {
+  return qobject_cast<T*>(control(id));
+}
+QStringList items(int id) {
+  QStringList out;
+  auto* list = control_as<QListWidget>(id);
+  for (int i = 0; list && i < list->count(); ++i) out << list->item(i)->text();
+  return out;
+}
+QString box_text() { return front_box() ? front_box()->text() : QString(); }
+bool box_says(const char* text) { return front_box() && front_box()->text() == QString(text); }
+
+int run_wizard(const std::string& command_line = std::string()) {
+  std::string line = command_line;
+  return WinMain(nullptr, nullptr, line.data(), 1);
+}
+
+// Types into the query dialog and presses a button of it.
+void fill_query(const char* name, const char* text, int button) {
+  control_as<QLineEdit>(1019)->setText(name);
+  control_as<QPlainTextEdit>(1020)->setPlainText(text);
+  click_later(control_as<QPushButton>(button));
+}
+
+}  // namespace
+
+TEST(wizard_pages, connection_destination_and_table_rules) {
+  wizard_sandbox box;
+  std::string existing = box.file("kept.xlsx");
+  std::ofstream(existing) << "not a workbook";
+  ui_script ui;
+  ui.step("welcome", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
+      .step("connection page", [] { return page_shown(132); },
+            [] {
+              EXPECT_EQ(control_as<QLineEdit>(1004)->text(), QString("1521"));
+              control_as<QLineEdit>(1014)->setText("");
+              click_later(sheet_button("next"));
+            })
+      .step("no service name", [] { return box_says("You should enter Oracle database name"); },
+            [] {
+              EXPECT_EQ(front_box()->windowTitle(), QString("Quillmark 4.1 Message"));
+              answer_box(QMessageBox::Ok);
+            })
+      .step("unknown service", [] { return !front_box() && page_shown(132); },
+            [] {
+              control_as<QLineEdit>(1014)->setText("nosuch_database");
+              click_later(sheet_button("next"));
+            })
+      .step("connect failure", [] { return front_box() && front_box()->windowTitle() == "Quillmark 4.1 Error"; },
+            [] {
+              EXPECT_EQ(box_text(), QString("Oracle data source does not exist. Check to verify the correct name was given."));
+              screenshot(find_visible("dialog_101"), "2b_connecting");
+              answer_box(QMessageBox::Ok);
+            })
+      .step("stays on the connection page", [] { return !front_box() && !find_visible("dialog_101") && page_shown(132); },
+            [] {
+              control_as<QLineEdit>(1014)->setText("demo");
+              control_as<QLineEdit>(1012)->setText("scott");
+              click_later(sheet_button("next"));
+            })
+      .step("destination page", [] { return page_shown(105); },
+            [&] {
+              // No destination yet: the program's folder, the service and the format's extension.
+              std::wstring expected = tk_get_module_dir_w() + L"demo.xls";
+              EXPECT_EQ(control_as<QLineEdit>(1004)->text().toStdWString(), expected);
+              EXPECT_EQ(control_as<QComboBox>(1302)->currentText(), QString("Excel 2000"));
+              EXPECT_TRUE(control_as<QLabel>(1320)->text().startsWith(
+                  "Destination spreadsheet will be saved in MS Excel 2000 format."));
+              control_as<QComboBox>(1302)->setCurrentIndex(2);
+              EXPECT_TRUE(control_as<QLabel>(1320)->text().contains("2010"));
+              control_as<QLineEdit>(1004)->setText(QString::fromStdString(existing));
+              click_later(sheet_button("next"));
+            })
+      .step("overwrite question", [] { return box_says("Destination file already exists. Overwrite?"); },
+            [] {
+              EXPECT_EQ(front_box()->defaultButton(), front_box()->button(QMessageBox::No));
+              answer_box(QMessageBox::No);
+            })
+      .step("kept", [] { return !front_box() && page_shown(105); },
+            [&] {
+              EXPECT_TRUE(tk_is_file_exist(existing, 0));
+              click_later(sheet_button("next"));
+            })
+      .step("overwrite again", [] { return box_says("Destination file already exists. Overwrite?"); },
+            [] { answer_box(QMessageBox::Yes); })
+      .step("table page", [] { return page_shown(127); },
+            [&] {
+              EXPECT_FALSE(tk_is_file_exist(existing, 0));
+              // In the source's order.
+              EXPECT_EQ(items(1317), (QStringList{"DEPT", "EMP", "ALL_TYPES", "RAW_DATA"}));
+              control_as<QListWidget>(1317)->setCurrentRow(0);
+              click_later(control_as<QPushButton>(1101));
+              click_later(control_as<QPushButton>(1114));
+            })
+      .step("query dialog", [] { return find_visible("dialog_128") != nullptr; },
+            [] {
+              EXPECT_EQ(items(1318), QStringList{"DEPT"});
+              EXPECT_EQ(items(1317), (QStringList{"EMP", "ALL_TYPES", "RAW_DATA"}));
+              fill_query("recent", "WITH x AS (SELECT 1 FROM DUAL) SELECT * FROM x", 1);
+            })
+      .step("WITH refused", [] { return box_says("The query must start with SELECT."); },
+            [] { answer_box(QMessageBox::Ok); })
+      .step("test a bad query", [] { return !front_box() && find_visible("dialog_128"); },
+            [] { fill_query("recent", "select nothing from NOSUCH", 129); })
+      .step("syntax error", [] { return front_box() && box_text().startsWith("You have an error in your query syntax."); },
+            [] {
+              EXPECT_TRUE(box_text().contains("Contact support@brightfold.example if the error persists."));
+              answer_box(QMessageBox::Ok);
+            })
+      .step("a query named like a selected table", [] { return !front_box() && find_visible("dialog_128"); },
+            [] { fill_query("dept", "\n  select DNAME from DEPT", 1); })
+      .step("duplicate", [] { return box_says("Duplicate table name. Try again."); },
+            [] { answer_box(QMessageBox::Ok); })
+      .step("dialog again, filled", [] { return !front_box() && find_visible("dialog_128"); },
+            [] {
+              EXPECT_EQ(control_as<QLineEdit>(1019)->text(), QString("dept"));
+              // A query may take the name of a table that is not chosen.
+              fill_query("EMP", "\n  select DNAME from DEPT", 1);
+            })
+      .step("query chosen", [] { return !find_visible("dialog_128") && items(1318).size() == 2; },
+            [] {
+              EXPECT_EQ(items(1318), (QStringList{"DEPT", "EMP"}));
+              click_later(control_as<QPushButton>(1110));
+            })
+      .step("all removed", [] { return items(1318).isEmpty(); },
+            [] {
+              EXPECT_EQ(items(1317), (QStringList{"EMP", "ALL_TYPES", "RAW_DATA", "DEPT", "EMP"}));
+              click_later(sheet_button("next"));
+            })
+      .step("nothing chosen", [] { return box_says("There are no tables selected. Continue anyway?"); },
+            [] { answer_box(QMessageBox::No); })
+      .step("stays", [] { return !front_box() && page_shown(127); },
+            [] { click_later(sheet_button("back")); })
+      .step("back on the destination page", [] { return page_shown(105); },
+            [] { click_later(sheet_button("cancel")); })
+      .step("cancel question", [] { return box_says("Are you sure you want to exit the wizard?"); },
+            [] { answer_box(QMessageBox::Yes); });
+  ui.start();
+  EXPECT_EQ(run_wizard(), 0);
+  EXPECT_TRUE(ui.done());
+
+  // What the pages held is the next start's settings.
+  wizard_front_end front;
+  quillet_convertor saved(front);
+  EXPECT_EQ(saved.source_name, L"demo");
+  EXPECT_EQ(saved.user, L"scott");
+  EXPECT_EQ(saved.format_version, 2);
+  EXPECT_EQ(saved.destination, std::wstring(existing.begin(), existing.end()));
+}
+
+TEST(wizard_quick_launch, a_settings_file_runs_at_once_and_lists_the_errors) {
+  wizard_sandbox box;
+  std::string workbook = box.file("book.xlsx");
+  std::string profile = box.file("run.qlt");
+  std::string opened = box.file("opened.txt");
+  // The desktop's opener of this test records what it is asked to open.
+  std::string bin = box.file("bin");
+  mkdir(bin.c_str(), 0755);
+  std::ofstream(bin + "/xdg-open") << "#!/bin/sh\necho \"$1\" > '" << opened << "'\n";
+  chmod((bin + "/xdg-open").c_str(), 0755);
+  std::string path = getenv("PATH") ? getenv("PATH") : "";
+  setenv("PATH", (bin + ":" + path).c_str(), 1);
+  {
+    wizard_front_end front;
+    quillet_convertor c(front);
+    c.source_name = L"demo";
+    c.user = L"scott";
+    c.format_version = 2;
+    c.destination = std::wstring(workbook.begin(), workbook.end());
+    c.selected_tables = {L"DEPT"};
+    c.selected[L"DEPT"] = L"";
+    for (int i = 1; i <= 21; ++i) c.selected[L"BAD" + std::to_wstring(100 + i)] = L"select * from NOSUCH";
+    ASSERT_TRUE(c.store_profile(std::wstring(profile.begin(), profile.end())));
+    c.destination.clear();
+  }
+  std::ofstream(workbook) << "an old file the run replaces";
+  ui_script ui;
+  ui.step("first failure", [] { return find_visible("dialog_115") != nullptr; },
+          [] {
+            EXPECT_TRUE(control_as<QLabel>(1320)->text().startsWith("BAD101: ORA-00942"));
+            screenshot(control(1320), "8_continue_dialog");
+            click_later(control_as<QAbstractButton>(1222));
+            click_later(control_as<QPushButton>(2));
+          })
+      .step("finish page", [] { return page_shown(107); },
+            [] {
+              auto* pane = control_as<QPlainTextEdit>(1016);
+              ASSERT_NE(pane, nullptr);
+              EXPECT_TRUE(pane->isReadOnly());
+              EXPECT_EQ(control_as<QLabel>(1314)->text(),
+                        QString("There were some errors while converting databases.\nClick 'Finish' to exit the wizard."));
+              QStringList entries = pane->toPlainText().split("\n\n", Qt::SkipEmptyParts);
+              EXPECT_EQ(entries.size(), 20);
+              EXPECT_TRUE(entries.front().startsWith("BAD101: ORA-00942"));
+              EXPECT_TRUE(entries.back().startsWith("BAD120: "));
+              EXPECT_FALSE(sheet_button("cancel")->isEnabled());
+              EXPECT_FALSE(sheet_button("help")->isEnabled());
+              screenshot(pane, "9_finish_errors");
+              click_later(sheet_button("finish"));
+            });
+  ui.start();
+  EXPECT_EQ(run_wizard(profile), 1);
+  EXPECT_TRUE(ui.done());
+  EXPECT_EQ(read_workbook(workbook), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
+  // The opener runs on its own; give it a moment.
+  for (int i = 0; i < 100 && !tk_is_file_exist(opened, 0); ++i) Sleep(20);
+  std::ifstream in(opened);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, workbook);
+  setenv("PATH", path.c_str(), 1);
+}
+
+TEST(wizard_quick_launch, without_a_connection_ends_with_minus_one_and_no_sheet) {
+  wizard_sandbox box;
+  std::string profile = box.file("bad.qlt");
+  {
+    wizard_front_end front;
+    quillet_convertor c(front);
+    c.source_name = L"nosuch_database";
+    ASSERT_TRUE(c.store_profile(std::wstring(profile.begin(), profile.end())));
+  }
+  bool sheet_seen = false;
+  ui_script ui;
+  ui.step("connect failure", [&] {
+            sheet_seen = sheet_seen || find_visible("wizard_sheet");
+            return front_box() != nullptr;
+          },
+          [] {
+            EXPECT_EQ(box_text(), QString("Oracle data source does not exist. Check to verify the correct name was given."));
+            answer_box(QMessageBox::Ok);
+          });
+  ui.start();
+  EXPECT_EQ(run_wizard(profile), -1);
+  EXPECT_TRUE(ui.done());
+  EXPECT_FALSE(sheet_seen);
+}
+
+TEST(wizard_quick_launch, a_missing_settings_file_runs_with_the_saved_settings) {
+  wizard_sandbox box;
+  std::string workbook = box.file("saved.xlsx");
+  {
+    wizard_front_end front;
+    quillet_convertor c(front);
+    c.source_name = L"demo";
+    c.format_version = 2;
+    c.destination = std::wstring(workbook.begin(), workbook.end());
+    c.save_settings();
+  }
+  std::ofstream(workbook) << "an old file";
+  ui_script ui;
+  ui.step("finish page", [] { return page_shown(107); },
+          [] {
+            click_later(control_as<QAbstractButton>(1225));
+            click_later(sheet_button("finish"));
+          });
+  ui.start();
+  // Quotes on the command line belong to the name, which does not exist.
+  EXPECT_EQ(run_wizard("\"" + box.file("missing.qlt") + "\""), 1);
+  EXPECT_TRUE(ui.done());
+  // The saved destination was checked and cleared for the run (which had
+  // nothing selected).
+  EXPECT_FALSE(tk_is_file_exist(workbook, 0));
+}
+
+TEST(quillet_program, without_a_window_system_says_so_and_ends_with_minus_one) {
+  std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" QM_BINARY_DIR "/bin/quillet' 2>&1";
+  std::string out;
+  FILE* p = popen(cmd.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
+  int status = pclose(p);
+  EXPECT_EQ(WEXITSTATUS(status), 255);
+  EXPECT_EQ(out, "Failed to initialize GUI library\n");
+}
