@@ -66,7 +66,11 @@ struct header {
 // Stream access where any failure is a broken internal condition.
 class biff_io {
  public:
-  explicit biff_io(IStream* s) : stream(s) {}
+  explicit biff_io(IStream* s) : stream(s) {
+    STATSTG stat;
+    check(SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME)), __LINE__);
+    size = stat.cbSize.QuadPart;
+  }
 
   void check(bool ok, int line) const {
     if (!ok) throw tk_mail_assertion("xls_engi", line);
@@ -75,16 +79,22 @@ class biff_io {
     check(position <= 0xFFFFFFFFu, __LINE__);
     LARGE_INTEGER at = ole_make_large_integer(static_cast<DWORD>(position));
     check(SUCCEEDED(stream->Seek(at, STREAM_SEEK_SET, nullptr)), __LINE__);
+    at_ = position;
   }
-  ULONG read_some(void* data, ULONG size) {
+  ULONG read_some(void* data, ULONG n) {
     ULONG got = 0;
-    check(SUCCEEDED(stream->Read(data, size, &got)), __LINE__);
+    check(SUCCEEDED(stream->Read(data, n, &got)), __LINE__);
+    at_ += got;
     return got;
   }
-  void read(void* data, ULONG size) { check(read_some(data, size) == size, __LINE__); }
-  void write(const void* data, ULONG size) {
+  void read(void* data, ULONG n) { check(read_some(data, n) == n, __LINE__); }
+  // Only over bytes the stream has: a record cut off by the stream's end is
+  // broken, and writing it out would grow the stream.
+  void write(const void* data, ULONG n) {
+    check(at_ + n <= size, __LINE__);
     ULONG written = 0;
-    check(SUCCEEDED(stream->Write(data, size, &written)) && written == size, __LINE__);
+    check(SUCCEEDED(stream->Write(data, n, &written)) && written == n, __LINE__);
+    at_ += n;
   }
   header read_header() {
     std::uint8_t h[4];
@@ -104,6 +114,8 @@ class biff_io {
 
  private:
   IStream* stream;
+  std::uint64_t size = 0;
+  std::uint64_t at_ = 0;
 };
 
 // Writes `bytes` at the start of a body of `length` bytes; a body too short

@@ -72,7 +72,16 @@ HRESULT cf_result_of_errno(int error, bool writing) {
 
 // ---------------------------------------------------------------- file I/O
 
+HRESULT compound_file::flush_pending() {
+  if (pending_.empty()) return S_OK;
+  // Kept when it fails, so that a later commit can still write it.
+  if (int error = file_->write_at(pending_at_, pending_.data(), pending_.size())) return cf_result_of_errno(error, true);
+  pending_.clear();
+  return S_OK;
+}
+
 HRESULT compound_file::io_read(std::uint64_t offset, void* data, std::size_t size) {
+  if (HRESULT hr = flush_pending(); FAILED(hr)) return hr;
   std::size_t got = 0;
   if (int error = file_->read_at(offset, data, size, got)) return cf_result_of_errno(error, false);
   // Every byte that the tables or a stream's size account for is in the
@@ -81,7 +90,20 @@ HRESULT compound_file::io_read(std::uint64_t offset, void* data, std::size_t siz
 }
 
 HRESULT compound_file::io_write(std::uint64_t offset, const void* data, std::size_t size) {
-  if (int error = file_->write_at(offset, data, size)) return cf_result_of_errno(error, true);
+  // Small writes that follow one another on the file are gathered, so that
+  // a stream written record by record costs few system calls.
+  const auto* p = static_cast<const std::uint8_t*>(data);
+  if (!pending_.empty() && pending_at_ + pending_.size() == offset && pending_.size() + size <= pending_capacity) {
+    pending_.insert(pending_.end(), p, p + size);
+  } else {
+    if (HRESULT hr = flush_pending(); FAILED(hr)) return hr;
+    if (size >= pending_capacity / 2) {
+      if (int error = file_->write_at(offset, data, size)) return cf_result_of_errno(error, true);
+    } else {
+      pending_at_ = offset;
+      pending_.assign(p, p + size);
+    }
+  }
   file_size_ = std::max(file_size_, offset + size);
   return S_OK;
 }
@@ -603,15 +625,19 @@ HRESULT compound_file::write(std::uint32_t id, std::uint64_t position, const voi
   if (!file_) return STG_E_REVERTED;
   if (!writable_) return STG_E_ACCESSDENIED;
   if (size == 0) return S_OK;
-  std::uint64_t end = position + size;
+  std::uint64_t end = position + size, old = entries_[id].size;
   if (end < position) return STG_E_INVALIDFUNCTION;
-  if (end > entries_[id].size)
+  if (end > old)
     if (HRESULT hr = resize(id, end, position); FAILED(hr)) return hr;
   std::vector<run> runs;
   runs_of(entries_[id], position, size, runs);
   const auto* p = static_cast<const std::uint8_t*>(data);
   for (const run& r : runs) {
-    if (HRESULT hr = io_write(r.offset, p, r.size); FAILED(hr)) return hr;
+    if (HRESULT hr = io_write(r.offset, p, r.size); FAILED(hr)) {
+      // A stream does not keep a size its bytes never reached.
+      if (end > old) resize(id, old, old);
+      return hr;
+    }
     p += r.size;
   }
   data_written_ = true;
@@ -699,6 +725,7 @@ HRESULT compound_file::write_table(const std::vector<std::uint32_t>& table, cons
 HRESULT compound_file::commit() {
   if (!file_) return STG_E_REVERTED;
   if (!writable_) return S_OK;
+  if (HRESULT hr = flush_pending(); FAILED(hr)) return hr;
   bool structural = header_dirty_ || difat_dirty_ || fat_dirty_ || mini_fat_dirty_ || dir_dirty_;
   bool wrote = data_written_;
   if (mini_fat_dirty_) {
@@ -736,17 +763,23 @@ HRESULT compound_file::commit() {
     build_header(header);
     if (header_dirty_ || difat_dirty_ || std::memcmp(header, header_, sizeof header) != 0) {
       if (HRESULT hr = io_write(0, header, sizeof header); FAILED(hr)) return hr;
+      if (HRESULT hr = flush_pending(); FAILED(hr)) return hr;
       std::memcpy(header_, header, sizeof header);
       wrote = true;
     }
+    if (HRESULT hr = flush_pending(); FAILED(hr)) return hr;
     // The last sector may have been written only in part.
     std::uint64_t length = (std::uint64_t{sectors_} + 1) << shift_;
+    std::uint64_t actual = 0;
+    if (int error = file_->get_size(actual)) return cf_result_of_errno(error, false);
+    file_size_ = actual;
     if (file_size_ < length) {
       if (int error = file_->set_size(length)) return cf_result_of_errno(error, true);
       file_size_ = length;
       wrote = true;
     }
   }
+  if (HRESULT hr = flush_pending(); FAILED(hr)) return hr;
   if (wrote)
     if (int error = file_->flush()) return cf_result_of_errno(error, true);
   header_dirty_ = difat_dirty_ = fat_dirty_ = mini_fat_dirty_ = dir_dirty_ = data_written_ = false;

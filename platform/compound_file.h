@@ -5,9 +5,10 @@
 // Every table is read whole and checked when the file is opened: sector
 // numbers within the file, no chain that loops or shares a sector with
 // another, a directory tree that reaches each entry once. After that, any
-// operation works on sound tables. Stream bytes are read from and written to
-// the file at once; the tables are written by commit, and only those that
-// changed.
+// operation works on sound tables. Stream bytes go to the file in the order
+// written, small neighbouring writes gathered in a buffer that the next read
+// or commit empties (whose failure that call then answers); the tables are
+// written by commit, and only those that changed.
 #pragma once
 
 #include "platform/com.h"
@@ -103,6 +104,7 @@ class compound_file {
   std::uint64_t sector_offset(std::uint32_t sector) const { return (std::uint64_t{sector} + 1) << shift_; }
   bool is_mini(std::uint64_t size) const { return size < cutoff_; }
 
+  HRESULT flush_pending();
   HRESULT io_read(std::uint64_t offset, void* data, std::size_t size);
   HRESULT io_write(std::uint64_t offset, const void* data, std::size_t size);
   HRESULT load();
@@ -125,7 +127,10 @@ class compound_file {
   void build_header(std::uint8_t* header) const;
   HRESULT write_table(const std::vector<std::uint32_t>& table, const std::vector<std::uint32_t>& sectors);
 
+  static constexpr std::size_t pending_capacity = 65536;
   std::unique_ptr<storage_file> file_;
+  std::vector<std::uint8_t> pending_;  // bytes for the file at pending_at_, not yet written
+  std::uint64_t pending_at_ = 0;
   bool writable_ = false;
   std::uint8_t header_[512] = {};
   std::uint32_t shift_ = 9;

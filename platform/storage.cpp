@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -433,7 +434,8 @@ HRESULT StgCreateDocfile(const OLECHAR* name, DWORD mode, DWORD reserved, IStora
     int error = 0;
     auto how = (mode & STGM_CREATE) ? qm_platform::storage_open::create_always : qm_platform::storage_open::create_new;
     auto file = qm_platform::current_storage_files().open(name, how, true, error);
-    if (!file) return qm_platform::cf_result_of_errno(error, true);
+    // A file to be made is missing only when its folder is.
+    if (!file) return error == ENOENT ? STG_E_PATHNOTFOUND : qm_platform::cf_result_of_errno(error, true);
     std::shared_ptr<compound_file> cf;
     if (HRESULT hr = compound_file::create(std::move(file), cf); FAILED(hr)) return hr;
     *storage = new storage_object(std::move(cf), mode, name);

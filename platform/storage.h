@@ -3,12 +3,14 @@
 // IStorage and IStream interfaces.
 //
 // What this layer does:
-// - Direct mode only. Stream bytes go to the file as they are written; the
-//   file's tables (allocation table, mini table, directory, header) are
-//   written when the root storage is committed, or on its last Release.
-//   Release cannot report a failure, so a writer that must know calls
-//   Commit first. Overwriting bytes inside a stream's size changes nothing
-//   but those bytes.
+// - Direct mode only. Stream bytes go to the file as they are written
+//   (small writes gathered in a buffer of 64 KB that the next read, Commit
+//   or Release empties, so a failure to write them may be answered by that
+//   call); the file's tables (allocation table, mini table, directory,
+//   header) are written when the root storage is committed, or on its last
+//   Release. Release cannot report a failure, so a writer that must know
+//   calls Commit first. Overwriting bytes inside a stream's size changes
+//   nothing but those bytes.
 // - Streams shorter than 4096 bytes live in the mini stream; a stream moves
 //   between the two as its size crosses that line.
 // - Elements are opened and created STGM_SHARE_EXCLUSIVE, and an element is

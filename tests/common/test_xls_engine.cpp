@@ -90,6 +90,19 @@ TEST(XlsEngine, EmptyWorkbooksAreCompoundFilesWithTheirSummaries) {
     if (std::system("command -v file >/dev/null 2>&1") == 0) {
       EXPECT_NE(reader_says(path, "file").find("Author: Qorvath"), std::string::npos);
     }
+    // Restyled in place, it is the same size and still opens elsewhere.
+    r.engine.patch(wpath);
+    EXPECT_EQ(storage_test::file_bytes(path).size(), 0x3600u);
+    auto patched = biff::parse(storage_test::read_stream(wpath, r.stream, hr));
+    ASSERT_EQ(patched.size(), records.size());
+    int fonts = 0;
+    for (const auto& rec : patched)
+      if (rec.id == biff::id_font && ++fonts == 4) {
+        EXPECT_EQ(rec.body[6] | (rec.body[7] << 8), 700);
+      }
+    if (std::system("/usr/bin/python3 -c 'import xlrd' 2>/dev/null") == 0) {
+      EXPECT_EQ(reader_says(path, "/usr/bin/python3 '" QM_SOURCE_DIR "/tests/common/read_xls.py'"), r.xlrd);
+    }
   }
 }
 

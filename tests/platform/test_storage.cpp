@@ -349,6 +349,7 @@ TEST(Storage, ModesNamesAndSharing) {
   EXPECT_EQ(StgCreateDocfile(path.c_str(), STGM_READ | STGM_SHARE_EXCLUSIVE | STGM_CREATE, 0, &storage),
             STG_E_INVALIDFLAG);
   EXPECT_EQ(StgCreateDocfile(nullptr, rw, 0, &storage), STG_E_INVALIDNAME);
+  EXPECT_EQ(StgCreateDocfile(dir.wpath("none/x.cfb").c_str(), rw, 0, &storage), STG_E_PATHNOTFOUND);
   EXPECT_EQ(StgOpenStorage(path.c_str(), nullptr, ro, nullptr, 0, nullptr), STG_E_INVALIDPOINTER);
 
   // A file open for writing is nobody else's meanwhile, and vice versa.
@@ -560,19 +561,33 @@ TEST(Storage, FileSystemFaultsBecomeStorageResults) {
     ASSERT_EQ(StgCreateDocfile(path.c_str(), rw | STGM_CREATE, 0, &storage), S_OK);
     IStream* stream = nullptr;
     ASSERT_EQ(storage->CreateStream(L"S", rw, 0, 0, &stream), S_OK);
-    bytes data = pattern(20000, 1);
+    bytes data = pattern(200000, 1);
     files.write_budget = 8192;
     ULONG written = 5;
-    EXPECT_EQ(stream->Write(data.data(), 20000, &written), STG_E_MEDIUMFULL);
+    EXPECT_EQ(stream->Write(data.data(), 200000, &written), STG_E_MEDIUMFULL);
     EXPECT_EQ(written, 0u);
+    STATSTG stat;
+    ASSERT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
+    EXPECT_EQ(stat.cbSize.QuadPart, 0u);
     EXPECT_EQ(storage->Commit(STGC_DEFAULT), STG_E_MEDIUMFULL);
     files.write_budget = -1;
     files.fail_flush = true;
     EXPECT_EQ(storage->Commit(STGC_DEFAULT), STG_E_WRITEFAULT);
     files.fail_flush = false;
     EXPECT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
+    // A small write waits in the buffer: its failure comes with the commit,
+    // and a later commit writes it after all.
+    ASSERT_EQ(stream->Write(data.data(), 100, &written), S_OK);
+    files.write_budget = 0;
+    EXPECT_EQ(storage->Commit(STGC_DEFAULT), STG_E_MEDIUMFULL);
+    files.write_budget = -1;
+    EXPECT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
     stream->Release();
     storage->Release();
+  }
+  {
+    HRESULT hr;
+    EXPECT_EQ(read_stream(path, L"S", hr), pattern(100, 1));
   }
   ASSERT_EQ(write_compound(path, {{L"S", pattern(300, 1)}}), S_OK);
   {
@@ -588,10 +603,13 @@ TEST(Storage, FileSystemFaultsBecomeStorageResults) {
     char c[10];
     ULONG got = 0;
     EXPECT_EQ(stream->Read(c, 10, &got), STG_E_READFAULT);
+    files.fail_reads = false;
     files.write_budget = 0;
-    EXPECT_EQ(stream->Write(c, 10, nullptr), STG_E_MEDIUMFULL);
+    EXPECT_EQ(stream->Write(c, 10, nullptr), S_OK);  // gathered
+    EXPECT_EQ(stream->Read(c, 10, &got), STG_E_MEDIUMFULL);
+    EXPECT_EQ(storage->Commit(STGC_DEFAULT), STG_E_MEDIUMFULL);
     stream->Release();
-    storage->Release();  // nothing changed in the tables: nothing to fail
+    storage->Release();
   }
 }
 
