@@ -103,6 +103,8 @@ void ui_script::poll() {
   }
   if (QDateTime::currentMSecsSinceEpoch() > deadline_ms) {
     std::fprintf(stderr, "ui_script: step '%s' was not reached\n", e.what.c_str());
+    if (QMessageBox* box = front_box())
+      std::fprintf(stderr, "ui_script: the box in front says: %s\n", box->text().toUtf8().constData());
     std::fflush(stderr);
     std::_Exit(2);
   }
