@@ -10,6 +10,7 @@ if [ "${1:-}" = "--sanitize" ]; then
   export QM_CMAKE_ARGS="${QM_CMAKE_ARGS:-} -DQM_SANITIZE=ON"
   export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
   export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
+  export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$top/scripts/lsan.supp}
 fi
 "$top/scripts/deps.sh"
 "$top/scripts/build.sh"
