@@ -3,8 +3,11 @@
 #include "ocilite/ol_dictionary.h"
 #include "ocilite/ol_error.h"
 #include "ocilite/ol_text.h"
+#include "ocilite/ol_types.h"
+#include "ocilite/ol_values.h"
 
 #include <cstdlib>
+#include <ctime>
 #include <dirent.h>
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -57,6 +60,123 @@ void empty_clob(sqlite3_context* ctx, int, sqlite3_value**) {
 }
 
 void empty_blob(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_zeroblob(ctx, 0); }
+
+// Errors of the functions below reach the client as the Oracle errors they
+// name (map_sqlite_error reads the number back).
+void function_error(sqlite3_context* ctx, sb4 code, const std::string& arg = std::string()) {
+  ora_error e = make_error(code, arg);
+  std::string text = e.text;
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  sqlite3_result_error(ctx, text.c_str(), -1);
+}
+
+std::string text_arg(sqlite3_value* v) {
+  const unsigned char* t = sqlite3_value_text(v);
+  return t ? std::string(reinterpret_cast<const char*>(t), static_cast<std::size_t>(sqlite3_value_bytes(v)))
+           : std::string();
+}
+
+bool alnum(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// TO_DATE(text[, format]) as the text ocilite stores dates in. The format
+// elements YYYY, MM, DD, HH24, HH, MI and SS are read; any other format
+// character matches one separator of the text, as the server's lenient
+// matching does. Parts the format lacks are the server's defaults: the
+// current year and month, day 1, midnight.
+void to_date(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  std::string text = text_arg(argv[0]);
+  std::optional<datetime> t;
+  if (argc < 2 || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+    t = parse_datetime(text);
+  } else {
+    std::string format = to_upper_ascii(text_arg(argv[1]));
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    datetime d;
+    d.year = local.tm_year + 1900;
+    d.month = local.tm_mon + 1;
+    std::size_t i = 0, f = 0;
+    bool ok = true;
+    auto number = [&](std::size_t width, int& out) {
+      std::size_t start = i;
+      out = 0;
+      while (i < text.size() && i - start < width && text[i] >= '0' && text[i] <= '9') out = out * 10 + (text[i++] - '0');
+      if (i == start) ok = false;
+    };
+    while (ok && f < format.size()) {
+      if (format.compare(f, 4, "YYYY") == 0) number(4, d.year), f += 4;
+      else if (format.compare(f, 4, "HH24") == 0) number(2, d.hour), f += 4;
+      else if (format.compare(f, 2, "MM") == 0) number(2, d.month), f += 2;
+      else if (format.compare(f, 2, "DD") == 0) number(2, d.day), f += 2;
+      else if (format.compare(f, 2, "HH") == 0) number(2, d.hour), f += 2;
+      else if (format.compare(f, 2, "MI") == 0) number(2, d.minute), f += 2;
+      else if (format.compare(f, 2, "SS") == 0) number(2, d.second), f += 2;
+      else if (alnum(format[f])) ok = false;
+      else {
+        if (i < text.size() && !alnum(text[i])) ++i;
+        ++f;
+      }
+    }
+    while (i < text.size() && text[i] == ' ') ++i;
+    if (ok && i < text.size()) {
+      function_error(ctx, 1830);
+      return;
+    }
+    if (ok) t = parse_datetime(datetime_text(d, false, false));
+  }
+  if (!t) {
+    function_error(ctx, 1861);
+    return;
+  }
+  std::string out = datetime_text(*t, false, false);
+  sqlite3_result_text(ctx, out.c_str(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+void next_value_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto* db = static_cast<database*>(sqlite3_user_data(ctx));
+  try {
+    sqlite3_result_int64(ctx, db->next_value(text_arg(argv[0])));
+  } catch (const ora_failure& f) {
+    function_error(ctx, f.error.code, text_arg(argv[0]));
+  }
+}
+
+void current_value_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto* db = static_cast<database*>(sqlite3_user_data(ctx));
+  try {
+    sqlite3_result_int64(ctx, db->current_value(text_arg(argv[0])));
+  } catch (const ora_failure& f) {
+    function_error(ctx, f.error.code, text_arg(argv[0]));
+  }
+}
+
+class file_schema : public schema_lookup {
+ public:
+  explicit file_schema(database& db) : db_(db) {}
+  std::vector<column_info> columns(const std::string& table) override {
+    std::vector<column_info> out;
+    for (const auto& row : db_.rows("SELECT name, type FROM pragma_table_info(?1, 'main')", {table}))
+      out.push_back({row[0].value_or(""), parse_declared_type(row[1].value_or("")).kind});
+    return out;
+  }
+  std::vector<sequence_fill> fills(const std::string& table) override {
+    std::vector<sequence_fill> out;
+    if (!db_.has_table("OCILITE_TRIGGERS")) return out;
+    for (const auto& row : db_.rows("SELECT FILL_COLUMN, SEQUENCE_NAME, ONLY_WHEN_NULL FROM main.OCILITE_TRIGGERS "
+                                    "WHERE TABLE_NAME = ?1 COLLATE NOCASE AND STATUS = 'ENABLED'",
+                                    {table}))
+      out.push_back({row[0].value_or(""), row[1].value_or(""), row[2].value_or("1") != "0"});
+    return out;
+  }
+
+ private:
+  database& db_;
+};
 
 }  // namespace
 
@@ -126,6 +246,12 @@ std::shared_ptr<database> database::open(const std::string& path) {
                           empty_clob, nullptr, nullptr);
   sqlite3_create_function(d->db_, "EMPTY_BLOB", 0, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                           empty_blob, nullptr, nullptr);
+  sqlite3_create_function(d->db_, "TO_DATE", 1, SQLITE_UTF8, nullptr, to_date, nullptr, nullptr);
+  sqlite3_create_function(d->db_, "TO_DATE", 2, SQLITE_UTF8, nullptr, to_date, nullptr, nullptr);
+  sqlite3_create_function(d->db_, "OL_NEXTVAL", 1, SQLITE_UTF8, d.get(), next_value_function, nullptr, nullptr);
+  sqlite3_create_function(d->db_, "OL_CURRVAL", 1, SQLITE_UTF8, d.get(), current_value_function, nullptr,
+                          nullptr);
+  d->schema_ = std::make_unique<file_schema>(*d);
   return d;
 }
 
@@ -143,6 +269,72 @@ void database::exec(const std::string& sql) {
   if (!db_) fail(3114);
   int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) throw ora_failure{map_sqlite_error(db_, rc, "")};
+}
+
+std::vector<std::vector<std::optional<std::string>>> database::rows(const std::string& sql,
+                                                                   const std::vector<std::string>& args) {
+  if (!db_) fail(3114);
+  sqlite3_stmt* st = nullptr;
+  int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr);
+  if (rc != SQLITE_OK) {
+    ora_error e = map_sqlite_error(db_, rc, "");
+    sqlite3_finalize(st);
+    throw ora_failure{e};
+  }
+  for (std::size_t k = 0; k < args.size(); ++k)
+    sqlite3_bind_text(st, static_cast<int>(k + 1), args[k].c_str(), static_cast<int>(args[k].size()),
+                      SQLITE_TRANSIENT);
+  std::vector<std::vector<std::optional<std::string>>> out;
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    std::vector<std::optional<std::string>> row;
+    for (int c = 0; c < sqlite3_column_count(st); ++c) {
+      const unsigned char* t = sqlite3_column_text(st, c);
+      if (t)
+        row.emplace_back(std::string(reinterpret_cast<const char*>(t),
+                                     static_cast<std::size_t>(sqlite3_column_bytes(st, c))));
+      else
+        row.emplace_back(std::nullopt);
+    }
+    out.push_back(std::move(row));
+  }
+  ora_error e;
+  if (rc != SQLITE_DONE) e = map_sqlite_error(db_, rc, "");
+  sqlite3_finalize(st);
+  if (rc != SQLITE_DONE) throw ora_failure{e};
+  return out;
+}
+
+bool database::has_table(const std::string& name) {
+  return !rows("SELECT 1 FROM main.sqlite_schema WHERE type = 'table' AND name = ?1 COLLATE NOCASE", {name})
+              .empty();
+}
+
+schema_lookup& database::schema() { return *schema_; }
+
+std::int64_t database::next_value(const std::string& sequence) {
+  if (!has_table("OCILITE_SEQUENCES")) fail(2289);
+  auto found = rows("SELECT LAST_NUMBER, INCREMENT_BY, MIN_VALUE, MAX_VALUE, CYCLE_FLAG FROM "
+                    "main.OCILITE_SEQUENCES WHERE SEQUENCE_NAME = ?1",
+                    {sequence});
+  if (found.empty()) fail(2289);
+  const auto& row = found[0];
+  std::int64_t value = std::stoll(row[0].value_or("0"));
+  std::int64_t step = std::stoll(row[1].value_or("1"));
+  double low = std::stod(row[2].value_or("1")), high = std::stod(row[3].value_or("1e28"));
+  if ((step > 0 && static_cast<double>(value) > high) || (step < 0 && static_cast<double>(value) < low)) {
+    if (row[4].value_or("N") != "Y") fail(8004, sequence);
+    value = static_cast<std::int64_t>(step > 0 ? low : high);
+  }
+  exec("UPDATE main.OCILITE_SEQUENCES SET LAST_NUMBER = " + std::to_string(value + step) +
+       " WHERE SEQUENCE_NAME = " + sql_string(sequence));
+  current_[sequence] = value;
+  return value;
+}
+
+std::int64_t database::current_value(const std::string& sequence) {
+  auto it = current_.find(sequence);
+  if (it == current_.end()) fail(8002, sequence);
+  return it->second;
 }
 
 void database::login(const std::string& user, const std::string& password) {

@@ -3,11 +3,15 @@
 #pragma once
 
 #include "oci/oci_types.h"
+#include "ocilite/ol_sql.h"
 
 #include <sqlite3.h>
 
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace ocilite {
 
@@ -45,6 +49,19 @@ class database {
 
   // Runs a statement that returns nothing; throws the mapped error.
   void exec(const std::string& sql);
+  // The rows of a statement with its parameters bound as texts; a NULL is
+  // an empty optional. Throws the mapped error.
+  std::vector<std::vector<std::optional<std::string>>> rows(const std::string& sql,
+                                                           const std::vector<std::string>& args = {});
+  bool has_table(const std::string& name);
+
+  // The schema as statement translation sees it.
+  schema_lookup& schema();
+
+  // Sequences, kept in the hidden table OCILITE_SEQUENCES. CURRVAL is the
+  // value NEXTVAL last gave in this connection.
+  std::int64_t next_value(const std::string& sequence);
+  std::int64_t current_value(const std::string& sequence);
 
  private:
   database() = default;
@@ -53,6 +70,8 @@ class database {
   std::string user_;
   int schema_seen_ = -1;
   bool dictionary_made_ = false;
+  std::map<std::string, std::int64_t> current_;
+  std::unique_ptr<schema_lookup> schema_;
 };
 
 }  // namespace ocilite

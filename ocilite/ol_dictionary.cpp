@@ -177,6 +177,36 @@ struct table_constraints {
   std::vector<bool> generated;
 };
 
+// USER_SEQUENCES and USER_TRIGGERS read the hidden tables of this library
+// directly, so they follow every change at once; without a hidden table
+// the view is an empty table of the same columns.
+void live_view(sqlite3* db, const std::string& name, const std::string& hidden, const std::string& select,
+               const std::string& empty_ddl) {
+  sqlite3_stmt* st = nullptr;
+  std::string kind;
+  if (sqlite3_prepare_v2(db, "SELECT type FROM temp.sqlite_schema WHERE name = ?1", -1, &st, nullptr) ==
+      SQLITE_OK) {
+    sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(st) == SQLITE_ROW) kind = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+  }
+  sqlite3_finalize(st);
+  bool present = false;
+  if (sqlite3_prepare_v2(db, "SELECT 1 FROM main.sqlite_schema WHERE type = 'table' AND name = ?1 COLLATE NOCASE",
+                         -1, &st, nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(st, 1, hidden.c_str(), -1, SQLITE_TRANSIENT);
+    present = sqlite3_step(st) == SQLITE_ROW;
+  }
+  sqlite3_finalize(st);
+  if ((kind == "view") == present && !kind.empty()) return;
+  if (!kind.empty()) {
+    std::string drop = (kind == "view" ? "DROP VIEW temp." : "DROP TABLE temp.") + name;
+    sqlite3_exec(db, drop.c_str(), nullptr, nullptr, nullptr);
+  }
+  std::string ddl = present ? "CREATE TEMP VIEW " + name + " AS " + select : empty_ddl;
+  int rc = sqlite3_exec(db, ddl.c_str(), nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) throw ora_failure{map_sqlite_error(db, rc, "")};
+}
+
 std::string folded_name(const token& t) {
   return t.kind == tok::quoted ? t.value : to_upper_ascii(t.text);
 }
@@ -593,6 +623,21 @@ void build_dictionary(sqlite3* db, const std::string& user, bool create_tables) 
       }
     }
   }
+
+  live_view(db, "USER_SEQUENCES", "OCILITE_SEQUENCES",
+            "SELECT SEQUENCE_NAME, MIN_VALUE, MAX_VALUE, INCREMENT_BY, CYCLE_FLAG, ORDER_FLAG, CACHE_SIZE, "
+            "LAST_NUMBER FROM main.OCILITE_SEQUENCES",
+            "CREATE TEMP TABLE USER_SEQUENCES (SEQUENCE_NAME VARCHAR2(30) NOT NULL, MIN_VALUE NUMBER, "
+            "MAX_VALUE NUMBER, INCREMENT_BY NUMBER NOT NULL, CYCLE_FLAG VARCHAR2(1), ORDER_FLAG VARCHAR2(1), "
+            "CACHE_SIZE NUMBER NOT NULL, LAST_NUMBER NUMBER NOT NULL)");
+  live_view(db, "USER_TRIGGERS", "OCILITE_TRIGGERS",
+            "SELECT TRIGGER_NAME, TRIGGER_TYPE, TRIGGERING_EVENT, TABLE_OWNER, BASE_OBJECT_TYPE, TABLE_NAME, "
+            "REFERENCING_NAMES, WHEN_CLAUSE, STATUS, DESCRIPTION, ACTION_TYPE, TRIGGER_BODY FROM "
+            "main.OCILITE_TRIGGERS",
+            "CREATE TEMP TABLE USER_TRIGGERS (TRIGGER_NAME VARCHAR2(30), TRIGGER_TYPE VARCHAR2(16), "
+            "TRIGGERING_EVENT VARCHAR2(227), TABLE_OWNER VARCHAR2(30), BASE_OBJECT_TYPE VARCHAR2(16), "
+            "TABLE_NAME VARCHAR2(30), REFERENCING_NAMES VARCHAR2(128), WHEN_CLAUSE VARCHAR2(4000), STATUS "
+            "VARCHAR2(8), DESCRIPTION VARCHAR2(4000), ACTION_TYPE VARCHAR2(11), TRIGGER_BODY LONG)");
 
   inserter banner(db, "\"V$VERSION\"", 1);
   banner.row({"ocilite Database Release " + version + " - Production"});

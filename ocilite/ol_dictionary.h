@@ -1,7 +1,9 @@
 // The data dictionary of the connected schema, as the server has it:
 // USER_TABLES, USER_TAB_COLUMNS, USER_VIEWS, USER_CONSTRAINTS,
 // USER_CONS_COLUMNS, USER_INDEXES, USER_IND_COLUMNS, V$VERSION and DUAL,
-// kept as temporary tables of the connection and refilled from the schema.
+// kept as temporary tables of the connection and refilled from the schema;
+// USER_SEQUENCES and USER_TRIGGERS, temporary views of the hidden tables in
+// which this library keeps them.
 // Tables named sqlite_* and OCILITE_* are left out.
 #pragma once
 

@@ -1,6 +1,7 @@
 #include "ocilite/ol_error.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace ocilite {
@@ -18,15 +19,23 @@ const catalog_entry catalog[] = {
     {54, "resource busy and acquire with NOWAIT specified or timeout expired"},
     {600, "internal error code, arguments: [ocilite], [%s]"},
     {900, "invalid SQL statement"},
+    {901, "invalid CREATE command"},
+    {902, "invalid datatype"},
+    {903, "invalid table name"},
     {904, "%s: invalid identifier"},
+    {905, "missing keyword"},
+    {906, "missing left parenthesis"},
+    {907, "missing right parenthesis"},
     {909, "invalid number of arguments"},
     {911, "invalid character"},
     {918, "column ambiguously defined"},
     {921, "unexpected end of SQL command"},
     {932, "inconsistent datatypes: expected %s"},
     {933, "SQL command not properly ended"},
+    {936, "missing expression"},
     {942, "table or view does not exist"},
     {955, "name is already used by an existing object"},
+    {972, "identifier is too long"},
     {1002, "fetch out of sequence"},
     {1005, "null password given; logon denied"},
     {1007, "variable not in select list"},
@@ -35,21 +44,46 @@ const catalog_entry catalog[] = {
     {1017, "invalid username/password; logon denied"},
     {1034, "ORACLE not available"},
     {1036, "illegal variable name/number"},
+    {1086, "savepoint '%s' never established in this session or is invalid"},
     {1400, "cannot insert NULL into (%s)"},
     {1403, "no data found"},
     {1405, "fetched column value is NULL"},
     {1406, "fetched column value was truncated"},
+    {1408, "such column list already indexed"},
+    {1442, "column to be modified to NOT NULL is already NOT NULL"},
+    {1449, "column contains NULL values; cannot alter to NOT NULL"},
+    {1451, "column to be modified to NULL cannot be modified to NULL"},
     {1455, "converting column overflows integer datatype"},
+    {1465, "invalid hex number"},
     {1480, "trailing null missing from STR bind value"},
     {1722, "invalid number"},
     {1740, "missing double quote in identifier"},
     {1756, "quoted string not properly terminated"},
     {1789, "query block has incorrect number of result columns"},
+    {1830, "date format picture ends before converting entire input string"},
     {1861, "literal does not match format string"},
     {1891, "Datetime/Interval internal error"},
+    {2256, "number of referencing columns must match referenced columns"},
+    {2260, "table can have only one primary key"},
+    {2261, "such unique or primary key already exists in the table"},
+    {2264, "name already used by an existing constraint"},
+    {2268, "referenced table does not have a primary key"},
+    {2270, "no matching unique or primary key for this column-list"},
+    {2289, "sequence does not exist"},
     {2291, "integrity constraint (%s) violated - parent key not found"},
+    {2292, "integrity constraint (%s) violated - child record found"},
+    {2296, "cannot enable (%s) - null values found"},
+    {2298, "cannot validate (%s) - parent keys not found"},
+    {2299, "cannot validate (%s) - duplicate keys found"},
+    {2437, "cannot validate (%s) - primary key violated"},
     {3114, "not connected to ORACLE"},
+    {4002, "INCREMENT must be a non-zero integer"},
+    {4079, "invalid trigger specification"},
+    {4080, "trigger '%s' does not exist"},
+    {4081, "trigger '%s' already exists"},
     {4030, "out of process memory when trying to allocate %s bytes"},
+    {8002, "sequence %s.CURRVAL is not yet defined in this session"},
+    {8004, "sequence %s.NEXTVAL exceeds MAXVALUE and cannot be instantiated"},
     {12154, "TNS:could not resolve the connect identifier specified"},
     {12715, "invalid character set specified"},
     {16000, "database open for read-only access"},
@@ -119,6 +153,11 @@ void fail(sb4 code, const std::string& arg) { throw ora_failure{make_error(code,
 
 ora_error map_sqlite_error(sqlite3* db, int rc, const std::string& first_word) {
   std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  // The library's own SQL functions fail with the server's error.
+  if (message.size() > 10 && starts_with(message, "ORA-") && message[9] == ':') {
+    int code = std::atoi(message.substr(4, 5).c_str());
+    if (code > 0) return ora_error{code, message + "\n"};
+  }
   int primary = rc & 0xFF;
   if (primary == SQLITE_NOMEM) return make_error(4030, "?");
   if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return make_error(54);
@@ -133,6 +172,7 @@ ora_error map_sqlite_error(sqlite3* db, int rc, const std::string& first_word) {
     return make_error(600, message);
   }
   if (starts_with(message, "no such table: ")) return make_error(942);
+  if (starts_with(message, "no such savepoint: ")) return make_error(1086, message.substr(19));
   if (starts_with(message, "no such column: "))
     return make_error(904, quoted_name(message, "no such column: "));
   if (starts_with(message, "no such function: "))

@@ -2,6 +2,9 @@
 
 #include "ocilite/ol_error.h"
 #include "ocilite/ol_text.h"
+#include "ocilite/ol_values.h"
+
+#include <optional>
 
 namespace ocilite {
 
@@ -154,7 +157,253 @@ std::vector<token> lex(std::string_view s) {
 
 sql_plan classify(std::string_view sql) { return classify_tokens(lex(sql)); }
 
-sql_plan translate(std::string_view sql, const std::string& user) {
+std::string object_name(const token& t) { return t.kind == tok::quoted ? t.value : to_upper_ascii(t.text); }
+
+std::string sql_string(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out + "'";
+}
+
+std::string blob_literal(const std::string& bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out = "X'";
+  for (char b : bytes) {
+    auto u = static_cast<unsigned char>(b);
+    out += digits[u >> 4];
+    out += digits[u & 15];
+  }
+  return out + "'";
+}
+
+std::string hex_to_bytes(const std::string& digits) {
+  auto nibble = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    fail(1465);
+  };
+  std::string out;
+  std::size_t i = 0;
+  if (digits.size() % 2) out += static_cast<char>(nibble(digits[i++]));
+  for (; i < digits.size(); i += 2) out += static_cast<char>(nibble(digits[i]) << 4 | nibble(digits[i + 1]));
+  return out;
+}
+
+namespace {
+
+// The token surgery of one translation: what each token becomes.
+struct rewriter {
+  std::vector<token>& tokens;
+  std::vector<std::size_t>& sig;
+  std::vector<bool> drop;
+  std::vector<std::string> before, after;
+  std::vector<std::optional<std::string>> replace;
+  std::vector<col_kind> target;  // of placeholder tokens
+
+  rewriter(std::vector<token>& t, std::vector<std::size_t>& s)
+      : tokens(t), sig(s), drop(t.size()), before(t.size()), after(t.size()), replace(t.size()),
+        target(t.size(), col_kind::by_value) {}
+
+  const token& at(std::size_t n) const { return tokens[sig[n]]; }
+  bool punct(std::size_t n, const char* p) const {
+    return n < sig.size() && at(n).kind == tok::punct && at(n).text == p;
+  }
+  bool word(std::size_t n, const char* w) const { return n < sig.size() && is_word(at(n), w); }
+  bool is_name(std::size_t n) const {
+    return n < sig.size() && (at(n).kind == tok::word || at(n).kind == tok::quoted);
+  }
+  // The significant position of the parenthesis that closes the one at n.
+  std::size_t closing(std::size_t n) const {
+    int depth = 0;
+    for (std::size_t m = n; m < sig.size(); ++m) {
+      if (punct(m, "(")) ++depth;
+      if (punct(m, ")") && --depth == 0) return m;
+    }
+    return sig.size();
+  }
+  // A name, qualified or not; n moves past it.
+  std::string read_name(std::size_t& n) const {
+    std::string name = object_name(at(n));
+    ++n;
+    while (punct(n, ".") && is_name(n + 1)) {
+      name = object_name(at(n + 1));
+      n += 2;
+    }
+    return name;
+  }
+  // Ranges [first, last] of the items of a parenthesised list at n.
+  std::vector<std::pair<std::size_t, std::size_t>> items(std::size_t open, std::size_t close) const {
+    std::vector<std::pair<std::size_t, std::size_t>> out;
+    std::size_t first = open + 1;
+    int depth = 0;
+    for (std::size_t m = open + 1; m <= close && m < sig.size(); ++m) {
+      if (punct(m, "(")) ++depth;
+      if (punct(m, ")")) --depth;
+      if ((depth == 0 && punct(m, ",")) || m == close) {
+        if (m > first) out.emplace_back(first, m - 1);
+        first = m + 1;
+      }
+    }
+    return out;
+  }
+
+  // A value written into, or compared with, a column of that kind.
+  void value(std::size_t first, std::size_t last, col_kind kind) {
+    if (first == last && at(first).kind == tok::param) {
+      target[sig[first]] = kind;
+      return;
+    }
+    bool negative = first + 1 == last && punct(first, "-");
+    std::size_t n = negative ? last : first;
+    if (n != last) return;
+    if (kind == col_kind::number && at(n).kind == tok::number) {
+      auto d = parse_decimal((negative ? "-" : "") + at(n).text);
+      if (!d || !needs_exact_storage(*d)) return;
+      if (negative) drop[sig[first]] = true;
+      replace[sig[n]] = blob_literal(number_text(*d));
+    } else if ((kind == col_kind::raw || kind == col_kind::blob) && !negative && at(n).kind == tok::string &&
+               !at(n).value.empty()) {
+      replace[sig[n]] = blob_literal(hex_to_bytes(at(n).value));
+    }
+  }
+
+  void sequences() {
+    for (std::size_t n = 0; n + 2 < sig.size(); ++n) {
+      if (!is_name(n) || !punct(n + 1, ".") || (!word(n + 2, "NEXTVAL") && !word(n + 2, "CURRVAL"))) continue;
+      if (n > 0 && punct(n - 1, ".")) continue;
+      std::string function = word(n + 2, "NEXTVAL") ? "OL_NEXTVAL(" : "OL_CURRVAL(";
+      replace[sig[n]] = function + sql_string(object_name(at(n))) + ")";
+      for (std::size_t k = sig[n] + 1; k <= sig[n + 2]; ++k) drop[k] = true;
+      n += 2;
+    }
+  }
+
+  static col_kind kind_of(const std::vector<column_info>& cols, const std::string& name) {
+    for (const column_info& c : cols)
+      if (equal_no_case(c.name, name)) return c.kind;
+    return col_kind::by_value;
+  }
+  static bool has(const std::vector<column_info>& cols, const std::string& name) {
+    for (const column_info& c : cols)
+      if (equal_no_case(c.name, name)) return true;
+    return false;
+  }
+
+  // column = value and value = column, from n to the end (or RETURNING).
+  void conditions(std::size_t n, const std::vector<column_info>& cols) {
+    for (; n < sig.size() && !word(n, "RETURNING") && !word(n, "RETURN"); ++n) {
+      if (!punct(n, "=")) continue;
+      // The column on the left: a name, maybe after an alias and a point.
+      if (n >= 1 && is_name(n - 1) && has(cols, object_name(at(n - 1))) && n + 1 < sig.size()) {
+        std::size_t first = n + 1, last = first;
+        if (punct(first, "-") && first + 1 < sig.size()) last = first + 1;
+        value(first, last, kind_of(cols, object_name(at(n - 1))));
+      }
+      // The column on the right.
+      if (n + 1 < sig.size() && is_name(n + 1) && !punct(n + 2, ".") && !punct(n + 2, "(") &&
+          has(cols, object_name(at(n + 1))) && n >= 1) {
+        std::size_t last = n - 1, first = last;
+        if (first >= 1 && punct(first - 1, "-")) --first;
+        value(first, last, kind_of(cols, object_name(at(n + 1))));
+      }
+    }
+  }
+
+  void insert(schema_lookup& schema) {
+    std::size_t n = 0;
+    while (n < sig.size() && !word(n, "INTO")) ++n;
+    if (++n >= sig.size() || !is_name(n)) return;
+    std::string table = read_name(n);
+    std::vector<column_info> cols = schema.columns(table);
+    if (cols.empty()) return;
+    if (is_name(n) && !word(n, "VALUES") && !word(n, "SELECT")) ++n;  // alias
+    std::vector<std::string> names;
+    std::size_t names_close = sig.size();
+    if (punct(n, "(")) {
+      names_close = closing(n);
+      for (auto [first, last] : items(n, names_close)) names.push_back(object_name(at(last)));
+      n = names_close + 1;
+    } else {
+      for (const column_info& c : cols) names.push_back(c.name);
+    }
+    if (!word(n, "VALUES") || !punct(n + 1, "(")) return;
+    std::size_t values_close = closing(n + 1);
+    auto values = items(n + 1, values_close);
+    for (std::size_t i = 0; i < names.size() && i < values.size(); ++i)
+      value(values[i].first, values[i].second, kind_of(cols, names[i]));
+    for (const sequence_fill& f : schema.fills(table)) {
+      std::string next = "OL_NEXTVAL(" + sql_string(f.sequence) + ")";
+      std::size_t i = 0;
+      while (i < names.size() && !equal_no_case(names[i], f.column)) ++i;
+      if (i < names.size() && i < values.size()) {
+        // The trigger sees the value the statement gives.
+        before[sig[values[i].first]] += f.only_when_null ? "coalesce(" : "coalesce(" + next + ", ";
+        after[sig[values[i].second]] += f.only_when_null ? ", " + next + ")" : ")";
+      } else if (i == names.size() && names_close < sig.size() && values_close < sig.size()) {
+        before[sig[names_close]] += ", \"" + f.column + "\"";
+        before[sig[values_close]] += ", " + next;
+      }
+    }
+  }
+
+  void update(schema_lookup& schema) {
+    std::size_t n = 1;
+    if (!is_name(n)) return;
+    std::string table = read_name(n);
+    std::vector<column_info> cols = schema.columns(table);
+    if (cols.empty()) return;
+    if (!word(n, "SET") && is_name(n)) ++n;  // alias
+    if (!word(n, "SET")) return;
+    ++n;
+    int depth = 0;
+    std::size_t item = n;
+    for (; n <= sig.size(); ++n) {
+      bool end = n == sig.size() || (depth == 0 && (word(n, "WHERE") || word(n, "RETURNING") ||
+                                                    word(n, "RETURN") || punct(n, ",")));
+      if (n < sig.size() && punct(n, "(")) ++depth;
+      if (n < sig.size() && punct(n, ")")) --depth;
+      if (!end) continue;
+      // name = expression
+      std::size_t eq = item;
+      while (eq < n && !punct(eq, "=")) ++eq;
+      if (eq > item && eq + 1 < n) value(eq + 1, n - 1, kind_of(cols, object_name(at(eq - 1))));
+      item = n + 1;
+      if (n == sig.size() || !punct(n, ",")) break;
+    }
+    if (word(n, "WHERE")) conditions(n + 1, cols);
+  }
+
+  void remove(schema_lookup& schema) {
+    std::size_t n = 1;
+    if (word(n, "FROM")) ++n;
+    if (!is_name(n)) return;
+    std::string table = read_name(n);
+    std::vector<column_info> cols = schema.columns(table);
+    if (cols.empty()) return;
+    while (n < sig.size() && !word(n, "WHERE")) ++n;
+    if (n < sig.size()) conditions(n + 1, cols);
+  }
+
+  // DEFAULT f(...) becomes DEFAULT (f(...)): SQLite takes only literals
+  // and parenthesised expressions.
+  void defaults() {
+    for (std::size_t n = 0; n + 1 < sig.size(); ++n) {
+      if (!word(n, "DEFAULT") || at(n + 1).kind != tok::word || word(n + 1, "NULL")) continue;
+      std::size_t last = punct(n + 2, "(") ? closing(n + 2) : n + 1;
+      if (last >= sig.size()) continue;
+      before[sig[n + 1]] += "(";
+      after[sig[last]] += ")";
+    }
+  }
+};
+
+}  // namespace
+
+sql_plan translate(std::string_view sql, const std::string& user, schema_lookup* schema) {
   std::vector<token> tokens = lex(sql);
   sql_plan plan = classify_tokens(tokens);
 
@@ -169,8 +418,8 @@ sql_plan translate(std::string_view sql, const std::string& user) {
       if (tokens[k].kind == tok::punct && tokens[k].text == ";") fail(911);
   }
 
-  std::vector<bool> drop(tokens.size(), false);
-  std::vector<std::string> insert_before(tokens.size());
+  rewriter r(tokens, sig);
+  std::vector<bool>& drop = r.drop;
 
   // Schema prefixes: SYS.X, PUBLIC.X and the user's own name.
   for (std::size_t n = 0; n + 2 < sig.size(); ++n) {
@@ -216,16 +465,25 @@ sql_plan translate(std::string_view sql, const std::string& user) {
       break;
     }
   }
-  if (plan.for_update && first_from != std::string::npos) insert_before[first_from] = ", ROWID ";
+  if (plan.for_update && first_from != std::string::npos) r.before[first_from] += ", ROWID ";
+
+  if (plan.kind == stmt_kind::query || plan.kind == stmt_kind::dml) r.sequences();
+  if (schema && plan.kind == stmt_kind::dml) {
+    if (plan.first_word == "INSERT") r.insert(*schema);
+    if (plan.first_word == "UPDATE") r.update(*schema);
+    if (plan.first_word == "DELETE") r.remove(*schema);
+  }
+  if (plan.kind == stmt_kind::ddl && r.word(0, "CREATE") && r.word(1, "TABLE")) r.defaults();
 
   std::string out;
   int returning_column = 0;
   for (std::size_t k = 0; k < tokens.size(); ++k) {
     const token& t = tokens[k];
-    out += insert_before[k];
+    out += r.before[k];
     if (t.kind == tok::param) {
       placeholder p;
       p.name = t.value;
+      p.target = r.target[k];
       if (into_at != std::string::npos && k > into_at) {
         p.out = true;
         p.index = returning_column++;
@@ -235,13 +493,18 @@ sql_plan translate(std::string_view sql, const std::string& user) {
       p.index = ++plan.in_count;
       plan.placeholders.push_back(p);
       out += "?" + std::to_string(p.index);
+      out += r.after[k];
       continue;
     }
-    if (drop[k]) continue;
-    if (t.kind == tok::word)
-      out += t.value;
-    else
-      out += t.text;
+    if (!drop[k]) {
+      if (r.replace[k])
+        out += *r.replace[k];
+      else if (t.kind == tok::word)
+        out += t.value;
+      else
+        out += t.text;
+    }
+    out += r.after[k];
   }
   plan.sqlite_sql = out;
   return plan;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "oci/oci_types.h"
+#include "ocilite/ol_types.h"
 
 #include <string>
 #include <string_view>
@@ -30,6 +31,28 @@ struct placeholder {
   std::string name;  // "1", "NAME"
   bool out = false;  // a target of RETURNING ... INTO
   int index = 0;     // SQLite parameter number (in) or RETURNING column (out)
+  // The kind of the table column the value is written into or compared
+  // with, when the statement shows it (by_value when it does not).
+  col_kind target = col_kind::by_value;
+};
+
+// What the translation needs to know of the schema: the columns of a table
+// and the columns that an insert trigger numbers from a sequence.
+struct column_info {
+  std::string name;
+  col_kind kind = col_kind::by_value;
+};
+struct sequence_fill {
+  std::string column;
+  std::string sequence;
+  bool only_when_null = true;
+};
+class schema_lookup {
+ public:
+  virtual ~schema_lookup() = default;
+  // In column order; empty for an unknown table.
+  virtual std::vector<column_info> columns(const std::string& table) = 0;
+  virtual std::vector<sequence_fill> fills(const std::string& table) = 0;
 };
 
 struct sql_plan {
@@ -46,7 +69,25 @@ struct sql_plan {
 // The kind and statement type only; needs no connection.
 sql_plan classify(std::string_view sql);
 
-// The full translation for a session of `user`.
-sql_plan translate(std::string_view sql, const std::string& user);
+// The full translation for a session of `user`. With a schema, values
+// written into or compared with table columns follow the storage rules of
+// those columns: numbers that SQLite would round are kept as their text
+// (ol_values.h), texts into RAW and BLOB columns are read as hexadecimal
+// digits (ORA-01465 when they are not), and columns numbered by an insert
+// trigger get the next value of its sequence. SEQ.NEXTVAL and SEQ.CURRVAL
+// call the sequence functions of the connection. DEFAULT clauses of CREATE
+// TABLE that call functions are put between parentheses for SQLite.
+sql_plan translate(std::string_view sql, const std::string& user, schema_lookup* schema = nullptr);
+
+// The name a name token stands for: a quoted name as written, a word in
+// upper case.
+std::string object_name(const token& t);
+// A string literal of `text`, quotes doubled.
+std::string sql_string(const std::string& text);
+// The BLOB literal X'..' of the bytes.
+std::string blob_literal(const std::string& bytes);
+// The bytes of hexadecimal digits (an odd count has a leading 0 implied);
+// throws ORA-01465 for any other character.
+std::string hex_to_bytes(const std::string& digits);
 
 }  // namespace ocilite

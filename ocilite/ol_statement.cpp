@@ -2,9 +2,11 @@
 
 #include "ocilite/ol_convert.h"
 #include "ocilite/ol_database.h"
+#include "ocilite/ol_ddl.h"
 #include "ocilite/ol_text.h"
 
 #include <cstring>
+#include <optional>
 
 namespace ocilite {
 
@@ -117,13 +119,23 @@ void scan_types(stmt_handle& stmt) {
   }
 }
 
+// A text bound for a column is stored as the column stores it: a number
+// by the storage convention of NUMBER columns, hexadecimal digits as the
+// bytes of a RAW or BLOB column.
+cell for_column(col_kind target, cell v) {
+  if (v.type != SQLITE_TEXT) return v;
+  if (target == col_kind::number) return number_cell(v.bytes);
+  if (target == col_kind::raw || target == col_kind::blob) return cell::blob(hex_to_bytes(v.bytes));
+  return v;
+}
+
 void bind_row(stmt_handle& stmt, sqlite3_stmt* st, ub4 row, std::vector<cell>* keep) {
   for (std::size_t k = 0; k < stmt.plan.placeholders.size(); ++k) {
     const placeholder& p = stmt.plan.placeholders[k];
     auto it = stmt.binds.find(static_cast<ub4>(k + 1));
     if (it == stmt.binds.end()) fail(1008);
     if (p.out) continue;
-    cell v = bind_value(*it->second, row);
+    cell v = for_column(p.target, bind_value(*it->second, row));
     v.bind_to(st, p.index);
     if (keep) keep->push_back(v);
   }
@@ -163,6 +175,34 @@ bool put_returning(stmt_handle& stmt, sqlite3_stmt* st, ub4 row) {
   return cut;
 }
 
+// The savepoint of SAVEPOINT name and ROLLBACK [WORK] TO [SAVEPOINT] name.
+std::optional<std::string> savepoint_of(const std::string& sql) {
+  std::vector<token> t;
+  for (token& k : lex(sql))
+    if (k.kind != tok::space && k.kind != tok::comment) t.push_back(std::move(k));
+  auto is = [&](std::size_t i, const char* w) { return i < t.size() && t[i].kind == tok::word && t[i].value == w; };
+  auto name = [&](std::size_t i) -> std::optional<std::string> {
+    if (i + 1 != t.size() || (t[i].kind != tok::word && t[i].kind != tok::quoted)) fail(933);
+    return object_name(t[i]);
+  };
+  if (is(0, "SAVEPOINT")) return name(1);
+  if (!is(0, "ROLLBACK")) return std::nullopt;
+  std::size_t i = is(1, "WORK") ? 2 : 1;
+  if (!is(i, "TO")) return std::nullopt;
+  ++i;
+  if (is(i, "SAVEPOINT")) ++i;
+  return name(i);
+}
+
+std::string sql_name(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) {
+    out += c;
+    if (c == '"') out += '"';
+  }
+  return out + "\"";
+}
+
 }  // namespace
 
 void stmt_prepare(stmt_handle& stmt, const std::string& sql) {
@@ -187,9 +227,26 @@ sword stmt_execute(svcctx_handle& svc, stmt_handle& stmt, ub4 iters, ub4 rowoff,
   stmt.row_count = 0;
   stmt.rows_fetched = 0;
   db->refresh_dictionary();
-  stmt.plan = translate(stmt.sql, db->user());
-  const sql_plan& plan = stmt.plan;
   bool parse_only = (mode & (OCI_DESCRIBE_ONLY | OCI_PARSE_ONLY)) != 0;
+  sql_plan classified = classify(stmt.sql);
+  if (classified.kind == stmt_kind::ddl && run_modelled_ddl(*db, stmt.sql, parse_only)) {
+    stmt.plan = classified;
+    db->refresh_dictionary();
+    return OCI_SUCCESS;
+  }
+  if (auto name = savepoint_of(stmt.sql)) {
+    stmt.plan = classified;
+    if (parse_only) return OCI_SUCCESS;
+    if (classified.kind == stmt_kind::rollback) {
+      db->exec("ROLLBACK TO " + sql_name(*name));
+    } else {
+      db->begin();
+      db->exec("SAVEPOINT " + sql_name(*name));
+    }
+    return OCI_SUCCESS;
+  }
+  stmt.plan = translate(stmt.sql, db->user(), &db->schema());
+  const sql_plan& plan = stmt.plan;
 
   switch (plan.kind) {
     case stmt_kind::commit:

@@ -174,7 +174,8 @@ decimal decimal_of(const cell& c) {
     case SQLITE_FLOAT:
       if (!std::isfinite(c.d)) fail(1722);
       return from_double(c.d);
-    case SQLITE_TEXT: {
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: {
       auto d = parse_decimal(c.bytes);
       if (!d) fail(1722);
       return *d;
@@ -182,6 +183,18 @@ decimal decimal_of(const cell& c) {
     default:
       fail(1722);
   }
+}
+
+bool needs_exact_storage(const decimal& d) {
+  if (d.digits.size() <= 15) return false;
+  std::int64_t whole = 0;
+  return !(d.exponent >= static_cast<int>(d.digits.size()) && decimal_to_int64(d, whole));
+}
+
+cell number_cell(const std::string& text) {
+  auto d = parse_decimal(text);
+  if (!d || !needs_exact_storage(*d)) return cell::text(text);
+  return cell::blob(number_text(*d));
 }
 
 std::string number_text(const decimal& in) {

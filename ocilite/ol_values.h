@@ -36,7 +36,17 @@ struct decimal {
 };
 
 std::optional<decimal> parse_decimal(std::string_view text);
-decimal decimal_of(const cell& c);  // throws ORA-01722 for a non-number
+// Throws ORA-01722 for a non-number. A BLOB is read as the number text it
+// holds (the storage convention below).
+decimal decimal_of(const cell& c);
+// Storage convention of a NUMBER column: SQLite keeps integers of 64 bits
+// and reals of 15 significant digits; any other number is stored as a BLOB
+// holding its text as number_text writes it, which readers take back as
+// that number.
+bool needs_exact_storage(const decimal& d);
+// The value to store for a number text in a NUMBER column: the BLOB of the
+// convention when the number needs it, else the text for SQLite's affinity.
+cell number_cell(const std::string& text);
 // The server's text of a NUMBER: ".5", "-.5", "1234.56", "0".
 std::string number_text(const decimal& d);
 std::string binary_number_text(double v);  // "1.5E+000"
