@@ -5,6 +5,7 @@
 #include "ORA/ora_stmt.h"
 #include "ORA/ora_table.h"
 #include "ORA/ora_text.h"
+#include "ORA/ora_validator.h"
 #include "TK/tk_exception.h"
 #include "TK/tk_log.h"
 #include "oci/oci_library.h"
@@ -96,8 +97,3 @@ bool ora_database::test_query(const std::wstring& sql_text) {
   return prepared != OCI_ERROR;
 }
 
-std::unique_ptr<udb_recordset> ora_database::create_table(const std::wstring&, const udb_schema&,
-                                                          const udb_indexes&) {
-  // The Oracle destination is not part of this build yet.
-  throw tk_mail_assertion("ora_db", __LINE__);
-}

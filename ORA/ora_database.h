@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class ora_in_validator;
+
 class ora_database : public udb_database {
  public:
   // Table names compare exactly. Reads the user's views; a failure there is
@@ -29,9 +31,30 @@ class ora_database : public udb_database {
   // throws ora_exception.
   bool test_query(const std::wstring& sql_text) override;
 
-  // Writing a table comes with the write side.
+  // The table with its columns, counter sequence and trigger, keys and
+  // indexes, when it does not exist yet; in every case the table opened for
+  // writing.
   std::unique_ptr<udb_recordset> create_table(const std::wstring& name, const udb_schema& schema,
                                               const udb_indexes& indexes) override;
+  // CREATE OR REPLACE VIEW for each SELECT text; a view that fails is
+  // logged and the next one follows.
+  void create_views(const udb_views& views) override;
+  // The foreign keys between tables of this database, each referenced key
+  // made unique first.
+  void create_relationships(const udb_relationships& relationships) override;
+  // A unique constraint on the referenced columns of a foreign key, unless
+  // the table has one; a failure is logged.
+  void create_fk_index_if(const std::wstring& table, const std::vector<std::wstring>& fields);
+  // A source view text as Oracle SQL, with the names used here.
+  std::wstring refine_view_in(const std::wstring& text);
+  // The Oracle name of a source table (exact first, then without regard to
+  // case) and of a source field of a table.
+  std::wstring get_tn_mapped_name_ex(const std::wstring& name);
+  std::wstring get_fn_mapped_name_ex(const std::wstring& table, const std::wstring& field);
+  // The program-wide index-name validator. When none exists this database
+  // makes it, loaded with the index and constraint names the schema has, and
+  // keeps it for its lifetime.
+  ora_in_validator& index_names();
 
   void init_tables();
   void init_views();
@@ -40,4 +63,7 @@ class ora_database : public udb_database {
   udb_views views;
   // Set at construction: tables opened here batch their appends.
   bool fast_append = true;
+
+ private:
+  std::unique_ptr<ora_in_validator> own_index_names;
 };

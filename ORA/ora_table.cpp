@@ -1,5 +1,7 @@
 #include "ORA/ora_table.h"
 
+#include "ORA/ora_cache.h"
+#include "ORA/ora_database.h"
 #include "ORA/ora_engine.h"
 #include "ORA/ora_text.h"
 #include "ORA/ora_type_map.h"
@@ -31,16 +33,16 @@ ora_table::ora_table(ora_database* db, const std::wstring& table_name, udb_relat
   init_schema();
   if (schema.empty()) {
     tk_log::write(2, "Empty table");
-    return;
+  } else {
+    if (!both_index_bits(mode)) {
+      if (ora_engine::instance().conversion_mode)
+        tk_log::write(2, "Indexes are OFF");
+      else
+        init_indexes(mode);
+    }
+    record_count = ora_engine::instance().get_records_cnt(name);
+    tk_log::write(2, "Got %d records", record_count);
   }
-  if (!both_index_bits(mode)) {
-    if (ora_engine::instance().conversion_mode)
-      tk_log::write(2, "Indexes are OFF");
-    else
-      init_indexes(mode);
-  }
-  record_count = ora_engine::instance().get_records_cnt(name);
-  tk_log::write(2, "Got %d records", record_count);
 }
 
 ora_table::ora_table(ora_database* db, const std::wstring& result_name, const std::wstring& text,
@@ -57,7 +59,10 @@ ora_table::ora_table(ora_database* db, const std::wstring& result_name, const st
   tk_log::write(2, "Got %d records", record_count);
 }
 
-ora_table::~ora_table() { tk_log::write(1, "ora_table::dtor"); }
+ora_table::~ora_table() {
+  tk_log::write(1, "ora_table::dtor");
+  cache.reset();
+}
 
 void ora_table::init_schema() {
   tk_log::write(2, "ora_table::init_schema");

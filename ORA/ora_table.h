@@ -7,8 +7,10 @@
 #include "ORA/ora_query_results.h"
 #include "UDB/udb_relationship.h"
 
+#include <memory>
 #include <string>
 
+class ora_cache;
 class ora_database;
 
 class ora_table : public ora_query_results {
@@ -33,12 +35,27 @@ class ora_table : public ora_query_results {
   bool is_eof() override;
   void next() override;
 
+  // Writing. Appends go through the row cache in batches; save writes the
+  // rows still pending, which the destructor otherwise writes without
+  // reporting a failure.
+  void append_record(udb_record& record) override;
+  void fast_append(udb_record& record);
+  bool save() override;
+  using udb_recordset::update;
+  // The row whose key fields equal the record's gets its other fields.
+  void update(udb_record& record);
+  // Makes the column nullable on the server and in the schema.
+  void reset_not_null_flag(std::uint32_t index);
+
   static constexpr int mode_no_fks = 0x20;
   static constexpr int mode_no_indexes = 0x40;
 
   unsigned row_counter = 0;
   ora_database* database;
   udb_relationships& relationships;
+  // The row cache, made by the first append, so that a table that is only
+  // read holds no buffers of 200 rows per column; never for a query.
+  std::unique_ptr<ora_cache> cache;
 
  private:
   // SELECT COUNT(*) text run for one integer; the execute is not checked,
