@@ -1,9 +1,13 @@
 -- The bundled demo schema: connect to it by the name "demo".
 -- Stored as ocilite stores Oracle data: Oracle names and types as declared
 -- types, dates as 'YYYY-MM-DD HH24:MI:SS[.fffffffff][ +hh:mm]' texts,
--- numbers as integers or reals, RAW and LOB bytes as blobs. A NUMBER
--- column turns a decimal text into a real and keeps 15 significant digits
--- of it; whole numbers stay exact up to 64 bits.
+-- numbers as integers or reals, RAW and LOB bytes as blobs. SQLite keeps
+-- whole numbers exact up to 64 bits and turns a decimal text into a real of
+-- 15 significant digits; any other number is stored in its NUMBER column as
+-- a BLOB holding its text ('-1234.5', digits with an optional sign, point
+-- and exponent), which ocilite reads back as that number, exactly. Values
+-- written through ocilite follow this by themselves; a script writes such
+-- a number as CAST('12345678901234567890123456789012345678' AS BLOB).
 PRAGMA foreign_keys = ON;
 BEGIN;
 

@@ -80,12 +80,13 @@ TEST_F(ora_reading, get_item_fetches_when_is_eof_was_not_asked) {
 }
 
 TEST_F(ora_reading, numbers_arrive_with_their_values) {
-  // 10^37 has 38 digits: more than a DECIMAL holds, so it stays the
-  // server's text.
-  const std::wstring digits38 = L"1" + std::wstring(37, L'0');
+  // 38 significant digits: more than a DECIMAL holds, so it stays the
+  // server's text. ocilite keeps it exactly as the BLOB of its text.
+  const std::wstring digits38 = L"-12345678901234567890123456789012345678";
   open("CREATE TABLE \"N\" (\"P10\" NUMBER(10), \"FL\" FLOAT, \"BD\" BINARY_DOUBLE, \"BF\" BINARY_FLOAT,"
        " \"P38\" NUMBER(38), \"P10S2\" NUMBER(10,2), \"P3S3\" NUMBER(3,3), \"P2\" NUMBER(2), \"FREE\" NUMBER);"
-       "INSERT INTO \"N\" VALUES (9999999999, 3.14, 2.5, 0.25, 1e37, 12.34, 0.5, -99, 1500);"
+       "INSERT INTO \"N\" VALUES (9999999999, 3.14, 2.5, 0.25,"
+       " CAST('-12345678901234567890123456789012345678' AS BLOB), 12.34, 0.5, -99, 1500);"
        "INSERT INTO \"N\" VALUES (-2147483649, -1e-3, -0.5, NULL, 9223372036854775807, -0.01, -0.999, 0, NULL);");
   db->get_tables();
   auto rs = db->get_table(L"N");
