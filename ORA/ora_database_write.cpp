@@ -59,7 +59,8 @@ std::wstring ora_database::refine_view_in(const std::wstring& source) {
     if (c == L'[' || c == L']') c = L'"';
   text = tk_wstring::replace_all(text, L"DISTINCTROW", L"");
   static const char* const found[] = {"REPLACED!", "REPLACED #2!", "REPLACED #3!"};
-  static const char* const said[] = {"Last symbol: '%lc'", "Pre-last symbol: '%lc'", "Pre-pre-last symbol: '%lc'"};
+  static const wchar_t* const said[] = {L"Last symbol: '%lc'", L"Pre-last symbol: '%lc'",
+                                        L"Pre-pre-last symbol: '%lc'"};
   for (std::size_t k = 0; k < 3 && k < text.size(); ++k) {
     wchar_t& c = text[text.size() - 1 - k];
     tk_log::write(1, said[k], static_cast<wint_t>(c));

@@ -23,7 +23,7 @@ class ora_schema_initializer {
   void build_schema(ora_database& database);
   // The sequence's name; it ends in "_0".
   std::wstring create_sequence(ora_database& database);
-  // Table name + "__TRIGGER", the table part cut so that the name keeps to
+  // Table name + "__TRIGGER", the table name cut so that the whole keeps to
   // the server's 30 characters.
   std::wstring trigger_name() const;
 

@@ -81,7 +81,7 @@ bool alnum(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || 
 // TO_DATE(text[, format]) as the text ocilite stores dates in. The format
 // elements YYYY, MM, DD, HH24, HH, MI and SS are read; any other format
 // character matches one separator of the text, as the server's lenient
-// matching does. Parts the format lacks are the server's defaults: the
+// matching does. Fields the format lacks are the server's defaults: the
 // current year and month, day 1, midnight.
 void to_date(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {

@@ -279,7 +279,7 @@ bool starts_clause(const words& w, std::size_t i) {
                                      "DEFAULT",    "NOT",     "NULL",   "COLLATE", "GENERATED"};
   for (const char* k : keys)
     if (w.is(i, k)) {
-      // Parts of a referential clause.
+      // Words of a referential clause.
       if ((w.is(i, "NULL") && i > 0 && w.is(i - 1, "SET")) || (w.is(i, "NOT") && w.is(i + 1, "DEFERRABLE")))
         return false;
       return true;

@@ -1,4 +1,5 @@
-// Statements: prepare, execute (queries, DML with array binds, DDL),
+// Statements: prepare, execute (queries, DML with array binds, DDL, the
+// definitions ocilite carries out itself, savepoints),
 // describe and fetch.
 #pragma once
 
