@@ -1,0 +1,83 @@
+// The records of the workbook globals that describe no sheet: BOF, fonts,
+// number formats, cell formats, styles and the sheet list.
+#include "jet/biff_writer.h"
+
+const wchar_t biff_date_format_text[] = L"yyyy-mm-dd hh:mm:ss";
+
+unsigned biff5_codepage_of(const biff_book& book) {
+  for (const biff_sheet& sheet : book.sheets)
+    if (!biff_fits_cp1252(sheet.name)) return biff_cp_utf16;
+  for (std::size_t i = 0; i < book.string_count(); ++i)
+    if (!biff_fits_cp1252(book.text(static_cast<std::uint32_t>(i)))) return biff_cp_utf16;
+  return biff_cp1252;
+}
+
+void biff_write_bof(biff_sink& sink, biff_version v, bool worksheet) {
+  biff_body b;
+  b.u16(v == biff_version::biff5 ? 0x0500 : 0x0600).u16(worksheet ? 0x0010 : 0x0005).u16(0x0DBB).u16(0x07CC);
+  if (v == biff_version::biff8) b.u32(0x00000041).u32(0x00000006);
+  sink.record(biff_id::bof, b);
+}
+
+void biff_write_fonts(biff_sink& sink, biff_version v, unsigned codepage) {
+  for (unsigned i = 0; i < biff_font_count; ++i) {
+    biff_body b;
+    // 10 points, no options, the window text colour, normal weight.
+    b.u16(200).u16(0).u16(0x7FFF).u16(400).u16(0).u8(0).u8(0).u8(0).u8(0);
+    if (v == biff_version::biff8)
+      biff_put_unicode(b, L"Arial", false);
+    else
+      biff_put_narrow(b, L"Arial", false, codepage);
+    sink.record(biff_id::font, b);
+  }
+}
+
+void biff_write_formats(biff_sink& sink, biff_version v, unsigned codepage) {
+  biff_body b;
+  b.u16(biff_date_format);
+  if (v == biff_version::biff8)
+    biff_put_unicode(b, biff_date_format_text, true);
+  else
+    biff_put_narrow(b, biff_date_format_text, false, codepage);
+  sink.record(biff_id::format, b);
+}
+
+namespace {
+
+void write_xf(biff_sink& sink, biff_version v, bool style, unsigned format) {
+  biff_body b;
+  // Font 0; style formats have no parent, cell formats are locked and
+  // inherit the Normal style; aligned to the bottom.
+  b.u16(0).u16(format).u16(style ? 0xFFF5 : 0x0001).u8(0x20);
+  if (v == biff_version::biff8)
+    b.u8(0).u8(0).u8(0).u32(0).u32(0).u16(0x20C0);
+  else
+    b.u8(0).u16(0x20C0).u16(0).u32(0);
+  sink.record(biff_id::xf, b);
+}
+
+}  // namespace
+
+void biff_write_xfs(biff_sink& sink, biff_version v) {
+  for (unsigned i = 0; i < biff_xf::count; ++i) {
+    bool style = i < biff_xf::general;
+    write_xf(sink, v, style, i == biff_xf::date ? biff_date_format : 0);
+  }
+}
+
+void biff_write_styles(biff_sink& sink) {
+  biff_body b;
+  // The built-in Normal style on format 0.
+  b.u16(0x8000).u8(0).u8(0xFF);
+  sink.record(biff_id::style, b);
+}
+
+std::size_t biff_write_bound_sheet(biff_sink& sink, biff_version v, unsigned codepage, const std::wstring& name) {
+  biff_body b;
+  b.u32(0).u8(0).u8(0);
+  if (v == biff_version::biff8)
+    biff_put_unicode(b, name, false);
+  else
+    biff_put_narrow(b, name, false, codepage);
+  return sink.record(biff_id::bound_sheet, b) + 4;
+}

@@ -1,0 +1,117 @@
+// BIFF records: a 16-bit id and a 16-bit body length, little-endian, then
+// the body. Bodies are built with biff_body and written into a biff_sink,
+// the in-memory workbook stream; biff_source walks a stream record by record.
+#pragma once
+
+#include "jet/biff_book.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace biff_id {
+constexpr std::uint16_t formula = 0x0006, eof = 0x000A, calc_count = 0x000C, calc_mode = 0x000D,
+                        precision = 0x000E, ref_mode = 0x000F, delta = 0x0010, iteration = 0x0011,
+                        date_mode = 0x0022, font = 0x0031, continue_ = 0x003C, window1 = 0x003D,
+                        backup = 0x0040, codepage = 0x0042, defcolwidth = 0x0055, write_access = 0x005C,
+                        save_recalc = 0x005F, bound_sheet = 0x0085, mulrk = 0x00BD, mulblank = 0x00BE,
+                        rstring = 0x00D6, dbcell = 0x00D7, xf = 0x00E0, sst = 0x00FC, label_sst = 0x00FD,
+                        extsst = 0x00FF, dimensions = 0x0200, blank = 0x0201, number = 0x0203, label = 0x0204,
+                        boolerr = 0x0205, string = 0x0207, row = 0x0208, index = 0x020B,
+                        window2 = 0x023E, rk = 0x027E, style = 0x0293, format = 0x041E, bof = 0x0809;
+}
+
+// The longest body of a record of each version; longer data goes on in
+// CONTINUE records.
+constexpr std::size_t biff_max_body(biff_version v) { return v == biff_version::biff5 ? 2080 : 8224; }
+
+class biff_body {
+ public:
+  biff_body& u8(unsigned v);
+  biff_body& u16(unsigned v);
+  biff_body& u32(std::uint32_t v);
+  biff_body& f64(double v);
+  biff_body& zeros(std::size_t n);
+  biff_body& bytes(const std::string& b);
+  std::size_t size() const { return data.size(); }
+  std::vector<std::uint8_t> data;
+};
+
+class biff_sink {
+ public:
+  std::size_t position() const { return bytes.size(); }
+  // Writes one record; its position is returned.
+  std::size_t record(std::uint16_t id, const biff_body& body);
+  std::size_t record(std::uint16_t id, const std::uint8_t* body, std::size_t length);
+  // Overwrites a 32-bit value written earlier.
+  void patch_u32(std::size_t at, std::uint32_t value);
+  std::vector<std::uint8_t> bytes;
+};
+
+// A stream that is not a workbook of the expected shape.
+class biff_format_error : public std::runtime_error {
+ public:
+  explicit biff_format_error(const std::string& what) : std::runtime_error(what) {}
+};
+
+struct biff_record {
+  std::size_t position = 0;
+  std::uint16_t id = 0;
+  const std::uint8_t* body = nullptr;
+  std::size_t length = 0;
+};
+
+class biff_source {
+ public:
+  biff_source(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
+  void seek(std::size_t position);
+  // False at the end of the stream; a record cut short is a format error.
+  bool next(biff_record& record);
+  // The next record is a CONTINUE: it is read into `record`.
+  bool next_continue(biff_record& record);
+
+ private:
+  const std::uint8_t* data;
+  std::size_t size;
+  std::size_t at = 0;
+};
+
+// Bounds-checked reading of one body.
+class biff_reader {
+ public:
+  biff_reader(const std::uint8_t* body, std::size_t length) : body(body), length(length) {}
+  explicit biff_reader(const biff_record& r) : body(r.body), length(r.length) {}
+  unsigned u8();
+  unsigned u16();
+  std::uint32_t u32();
+  double f64();
+  const std::uint8_t* take(std::size_t n);
+  std::size_t left() const { return length - at; }
+  std::size_t offset() const { return at; }
+
+ private:
+  const std::uint8_t* body;
+  std::size_t length;
+  std::size_t at = 0;
+};
+
+// Text of a BIFF8 string: UTF-16 units from wide characters and back.
+std::u16string biff_utf16(const std::wstring& text);
+std::wstring biff_from_utf16(const std::u16string& text);
+// Text of a BIFF5 string in the workbook's code page: Windows-1252, which
+// every reader of the format knows, when the workbook's text fits it, else
+// UTF-16 (1200), so that no character is lost.
+constexpr unsigned biff_cp1252 = 1252, biff_cp_utf16 = 1200;
+bool biff_fits_cp1252(const std::wstring& text);
+std::string biff_narrow(const std::wstring& text, unsigned codepage);
+// Also reads UTF-8 (65001); any other code page is read as Windows-1252.
+std::wstring biff_from_narrow(const std::uint8_t* bytes, std::size_t length, unsigned codepage);
+
+// A BIFF8 string with a 16-bit (`wide_count`) or 8-bit character count.
+void biff_put_unicode(biff_body& body, const std::wstring& text, bool wide_count);
+std::wstring biff_get_unicode(biff_reader& reader, bool wide_count);
+// A BIFF5 string with a 16-bit or 8-bit byte count.
+void biff_put_narrow(biff_body& body, const std::wstring& text, bool wide_count, unsigned codepage);
+std::wstring biff_get_narrow(biff_reader& reader, bool wide_count, unsigned codepage);
