@@ -5,6 +5,7 @@
 #include "TK/tk_utils.h"
 #include "common/error_handler.h"
 #include "common/xls_engine.h"
+#include "dao/dao_database.h"
 #include "dao/dao_exception.h"
 #include "dao/dao_validator.h"
 #include "platform/win32.h"
@@ -153,9 +154,9 @@ void xls_converter::convert_table(udb_database* destination_db, udb_recordset& s
   tk_log::write(3, L"Converting table %ls (%d records)", name.c_str(), records_total.load());
   front.on_table_start(name, records_total);
 
-  // A worksheet of the Excel 2010 format holds one header row and this many
-  // records; a longer table is cut there and the item reports it.
-  const int row_cap = format_version == 2 ? xlsx_max_rows - 1 : -1;
+  // A worksheet holds one header row and this many records; a longer table
+  // is cut there and the item reports it.
+  const int row_cap = format_version == 2 ? xlsx_max_rows - 1 : static_cast<int>(engines[format_version]->max_rows);
   bool cut = false;
   udb_record output;
   source.first();
@@ -193,11 +194,12 @@ void xls_converter::convert_table(udb_database* destination_db, udb_recordset& s
   if (format_version == 2) static_cast<xlsx_database*>(destination_db)->save_table(*table);
   table.reset();
   if (cut) {
-    char text[160];
+    std::string format;
+    if (!tk_w2a(engines[format_version]->name.c_str(), format)) format = "Excel";
+    char text[200];
     std::snprintf(text, sizeof text,
-                  "The table has more rows than an Excel 2010 worksheet holds; only its first %d records were "
-                  "written.",
-                  xlsx_max_rows - 1);
+                  "The table has more rows than an %s worksheet holds; only its first %d records were written.",
+                  format.c_str(), row_cap);
     throw tk_exception(std::string(text), 0);
   }
 }
@@ -276,6 +278,8 @@ void xls_converter::do_convert(udb_database& source) {
       convert_item(source, destination_db.get(), name, text, sheet);
       record_sheet_name(validator, name, sheet);
     }
+    // Closing writes the workbook: a failure ends the run with its message.
+    static_cast<dao_database&>(*destination_db).close();
     destination_db.reset();
     end_item();
   }

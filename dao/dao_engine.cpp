@@ -1,14 +1,29 @@
 #include "dao/dao_engine.h"
 
+#include "OLE/ole_com_ptr.h"
 #include "TK/tk_exception.h"
 #include "TK/tk_log.h"
-#include "UDB/udb_database.h"
+#include "dao/dao_bstr.h"
+#include "dao/dao_database.h"
+#include "dao/dao_exception.h"
 #include "platform/com_runtime.h"
 
 #include <cstdio>
 
 namespace {
+
 constexpr IID iid_dbengine_36 = {0x00000021, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
+// What CreateDatabase answers when the engine cannot work with database files.
+constexpr HRESULT dao_unusable = static_cast<HRESULT>(0x800A0E31u);
+
+std::unique_ptr<dao_database> make_database(const std::wstring& path, HRESULT hr, DAODatabase* database, int mode) {
+  ole_com_ptr<DAODatabase> held;
+  held.p = database;
+  dao_check(hr);
+  dao_not_null(database);
+  return std::make_unique<dao_database>(path, database, mode);
+}
+
 }  // namespace
 
 const dao_engine_version dao_engine_versions[4] = {
@@ -31,19 +46,20 @@ dao_generator::~dao_generator() {
 
 dao_engine::dao_engine(bool com) : com_initialised(com) {
   tk_log::write(2, "dao_engine::ctor");
-  if (!com_initialised && FAILED(CoInitialize(nullptr))) {
-    tk_log::write(1, "Failed on step #1");
-    throw tk_exception(1);
-  }
+  // Without a DBEngine the error cannot be read: dao_exception throws its
+  // level-1 failure.
+  if (!com_initialised && FAILED(CoInitialize(nullptr))) throw dao_exception();
 }
 
 dao_engine::~dao_engine() {
-  tk_log::write(1, "dao_engine::dtor");
+  tk_log::write(2, "dao_engine::dtor");
+  // The DBEngine goes before COM does.
+  if (db_engine) db_engine->Release();
   if (!com_initialised) CoUninitialize();
 }
 
 void dao_engine::release_engine() {
-  tk_log::write(1, "dao_engine::uninitialize");
+  tk_log::write(2, "dao_engine::uninitialize");
   if (db_engine) db_engine->Release();
   db_engine = nullptr;
   version = 4;
@@ -54,12 +70,15 @@ bool dao_engine::set_version_if(int wanted) {
   if (version != 4) release_engine();
   const dao_engine_version* row = nullptr;
   for (const auto& r : dao_engine_versions)
-    if (static_cast<int>(r.version) == wanted) row = &r;
+    if (static_cast<int>(r.version) == wanted) {
+      row = &r;
+      break;
+    }
   if (!row) throw tk_mail_assertion("dao_engi", 425);
   void* created = nullptr;
   HRESULT hr = CoCreateInstance(row->clsid, nullptr, CLSCTX_ALL, row->iid, &created);
   if (SUCCEEDED(hr) && created) {
-    db_engine = static_cast<IUnknown*>(created);
+    db_engine = static_cast<_DAODBEngine*>(created);
     version = static_cast<int>(row->version);
     return true;
   }
@@ -67,22 +86,36 @@ bool dao_engine::set_version_if(int wanted) {
   return false;
 }
 
-// The workbook and database operations need the DBEngine's interfaces,
-// which come with the DAO layer; without a loaded engine they are the
-// internal errors below.
-std::unique_ptr<udb_database> dao_engine::open_dao_src(const std::wstring& path, const std::wstring& connect,
-                                                       int) {
+std::unique_ptr<dao_database> dao_engine::open_dao_src(const std::wstring& path, const std::wstring& connect,
+                                                       int mode) {
   tk_log::write(2, L"dao_engine::open_dao_src(%ls, %ls)", path.c_str(), connect.c_str());
   if (version == 4) throw tk_mail_assertion("dao_engi", 294);
   if (!db_engine) throw tk_mail_assertion("dao_engi", 297);
-  throw tk_mail_assertion("dao_engi", 297);
+  dao_bstr name(path), options(connect);
+  DAODatabase* database = nullptr;
+  HRESULT hr = db_engine->OpenDatabase(name, dao_arg_bool(mode & 16), dao_arg_bool(mode & 1), dao_arg_text(options),
+                                       &database);
+  return make_database(path, hr, database, mode | 32);
 }
 
-std::unique_ptr<udb_database> dao_engine::create_dao_src(const std::wstring& path, const std::wstring& connect) {
+std::unique_ptr<dao_database> dao_engine::create_dao_src(const std::wstring& path, const std::wstring& connect) {
   tk_log::write(2, L"dao_engine::create_dao_src(%ls, %ls)", path.c_str(), connect.c_str());
   if (version == 4) throw tk_mail_assertion("dao_engi", 204);
   if (!db_engine) throw tk_mail_assertion("dao_engi", 207);
-  throw tk_mail_assertion("dao_engi", 207);
+  dao_bstr name(path), options(connect);
+  DAODatabase* database = nullptr;
+  // The spreadsheet driver makes a workbook that does not exist yet.
+  HRESULT hr = db_engine->OpenDatabase(name, dao_arg_bool(false), dao_arg_bool(false), dao_arg_text(options), &database);
+  return make_database(path, hr, database, 114);
+}
+
+void dao_engine::throw_unusable() const {
+  char text[200];
+  std::snprintf(text, sizeof text,
+                "Failed to load Data Access Objects (DAO) support library.\n%s installation is required to proceed\n"
+                "with the application.\n",
+                version == 0 ? "Microsoft Access 2000" : "Microsoft Access 95/97");
+  throw tk_exception(std::string(text), 1);
 }
 
 std::unique_ptr<udb_database> dao_engine::create_db(const std::wstring& path) {
@@ -90,13 +123,25 @@ std::unique_ptr<udb_database> dao_engine::create_db(const std::wstring& path) {
   tk_log::write(3, L"Creating MS Access database '%ls'", path.c_str());
   if (version == 4) throw tk_mail_assertion("dao_engi", 166);
   if (!db_engine) throw tk_mail_assertion("dao_engi", 169);
-  throw tk_mail_assertion("dao_engi", 169);
+  dao_bstr name(path), locale(std::wstring(L";LANGID=0x0409;CP=1252;COUNTRY=0"));
+  DAODatabase* database = nullptr;
+  HRESULT hr = db_engine->CreateDatabase(name, locale, dao_arg_i4(0), &database);
+  tk_log::write(2, "CreateDatabase returns %08X", static_cast<unsigned>(hr));
+  if (hr == dao_unusable) throw_unusable();
+  return make_database(path, hr, database, 114);
 }
 
-std::unique_ptr<udb_database> dao_engine::open_db(const std::wstring& path, int mode, const std::wstring&) {
+std::unique_ptr<udb_database> dao_engine::open_db(const std::wstring& path, int mode, const std::wstring& password) {
   tk_log::write(2, L"dao_engine::open_db(%ls, mode=%d)", path.c_str(), mode);
   tk_log::write(3, L"Opening MS Access database '%ls'", path.c_str());
   if (version == 4) throw tk_mail_assertion("dao_engi", 242);
   if (!db_engine) throw tk_mail_assertion("dao_engi", 245);
-  throw tk_mail_assertion("dao_engi", 245);
+  dao_bstr name(path), connect(password.empty() ? std::wstring() : L";pwd=" + password);
+  tk_log::write(1, "Open database using DAO engine");
+  DAODatabase* database = nullptr;
+  HRESULT hr = db_engine->OpenDatabase(name, dao_arg_bool(mode & 16), dao_arg_bool(mode & 1), dao_arg_text(connect),
+                                       &database);
+  tk_log::write(1, "Right after OpenDatabase call");
+  if (hr == dao_unusable) throw_unusable();
+  return make_database(path, hr, database, mode);
 }

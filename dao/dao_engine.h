@@ -2,16 +2,16 @@
 // version, through which the .xls destination is opened or created.
 #pragma once
 
-#include "OLE/ole_com_ptr.h"
 #include "TK/tk_singleton.h"
-#include "UDB/udb_database.h"
 #include "UDB/udb_engine.h"
+#include "jet/dao_interfaces.h"
 #include "platform/com.h"
 
 #include <memory>
 #include <string>
 
 class udb_database;
+class dao_database;
 
 struct dao_engine_version {
   unsigned version;
@@ -40,18 +40,25 @@ class dao_engine : public udb_engine, public tk_singleton<dao_engine> {
   // Loads the DBEngine of that version; false when it cannot be created.
   bool set_version_if(int version);
   bool is_loaded() const { return version != 4; }
+  int get_version() const { return version; }
+  _DAODBEngine* dbengine() const { return db_engine; }
 
-  std::unique_ptr<udb_database> open_dao_src(const std::wstring& path, const std::wstring& connect, int mode);
-  std::unique_ptr<udb_database> create_dao_src(const std::wstring& path, const std::wstring& connect);
+  // A workbook of the spreadsheet driver: the file exists (mode 8 opens it
+  // to add sheets), or it is made.
+  std::unique_ptr<dao_database> open_dao_src(const std::wstring& path, const std::wstring& connect, int mode);
+  std::unique_ptr<dao_database> create_dao_src(const std::wstring& path, const std::wstring& connect);
 
+  // Access database files.
   std::unique_ptr<udb_database> create_db(const std::wstring& path) override;
   std::unique_ptr<udb_database> open_db(const std::wstring& path, int mode,
                                         const std::wstring& password = std::wstring()) override;
 
  private:
   void release_engine();
+  // The text of the DAO-missing message for Access files.
+  [[noreturn]] void throw_unusable() const;
 
-  IUnknown* db_engine = nullptr;
+  _DAODBEngine* db_engine = nullptr;
   int version = 4;
   dao_generator generator;
   bool com_initialised;

@@ -5,7 +5,8 @@
 
 class dao_exception : public tk_exception {
  public:
-  // Built from the DBEngine's current error; when that cannot be read, a
-  // level-1 tk_exception is thrown instead.
+  // Built from the first error of the DBEngine's Errors collection: its
+  // description (in the ANSI code page) and 0x10000 plus its number. When
+  // that cannot be read, a tk_exception of level 1 is thrown instead.
   dao_exception();
 };

@@ -19,14 +19,22 @@ std::wstring dao_validator::get_safe_name(const std::wstring& name) {
   return udb_validator::get_safe_name(tk_trim(name));
 }
 
+// The names are taken, not restricted: a source name stays acceptable as
+// its own destination name, and only generated names must avoid them.
 dao_fn_validator::dao_fn_validator(const udb_schema& schema) {
   tk_log::write(1, "dao_fn_validator::ctor");
-  for (const auto& f : schema.fields) add_existing_name(f->name);
+  for (const auto& f : schema.fields) {
+    tk_log::write(1, L"udb_validator::add_existing_name(%ls)", f->name.c_str());
+    used_names.push_back(f->name);
+  }
 }
 
 dao_in_validator::dao_in_validator(const udb_indexes& indexes) {
   tk_log::write(1, "dao_in_validator::ctor");
-  for (const auto& i : indexes) add_existing_name(i.name);
+  for (const auto& i : indexes) {
+    tk_log::write(1, L"udb_validator::add_existing_name(%ls)", i.name.c_str());
+    used_names.push_back(i.name);
+  }
 }
 
 xls_tn_validator::xls_tn_validator(const std::vector<std::wstring>& first, const std::vector<std::wstring>& second,

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <list>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -51,7 +52,8 @@ class biff_book {
   static biff_cell date_cell(double value) { return biff_cell{value, 0, biff_kind::date}; }
   static biff_cell boolean_cell(bool value) { return biff_cell{value ? 1.0 : 0.0, 0, biff_kind::boolean}; }
 
-  std::vector<biff_sheet> sheets;
+  // A list, so that a sheet stays where it is while others come and go.
+  std::list<biff_sheet> sheets;
 
  private:
   // A deque keeps its elements in place, so the views of the index stay valid.

@@ -5,10 +5,16 @@
 const wchar_t biff_date_format_text[] = L"yyyy-mm-dd hh:mm:ss";
 
 unsigned biff5_codepage_of(const biff_book& book) {
-  for (const biff_sheet& sheet : book.sheets)
+  std::vector<bool> checked(book.string_count());
+  for (const biff_sheet& sheet : book.sheets) {
     if (!biff_fits_cp1252(sheet.name)) return biff_cp_utf16;
-  for (std::size_t i = 0; i < book.string_count(); ++i)
-    if (!biff_fits_cp1252(book.text(static_cast<std::uint32_t>(i)))) return biff_cp_utf16;
+    for (const biff_row& row : sheet.rows)
+      for (const biff_cell& cell : row) {
+        if (cell.kind != biff_kind::text || checked[cell.text]) continue;
+        if (!biff_fits_cp1252(book.text(cell.text))) return biff_cp_utf16;
+        checked[cell.text] = true;
+      }
+  }
   return biff_cp1252;
 }
 

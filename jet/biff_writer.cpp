@@ -23,9 +23,11 @@ std::vector<std::uint8_t> biff_write_workbook(const biff_book& book, biff_versio
     biff_write_sst(sink, book, strings);
   }
   sink.record(biff_id::eof, biff_body());
-  for (std::size_t i = 0; i < book.sheets.size(); ++i) {
+  std::size_t i = 0;
+  for (const biff_sheet& sheet : book.sheets) {
     sink.patch_u32(positions[i], static_cast<std::uint32_t>(sink.position()));
-    biff_write_sheet(sink, v, codepage, book, book.sheets[i], b8 ? &strings : nullptr, i == 0);
+    biff_write_sheet(sink, v, codepage, book, sheet, b8 ? &strings : nullptr, i == 0);
+    ++i;
   }
   return std::move(sink.bytes);
 }

@@ -39,12 +39,15 @@ TEST(DaoValidator, FieldAndIndexNamesAreTaken) {
   schema.push_back(std::make_unique<t_ftd>(4, L"ID", VT_I4, false, 0, ole_variant(), 0, L""));
   dao_fn_validator fields(schema);
   EXPECT_TRUE(fields.is_duplicated(L"id"));
+  EXPECT_TRUE(fields.is_acceptable(L"ID")) << "a column keeps its own name";
+  EXPECT_EQ(fields.get_safe_name(L"I.D"), L"I_D");
   udb_indexes indexes;
   udb_index pk;
   pk.name = L"PK_EMP";
   indexes.push_back(pk);
   dao_in_validator names(indexes);
   EXPECT_TRUE(names.is_duplicated(L"pk_emp"));
+  EXPECT_TRUE(names.is_acceptable(L"PK_EMP"));
 }
 
 }  // namespace

@@ -41,9 +41,11 @@ void fill(biff_book& book) {
 
 void expect_same(const biff_book& a, const biff_book& b, const std::string& what) {
   ASSERT_EQ(a.sheets.size(), b.sheets.size()) << what;
-  for (std::size_t s = 0; s < a.sheets.size(); ++s) {
-    const biff_sheet& x = a.sheets[s];
-    const biff_sheet& y = b.sheets[s];
+  auto ya = b.sheets.begin();
+  std::size_t s = 0;
+  for (auto xa = a.sheets.begin(); xa != a.sheets.end(); ++xa, ++ya, ++s) {
+    const biff_sheet& x = *xa;
+    const biff_sheet& y = *ya;
     EXPECT_EQ(x.name, y.name) << what;
     // Rows without cells at the end carry nothing a reader can see.
     std::size_t rows = std::max(x.rows.size(), y.rows.size());
@@ -313,7 +315,7 @@ TEST(Biff, ForeignRecordsAreRead) {
   biff_book book;
   EXPECT_EQ(biff_read_workbook(s.data(), s.size(), book), biff_version::biff5);
   ASSERT_EQ(book.sheets.size(), 1u);
-  const biff_sheet& sheet = book.sheets[0];
+  const biff_sheet& sheet = book.sheets.front();
   EXPECT_EQ(sheet.name, L"Work");
   ASSERT_EQ(sheet.rows.size(), 3u);
   EXPECT_EQ(book.text(sheet.rows[0][0].text), L"€éz");

@@ -1,0 +1,47 @@
+// The reference counting and interface answer shared by the driver's COM
+// objects: each object implements one DAO interface.
+#pragma once
+
+#include "platform/com.h"
+
+template <class Interface, const IID& interface_id>
+class jet_com : public Interface {
+ public:
+  jet_com(const jet_com&) = delete;
+  jet_com& operator=(const jet_com&) = delete;
+
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, interface_id)) {
+      *object = static_cast<Interface*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG AddRef() override { return ++refs; }
+  ULONG Release() override {
+    ULONG left = --refs;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ protected:
+  jet_com() = default;
+  virtual ~jet_com() = default;
+
+ private:
+  ULONG refs = 1;
+};
+
+// Hands a new object's one reference to the caller.
+template <class Interface, class Object>
+HRESULT jet_hand_out(Object* object, Interface** out) {
+  if (!out) {
+    object->Release();
+    return E_POINTER;
+  }
+  *out = object;
+  return S_OK;
+}

@@ -1,0 +1,61 @@
+#include "jet/jet_errors.h"
+
+#include "TK/tk_log.h"
+#include "jet/dao_interfaces.h"
+
+HRESULT jet_fail_text(jet_session& session, LONG number, const std::wstring& description) {
+  tk_log::write(2, L"jet: DAO error %d: %ls", static_cast<int>(number), description.c_str());
+  session.errors.assign(1, jet_error_entry{number, description});
+  return dao_hresult(number);
+}
+
+std::wstring jet_describe(LONG number, const std::wstring& name) {
+  using namespace jet_error;
+  switch (number) {
+    case table_exists:
+      return L"Table '" + name + L"' already exists.";
+    case update_without_add:
+      return L"Update without AddNew.";
+    case no_current_record:
+      return L"No current record.";
+    case read_only:
+      return L"Cannot update. Database or object is read-only.";
+    case record_too_large:
+      // The recordset of the DAO engine recognises the text too.
+      return L"Record is too large.";
+    case no_such_table:
+      return L"The input table or query '" + name + L"' does not exist.";
+    case invalid_name:
+      return L"'" + name + L"' is not a valid name of a worksheet or field.";
+    case no_isam:
+      return L"No driver takes the connect string '" + name + L"'.";
+    case too_many_fields:
+      return L"Too many fields defined: a worksheet holds 255.";
+    case field_twice:
+      return L"Cannot define field '" + name + L"' more than once.";
+    case invalid_operation:
+      return L"Invalid operation.";
+    case not_supported:
+      return L"Operation is not supported for this type of object.";
+    case invalid_type:
+      return L"Invalid field data type for a worksheet.";
+    case no_fields:
+      return L"No field defined: cannot append the table definition.";
+    case not_found:
+      return L"Item not found in this collection.";
+    case out_of_range:
+      return L"A value lies outside the range a worksheet accepts.";
+    case already_in_collection:
+      return L"Cannot append. An object with that name already exists in the collection.";
+    case no_longer_set:
+      return L"Object invalid or no longer set.";
+    case conversion:
+      return L"Data type conversion error.";
+    case sheet_full:
+      return L"The worksheet '" + name + L"' holds no more rows.";
+    case no_database_driver:
+      return L"The engine has no driver for database files; it opens workbooks only.";
+    default:
+      return L"DAO error " + std::to_wstring(number) + L".";
+  }
+}

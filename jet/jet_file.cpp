@@ -1,0 +1,123 @@
+#include "jet/jet_file.h"
+
+#include "TK/tk_log.h"
+#include "platform/storage.h"
+#include "platform/utf8.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+// Releases the interface it holds.
+template <class T>
+struct held {
+  T* p = nullptr;
+  held() = default;
+  held(const held&) = delete;
+  held& operator=(const held&) = delete;
+  ~held() {
+    if (p) p->Release();
+  }
+};
+
+std::wstring reason(HRESULT hr) {
+  switch (hr) {
+    case STG_E_FILENOTFOUND:
+    case STG_E_PATHNOTFOUND:
+      return L"the file does not exist";
+    case STG_E_ACCESSDENIED:
+      return L"permission denied";
+    case STG_E_SHAREVIOLATION:
+    case STG_E_LOCKVIOLATION:
+      return L"the file is in use";
+    case STG_E_MEDIUMFULL:
+      return L"the disk is full";
+    case STG_E_WRITEFAULT:
+      return L"the file could not be written";
+    case STG_E_READFAULT:
+      return L"the file could not be read";
+    default: {
+      wchar_t text[48];
+      std::swprintf(text, 48, L"storage error %08X", static_cast<unsigned>(hr));
+      return text;
+    }
+  }
+}
+
+HRESULT not_a_workbook(jet_session& session, const std::wstring& path, const std::wstring& why) {
+  return jet_fail_text(session, jet_error::not_a_workbook, L"'" + path + L"' is not a workbook of the expected format: " + why + L".");
+}
+
+}  // namespace
+
+std::wstring jet_stream_name(biff_version v) { return v == biff_version::biff5 ? L"Book" : L"Workbook"; }
+
+HRESULT jet_read_file(jet_session& session, const std::wstring& path, biff_version v,
+                      std::vector<std::uint8_t>& stream) {
+  tk_log::write(1, L"jet_read_file(%ls)", path.c_str());
+  held<IStorage> storage;
+  HRESULT hr = StgOpenStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0, &storage.p);
+  if (hr == STG_E_FILEALREADYEXISTS || hr == STG_E_INVALIDHEADER || hr == STG_E_DOCFILECORRUPT)
+    return not_a_workbook(session, path, L"it is not a compound file");
+  if (FAILED(hr))
+    return jet_fail_text(session, jet_error::cannot_open, L"Cannot open the file '" + path + L"': " + reason(hr) + L".");
+  held<IStream> data;
+  // A workbook of the other version is refused by the reader, which names it.
+  const wchar_t* names[] = {L"Workbook", L"Book"};
+  if (v == biff_version::biff5) std::swap(names[0], names[1]);
+  for (const wchar_t* name : names)
+    if (SUCCEEDED(storage.p->OpenStream(name, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &data.p))) break;
+  if (!data.p) return not_a_workbook(session, path, L"it holds no workbook stream");
+  STATSTG stat{};
+  hr = data.p->Stat(&stat, STATFLAG_NONAME);
+  if (SUCCEEDED(hr) && stat.cbSize.QuadPart > 0x7FFFFFFFu) hr = STG_E_DOCFILETOOLARGE;
+  if (SUCCEEDED(hr)) {
+    stream.resize(static_cast<std::size_t>(stat.cbSize.QuadPart));
+    ULONG read = 0;
+    hr = data.p->Read(stream.data(), static_cast<ULONG>(stream.size()), &read);
+    if (SUCCEEDED(hr) && read != stream.size()) hr = STG_E_READFAULT;
+  }
+  if (FAILED(hr))
+    return jet_fail_text(session, jet_error::cannot_open, L"Cannot read the file '" + path + L"': " + reason(hr) + L".");
+  return S_OK;
+}
+
+HRESULT jet_write_file(jet_session& session, const std::wstring& path, biff_version v,
+                       const std::vector<std::uint8_t>& stream) {
+  tk_log::write(1, L"jet_write_file(%ls)", path.c_str());
+  const std::wstring temporary = path + L".jet~";
+  HRESULT hr;
+  {
+    held<IStorage> storage;
+    hr = StgCreateDocfile(temporary.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &storage.p);
+    held<IStream> data;
+    if (SUCCEEDED(hr))
+      hr = storage.p->CreateStream(jet_stream_name(v).c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+                                   0, 0, &data.p);
+    ULONG written = 0;
+    if (SUCCEEDED(hr)) hr = data.p->Write(stream.data(), static_cast<ULONG>(stream.size()), &written);
+    if (SUCCEEDED(hr) && written != stream.size()) hr = STG_E_WRITEFAULT;
+    if (data.p) {
+      data.p->Release();
+      data.p = nullptr;
+    }
+    if (SUCCEEDED(hr)) hr = storage.p->Commit(STGC_DEFAULT);
+  }
+  std::string from = qm_platform::path_to_utf8(temporary.c_str());
+  std::string to = qm_platform::path_to_utf8(path.c_str());
+  if (FAILED(hr)) {
+    std::remove(from.c_str());
+    return jet_fail_text(session, jet_error::write_failed, L"Cannot write the file '" + path + L"': " + reason(hr) + L".");
+  }
+  if (std::rename(from.c_str(), to.c_str()) != 0) {
+    const char* system = std::strerror(errno);
+    std::wstring why;
+    qm_platform::utf8_to_wide(system, std::strlen(system), why);
+    std::remove(from.c_str());
+    return jet_fail_text(session, jet_error::write_failed, L"Cannot write the file '" + path + L"': " + why + L".");
+  }
+  return S_OK;
+}

@@ -1,0 +1,87 @@
+// The spreadsheet driver's database: a workbook whose worksheets are its
+// tables. The first row of a sheet names the fields; each further row is a
+// record. Field types are those a table was created with, or, for a sheet
+// read from a file, those its values show.
+#pragma once
+
+#include "jet/biff_book.h"
+#include "jet/jet_errors.h"
+#include "jet/jet_variant.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct jet_column {
+  std::wstring name;
+  SHORT type = 10;  // dbText
+  LONG size = 255;
+  LONG attributes = 0;
+  bool required = false;
+  bool allow_zero_length = false;
+  jet_variant default_value;
+  std::wstring description;
+};
+using jet_column_ptr = std::shared_ptr<jet_column>;
+
+// Indexes are kept while the database is open; a worksheet stores none.
+struct jet_index {
+  std::wstring name;
+  bool primary = false;
+  bool unique = false;
+  std::vector<jet_column_ptr> fields;
+};
+using jet_index_ptr = std::shared_ptr<jet_index>;
+
+struct jet_table {
+  std::wstring name;
+  std::vector<jet_column_ptr> columns;
+  std::vector<jet_index_ptr> indexes;
+  // The sheet of an appended table; null before TableDefs.Append.
+  biff_sheet* sheet = nullptr;
+  // The rows of a query result, which no sheet holds.
+  std::unique_ptr<biff_sheet> result;
+
+  std::size_t record_count() const { return sheet && !sheet->rows.empty() ? sheet->rows.size() - 1 : 0; }
+  // -1 when there is none.
+  int column_of(const std::wstring& name) const;
+};
+using jet_table_ptr = std::shared_ptr<jet_table>;
+
+class jet_workbook {
+ public:
+  jet_workbook(const std::wstring& path, biff_version version, bool read_only);
+
+  // The sheets of a workbook stream become tables; throws biff_format_error.
+  void load(const std::vector<std::uint8_t>& stream);
+  std::vector<std::uint8_t> save() const;
+
+  jet_table* find(const std::wstring& name) const;
+  // Checks a new table (name, fields) and adds its sheet with the header row.
+  HRESULT append(jet_session& session, const jet_table_ptr& table);
+  HRESULT remove(jet_session& session, const std::wstring& name);
+  // Adds one record; `cells` holds one cell per column.
+  HRESULT append_record(jet_session& session, jet_table& table, const std::vector<biff_cell>& cells);
+
+  // A value as the cell of a column of this workbook, and back.
+  HRESULT to_cell(jet_session& session, const jet_column& column, const VARIANT& value, biff_cell& cell);
+  void to_variant(const jet_column& column, const biff_cell& cell, VARIANT& value) const;
+
+  // The records a sheet of this version holds besides its header row.
+  std::size_t max_records() const { return biff_max_rows(version) - 1; }
+
+  std::wstring path;
+  biff_version version;
+  bool read_only;
+  bool open = true;
+  bool modified = false;
+  biff_book book;
+  std::vector<jet_table_ptr> tables;
+};
+using jet_workbook_ptr = std::shared_ptr<jet_workbook>;
+
+// The fields of a sheet read from a file: named by its first row (a field
+// without a name, or with a name met before, is F and its column number),
+// typed by the first value below (a text longer than 255 characters makes
+// the field a Memo field).
+std::vector<jet_column_ptr> jet_infer_columns(const biff_book& book, const biff_sheet& sheet);

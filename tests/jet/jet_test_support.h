@@ -1,0 +1,170 @@
+// Calls of the driver's DAO interfaces for the tests: one DBEngine made
+// through COM, arguments, and the last DAO error.
+#pragma once
+
+#include "jet/dao_interfaces.h"
+#include "jet/jet_engine.h"
+#include "platform/com_runtime.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+// Holds one reference.
+template <class T>
+struct ref {
+  T* p = nullptr;
+  ref() = default;
+  ref(const ref&) = delete;
+  ref& operator=(const ref&) = delete;
+  ~ref() { reset(); }
+  void reset() {
+    if (p) p->Release();
+    p = nullptr;
+  }
+  T* operator->() const { return p; }
+  T** out() {
+    reset();
+    return &p;
+  }
+};
+
+// Owns its VARIANT, which it hands to calls by value.
+struct arg {
+  VARIANT v;
+  arg() { VariantInit(&v); }
+  arg(const wchar_t* text) : arg(std::wstring(text)) {}
+  arg(const std::wstring& text) {
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  }
+  arg(int n) {
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = n;
+  }
+  arg(double d) {
+    VariantInit(&v);
+    v.vt = VT_R8;
+    v.dblVal = d;
+  }
+  static arg date(double d) {
+    arg a;
+    a.v.vt = VT_DATE;
+    a.v.date = d;
+    return a;
+  }
+  static arg boolean(bool b) {
+    arg a;
+    a.v.vt = VT_BOOL;
+    a.v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
+    return a;
+  }
+  static arg null() {
+    arg a;
+    a.v.vt = VT_NULL;
+    return a;
+  }
+  arg(const arg& other) {
+    VariantInit(&v);
+    VariantCopy(&v, &other.v);
+  }
+  ~arg() { VariantClear(&v); }
+  operator VARIANT() const { return v; }
+};
+
+struct bstr {
+  BSTR b = nullptr;
+  explicit bstr(const std::wstring& text) : b(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+  bstr() = default;
+  bstr(const bstr&) = delete;
+  ~bstr() { SysFreeString(b); }
+  BSTR* out() {
+    SysFreeString(b);
+    b = nullptr;
+    return &b;
+  }
+  std::wstring str() const { return b ? std::wstring(b, SysStringLen(b)) : std::wstring(); }
+};
+
+class jet_fixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    jet_register_dbengine();
+    CoInitialize(nullptr);
+    void* object = nullptr;
+    ASSERT_EQ(CoCreateInstance(clsid(), nullptr, CLSCTX_ALL, IID__DAODBEngine, &object), S_OK);
+    engine.p = static_cast<_DAODBEngine*>(object);
+  }
+  void TearDown() override {
+    engine.reset();
+    CoUninitialize();
+  }
+  static const CLSID& clsid() {
+    static const CLSID id = {0x00000100, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
+    return id;
+  }
+  // The number of the DBEngine's current error, 0 when there is none.
+  LONG last_error(std::wstring* description = nullptr) {
+    ref<DAOErrors> errors;
+    EXPECT_EQ(engine->get_Errors(errors.out()), S_OK);
+    ref<DAOError> error;
+    if (FAILED(errors->get_Item(arg(0), error.out()))) return 0;
+    LONG number = 0;
+    error->get_Number(&number);
+    if (description) {
+      bstr text;
+      error->get_Description(text.out());
+      *description = text.str();
+    }
+    return number;
+  }
+  HRESULT open(const std::wstring& path, const wchar_t* connect, ref<DAODatabase>& database, bool read_only = false) {
+    bstr name(path);
+    return engine->OpenDatabase(name.b, arg::boolean(false), arg::boolean(read_only), arg(connect), database.out());
+  }
+  // A table of the given fields (name and DAO type) appended to the database.
+  HRESULT create(DAODatabase* database, const std::wstring& table,
+                 std::initializer_list<std::pair<const wchar_t*, int>> fields) {
+    ref<_DAOTableDef> definition;
+    HRESULT hr = database->CreateTableDef(arg(table), arg(0), arg(L""), arg(L""), definition.out());
+    if (FAILED(hr)) return hr;
+    ref<DAOFields> list;
+    definition->get_Fields(list.out());
+    for (const auto& [name, type] : fields) {
+      ref<_DAOField> field;
+      hr = definition->CreateField(arg(name), arg(type), arg(type == dbText ? 50 : 0), field.out());
+      if (FAILED(hr)) return hr;
+      hr = list->Append(field.p);
+      if (FAILED(hr)) return hr;
+    }
+    ref<DAOTableDefs> tables;
+    database->get_TableDefs(tables.out());
+    return tables->Append(definition.p);
+  }
+  HRESULT recordset(DAODatabase* database, const std::wstring& source, int options, ref<DAORecordset>& out) {
+    bstr text(source);
+    return database->OpenRecordset(text.b, arg(2), arg(options), arg(), out.out());
+  }
+  // Adds one record of these values, in field order.
+  HRESULT add(DAORecordset* records, std::initializer_list<arg> values) {
+    HRESULT hr = records->AddNew();
+    int i = 0;
+    for (const arg& value : values) {
+      if (FAILED(hr)) return hr;
+      hr = records->put_Collect(arg(i++), value);
+    }
+    if (FAILED(hr)) return hr;
+    return records->Update(dbUpdateRegular, VARIANT_FALSE);
+  }
+  ref<_DAODBEngine> engine;
+};
+
+// A folder of its own for each test.
+class temp_dir {
+ public:
+  temp_dir();
+  ~temp_dir();
+  std::wstring file(const std::wstring& name) const;
+  std::string path;
+};
