@@ -8,6 +8,7 @@
 #include "dao/dao_database.h"
 #include "dao/dao_exception.h"
 #include "dao/dao_validator.h"
+#include "jet/jet_engine.h"
 #include "platform/win32.h"
 #include "xlsx/xlsx_db.h"
 
@@ -49,6 +50,9 @@ void delete_destination_file(const std::wstring& path) {
 }
 
 xls_converter::xls_converter(conversion_front_end& front_end) : dao(false), front(front_end) {
+  // The .xls formats go through DAO, whose DBEngine the spreadsheet driver
+  // provides in this process.
+  jet_register_dbengine();
   engines[0] = new xls_engine_50;
   engines[1] = new xls_engine_80;
   engines[2] = new xls_engine_2010;

@@ -9,11 +9,20 @@ HRESULT jet_fail_text(jet_session& session, LONG number, const std::wstring& des
   return dao_hresult(number);
 }
 
+namespace {
+// Built by appending: the compiler's overlap check misreads a chain of +.
+std::wstring around(const wchar_t* before, const std::wstring& name, const wchar_t* after) {
+  std::wstring text(before);
+  text.append(name).append(after);
+  return text;
+}
+}  // namespace
+
 std::wstring jet_describe(LONG number, const std::wstring& name) {
   using namespace jet_error;
   switch (number) {
     case table_exists:
-      return L"Table '" + name + L"' already exists.";
+      return around(L"Table '", name, L"' already exists.");
     case update_without_add:
       return L"Update without AddNew.";
     case no_current_record:
@@ -24,15 +33,15 @@ std::wstring jet_describe(LONG number, const std::wstring& name) {
       // The recordset of the DAO engine recognises the text too.
       return L"Record is too large.";
     case no_such_table:
-      return L"The input table or query '" + name + L"' does not exist.";
+      return around(L"The input table or query '", name, L"' does not exist.");
     case invalid_name:
-      return L"'" + name + L"' is not a valid name of a worksheet or field.";
+      return around(L"'", name, L"' is not a valid name of a worksheet or field.");
     case no_isam:
-      return L"No driver takes the connect string '" + name + L"'.";
+      return around(L"No driver takes the connect string '", name, L"'.");
     case too_many_fields:
       return L"Too many fields defined: a worksheet holds 255.";
     case field_twice:
-      return L"Cannot define field '" + name + L"' more than once.";
+      return around(L"Cannot define field '", name, L"' more than once.");
     case invalid_operation:
       return L"Invalid operation.";
     case not_supported:
@@ -52,10 +61,10 @@ std::wstring jet_describe(LONG number, const std::wstring& name) {
     case conversion:
       return L"Data type conversion error.";
     case sheet_full:
-      return L"The worksheet '" + name + L"' holds no more rows.";
+      return around(L"The worksheet '", name, L"' holds no more rows.");
     case no_database_driver:
       return L"The engine has no driver for database files; it opens workbooks only.";
     default:
-      return L"DAO error " + std::to_wstring(number) + L".";
+      return around(L"DAO error ", std::to_wstring(number), L".");
   }
 }

@@ -1,0 +1,148 @@
+#include "jet/biff_book.h"
+#include "jet/biff_writer.h"
+#include "jet_test_support.h"
+#include "platform/storage.h"
+#include "platform/utf8.h"
+
+#include <fstream>
+#include <sys/stat.h>
+
+namespace {
+
+class IsamFiles : public jet_fixture {
+ protected:
+  // A compound file holding one stream of these bytes.
+  void compound(const std::wstring& path, const wchar_t* stream, const std::vector<std::uint8_t>& bytes) {
+    IStorage* storage = nullptr;
+    ASSERT_EQ(StgCreateDocfile(path.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &storage), S_OK);
+    IStream* data = nullptr;
+    ASSERT_EQ(storage->CreateStream(stream, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &data), S_OK);
+    ULONG written = 0;
+    data->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
+    data->Release();
+    ASSERT_EQ(storage->Commit(STGC_DEFAULT), S_OK);
+    storage->Release();
+  }
+  std::string narrow(const std::wstring& path) { return qm_platform::path_to_utf8(path.c_str()); }
+  std::string contents(const std::wstring& path) {
+    std::ifstream in(narrow(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  temp_dir dir;
+};
+
+TEST_F(IsamFiles, AClosedWorkbookReopensWithItsSheets) {
+  for (const wchar_t* connect : {L"Excel 5.0;", L"Excel 8.0;"}) {
+    std::wstring path = dir.file(std::wstring(L"book") + connect[6] + L".xls");
+    {
+      ref<DAODatabase> db;
+      ASSERT_EQ(open(path, connect, db), S_OK);
+      ASSERT_EQ(create(db.p, L"First", {{L"N", dbDouble}, {L"T", dbText}}), S_OK);
+      ref<DAORecordset> records;
+      ASSERT_EQ(recordset(db.p, L"First", dbAppendOnly, records), S_OK);
+      ASSERT_EQ(add(records.p, {arg(1.5), arg(L"one")}), S_OK);
+      records.reset();
+      ASSERT_EQ(db->Close(), S_OK);
+    }
+    {
+      ref<DAODatabase> db;
+      ASSERT_EQ(open(path, connect, db), S_OK) << "a second item reopens the workbook";
+      ref<DAOTableDefs> tables;
+      db->get_TableDefs(tables.out());
+      SHORT count = 0;
+      tables->get_Count(&count);
+      EXPECT_EQ(count, 1);
+      ASSERT_EQ(create(db.p, L"Second", {{L"D", dbDate}}), S_OK);
+      ref<DAORecordset> records;
+      ASSERT_EQ(recordset(db.p, L"Second", dbAppendOnly, records), S_OK);
+      ASSERT_EQ(add(records.p, {arg::date(40000.25)}), S_OK);
+      records.reset();
+      ASSERT_EQ(db->Close(), S_OK);
+    }
+    ref<DAODatabase> db;
+    ASSERT_EQ(open(path, connect, db, true), S_OK);
+    ref<DAORecordset> first;
+    ASSERT_EQ(recordset(db.p, L"First", dbReadOnly, first), S_OK);
+    ref<DAOFields> fields;
+    first->get_Fields(fields.out());
+    ref<_DAOField> t;
+    ASSERT_EQ(fields->get_Item(arg(L"T"), t.out()), S_OK);
+    VARIANT v;
+    ASSERT_EQ(t->get_Value(&v), S_OK);
+    EXPECT_EQ(std::wstring(v.bstrVal), L"one");
+    VariantClear(&v);
+    ref<DAORecordset> second;
+    ASSERT_EQ(recordset(db.p, L"Second", dbReadOnly, second), S_OK);
+    second->get_Fields(fields.out());
+    ASSERT_EQ(fields->get_Item(arg(0), t.out()), S_OK);
+    SHORT type = 0;
+    t->get_Type(&type);
+    EXPECT_EQ(type, dbDate) << "a date cell makes a date field";
+    ASSERT_EQ(t->get_Value(&v), S_OK);
+    EXPECT_EQ(v.date, 40000.25);
+    EXPECT_EQ(create(db.p, L"Third", {{L"X", dbText}}), dao_hresult(3027)) << "opened read-only";
+  }
+}
+
+TEST_F(IsamFiles, FilesThatAreNoWorkbookAreRefused) {
+  biff_book book;
+  book.sheets.emplace_back();
+  book.sheets.back().name = L"S";
+  std::vector<std::uint8_t> biff5 = biff_write_workbook(book, biff_version::biff5);
+  std::vector<std::uint8_t> broken(biff5.begin(), biff5.begin() + 40);
+  std::wstring text = dir.file(L"text.xls"), other = dir.file(L"other.xls"), cut = dir.file(L"cut.xls"),
+               nostream = dir.file(L"nostream.xls"), folder = dir.file(L"folder.xls");
+  std::ofstream(narrow(text)) << "an earlier workbook";
+  compound(other, L"Book", biff5);
+  compound(cut, L"Workbook", broken);
+  compound(nostream, L"Data", biff5);
+  mkdir(narrow(folder).c_str(), 0700);
+  struct {
+    std::wstring path;
+    LONG error;
+    const wchar_t* says;
+  } cases[] = {
+      {text, 3274, L"not a compound file"},
+      {other, 3274, L"other BIFF version"},
+      {cut, 3274, L"without their EOF"},
+      {nostream, 3274, L"no workbook stream"},
+      {folder, 3051, L"folder"},
+  };
+  for (const auto& c : cases) {
+    ref<DAODatabase> db;
+    EXPECT_EQ(open(c.path, L"Excel 8.0;", db), dao_hresult(c.error)) << narrow(c.path);
+    std::wstring description;
+    EXPECT_EQ(last_error(&description), c.error);
+    EXPECT_NE(description.find(c.path), std::wstring::npos) << narrow(description);
+    EXPECT_NE(description.find(c.says), std::wstring::npos) << narrow(description);
+  }
+  EXPECT_EQ(contents(text), "an earlier workbook");
+}
+
+TEST_F(IsamFiles, AFailedWriteKeepsTheOldFile) {
+  std::wstring path = dir.file(L"keep.xls");
+  {
+    ref<DAODatabase> db;
+    ASSERT_EQ(open(path, L"Excel 8.0;", db), S_OK);
+    ASSERT_EQ(create(db.p, L"Old", {{L"A", dbText}}), S_OK);
+    ASSERT_EQ(db->Close(), S_OK);
+  }
+  std::string before = contents(path);
+  // The new workbook is written beside the old one first: make that fail.
+  mkdir(narrow(path + L".jet~").c_str(), 0700);
+  ref<DAODatabase> db;
+  ASSERT_EQ(open(path, L"Excel 8.0;", db), S_OK);
+  ASSERT_EQ(create(db.p, L"New", {{L"A", dbText}}), S_OK);
+  EXPECT_EQ(db->Close(), dao_hresult(3040));
+  std::wstring description;
+  EXPECT_EQ(last_error(&description), 3040);
+  EXPECT_NE(description.find(path), std::wstring::npos) << narrow(description);
+  EXPECT_EQ(contents(path), before);
+
+  ref<DAODatabase> nowhere;
+  ASSERT_EQ(open(L"/proc/qm_jet_cannot_be.xls", L"Excel 5.0;", nowhere), S_OK);
+  ASSERT_EQ(create(nowhere.p, L"T", {{L"A", dbText}}), S_OK);
+  EXPECT_EQ(nowhere->Close(), dao_hresult(3040));
+}
+
+}  // namespace
