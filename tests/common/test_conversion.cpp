@@ -3,6 +3,8 @@
 #include "common_test_support.h"
 
 #include "TK/tk_utils.h"
+#include "dao/dao_database.h"
+#include "jet/jet_engine.h"
 #include "xlsx/xlsx_db.h"
 
 #include <fstream>
@@ -131,6 +133,64 @@ TEST_F(Conversion, AnXlsxSheetIsCutAtItsLastRowAndSaysSo) {
     EXPECT_NE(e.message.find("1048575"), std::string::npos) << e.message;
   }
   EXPECT_EQ(converter.records_done, xlsx_max_rows - 1);
+}
+
+// A source whose tables the run never reaches.
+class empty_source : public udb_database {
+ public:
+  empty_source() : udb_database(L"src", 0, false) {}
+  std::unique_ptr<udb_recordset> create_table(const std::wstring&, const udb_schema&, const udb_indexes&) override {
+    return nullptr;
+  }
+  std::unique_ptr<udb_recordset> get_query(const std::wstring&, const std::wstring&, int) override { return nullptr; }
+  std::unique_ptr<udb_recordset> get_table(const std::wstring&, int) override { return nullptr; }
+  bool test_query(const std::wstring&) override { return false; }
+};
+
+TEST_F(Conversion, TheXlsFormatsNeedDao) {
+  temp_folder folder;
+  converter.destination = tk_from_utf8(folder.path + "/book.xls");
+  converter.selected_tables = {L"EMP"};
+  empty_source source;
+  // As on a machine without DAO.
+  jet_register_dbengine(false);
+  for (int format : {0, 1}) {
+    converter.format_version = format;
+    try {
+      converter.do_convert(source);
+      ADD_FAILURE();
+    } catch (const tk_exception& e) {
+      EXPECT_EQ(e.level, 1);
+      EXPECT_EQ(e.message,
+                "Failed to load Data Access Objects (DAO) support library.\nMicrosoft Access installation is "
+                "required to proceed with\nthe application.\n");
+    }
+  }
+  jet_register_dbengine();
+}
+
+TEST_F(Conversion, AnXlsSheetIsCutAtItsLastRowAndSaysSo) {
+  temp_folder folder;
+  converter.format_version = 0;
+  converter.destination = tk_from_utf8(folder.path + "/big.xls");
+  ASSERT_TRUE(converter.dao.set_version_if(0));
+  auto destination = converter.dao.create_dao_src(converter.destination, L"Excel 5.0;");
+  counting_source source(16384);
+  udb_schema schema(true);
+  schema.push_back(converter.map_column(source.schema[0]));
+  converter.set_current_table(L"BIG");
+  try {
+    converter.convert_table(destination.get(), source, L"BIG", schema);
+    FAIL();
+  } catch (const tk_exception& e) {
+    EXPECT_EQ(e.level, 0);
+    EXPECT_EQ(e.message,
+              "The table has more rows than an Excel 5.0 worksheet holds; only its first 16383 records were written.");
+  }
+  EXPECT_EQ(converter.records_done, 16383);
+  destination->close();
+  struct stat st{};
+  EXPECT_EQ(stat((folder.path + "/big.xls").c_str(), &st), 0);
 }
 
 }  // namespace

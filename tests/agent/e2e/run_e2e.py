@@ -1,5 +1,5 @@
 """End-to-end tests of QUILLCMD: the real program against an ocilite source,
-its workbooks read back with openpyxl.
+its workbooks read back with openpyxl (.xlsx) and xlrd (.xls).
 
 usage: run_e2e.py QUILLCMD [unittest arguments]
 """
@@ -10,9 +10,11 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import sqlite3
 import zipfile
 
 import openpyxl
+import xlrd
 
 import schema
 
@@ -20,14 +22,59 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 QUILLCMD = None
 EXPECTED = json.load(open(os.path.join(HERE, "expected.json"), encoding="utf-8"))
 USAGE_FIRST_LINE = "QUILLCMD v4.1"
-DAO_MISSING = ("Failed to load Data Access Objects (DAO) support library. Microsoft Access "
-               "installation is required to proceed with the application. ")
+# The columns that hold numbers and dates, by table; the rest hold texts.
+NUMBER_COLUMNS = {"BINS": {"ID"}, "DATES": {"ID"}, "EMP": {"EMPNO", "SAL", "COMM"},
+                  "NUMS": {"ID", "N10", "F", "BD", "N", "N1", "N38"}, "TEXTS": {"ID"}}
+DATE_COLUMNS = {"DATES": {"D", "TS"}, "EMP": {"HIREDATE"}}
 
 
 def cell_texts(path):
     """Every sheet as rows of cell texts, None for an empty cell."""
     book = openpyxl.load_workbook(path)
     return {ws.title: [list(row) for row in ws.iter_rows(values_only=True)] for ws in book.worksheets}
+
+
+def xls_cells(path):
+    """Every sheet as rows of values: numbers as floats, dates as
+    "YYYY-MM-DD hh:mm:ss" texts, "" for an empty cell."""
+    book = xlrd.open_workbook(path)
+    sheets = {}
+    for sheet in book.sheets():
+        rows = []
+        for r in range(sheet.nrows):
+            row = []
+            for cell in sheet.row(r):
+                if cell.ctype == xlrd.XL_CELL_DATE:
+                    row.append(xlrd.xldate_as_datetime(cell.value, book.datemode).strftime("%Y-%m-%d %H:%M:%S"))
+                elif cell.ctype in (xlrd.XL_CELL_NUMBER, xlrd.XL_CELL_TEXT, xlrd.XL_CELL_EMPTY):
+                    row.append(cell.value)
+                else:
+                    row.append(("unexpected cell type", cell.ctype, cell.value))
+            rows.append(row)
+        sheets[sheet.name] = rows
+    return sheets
+
+
+def expected_xls(name, version):
+    """The rows of a table as an .xls workbook of that version holds them:
+    numbers as numbers; dates as numbers to the second in Excel 2000, as
+    texts in Excel 5.0."""
+    rows = EXPECTED[name]
+    header = rows[0]
+    out = [list(header)]
+    for row in rows[1:]:
+        values = []
+        for column, value in zip(header, row):
+            if value is None:
+                values.append("")
+            elif column in NUMBER_COLUMNS.get(name, ()):
+                values.append(float(value))
+            elif column in DATE_COLUMNS.get(name, ()) and version == 1:
+                values.append((value + " 00:00:00")[:19] if len(value) == 10 else value[:19])
+            else:
+                values.append(value)
+        out.append(values)
+    return out
 
 
 class QuillcmdTest(unittest.TestCase):
@@ -156,16 +203,74 @@ class QuillcmdTest(unittest.TestCase):
                 self.assertEqual(got_out, out)
                 self.assertTrue(got_err.startswith(err), got_err)
 
-    def test_formats_without_dao(self):
-        for version in ("0", "1", "abc"):
+    def test_whole_schema_to_xls(self):
+        for version, cut in (("0", 254), ("1", 32766)):
             with self.subTest(version=version):
-                old = self.path("old.xls")
+                old = self.path("all%s.xls" % version)
                 with open(old, "w") as f:
                     f.write("an earlier workbook")
-                code, out, err = self.run_quillcmd(*self.login(), "--xls_ver=" + version, "--dest=old.xls")
-                self.assertEqual(code, 255)
-                self.assertEqual(out, "Converting database e2e(7 tables)\nError:\n" + DAO_MISSING + "\n")
-                self.assertFalse(os.path.exists(old), "the destination is cleared before the run")
+                code, out, err = self.run_quillcmd(*self.login(), "--xls_ver=" + version,
+                                                   "--dest=all%s.xls" % version)
+                self.assertEqual((code, err), (0, ""), out)
+                self.assertIn("Converting table TEXTS (7 records)", out)
+                sheets = xls_cells(old)
+                # Every item after the first reopened the workbook and added its sheet.
+                self.assertEqual(list(sheets), ["BINS", "CUSTOMER_ORDER_HISTORY_ARCHIVE",
+                                                "CUSTOMER_ORDER_HISTORY_AR00000", "DATES", "EMP", "NUMS", "TEXTS"])
+                self.assertEqual(sheets["TEXTS"][3][2], "x" * cut, "texts are cut at %d characters" % cut)
+                sheets["TEXTS"][3][2] = ""
+                for name in ("BINS", "DATES", "EMP", "NUMS", "TEXTS"):
+                    self.assertEqual(sheets[name], expected_xls(name, int(version)), name)
+                self.assertEqual(sheets["CUSTOMER_ORDER_HISTORY_AR00000"], [["ID"], [1.0]])
+
+    def test_xls_header_rows_are_bold(self):
+        for version in ("0", "1"):
+            with self.subTest(version=version):
+                code, out, err = self.run_quillcmd(*self.login(), "--xls_ver=" + version, "--dest=bold.xls")
+                self.assertEqual(code, 0, out + err)
+                book = xlrd.open_workbook(self.path("bold.xls"), formatting_info=True)
+                # The patcher makes the fourth font bold and gives the header
+                # cells format 16, which names font 4: the fourth FONT record.
+                self.assertEqual(book.font_list[3].weight, 700)
+                self.assertEqual(book.xf_list[16].font_index, 4)
+                for sheet in book.sheets():
+                    self.assertEqual({c.xf_index for c in sheet.row(0)}, {16}, sheet.name)
+                    for r in range(1, sheet.nrows):
+                        self.assertNotIn(16, {c.xf_index for c in sheet.row(r)}, sheet.name)
+
+    def with_table(self, name, columns, rows, *args):
+        """Runs QUILLCMD on one table added to the source for this run."""
+        db = sqlite3.connect(os.path.join(self.folder, "e2e.db"))
+        db.execute('CREATE TABLE "%s" (%s)' % (name, columns))
+        db.executemany('INSERT INTO "%s" VALUES (%s)' % (name, ", ".join("?" * len(rows[0]))), rows)
+        db.commit()
+        try:
+            return self.run_quillcmd(*self.login(), "--tab_file=" + self.tab_file(name), *args)
+        finally:
+            db.execute('DROP TABLE "%s"' % name)
+            db.commit()
+            db.close()
+
+    def test_xls_dates_outside_the_sheets_range_are_reported_by_record(self):
+        code, out, err = self.with_table("OLD", '"ID" NUMBER(4), "D" DATE',
+                                         [(1, "2001-03-12"), (2, "1850-06-01"), (3, "1999-01-02")],
+                                         "--xls_ver=1", "--dest=old.xls")
+        self.assertEqual(code, 255, "a record that was not converted fails the run")
+        self.assertIn('Error:\nOLD, record #2: Date fields of the source database do not fall in the range accepted '
+                      'by MS Excel. Restart the program with "Convert dates into strings" checkbox selected. \n', out)
+        self.assertEqual(xls_cells(self.path("old.xls"))["OLD"],
+                         [["ID", "D"], [1.0, "2001-03-12 00:00:00"], [3.0, "1999-01-02 00:00:00"]])
+        code, out, err = self.with_table("OLD", '"ID" NUMBER(4), "D" DATE', [(2, "1850-06-01")],
+                                         "--xls_ver=1", "--date2str", "--dest=old_text.xls")
+        self.assertEqual((code, err), (0, ""), out)
+        self.assertEqual(xls_cells(self.path("old_text.xls"))["OLD"], [["ID", "D"], [2.0, "1850-06-01"]])
+
+    def test_xls_table_of_more_than_255_columns_is_cut(self):
+        code, out, err = self.with_table("WIDE", ", ".join('"C%d" NUMBER(4)' % i for i in range(300)),
+                                         [tuple(range(300))], "--xls_ver=1", "--dest=wide.xls")
+        self.assertEqual((code, err), (0, ""), out)
+        sheets = xls_cells(self.path("wide.xls"))
+        self.assertEqual(sheets["WIDE"], [["C%d" % i for i in range(255)], [float(i) for i in range(255)]])
 
     def test_settings_file_overridden_by_a_later_option(self):
         profile = self.path("p.qlt")
