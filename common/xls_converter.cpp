@@ -199,7 +199,7 @@ void xls_converter::convert_table(udb_database* destination_db, udb_recordset& s
   table.reset();
   if (cut) {
     std::string format;
-    if (!tk_w2a(engines[format_version]->name.c_str(), format)) format = "Excel";
+    tk_w2a(engines[format_version]->name.c_str(), format);
     char text[200];
     std::snprintf(text, sizeof text,
                   "The table has more rows than an %s worksheet holds; only its first %d records were written.",

@@ -62,7 +62,7 @@ std::wstring replace_word(const std::wstring& text, const std::wstring& from, co
 
 std::string narrow(const std::wstring& text) {
   std::string out;
-  if (!tk_w2a(text.c_str(), out)) out = "?";
+  if (!tk_w2a(text.c_str(), out)) out.assign(1, '?');
   return out;
 }
 

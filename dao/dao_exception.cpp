@@ -25,7 +25,7 @@ dao_exception::dao_exception() : tk_exception(0) {
   dao_bstr description;
   if (FAILED(error->get_Description(description.address()))) failed_step(3);
   std::string narrow;
-  if (!tk_w2a(description.str().c_str(), narrow)) narrow = "?";
+  if (!tk_w2a(description.str().c_str(), narrow)) narrow.assign(1, '?');
   message = narrow;
   tk_log::write(2, "Got error: %s", message.c_str());
   LONG number = 0;

@@ -22,7 +22,7 @@ bool is_now(const std::wstring& text) {
 
 std::string narrow(const std::wstring& text) {
   std::string out;
-  if (!tk_w2a(text.c_str(), out)) out = "?";
+  if (!tk_w2a(text.c_str(), out)) out.assign(1, '?');
   return out;
 }
 
