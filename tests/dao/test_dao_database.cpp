@@ -1,4 +1,5 @@
 #include "OLE/ole_exception.h"
+#include "dao/dao_bstr.h"
 #include "dao/dao_database.h"
 #include "dao/dao_engine.h"
 #include "dao/dao_exception.h"
@@ -168,6 +169,22 @@ TEST_F(DaoDatabase, IndexesTheDriverKeeps) {
   EXPECT_EQ(table->indexes[0].name, L"ON_AB");
   EXPECT_EQ(table->indexes[0].fields, std::vector<std::wstring>{L"A_B"});
   EXPECT_TRUE(table->indexes[0].unique);
+}
+
+TEST_F(DaoDatabase, AFailedForeignKeyReadIsReportedAndOpeningGoesOn) {
+  error_handler errors(dao_error_count, dao_error_table);
+  handled.clear();
+  dao_bstr path(std::wstring(L"/proc/qm_dao_keys.xls")), connect(std::wstring(L"Excel 8.0;"));
+  DAODatabase* raw = nullptr;
+  ASSERT_EQ(engine.dbengine()->OpenDatabase(path, dao_arg_bool(false), dao_arg_bool(false), dao_arg_text(connect),
+                                            &raw),
+            S_OK);
+  // Mode 0 reads the foreign keys, whose query the workbook driver does not run.
+  dao_database db(L"/proc/qm_dao_keys.xls", raw, 0);
+  raw->Release();
+  EXPECT_TRUE(db.relationships.empty());
+  ASSERT_EQ(handled.size(), 1u);
+  EXPECT_EQ(handled[0].rfind("/proc/qm_dao_keys.xls: The workbook driver runs no such statement", 0), 0u) << handled[0];
 }
 
 TEST(DaoTypes, FieldTypesBothWays) {
