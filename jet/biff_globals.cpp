@@ -5,17 +5,22 @@
 const wchar_t biff_date_format_text[] = L"yyyy-mm-dd hh:mm:ss";
 
 unsigned biff5_codepage_of(const biff_book& book) {
-  std::vector<bool> checked(book.string_count());
+  std::set<wchar_t> wide;
+  auto collect = [&](const std::wstring& text) {
+    for (wchar_t c : text)
+      if (c >= 0x80) wide.insert(c);
+  };
+  std::vector<bool> seen(book.string_count());
   for (const biff_sheet& sheet : book.sheets) {
-    if (!biff_fits_cp1252(sheet.name)) return biff_cp_utf16;
+    collect(sheet.name);
     for (const biff_row& row : sheet.rows)
       for (const biff_cell& cell : row) {
-        if (cell.kind != biff_kind::text || checked[cell.text]) continue;
-        if (!biff_fits_cp1252(book.text(cell.text))) return biff_cp_utf16;
-        checked[cell.text] = true;
+        if (cell.kind != biff_kind::text || seen[cell.text]) continue;
+        collect(book.text(cell.text));
+        seen[cell.text] = true;
       }
   }
-  return biff_cp1252;
+  return biff_codepage_for(wide);
 }
 
 void biff_write_bof(biff_sink& sink, biff_version v, bool worksheet) {

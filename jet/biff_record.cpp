@@ -137,68 +137,6 @@ std::wstring biff_from_utf16(const std::u16string& text) {
   return out;
 }
 
-namespace {
-// Windows-1252 from 0x80 to 0x9F; the rest of it is Latin-1. Its five
-// unassigned bytes stand for nothing.
-constexpr char16_t cp1252_high[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-bool cp1252_byte(wchar_t c, std::uint8_t& byte) {
-  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-    byte = static_cast<std::uint8_t>(c);
-    return true;
-  }
-  for (int i = 0; i < 32; ++i)
-    if (cp1252_high[i] && cp1252_high[i] == static_cast<char32_t>(c)) {
-      byte = static_cast<std::uint8_t>(0x80 + i);
-      return true;
-    }
-  return false;
-}
-}  // namespace
-
-bool biff_fits_cp1252(const std::wstring& text) {
-  std::uint8_t byte;
-  for (wchar_t c : text)
-    if (!cp1252_byte(c, byte)) return false;
-  return true;
-}
-
-std::string biff_narrow(const std::wstring& text, unsigned codepage) {
-  std::string out;
-  if (codepage == biff_cp_utf16) {
-    for (char16_t u : biff_utf16(text)) {
-      out.push_back(static_cast<char>(u & 0xFF));
-      out.push_back(static_cast<char>(u >> 8));
-    }
-    return out;
-  }
-  for (wchar_t c : text) {
-    std::uint8_t byte;
-    out.push_back(static_cast<char>(cp1252_byte(c, byte) ? byte : '?'));
-  }
-  return out;
-}
-
-std::wstring biff_from_narrow(const std::uint8_t* bytes, std::size_t length, unsigned codepage) {
-  std::wstring out;
-  if (codepage == biff_cp_utf16) {
-    std::u16string units;
-    for (std::size_t i = 0; i + 1 < length; i += 2) units.push_back(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
-    return biff_from_utf16(units);
-  }
-  if (codepage == 65001 && qm_platform::utf8_to_wide(reinterpret_cast<const char*>(bytes), length, out)) return out;
-  out.clear();
-  for (std::size_t i = 0; i < length; ++i) {
-    std::uint8_t b = bytes[i];
-    char16_t high = b >= 0x80 && b < 0xA0 ? cp1252_high[b - 0x80] : 0;
-    out.push_back(high ? static_cast<wchar_t>(high) : static_cast<wchar_t>(b));
-  }
-  return out;
-}
-
 void biff_put_unicode(biff_body& body, const std::wstring& text, bool wide_count) {
   std::u16string units = biff_utf16(text);
   bool compressed = true;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -100,13 +101,14 @@ class biff_reader {
 // Text of a BIFF8 string: UTF-16 units from wide characters and back.
 std::u16string biff_utf16(const std::wstring& text);
 std::wstring biff_from_utf16(const std::u16string& text);
-// Text of a BIFF5 string in the workbook's code page: Windows-1252, which
-// every reader of the format knows, when the workbook's text fits it, else
-// UTF-16 (1200), so that no character is lost.
+// Text of a BIFF5 string in the workbook's code page: the first Windows
+// code page that holds every character of the workbook (Western first), else
+// Windows-1252 with '?' for what it lacks. UTF-16 (1200) is read as well.
 constexpr unsigned biff_cp1252 = 1252, biff_cp_utf16 = 1200;
-bool biff_fits_cp1252(const std::wstring& text);
+unsigned biff_codepage_for(const std::set<wchar_t>& characters);
 std::string biff_narrow(const std::wstring& text, unsigned codepage);
-// Also reads UTF-8 (65001); any other code page is read as Windows-1252.
+// Also reads UTF-8 (65001); a code page it does not know is read as
+// Windows-1252.
 std::wstring biff_from_narrow(const std::uint8_t* bytes, std::size_t length, unsigned codepage);
 
 // A BIFF8 string with a 16-bit (`wide_count`) or 8-bit character count.

@@ -24,7 +24,7 @@ constexpr unsigned biff_font_count = 4;
 constexpr unsigned biff_date_format = 164;
 extern const wchar_t biff_date_format_text[];
 
-// The code page of a BIFF5 workbook's text (biff_cp1252 or biff_cp_utf16);
+// The code page of a BIFF5 workbook's text (see biff_codepage_for);
 // BIFF8 text is always UTF-16. `codepage` below is read for BIFF5 only.
 unsigned biff5_codepage_of(const biff_book& book);
 

@@ -17,14 +17,17 @@ const biff_version versions[] = {biff_version::biff5, biff_version::biff8};
 std::string name_of(biff_version v) { return v == biff_version::biff5 ? "BIFF5" : "BIFF8"; }
 
 // A sheet of each kind of cell, a row without cells, and more rows than one
-// block holds.
-void fill(biff_book& book) {
+// block holds. BIFF5 text is in one code page: Cyrillic here, so that it
+// still reads back exactly.
+const wchar_t* unicode_text(biff_version v) { return v == biff_version::biff5 ? L"Привет, мир" : L"Ünïcödé 😀 Ж"; }
+
+void fill(biff_book& book, biff_version v) {
   biff_sheet data;
   data.name = L"Data";
   const wchar_t* header[] = {L"ID", L"NAME", L"WHEN", L"OK"};
   for (int c = 0; c < 4; ++c) biff_book::put(data, 0, c, book.text_cell(header[c]));
   biff_book::put(data, 1, 0, biff_book::number_cell(1));
-  biff_book::put(data, 1, 1, book.text_cell(L"Ünïcödé 😀 Ж"));
+  biff_book::put(data, 1, 1, book.text_cell(unicode_text(v)));
   biff_book::put(data, 1, 2, biff_book::date_cell(40543.43090277778));  // 2010-12-31 10:20:30
   biff_book::put(data, 1, 3, biff_book::boolean_cell(true));
   biff_book::put(data, 2, 0, biff_book::number_cell(-2.5e100));
@@ -71,12 +74,18 @@ void expect_same(const biff_book& a, const biff_book& b, const std::string& what
 TEST(Biff, WorkbooksReadBackAsWritten) {
   for (biff_version v : versions) {
     biff_book book;
-    fill(book);
+    fill(book, v);
     std::vector<std::uint8_t> stream = biff_write_workbook(book, v);
     biff_book back;
     EXPECT_EQ(biff_read_workbook(stream.data(), stream.size(), back), v);
     expect_same(book, back, name_of(v));
   }
+}
+
+std::string utf8(const std::wstring& wide) {
+  std::string out;
+  qm_platform::wide_to_utf8(wide.data(), wide.size(), out);
+  return out;
 }
 
 std::string read_all(FILE* pipe) {
@@ -104,12 +113,12 @@ std::string xlrd_dump(const std::vector<std::uint8_t>& stream) {
 TEST(Biff, AnIndependentReaderSeesExactlyTheCells) {
   for (biff_version v : versions) {
     biff_book book;
-    fill(book);
+    fill(book, v);
     std::string dump = xlrd_dump(biff_write_workbook(book, v));
     // Text 1, number 2, date 3, boolean 4, empty 0.
     std::string expected =
         "[[\"Data\", [[[1, \"ID\"], [1, \"NAME\"], [1, \"WHEN\"], [1, \"OK\"]], "
-        "[[2, 1.0], [1, \"Ünïcödé 😀 Ж\"], [3, 40543.43090277778], [4, 1]], "
+        "[[2, 1.0], [1, \"" + utf8(unicode_text(v)) + "\"], [3, 40543.43090277778], [4, 1]], "
         "[[2, -2.5e+100], [1, \"\"], [0, \"\"], [4, 0]], "
         "[[0, \"\"], [0, \"\"], [0, \"\"], [0, \"\"]]";
     EXPECT_EQ(dump.substr(0, expected.size()), expected) << name_of(v);
@@ -121,11 +130,20 @@ TEST(Biff, AnIndependentReaderSeesExactlyTheCells) {
 
 unsigned declared_codepage(const std::vector<std::uint8_t>& s);
 
-TEST(Biff, Biff5TextKeepsEveryCharacter) {
+TEST(Biff, Biff5TextIsInTheFirstCodePageThatHoldsIt) {
   struct {
     const wchar_t* text;
     unsigned codepage;
-  } cases[] = {{L"ÇELIK ß é € „x“", 1252}, {L"Ж ß", 1200}, {L"a\u0081b", 1200}, {L"😀", 1200}};
+    const wchar_t* read;  // as xlrd reads it back
+  } cases[] = {
+      {L"ÇELIK ß é € „x“", 1252, L"ÇELIK ß é € „x“"},
+      {L"Zażółć gęślą", 1250, L"Zażółć gęślą"},
+      {L"Привет, мир", 1251, L"Привет, мир"},
+      {L"Καλημέρα", 1253, L"Καλημέρα"},
+      {L"Ж ß", 1252, L"? ß"},          // no one code page holds both
+      {L"日本語 😀", 1252, L"??? ?"},
+      {L"a\u0081b", 1252, L"a?b"},     // a byte no code page assigns
+  };
   for (const auto& c : cases) {
     biff_book book;
     biff_sheet sheet;
@@ -133,11 +151,12 @@ TEST(Biff, Biff5TextKeepsEveryCharacter) {
     biff_book::put(sheet, 0, 0, book.text_cell(c.text));
     book.sheets.push_back(std::move(sheet));
     std::vector<std::uint8_t> s = biff_write_workbook(book, biff_version::biff5);
-    EXPECT_EQ(declared_codepage(s), c.codepage);
-    std::wstring wide(c.text);
-    std::string json;
-    qm_platform::wide_to_utf8(wide.data(), wide.size(), json);
-    EXPECT_EQ(xlrd_dump(s), "[[\"S\", [[[1, \"" + json + "\"]]]]]\n");
+    EXPECT_EQ(declared_codepage(s), c.codepage) << c.codepage;
+    std::wstring wide(c.read);
+    EXPECT_EQ(xlrd_dump(s), "[[\"S\", [[[1, \"" + utf8(wide) + "\"]]]]]\n");
+    biff_book back;
+    ASSERT_EQ(biff_read_workbook(s.data(), s.size(), back), biff_version::biff5);
+    EXPECT_EQ(back.text(back.sheets.front().rows.at(0).at(0).text), wide);
   }
 }
 
@@ -198,7 +217,7 @@ unsigned declared_codepage(const std::vector<std::uint8_t>& s) {
 TEST(Biff, TheStreamIsShapedForThePatcher) {
   for (biff_version v : versions) {
     biff_book book;
-    fill(book);
+    fill(book, v);
     biff_sheet empty;
     empty.name = L"Empty";
     book.sheets.push_back(std::move(empty));
@@ -212,7 +231,7 @@ TEST(Biff, TheStreamIsShapedForThePatcher) {
 
 TEST(Biff, EveryBlockOfRowsHasItsDbcell) {
   biff_book book;
-  fill(book);
+  fill(book, biff_version::biff8);
   std::vector<std::uint8_t> s = biff_write_workbook(book, biff_version::biff8);
   biff_source source(s.data(), s.size());
   biff_record rec;

@@ -58,7 +58,8 @@ def xls_cells(path):
 def expected_xls(name, version):
     """The rows of a table as an .xls workbook of that version holds them:
     numbers as numbers; dates as numbers to the second in Excel 2000, as
-    texts in Excel 5.0."""
+    texts in Excel 5.0, whose text is in one Windows code page: this schema
+    mixes scripts, so Windows-1252, with '?' for what it lacks."""
     rows = EXPECTED[name]
     header = rows[0]
     out = [list(header)]
@@ -71,6 +72,8 @@ def expected_xls(name, version):
                 values.append(float(value))
             elif column in DATE_COLUMNS.get(name, ()) and version == 1:
                 values.append((value + " 00:00:00")[:19] if len(value) == 10 else value[:19])
+            elif version == 0:
+                values.append(value.encode("cp1252", errors="replace").decode("cp1252"))
             else:
                 values.append(value)
         out.append(values)
