@@ -1,6 +1,7 @@
 #include "platform/utf8.h"
 #include "platform/win32.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstring>
 #include <cwctype>
@@ -115,18 +116,16 @@ std::size_t wide_length(LPCWSTR s, int len) {
 
 }  // namespace
 
-int MultiByteToWideChar(UINT, DWORD, LPCSTR src, int src_len, LPWSTR dst, int dst_len) {
-  if (!src || dst_len < 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  std::size_t n = src_len < 0 ? std::strlen(src) + 1 : static_cast<std::size_t>(src_len);
-  std::wstring out;
-  if (!qm_platform::utf8_to_wide(src, n, out)) {
+namespace {
+// The common tail of both conversions: the size asked for, or the converted
+// text copied into a buffer that holds it. An empty source is refused.
+template <class Text, class Char>
+int deliver(bool converted, std::size_t source_length, const Text& out, Char* dst, int dst_len) {
+  if (!converted) {
     SetLastError(ERROR_NO_UNICODE_TRANSLATION);
     return 0;
   }
-  if (n == 0) {
+  if (source_length == 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
@@ -135,8 +134,20 @@ int MultiByteToWideChar(UINT, DWORD, LPCSTR src, int src_len, LPWSTR dst, int ds
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
-  std::wmemcpy(dst, out.data(), out.size());
+  std::copy(out.begin(), out.end(), dst);
   return static_cast<int>(out.size());
+}
+}  // namespace
+
+int MultiByteToWideChar(UINT, DWORD, LPCSTR src, int src_len, LPWSTR dst, int dst_len) {
+  if (!src || dst_len < 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  std::size_t n = src_len < 0 ? std::strlen(src) + 1 : static_cast<std::size_t>(src_len);
+  std::wstring out;
+  bool converted = qm_platform::utf8_to_wide(src, n, out);
+  return deliver(converted, n, out, dst, dst_len);
 }
 
 int WideCharToMultiByte(UINT, DWORD, LPCWSTR src, int src_len, LPSTR dst, int dst_len, LPCSTR,
@@ -148,21 +159,8 @@ int WideCharToMultiByte(UINT, DWORD, LPCWSTR src, int src_len, LPSTR dst, int ds
   }
   std::size_t n = src_len < 0 ? std::wcslen(src) + 1 : static_cast<std::size_t>(src_len);
   std::string out;
-  if (!qm_platform::wide_to_utf8(src, n, out)) {
-    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-    return 0;
-  }
-  if (n == 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  if (dst_len == 0) return static_cast<int>(out.size());
-  if (out.size() > static_cast<std::size_t>(dst_len)) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
-  }
-  std::memcpy(dst, out.data(), out.size());
-  return static_cast<int>(out.size());
+  bool converted = qm_platform::wide_to_utf8(src, n, out);
+  return deliver(converted, n, out, dst, dst_len);
 }
 
 int CompareStringW(LCID, DWORD flags, LPCWSTR a, int a_len, LPCWSTR b, int b_len) {
