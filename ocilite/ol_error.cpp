@@ -78,7 +78,7 @@ const catalog_entry catalog[] = {
     {2437, "cannot validate (%s) - primary key violated"},
     {3114, "not connected to ORACLE"},
     {4002, "INCREMENT must be a non-zero integer"},
-    {4079, "invalid trigger specification"},
+    {4079, "invalid trigger definition"},
     {4080, "trigger '%s' does not exist"},
     {4081, "trigger '%s' already exists"},
     {4030, "out of process memory when trying to allocate %s bytes"},
