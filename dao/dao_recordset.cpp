@@ -36,6 +36,22 @@ std::wstring variant_text(const VARIANT& value) {
   return out;
 }
 
+// Calls `each` (index, field, DAO type) for every field of a collection.
+template <class Each>
+void for_each_field(DAOFields* fields, Each each) {
+  dao_not_null(fields);
+  SHORT count = 0;
+  dao_check(fields->get_Count(&count));
+  for (SHORT i = 0; i < count; ++i) {
+    ole_com_ptr<_DAOField> item;
+    dao_check(fields->get_Item(dao_arg_i4(i), &item.p));
+    dao_not_null(item.p);
+    SHORT type = 0;
+    dao_check(item->get_Type(&type));
+    each(i, item.p, type);
+  }
+}
+
 }  // namespace
 
 dao_recordset::dao_recordset(const std::wstring& table_name, DAORecordset* rs, _DAOTableDef* table)
@@ -170,15 +186,7 @@ void dao_recordset::init_schema(_DAOTableDef* table) {
   if (!table) throw tk_mail_assertion("dao_recs", 190);
   ole_com_ptr<DAOFields> fields;
   dao_check(table->get_Fields(&fields.p));
-  dao_not_null(fields.p);
-  SHORT count = 0;
-  dao_check(fields->get_Count(&count));
-  for (SHORT i = 0; i < count; ++i) {
-    ole_com_ptr<_DAOField> item;
-    dao_check(fields->get_Item(dao_arg_i4(i), &item.p));
-    dao_not_null(item.p);
-    SHORT type = 0;
-    dao_check(item->get_Type(&type));
+  for_each_field(fields.p, [&](SHORT i, _DAOField* item, SHORT type) {
     std::uint32_t reserved = 0;
     if (type == dbDate) {
       tk_log::write(1, "Make date field more precise");
@@ -227,7 +235,7 @@ void dao_recordset::init_schema(_DAOTableDef* table) {
     const VARTYPE vartype = dao_field::get_vartype(type);
     ole_variant parsed;
     if (reserved != 9) parsed = ole_variant::from_string(narrow(def), vartype);
-    dao_field column(item.p);
+    dao_field column(item);
     if (type == dbGUID) reserved = 1;
     if (type == dbAttachment) {
       tk_log::write(2, "Special processing for dbAttachment");
@@ -237,7 +245,7 @@ void dao_recordset::init_schema(_DAOTableDef* table) {
     auto ftd = std::make_unique<t_ftd>(column, parsed, reserved);
     ftd->extra_text = comment;
     schema.push_back(std::move(ftd));
-  }
+  });
   tk_log::write(2, "End of dao_recordset::init_schema");
 }
 
@@ -245,15 +253,7 @@ void dao_recordset::init_schema(_DAOQueryDef* query) {
   tk_log::write(2, "dao_recordset::init_schema( DAOQueryDef * )");
   ole_com_ptr<DAOFields> fields;
   dao_check(query->get_Fields(&fields.p));
-  dao_not_null(fields.p);
-  SHORT count = 0;
-  dao_check(fields->get_Count(&count));
-  for (SHORT i = 0; i < count; ++i) {
-    ole_com_ptr<_DAOField> item;
-    dao_check(fields->get_Item(dao_arg_i4(i), &item.p));
-    dao_not_null(item.p);
-    SHORT type = 0;
-    dao_check(item->get_Type(&type));
+  for_each_field(fields.p, [&](SHORT i, _DAOField* item, SHORT type) {
     dao_variant default_value;
     dao_check(item->get_DefaultValue(&default_value.v));
     std::wstring def = variant_text(default_value.v);
@@ -261,9 +261,9 @@ void dao_recordset::init_schema(_DAOQueryDef* query) {
                   def.c_str());
     if (type == dbDate && strip_pair(def, L'#', L'#')) tk_log::write(2, "Got date/time def.value");
     if (type == dbText && strip_pair(def, L'"', L'"')) tk_log::write(2, "Got string def.value");
-    dao_field column(item.p);
+    dao_field column(item);
     schema.push_back(std::make_unique<t_ftd>(column, ole_variant::from_string(narrow(def), dao_field::get_vartype(type)), 0));
-  }
+  });
   tk_log::write(2, "End of dao_recordset::init_schema");
 }
 
