@@ -1,7 +1,7 @@
 #include "wizard/error_dialogs.h"
 
-#include "GUI2/g_gui.h"
-#include "GUI2/g_wiz_sh.h"
+#include "GUI2/gui_dialog.h"
+#include "GUI2/wizard_shell.h"
 #include "TK/tk_desktop.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"

@@ -2,7 +2,7 @@
 // Save Settings.
 #pragma once
 
-#include "GUI2/g_wiz_pg.h"
+#include "GUI2/wizard_page.h"
 
 #include <string>
 

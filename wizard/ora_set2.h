@@ -1,7 +1,7 @@
 // The Oracle connection settings page of a converter with Oracle settings.
 #pragma once
 
-#include "GUI2/g_wiz_pg.h"
+#include "GUI2/wizard_page.h"
 #include "TK/tk_exception.h"
 #include "TK/tk_log.h"
 

@@ -1,6 +1,6 @@
 #include "wizard/oracle_settings_page.h"
 
-#include "GUI2/g_wiz_sh.h"
+#include "GUI2/wizard_shell.h"
 #include "ORA/ora_exception.h"
 #include "common/error_handler.h"
 #include "wizard/wizard_exit.h"

@@ -2,7 +2,7 @@
 // thread while the connecting animation waits in front of the user.
 #pragma once
 
-#include "GUI2/g_anim.h"
+#include "GUI2/animation_dialog.h"
 #include "TK/tk_thread.h"
 #include "common/quillet_convertor.h"
 #include "wizard/ora_set2.h"

@@ -1,6 +1,6 @@
 #include "wizard/progress_page.h"
 
-#include "GUI2/g_wiz_sh.h"
+#include "GUI2/wizard_shell.h"
 #include "TK/tk_exception.h"
 #include "TK/tk_log.h"
 #include "common/quillet_convertor.h"

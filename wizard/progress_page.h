@@ -2,7 +2,7 @@
 // counters on each tick of the shell's timer.
 #pragma once
 
-#include "GUI2/g_wiz_pg.h"
+#include "GUI2/wizard_page.h"
 #include "TK/tk_thread.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "wizard/quillet_app.h"
 
-#include "GUI2/g_gui.h"
-#include "GUI2/g_wiz_sh.h"
+#include "GUI2/gui_dialog.h"
+#include "GUI2/wizard_shell.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 #include "common/error_handler.h"

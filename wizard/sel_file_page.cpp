@@ -1,7 +1,7 @@
 #include "wizard/sel_file_page.h"
 
-#include "GUI2/g_f_dlg.h"
-#include "GUI2/g_wiz_sh.h"
+#include "GUI2/file_dialog.h"
+#include "GUI2/wizard_shell.h"
 #include "TK/tk_exception.h"
 #include "TK/tk_file_name.h"
 #include "TK/tk_log.h"

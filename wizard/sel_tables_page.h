@@ -2,8 +2,8 @@
 // right, and user queries that travel between the lists like tables.
 #pragma once
 
-#include "GUI2/g_wiz_pg.h"
-#include "GUI2/g_wiz_sh.h"
+#include "GUI2/wizard_page.h"
+#include "GUI2/wizard_shell.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 

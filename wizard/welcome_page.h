@@ -1,7 +1,7 @@
 // The first page: the title, Load Settings and the link to the maker.
 #pragma once
 
-#include "GUI2/g_finish.h"
+#include "GUI2/welcome_page_t.h"
 #include "common/quillet_convertor.h"
 
 class welcome_page : public welcome_page_t<quillet_convertor, 103> {

@@ -2,7 +2,7 @@
 // the program, an error box, or the dialog that lets the run go on.
 #include "common/error_handler.h"
 
-#include "GUI2/g_wiz_sh.h"
+#include "GUI2/wizard_shell.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 #include "wizard/error_dialogs.h"

@@ -1,6 +1,6 @@
 #include "wizard/wizard_front_end.h"
 
-#include "GUI2/g_wiz_sh.h"
+#include "GUI2/wizard_shell.h"
 #include "TK/tk_exception.h"
 #include "wizard/error_dialogs.h"
 

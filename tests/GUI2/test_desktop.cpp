@@ -2,7 +2,7 @@
 // mail library loaded at run time, and a library's version.
 #include "ui_driver.h"
 
-#include "GUI2/g_gui.h"
+#include "GUI2/gui_dialog.h"
 #include "TK/tk_desktop.h"
 #include "TK/tk_utils.h"
 

@@ -1,9 +1,9 @@
 // The sheet and the page template, driven through the sheet's buttons.
 #include "ui_driver.h"
 
-#include "GUI2/g_f_dlg.h"
-#include "GUI2/g_wiz_pg.h"
-#include "GUI2/g_wiz_sh.h"
+#include "GUI2/file_dialog.h"
+#include "GUI2/wizard_page.h"
+#include "GUI2/wizard_shell.h"
 #include "TK/tk_exception.h"
 
 #include <QLineEdit>

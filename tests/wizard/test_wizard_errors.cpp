@@ -1,7 +1,7 @@
 // The wizard's error display and the progress page's reading of the run.
 #include "wizard_test_support.h"
 
-#include "GUI2/g_wiz_sh.h"
+#include "GUI2/wizard_shell.h"
 #include "common/error_handler.h"
 #include "common/quillet_convertor.h"
 #include "platform/clipboard.h"

@@ -3,7 +3,7 @@
 // log output, the error list, the message boxes and the help.
 #pragma once
 
-#include "GUI2/g_gui.h"
+#include "GUI2/gui_dialog.h"
 #include "TK/tk_singleton.h"
 
 #include <atomic>

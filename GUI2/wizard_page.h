@@ -3,7 +3,7 @@
 // buttons right for the page.
 #pragma once
 
-#include "GUI2/g_gui.h"
+#include "GUI2/gui_dialog.h"
 
 #include <QFont>
 

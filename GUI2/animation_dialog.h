@@ -2,7 +2,7 @@
 // does something slow; the worker ends it.
 #pragma once
 
-#include "GUI2/g_gui.h"
+#include "GUI2/gui_dialog.h"
 
 #include <QIcon>
 

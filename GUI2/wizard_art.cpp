@@ -1,4 +1,4 @@
-#include "GUI2/g_art.h"
+#include "GUI2/wizard_art.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "GUI2/g_anim.h"
+#include "GUI2/animation_dialog.h"
 
-#include "GUI2/g_art.h"
+#include "GUI2/wizard_art.h"
 #include "TK/tk_log.h"
 
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
-#include "GUI2/g_wiz_sh.h"
+#include "GUI2/wizard_shell.h"
 
-#include "GUI2/g_art.h"
-#include "GUI2/g_wiz_pg.h"
+#include "GUI2/wizard_art.h"
+#include "GUI2/wizard_page.h"
 #include "TK/tk_exception.h"
 #include "TK/tk_file_name.h"
 #include "TK/tk_log.h"

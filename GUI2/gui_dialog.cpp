@@ -1,4 +1,4 @@
-#include "GUI2/g_gui.h"
+#include "GUI2/gui_dialog.h"
 
 #include "platform/clipboard.h"
 #include "platform/win32.h"

@@ -1,6 +1,6 @@
-#include "GUI2/g_wiz_pg.h"
+#include "GUI2/wizard_page.h"
 
-#include "GUI2/g_wiz_sh.h"
+#include "GUI2/wizard_shell.h"
 #include "TK/tk_exception.h"
 #include "TK/tk_log.h"
 

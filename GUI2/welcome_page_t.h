@@ -1,9 +1,9 @@
 // The first page of a wizard, with its Load Settings button.
 #pragma once
 
-#include "GUI2/g_f_dlg.h"
-#include "GUI2/g_wiz_pg.h"
-#include "GUI2/g_wiz_sh.h"
+#include "GUI2/file_dialog.h"
+#include "GUI2/wizard_page.h"
+#include "GUI2/wizard_shell.h"
 #include "TK/tk_exception.h"
 #include "TK/tk_log.h"
 

@@ -1,4 +1,4 @@
-#include "GUI2/g_f_dlg.h"
+#include "GUI2/file_dialog.h"
 
 #include "TK/tk_exception.h"
 #include "TK/tk_file_name.h"
