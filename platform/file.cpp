@@ -44,8 +44,17 @@ HANDLE open_file(const std::string& name, DWORD access, DWORD disposition) {
       return INVALID_HANDLE_VALUE;
     }
   }
-  int fd = ::open(name.c_str(), flags | O_CLOEXEC, 0666);
+  // Only regular files: opening a named pipe would wait for a writer, and a
+  // device never ends. Opened without waiting, then checked.
+  int fd = ::open(name.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) return INVALID_HANDLE_VALUE;
+  struct stat opened{};
+  if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+    ::close(fd);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return new file_object(fd);
 }
 

@@ -1,7 +1,9 @@
 #include "platform/win32.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
+#include <future>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -57,6 +59,32 @@ TEST(Files, ReadOnlyFileRefusesWritingEvenToTheSuperUser) {
   EXPECT_EQ(h, INVALID_HANDLE_VALUE);
   EXPECT_EQ(CreateFileA("/tmp", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
   unlink(name);
+}
+
+TEST(Files, OnlyRegularFilesOpenAndNoneMakesTheCallerWait) {
+  char folder[] = "/tmp/qm_platform_XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  std::string pipe = std::string(folder) + "/pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  for (const std::string& name : {pipe, std::string("/dev/null")}) {
+    for (DWORD access : {DWORD(GENERIC_READ), DWORD(GENERIC_READ | GENERIC_WRITE)}) {
+      auto opened = std::async(std::launch::async, [&] {
+        return CreateFileA(name.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+      });
+      if (opened.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        // Let the waiting open through, so that the test can end.
+        int writer = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+        ADD_FAILURE() << name << " made the caller wait";
+        opened.wait();
+        close(writer);
+      }
+      HANDLE h = opened.get();
+      EXPECT_EQ(h, INVALID_HANDLE_VALUE) << name << " access " << access;
+      if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+  }
+  unlink(pipe.c_str());
+  rmdir(folder);
 }
 
 TEST(Module, NamesTheRunningProgram) {
