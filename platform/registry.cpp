@@ -164,6 +164,27 @@ LONG write_values(const std::string& file, const value_map& values) {
 
 bool valid_key(HKEY key) { return key && key->file.size() > 0; }
 
+// A key path is names separated by backslashes, each a plain file name
+// here: no empty name (a leading or doubled separator), no "." or "..", no
+// "/", so that no key lies outside its root's folder. Trailing separators
+// are dropped.
+bool key_path_of(const char* subkey, std::string& path) {
+  path = subkey ? subkey : "";
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  if (path.empty()) return true;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t end = path.find('\\', start);
+    std::string name = path.substr(start, end - start);
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return false;
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  return true;
+}
+
 LONG query(HKEY key, const std::string& name, LPDWORD type, LPBYTE data, LPDWORD size, bool wide) {
   if (!valid_key(key)) return ERROR_INVALID_HANDLE;
   value_map values = read_values(key->file);
@@ -211,10 +232,8 @@ LONG RegCreateKeyExA(HKEY root, LPCSTR subkey, DWORD, LPSTR, DWORD, REGSAM, void
                      LPDWORD disposition) {
   const char* rootname = root_name(root);
   if (!rootname || !result) return ERROR_INVALID_PARAMETER;
-  std::string path = subkey ? subkey : "";
-  for (char& c : path)
-    if (c == '\\') c = '/';
-  while (!path.empty() && path.back() == '/') path.pop_back();
+  std::string path;
+  if (!key_path_of(subkey, path)) return ERROR_INVALID_PARAMETER;
   std::string folder = store_folder() + "/" + rootname;
   std::string file = folder + "/" + (path.empty() ? std::string("(root)") : path) + ".reg";
   std::string file_folder = file.substr(0, file.rfind('/'));

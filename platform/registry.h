@@ -2,7 +2,8 @@
 // file below the XDG configuration folder ($XDG_CONFIG_HOME, else
 // ~/.config), in "quillmark-registry/<root>/<key path>.reg". Every change
 // rewrites the file atomically (a temporary file, then a rename), readable
-// by its owner only.
+// by its owner only. A key path with an empty name, ".", ".." or "/" in it
+// is refused (ERROR_INVALID_PARAMETER): it could name a file outside.
 #pragma once
 #include "platform/win32.h"
 

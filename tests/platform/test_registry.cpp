@@ -1,6 +1,7 @@
 #include "platform/registry.h"
 
 #include <cstdlib>
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -59,6 +60,50 @@ TEST_F(Registry, CreatesOnDemandAndKeepsValuesAcrossOpens) {
   struct stat st{};
   ASSERT_EQ(stat((folder + "/quillmark-registry/HKEY_CURRENT_USER/Software/Test/App.reg").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(Registry, KeyNamesThatWouldLeaveTheStoreAreRefused) {
+  // The store lives one level below the test's folder, so an escape lands
+  // beside it.
+  std::string home = folder + "/home";
+  ASSERT_EQ(mkdir(home.c_str(), 0700), 0);
+  setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+  const char* names[] = {"..\\..\\..\\escaped",
+                         "Software\\..\\..\\..\\..\\escaped",
+                         "Software\\.\\App",
+                         "Software\\\\App",
+                         "\\Software\\App",
+                         "Software/../../../../escaped",
+                         "/tmp/escaped",
+                         "..",
+                         "Software\\App/.."};
+  for (const char* name : names) {
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_INVALID_PARAMETER)
+        << name;
+    EXPECT_EQ(key, nullptr) << name;
+  }
+  struct stat st{};
+  EXPECT_NE(stat("/tmp/escaped.reg", &st), 0);
+  // Nothing beside the store's home.
+  DIR* dir = opendir(folder.c_str());
+  ASSERT_NE(dir, nullptr);
+  std::string entries;
+  while (dirent* e = readdir(dir)) {
+    std::string n = e->d_name;
+    if (n != "." && n != ".." && n != "home") entries += n + " ";
+  }
+  closedir(dir);
+  EXPECT_EQ(entries, "");
+  // Names with dots inside a component, and a trailing separator, are keys.
+  for (const char* name : {"Software\\Test.App\\v1..2", "Software\\Test\\"}) {
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS)
+        << name;
+    if (key) RegCloseKey(key);
+  }
 }
 
 }  // namespace
