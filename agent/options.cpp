@@ -149,10 +149,16 @@ bool parse_cmd_line(int argc, char** argv) {
   // A relative destination from a settings file is taken against the folder
   // the program was started in, not wherever the run happens to be.
   if (!convertor.destination.empty()) convertor.destination = tk_file_wname(convertor.destination).get_path();
+  if (!profile_result) {
+    if (convertor.source_name.empty()) fatal_exit("You should enter Oracle database name");
+    if (convertor.destination.empty()) fatal_exit("You should enter MS Excel spredsheet name");
+    if (convertor.format_version == -1)
+      fatal_exit("You should specify MS Excel format version (use '--xls_ver' option)");
+  }
+  // A settings file need not name a format, and then none was given.
+  if (convertor.format_version < 0 || convertor.format_version > 2)
+    fatal_exit("MS Excel format version must be 0, 1 or 2");
   if (profile_result) return true;
-  if (convertor.source_name.empty()) fatal_exit("You should enter Oracle database name");
-  if (convertor.destination.empty()) fatal_exit("You should enter MS Excel spredsheet name");
-  if (convertor.format_version == -1) fatal_exit("You should specify MS Excel format version (use '--xls_ver' option)");
   convertor.store_oracle_settings(host.c_str(), user.c_str(), password.c_str(), port.c_str());
   return true;
 }

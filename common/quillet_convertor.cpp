@@ -117,17 +117,21 @@ bool quillet_convertor::store_profile(const std::wstring& file_name) {
   return profile.store(file_name);
 }
 
-bool quillet_convertor::load_profile(const std::wstring& file_name) {
+bool quillet_convertor::load_profile(const std::wstring& file_name, bool format_required) {
   namespace k = udb_profile_keys;
   udb_profile profile;
   if (!profile.load(file_name)) return false;
+  std::wstring format = profile.get_value(k::excel_settings, k::format_version);
+  if (format_required && format.empty()) {
+    tk_log::write(2, "The settings file names no format");
+    return false;
+  }
   if (!udb_converter::load_profile(profile)) return false;
-  std::wstring value = profile.get_value(k::excel_settings, k::format_version);
-  if (!value.empty()) format_version = value == L"1" ? 1 : value == L"2" ? 2 : 0;
+  if (!format.empty()) format_version = format == L"1" ? 1 : format == L"2" ? 2 : 0;
   const std::pair<const wchar_t*, bool*> flags[] = {
       {k::split_data, &split_data}, {k::wrap_text, &wrap_text}, {k::dates_to_strings, &dates_to_strings}};
   for (const auto& [key, flag] : flags) {
-    value = profile.get_value(k::excel_settings, key);
+    std::wstring value = profile.get_value(k::excel_settings, key);
     if (!value.empty()) *flag = value == L"1";
   }
   return oracle_converter_impl::load_profile(profile);

@@ -41,7 +41,9 @@ class quillet_convertor : public xls_converter,
   void check_dest();
   std::wstring get_title() const;
   bool store_profile(const std::wstring& file_name);
-  bool load_profile(const std::wstring& file_name);
+  // With `format_required`, a file that names no format is refused before
+  // anything of it is taken (false).
+  bool load_profile(const std::wstring& file_name, bool format_required = false);
   bool test_query(const std::wstring& text);
 
   tk_reg_key reg_key;

@@ -95,12 +95,12 @@ void xls_converter::clean_if_exists() {
 
 void xls_converter::do_patch() {
   if (tables_total == 0 || (format_version != 0 && format_version != 1)) return;
-  engines[format_version]->patch(destination);
+  engine_for(format_version).patch(destination);
   if (!split_data) return;
   for (int n = 1;; ++n) {
     std::wstring part = part_file(n);
     if (!file_exists(part)) break;
-    engines[format_version]->patch(part);
+    engine_for(format_version).patch(part);
   }
 }
 
@@ -108,10 +108,10 @@ std::unique_ptr<udb_database> xls_converter::get_xls_base() {
   tk_log::write(1, L"xls_converter::get_xls_base(%ls)", destination.c_str());
   if (file_exists(destination)) {
     if (format_version == 2) throw tk_mail_assertion("xls_conv", 552);
-    return dao.open_dao_src(destination, engines[format_version]->connect, 8);
+    return dao.open_dao_src(destination, engine_for(format_version).connect, 8);
   }
   if (format_version == 2) return std::make_unique<xlsx_database>(destination, one_workbook_per_table);
-  return dao.create_dao_src(destination, engines[format_version]->connect);
+  return dao.create_dao_src(destination, engine_for(format_version).connect);
 }
 
 std::unique_ptr<t_ftd> xls_converter::map_column(const t_ftd& source) const {
@@ -160,7 +160,8 @@ void xls_converter::convert_table(udb_database* destination_db, udb_recordset& s
 
   // A worksheet holds one header row and this many records; a longer table
   // is cut there and the item reports it.
-  const int row_cap = format_version == 2 ? xlsx_max_rows - 1 : static_cast<int>(engines[format_version]->max_rows);
+  const int row_cap =
+      format_version == 2 ? xlsx_max_rows - 1 : static_cast<int>(engine_for(format_version).max_rows);
   bool cut = false;
   udb_record output;
   source.first();
@@ -199,7 +200,7 @@ void xls_converter::convert_table(udb_database* destination_db, udb_recordset& s
   table.reset();
   if (cut) {
     std::string format;
-    tk_w2a(engines[format_version]->name.c_str(), format);
+    tk_w2a(engine_for(format_version).name.c_str(), format);
     char text[200];
     std::snprintf(text, sizeof text,
                   "The table has more rows than an %s worksheet holds; only its first %d records were written.",
@@ -261,6 +262,8 @@ void xls_converter::end_item() {
 }
 
 void xls_converter::do_convert(udb_database& source) {
+  // Before anything is deleted: a settings file may leave the format unset.
+  engine_for(format_version);
   clean_if_exists();
   if (format_version != 2 && !dao.set_version_if(0))
     throw tk_exception(std::string("Failed to load Data Access Objects (DAO) support library.\nMicrosoft Access "

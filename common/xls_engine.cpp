@@ -12,6 +12,12 @@
 
 xls_engine* engines[3] = {nullptr, nullptr, nullptr};
 
+xls_engine& engine_for(int format_version) {
+  if (format_version < 0 || format_version > 2 || !engines[format_version])
+    throw tk_exception(std::string("MS Excel format version must be 0, 1 or 2"), 1);
+  return *engines[format_version];
+}
+
 xls_engine::xls_engine(const std::wstring& n, const std::wstring& c, const std::string& text, std::uint32_t rows)
     : name(n), connect(c), notice(text), max_rows(rows) {
   tk_log::write(1, L"xls_engine::ctor(%ls, %ls)", name.c_str(), connect.c_str());

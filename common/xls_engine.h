@@ -65,3 +65,7 @@ class xls_engine_2010 : public xls_engine {
 // The program-wide engines, indexed by format version (0 Excel 5.0,
 // 1 Excel 2000, 2 Excel 2010); filled by the converter's constructor.
 extern xls_engine* engines[3];
+
+// The engine of a format version; one outside the table (or a table not yet
+// filled) raises tk_exception (level 1) with the option's own message.
+xls_engine& engine_for(int format_version);

@@ -31,7 +31,9 @@ class app_module {
 };
 
 void run_wizard(const char* command_line, int& result) {
-  result = 0;
+  // Until the sheet returns, no workbook can have been written: an error
+  // that ends the program before then is a failure.
+  result = -1;
   gui_startup_check();
   wizard_front_end front;
   quillet_convertor convertor(front);
@@ -41,7 +43,8 @@ void run_wizard(const char* command_line, int& result) {
     if (tk_a2w(command_line, path)) {
       tk_log::write(2, L"QUICK LAUNCH: profile=%ls", path.c_str());
       try {
-        convertor.load_profile(path);
+        // The run needs a format: a file without one is refused whole.
+        convertor.load_profile(path, true);
       } catch (const tk_exception& e) {
         // A file that does not load leaves the registry settings in force.
         tk_log::write(2, "Error:\n%s", e.what());
@@ -55,10 +58,7 @@ void run_wizard(const char* command_line, int& result) {
     sel_file_page destination;
     qlt_sel_tables_page tables;
     if (quick_launch) {
-      if (!oracle.connect_with_animation()) {
-        result = -1;
-        return;
-      }
+      if (!oracle.connect_with_animation()) return;
       convertor.get_all_tables();
       convertor.check_dest();
     } else {

@@ -169,6 +169,26 @@ TEST_F(Conversion, TheXlsFormatsNeedDao) {
   jet_register_dbengine();
 }
 
+TEST_F(Conversion, AFormatOutsideTheEnginesEndsTheRunBeforeAnythingIsDeleted) {
+  temp_folder folder;
+  std::string kept = folder.path + "/kept.xls";
+  std::ofstream(kept) << "an earlier workbook";
+  converter.destination = tk_from_utf8(kept);
+  converter.selected_tables = {L"EMP"};
+  empty_source source;
+  for (int format : {-1, 3}) {
+    converter.format_version = format;
+    try {
+      converter.do_convert(source);
+      ADD_FAILURE() << format;
+    } catch (const tk_exception& e) {
+      EXPECT_EQ(e.level, 1);
+      EXPECT_EQ(e.message, "MS Excel format version must be 0, 1 or 2");
+    }
+  }
+  EXPECT_TRUE(tk_is_file_exist(kept, 0));
+}
+
 TEST_F(Conversion, AnXlsSheetIsCutAtItsLastRowAndSaysSo) {
   temp_folder folder;
   converter.format_version = 0;

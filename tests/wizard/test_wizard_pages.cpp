@@ -2,6 +2,7 @@
 #include "wizard_test_support.h"
 
 #include "TK/tk_utils.h"
+#include "oci/oci_library.h"
 #include "common/quillet_convertor.h"
 #include "wizard/quillet_app.h"
 #include "wizard/wizard_front_end.h"
@@ -264,9 +265,62 @@ TEST(wizard_quick_launch, without_a_connection_ends_with_minus_one_and_no_sheet)
   EXPECT_FALSE(sheet_seen);
 }
 
-TEST(wizard_quick_launch, a_missing_settings_file_runs_with_the_saved_settings) {
+namespace {
+
+// Writes a settings file of the demo source, format 2, to `destination`.
+void demo_settings(const std::string& file, const std::string& destination) {
+  std::ofstream(file) << "[Generic settings]\nsrc=demo\ndest=" << destination
+                      << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\nuser=scott\n\n"
+                         "[Selected Tables]\nDEPT\n\n";
+}
+
+// Runs a quick launch that cannot start its run, answering its one error
+// box; what the wizard returns.
+int quick_launch_refused(const std::string& profile, const std::string& message) {
+  ui_script ui;
+  ui.step("error box", [] { return front_box() != nullptr; },
+          [message] {
+            // The handler shows a message on one line.
+            EXPECT_EQ(box_text(), QString::fromStdString(message).replace('\n', ' '));
+            answer_box(QMessageBox::Ok);
+          });
+  ui.start(30);
+  int result = run_wizard(profile);
+  EXPECT_TRUE(ui.done());
+  return result;
+}
+
+}  // namespace
+
+TEST(wizard_quick_launch, a_destination_folder_that_is_missing_ends_with_minus_one) {
+  wizard_sandbox box;
+  std::string profile = box.file("run.qlt");
+  demo_settings(profile, box.file("no_folder/book.xlsx"));
+  EXPECT_EQ(quick_launch_refused(profile, "Destination path does not exist.\nPlease verify the correct path was given."),
+            -1);
+}
+
+TEST(wizard_quick_launch, without_a_client_library_ends_with_minus_one) {
+  // The library is bound once a process: in a process of its own, before
+  // anything binds it.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        wizard_sandbox box;
+        std::string profile = box.file("run.qlt");
+        demo_settings(profile, box.file("book.xlsx"));
+        setenv("QUILLMARK_OCI_LIBRARY", box.file("no_such_client.so").c_str(), 1);
+        int result = quick_launch_refused(profile, oci_missing_client_message);
+        std::fprintf(stderr, "result=%d\n", result);
+        std::_Exit(result & 0xFF);
+      },
+      ::testing::ExitedWithCode(255), "result=-1");
+}
+
+TEST(wizard_quick_launch, a_settings_file_that_does_not_load_or_names_no_format_leaves_the_saved_settings) {
   wizard_sandbox box;
   std::string workbook = box.file("saved.xlsx");
+  std::string other = box.file("other.xls");
   {
     wizard_front_end front;
     quillet_convertor c(front);
@@ -275,20 +329,27 @@ TEST(wizard_quick_launch, a_missing_settings_file_runs_with_the_saved_settings) 
     c.destination = std::wstring(workbook.begin(), workbook.end());
     c.save_settings();
   }
-  std::ofstream(workbook) << "an old file";
-  ui_script ui;
-  ui.step("finish page", [] { return page_shown(107); },
-          [] {
-            click_later(control_as<QAbstractButton>(1225));
-            click_later(sheet_button("finish"));
-          });
-  ui.start();
+  std::string no_format = box.file("no_format.qlt");
+  std::ofstream(no_format) << "[Generic settings]\nsrc=demo\ndest=" << other
+                           << "\n\n[Oracle settings]\nuser=scott\n\n[Selected Tables]\nDEPT\n\n";
   // Quotes on the command line belong to the name, which does not exist.
-  EXPECT_EQ(run_wizard("\"" + box.file("missing.qlt") + "\""), 1);
-  EXPECT_TRUE(ui.done());
-  // The saved destination was checked and cleared for the run (which had
-  // nothing selected).
-  EXPECT_FALSE(tk_is_file_exist(workbook, 0));
+  for (const std::string& line : {"\"" + box.file("missing.qlt") + "\"", no_format}) {
+    SCOPED_TRACE(line);
+    std::ofstream(workbook) << "an old file";
+    ui_script ui;
+    ui.step("finish page", [] { return page_shown(107); },
+            [] {
+              if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
+              click_later(sheet_button("finish"));
+            });
+    ui.start();
+    EXPECT_EQ(run_wizard(line), 1);
+    EXPECT_TRUE(ui.done());
+    // The saved destination was checked and cleared for the run (which had
+    // nothing selected); nothing of the file was taken.
+    EXPECT_FALSE(tk_is_file_exist(workbook, 0));
+    EXPECT_FALSE(tk_is_file_exist(other, 0));
+  }
 }
 
 TEST(quillet_program, without_a_window_system_says_so_and_ends_with_minus_one) {
