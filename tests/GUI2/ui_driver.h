@@ -5,15 +5,23 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
+#include <QSize>
+#include <QTimer>
 #include <QWidget>
 
+#include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Readable texts in failed expectations.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QSize& size, std::ostream* out) { *out << size.width() << 'x' << size.height(); }
 
 // The one application of the test program, made on the offscreen platform.
 QApplication& test_app();
@@ -37,11 +45,18 @@ void screenshot(QWidget* widget, const std::string& name);
 
 class ui_script {
  public:
+  ui_script() = default;
+  ~ui_script();
+  ui_script(const ui_script&) = delete;
+  ui_script& operator=(const ui_script&) = delete;
+
   // A step runs once, the first time its condition holds, after the steps
   // before it.
   ui_script& step(const std::string& what, std::function<bool()> ready, std::function<void()> action);
   // Starts polling; a step that is not reached within `seconds` ends the
   // test program with a message, since a modal loop would never return.
+  // A GUI thread that stops answering (so that nothing polls) is caught by
+  // a watchdog thread a little later.
   void start(int seconds = 60);
   bool done() const { return next == steps.size(); }
 
@@ -52,10 +67,16 @@ class ui_script {
     std::function<void()> action;
   };
   void poll();
+  void watch();
   std::vector<entry> steps;
-  std::size_t next = 0;
-  long long deadline_ms = 0;
+  std::atomic<std::size_t> next{0};
+  std::atomic<long long> deadline_ms{0};
   int seconds = 60;
+  QPointer<QTimer> timer;
+  std::thread watchdog;
+  std::mutex watch_lock;
+  std::condition_variable watch_wake;
+  bool watch_ended = false;
 };
 
 // The page of that dialog id is the one shown.
