@@ -3,11 +3,27 @@
 #include "GUI2/wizard_art.h"
 #include "TK/tk_log.h"
 
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QTimer>
 
 constexpr unsigned animation_timer_id = 0x30000;
+
+namespace {
+
+// The worker ends the dialog; the user cannot (Escape, the close button),
+// since the worker may still need this thread to show its messages.
+class worker_dialog : public gui_dialog {
+ public:
+  using gui_dialog::gui_dialog;
+  void reject() override {}
+
+ protected:
+  void closeEvent(QCloseEvent* event) override { event->ignore(); }
+};
+
+}  // namespace
 
 animation_dialog::animation_dialog(int d, int control, int first, int count)
     : idd(d), icon_control(control), first_icon(first), frames(count) {}
@@ -15,8 +31,9 @@ animation_dialog::animation_dialog(int d, int control, int first, int count)
 animation_dialog::~animation_dialog() = default;
 
 int animation_dialog::do_modal(QWidget* owner) {
-  gui_dialog window(idd, owner);
+  worker_dialog window(idd, owner);
   window.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  window.setWindowTitle(to_qt(caption));
   auto* picture = new QLabel(&window);
   picture->setFixedSize(32, 32);
   window.add_control(icon_control, picture);
@@ -56,7 +73,8 @@ void animation_dialog::on_timer() {
 }
 
 void animation_dialog::end_dialog(int code) {
-  gui_post([this, code] {
+  gui_post([this, code, live = std::weak_ptr<char>(alive)] {
+    if (live.expired()) return;
     if (dialog) {
       dialog->done(code);
     } else {
@@ -67,8 +85,8 @@ void animation_dialog::end_dialog(int code) {
 }
 
 void animation_dialog::kill_timer() {
-  gui_post([this] {
-    if (timer) timer->stop();
+  gui_post([this, live = std::weak_ptr<char>(alive)] {
+    if (!live.expired() && timer) timer->stop();
   });
   current_frame = -1;
 }

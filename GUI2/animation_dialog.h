@@ -1,5 +1,5 @@
 // A small modal dialog that turns a row of icons while a worker thread
-// does something slow; the worker ends it.
+// does something slow; the worker ends it, the user cannot.
 #pragma once
 
 #include "GUI2/gui_dialog.h"
@@ -7,6 +7,7 @@
 #include <QIcon>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ class animation_dialog {
   unsigned period = 500;
   int text_control = 0;
   std::wstring text;
+  std::wstring caption;
 
  protected:
   // The dialog's controls; the fixed text of the resource beside the icon.
@@ -47,6 +49,10 @@ class animation_dialog {
   QTimer* timer = nullptr;
   bool end_pending = false;
   int end_code = 0;
+  // What the worker hands to the GUI thread may arrive after this object
+  // has gone (the page that owns it ended at an error): it then does
+  // nothing.
+  std::shared_ptr<char> alive = std::make_shared<char>();
 };
 
 template <int IDD, int ICON_CONTROL, int FIRST_ICON, int FRAMES>

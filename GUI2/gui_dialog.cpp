@@ -118,7 +118,12 @@ gui_dialog::gui_dialog(int id, QWidget* owner) : QDialog(owner), idd(id) {
 }
 
 void gui_dialog::center_window() {
-  adjustSize();
+  // A size the dialog was given stays; one it was not given follows its
+  // contents.
+  if (testAttribute(Qt::WA_Resized))
+    resize(size().expandedTo(minimumSizeHint()));
+  else
+    adjustSize();
   QRect area;
   if (QWidget* owner = parentWidget())
     area = owner->window()->frameGeometry();

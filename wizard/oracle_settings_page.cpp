@@ -5,6 +5,8 @@
 #include "common/error_handler.h"
 #include "wizard/wizard_exit.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -71,10 +73,14 @@ int oracle_settings_page::on_next() {
 
 bool oracle_settings_page::connect_with_animation() {
   connected = false;
+  // In a quick launch it is the program's only window.
+  anim.caption = quillet_convertor::instance().get_title();
   start();
   anim.do_modal(active_window());
-  // The thread has ended the dialog; it is about to end itself.
-  WaitForSingleObject(handle, INFINITE);
+  // The thread has ended the dialog and is about to end itself; until it
+  // has, it may still hand a message box to this thread.
+  while (WaitForSingleObject(handle, 20) == WAIT_TIMEOUT)
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   return connected;
 }
 

@@ -8,6 +8,8 @@
 #include "wizard/wizard_front_end.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLabel>
 #include <sys/stat.h>
 #include <QLineEdit>
@@ -123,6 +125,8 @@ TEST(wizard_pages, connection_destination_and_table_rules) {
             })
       .step("query dialog", [] { return find_visible("dialog_128") != nullptr; },
             [] {
+              // The size it is made with, centred.
+              EXPECT_EQ(find_visible("dialog_128")->size(), QSize(480, 320));
               EXPECT_EQ(items(1318), QStringList{"DEPT"});
               EXPECT_EQ(items(1317), (QStringList{"EMP", "ALL_TYPES", "RAW_DATA"}));
               fill_query("recent", "WITH x AS (SELECT 1 FROM DUAL) SELECT * FROM x", 1);
@@ -175,6 +179,59 @@ TEST(wizard_pages, connection_destination_and_table_rules) {
   EXPECT_EQ(saved.user, L"scott");
   EXPECT_EQ(saved.format_version, 2);
   EXPECT_EQ(saved.destination, std::wstring(existing.begin(), existing.end()));
+}
+
+TEST(wizard_pages, escape_on_the_connecting_dialog_waits_for_the_slow_connect) {
+  wizard_sandbox box;
+  // A source that another program holds locked: the connect waits for the
+  // lock, then fails.
+  std::string source = box.file("locked.db");
+  std::ifstream demo(QM_BINARY_DIR "/share/ocilite/demo.db", std::ios::binary);
+  std::ofstream(source, std::ios::binary) << demo.rdbuf();
+  sqlite_lock_holder lock(source);
+  ASSERT_TRUE(lock.held());
+  QElapsedTimer since_escape;
+  ui_script ui;
+  ui.step("welcome", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
+      .step("connection page", [] { return page_shown(132); },
+            [&] {
+              control_as<QLineEdit>(1003)->setText("");
+              control_as<QLineEdit>(1004)->setText("");
+              control_as<QLineEdit>(1014)->setText(QString::fromStdString(source));
+              control_as<QLineEdit>(1012)->setText("scott");
+              click_later(sheet_button("next"));
+            })
+      .step("connecting dialog", [] { return find_visible("dialog_101") != nullptr; },
+            [&] {
+              QWidget* dialog = find_visible("dialog_101");
+              EXPECT_EQ(dialog->windowTitle(), QString("Quillmark 4.1"));
+              screenshot(dialog, "2c_connecting_dialog");
+              QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+              QApplication::sendEvent(dialog, &escape);
+              // As the window's close button does.
+              dialog->close();
+              since_escape.start();
+            })
+      .step("a moment later", [&] { return since_escape.elapsed() > 500 || front_box(); },
+            [] { EXPECT_TRUE(find_visible("dialog_101")) << "the dialog waits for the connect"; })
+      .step("connect failure", [] { return front_box() && front_box()->windowTitle() == "Quillmark 4.1 Error"; },
+            [] {
+              EXPECT_TRUE(box_text().startsWith("ORA-01034")) << box_text().toStdString();
+              EXPECT_TRUE(box_text().contains("locked")) << box_text().toStdString();
+              answer_box(QMessageBox::Ok);
+            })
+      .step("the page is usable", [] { return !front_box() && !find_visible("dialog_101") && page_shown(132); },
+            [&] {
+              lock.release();
+              control_as<QLineEdit>(1014)->setText(QString::fromStdString(source));
+              click_later(sheet_button("next"));
+            })
+      .step("connected", [] { return page_shown(105); }, [] { click_later(sheet_button("cancel")); })
+      .step("cancel question", [] { return box_says("Are you sure you want to exit the wizard?"); },
+            [] { answer_box(QMessageBox::Yes); });
+  ui.start(30);
+  EXPECT_EQ(run_wizard(), 0);
+  EXPECT_TRUE(ui.done());
 }
 
 TEST(wizard_quick_launch, a_settings_file_runs_at_once_and_lists_the_errors) {

@@ -1,6 +1,7 @@
 #pragma once
 #include "../GUI2/ui_driver.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
@@ -27,3 +28,17 @@ class wizard_sandbox {
 // The workbook as openpyxl reads it: one line per sheet, "name rows
 // columns first-header", or the reader's error.
 std::string read_workbook(const std::string& path);
+
+// An exclusive lock on a SQLite file, held by another process until
+// release() or the end of the object (or of this process), so that a
+// connection to the file waits for its busy timeout and then fails.
+class sqlite_lock_holder {
+ public:
+  explicit sqlite_lock_holder(const std::string& path);
+  ~sqlite_lock_holder() { release(); }
+  bool held() const { return holder != nullptr; }
+  void release();
+
+ private:
+  FILE* holder = nullptr;
+};
