@@ -37,6 +37,12 @@ std::wstring fold_line_ends(const std::wstring& text) {
 
 bool file_exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// An item's name stands before its own messages only, not before a later
+// failure of the whole run.
+struct prefix_reset {
+  ~prefix_reset() { error_handler::instance().prefix.clear(); }
+};
+
 }  // namespace
 
 void delete_destination_file(const std::wstring& path) {
@@ -182,6 +188,7 @@ void xls_converter::convert_table(udb_database* destination_db, udb_recordset& s
     try {
       table->append_record(output);
     } catch (const dao_exception& e) {
+      prefix_reset reset;
       error_handler::instance().set_prefix(name, records_done + 1);
       error_handler::instance().handle(e, false);
       ++items_failed;
@@ -249,6 +256,7 @@ void xls_converter::convert_item(udb_database& source, udb_database* destination
     front.on_table_converted(done);
   } catch (const tk_exception& e) {
     ++items_failed;
+    prefix_reset reset;
     error_handler::instance().set_prefix(get_current_table());
     error_handler::instance().handle(e, false);
   }
