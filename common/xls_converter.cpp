@@ -269,6 +269,10 @@ void xls_converter::end_item() {
 }
 
 void xls_converter::do_convert(udb_database& source) {
+  // The patch reads the engines' flags; wrap_text may have come from a
+  // settings file or the registry as well as from the option or the page.
+  for (xls_engine* e : engines)
+    if (e) e->wrap = wrap_text;
   clean_if_exists();
   if (format_version != 2 && !dao.set_version_if(0))
     throw tk_exception(std::string("Failed to load Data Access Objects (DAO) support library.\nMicrosoft Access "
