@@ -89,8 +89,7 @@ TEST_F(Convertor, SettingsFileRoundTripsEverySetting) {
   EXPECT_EQ(loaded.mode, 7u);
   EXPECT_TRUE(loaded.skip_indexes);
   EXPECT_TRUE(loaded.only_definitions);
-  // Line breaks inside a query are kept as blanks.
-  std::map<std::wstring, std::wstring> selected = {{L"DEPT", L""}, {L"Q1", L"SELECT *  FROM EMP"}};
+  std::map<std::wstring, std::wstring> selected = {{L"DEPT", L""}, {L"Q1", L"SELECT *\r\nFROM EMP"}};
   EXPECT_EQ(loaded.selected, selected);
   EXPECT_EQ(loaded.selected_tables, std::vector<std::wstring>{L"DEPT"});
   EXPECT_EQ(loaded.available_queries.at(L"Q2"), L"SELECT 1 FROM DUAL");
