@@ -45,6 +45,17 @@ struct prefix_reset {
 
 }  // namespace
 
+std::wstring with_format_extension(const std::wstring& path, int format_version) {
+  if (format_version < 0 || format_version > 2) return path;
+  std::size_t slash = path.rfind(L'/');
+  std::size_t start = slash == std::wstring::npos ? 0 : slash + 1;
+  std::wstring file = path.substr(start);
+  if (file.empty() || file == L"." || file == L"..") return path;
+  std::size_t dot = file.rfind(L'.');
+  if (dot != std::wstring::npos) file.erase(dot);
+  return path.substr(0, start) + file + (format_version == 2 ? L".xlsx" : L".xls");
+}
+
 void delete_destination_file(const std::wstring& path) {
   tk_log::write(1, L"Delete file '%ls'", path.c_str());
   if (DeleteFileW(path.c_str())) return;
