@@ -171,7 +171,7 @@ bool udb_profile::load(const std::wstring& file_name) {
     }
   }
   // A read or an allocation that failed is no end of the file.
-  if (std::ferror(file.f)) unreadable();
+  if (std::ferror(file.f) || !std::feof(file.f)) unreadable();
   auto& generic = sections[keys::generic_settings];
   auto marker = generic.find(keys::escaped_text);
   if (marker == generic.end()) return true;

@@ -59,7 +59,8 @@ void process_tab_file(const std::string& path) {
     }
     names.push_back(name);
   }
-  // A read that failed is no end of the list: an empty list means every table.
-  if (std::ferror(in.f)) fatal_exit(unreadable);
+  // A read or an allocation that failed is no end of the list: an empty
+  // list means every table.
+  if (std::ferror(in.f) || !std::feof(in.f)) fatal_exit(unreadable);
   quillet_convertor::instance().select_tables(names);
 }
