@@ -20,7 +20,8 @@ constexpr int version_minor = 1;
 void common_check_dest(const std::wstring& path) {
   // A path that ends in a folder names no file, whether that folder exists or not.
   bool names_folder = !path.empty() && path.back() == L'/';
-  if (names_folder || tk_is_path_exist(path)) throw tk_exception(std::string("Destination name should specify a file, not folder."), 1);
+  if (names_folder || tk_is_path_exist(path))
+    throw tk_exception(std::string("Destination name should specify a file, not folder."), 1);
   if (tk_is_file_exist(path, 0) && !tk_is_file_exist(path, 1))
     throw tk_exception(std::string("Destination name specifies an existing read-only file."), 1);
   tk_file_wname parts(path);
