@@ -470,6 +470,15 @@ TEST_F(ora_writing, tables_alike_in_their_first_characters_keep_their_own_counte
   EXPECT_EQ(triggers[0], (texts::value_type{L"Quarterly Sales Regio__TRIGGER", L"Quarterly Sales Region North"}));
   for (const auto& row : dictionary(L"select SEQUENCE_NAME from USER_SEQUENCES")) EXPECT_LE(row[0].size(), 30u);
   EXPECT_EQ(dictionary(L"select SEQUENCE_NAME from USER_SEQUENCES").size(), 5u);
+
+  // The unique keys made for foreign keys of the two tables alike in 28
+  // characters.
+  db->create_fk_index_if(names[2], {L"Text"});
+  db->create_fk_index_if(names[3], {L"Text"});
+  texts keys = dictionary(L"select CONSTRAINT_NAME from USER_CONSTRAINTS where CONSTRAINT_TYPE = 'U'");
+  ASSERT_EQ(keys.size(), 2u);
+  EXPECT_NE(keys[0][0], keys[1][0]);
+  for (const auto& row : keys) EXPECT_LE(row[0].size(), 30u);
 }
 
 TEST_F(ora_writing, keys_name_the_columns_as_the_table_spells_them) {
