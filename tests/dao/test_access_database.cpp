@@ -4,12 +4,10 @@
 #include "dao/dao_database.h"
 #include "dao/dao_engine.h"
 #include "dao/dao_exception.h"
-#include "dao_test_support.h"
 #include "fake_access_database.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <unistd.h>
 
