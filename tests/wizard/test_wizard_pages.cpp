@@ -363,11 +363,14 @@ TEST(wizard_quick_launch, without_a_client_library_ends_with_minus_one) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
-        wizard_sandbox box;
-        std::string profile = box.file("run.qlt");
-        demo_settings(profile, box.file("book.xlsx"));
-        setenv("QUILLMARK_OCI_LIBRARY", box.file("no_such_client.so").c_str(), 1);
-        int result = quick_launch_refused(profile, oci_missing_client_message);
+        int result;
+        {
+          wizard_sandbox box;
+          std::string profile = box.file("run.qlt");
+          demo_settings(profile, box.file("book.xlsx"));
+          setenv("QUILLMARK_OCI_LIBRARY", box.file("no_such_client.so").c_str(), 1);
+          result = quick_launch_refused(profile, oci_missing_client_message);
+        }
         std::fprintf(stderr, "result=%d\n", result);
         std::_Exit(result & 0xFF);
       },
