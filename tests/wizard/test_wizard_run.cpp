@@ -15,13 +15,17 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -216,5 +220,52 @@ TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
   unsetenv("TMPDIR");
   unsetenv("XDG_CONFIG_HOME");
   unsetenv("XDG_RUNTIME_DIR");
+  std::filesystem::remove_all(folder);
+}
+
+TEST(quillet_program, a_signal_during_a_run_stops_it_and_ends_the_program_by_that_signal) {
+  char pattern[] = "/tmp/qm_signal_XXXXXX";
+  std::string folder = mkdtemp(pattern);
+  for (const char* sub : {"/tmp", "/out", "/config", "/runtime"}) mkdir((folder + sub).c_str(), 0700);
+  make_big_source(folder + "/big.db", 300000);
+  std::string profile = folder + "/run.qlt";
+  std::ofstream(profile) << "[Generic settings]\ndest=" << folder
+                         << "/out/big.xlsx\nsrc=big\n\n[MS Excel settings]\nformat version=2\n\n"
+                            "[Oracle settings]\npassword=tiger\nuser=scott\n\n[Selected Tables]\nBIG\n";
+  std::string program = QM_BINARY_DIR "/bin/quillet";
+  std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "OCILITE_PATH=" + folder, "TMPDIR=" + folder + "/tmp",
+                                  "XDG_CONFIG_HOME=" + folder + "/config", "XDG_RUNTIME_DIR=" + folder + "/runtime"};
+  if (const char* path = std::getenv("PATH")) env.push_back(std::string("PATH=") + path);
+  std::vector<char*> envp, argv = {program.data(), profile.data(), nullptr};
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    execve(program.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
+  // Some MB of the table are in the temporary tree.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  std::uintmax_t size = 0;
+  while (size < 2000000 && std::chrono::steady_clock::now() < deadline) {
+    Sleep(50);
+    size = 0;
+    std::error_code ignored;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder + "/tmp", ignored))
+      if (e.is_regular_file(ignored)) size += e.file_size(ignored);
+  }
+  EXPECT_GE(size, 2000000u);
+  kill(pid, SIGTERM);
+  int status = 0;
+  for (int i = 0; i < 600 && waitpid(pid, &status, WNOHANG) == 0; ++i) Sleep(50);
+  if (waitpid(pid, &status, WNOHANG) == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    ADD_FAILURE() << "quillet did not end";
+  }
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+  EXPECT_EQ(listing(folder + "/tmp"), "") << "the temporary tree stays";
+  EXPECT_EQ(listing(folder + "/out"), "") << "an unfinished workbook stays";
   std::filesystem::remove_all(folder);
 }
