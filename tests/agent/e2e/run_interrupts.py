@@ -25,6 +25,8 @@ def build_source(path):
     db.execute("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %d) "
                "INSERT INTO \"BIG\" SELECT i, 'name ' || i, 'a note that makes the row longer, number ' || (i * 7) "
                "FROM n" % ROWS)
+    db.execute('CREATE TABLE "SMALL" ("ID" NUMBER(10))')
+    db.execute('INSERT INTO "SMALL" VALUES (1)')
     db.commit()
     db.close()
 
@@ -61,13 +63,16 @@ class InterruptTest(unittest.TestCase):
         os.mkdir(self.temp)
         os.mkdir(self.out)
 
-    def start(self, path=None):
+    def start(self, table="BIG", path=None):
         env = dict(os.environ, OCILITE_PATH=self.folder, TMPDIR=self.temp)
         env.pop("TEMP", None)
         env.pop("QUILLMARK_OCI_LIBRARY", None)
         if path is not None:
             env["PATH"] = path
-        return subprocess.Popen([QUILLCMD, "--src=big", "--user=scott", "--xls_ver=2",
+        tables = os.path.join(self.work, "tables.txt")
+        with open(tables, "w") as f:
+            f.write(table + "\n")
+        return subprocess.Popen([QUILLCMD, "--src=big", "--user=scott", "--xls_ver=2", "--tab_file=" + tables,
                                  "--dest=" + os.path.join(self.out, "big.xlsx")],
                                 cwd=self.work, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
 
@@ -117,7 +122,7 @@ class InterruptTest(unittest.TestCase):
 
     def test_signal_while_zip_packs(self):
         pid_file = os.path.join(self.work, "zip.pid")
-        process = self.start(path=self.fake_zip("echo $$ > '%s'; exec sleep 60" % pid_file))
+        process = self.start("SMALL", path=self.fake_zip("echo $$ > '%s'; exec sleep 60" % pid_file))
         wait_for(lambda: os.path.exists(pid_file) and os.path.getsize(pid_file) > 0 or process.poll() is not None,
                  "the zip program")
         process.send_signal(signal.SIGTERM)
@@ -130,7 +135,7 @@ class InterruptTest(unittest.TestCase):
         self.assert_nothing_left()
 
     def test_killed_zip_leaves_nothing(self):
-        process = self.start(path=self.fake_zip("kill -9 $$"))
+        process = self.start("SMALL", path=self.fake_zip("kill -9 $$"))
         code, out, err = self.finish(process)
         self.assertEqual(code, 255)
         self.assertIn("Error:\nCannot write the destination file", out)
