@@ -25,9 +25,10 @@ function(qm_library name)
   endif()
 endfunction()
 
-# qm_tests(<label> SOURCES ... [LIBS ...] [TIMEOUT seconds])
+# qm_tests(<label> [TIMEOUT seconds] SOURCES ... [LIBS ...])
 # One GoogleTest program per folder; every test carries the folder's label,
-# so `ctest -L <label>` runs one subsystem. TIMEOUT bounds each test.
+# so `ctest -L <label>` runs one subsystem. With TIMEOUT, CTest ends a test
+# that runs longer.
 function(qm_tests label)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   set(timeout)

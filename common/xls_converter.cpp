@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <vector>
 
 namespace {
 
@@ -127,7 +128,11 @@ std::unique_ptr<udb_database> xls_converter::get_xls_base() {
     if (format_version == 2) throw tk_mail_assertion("xls_conv", 552);
     return dao.open_dao_src(destination, engine_for(format_version).connect, 8);
   }
-  if (format_version == 2) return std::make_unique<xlsx_database>(destination, one_workbook_per_table);
+  if (format_version == 2) {
+    auto workbook = std::make_unique<xlsx_database>(destination, one_workbook_per_table);
+    workbook->stop_requested = [this] { return stop_requested(); };
+    return workbook;
+  }
   return dao.create_dao_src(destination, engine_for(format_version).connect);
 }
 
@@ -183,6 +188,7 @@ void xls_converter::convert_table(udb_database* destination_db, udb_recordset& s
   udb_record output;
   source.first();
   while (!source.is_eof()) {
+    end_run_if_stopped();
     if (records_done == row_cap) {
       cut = true;
       break;
@@ -288,6 +294,25 @@ void xls_converter::do_convert(udb_database& source) {
   for (xls_engine* e : engines)
     if (e) e->wrap = wrap_text;
   clean_if_exists();
+  try {
+    convert_selection(source);
+  } catch (const tk_final_exception&) {
+    // A stopped run leaves no workbook; one that the user aborted keeps
+    // what was written.
+    if (stop_requested()) remove_unfinished();
+    throw;
+  }
+}
+
+void xls_converter::remove_unfinished() {
+  std::vector<std::wstring> files{destination};
+  for (int n = 1; split_data && file_exists(part_file(n)); ++n) files.push_back(part_file(n));
+  for (const std::wstring& path : files)
+    if (file_exists(path) && !DeleteFileW(path.c_str()))
+      tk_log::write(3, L"The unfinished file '%ls' stays: error %u", path.c_str(), static_cast<unsigned>(GetLastError()));
+}
+
+void xls_converter::convert_selection(udb_database& source) {
   if (format_version != 2 && !dao.set_version_if(0))
     throw tk_exception(std::string("Failed to load Data Access Objects (DAO) support library.\nMicrosoft Access "
                                    "installation is required to proceed with\nthe application.\n"),
@@ -300,6 +325,7 @@ void xls_converter::do_convert(udb_database& source) {
   }
   xls_tn_validator validator(selected_tables, source.get_tables(), 31);
   for (const auto& [name, text] : selected) {
+    end_run_if_stopped();
     set_current_table(name);
     tk_log::write(1, L"Processing '%ls'", name.c_str());
     std::unique_ptr<udb_database> destination_db = get_xls_base();
@@ -313,6 +339,7 @@ void xls_converter::do_convert(udb_database& source) {
     destination_db.reset();
     end_item();
   }
+  end_run_if_stopped();
   do_patch();
   finished = true;
 }
@@ -321,6 +348,7 @@ void xls_converter::do_convert_xlsx(udb_database& source) {
   std::unique_ptr<udb_database> destination_db = get_xls_base();
   xls_tn_validator validator(selected_tables, source.get_tables(), 31);
   for (const auto& [name, text] : selected) {
+    end_run_if_stopped();
     set_current_table(name);
     std::wstring sheet = sheet_name_of(validator, name);
     if (!item_is_missing(source, name, text)) {
@@ -329,6 +357,7 @@ void xls_converter::do_convert_xlsx(udb_database& source) {
     }
     end_item();
   }
+  end_run_if_stopped();
   tk_log::write(1, "xls_converter::save(active_idx=%d)", format_version);
   if (format_version == 2) static_cast<xlsx_database&>(*destination_db).save();
   finished = true;

@@ -12,6 +12,7 @@
 #include "xlsx/styles.h"
 #include "xlsx/xml_writer.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -120,6 +121,8 @@ class CWorkbook {
   // started or fails, or no destination file results; GetLastError tells
   // why. A workbook is saved once: a second call fails.
   bool Save(const std::wstring& destination);
+  // Asked while the package is packed: true ends the packing and Save fails.
+  std::function<bool()> stop_requested;
   std::wstring GetSafeTitle(const CChartsheet& chart) const;
   const std::wstring& GetLastError() const { return error; }
 

@@ -8,6 +8,7 @@
 #include "xlsx/xlsx_db.h"
 
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -109,7 +110,11 @@ class counting_source : public udb_recordset {
     current.push_back(std::make_unique<udb_field>(L"N", 4, ole_variant(left), false, 0));
     return &current;
   }
-  void next() override { --left; }
+  void next() override {
+    --left;
+    if (after_next) after_next();
+  }
+  std::function<void()> after_next;
 
  private:
   int left;
@@ -211,6 +216,54 @@ TEST_F(Conversion, AnXlsSheetIsCutAtItsLastRowAndSaysSo) {
   destination->close();
   struct stat st{};
   EXPECT_EQ(stat((folder.path + "/big.xls").c_str(), &st), 0);
+}
+
+// A source of one table, BIG.
+class one_table_source : public udb_database {
+ public:
+  explicit one_table_source(std::function<std::unique_ptr<udb_recordset>()> make)
+      : udb_database(L"src", 0, false), make(std::move(make)) {
+    table_names = {L"BIG"};
+  }
+  std::unique_ptr<udb_recordset> create_table(const std::wstring&, const udb_schema&, const udb_indexes&) override {
+    return nullptr;
+  }
+  std::unique_ptr<udb_recordset> get_query(const std::wstring&, const std::wstring&, int) override { return nullptr; }
+  std::unique_ptr<udb_recordset> get_table(const std::wstring&, int) override { return make(); }
+  bool test_query(const std::wstring&) override { return false; }
+
+ private:
+  std::function<std::unique_ptr<udb_recordset>()> make;
+};
+
+TEST(StoppedConversion, EndsBetweenRecordsAndLeavesNoFiles) {
+  recording_front_end front;
+  error_handler errors{oracle_error_count, oracle_error_table};
+  temp_folder folder;
+  std::string temp = folder.path + "/temp";
+  mkdir(temp.c_str(), 0700);
+  setenv("TEMP", temp.c_str(), 1);
+  for (int format : {1, 2}) {
+    SCOPED_TRACE(format);
+    xls_converter run(front);
+    run.format_version = format;
+    run.destination = tk_from_utf8(folder.path + (format == 2 ? "/book.xlsx" : "/book.xls"));
+    run.selected_tables = {L"BIG"};
+    // Cancel, or an interrupt, comes in the middle of the table.
+    one_table_source source([&run] {
+      auto table = std::make_unique<counting_source>(1000);
+      table->after_next = [&run] {
+        if (run.records_done == 100) run.request_stop();
+      };
+      return table;
+    });
+    EXPECT_THROW(run.do_convert(source), tk_final_exception);
+    EXPECT_EQ(run.records_done, 100);
+    struct stat st{};
+    EXPECT_NE(stat(tk_to_utf8(run.destination).c_str(), &st), 0) << "an unfinished workbook stays";
+    EXPECT_EQ(std::system(("test -z \"$(ls -A '" + temp + "')\"").c_str()), 0) << "the temporary tree stays";
+  }
+  unsetenv("TEMP");
 }
 
 }  // namespace
