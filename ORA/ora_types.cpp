@@ -28,24 +28,39 @@ std::string narrow(const std::wstring& text) {
   return out;
 }
 
-// Digits of the mantissa from the first non-zero one, zeros after the last
-// fraction digit not counted.
-std::size_t significant_digits(const std::wstring& text) {
-  std::size_t end = text.find_first_of(L"eE");
-  std::wstring mantissa = text.substr(0, end);
-  std::size_t point = mantissa.find(L'.');
-  if (point != std::wstring::npos) {
-    std::size_t last = mantissa.find_last_not_of(L'0');
-    if (last != std::wstring::npos && last >= point) mantissa.erase(last + 1);
+// A decimal text as sign, significant digits and the power of ten of the
+// first one: "-0.0120" and "-1.2E-2" both give ("-", "12", -2). Empty for a
+// text that is not a plain number.
+std::wstring canonical_number(const std::wstring& text) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == L'-' || text[i] == L'+')) negative = text[i++] == L'-';
+  std::wstring digits;
+  long point = -1, count = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] == L'.' && point < 0) {
+      point = count;
+    } else if (std::iswdigit(text[i])) {
+      digits.push_back(text[i]);
+      ++count;
+    } else {
+      break;
+    }
   }
-  std::size_t count = 0;
-  bool started = false;
-  for (wchar_t c : mantissa) {
-    if (!std::iswdigit(c)) continue;
-    if (c != L'0') started = true;
-    if (started) ++count;
+  if (digits.empty()) return std::wstring();
+  long exponent = 0;
+  if (i < text.size() && (text[i] == L'e' || text[i] == L'E')) {
+    wchar_t* end = nullptr;
+    exponent = std::wcstol(text.c_str() + i + 1, &end, 10);
+    i = static_cast<std::size_t>(end - text.c_str());
   }
-  return count;
+  if (i != text.size()) return std::wstring();
+  if (point < 0) point = count;
+  std::size_t first = digits.find_first_not_of(L'0');
+  if (first == std::wstring::npos) return L"0";
+  std::size_t last = digits.find_last_not_of(L'0');
+  long power = point - static_cast<long>(first) - 1 + exponent;
+  return (negative ? L"-" : L"") + digits.substr(first, last - first + 1) + L"e" + std::to_wstring(power);
 }
 
 const unsigned char k_no_bytes = 0;
@@ -134,9 +149,11 @@ void ora_number::define(OCIStmt* stmt, ub4 position) {
 }
 
 ole_variant ora_number::number_value(const std::wstring& text, VARTYPE vt) {
-  if (vt == VT_DECIMAL && significant_digits(text) > 28) return ole_variant(text);
   ole_variant value = ole_variant::from_string(narrow(text), vt);
   if (value.var.vt == VT_EMPTY && !text.empty()) return ole_variant(text);
+  // A DECIMAL holds 28 to 29 digits and 28 decimal places: 1E-30 would
+  // round to 0, a 38-digit number lose its last digits.
+  if (vt == VT_DECIMAL && canonical_number(value.to_wstring()) != canonical_number(text)) return ole_variant(text);
   return value;
 }
 

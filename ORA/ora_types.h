@@ -47,7 +47,8 @@ class ora_number : public ora_type {
   void define(OCIStmt* stmt, ub4 position) override;
 
   // The value of a number text as `vt`; text that the type cannot hold
-  // (a DECIMAL beyond 28 significant digits) stays text.
+  // exactly (a DECIMAL beyond 28 significant digits or decimal places)
+  // stays text.
   static ole_variant number_value(const std::wstring& text, VARTYPE vt);
 
   ub4 precision = 0;

@@ -119,6 +119,25 @@ TEST_F(ora_reading, numbers_arrive_with_their_values) {
   EXPECT_EQ(s[7].to_long(), 0);
 }
 
+TEST_F(ora_reading, decimals_beyond_28_places_keep_the_servers_text) {
+  open("CREATE TABLE \"N\" (\"S38\" NUMBER(38,38), \"S29\" NUMBER(38,29));"
+       "INSERT INTO \"N\" VALUES (CAST('1E-30' AS BLOB), CAST('0.00000000000000000000000000012' AS BLOB));"
+       "INSERT INTO \"N\" VALUES (0.5, 1.25);");
+  db->get_tables();
+  auto rs = db->get_table(L"N");
+  auto rows = read_all(*rs);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][0].get_type(), VT_BSTR);
+  EXPECT_EQ(rows[0][0].to_wstring(), L".000000000000000000000000000001");
+  EXPECT_EQ(rows[0][1].get_type(), VT_BSTR);
+  EXPECT_EQ(rows[0][1].to_wstring(), L".00000000000000000000000000012");
+  // What a DECIMAL holds stays one.
+  EXPECT_EQ(rows[1][0].get_type(), VT_DECIMAL);
+  EXPECT_EQ(rows[1][0].to_wstring(), L"0.5");
+  EXPECT_EQ(rows[1][1].get_type(), VT_DECIMAL);
+  EXPECT_EQ(rows[1][1].to_wstring(), L"1.25");
+}
+
 TEST_F(ora_reading, dates_and_timestamps) {
   open("CREATE TABLE \"D\" (\"DT\" DATE, \"TS\" TIMESTAMP, \"TS9\" TIMESTAMP(9), \"TZ\" TIMESTAMP WITH TIME ZONE,"
        " \"LTZ\" TIMESTAMP WITH LOCAL TIME ZONE);"

@@ -144,6 +144,11 @@ TEST(ora_type_maps, number_texts_keep_their_values) {
       {L"1.2E+42", VT_DECIMAL, VT_BSTR, L"1.2E+42"},
       {L"12.34", VT_DECIMAL, VT_DECIMAL, L"12.34"},
       {L"-.5", VT_DECIMAL, VT_DECIMAL, L"-0.5"},
+      // More decimal places than a DECIMAL has.
+      {L"1E-30", VT_DECIMAL, VT_BSTR, L"1E-30"},
+      {L"-.00000000000000000000000000012", VT_DECIMAL, VT_BSTR, L"-.00000000000000000000000000012"},
+      {L"1.5E-3", VT_DECIMAL, VT_DECIMAL, L"0.0015"},
+      {L".0000000000000000000000000001", VT_DECIMAL, VT_DECIMAL, L"0.0000000000000000000000000001"},
   };
   for (const value_case& c : cases) {
     ole_variant v = ora_number::number_value(c.text, c.vt);
