@@ -319,7 +319,9 @@ ora_str_repr::ora_str_repr(OCIParam* param, ub2 code, ub4 characters) : ora_type
   tk_log::write(1, "ora_str_repr::ctor");
   size = characters;
   if (code == SQLT_LBI) {
-    buffer.resize(2 * size + 2);
+    // "0x", two digits a byte and the terminator: room for an even count,
+    // so a longer value is cut at a whole byte.
+    buffer.resize(2 * size + 3);
     buffer[0] = u'0';
     buffer[1] = u'x';
   } else {
@@ -347,6 +349,10 @@ void ora_str_repr::define(OCIStmt* stmt, ub4 position) {
 void ora_str_repr::to_variant(ole_variant& value) {
   std::wstring text = ora_from_utf16(buffer.data(), buffer.size());
   if (type == SQLT_LBI) {
+    // An odd count would read as no bytes at all: a value that is not NULL
+    // never becomes one.
+    if (text.size() % 2) text.pop_back();
+    if (null_ind != 0) tk_log::write(2, "LONG RAW value cut at %u bytes", static_cast<unsigned>(text.size() / 2 - 1));
     value = ole_variant::from_string(narrow(text), VT_BLOB);
     return;
   }

@@ -208,6 +208,26 @@ TEST_F(ora_reading, long_raw_texts_and_unsupported_types) {
   EXPECT_EQ(bytes_of(rows[0][0]), (std::vector<unsigned char>{0x01, 0xFF}));
 }
 
+TEST_F(ora_reading, a_long_raw_of_a_million_bytes_or_more_is_not_null) {
+  // Two digits a byte in a buffer of a million bytes' digits: a longer
+  // value is cut there, at a whole byte.
+  std::string million, longer;
+  for (int i = 0; i < 1000000; ++i) million += static_cast<char>(i * 7 + 1);
+  longer = million + "\x42";
+  open("CREATE TABLE \"LR\" (\"ID\" NUMBER(4), \"B\" LONG RAW);"
+       "INSERT INTO \"LR\" VALUES (1, X'" + hex_of(million) + "');"
+       "INSERT INTO \"LR\" VALUES (2, X'" + hex_of(longer) + "');"
+       "INSERT INTO \"LR\" VALUES (3, X'0A0B0C');");
+  db->get_tables();
+  auto rs = db->get_table(L"LR");
+  auto rows = read_all(*rs);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(bytes_of(rows[0][1]), std::vector<unsigned char>(million.begin(), million.end()));
+  EXPECT_EQ(rows[1][1].get_type(), VT_ARRAY | VT_UI1);
+  EXPECT_EQ(bytes_of(rows[1][1]), std::vector<unsigned char>(million.begin(), million.end()));
+  EXPECT_EQ(bytes_of(rows[2][1]), (std::vector<unsigned char>{0x0A, 0x0B, 0x0C}));
+}
+
 TEST_F(ora_reading, a_user_query_with_intervals_and_expressions) {
   open("CREATE TABLE \"I\" (\"ID\" NUMBER(4), \"DS\" INTERVAL_DAY_TO_SECOND, \"YM\" INTERVAL_YEAR_TO_MONTH);"
        "INSERT INTO \"I\" VALUES (1, '+123456789 23:59:59.999999999', '+02-03');");
