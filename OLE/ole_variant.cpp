@@ -495,7 +495,8 @@ std::string ole_variant::to_string() const {
 }
 
 std::wstring ole_variant::to_wstring() const {
-  if (var.vt == VT_BSTR) return var.bstrVal ? std::wstring(var.bstrVal) : std::wstring();
+  // The whole text, a NUL character included: it is a character of the value.
+  if (var.vt == VT_BSTR) return var.bstrVal ? std::wstring(var.bstrVal, SysStringLen(var.bstrVal)) : std::wstring();
   std::wstring wide;
   return tk_a2w(to_string().c_str(), wide) ? wide : std::wstring();
 }

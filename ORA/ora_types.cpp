@@ -8,6 +8,8 @@
 #include "oci/oci_library.h"
 #include "platform/utf8.h"
 
+#include <algorithm>
+#include <cstring>
 #include <cwctype>
 
 namespace {
@@ -195,9 +197,11 @@ ora_string::ora_string(OCIParam* param) : ora_type(param, SQLT_STR) {
 
 void ora_string::define(OCIStmt* stmt, ub4 position) {
   tk_log::write(1, "ora_string::define(%u)", position);
+  // Fetched with its length, without a terminator: the text may hold a NUL
+  // character, and what follows it belongs to the value.
   engine().check_err(oci().OCIDefineByPos(stmt, &define_handle, engine().err, position, buffer.data(),
-                                          static_cast<sb4>(buffer.size() * sizeof(char16_t)), type, &null_ind,
-                                          nullptr, nullptr, OCI_DEFAULT));
+                                          static_cast<sb4>(buffer.size() * sizeof(char16_t)), SQLT_CHR, &null_ind,
+                                          &length, nullptr, OCI_DEFAULT));
   ub2 csid = OCI_UTF16ID;
   engine().check_err(
       oci().OCIAttrSet(define_handle, OCI_HTYPE_DEFINE, &csid, 0, OCI_ATTR_CHARSET_ID, engine().err));
@@ -205,7 +209,8 @@ void ora_string::define(OCIStmt* stmt, ub4 position) {
 
 void ora_string::to_variant(ole_variant& value) {
   if (buffer.empty()) throw tk_mail_assertion("..\\ORA/ora_type", 70);
-  std::wstring text = ora_from_utf16(buffer.data(), buffer.size());
+  std::size_t units = std::min<std::size_t>(length / sizeof(char16_t), buffer.size());
+  std::wstring text = ora_from_utf16(buffer.data(), units, false);
   tk_log::write(1, L"ora_string::to_variant: %ls", text.c_str());
   value.attach_wstring(text);
 }
@@ -318,7 +323,10 @@ void ora_date::to_variant(ole_variant& value) {
 ora_str_repr::ora_str_repr(OCIParam* param, ub2 code, ub4 characters) : ora_type(param, static_cast<ub1>(code)) {
   tk_log::write(1, "ora_str_repr::ctor");
   size = characters;
-  if (code == SQLT_LBI) {
+  if (code == SQLT_LNG) {
+    // Two units of length in front of the characters.
+    buffer.resize(size + 2);
+  } else if (code == SQLT_LBI) {
     // "0x", two digits a byte and the terminator: room for an even count,
     // so a longer value is cut at a whole byte.
     buffer.resize(2 * size + 3);
@@ -339,14 +347,24 @@ void ora_str_repr::define(OCIStmt* stmt, ub4 position) {
                                      nullptr, nullptr, OCI_DEFAULT));
     return;
   }
+  // A LONG as LONG VARCHAR: its length comes first, so a NUL character
+  // does not end it.
   e.check_err(oci().OCIDefineByPos(stmt, &define_handle, e.err, position, buffer.data(),
-                                   static_cast<sb4>(buffer.size() * sizeof(char16_t)), SQLT_STR, &null_ind, nullptr,
-                                   nullptr, OCI_DEFAULT));
+                                   static_cast<sb4>(buffer.size() * sizeof(char16_t)),
+                                   type == SQLT_LNG ? SQLT_LVC : SQLT_STR, &null_ind, nullptr, nullptr,
+                                   OCI_DEFAULT));
   ub2 csid = OCI_UTF16ID;
   e.check_err(oci().OCIAttrSet(define_handle, OCI_HTYPE_DEFINE, &csid, 0, OCI_ATTR_CHARSET_ID, e.err));
 }
 
 void ora_str_repr::to_variant(ole_variant& value) {
+  if (type == SQLT_LNG) {
+    sb4 bytes = 0;
+    std::memcpy(&bytes, buffer.data(), sizeof bytes);
+    std::size_t units = bytes > 0 ? std::min<std::size_t>(static_cast<std::size_t>(bytes) / 2, size) : 0;
+    value.attach_wstring(ora_from_utf16(buffer.data() + 2, units, false));
+    return;
+  }
   std::wstring text = ora_from_utf16(buffer.data(), buffer.size());
   if (type == SQLT_LBI) {
     // An odd count would read as no bytes at all: a value that is not NULL

@@ -112,7 +112,7 @@ TEST(Variant, TextsKeepTheirCharacters) {
   std::wstring with_zero(L"a\0b", 3);
   ole_variant wide(with_zero);
   EXPECT_EQ(bstr_of(wide), with_zero);
-  EXPECT_EQ(wide.to_wstring(), L"a");  // up to the first zero character
+  EXPECT_EQ(wide.to_wstring(), with_zero);
   EXPECT_EQ(wide.to_string(), "a");
 
   ole_variant narrow(std::string("\xd0\x96-\xe2\x82\xac"));

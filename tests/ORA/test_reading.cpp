@@ -228,6 +228,27 @@ TEST_F(ora_reading, a_long_raw_of_a_million_bytes_or_more_is_not_null) {
   EXPECT_EQ(bytes_of(rows[2][1]), (std::vector<unsigned char>{0x0A, 0x0B, 0x0C}));
 }
 
+TEST_F(ora_reading, a_nul_character_does_not_end_a_text) {
+  open("CREATE TABLE \"Z\" (\"V\" VARCHAR2(20), \"NV\" NVARCHAR2(20), \"C\" CHAR(6), \"L\" LONG, \"CL\" CLOB);"
+       "INSERT INTO \"Z\" VALUES ('ab' || char(0) || 'cd', char(0) || '\u00e9', 'x' || char(0) || 'y',"
+       " 'ij' || char(0) || 'kl', 'ef' || char(0) || 'gh');"
+       "INSERT INTO \"Z\" VALUES ('short', 'n', 'c', 'l', 'c');");
+  db->get_tables();
+  auto rs = db->get_table(L"Z");
+  auto rows = read_all(*rs);
+  ASSERT_EQ(rows.size(), 2u);
+  using namespace std::string_literals;
+  EXPECT_EQ(rows[0][0].to_wstring(), L"ab\0cd"s);
+  EXPECT_EQ(rows[0][1].to_wstring(), L"\0\u00e9"s);
+  EXPECT_EQ(rows[0][2].to_wstring(), L"x\0y   "s);
+  EXPECT_EQ(rows[0][3].to_wstring(), L"ij\0kl"s);
+  EXPECT_EQ(rows[0][4].to_wstring(), L"ef\0gh"s);
+  // A shorter value after a longer one in the same buffers.
+  EXPECT_EQ(rows[1][0].to_wstring(), L"short");
+  EXPECT_EQ(rows[1][2].to_wstring(), L"c     ");
+  EXPECT_EQ(rows[1][3].to_wstring(), L"l");
+}
+
 TEST_F(ora_reading, a_user_query_with_intervals_and_expressions) {
   open("CREATE TABLE \"I\" (\"ID\" NUMBER(4), \"DS\" INTERVAL_DAY_TO_SECOND, \"YM\" INTERVAL_YEAR_TO_MONTH);"
        "INSERT INTO \"I\" VALUES (1, '+123456789 23:59:59.999999999', '+02-03');");
