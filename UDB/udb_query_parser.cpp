@@ -57,7 +57,7 @@ bool udb_query_parser::initialize(const std::wstring& sql) {
   if (!parse(sql)) return false;
   // What the scanner cannot follow (a UNION after a parenthesis, text after
   // an unbalanced one) must not come back as a shorter statement.
-  std::wstring whole = statement.substr(select_pos);
+  std::wstring whole = text.substr(select_pos);
   if (!whole.empty() && whole.back() == L';') whole.pop_back();
   if (into_end > into_start) whole.erase(into_start - select_pos, into_end - into_start);
   if (!same_text(get_query(), whole)) {
@@ -69,10 +69,15 @@ bool udb_query_parser::initialize(const std::wstring& sql) {
 
 bool udb_query_parser::parse(const std::wstring& sql) {
   tk_log::write(1, "udb_query_parser::initialize");
-  statement = sql;
+  // Line breaks become blanks, but not inside quotes: there they belong
+  // to a value.
   text = sql;
-  for (wchar_t& c : text)
-    if (c == L'\r' || c == L'\n') c = L' ';
+  bool single = false, dbl = false;
+  for (wchar_t& c : text) {
+    if (c == L'\'' && !dbl) single = !single;
+    else if (c == L'"' && !single) dbl = !dbl;
+    else if ((c == L'\r' || c == L'\n') && !single && !dbl) c = L' ';
+  }
   tk_log::write(1, L"str_query=%ls", text.c_str());
 
   // The statement is a SELECT from its start: one found further in (after
@@ -142,13 +147,13 @@ bool udb_query_parser::parse(const std::wstring& sql) {
     if (open == clause::items || open == clause::into) {
       if (brackets == 0 && parens == 0) {
         if (c == L',' && open == clause::items) {
-          select_items.push_back(slice(statement, item_start, i));
+          select_items.push_back(slice(text, item_start, i));
           tk_log::write(1, L"SELECT-argument is found: '%ls' (start=%d, end=%d)", select_items.back().c_str(),
                         static_cast<int>(item_start), static_cast<int>(i));
           item_start = i + 1;
         } else if (open == clause::items && get_token_if(i, kw_into, after)) {
           tk_log::write(1, "'INTO' token is found at pos=%d", static_cast<int>(i));
-          select_items.push_back(slice(statement, item_start, i));
+          select_items.push_back(slice(text, item_start, i));
           open = clause::into;
           into_start = i;
           clause_start = after;
@@ -157,10 +162,10 @@ bool udb_query_parser::parse(const std::wstring& sql) {
         } else if (get_token_if(i, kw_from, after)) {
           tk_log::write(1, "'FROM' token is found at pos=%d", static_cast<int>(i));
           if (open == clause::into) {
-            into_part = slice(statement, clause_start, i);
+            into_part = slice(text, clause_start, i);
             into_end = i;
           } else {
-            select_items.push_back(slice(statement, item_start, i));
+            select_items.push_back(slice(text, item_start, i));
           }
           open = clause::from;
           clause_start = after;
@@ -180,9 +185,9 @@ bool udb_query_parser::parse(const std::wstring& sql) {
       if (paren > clause_start && text[paren - 1] == L'(') {
         --paren;
         tk_log::write(1, ">>> FROM-subquery has been found at pos=%d", static_cast<int>(i));
-        from_prefix = slice(statement, clause_start, paren);
+        from_prefix = slice(text, clause_start, paren);
         sub_query = std::make_unique<udb_query_parser>();
-        if (!sub_query->parse(statement.substr(i))) return false;
+        if (!sub_query->parse(text.substr(i))) return false;
         std::size_t stop = i + sub_query->end_pos;
         tk_log::write(1, "Return from sub-parser at position: %d", static_cast<int>(stop));
         // The sub-query's closing parenthesis is this parser's too.
@@ -210,7 +215,7 @@ bool udb_query_parser::parse(const std::wstring& sql) {
         next = clause::order;
       }
       if (closing) {
-        *closing = slice(statement, clause_start, i);
+        *closing = slice(text, clause_start, i);
         if (closing == &from_part && sub_query) from_part = tk_ltrim(from_part);
         open = next;
         clause_start = after;
@@ -226,27 +231,27 @@ bool udb_query_parser::parse(const std::wstring& sql) {
   switch (open) {
     case clause::items: {
       // A statement without FROM keeps its last item.
-      std::wstring last = slice(statement, item_start, end);
+      std::wstring last = slice(text, item_start, end);
       if (!tk_trim(last).empty()) select_items.push_back(last);
       break;
     }
     case clause::into:
-      into_part = slice(statement, clause_start, end);
+      into_part = slice(text, clause_start, end);
       into_end = end;
       break;
     case clause::from:
-      from_part = slice(statement, clause_start, end);
+      from_part = slice(text, clause_start, end);
       if (sub_query) from_part = tk_ltrim(from_part);
       tk_log::write(1, L"Got FROM-part: %ls", from_part.c_str());
       break;
     case clause::where:
-      where_part = slice(statement, clause_start, end);
+      where_part = slice(text, clause_start, end);
       break;
     case clause::group:
-      group_part = slice(statement, clause_start, end);
+      group_part = slice(text, clause_start, end);
       break;
     case clause::order:
-      order_part = slice(statement, clause_start, end);
+      order_part = slice(text, clause_start, end);
       tk_log::write(1, L"Got ORDER-part: %ls", order_part.c_str());
       break;
   }

@@ -29,12 +29,8 @@ class udb_query_parser {
   bool get_token_if(std::size_t position, const std::wstring& keyword, std::size_t& end) const;
 
   int ok = 1;
-  // The statement with its line breaks made blanks, where keywords are
-  // looked for.
+  // The statement with its line breaks made blanks, except inside quotes.
   std::wstring text;
-  // The statement as given, where the parts are taken from: a line break
-  // inside quotes stays one.
-  std::wstring statement;
   std::wstring from_part;
   // A HAVING clause stays inside the GROUP BY part.
   std::wstring group_part;

@@ -27,7 +27,7 @@ TEST(QueryParser, ClausesOfPlainStatements) {
       {L"SELECT f(a, b) FROM t", {L"f(a, b)"}, L"", L"", L"t", L"", L"", L"", L"SELECT f(a, b) FROM t"},
       {L"SELECT a FROM t GROUP BY a HAVING COUNT(*) > 1", {L"a"}, L"", L"", L"t", L"", L"a HAVING COUNT(*) > 1",
        L"", L"SELECT a FROM t GROUP BY a HAVING COUNT(*) > 1"},
-      {L"SELECT a\r\nFROM t\nWHERE b = 1", {L"a\r"}, L"", L"", L"t", L"b = 1", L"", L"", L"SELECT a\r FROM t WHERE b = 1"},
+      {L"SELECT a\r\nFROM t\nWHERE b = 1", {L"a "}, L"", L"", L"t", L"b = 1", L"", L"", L"SELECT a  FROM t WHERE b = 1"},
       {L"SELECT [a, b], \"c, d\" FROM t", {L"[a, b]", L" \"c, d\""}, L"", L"", L"t", L"", L"", L"",
        L"SELECT [a, b], \"c, d\" FROM t"},
       {L"SELECT a INTO x FROM t WHERE c ORDER BY a", {L"a"}, L"", L"x", L"t", L"c", L"", L"a",
@@ -125,7 +125,7 @@ TEST(QueryParser, LineBreaksInsideQuotesStay) {
   udb_query_parser p;
   ASSERT_TRUE(p.initialize(L"SELECT a\nFROM t\r\nWHERE b = 'x\ny'"));
   EXPECT_EQ(p.where_part, L"b = 'x\ny'");
-  EXPECT_EQ(p.get_query(), L"SELECT a FROM t\r WHERE b = 'x\ny'");
+  EXPECT_EQ(p.get_query(), L"SELECT a FROM t  WHERE b = 'x\ny'");
 }
 
 TEST(QueryParser, StatementsItCannotRebuildWholeAreRefused) {
