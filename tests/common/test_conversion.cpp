@@ -54,6 +54,10 @@ TEST_F(Conversion, ValuesOfTheDestination) {
   EXPECT_EQ(folded->name, L"T");
   EXPECT_TRUE(folded->b_not_null);
   EXPECT_EQ(folded->flag, 2);
+  // A cell cannot hold a NUL character (readers end the text there): only
+  // that character goes.
+  udb_field with_nul(L"T", 10, ole_variant(std::wstring(L"ab\0cd\0", 6)), false, 0);
+  EXPECT_EQ(converter.map_field(with_nul)->to_wstring(), L"abcd");
 
   udb_field long_text(L"L", 0, ole_variant(std::wstring(40000, L'x')), false, 0);
   for (auto [format, length] : {std::pair{0, 254u}, {1, 32766u}, {2, 32766u}}) {
