@@ -288,6 +288,78 @@ TEST(Biff, LongAndManyStringsCrossContinueRecords) {
   EXPECT_GE(continues, 8);
 }
 
+// The characters of each shared string, with the places where a CONTINUE
+// record broke them: the unit read last before each break.
+struct string_breaks {
+  std::vector<std::u16string> strings;
+  std::vector<char16_t> before_break;
+};
+
+string_breaks walk_sst(const std::vector<std::uint8_t>& s) {
+  biff_source source(s.data(), s.size());
+  biff_record rec;
+  std::vector<biff_record> parts;
+  while (source.next(rec)) {
+    if (rec.id == biff_id::sst || (rec.id == biff_id::continue_ && !parts.empty())) parts.push_back(rec);
+    if (rec.id == biff_id::extsst) break;
+  }
+  string_breaks out;
+  std::size_t part = 0, at = 8;
+  auto byte = [&] {
+    while (at == parts.at(part).length) {
+      ++part;
+      at = 0;
+    }
+    return parts[part].body[at++];
+  };
+  std::uint32_t unique = u32_at(s, parts.at(0).position + 8);
+  for (std::uint32_t k = 0; k < unique; ++k) {
+    std::size_t count = byte();
+    count |= byte() << 8;
+    bool wide = byte() & 1;
+    std::u16string units;
+    while (units.size() < count) {
+      if (at == parts[part].length) {
+        out.before_break.push_back(units.back());
+        ++part;
+        at = 0;
+        wide = parts.at(part).body[at++] & 1;
+      }
+      char16_t u = parts[part].body[at++];
+      if (wide) u |= parts[part].body[at++] << 8;
+      units.push_back(u);
+    }
+    out.strings.push_back(units);
+  }
+  return out;
+}
+
+TEST(Biff, NoContinueRecordStartsInsideASurrogatePair) {
+  // Rows of a short text ending in an emoji put the record ends at every
+  // offset; one long text of emoji crosses several records by itself.
+  biff_book book;
+  biff_sheet sheet;
+  sheet.name = L"S";
+  for (int r = 0; r < 3000; ++r) biff_book::put(sheet, r, 0, book.text_cell(L"Ж user " + std::to_wstring(r) + L" 😀"));
+  std::wstring emoji;
+  for (int i = 0; i < 16383; ++i) emoji += L"😀";
+  biff_book::put(sheet, 3000, 0, book.text_cell(L"x" + emoji));
+  book.sheets.push_back(std::move(sheet));
+  std::vector<std::uint8_t> s = biff_write_workbook(book, biff_version::biff8);
+
+  string_breaks walked = walk_sst(s);
+  ASSERT_EQ(walked.strings.size(), 3001u);
+  EXPECT_EQ(walked.strings.back(), biff_utf16(L"x" + emoji));
+  EXPECT_GE(walked.before_break.size(), 10u);
+  for (char16_t u : walked.before_break) EXPECT_FALSE(u >= 0xD800 && u < 0xDC00) << "a pair is split";
+
+  biff_book back;
+  biff_read_workbook(s.data(), s.size(), back);
+  expect_same(book, back, "pairs");
+  std::string dump = xlrd_dump(s);
+  EXPECT_NE(dump.find(utf8(L"[1, \"Ж user 2999 😀\"]")), std::string::npos) << dump.substr(0, 300);
+}
+
 // A workbook as other programs write it: a code page of their own, the 1904
 // date system, compact numbers, formulas, a chart sheet.
 std::vector<std::uint8_t> foreign_stream() {
