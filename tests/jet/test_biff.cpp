@@ -160,6 +160,42 @@ TEST(Biff, Biff5TextIsInTheFirstCodePageThatHoldsIt) {
   }
 }
 
+TEST(Biff, SheetNamesAreLegalAndUniqueAsWritten) {
+  std::wstring emoji;
+  for (int i = 0; i < 20; ++i) emoji += L"😀";
+  struct {
+    biff_version v;
+    std::vector<std::wstring> names;
+    const wchar_t* text;  // of a cell, which chooses the BIFF5 code page
+    std::string read;     // the names as xlrd reads them
+  } cases[] = {
+      // Windows-1252 holds neither script: '_' for each character, and the
+      // two names that became one get a counter.
+      {biff_version::biff5, {L"Лист", L"Ящик", L"Яя"}, L"Καλημέρα", "____ ____00000 __"},
+      {biff_version::biff5, {L"Лист", L"Ящик"}, L"да", "Лист Ящик"},
+      {biff_version::biff8, {L"abc", L"ABC", L"Abc00000"}, L"x", "abc ABC00000 Abc0000000000"},
+      {biff_version::biff8, {emoji}, L"x", utf8(emoji.substr(0, 15))},
+  };
+  for (const auto& c : cases) {
+    biff_book book;
+    for (const std::wstring& name : c.names) {
+      biff_sheet sheet;
+      sheet.name = name;
+      biff_book::put(sheet, 0, 0, book.text_cell(c.text));
+      book.sheets.push_back(std::move(sheet));
+    }
+    std::vector<std::uint8_t> s = biff_write_workbook(book, c.v);
+    std::string dump = xlrd_dump(s);
+    std::string names;
+    for (std::size_t at = 0; (at = dump.find("[\"", at)) != std::string::npos;) {
+      std::size_t end = dump.find('"', at + 2);
+      names += (names.empty() ? "" : " ") + dump.substr(at + 2, end - at - 2);
+      at = dump.find("]]]]", end);
+    }
+    EXPECT_EQ(names, c.read) << dump;
+  }
+}
+
 std::uint32_t u32_at(const std::vector<std::uint8_t>& s, std::size_t at) {
   return s.at(at) | s.at(at + 1) << 8 | s.at(at + 2) << 16 | static_cast<std::uint32_t>(s.at(at + 3)) << 24;
 }
