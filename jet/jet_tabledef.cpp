@@ -1,6 +1,8 @@
 // Table definitions with their fields, indexes and field properties.
 #include "jet/jet_objects.h"
 
+#include "TK/tk_utils.h"
+
 namespace {
 
 // A field's properties: its Description.
@@ -195,7 +197,8 @@ HRESULT jet_fields::Append(IUnknown* object) {
     hr = jet_fail(*session, jet_error::not_supported);
   } else {
     const std::wstring& name = field->column->name;
-    if (name.empty() || name.size() > 64 || name.front() == L' ' || name.find_first_of(L".![]`") != std::wstring::npos)
+    if (name.empty() || tk_utf16_length(name) > jet_max_field_name || name.front() == L' ' ||
+        name.find_first_of(L".![]`") != std::wstring::npos)
       hr = jet_fail(*session, jet_error::invalid_name, name);
     else if (table->column_of(name) >= 0)
       hr = jet_fail(*session, jet_error::field_twice, name);

@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+// The longest field name, in UTF-16 units.
+constexpr std::size_t jet_max_field_name = 64;
+
 struct jet_column {
   std::wstring name;
   SHORT type = 10;  // dbText

@@ -187,6 +187,10 @@ TEST_F(Isam, DefinitionsASheetCannotHoldAreRefused) {
       {L"Twice", {{L"A", dbText}, {L"a", dbLong}}, 3191},
       {L"Bytes", {{L"A", dbLongBinary}}, 3259},
       {L"Dotted", {{L"A.B", dbText}}, 3125},
+      // Names count UTF-16 units: 16 characters of two units each are too
+      // long for a title, 33 too long for a field.
+      {L"😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀", {{L"A", dbText}}, 3125},
+      {L"Field", {{L"😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀", dbText}}, 3125},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(create(db.p, c.table, c.fields), dao_hresult(c.error)) << c.table;
