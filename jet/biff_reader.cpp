@@ -120,8 +120,11 @@ class sheet_reader {
 
   void number(unsigned row, unsigned column, unsigned xf, double value) {
     if (!std::isfinite(value)) return;
-    if (g.is_date_xf(xf))
-      put(row, column, biff_book::date_cell(biff_date_from_serial(value, g.date1904)));
+    double date = biff_date_from_serial(value, g.date1904), serial;
+    // A serial that no worksheet shows as a date (a negative one, say) is
+    // kept as the number it is.
+    if (g.is_date_xf(xf) && biff_serial_from_date(date, serial))
+      put(row, column, biff_book::date_cell(date));
     else
       put(row, column, biff_book::number_cell(value));
   }
