@@ -258,7 +258,7 @@ void dao_recordset::init_schema(_DAOTableDef* table) {
       tk_log::write(2, "Got string def.value");
       strip_pair(def, L'"', L'"');
     }
-    if (type == dbText && static_cast<LONG>(def.size()) > size) {
+    if (type == dbText && static_cast<LONG>(tk_utf16_length(def)) > size) {
       tk_log::write(3, L"Skip incorrect default value [%ls] for field #%d", def.c_str(), static_cast<int>(i));
       def.clear();
     }

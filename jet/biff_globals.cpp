@@ -6,6 +6,8 @@
 #include "platform/win32.h"
 
 #include <cwchar>
+#include <map>
+#include <set>
 
 const wchar_t biff_date_format_text[] = L"yyyy-mm-dd hh:mm:ss";
 
@@ -103,17 +105,21 @@ struct title_less {
 std::vector<std::wstring> biff_sheet_names(const biff_book& book, unsigned codepage) {
   std::vector<std::wstring> names;
   std::set<std::wstring, title_less> taken;
+  // The next counter of each base: many sheets of one name cost no more
+  // than as many lookups.
+  std::map<std::wstring, unsigned long, title_less> next;
   for (const biff_sheet& sheet : book.sheets) {
     std::wstring name = biff_fit_codepage(sheet.name, codepage, L'_');
     tk_utf16_cut(name, longest_title);
     if (taken.count(name)) {
       std::wstring base = name;
       tk_utf16_cut(base, longest_title - 5);
-      for (unsigned long counter = 0; counter == 0 || taken.count(name); ++counter) {
+      unsigned long& counter = next[base];
+      do {
         wchar_t digits[24];
-        std::swprintf(digits, 24, L"%05lu", counter);
+        std::swprintf(digits, 24, L"%05lu", counter++);
         name = base + digits;
-      }
+      } while (taken.count(name));
     }
     taken.insert(name);
     names.push_back(std::move(name));

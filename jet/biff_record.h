@@ -68,6 +68,7 @@ class biff_source {
  public:
   biff_source(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
   void seek(std::size_t position);
+  std::size_t position() const { return at; }
   // False at the end of the stream; a record cut short is a format error.
   bool next(biff_record& record);
   // The next record is a CONTINUE: it is read into `record`.

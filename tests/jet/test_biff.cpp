@@ -467,6 +467,17 @@ TEST(Biff, BrokenStreamsAreRefused) {
   biff_write_bof(locked, biff_version::biff8, false);
   locked.record(0x002F, biff_body().u16(1).zeros(52));
   bad.push_back(locked.bytes);
+  // Two sheets over one substream: each would be read once per sheet.
+  biff_sink twice;
+  biff_write_bof(twice, biff_version::biff8, false);
+  std::size_t first = biff_write_bound_sheet(twice, biff_version::biff8, 1200, L"A");
+  std::size_t second = biff_write_bound_sheet(twice, biff_version::biff8, 1200, L"B");
+  twice.record(biff_id::eof, biff_body());
+  twice.patch_u32(first, static_cast<std::uint32_t>(twice.position()));
+  twice.patch_u32(second, static_cast<std::uint32_t>(twice.position()));
+  biff_write_bof(twice, biff_version::biff8, true);
+  twice.record(biff_id::eof, biff_body());
+  bad.push_back(twice.bytes);
   for (std::size_t i = 0; i < bad.size(); ++i) {
     biff_book book;
     EXPECT_THROW(biff_read_workbook(bad[i].data(), bad[i].size(), book), biff_format_error) << i;
