@@ -54,7 +54,8 @@ std::wstring udb_validator::get_safe_name(const std::wstring& name) {
   if (is_acceptable(safe) && !is_duplicated(safe)) return safe;
 
   // Room for a five-digit counter.
-  if (max_length != 0 && tk_utf16_length(safe) + 5 > max_length) tk_utf16_cut(safe, max_length > 6 ? max_length - 6 : 0);
+  if (max_length != 0 && tk_utf16_length(safe) + 5 > max_length)
+    tk_utf16_cut(safe, max_length > 6 ? max_length - 6 : 0);
   for (int counter = 0; counter <= 99999; ++counter) {
     wchar_t digits[8];
     std::swprintf(digits, sizeof digits / sizeof digits[0], L"%05d", counter);

@@ -214,7 +214,8 @@ HRESULT jet_database::CreateTableDef(VARIANT name, VARIANT, VARIANT, VARIANT, _D
     *table = nullptr;
     if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
     auto definition = std::make_shared<jet_table>();
-    if (!jet_missing(name) && !jet_to_text(name, definition->name)) return jet_fail(*session, jet_error::invalid_operation);
+    if (!jet_missing(name) && !jet_to_text(name, definition->name))
+      return jet_fail(*session, jet_error::invalid_operation);
     return jet_hand_out(new jet_tabledef(session, workbook, definition), table);
   });
 }

@@ -100,7 +100,8 @@ HRESULT jet_engine::OpenDatabase(BSTR name, VARIANT, VARIANT read_only, VARIANT 
     *database = nullptr;
     std::wstring path = jet_from_bstr(name);
     std::wstring options;
-    if (!jet_missing(connect) && !jet_to_text(connect, options)) return jet_fail(*session, jet_error::invalid_operation);
+    if (!jet_missing(connect) && !jet_to_text(connect, options))
+      return jet_fail(*session, jet_error::invalid_operation);
     tk_log::write(2, L"jet_engine::OpenDatabase(%ls, %ls)", path.c_str(), options.c_str());
     biff_version version;
     if (starts_with_ignoring_case(options, L"Excel 5.0;"))
@@ -116,7 +117,8 @@ HRESULT jet_engine::OpenDatabase(BSTR name, VARIANT, VARIANT read_only, VARIANT 
     auto workbook = std::make_shared<jet_workbook>(path, version, ro);
     bool folder = false;
     if (exists(path, folder)) {
-      if (folder) return jet_fail_text(*session, jet_error::cannot_open, L"Cannot open '" + path + L"': it is a folder.");
+      if (folder)
+        return jet_fail_text(*session, jet_error::cannot_open, L"Cannot open '" + path + L"': it is a folder.");
       std::vector<std::uint8_t> stream;
       HRESULT hr = jet_read_file(*session, path, version, stream);
       if (FAILED(hr)) return hr;

@@ -66,7 +66,8 @@ class jet_index_fields final : public jet_com<DAOIndexFields, IID_DAOIndexFields
   HRESULT Append(IUnknown* object) override {
     return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
       void* raw = nullptr;
-      if (!object || FAILED(object->QueryInterface(IID__DAOField, &raw))) return jet_fail(*session, jet_error::invalid_operation);
+      if (!object || FAILED(object->QueryInterface(IID__DAOField, &raw)))
+        return jet_fail(*session, jet_error::invalid_operation);
       jet_held<_DAOField> held(static_cast<_DAOField*>(raw));
       auto* field = dynamic_cast<jet_field*>(static_cast<_DAOField*>(raw));
       HRESULT hr = S_OK;
@@ -206,7 +207,8 @@ HRESULT jet_fields::Append(IUnknown* object) {
   return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
     if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
     void* raw = nullptr;
-    if (!object || FAILED(object->QueryInterface(IID__DAOField, &raw))) return jet_fail(*session, jet_error::invalid_operation);
+    if (!object || FAILED(object->QueryInterface(IID__DAOField, &raw)))
+      return jet_fail(*session, jet_error::invalid_operation);
     jet_held<_DAOField> held(static_cast<_DAOField*>(raw));
     auto* field = dynamic_cast<jet_field*>(static_cast<_DAOField*>(raw));
     HRESULT hr = S_OK;
@@ -305,7 +307,8 @@ HRESULT jet_field::get_Value(VARIANT* value) {
     if (cursor->closed || !cursor->workbook->open) return jet_fail(*session, jet_error::no_longer_set);
     if (cursor->eof() || cursor->before_first) return jet_fail(*session, jet_error::no_current_record);
     const biff_row& row = cursor->table->sheet->rows[cursor->position + 1];
-    biff_cell cell = static_cast<std::size_t>(position) < row.size() ? row[static_cast<std::size_t>(position)] : biff_cell{};
+    biff_cell cell =
+        static_cast<std::size_t>(position) < row.size() ? row[static_cast<std::size_t>(position)] : biff_cell{};
     cursor->workbook->to_variant(*column, cell, *value);
     return S_OK;
   });
@@ -343,7 +346,8 @@ HRESULT jet_indexes::get_Item(VARIANT item, _DAOIndex** index) {
 HRESULT jet_indexes::Append(IUnknown* object) {
   return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
     void* raw = nullptr;
-    if (!object || FAILED(object->QueryInterface(IID__DAOIndex, &raw))) return jet_fail(*session, jet_error::invalid_operation);
+    if (!object || FAILED(object->QueryInterface(IID__DAOIndex, &raw)))
+      return jet_fail(*session, jet_error::invalid_operation);
     jet_held<_DAOIndex> held(static_cast<_DAOIndex*>(raw));
     auto* index = dynamic_cast<jet_index_object*>(static_cast<_DAOIndex*>(raw));
     HRESULT hr = S_OK;

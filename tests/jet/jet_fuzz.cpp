@@ -102,10 +102,12 @@ class fuzz_run {
     }
     const wchar_t* connect = biff5 ? L"Excel 5.0;" : L"Excel 8.0;";
     held<_DAODBEngine> engine;
-    if (FAILED(CoCreateInstance(clsid(), nullptr, CLSCTX_ALL, IID__DAODBEngine, reinterpret_cast<void**>(engine.out())))) {
+    void* object = nullptr;
+    if (FAILED(CoCreateInstance(clsid(), nullptr, CLSCTX_ALL, IID__DAODBEngine, &object))) {
       problems.push_back("no DBEngine");
       return;
     }
+    engine.p = static_cast<_DAODBEngine*>(object);
     held<DAODatabase> db;
     if (FAILED(open(engine.p, path, connect, false, db))) return;
     walk(db.p);
@@ -370,13 +372,15 @@ std::vector<std::uint8_t> jet_fuzz_mutate(const std::vector<std::uint8_t>& seed,
         put16(s, below(s.size()), small[below(std::size(small))]);
         break;
       case 3:
-        put32(s, below(s.size()), random() % 2 ? large[below(std::size(large))] : static_cast<std::uint32_t>(below(s.size() + 16)));
+        put32(s, below(s.size()),
+              random() % 2 ? large[below(std::size(large))] : static_cast<std::uint32_t>(below(s.size() + 16)));
         break;
       case 4:  // a field of a record's body
         if (length >= 2) put16(s, record + 4 + below(length - 1), small[below(std::size(small))]);
         break;
       case 5:  // the record's length
-        put16(s, record + 2, random() % 2 ? small[below(std::size(small))] : static_cast<unsigned>(length + below(9) - 4));
+        put16(s, record + 2,
+              random() % 2 ? small[below(std::size(small))] : static_cast<unsigned>(length + below(9) - 4));
         break;
       case 6:  // the record twice
         if (record + 4 + length <= s.size())
