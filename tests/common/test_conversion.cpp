@@ -64,6 +64,15 @@ TEST_F(Conversion, ValuesOfTheDestination) {
     converter.format_version = format;
     EXPECT_EQ(converter.map_field(long_text)->to_wstring().size(), length) << format;
   }
+  // Excel counts UTF-16 units: a character beyond the Basic Multilingual
+  // Plane takes two, and the cut never falls between them.
+  std::wstring emoji = L"x";
+  for (int i = 0; i < 20000; ++i) emoji += L"😀";
+  udb_field wide_text(L"W", 0, ole_variant(emoji), false, 0);
+  for (auto [format, length] : {std::pair{0, 127u}, {1, 16383u}, {2, 16383u}}) {
+    converter.format_version = format;
+    EXPECT_EQ(converter.map_field(wide_text)->to_wstring(), emoji.substr(0, length)) << format;
+  }
   const unsigned char bytes[] = {1, 2, 3};
   udb_field binary(L"B", 3, ole_variant(3, bytes), false, 0);
   EXPECT_EQ(converter.map_field(binary)->to_wstring(), L"<Binary Field>");
