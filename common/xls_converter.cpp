@@ -12,6 +12,7 @@
 #include "platform/win32.h"
 #include "xlsx/xlsx_db.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <vector>
@@ -34,6 +35,13 @@ std::wstring fold_line_ends(const std::wstring& text) {
     out.push_back(c);
   }
   return out;
+}
+
+// Without its NUL characters: no cell holds one (readers of an .xls end
+// the text there, XML cannot carry it), the rest of the text stays.
+std::wstring without_nul(std::wstring text) {
+  text.erase(std::remove(text.begin(), text.end(), L'\0'), text.end());
+  return text;
 }
 
 bool file_exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -159,9 +167,9 @@ void xls_converter::map_field(const udb_field& field, udb_field& out) const {
   out.flag = field.flag;
   VARTYPE type = field.get_type();
   if (type == VT_BSTR) {
-    std::wstring text = fold_line_ends(field.to_wstring());
-    std::size_t limit = format_version == 0 ? 254 : 32766;
-    if (text.size() > limit) text.resize(limit);
+    std::wstring text = fold_line_ends(without_nul(field.to_wstring()));
+    // Excel counts a cell's text in UTF-16 units.
+    tk_utf16_cut(text, format_version == 0 ? 254 : 32766);
     static_cast<ole_variant&>(out) = text;
   } else if (type == vt_blob || type == vt_byte_array) {
     static_cast<ole_variant&>(out) = "<Binary Field>";

@@ -22,6 +22,8 @@ biff_string_table biff_collect_strings(const biff_book& book) {
 
 namespace {
 
+bool is_high_surrogate(char16_t u) { return u >= 0xD800 && u < 0xDC00; }
+
 struct bucket_start {
   std::size_t record;
   std::size_t offset;  // within the body
@@ -40,8 +42,10 @@ void biff_write_sst(biff_sink& sink, const biff_book& book, const biff_string_ta
     std::u16string units = biff_utf16(book.text(table.book_of_sst[k]));
     bool compressed = std::all_of(units.begin(), units.end(), [](char16_t u) { return u <= 0xFF; });
     const std::size_t unit = compressed ? 1 : 2;
-    // The string's count and flags, and its first character, start in one record.
-    if (bodies.back().size() + 3 + (units.empty() ? 0 : unit) > max) bodies.emplace_back();
+    // The string's count and flags, and its first character (both halves of
+    // a surrogate pair), start in one record.
+    const std::size_t first = units.empty() ? 0 : is_high_surrogate(units[0]) && units.size() > 1 ? 2 : 1;
+    if (bodies.back().size() + 3 + first * unit > max) bodies.emplace_back();
     if (k % per_bucket == 0) buckets.push_back({bodies.size() - 1, bodies.back().size()});
     bodies.back().u16(static_cast<unsigned>(units.size())).u8(compressed ? 0 : 1);
     std::size_t done = 0;
@@ -54,6 +58,14 @@ void biff_write_sst(biff_sink& sink, const biff_book& book, const biff_string_ta
         continue;
       }
       std::size_t n = std::min(room, units.size() - done);
+      // Readers decode each record's part of a string alone: a pair split
+      // between two records is refused or lost.
+      if (done + n < units.size() && is_high_surrogate(units[done + n - 1])) --n;
+      if (n == 0) {
+        bodies.emplace_back();
+        bodies.back().u8(compressed ? 0 : 1);
+        continue;
+      }
       for (std::size_t i = 0; i < n; ++i) {
         if (compressed)
           bodies.back().u8(units[done + i]);

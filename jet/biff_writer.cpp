@@ -16,7 +16,8 @@ std::vector<std::uint8_t> biff_write_workbook(const biff_book& book, biff_versio
   biff_write_xfs(sink, v);
   biff_write_styles(sink);
   std::vector<std::size_t> positions;
-  for (const biff_sheet& sheet : book.sheets) positions.push_back(biff_write_bound_sheet(sink, v, codepage, sheet.name));
+  for (const std::wstring& name : biff_sheet_names(book, codepage))
+    positions.push_back(biff_write_bound_sheet(sink, v, codepage, name));
   biff_string_table strings;
   if (b8) {
     strings = biff_collect_strings(book);

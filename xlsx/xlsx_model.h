@@ -113,7 +113,7 @@ class CWorkbook {
   CWorkbook(const CWorkbook&) = delete;
   CWorkbook& operator=(const CWorkbook&) = delete;
 
-  // The title is the name cut to 31 characters.
+  // The title is the name cut to 31 characters (UTF-16 units).
   CWorksheet* AddSheet2(const std::wstring& name, const std::vector<ColumnWidth>& widths);
   CChartsheet* AddChartsheet(const std::wstring& name);
   // Writes every part, packs the folder into `destination` and removes the

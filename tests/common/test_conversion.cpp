@@ -54,11 +54,24 @@ TEST_F(Conversion, ValuesOfTheDestination) {
   EXPECT_EQ(folded->name, L"T");
   EXPECT_TRUE(folded->b_not_null);
   EXPECT_EQ(folded->flag, 2);
+  // A cell cannot hold a NUL character (readers end the text there): only
+  // that character goes.
+  udb_field with_nul(L"T", 10, ole_variant(std::wstring(L"ab\0cd\0", 6)), false, 0);
+  EXPECT_EQ(converter.map_field(with_nul)->to_wstring(), L"abcd");
 
   udb_field long_text(L"L", 0, ole_variant(std::wstring(40000, L'x')), false, 0);
   for (auto [format, length] : {std::pair{0, 254u}, {1, 32766u}, {2, 32766u}}) {
     converter.format_version = format;
     EXPECT_EQ(converter.map_field(long_text)->to_wstring().size(), length) << format;
+  }
+  // Excel counts UTF-16 units: a character beyond the Basic Multilingual
+  // Plane takes two, and the cut never falls between them.
+  std::wstring emoji = L"x";
+  for (int i = 0; i < 20000; ++i) emoji += L"😀";
+  udb_field wide_text(L"W", 0, ole_variant(emoji), false, 0);
+  for (auto [format, length] : {std::pair{0, 127u}, {1, 16383u}, {2, 16383u}}) {
+    converter.format_version = format;
+    EXPECT_EQ(converter.map_field(wide_text)->to_wstring(), emoji.substr(0, length)) << format;
   }
   const unsigned char bytes[] = {1, 2, 3};
   udb_field binary(L"B", 3, ole_variant(3, bytes), false, 0);

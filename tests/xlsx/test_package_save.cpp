@@ -163,6 +163,34 @@ TEST_F(PackageSave, ReadersSeeExactlyTheTextWritten) {
   EXPECT_NE(report.find("rows checked"), std::string::npos) << report;
 }
 
+TEST_F(PackageSave, CallersNumberFormatCodeReadsBackAsGiven) {
+  const std::wstring code = L"\"EUR\" #,##0.00;[Red]\"<neg>\" #,##0.00 & 'x'";
+  std::string package = out + "/formats.xlsx";
+  {
+    CWorkbook book;
+    Style style;
+    style.number_format.code = code;
+    int format = book.styles.Add(style);
+    CWorksheet* sheet = book.AddSheet2(L"S", {});
+    sheet->begin_row();
+    sheet->AddCell(CellDataStr{L"a", format});
+    sheet->end_row();
+    ASSERT_TRUE(book.Save(wide(package)));
+  }
+  int status = -1;
+  std::string errors = scratch_folder::run(
+      "unzip -p " + scratch_folder::quote(package) + " xl/styles.xml | xmllint --noout - 2>&1", &status);
+  EXPECT_EQ(status, 0) << errors;
+  if (!file_exists("/usr/bin/python3")) GTEST_SKIP() << "no /usr/bin/python3";
+  std::string report = scratch_folder::run(
+      "/usr/bin/python3 -c 'import sys, openpyxl; print(openpyxl.load_workbook(sys.argv[1])[\"S\"][\"A1\"]"
+      ".number_format.encode().hex())' " +
+          scratch_folder::quote(package) + " 2>&1",
+      &status);
+  EXPECT_EQ(status, 0) << report;
+  EXPECT_EQ(report, hex(code) + "\n");
+}
+
 TEST_F(PackageSave, ReaderDecodingOfEscapePatternIsPrevented) {
   std::wstring destination = wide(out + "/x.xlsx");
   CWorkbook book;
