@@ -273,22 +273,45 @@ void xls_converter::do_convert(udb_database& source) {
     return;
   }
   xls_tn_validator validator(selected_tables, source.get_tables(), 31);
-  for (const auto& [name, text] : selected) {
-    set_current_table(name);
-    tk_log::write(1, L"Processing '%ls'", name.c_str());
-    std::unique_ptr<udb_database> destination_db = get_xls_base();
-    std::wstring sheet = sheet_name_of(validator, name);
-    if (!item_is_missing(source, name, text)) {
-      convert_item(source, destination_db.get(), name, text, sheet);
-      record_sheet_name(validator, name, sheet);
+  try {
+    for (const auto& [name, text] : selected) {
+      set_current_table(name);
+      tk_log::write(1, L"Processing '%ls'", name.c_str());
+      std::unique_ptr<udb_database> destination_db = get_xls_base();
+      std::wstring sheet = sheet_name_of(validator, name);
+      if (!item_is_missing(source, name, text)) {
+        convert_item(source, destination_db.get(), name, text, sheet);
+        record_sheet_name(validator, name, sheet);
+      }
+      // A failure to close (or to write) ends the run with its message.
+      static_cast<dao_database&>(*destination_db).close();
+      destination_db.reset();
+      end_item();
     }
-    // Closing writes the workbook: a failure ends the run with its message.
-    static_cast<dao_database&>(*destination_db).close();
-    destination_db.reset();
-    end_item();
+  } catch (...) {
+    write_kept_workbook();
+    throw;
   }
+  // The DBEngine keeps the workbook from one item to the next; the file
+  // must hold every item before the patch reads it.
+  dao.refresh_cache();
   do_patch();
   finished = true;
+}
+
+void xls_converter::write_kept_workbook() noexcept {
+  try {
+    dao.refresh_cache();
+  } catch (const tk_exception& e) {
+    // The run ends with its own error already: this one is told besides.
+    tk_log::write(3, "The workbook was not written at the end of the run");
+    try {
+      error_handler::instance().set_prefix(std::wstring());
+      error_handler::instance().handle(e, true);
+    } catch (...) {
+    }
+  } catch (...) {
+  }
 }
 
 void xls_converter::do_convert_xlsx(udb_database& source) {

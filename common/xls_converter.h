@@ -80,6 +80,9 @@ class xls_converter : public udb_converter {
   void convert_item(udb_database& source, udb_database* destination, const std::wstring& name,
                     const std::wstring& text, const std::wstring& sheet);
   void end_item();
+  // On a way out of the run other than its end: what the DBEngine still
+  // holds of the workbook is written; a failure is told, never thrown.
+  void write_kept_workbook() noexcept;
 
   mutable std::mutex current_lock;
   std::wstring current_table;

@@ -8,6 +8,8 @@
 
 // What the tests' error handler was given, composed as the programs do.
 extern std::vector<std::string> handled;
+// Set: the handler answers as the user who chooses Abort.
+extern bool abort_on_error;
 
 // A front end that records what the run tells it.
 struct recording_front_end : conversion_front_end {

@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 std::vector<std::string> handled;
+bool abort_on_error = false;
 
 // Each program supplies its own display; the tests record what it is given.
-void error_handler::handle(const tk_exception& e, bool) { handled.push_back(compose(e)); }
+void error_handler::handle(const tk_exception& e, bool) {
+  handled.push_back(compose(e));
+  if (abort_on_error) throw tk_final_exception();
+}
 
 namespace {
 
