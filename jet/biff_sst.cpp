@@ -13,16 +13,19 @@ struct bucket_start {
 
 }  // namespace
 
-void biff_write_sst(biff_sink& sink, std::uint32_t references, std::uint32_t unique,
-                    const std::function<void(std::uint32_t, std::u16string&)>& units_of) {
+void biff_write_sst(std::size_t position, std::uint32_t references, std::uint32_t unique,
+                    const std::function<void(std::uint32_t, std::u16string&)>& units_of,
+                    const std::function<void(std::uint16_t, const biff_body&)>& put) {
   const std::size_t max = biff_max_body(biff_version::biff8);
   const unsigned per_bucket = std::max(8u, unique / 128 + 1);
-  // One record at a time goes into the sink, so the table is held once.
+  // One record at a time goes out, so the table is never held whole.
   biff_body body;
   std::size_t record = 0;
   std::vector<std::size_t> starts;
   auto next_record = [&] {
-    starts.push_back(sink.record(record++ == 0 ? biff_id::sst : biff_id::continue_, body));
+    starts.push_back(position);
+    put(record++ == 0 ? biff_id::sst : biff_id::continue_, body);
+    position += 4 + body.size();
     body.data.clear();
   };
   body.u32(references).u32(unique);
@@ -60,5 +63,5 @@ void biff_write_sst(biff_sink& sink, std::uint32_t references, std::uint32_t uni
   ext.u16(per_bucket);
   for (const bucket_start& b : buckets)
     ext.u32(static_cast<std::uint32_t>(starts[b.record] + 4 + b.offset)).u16(static_cast<unsigned>(4 + b.offset)).u16(0);
-  sink.record(biff_id::extsst, ext);
+  put(biff_id::extsst, ext);
 }

@@ -168,21 +168,37 @@ bool biff_store::write(const std::vector<entry>& sheets, const output& out) {
   biff_write_styles(sink);
   std::vector<std::size_t> positions;
   for (const entry& e : sheets) positions.push_back(biff_write_bound_sheet(sink, v, codepage, *e.name));
-  if (b8) {
-    std::uint32_t references = 0;
-    for (const entry& e : sheets) references += e.rows->shared_cells;
-    biff_write_sst(sink, references, strings.size(), [&](std::uint32_t k, std::u16string& units) { strings.units(k, units); });
-  }
-  sink.record(biff_id::eof, biff_body());
-  std::size_t at = sink.position();
+  // The shared strings are laid out twice, once to learn their size, which
+  // places the sheets, and once into the stream: they are never held whole.
+  std::uint32_t references = 0;
+  for (const entry& e : sheets) references += e.rows->shared_cells;
+  auto units_of = [&](std::uint32_t k, std::u16string& units) { strings.units(k, units); };
+  std::size_t sst_size = 0;
+  if (b8)
+    biff_write_sst(sink.position(), references, strings.size(), units_of,
+                   [&](std::uint16_t, const biff_body& body) { sst_size += 4 + body.size(); });
+  const std::size_t first_sheet = sink.position() + sst_size + 4;
+  std::size_t at = first_sheet;
   for (std::size_t i = 0; i < sheets.size(); ++i) {
     sink.patch_u32(positions[i], static_cast<std::uint32_t>(at));
     at += biff_sheet_head_size(v, *sheets[i].rows) + sheets[i].rows->blocks.size() + biff_sheet_tail_size(v);
   }
   if (at > 0x7FFFFFFFu) throw std::length_error("workbook stream too long");
-  if (!out(sink.bytes.data(), sink.bytes.size())) return false;
   at = sink.position();
-  std::vector<std::uint8_t>().swap(sink.bytes);
+  if (!out(sink.bytes.data(), sink.bytes.size())) return false;
+  bool going = true;
+  if (b8)
+    biff_write_sst(at, references, strings.size(), units_of, [&](std::uint16_t id, const biff_body& body) {
+      sink.bytes.clear();
+      sink.record(id, body);
+      going = going && out(sink.bytes.data(), sink.bytes.size());
+      at += sink.bytes.size();
+    });
+  sink.bytes.clear();
+  sink.record(biff_id::eof, biff_body());
+  if (!going || !out(sink.bytes.data(), sink.bytes.size())) return false;
+  at += sink.bytes.size();
+  if (at != first_sheet) throw std::logic_error("shared strings of another size than laid out");
   for (std::size_t i = 0; i < sheets.size(); ++i) {
     const biff_stored_sheet& rows = *sheets[i].rows;
     biff_sink head;

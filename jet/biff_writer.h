@@ -36,9 +36,11 @@ void biff_write_styles(biff_sink& sink);
 std::size_t biff_write_bound_sheet(biff_sink& sink, biff_version v, unsigned codepage, const std::wstring& name);
 
 // The shared strings of a BIFF8 workbook (SST and its CONTINUE records,
-// then EXTSST): `units_of` gives the UTF-16 units of string k.
-void biff_write_sst(biff_sink& sink, std::uint32_t references, std::uint32_t unique,
-                    const std::function<void(std::uint32_t, std::u16string&)>& units_of);
+// then EXTSST) that start at stream position `position`: `units_of` gives
+// the UTF-16 units of string k, and each record goes to `put` once done.
+void biff_write_sst(std::size_t position, std::uint32_t references, std::uint32_t unique,
+                    const std::function<void(std::uint32_t, std::u16string&)>& units_of,
+                    const std::function<void(std::uint16_t, const biff_body&)>& put);
 
 // The rows of a worksheet as the records they are written with, in blocks
 // of 32: each block's ROW records, its cells and its DBCELL. `shared` gives
