@@ -148,6 +148,8 @@ HRESULT jet_write_file(jet_session& session, const std::wstring& path, biff_vers
         hr = E_OUTOFMEMORY;
       } catch (const std::length_error&) {
         hr = STG_E_DOCFILETOOLARGE;
+      } catch (const std::exception&) {
+        hr = E_UNEXPECTED;
       }
     }
     if (data.p) {

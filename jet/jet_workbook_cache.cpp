@@ -41,18 +41,17 @@ HRESULT jet_workbook_cache::keep(jet_session& session, const jet_workbook_ptr& w
   if (workbook->modified) workbook->unwritten = true;
   workbook->modified = false;
   // A new workbook that got no sheet is not written: a workbook holds one at least.
-  if (workbook->tables.empty()) {
-    workbook->unwritten = false;
-    return kept == workbook ? (kept.reset(), S_OK) : S_OK;
-  }
+  if (workbook->tables.empty()) workbook->unwritten = false;
+  // A workbook that holds nothing new is not kept: it is not worth encoding.
+  if (!workbook->unwritten) return S_OK;
   try {
     workbook->settle();
-  } catch (const std::bad_alloc&) {
-    return jet_fail_text(session, jet_error::write_failed,
-                         L"Cannot write the file '" + workbook->path + L"': out of memory.");
+  } catch (const std::exception& e) {
+    std::wstring why = dynamic_cast<const std::bad_alloc*>(&e) ? L"out of memory" : L"a sheet cannot be written";
+    return jet_fail_text(session, jet_error::write_failed, L"Cannot write the file '" + workbook->path + L"': " + why + L".");
   }
   HRESULT other = kept && kept != workbook ? write_kept(session) : S_OK;
-  if (workbook->unwritten && (!deferring || !jet_stamp_of(workbook->path).exists)) {
+  if (!deferring || !jet_stamp_of(workbook->path).exists) {
     HRESULT hr = workbook->write(session);
     // The next open reads what the file holds.
     if (FAILED(hr)) return hr;

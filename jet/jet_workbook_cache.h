@@ -21,7 +21,7 @@ class jet_workbook_cache {
   jet_workbook_ptr reopen(jet_session& session, const std::wstring& path, biff_version version, bool read_only,
                           HRESULT& result);
   // A database closes over its workbook, which is kept in place of any
-  // other (that one is written first).
+  // other (that one is written first) when it holds changes.
   HRESULT keep(jet_session& session, const jet_workbook_ptr& workbook);
   // Writes the kept workbook when it holds changes, and lets it go.
   HRESULT flush(jet_session& session);
