@@ -249,6 +249,9 @@ void xls_converter::convert_item(udb_database& source, udb_database* destination
     front.on_table_converted(done);
   } catch (const tk_exception& e) {
     ++items_failed;
+    // The wizard ends the process on an internal error: what the run has
+    // converted goes to the file before the handler hears of it.
+    if (e.level == 2 && format_version != 2) write_before_exit(destination_db);
     error_handler::instance().set_prefix(get_current_table());
     error_handler::instance().handle(e, false);
   }
@@ -299,19 +302,38 @@ void xls_converter::do_convert(udb_database& source) {
   finished = true;
 }
 
+namespace {
+
+// The run ends with an error of its own already: a failed write is told besides.
+void tell_unwritten(const tk_exception& e) noexcept {
+  tk_log::write(3, "The workbook was not written at the end of the run");
+  try {
+    error_handler::instance().set_prefix(std::wstring());
+    error_handler::instance().handle(e, true);
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
 void xls_converter::write_kept_workbook() noexcept {
   try {
     dao.refresh_cache();
   } catch (const tk_exception& e) {
-    // The run ends with its own error already: this one is told besides.
-    tk_log::write(3, "The workbook was not written at the end of the run");
-    try {
-      error_handler::instance().set_prefix(std::wstring());
-      error_handler::instance().handle(e, true);
-    } catch (...) {
-    }
+    tell_unwritten(e);
   } catch (...) {
   }
+}
+
+void xls_converter::write_before_exit(udb_database* destination_db) noexcept {
+  try {
+    // Closed here, the later close of the item does nothing.
+    if (destination_db) static_cast<dao_database*>(destination_db)->close();
+  } catch (const tk_exception& e) {
+    tell_unwritten(e);
+  } catch (...) {
+  }
+  write_kept_workbook();
 }
 
 void xls_converter::do_convert_xlsx(udb_database& source) {
