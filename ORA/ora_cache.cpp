@@ -14,6 +14,9 @@
 #include "oci/oci_library.h"
 #include "platform/win32.h"
 
+#include "UDB/udb_compare.h"
+
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -198,15 +201,47 @@ void ora_cache::bind_buffer(row_buffer& b) {
                                       nullptr, OCI_DEFAULT));
 }
 
+const std::vector<std::size_t>& ora_cache::positions(const udb_record& fields) {
+  bool same = fields.size() == layout_names_.size();
+  for (std::size_t i = 0; same && i < fields.size(); ++i) same = fields[i].name == layout_names_[i];
+  if (same) return layout_;
+  const udb_schema& schema = table->schema;
+  layout_names_.clear();
+  for (std::size_t i = 0; i < fields.size(); ++i) layout_names_.push_back(fields[i].name);
+  // A source column left out of the table (its type) or renamed for it
+  // must not shift the others: the values go by name.
+  std::vector<std::wstring> mapped;
+  for (const std::wstring& name : layout_names_)
+    mapped.push_back(table->database ? table->database->names_map.get_fn_mapped_name(table_name_, name, true) : name);
+  layout_.assign(schema.size(), 0);
+  bool named = true;
+  for (std::size_t k = 0; k < schema.size() && named; ++k) {
+    const std::wstring& column = schema[k].name;
+    auto it = std::find(mapped.begin(), mapped.end(), column);
+    if (it == mapped.end())
+      it = std::find_if(mapped.begin(), mapped.end(), [&](const std::wstring& m) { return udb_same_name(m, column); });
+    named = it != mapped.end();
+    if (named) layout_[k] = static_cast<std::size_t>(it - mapped.begin());
+  }
+  if (!named) {
+    tk_log::write(1, "The record's names are not the table's: taken by position");
+    if (fields.size() < schema.size()) {
+      layout_names_.clear();
+      throw tk_exception(std::wstring(L"The structure of data source does not conform to the destination table."), 1);
+    }
+    for (std::size_t k = 0; k < schema.size(); ++k) layout_[k] = k;
+  }
+  return layout_;
+}
+
 void ora_cache::append_record(udb_record& fields) {
   tk_log::write(1, "ora_cache::append_record(size=%zu)", fields.size());
   if (!table) throw tk_mail_assertion("ora_cache", 193);
   udb_schema& schema = table->schema;
-  if (fields.size() < schema.size())
-    throw tk_exception(std::wstring(L"The structure of data source does not conform to the destination table."), 1);
+  const std::vector<std::size_t>& at = positions(fields);
   for (auto& [key, buffer] : buffers) {
     if (key >= schema.size()) continue;  // the ROWIDs
-    const udb_field& field = fields[key];
+    const udb_field& field = fields[at[key]];
     bool null = field.var.vt == VT_EMPTY || field.var.vt == VT_NULL;
     // A text binds as the server takes it: an empty one is NULL.
     if (!null && (buffer.long_text || buffer.type == SQLT_STR) && field.to_wstring().empty()) null = true;
@@ -359,7 +394,7 @@ void ora_cache::lob_data_copy(udb_record& fields) {
   row.clear();
   for (std::size_t i = 0; i < v_blob_desc.size(); ++i) {
     const lob_desc& d = v_blob_desc[i];
-    auto copy = std::make_unique<udb_field>(fields[d.column]);
+    auto copy = std::make_unique<udb_field>(fields[positions(fields)[d.column]]);
     tk_log::write(1, "LOB[%zu].vt=%d, v_blob_desc[%zu].vt=%d", i, copy->get_type(), i, d.vt);
     copy->change_type(d.vt);
     row.push_back(std::move(copy));

@@ -28,7 +28,9 @@ class ora_cache {
   // Buffers, INSERT text, prepare and binds; once.
   void init(const std::wstring& table_name);
   void bind();
-  // The record's fields in the table's column order.
+  // Each column takes the record's field of its name (through the names
+  // the table was made with); a record whose names do not all match is
+  // taken in the table's column order.
   void append_record(udb_record& fields);
   void copy_field(const udb_field& field, unsigned key);
   // Executes the rows buffered so far.
@@ -71,6 +73,10 @@ class ora_cache {
 
  private:
   void bind_buffer(row_buffer& buffer);
+  // The record position of each column's value.
+  const std::vector<std::size_t>& positions(const udb_record& fields);
+  std::vector<std::wstring> layout_names_;
+  std::vector<std::size_t> layout_;
   void fill_long_buffers();
   std::wstring table_name_;
 };

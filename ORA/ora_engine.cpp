@@ -139,7 +139,9 @@ void ora_engine::check_err(sword status) {
 int ora_engine::get_records_cnt(const std::wstring& name_or_query, bool is_query) {
   tk_log::write(2, L"ora_engine::get_records_cnt(%ls)", name_or_query.c_str());
   if (!svc) throw tk_mail_assertion("ora_engi", 447);
-  std::wstring text = is_query ? L"SELECT COUNT(*) FROM (" + name_or_query + L")"
+  // The line break ends a "--" comment on the query's last line before it
+  // can swallow the closing parenthesis.
+  std::wstring text = is_query ? L"SELECT COUNT(*) FROM (" + name_or_query + L"\n)"
                                : L"SELECT COUNT(*) FROM " + get_safe_name(name_or_query);
   ora_stmt stmt;
   check_err(stmt.prepare(text));

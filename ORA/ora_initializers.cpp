@@ -3,6 +3,7 @@
 #include "ORA/ora_database.h"
 #include "ORA/ora_engine.h"
 #include "ORA/ora_exception.h"
+#include "ORA/ora_query_results.h"
 #include "ORA/ora_stmt.h"
 #include "ORA/ora_type_map.h"
 #include "ORA/ora_util.h"
@@ -16,6 +17,23 @@ namespace {
 std::wstring quoted(const std::wstring& name) { return L"\"" + name + L"\""; }
 
 bool is_large(VARTYPE vt, std::int32_t size) { return (size == 0 || size > 2000) && (vt == VT_BSTR || vt == VT_BLOB); }
+
+// `wanted`, or when the schema has that name already (as the dictionary
+// query lists them) a safe name the validator makes unique: two tables
+// alike in the characters a derived name keeps must not share it.
+std::wstring unused_name(const std::wstring& wanted, const std::wstring& names_in_use) {
+  ora_validator names;
+  ora_query_results existing(1, names_in_use);
+  while (!existing.is_eof()) {
+    udb_record* row = existing.get_item();
+    if (!row || row->empty()) break;
+    names.add_used_name((*row)[0].to_wstring());
+  }
+  if (!names.is_duplicated(wanted)) return wanted;
+  std::wstring name = names.get_safe_name(wanted);
+  tk_log::write(2, L"Store generated name '%ls'", name.c_str());
+  return name;
+}
 
 }  // namespace
 
@@ -83,7 +101,9 @@ void ora_schema_initializer::build_schema(ora_database& database) {
   }
   // The names quoted, as everywhere else: the table and the counter keep
   // their spelling, blanks and case.
-  database.query(L"CREATE OR REPLACE TRIGGER " + quoted(trigger_name()) + L" BEFORE INSERT ON " + quoted(table) +
+  // Replacing a trigger of another table would take its counter away.
+  std::wstring trigger = unused_name(trigger_name(), L"select TRIGGER_NAME from USER_TRIGGERS");
+  database.query(L"CREATE OR REPLACE TRIGGER " + quoted(trigger) + L" BEFORE INSERT ON " + quoted(table) +
                  L" FOR EACH ROW " + L"WHEN (new." + quoted(counter) + L" IS NULL) " + L"BEGIN " + L"select " +
                  quoted(sequence) + L".nextval into :new." + quoted(counter) + L" from dual; " + L"END;");
 }
@@ -92,8 +112,11 @@ std::wstring ora_schema_initializer::create_sequence(ora_database& database) {
   tk_log::write(1, "ora_schema_initializer::create_sequence");
   std::wstring base = table;
   if (base.size() > ora_validator::max_name_length - 2) base.resize(base.size() - 2);
-  wchar_t name[64];
-  std::swprintf(name, 64, L"%ls_%d", base.c_str(), 0);
+  wchar_t text[64];
+  std::swprintf(text, 64, L"%ls_%d", base.c_str(), 0);
+  // Sequences share their names with tables and views.
+  std::wstring name = unused_name(text, L"select TABLE_NAME from USER_TABLES union select VIEW_NAME from "
+                                        L"USER_VIEWS union select SEQUENCE_NAME from USER_SEQUENCES");
   database.query(L"CREATE SEQUENCE " + quoted(name) +
                  L" INCREMENT BY 1 START WITH 1 MAXVALUE 1.0E28 MINVALUE 1 NOCYCLE NOCACHE ORDER");
   return name;
@@ -108,6 +131,17 @@ std::wstring ora_schema_initializer::trigger_name() const {
 }
 
 // --------------------------------------------------------------- indexes
+
+namespace {
+
+// The column of that name: spelt alike, else alike but for case.
+const t_ftd* column_named(const udb_schema& schema, const std::wstring& name) {
+  for (const auto& column : schema.fields)
+    if (column->name == name) return column.get();
+  return schema.find_field(name) ? &schema.get_field2(name) : nullptr;
+}
+
+}  // namespace
 
 bool ora_can_be_indexed(const t_ftd& column) {
   if (column.vartype != VT_BLOB && column.vartype != VT_BSTR) return true;
@@ -133,17 +167,24 @@ ora_indexes_initializer::ora_indexes_initializer(const std::wstring& table_name,
     bool usable = true;
     for (const std::wstring& field : index.fields) {
       std::wstring mapped = columns.get_mapped_name(field, true);
-      if (!schema.find_field(mapped)) {
+      const t_ftd* column = column_named(schema, mapped);
+      if (!column) {
+        // The index may spell the column in another case than the table.
+        mapped = columns.get_mapped_name(field, false);
+        column = column_named(schema, mapped);
+      }
+      if (!column) {
         tk_log::write(2, L"Field '%ls' is not in the table", mapped.c_str());
         usable = false;
         break;
       }
-      if (!can_be_part_of_index(schema.get_field2(mapped))) {
+      if (!can_be_part_of_index(*column)) {
         tk_log::write(2, L"Field '%ls' cannot be part of index", mapped.c_str());
         usable = false;
         break;
       }
-      fields.push_back(mapped);
+      // The server compares quoted names exactly: the column's own spelling.
+      fields.push_back(column->name);
     }
     if (!usable) continue;
     indexes.push_back(udb_index(name, index.unique, index.primary, fields));

@@ -4,6 +4,8 @@
 #include "TK/tk_utils.h"
 #include "UDB/udb_profile.h"
 
+#include <iterator>
+
 namespace keys = udb_profile_keys;
 
 udb_converter::udb_converter() { tk_log::write(2, "udb_converter::ctor"); }
@@ -55,4 +57,9 @@ bool udb_converter::load_profile(udb_profile& profile) {
   value = profile.get_value(keys::generic_settings, keys::skip_indexes);
   if (!value.empty()) skip_indexes = value != L"0";
   return true;
+}
+
+void udb_converter::select_tables(const std::vector<std::wstring>& names) {
+  for (auto it = selected.begin(); it != selected.end();) it = it->second.empty() ? selected.erase(it) : std::next(it);
+  selected_tables = names;
 }

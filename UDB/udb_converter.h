@@ -26,6 +26,8 @@ class udb_converter : public tk_converter {
   // Reads them back from a loaded profile; raises what set_logfile raises
   // for a bad log file name.
   bool load_profile(udb_profile& profile);
+  // The chosen plain tables become `names`; the chosen queries stay.
+  void select_tables(const std::vector<std::wstring>& names);
 
   // Stored in a profile as one decimal digit.
   std::uint32_t mode = 0;

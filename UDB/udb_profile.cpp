@@ -9,13 +9,48 @@
 
 namespace {
 
-// SQL reads a line break as a blank; stored as one, a value that was typed
-// over several lines loads back whole.
-std::wstring one_line(const std::wstring& text) {
-  std::wstring out = text;
-  for (wchar_t& c : out)
-    if (c == L'\r' || c == L'\n') c = L' ';
+namespace keys = udb_profile_keys;
+
+bool has_line_break(const std::wstring& text) { return text.find_first_of(L"\r\n") != std::wstring::npos; }
+
+std::wstring escape(const std::wstring& text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (wchar_t c : text) {
+    if (c == L'\\')
+      out += L"\\\\";
+    else if (c == L'\n')
+      out += L"\\n";
+    else if (c == L'\r')
+      out += L"\\r";
+    else
+      out += c;
+  }
   return out;
+}
+
+// The writer's escapes turned back; a backslash before any other character
+// (a file edited by hand) stays as it is.
+std::wstring unescape(const std::wstring& text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    wchar_t c = text[i];
+    if (c == L'\\' && i + 1 < text.size()) {
+      wchar_t next = text[i + 1];
+      if (next == L'\\' || next == L'n' || next == L'r') {
+        out += next == L'n' ? L'\n' : next == L'r' ? L'\r' : L'\\';
+        ++i;
+        continue;
+      }
+    }
+    out += c;
+  }
+  return out;
+}
+
+[[noreturn]] void unreadable() {
+  throw tk_exception(std::wstring(L"Profile does not exist. Please verify the correct path/name was given."), 1);
 }
 
 struct file_closer {
@@ -51,20 +86,33 @@ std::wstring udb_profile::get_value(const std::wstring& section, const std::wstr
 }
 
 std::string udb_profile::format() const {
+  bool escaped = false;
+  for (const auto& [name, entries] : sections) {
+    escaped = escaped || has_line_break(name);
+    for (const auto& [key, value] : entries) escaped = escaped || has_line_break(key) || has_line_break(value);
+  }
+  for (const auto& [name, lines] : lists) {
+    escaped = escaped || has_line_break(name);
+    for (const auto& line : lines) escaped = escaped || has_line_break(line);
+  }
+  auto out = [escaped](const std::wstring& text) { return escaped ? escape(text) : text; };
+  std::map<std::wstring, t_section> written = sections;
+  if (escaped) written[keys::generic_settings][keys::escaped_text] = L"1";
+
   std::wstring text;
-  for (const auto& [name, keys] : sections) {
-    text += L"[" + one_line(name) + L"]\n";
-    bool bare_keys = name == udb_profile_keys::selected_tables;
-    for (const auto& [key, value] : keys) {
-      text += one_line(key);
-      if (!bare_keys || !value.empty()) text += L"=" + one_line(value);
+  for (const auto& [name, entries] : written) {
+    text += L"[" + out(name) + L"]\n";
+    bool bare_keys = name == keys::selected_tables;
+    for (const auto& [key, value] : entries) {
+      text += out(key);
+      if (!bare_keys || !value.empty()) text += L"=" + out(value);
       text += L"\n";
     }
     text += L"\n";
   }
   for (const auto& [name, lines] : lists) {
-    text += L"[" + one_line(name) + L"]\n";
-    for (const auto& line : lines) text += one_line(line) + L"\n";
+    text += L"[" + out(name) + L"]\n";
+    for (const auto& line : lines) text += out(line) + L"\n";
   }
   return tk_to_utf8(text);
 }
@@ -76,14 +124,14 @@ bool udb_profile::store(const std::wstring& file_name) {
   // Made before the file is opened, so a value that cannot be written
   // leaves an old file as it was.
   std::string text = format();
-  // It holds the Oracle password.
-  return qm_platform::write_private_file(path, text);
+  // It holds the Oracle password. Written beside the old file and renamed
+  // over it, so that a failed write leaves the old file whole.
+  return qm_platform::replace_private_file(path, text);
 }
 
 bool udb_profile::load(const std::wstring& file_name) {
   tk_log::write(2, L"udb_profile::load(%ls)", file_name.c_str());
-  if (!tk_is_file_exist(file_name, 0))
-    throw tk_exception(std::wstring(L"Profile does not exist. Please verify the correct path/name was given."), 1);
+  if (!tk_is_file_exist(file_name, 0)) unreadable();
   std::string path;
   if (!tk_w2a(file_name.c_str(), path)) return false;
   file_closer file{std::fopen(path.c_str(), "rb")};
@@ -97,6 +145,9 @@ bool udb_profile::load(const std::wstring& file_name) {
     ssize_t n = ::getline(&buffer.data, &buffer.size, file.f);
     if (n < 0) break;
     std::string raw(buffer.data, static_cast<std::size_t>(n));
+    // No file this program writes holds one; the rest of such a line would
+    // be lost.
+    if (raw.find('\0') != std::string::npos) unreadable();
     if (!raw.empty() && raw.back() == '\n') raw.pop_back();
     // A file saved with CR LF line ends by another system.
     if (!raw.empty() && raw.back() == '\r') raw.pop_back();
@@ -119,5 +170,24 @@ bool udb_profile::load(const std::wstring& file_name) {
       open_section->emplace(line, std::wstring());
     }
   }
-  return !std::ferror(file.f);
+  // A read or an allocation that failed is no end of the file.
+  if (std::ferror(file.f) || !std::feof(file.f)) unreadable();
+  auto& generic = sections[keys::generic_settings];
+  auto marker = generic.find(keys::escaped_text);
+  if (marker == generic.end()) return true;
+  bool escaped = marker->second == L"1";
+  generic.erase(marker);
+  if (escaped) {
+    std::map<std::wstring, t_section> plain_sections;
+    for (const auto& [name, entries] : sections) {
+      t_section& plain = plain_sections[unescape(name)];
+      for (const auto& [key, value] : entries) plain.emplace(unescape(key), unescape(value));
+    }
+    std::map<std::wstring, std::vector<std::wstring>> plain_lists;
+    for (const auto& [name, lines] : lists)
+      for (const auto& line : lines) plain_lists[unescape(name)].push_back(unescape(line));
+    sections = std::move(plain_sections);
+    lists = std::move(plain_lists);
+  }
+  return true;
 }

@@ -20,6 +20,8 @@ inline constexpr const wchar_t* logfile = L"logfile";
 inline constexpr const wchar_t* only_definitions = L"only definitions";
 inline constexpr const wchar_t* skip_indexes = L"skip indexes";
 inline constexpr const wchar_t* mode = L"mode";
+// "1" when the file's texts carry escapes (see udb_profile::store).
+inline constexpr const wchar_t* escaped_text = L"escaped text";
 
 inline constexpr const wchar_t* host = L"host";
 inline constexpr const wchar_t* user = L"user";
@@ -47,10 +49,18 @@ class udb_profile {
   t_section& get_selected_tables() { return sections[udb_profile_keys::selected_tables]; }
   t_section& get_available_queries() { return sections[udb_profile_keys::available_queries]; }
 
-  // False when the file cannot be written. The file is readable by its
-  // owner only: it holds the Oracle password.
+  // False when the file cannot be written; an old file of that name is
+  // then left as it was. The file is readable by its owner only: it holds
+  // the Oracle password.
+  // A text that holds a line break (a query typed over several lines)
+  // cannot stand on one line as it is: then the file gets "escaped text=1"
+  // among its generic settings, every backslash is written doubled and
+  // every line feed and carriage return as \n and \r. Files without line
+  // breaks are written exactly as before, and the files of earlier
+  // versions, which have no such key, are read as they stand.
   bool store(const std::wstring& file_name);
-  // Raises tk_exception when the file does not exist or cannot be read;
+  // Raises tk_exception when the file does not exist or cannot be read
+  // (also when a read fails on the way or a line holds a zero byte);
   // false on a line before the first section header.
   bool load(const std::wstring& file_name);
 

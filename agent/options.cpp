@@ -40,11 +40,16 @@ const cmd_line_option option_table[] = {
 constexpr int version_major = 4;
 constexpr int version_minor = 1;
 
-// The destination with the extension of the format.
-std::wstring with_format_extension(const std::wstring& path, int format_version) {
-  tk_file_wname parts(path);
-  parts.set_ext(format_version >= 2 ? L".xlsx" : L".xls");
-  return parts.get_path();
+// The full path of a destination. One that names a folder ("out/", "."
+// or "..") keeps a trailing "/", so that the destination check refuses it
+// instead of the extension making a file of the folder's name.
+std::wstring destination_path(const std::wstring& value) {
+  if (value.empty()) return value;
+  std::size_t slash = value.rfind(L'/');
+  std::wstring last = slash == std::wstring::npos ? value : value.substr(slash + 1);
+  std::wstring path = tk_file_wname(value).get_path();
+  if ((last.empty() || last == L"." || last == L"..") && path.back() != L'/') path += L'/';
+  return path;
 }
 
 }  // namespace
@@ -85,9 +90,6 @@ bool parse_cmd_line(int argc, char** argv) {
   quillet_convertor& convertor = quillet_convertor::instance();
   std::wstring host = L"localhost", port = L"1521", user, password;
   bool profile_result = false;
-  // The extension follows the format once every option is read, so the
-  // order of --dest= and --xls_ver= does not matter.
-  bool dest_from_option = false;
   int number = 0;
   ansi_cmd_line line(argc, argv, option_table);
   for (; line.has_more(); line.next()) {
@@ -106,9 +108,7 @@ bool parse_cmd_line(int argc, char** argv) {
         break;
       case opt_help: fatal_exit(usage_text());
       case opt_dest:
-        if (!converted) break;
-        convertor.destination = tk_file_wname(wide).get_path();
-        dest_from_option = true;
+        if (converted) convertor.destination = wide;
         break;
       case opt_host:
         if (converted) host = wide;
@@ -126,12 +126,7 @@ bool parse_cmd_line(int argc, char** argv) {
         if (converted) convertor.source_name = wide;
         break;
       case opt_profile:
-        if (!converted) break;
-        {
-          std::wstring before = convertor.destination;
-          profile_result = convertor.load_profile(wide);
-          if (convertor.destination != before) dest_from_option = false;
-        }
+        if (converted) profile_result = convertor.load_profile(wide);
         break;
       case opt_tab_file: process_tab_file(value); break;
       case opt_xls_ver: {
@@ -144,11 +139,11 @@ bool parse_cmd_line(int argc, char** argv) {
     }
   }
   if (line.get_positional_count() > 0) return false;
-  if (dest_from_option && convertor.format_version >= 0)
-    convertor.destination = with_format_extension(convertor.destination, convertor.format_version);
   // A relative destination from a settings file is taken against the folder
-  // the program was started in, not wherever the run happens to be.
-  if (!convertor.destination.empty()) convertor.destination = tk_file_wname(convertor.destination).get_path();
+  // the program was started in, not wherever the run happens to be. The
+  // extension follows the format once every option is read, whatever the
+  // order of the options and wherever the destination came from.
+  convertor.destination = with_format_extension(destination_path(convertor.destination), convertor.format_version);
   if (profile_result) return true;
   if (convertor.source_name.empty()) fatal_exit("You should enter Oracle database name");
   if (convertor.destination.empty()) fatal_exit("You should enter MS Excel spredsheet name");

@@ -18,7 +18,10 @@ constexpr int version_minor = 1;
 }  // namespace
 
 void common_check_dest(const std::wstring& path) {
-  if (tk_is_path_exist(path)) throw tk_exception(std::string("Destination name should specify a file, not folder."), 1);
+  // A path that ends in a folder names no file, whether that folder exists or not.
+  bool names_folder = !path.empty() && path.back() == L'/';
+  if (names_folder || tk_is_path_exist(path))
+    throw tk_exception(std::string("Destination name should specify a file, not folder."), 1);
   if (tk_is_file_exist(path, 0) && !tk_is_file_exist(path, 1))
     throw tk_exception(std::string("Destination name specifies an existing read-only file."), 1);
   tk_file_wname parts(path);
@@ -95,6 +98,10 @@ std::vector<std::wstring> quillet_convertor::get_all_tables() {
 }
 
 void quillet_convertor::check_dest() {
+  // An empty path would stand for the program's own folder.
+  if (destination.empty()) throw tk_exception(std::string("You should enter MS Excel spredsheet name"), 1);
+  // Every setting is known now, wherever the destination and the format came from.
+  destination = with_format_extension(destination, format_version);
   common_check_dest(destination);
   if (tk_is_file_exist(destination, 0)) delete_destination_file(destination);
 }

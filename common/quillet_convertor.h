@@ -37,7 +37,9 @@ class quillet_convertor : public xls_converter,
   void save_settings();
 
   std::vector<std::wstring> get_all_tables();
-  // The destination check; an existing destination file is deleted.
+  // Gives the destination the extension of the format, checks it and
+  // deletes an existing destination file; raises tk_exception (level 1)
+  // for an empty destination and the failures of common_check_dest.
   void check_dest();
   std::wstring get_title() const;
   bool store_profile(const std::wstring& file_name);

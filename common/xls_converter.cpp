@@ -37,7 +37,33 @@ std::wstring fold_line_ends(const std::wstring& text) {
 
 bool file_exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// An item's name stands before its own messages only, not before a later
+// failure of the whole run.
+struct prefix_reset {
+  ~prefix_reset() { error_handler::instance().prefix.clear(); }
+};
+
+// The run ends with an error of its own already: a failed write is told besides.
+void tell_unwritten(const tk_exception& e) noexcept {
+  tk_log::write(3, "The workbook was not written at the end of the run");
+  try {
+    error_handler::instance().handle(e, true);
+  } catch (...) {
+  }
+}
+
 }  // namespace
+
+std::wstring with_format_extension(const std::wstring& path, int format_version) {
+  if (format_version < 0 || format_version > 2) return path;
+  std::size_t slash = path.rfind(L'/');
+  std::size_t start = slash == std::wstring::npos ? 0 : slash + 1;
+  std::wstring file = path.substr(start);
+  if (file.empty() || file == L"." || file == L"..") return path;
+  std::size_t dot = file.rfind(L'.');
+  if (dot != std::wstring::npos) file.erase(dot);
+  return path.substr(0, start) + file + (format_version == 2 ? L".xlsx" : L".xls");
+}
 
 void delete_destination_file(const std::wstring& path) {
   tk_log::write(1, L"Delete file '%ls'", path.c_str());
@@ -182,6 +208,7 @@ void xls_converter::convert_table(udb_database* destination_db, udb_recordset& s
     try {
       table->append_record(output);
     } catch (const dao_exception& e) {
+      prefix_reset reset;
       error_handler::instance().set_prefix(name, records_done + 1);
       error_handler::instance().handle(e, false);
       ++items_failed;
@@ -252,6 +279,7 @@ void xls_converter::convert_item(udb_database& source, udb_database* destination
     // The wizard ends the process on an internal error: what the run has
     // converted goes to the file before the handler hears of it.
     if (e.level == 2 && format_version != 2) write_before_exit(destination_db);
+    prefix_reset reset;
     error_handler::instance().set_prefix(get_current_table());
     error_handler::instance().handle(e, false);
   }
@@ -264,6 +292,10 @@ void xls_converter::end_item() {
 }
 
 void xls_converter::do_convert(udb_database& source) {
+  // The patch reads the engines' flags; wrap_text may have come from a
+  // settings file or the registry as well as from the option or the page.
+  for (xls_engine* e : engines)
+    if (e) e->wrap = wrap_text;
   clean_if_exists();
   if (format_version != 2 && !dao.set_version_if(0))
     throw tk_exception(std::string("Failed to load Data Access Objects (DAO) support library.\nMicrosoft Access "
@@ -301,20 +333,6 @@ void xls_converter::do_convert(udb_database& source) {
   do_patch();
   finished = true;
 }
-
-namespace {
-
-// The run ends with an error of its own already: a failed write is told besides.
-void tell_unwritten(const tk_exception& e) noexcept {
-  tk_log::write(3, "The workbook was not written at the end of the run");
-  try {
-    error_handler::instance().set_prefix(std::wstring());
-    error_handler::instance().handle(e, true);
-  } catch (...) {
-  }
-}
-
-}  // namespace
 
 void xls_converter::write_kept_workbook() noexcept {
   try {

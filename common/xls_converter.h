@@ -15,6 +15,12 @@
 
 class udb_validator;
 
+// The path with the extension of the format: ".xlsx" for format 2, ".xls"
+// for 0 and 1; another extension is replaced, a missing one added. A path
+// that names no file (empty, or ending in a folder) or a format outside 0
+// to 2 is left as it is.
+std::wstring with_format_extension(const std::wstring& path, int format_version);
+
 class xls_converter : public udb_converter {
  public:
   // Creates the three format engines.

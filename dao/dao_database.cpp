@@ -233,7 +233,8 @@ std::unique_ptr<udb_recordset> dao_database::get_query(const std::wstring& query
 }
 
 int dao_database::get_record_count(const std::wstring& query_text) {
-  dao_bstr empty{std::wstring()}, text(L"select count(*) from (" + query_text + L")");
+  // A line comment at the end of the text must not swallow the parenthesis.
+  dao_bstr empty{std::wstring()}, text(L"select count(*) from (" + query_text + L"\n)");
   ole_com_ptr<_DAOQueryDef> query;
   dao_check(database->CreateQueryDef(dao_arg_text(empty), dao_arg_text(text), &query.p));
   dao_not_null(query.p);

@@ -51,7 +51,8 @@ std::string value_text(const column_desc& col, const cell& v) {
       return number_text(decimal_of(v));
     case col_kind::binary_float:
     case col_kind::binary_double:
-      return binary_number_text(decimal_to_double(decimal_of(v)));
+      // A REAL as it is: an infinity has no decimal form.
+      return binary_number_text(v.type == SQLITE_FLOAT ? v.d : decimal_to_double(decimal_of(v)));
     case col_kind::date:
       return datetime_text(value_datetime(col, v), false, false);
     case col_kind::timestamp:

@@ -155,14 +155,80 @@ void current_value_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
   }
 }
 
+// OL_FIT(value, longest, unit, column): the value, when it fits its column;
+// else ORA-12899. Units as col_type counts them.
+void fit_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_value* v = argv[0];
+  int type = sqlite3_value_type(v);
+  if (type != SQLITE_NULL) {
+    std::size_t length = 0;
+    if (type == SQLITE_BLOB) {
+      length = static_cast<std::size_t>(sqlite3_value_bytes(v));
+    } else {
+      std::string text = text_arg(v);
+      std::string unit = text_arg(argv[2]);
+      if (unit == "C") {
+        for (char c : text) length += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+      } else if (unit == "U") {
+        length = utf8_to_utf16(text).size();
+      } else {
+        length = text.size();
+      }
+    }
+    auto longest = static_cast<std::size_t>(sqlite3_value_int64(argv[1]));
+    if (length > longest) {
+      function_error(ctx, 12899,
+                     text_arg(argv[3]) + " (actual: " + std::to_string(length) + ", maximum: " +
+                         std::to_string(longest) + ")");
+      return;
+    }
+  }
+  sqlite3_result_value(ctx, v);
+}
+
+// The version of each schema file (main, temp): what a cache of names was
+// made for.
+std::pair<int, int> schema_versions(sqlite3* db) {
+  int out[2] = {0, 0};
+  const char* const pragmas[2] = {"PRAGMA main.schema_version", "PRAGMA temp.schema_version"};
+  for (int k = 0; k < 2; ++k) {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, pragmas[k], -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+      out[k] = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+  }
+  return {out[0], out[1]};
+}
+
 class file_schema : public schema_lookup {
  public:
   explicit file_schema(database& db) : db_(db) {}
   std::vector<column_info> columns(const std::string& table) override {
     std::vector<column_info> out;
-    for (const auto& row : db_.rows("SELECT name, type FROM pragma_table_info(?1, 'main')", {table}))
-      out.push_back({row[0].value_or(""), parse_declared_type(row[1].value_or("")).kind});
+    for (const auto& row : db_.rows("SELECT name, type FROM pragma_table_info(?1, 'main')", {table})) {
+      col_type t = parse_declared_type(row[1].value_or(""));
+      out.push_back({row[0].value_or(""), t.kind, t.max_length, t.length_unit});
+    }
     return out;
+  }
+  const known_names& names() override {
+    auto versions = schema_versions(db_.handle());
+    if (names_made_ && versions == versions_) return names_;
+    names_ = known_names();
+    for (const char* file : {"main", "temp"}) {
+      std::string schema = file;
+      for (const auto& table : db_.rows("SELECT name FROM " + schema + ".sqlite_schema WHERE type IN ('table', 'view')")) {
+        std::string name = table[0].value_or("");
+        names_.tables[to_upper_ascii(name)].push_back(name);
+        for (const auto& column : db_.rows("SELECT name FROM pragma_table_info(?1, ?2)", {name, schema})) {
+          std::string c = column[0].value_or("");
+          names_.columns[to_upper_ascii(c)].push_back(c);
+        }
+      }
+    }
+    versions_ = versions;
+    names_made_ = true;
+    return names_;
   }
   std::vector<sequence_fill> fills(const std::string& table) override {
     std::vector<sequence_fill> out;
@@ -176,6 +242,9 @@ class file_schema : public schema_lookup {
 
  private:
   database& db_;
+  known_names names_;
+  std::pair<int, int> versions_;
+  bool names_made_ = false;
 };
 
 }  // namespace
@@ -248,6 +317,8 @@ std::shared_ptr<database> database::open(const std::string& path) {
                           empty_blob, nullptr, nullptr);
   sqlite3_create_function(d->db_, "TO_DATE", 1, SQLITE_UTF8, nullptr, to_date, nullptr, nullptr);
   sqlite3_create_function(d->db_, "TO_DATE", 2, SQLITE_UTF8, nullptr, to_date, nullptr, nullptr);
+  sqlite3_create_function(d->db_, "OL_FIT", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fit_function, nullptr,
+                          nullptr);
   sqlite3_create_function(d->db_, "OL_NEXTVAL", 1, SQLITE_UTF8, d.get(), next_value_function, nullptr, nullptr);
   sqlite3_create_function(d->db_, "OL_CURRVAL", 1, SQLITE_UTF8, d.get(), current_value_function, nullptr,
                           nullptr);

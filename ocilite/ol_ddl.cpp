@@ -47,6 +47,17 @@ bool same_list(const std::vector<std::string>& a, const std::vector<std::string>
   return true;
 }
 
+// A name as written: a quoted one is matched exactly, an unquoted one
+// (folded to upper case) without regard to case.
+struct ident {
+  std::string name;
+  bool exact = false;
+};
+
+bool matches(const std::string& stored, const ident& n) {
+  return n.exact ? stored == n.name : equal_no_case(stored, n.name);
+}
+
 // The significant tokens of a text with their offsets in it.
 struct words {
   std::string text;
@@ -77,7 +88,16 @@ struct words {
     if (!name(i)) fail(i < t.size() ? 903 : 921);
     return object_name(t[i]);
   }
+  ident ident_at(std::size_t i) const { return {name_at(i), t[i].kind == tok::quoted}; }
   // A name that may carry a schema prefix; i moves past it.
+  ident read_ident(std::size_t& i) const {
+    ident n = ident_at(i++);
+    if (punct(i, ".") && name(i + 1)) {
+      n = ident_at(i + 1);
+      i += 2;
+    }
+    return n;
+  }
   std::string read_name(std::size_t& i) const {
     std::string n = name_at(i++);
     if (punct(i, ".") && name(i + 1)) {
@@ -95,16 +115,16 @@ struct words {
     fail(907);
   }
   // The names of a parenthesised list at i; i moves past its ")".
-  std::vector<std::string> name_list(std::size_t& i) const {
+  std::vector<ident> name_list(std::size_t& i) const {
     if (!punct(i, "(")) fail(906);
     std::size_t close = closing(i);
-    std::vector<std::string> out;
+    std::vector<ident> out;
     bool expect = true;
     for (std::size_t k = i + 1; k < close; ++k) {
       if (punct(k, ",")) {
         expect = true;
       } else if (expect) {
-        out.push_back(name_at(k));
+        out.push_back(ident_at(k));
         expect = false;
       }
     }
@@ -154,7 +174,17 @@ std::optional<std::string> table_name(database& db, const std::string& name) {
   return found[0][0];
 }
 
-std::string existing_table(database& db, const std::string& name) {
+// The stored name of the table a written name means, or none.
+std::optional<std::string> table_name(database& db, const ident& name) {
+  for (const auto& row :
+       db.rows("SELECT name FROM main.sqlite_schema WHERE type = 'table' AND name = ?1 COLLATE NOCASE", {name.name})) {
+    std::string stored = row[0].value_or("");
+    if (matches(stored, name) && !is_hidden_table(stored)) return stored;
+  }
+  return std::nullopt;
+}
+
+std::string existing_table(database& db, const ident& name) {
   auto real = table_name(db, name);
   if (!real) fail(942);
   return *real;
@@ -168,14 +198,20 @@ std::vector<std::string> column_names(database& db, const std::string& table) {
 }
 
 // The stored spelling of each column; ORA-00904 for one the table lacks.
-std::vector<std::string> real_columns(database& db, const std::string& table, const std::vector<std::string>& names) {
+std::vector<std::string> real_columns(database& db, const std::string& table, const std::vector<ident>& names) {
   std::vector<std::string> columns = column_names(db, table);
   std::vector<std::string> out;
-  for (const std::string& n : names) {
-    auto it = std::find_if(columns.begin(), columns.end(), [&](const std::string& c) { return equal_no_case(c, n); });
-    if (it == columns.end()) fail(904, quote(n));
+  for (const ident& n : names) {
+    auto it = std::find_if(columns.begin(), columns.end(), [&](const std::string& c) { return matches(c, n); });
+    if (it == columns.end()) fail(904, quote(n.name));
     out.push_back(*it);
   }
+  return out;
+}
+
+std::vector<ident> exact(const std::vector<std::string>& names) {
+  std::vector<ident> out;
+  for (const std::string& n : names) out.push_back({n, true});
   return out;
 }
 
@@ -405,24 +441,26 @@ void add_constraint(database& db, const words& w, std::size_t i, const std::stri
     i += 2;
   }
   char type = 0;
+  std::vector<ident> written, ref_written;
   std::vector<std::string> columns, ref_columns;
-  std::string ref_table, rule;
+  ident ref_table;
+  std::string rule;
   if (w.is(i, "PRIMARY") && w.is(i + 1, "KEY")) {
     type = 'P';
     i += 2;
-    columns = w.name_list(i);
+    written = w.name_list(i);
   } else if (w.is(i, "UNIQUE")) {
     type = 'U';
     ++i;
-    columns = w.name_list(i);
+    written = w.name_list(i);
   } else if (w.is(i, "FOREIGN") && w.is(i + 1, "KEY")) {
     type = 'R';
     i += 2;
-    columns = w.name_list(i);
+    written = w.name_list(i);
     if (!w.is(i, "REFERENCES")) fail(905);
     ++i;
-    ref_table = w.read_name(i);
-    if (w.punct(i, "(")) ref_columns = w.name_list(i);
+    ref_table = w.read_ident(i);
+    if (w.punct(i, "(")) ref_written = w.name_list(i);
     if (w.is(i, "ON") && w.is(i + 1, "DELETE")) {
       if (w.is(i + 2, "CASCADE")) {
         rule = "ON DELETE CASCADE";
@@ -450,7 +488,7 @@ void add_constraint(database& db, const words& w, std::size_t i, const std::stri
     return;
   }
   w.done(i);
-  columns = real_columns(db, table, columns);
+  columns = real_columns(db, table, written);
   db.refresh_dictionary();
   if (!name.empty() && !db.rows("SELECT 1 FROM temp.USER_CONSTRAINTS WHERE CONSTRAINT_NAME = ?1", {name}).empty())
     fail(2264);
@@ -485,12 +523,12 @@ void add_constraint(database& db, const words& w, std::size_t i, const std::stri
   // A foreign key references a primary or unique key of the parent.
   std::string parent = existing_table(db, ref_table);
   std::vector<key> parent_keys = keys_of(db, parent);
-  if (ref_columns.empty()) {
+  if (ref_written.empty()) {
     auto pk = std::find_if(parent_keys.begin(), parent_keys.end(), [](const key& k) { return k.type == 'P'; });
     if (pk == parent_keys.end()) fail(2268);
-    ref_columns = pk->columns;
+    ref_written = exact(pk->columns);
   }
-  ref_columns = real_columns(db, parent, ref_columns);
+  ref_columns = real_columns(db, parent, ref_written);
   if (ref_columns.size() != columns.size()) fail(2256);
   if (std::none_of(parent_keys.begin(), parent_keys.end(),
                    [&](const key& k) { return same_list(k.columns, ref_columns); }))
@@ -527,7 +565,7 @@ void modify_columns(database& db, const words& w, std::size_t i, const std::stri
   for (const auto& row : db.rows("SELECT name FROM pragma_table_info(?1, 'main') WHERE pk > 0", {table}))
     pk.push_back(row[0].value_or(""));
   while (i < stop) {
-    std::string column = real_columns(db, table, {w.name_at(i)})[0];
+    std::string column = real_columns(db, table, {w.ident_at(i)})[0];
     ++i;
     std::size_t type_first = i;
     int depth = 0;
@@ -538,6 +576,11 @@ void modify_columns(database& db, const words& w, std::size_t i, const std::stri
       ++i;
     }
     std::string type = i > type_first ? w.slice(type_first, i - 1) : std::string();
+    if (!type.empty()) {
+      std::vector<token> written(w.t.begin() + static_cast<std::ptrdiff_t>(type_first),
+                                 w.t.begin() + static_cast<std::ptrdiff_t>(i));
+      if (std::optional<std::string> stored = storable_type(written)) type = *stored;
+    }
     std::optional<std::string> def;
     if (w.is(i, "DEFAULT")) {
       std::size_t first = ++i;
@@ -585,7 +628,7 @@ void modify_columns(database& db, const words& w, std::size_t i, const std::stri
 
 void alter_table(database& db, const words& w, bool parse_only, bool& handled) {
   std::size_t i = 2;
-  std::string table = w.read_name(i);
+  ident table = w.read_ident(i);
   if (w.is(i, "ADD") && (w.is(i + 1, "CONSTRAINT") || w.is(i + 1, "PRIMARY") || w.is(i + 1, "UNIQUE") ||
                          w.is(i + 1, "FOREIGN") || w.is(i + 1, "CHECK"))) {
     handled = true;
@@ -695,6 +738,14 @@ bool trigger_exists(database& db, const std::string& name) {
          !db.rows("SELECT 1 FROM main.OCILITE_TRIGGERS WHERE TRIGGER_NAME = ?1", {name}).empty();
 }
 
+// The table a trigger belongs to, or none when there is no such trigger.
+std::optional<std::string> trigger_table(database& db, const std::string& name) {
+  if (!db.has_table("OCILITE_TRIGGERS")) return std::nullopt;
+  auto found = db.rows("SELECT TABLE_NAME FROM main.OCILITE_TRIGGERS WHERE TRIGGER_NAME = ?1", {name});
+  if (found.empty()) return std::nullopt;
+  return found[0][0].value_or("");
+}
+
 bool is_new(const words& w, std::size_t i) {
   return i < w.size() && ((w.t[i].kind == tok::word && w.t[i].value == "NEW") ||
                           (w.t[i].kind == tok::param && w.t[i].value == "NEW"));
@@ -713,17 +764,17 @@ void create_trigger(database& db, const words& w, bool parse_only) {
   std::string name = w.read_name(i);
   if (!w.is(i, "BEFORE") || !w.is(i + 1, "INSERT") || !w.is(i + 2, "ON")) fail(4079);
   i += 3;
-  std::string table_written = w.read_name(i);
+  ident table_written = w.read_ident(i);
   if (!w.is(i, "FOR") || !w.is(i + 1, "EACH") || !w.is(i + 2, "ROW")) fail(4079);
   i += 3;
   std::size_t description_end = i - 1;
-  std::optional<std::string> when_column;
+  std::optional<ident> when_column;
   std::string when_text;
   if (w.is(i, "WHEN")) {
     if (!w.punct(i + 1, "(") || !is_new(w, i + 2) || !w.punct(i + 3, ".") || !w.name(i + 4) || !w.is(i + 5, "IS") ||
         !w.is(i + 6, "NULL") || !w.punct(i + 7, ")"))
       fail(4079);
-    when_column = w.name_at(i + 4);
+    when_column = w.ident_at(i + 4);
     when_text = w.slice(i + 2, i + 6);
     i += 8;
   }
@@ -741,19 +792,24 @@ void create_trigger(database& db, const words& w, bool parse_only) {
   std::string sequence = path.back();
   ++i;
   if (!w.is(i, "INTO") || !is_new(w, i + 1) || !w.punct(i + 2, ".") || !w.name(i + 3)) fail(4079);
-  std::string column = w.name_at(i + 3);
+  ident column_written = w.ident_at(i + 3);
   i += 4;
   if (!w.is(i, "FROM") || !w.is(i + 1, "DUAL") || !w.punct(i + 2, ";") || !w.is(i + 3, "END")) fail(4079);
   i += 4;
   if (w.punct(i, ";")) ++i;
   w.done(i);
-  if (when_column && !equal_no_case(*when_column, column)) fail(4079);
+  if (when_column && !equal_no_case(when_column->name, column_written.name)) fail(4079);
   if (parse_only) return;
 
   std::string table = existing_table(db, table_written);
-  column = real_columns(db, table, {column})[0];
+  std::string column = real_columns(db, table, {column_written})[0];
+  if (when_column && real_columns(db, table, {*when_column})[0] != column) fail(4079);
   if (!sequence_exists(db, sequence)) fail(2289);
-  if (!replace && trigger_exists(db, name)) fail(4081, db.user() + "." + name);
+  if (std::optional<std::string> owner = trigger_table(db, name)) {
+    if (!replace) fail(4081, db.user() + "." + name);
+    // A trigger of that name on another table is not taken over.
+    if (*owner != table) fail(4095, db.user() + "." + name);
+  }
   definition work(db);
   db.exec(triggers_ddl);
   db.exec("DELETE FROM main.OCILITE_TRIGGERS WHERE TRIGGER_NAME = " + sql_string(name));
@@ -790,6 +846,8 @@ void create_view(database& db, const words& w, bool replace, bool parse_only) {
   std::size_t name_at = i + 1;
   std::size_t after = name_at;
   std::string name = w.read_name(after);
+  if (w.punct(after, "(")) after = w.closing(after) + 1;
+  if (w.is(after, "AS")) check_quoted_names(w.rest(after + 1), db.schema());
   sql_plan plan = translate("CREATE VIEW " + w.rest(name_at), db.user());
   if (parse_only) return;
   if (table_name(db, name) || sequence_exists(db, name)) fail(955);
@@ -802,7 +860,7 @@ void create_view(database& db, const words& w, bool replace, bool parse_only) {
 
 void drop_table(database& db, const words& w, bool parse_only) {
   std::size_t i = 2;
-  std::string name = w.read_name(i);
+  ident name = w.read_ident(i);
   if (w.is(i, "CASCADE") && w.is(i + 1, "CONSTRAINTS")) i += 2;
   if (w.is(i, "PURGE")) ++i;
   w.done(i);
@@ -825,21 +883,32 @@ void check_index(database& db, const words& w) {
   std::string name = w.read_name(i);
   if (!w.is(i, "ON")) return;
   ++i;
-  std::string table_written = w.read_name(i);
+  ident table_written = w.read_ident(i);
   if (!w.punct(i, "(")) return;
   std::size_t close = w.closing(i);
   std::vector<std::string> columns;
+  std::vector<ident> quoted_columns;
   bool expect = true;
   for (std::size_t k = i + 1; k < close; ++k) {
     if (w.punct(k, "(")) k = w.closing(k);
     else if (w.punct(k, ",")) expect = true;
     else if (expect && w.name(k)) {
       columns.push_back(w.name_at(k));
+      if (w.t[k].kind == tok::quoted && !w.punct(k + 1, "(")) quoted_columns.push_back(w.ident_at(k));
       expect = false;
     }
   }
   auto table = table_name(db, table_written);
-  if (!table) return;  // SQLite reports it
+  if (!table) {
+    // SQLite would take a name that differs in case only.
+    if (table_name(db, ident{table_written.name, false})) fail(942);
+    return;  // SQLite reports it
+  }
+  std::vector<std::string> stored = column_names(db, *table);
+  for (const ident& c : quoted_columns) {
+    bool alike = std::any_of(stored.begin(), stored.end(), [&](const std::string& s) { return equal_no_case(s, c.name); });
+    if (alike) real_columns(db, *table, {c});
+  }
   db.refresh_dictionary();
   if (!db.rows("SELECT 1 FROM temp.USER_INDEXES WHERE INDEX_NAME = ?1", {name}).empty()) fail(955);
   for (const auto& index : db.rows("SELECT name FROM pragma_index_list(?1, 'main')", {*table})) {

@@ -4,6 +4,7 @@
 #include "ocilite/ol_text.h"
 #include "ocilite/ol_values.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace ocilite {
@@ -193,6 +194,102 @@ std::string hex_to_bytes(const std::string& digits) {
   return out;
 }
 
+std::optional<std::string> storable_type(const std::vector<token>& type) {
+  // SQLite takes names, then at most "(n)" or "(n, m)" of signed numbers.
+  std::size_t i = 0;
+  while (i < type.size() && type[i].kind == tok::word) ++i;
+  bool fine = i > 0;
+  if (fine && i < type.size()) {
+    auto punct = [&](std::size_t k, const char* p) {
+      return k < type.size() && type[k].kind == tok::punct && type[k].text == p;
+    };
+    auto number = [&](std::size_t& k) {
+      if (punct(k, "-") || punct(k, "+")) ++k;
+      return k < type.size() && type[k].kind == tok::number ? (++k, true) : false;
+    };
+    std::size_t k = i;
+    fine = punct(k, "(") && number(++k);
+    if (fine && punct(k, ",")) fine = number(++k);
+    fine = fine && punct(k, ")") && k + 1 == type.size();
+  }
+  for (const token& t : type)
+    if (t.kind == tok::quoted) return std::nullopt;  // written as SQLite takes it
+  if (fine) return std::nullopt;
+  std::string text;
+  for (std::size_t k = 0; k < type.size(); ++k) {
+    const token& t = type[k];
+    bool tight = t.kind == tok::punct || (k > 0 && type[k - 1].kind == tok::punct && type[k - 1].text != ")");
+    if (k > 0 && !tight) text += ' ';
+    text += t.kind == tok::word ? t.value : t.text;
+  }
+  return "\"" + text + "\"";
+}
+
+namespace {
+
+// Words after which a quoted name is a name in use, never an alias.
+bool expects_name(const token& t) {
+  static const char* const words[] = {
+      "SELECT", "FROM",     "WHERE",    "AND",       "OR",      "NOT",      "ON",        "JOIN",   "BY",
+      "DISTINCT", "UNIQUE", "ALL",      "ANY",       "SOME",    "SET",      "INTO",      "VALUES", "UPDATE",
+      "TABLE",  "IN",       "IS",       "LIKE",      "BETWEEN", "CASE",     "WHEN",      "THEN",   "ELSE",
+      "HAVING", "UNION",    "INTERSECT", "MINUS",    "EXCEPT",  "EXISTS",   "INNER",     "LEFT",   "RIGHT",
+      "OUTER",  "FULL",     "CROSS",    "NATURAL",   "AS",      "DELETE",   "INSERT",    "WITH",   "PRIOR",
+      "ESCAPE", "RETURNING", "RETURN",  "USING",     "START",   "CONNECT",  "GROUP",     "ORDER",  "PARTITION",
+      "OVER",   "OF",       "FOR",      "MERGE",     "MATCHED", "ASC",      "DESC",      "NULLS",  "FIRST",
+      "LAST",   "INDEX",    "VIEW"};
+  if (t.kind != tok::word) return false;
+  for (const char* w : words)
+    if (t.value == w) return true;
+  return false;
+}
+
+bool has_spelling(const std::map<std::string, std::vector<std::string>>& names, const std::string& upper,
+                  const std::string& name) {
+  auto it = names.find(upper);
+  if (it == names.end()) return false;
+  for (const std::string& n : it->second)
+    if (n == name) return true;
+  return false;
+}
+
+}  // namespace
+
+void check_quoted_names(std::string_view sql, schema_lookup& schema) {
+  std::vector<token> t;
+  for (token& k : lex(sql))
+    if (significant(k)) t.push_back(std::move(k));
+  auto punct = [&](std::size_t i, const char* p) { return i < t.size() && t[i].kind == tok::punct && t[i].text == p; };
+  auto word = [&](std::size_t i, const char* w) { return i < t.size() && is_word(t[i], w); };
+  // Aliases: after AS, or right after an expression (a name, a literal or a
+  // closing parenthesis); and the names of WITH clauses.
+  std::vector<std::string> aliases;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t[i].kind != tok::quoted) continue;
+    bool after_expression = i > 0 && (t[i - 1].kind == tok::quoted || t[i - 1].kind == tok::number ||
+                                      t[i - 1].kind == tok::string || punct(i - 1, ")") ||
+                                      (t[i - 1].kind == tok::word && !expects_name(t[i - 1])));
+    if ((i > 0 && word(i - 1, "AS")) || after_expression || (word(i + 1, "AS") && punct(i + 2, "(")))
+      aliases.push_back(t[i].value);
+  }
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t[i].kind != tok::quoted) continue;
+    const std::string& name = t[i].value;
+    // A sequence before NEXTVAL or CURRVAL.
+    if (punct(i + 1, ".") && (word(i + 2, "NEXTVAL") || word(i + 2, "CURRVAL"))) continue;
+    if (std::find(aliases.begin(), aliases.end(), name) != aliases.end()) continue;
+    const known_names& known = schema.names();
+    std::string upper = to_upper_ascii(name);
+    bool table = known.tables.count(upper) != 0, column = known.columns.count(upper) != 0;
+    if (!table && !column) continue;
+    if (has_spelling(known.tables, upper, name) || has_spelling(known.columns, upper, name)) continue;
+    bool table_place = i > 0 && (word(i - 1, "FROM") || word(i - 1, "JOIN") || word(i - 1, "INTO") ||
+                                 word(i - 1, "UPDATE") || word(i - 1, "TABLE"));
+    if (table && (!column || table_place)) fail(942);
+    fail(904, "\"" + name + "\"");
+  }
+}
+
 namespace {
 
 // The token surgery of one translation: what each token becomes.
@@ -204,9 +301,11 @@ struct rewriter {
   std::vector<std::optional<std::string>> replace;
   std::vector<col_kind> target;  // of placeholder tokens
 
-  rewriter(std::vector<token>& t, std::vector<std::size_t>& s)
+  std::string user;
+
+  rewriter(std::vector<token>& t, std::vector<std::size_t>& s, const std::string& session_user)
       : tokens(t), sig(s), drop(t.size()), before(t.size()), after(t.size()), replace(t.size()),
-        target(t.size(), col_kind::by_value) {}
+        target(t.size(), col_kind::by_value), user(session_user) {}
 
   const token& at(std::size_t n) const { return tokens[sig[n]]; }
   bool punct(std::size_t n, const char* p) const {
@@ -282,10 +381,25 @@ struct rewriter {
     }
   }
 
-  static col_kind kind_of(const std::vector<column_info>& cols, const std::string& name) {
+  static const column_info* column_of(const std::vector<column_info>& cols, const std::string& name) {
     for (const column_info& c : cols)
-      if (equal_no_case(c.name, name)) return c.kind;
-    return col_kind::by_value;
+      if (equal_no_case(c.name, name)) return &c;
+    return nullptr;
+  }
+  static col_kind kind_of(const std::vector<column_info>& cols, const std::string& name) {
+    const column_info* c = column_of(cols, name);
+    return c ? c->kind : col_kind::by_value;
+  }
+
+  // A value written into a column of limited length: checked as it is
+  // stored, as the server refuses a value too long (ORA-12899).
+  void fit(std::size_t first, std::size_t last, const column_info* c, const std::string& table) {
+    if (!c || !c->max_length) return;
+    auto quoted = [](const std::string& n) { return "\"" + n + "\""; };
+    std::string label = (user.empty() ? "" : quoted(user) + ".") + quoted(table) + "." + quoted(c->name);
+    before[sig[first]] = "OL_FIT(" + before[sig[first]];
+    after[sig[last]] += ", " + std::to_string(c->max_length) + ", '" + std::string(1, c->length_unit) + "', " +
+                        sql_string(label) + ")";
   }
   static bool has(const std::vector<column_info>& cols, const std::string& name) {
     for (const column_info& c : cols)
@@ -348,6 +462,9 @@ struct rewriter {
         before[sig[values_close]] += ", " + next;
       }
     }
+    // Outermost, around what a trigger makes of the value too.
+    for (std::size_t i = 0; i < names.size() && i < values.size(); ++i)
+      fit(values[i].first, values[i].second, column_of(cols, names[i]), table);
   }
 
   void update(schema_lookup& schema) {
@@ -370,7 +487,10 @@ struct rewriter {
       // name = expression
       std::size_t eq = item;
       while (eq < n && !punct(eq, "=")) ++eq;
-      if (eq > item && eq + 1 < n) value(eq + 1, n - 1, kind_of(cols, object_name(at(eq - 1))));
+      if (eq > item && eq + 1 < n) {
+        value(eq + 1, n - 1, kind_of(cols, object_name(at(eq - 1))));
+        fit(eq + 1, n - 1, column_of(cols, object_name(at(eq - 1))), table);
+      }
       item = n + 1;
       if (n == sig.size() || !punct(n, ",")) break;
     }
@@ -386,6 +506,38 @@ struct rewriter {
     if (cols.empty()) return;
     while (n < sig.size() && !word(n, "WHERE")) ++n;
     if (n < sig.size()) conditions(n + 1, cols);
+  }
+
+  // The column types of CREATE TABLE that SQLite's grammar does not take
+  // become one quoted name each.
+  void column_types() {
+    std::size_t n = 2;
+    if (!is_name(n)) return;
+    read_name(n);
+    if (!punct(n, "(")) return;
+    std::size_t close = closing(n);
+    for (auto [first, last] : items(n, close)) {
+      if (word(first, "CONSTRAINT") || word(first, "PRIMARY") || word(first, "UNIQUE") || word(first, "FOREIGN") ||
+          word(first, "CHECK"))
+        continue;
+      std::size_t end = first + 1;
+      int depth = 0;
+      for (; end <= last; ++end) {
+        if (punct(end, "(")) ++depth;
+        if (punct(end, ")")) --depth;
+        if (depth == 0 && (word(end, "DEFAULT") || word(end, "NOT") || word(end, "NULL") || word(end, "CONSTRAINT") ||
+                           word(end, "PRIMARY") || word(end, "UNIQUE") || word(end, "CHECK") ||
+                           word(end, "REFERENCES") || word(end, "COLLATE") || word(end, "GENERATED")))
+          break;
+      }
+      if (end <= first + 1) continue;
+      std::vector<token> type;
+      for (std::size_t m = first + 1; m < end; ++m) type.push_back(at(m));
+      std::optional<std::string> text = storable_type(type);
+      if (!text) continue;
+      replace[sig[first + 1]] = *text;
+      for (std::size_t k = sig[first + 1] + 1; k <= sig[end - 1]; ++k) drop[k] = true;
+    }
   }
 
   // DEFAULT f(...) becomes DEFAULT (f(...)): SQLite takes only literals
@@ -406,6 +558,7 @@ struct rewriter {
 sql_plan translate(std::string_view sql, const std::string& user, schema_lookup* schema) {
   std::vector<token> tokens = lex(sql);
   sql_plan plan = classify_tokens(tokens);
+  if (schema && (plan.kind == stmt_kind::query || plan.kind == stmt_kind::dml)) check_quoted_names(sql, *schema);
 
   // Significant tokens by position, for looking ahead.
   std::vector<std::size_t> sig;
@@ -418,7 +571,7 @@ sql_plan translate(std::string_view sql, const std::string& user, schema_lookup*
       if (tokens[k].kind == tok::punct && tokens[k].text == ";") fail(911);
   }
 
-  rewriter r(tokens, sig);
+  rewriter r(tokens, sig, user);
   std::vector<bool>& drop = r.drop;
 
   // Schema prefixes: SYS.X, PUBLIC.X and the user's own name.
@@ -473,7 +626,10 @@ sql_plan translate(std::string_view sql, const std::string& user, schema_lookup*
     if (plan.first_word == "UPDATE") r.update(*schema);
     if (plan.first_word == "DELETE") r.remove(*schema);
   }
-  if (plan.kind == stmt_kind::ddl && r.word(0, "CREATE") && r.word(1, "TABLE")) r.defaults();
+  if (plan.kind == stmt_kind::ddl && r.word(0, "CREATE") && r.word(1, "TABLE")) {
+    r.defaults();
+    r.column_types();
+  }
 
   std::string out;
   int returning_column = 0;

@@ -9,6 +9,8 @@
 #include "oci/oci_types.h"
 #include "ocilite/ol_types.h"
 
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +43,15 @@ struct placeholder {
 struct column_info {
   std::string name;
   col_kind kind = col_kind::by_value;
+  // The longest value the column takes (ORA-12899 beyond it), 0 for no
+  // limit, counted in `length_unit` (see col_type).
+  ub4 max_length = 0;
+  char length_unit = 0;
+};
+// The names of the tables and views of a schema and of their columns, each
+// under its upper-case form with every spelling that has it.
+struct known_names {
+  std::map<std::string, std::vector<std::string>> tables, columns;
 };
 struct sequence_fill {
   std::string column;
@@ -53,6 +64,7 @@ class schema_lookup {
   // In column order; empty for an unknown table.
   virtual std::vector<column_info> columns(const std::string& table) = 0;
   virtual std::vector<sequence_fill> fills(const std::string& table) = 0;
+  virtual const known_names& names() = 0;
 };
 
 struct sql_plan {
@@ -78,6 +90,17 @@ sql_plan classify(std::string_view sql);
 // call the sequence functions of the connection. DEFAULT clauses of CREATE
 // TABLE that call functions are put between parentheses for SQLite.
 sql_plan translate(std::string_view sql, const std::string& user, schema_lookup* schema = nullptr);
+
+// A quoted name matches its object exactly, as on the server: a quoted
+// name of a query or DML statement that the schema has only in another case
+// is ORA-00942 for a table and ORA-00904 for a column. Aliases the statement
+// declares count as names; names the schema lacks are left to SQLite.
+void check_quoted_names(std::string_view sql, schema_lookup& schema);
+
+// The declared type of a column as SQLite's grammar takes it: nothing when
+// the type tokens can stand as written, else the whole type as one quoted
+// name (TIMESTAMP(3) WITH TIME ZONE, VARCHAR2(10 CHAR), NUMBER(*,0)).
+std::optional<std::string> storable_type(const std::vector<token>& type);
 
 // The name a name token stands for: a quoted name as written, a word in
 // upper case.

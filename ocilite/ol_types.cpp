@@ -57,11 +57,32 @@ type_parts split(const std::string& t) {
   return p;
 }
 
+// The length semantics written after a text length: "10 CHAR", "10 BYTE".
+char semantics(const type_parts& p) {
+  if (p.args.empty()) return 0;
+  const std::string& a = p.args[0];
+  auto ends = [&](const char* tail) {
+    std::string t = tail;
+    return a.size() > t.size() && a.compare(a.size() - t.size(), t.size(), t) == 0;
+  };
+  return ends(" CHAR") ? 'C' : ends(" BYTE") ? 'B' : 0;
+}
+
 int arg(const type_parts& p, std::size_t i, int fallback) {
   if (i >= p.args.size() || p.args[i].empty() || p.args[i] == "*") return fallback;
   char* end = nullptr;
   long v = std::strtol(p.args[i].c_str(), &end, 10);
-  return (end && *end == 0) ? static_cast<int>(v) : fallback;
+  bool whole = end && (*end == 0 || (i == 0 && semantics(p) && *end == ' '));
+  return whole ? static_cast<int>(v) : fallback;
+}
+
+// The number in the parentheses that follow `word` in the type text.
+int arg_after(const std::string& t, const std::string& word, int fallback) {
+  std::size_t at = t.find(word + "(");
+  if (at == std::string::npos) return fallback;
+  char* end = nullptr;
+  long v = std::strtol(t.c_str() + at + word.size() + 1, &end, 10);
+  return end && *end == ')' ? static_cast<int>(v) : fallback;
 }
 
 col_type make(col_kind kind, ub2 code, ub2 size, const std::string& dict, ub4 dict_length) {
@@ -91,12 +112,19 @@ col_type float_type(int binary_precision) {
   return t;
 }
 
-col_type text(col_kind kind, ub2 code, int chars, bool national, const std::string& dict) {
-  ub4 bytes = static_cast<ub4>(national ? chars * 2 : chars);
+// `unit`: 'B' or 'C' as declared, 0 for the default (bytes).
+col_type text(col_kind kind, ub2 code, int chars, bool national, const std::string& dict, char unit = 0) {
+  bool in_chars = national || unit == 'C';
+  // A character of the database's UTF-8 takes up to 4 bytes.
+  ub4 bytes = static_cast<ub4>(national ? chars * 2 : unit == 'C' ? chars * 4 : chars);
+  ub4 limit = kind == col_kind::fixed_char ? 2000u : 4000u;
+  if (unit == 'C' && bytes > limit) bytes = limit;
   col_type t = make(kind, code, static_cast<ub2>(bytes), dict, bytes);
   t.char_length = static_cast<ub4>(chars);
-  t.char_used = national ? 'C' : 'B';
+  t.char_used = in_chars ? 'C' : 'B';
   if (national) t.charset_form = SQLCS_NCHAR;
+  t.max_length = static_cast<ub4>(chars);
+  t.length_unit = national ? 'U' : in_chars ? 'C' : 'B';
   return t;
 }
 
@@ -137,11 +165,11 @@ col_type parse_declared_type(const std::string& declared) {
   if (n == "BINARY_DOUBLE")
     return make(col_kind::binary_double, SQLT_IBDOUBLE, 8, "BINARY_DOUBLE", 8);
   if (n == "VARCHAR2" || n == "VARCHAR" || n == "CHARACTER VARYING" || n == "CHAR VARYING")
-    return text(col_kind::varchar, SQLT_CHR, arg(p, 0, 4000), false, "VARCHAR2");
+    return text(col_kind::varchar, SQLT_CHR, arg(p, 0, 4000), false, "VARCHAR2", semantics(p));
   if (n == "NVARCHAR2" || n == "NCHAR VARYING" || n == "NATIONAL CHARACTER VARYING")
     return text(col_kind::varchar, SQLT_CHR, arg(p, 0, 2000), true, "NVARCHAR2");
   if (n == "CHAR" || n == "CHARACTER")
-    return text(col_kind::fixed_char, SQLT_AFC, arg(p, 0, 1), false, "CHAR");
+    return text(col_kind::fixed_char, SQLT_AFC, arg(p, 0, 1), false, "CHAR", semantics(p));
   if (n == "NCHAR" || n == "NATIONAL CHARACTER" || n == "NATIONAL CHAR")
     return text(col_kind::fixed_char, SQLT_AFC, arg(p, 0, 1), true, "NCHAR");
   if (n == "LONG") return make(col_kind::varchar, SQLT_LNG, 0, "LONG", 0);
@@ -164,17 +192,20 @@ col_type parse_declared_type(const std::string& declared) {
                        " WITH TIME ZONE");
   }
   if (n == "INTERVAL_DAY_TO_SECOND" || n.rfind("INTERVAL DAY", 0) == 0) {
-    col_type c = make(col_kind::varchar, SQLT_INTERVAL_DS, 11, "INTERVAL DAY(2) TO SECOND(6)", 11);
-    c.precision = 2;
-    c.scale = 6;
-    c.dict_precision = 2;
-    c.dict_scale = 6;
+    int days = arg_after(t, "DAY", 2), fraction = arg_after(t, "SECOND", 6);
+    col_type c = make(col_kind::varchar, SQLT_INTERVAL_DS, 11,
+                      "INTERVAL DAY(" + std::to_string(days) + ") TO SECOND(" + std::to_string(fraction) + ")", 11);
+    c.precision = static_cast<sb2>(days);
+    c.scale = static_cast<sb1>(fraction);
+    c.dict_precision = days;
+    c.dict_scale = fraction;
     return c;
   }
   if (n == "INTERVAL_YEAR_TO_MONTH" || n.rfind("INTERVAL YEAR", 0) == 0) {
-    col_type c = make(col_kind::varchar, SQLT_INTERVAL_YM, 5, "INTERVAL YEAR(2) TO MONTH", 5);
-    c.precision = 2;
-    c.dict_precision = 2;
+    int years = arg_after(t, "YEAR", 2);
+    col_type c = make(col_kind::varchar, SQLT_INTERVAL_YM, 5, "INTERVAL YEAR(" + std::to_string(years) + ") TO MONTH", 5);
+    c.precision = static_cast<sb2>(years);
+    c.dict_precision = years;
     c.dict_scale = 0;
     return c;
   }
@@ -188,7 +219,10 @@ col_type parse_declared_type(const std::string& declared) {
   if (n == "BFILE") return make(col_kind::blob, SQLT_BFILEE, 530, "BFILE", 530);
   if (n == "RAW") {
     int size = arg(p, 0, 2000);
-    return make(col_kind::raw, SQLT_BIN, static_cast<ub2>(size), "RAW", static_cast<ub4>(size));
+    col_type c = make(col_kind::raw, SQLT_BIN, static_cast<ub2>(size), "RAW", static_cast<ub4>(size));
+    c.max_length = static_cast<ub4>(size);
+    c.length_unit = 'B';
+    return c;
   }
   if (n == "LONG RAW") return make(col_kind::raw, SQLT_LBI, 0, "LONG RAW", 0);
   if (n == "ROWID") return make(col_kind::varchar, SQLT_RDD, 10, "ROWID", 10);
@@ -207,6 +241,7 @@ col_type number_expression_type() { return number(std::nullopt, std::nullopt); }
 
 col_type text_expression_type(ub4 max_bytes) {
   col_type c = text(col_kind::varchar, SQLT_CHR, static_cast<int>(max_bytes), false, "VARCHAR2");
+  c.max_length = 0;  // describes a result, stores nothing
   return c;
 }
 

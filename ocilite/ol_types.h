@@ -40,6 +40,11 @@ struct col_type {
   std::optional<int> dict_precision;
   std::optional<int> dict_scale;
   char char_used = 0;  // 'B', 'C' or none
+  // The longest value a column of the type takes, 0 for no limit, counted
+  // in `length_unit`: 'B' bytes (UTF-8 for text), 'C' characters, 'U'
+  // UTF-16 units (the national types).
+  ub4 max_length = 0;
+  char length_unit = 0;
 };
 
 // The type of a declared type text, as Oracle would hold a column declared

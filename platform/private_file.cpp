@@ -1,19 +1,22 @@
 #include "platform/private_file.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace qm_platform {
 
-bool write_private_file(const std::string& path, const std::string& text, bool sync) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, S_IRUSR | S_IWUSR);
-  if (fd < 0) return false;
-  bool ok = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0;
+namespace {
+
+// Writes the whole text and closes the file; errno tells the first failure.
+bool write_and_close(int fd, const std::string& text, bool sync) {
+  bool ok = true;
   const char* p = text.data();
   std::size_t left = text.size();
-  while (ok && left > 0) {
+  while (left > 0) {
     ssize_t n = ::write(fd, p, left);
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -28,6 +31,33 @@ bool write_private_file(const std::string& path, const std::string& text, bool s
   if (::close(fd) != 0 && ok) return false;
   errno = saved;
   return ok;
+}
+
+}  // namespace
+
+bool write_private_file(const std::string& path, const std::string& text, bool sync) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, S_IRUSR | S_IWUSR);
+  if (fd < 0) return false;
+  if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0) {
+    int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return false;
+  }
+  return write_and_close(fd, text, sync);
+}
+
+bool replace_private_file(const std::string& path, const std::string& text) {
+  // A name of its own (made with mode 0600), never one that is already
+  // there: a link planted at a fixed name would be followed.
+  std::string temp = path + ".XXXXXX";
+  int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  if (write_and_close(fd, text, true) && ::rename(temp.c_str(), path.c_str()) == 0) return true;
+  int saved = errno;
+  ::unlink(temp.c_str());
+  errno = saved;
+  return false;
 }
 
 }  // namespace qm_platform

@@ -9,4 +9,8 @@ namespace qm_platform {
 // step fails; a failed write leaves what was written. With `sync` the data
 // is on the disk when it returns, as a rename that replaces a file needs.
 bool write_private_file(const std::string& path, const std::string& text, bool sync = false);
+// Writes the text to a new owner-only file beside `path` and renames it
+// over `path`, so that a failed write leaves an old file whole. False, with
+// errno set, when a step fails; the new file is removed then.
+bool replace_private_file(const std::string& path, const std::string& text);
 }  // namespace qm_platform

@@ -148,17 +148,7 @@ LONG write_values(const std::string& file, const value_map& values) {
     out << '\n';
   }
   std::string text = out.str();
-  std::string temp = file + ".tmp." + std::to_string(::getpid());
-  if (!qm_platform::write_private_file(temp, text, true)) {
-    LONG err = static_cast<LONG>(errno);
-    ::unlink(temp.c_str());
-    return err;
-  }
-  if (::rename(temp.c_str(), file.c_str()) != 0) {
-    LONG err = static_cast<LONG>(errno);
-    ::unlink(temp.c_str());
-    return err;
-  }
+  if (!qm_platform::replace_private_file(file, text)) return static_cast<LONG>(errno);
   return ERROR_SUCCESS;
 }
 

@@ -75,7 +75,8 @@ bool sel_file_page::page_init() {
   std::wstring destination = c.destination;
   if (destination.empty())
     destination = tk_get_module_dir_w() + c.service + (c.format_version >= 2 ? L".xlsx" : L".xls");
-  set_text(1004, tk_file_wname(destination).get_path());
+  // The name that will be written: the extension follows the format.
+  set_text(1004, with_format_extension(tk_file_wname(destination).get_path(), c.format_version));
   filling = true;
   if (!format_box) {
     format_box = control_as<QComboBox>(1302);
@@ -97,15 +98,17 @@ void sel_file_page::on_format_change() {
   if (index < 0 || index >= 3) return;
   quillet_convertor::instance().format_version = index;
   set_text(1320, engines[index]->get_notice_w());
+  set_text(1004, with_format_extension(get_text(1004), index));
 }
 
 void sel_file_page::on_browse() {
   std::wstring initial = get_text(1004);
   std::wstring filter(L"MS Excel Files (.xls;.xlsx)\0*.xls;*.xlsx\0All Files (*.*)\0*.*\0\0", 62);
-  bool old_format = quillet_convertor::instance().format_version < 2;
+  int format = quillet_convertor::instance().format_version;
   save_file_dialog dialog(window(), file_filter{filter, L"Select destination MS Excel file"}, initial,
-                          old_format ? L"xls" : L"xlsx");
-  if (dialog.run()) set_text(1004, dialog.get_file_name());
+                          format < 2 ? L"xls" : L"xlsx");
+  // The chosen extension does not change the format.
+  if (dialog.run()) set_text(1004, with_format_extension(dialog.get_file_name(), format));
 }
 
 void sel_file_page::store_file_info() {
@@ -117,7 +120,8 @@ void sel_file_page::store_file_info() {
   for (xls_engine* e : engines)
     if (e) e->wrap = c.wrap_text;
   c.split_data = is_checked(1204);
-  c.destination = get_text(1004);
+  c.destination = with_format_extension(get_text(1004), c.format_version);
+  set_text(1004, c.destination);
 }
 
 int sel_file_page::on_back() {

@@ -240,6 +240,16 @@ int qlt_sel_tables_page::on_next() {
   if (available->count() > 0 && selected->count() == 0 && !question.empty() &&
       !wizard_shell::question(question, MB_DEFBUTTON2))
     return -1;
+  store_selection();
+  return 0;
+}
+
+int qlt_sel_tables_page::on_back() {
+  store_selection();
+  return 0;
+}
+
+void qlt_sel_tables_page::store_selection() {
   table_names.clear();
   for (int i = 0; i < selected->count(); ++i) {
     std::wstring name = item_text(selected, i);
@@ -249,7 +259,6 @@ int qlt_sel_tables_page::on_next() {
   c.selected_tables = table_names;
   c.selected = selected_queries;
   c.available_queries = available_queries;
-  return 0;
 }
 
 void qlt_sel_tables_page::on_help() { wizard_shell::instance().display_help(1014); }

@@ -112,5 +112,12 @@ class qlt_sel_tables_page : public sel_tables_page_ex<quillet_convertor, 1025, 1
   qlt_sel_tables_page();
   bool page_init() override;
   int on_next() override;
+  // Keeps the choice for the next visit of the page.
+  int on_back() override;
   void on_help() override;
+
+ private:
+  // The chosen tables, the chosen queries and the other queries go to the
+  // converter.
+  void store_selection();
 };

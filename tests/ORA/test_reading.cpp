@@ -79,6 +79,17 @@ TEST_F(ora_reading, get_item_fetches_when_is_eof_was_not_asked) {
   EXPECT_EQ(rs->get_item(), nullptr);
 }
 
+TEST_F(ora_reading, a_query_ending_in_a_line_comment_is_counted_and_read) {
+  open("CREATE TABLE \"T\" (\"ID\" NUMBER(4)); INSERT INTO \"T\" VALUES (1); INSERT INTO \"T\" VALUES (2);");
+  const std::wstring text = L"SELECT \"ID\" FROM \"T\" -- every row\nWHERE \"ID\" > 1\n-- the last line";
+  EXPECT_TRUE(db->test_query(text));
+  auto rs = db->get_query(L"q", text, 0);
+  EXPECT_EQ(rs->record_count, 1);
+  auto rows = read_all(*rs);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0].to_long(), 2);
+}
+
 TEST_F(ora_reading, numbers_arrive_with_their_values) {
   // 38 significant digits: more than a DECIMAL holds, so it stays the
   // server's text. ocilite keeps it exactly as the BLOB of its text.

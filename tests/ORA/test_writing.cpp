@@ -415,3 +415,117 @@ TEST_F(ora_writing, index_names_avoid_those_the_schema_has) {
 }
 
 }  // namespace
+
+namespace {
+
+// Appends rows that leave the counter to the trigger; the counter of each
+// row as read back.
+texts counted(ora_database& db, const std::wstring& table, int rows) {
+  udb_schema s;
+  s.push_back(column(L"No", VT_I4, 0, 0, false, 1));
+  s.push_back(column(L"Text", VT_BSTR, 10));
+  auto t = db.create_table(table, s, udb_indexes());
+  for (int i = 0; i < rows; ++i) {
+    record_builder r;
+    r.add(L"No", ole_variant()).add(L"Text", ole_variant(L"t" + std::to_wstring(i)));
+    t->append_record(r.record);
+  }
+  t->save();
+  return dictionary(L"select \"No\" from \"" + table + L"\" order by \"Text\"");
+}
+
+TEST_F(ora_writing, tables_alike_in_their_first_characters_keep_their_own_counters) {
+  open("CREATE TABLE \"T_0\" (\"A\" NUMBER);");
+  db->get_tables();
+  // Alike in 23 characters (the trigger's share), in 28 (the sequence's),
+  // and a table with the name the sequence would take.
+  const std::wstring names[] = {L"Quarterly Sales Region North", L"Quarterly Sales Region South",
+                                std::wstring(28, L'S') + L"AB", std::wstring(28, L'S') + L"CD", L"T"};
+  for (const std::wstring& name : names) {
+    SCOPED_TRACE(std::string(name.begin(), name.end()));
+    EXPECT_EQ((texts{{L"1"}, {L"2"}}), counted(*db, name, 2));
+  }
+  // Written once more: every table still numbers its own rows.
+  for (const std::wstring& name : names) {
+    SCOPED_TRACE(std::string(name.begin(), name.end()));
+    udb_record r;
+    r.push_back(std::make_unique<udb_field>(L"No", 0, ole_variant(), false, 0));
+    r.push_back(std::make_unique<udb_field>(L"Text", 0, ole_variant(std::wstring(L"t9")), false, 0));
+    auto t = db->get_table(name, 2);
+    t->append_record(r);
+    t->save();
+    EXPECT_EQ((texts{{L"1"}, {L"2"}, {L"3"}}),
+              dictionary(L"select \"No\" from \"" + name + L"\" order by \"Text\""));
+  }
+  texts triggers = dictionary(L"select TRIGGER_NAME, TABLE_NAME from USER_TRIGGERS order by TABLE_NAME");
+  ASSERT_EQ(triggers.size(), 5u);
+  std::vector<std::wstring> seen;
+  for (const auto& row : triggers) {
+    EXPECT_LE(row[0].size(), 30u) << std::string(row[0].begin(), row[0].end());
+    seen.push_back(row[0]);
+  }
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(std::unique(seen.begin(), seen.end()), seen.end());
+  // The first name of each kind is the one it always was.
+  EXPECT_EQ(triggers[0], (texts::value_type{L"Quarterly Sales Regio__TRIGGER", L"Quarterly Sales Region North"}));
+  for (const auto& row : dictionary(L"select SEQUENCE_NAME from USER_SEQUENCES")) EXPECT_LE(row[0].size(), 30u);
+  EXPECT_EQ(dictionary(L"select SEQUENCE_NAME from USER_SEQUENCES").size(), 5u);
+
+  // The unique keys made for foreign keys of the two tables alike in 28
+  // characters.
+  db->create_fk_index_if(names[2], {L"Text"});
+  db->create_fk_index_if(names[3], {L"Text"});
+  texts keys = dictionary(L"select CONSTRAINT_NAME from USER_CONSTRAINTS where CONSTRAINT_TYPE = 'U'");
+  ASSERT_EQ(keys.size(), 2u);
+  EXPECT_NE(keys[0][0], keys[1][0]);
+  for (const auto& row : keys) EXPECT_LE(row[0].size(), 30u);
+}
+
+TEST_F(ora_writing, keys_name_the_columns_as_the_table_spells_them) {
+  open("");
+  udb_schema s;
+  s.push_back(column(L"ID", VT_I4, 0, 0, true));
+  s.push_back(column(L"Code", VT_BSTR, 8));
+  s.push_back(column(L"2ND", VT_I4));
+  udb_indexes keys;
+  keys.push_back(udb_index(L"K_PK", true, true, {L"id"}));
+  keys.push_back(udb_index(L"K_CODE", true, false, {L"CODE"}));
+  keys.push_back(udb_index(L"K_2ND", false, false, {L"2nd"}));
+  auto table = db->create_table(L"K", s, keys);
+  EXPECT_EQ((texts{{L"K_2ND", L"A2ND"}, {L"K_CODE", L"Code"}, {L"K_PK", L"ID"}}),
+            dictionary(L"select INDEX_NAME, COLUMN_NAME from USER_IND_COLUMNS where TABLE_NAME = 'K' "
+                       L"order by INDEX_NAME"));
+  EXPECT_EQ(table->indexes.get_index(L"K_PK").fields, (std::vector<std::wstring>{L"ID"}));
+}
+
+TEST_F(ora_writing, a_column_left_out_for_its_type_takes_no_value_of_another) {
+  open("");
+  udb_schema s;
+  s.push_back(column(L"ID", VT_I4));
+  s.push_back(std::make_unique<t_ftd>(0, L"SHAPE", VT_BSTR, false, 0, ole_variant(), 0, L"SDO_GEOMETRY"));
+  s.push_back(column(L"NAME", VT_BSTR, 10));
+  s.push_back(column(L"2ND", VT_I4));
+  s.push_back(column(L"NOTE", VT_BSTR, 0));
+  auto table = db->create_table(L"G", s, udb_indexes());
+  ASSERT_EQ(table->schema.size(), 4u);
+  for (int i = 1; i <= 2; ++i) {
+    record_builder r;
+    r.add(L"ID", ole_variant(i))
+        .add(L"SHAPE", ole_variant(std::wstring(L"POINT(1 2) and far too long")))
+        .add(L"NAME", ole_variant(L"n" + std::to_wstring(i)))
+        .add(L"2ND", ole_variant(i * 10))
+        .add(L"NOTE", ole_variant(L"note " + std::to_wstring(i)));
+    table->append_record(r.record);
+  }
+  table->save();
+  EXPECT_EQ((texts{{L"1", L"n1", L"10", L"note 1"}, {L"2", L"n2", L"20", L"note 2"}}),
+            dictionary(L"select \"ID\", \"NAME\", \"A2ND\", \"NOTE\" from \"G\" order by \"ID\""));
+
+  // A record that lacks a column of the table and cannot be taken by
+  // position is refused.
+  record_builder short_record;
+  short_record.add(L"ID", ole_variant(3)).add(L"NAME", ole_variant(std::wstring(L"n3")));
+  EXPECT_THROW(table->append_record(short_record.record), tk_exception);
+}
+
+}  // namespace

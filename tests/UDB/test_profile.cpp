@@ -4,7 +4,10 @@
 #include "UDB/udb_profile.h"
 #include "udb_test_support.h"
 
+#include <csignal>
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -70,6 +73,14 @@ TEST_F(ProfileFile, LoadRules) {
       {"value before any section", "k=v\n[S]\nk=w\n", false, L"S", L"k", L""},
       {"bare line before any section", "EMP\n", false, L"Selected Tables", L"EMP", L""},
       {"long line", "[S]\nq=" + std::string(100000, 'x') + "\n", true, L"S", L"q", std::wstring(100000, L'x')},
+      // Files of earlier versions hold no escapes: backslashes stand as they are.
+      {"backslashes as they stand", "[S]\nd=C:\\new\\r\\\\x.xls\n", true, L"S", L"d", L"C:\\new\\r\\\\x.xls"},
+      {"escaped", "[S]\nq=a\\nb\\r\\\\n\\x\\\n[Generic settings]\nescaped text=1\n", true, L"S", L"q",
+       L"a\nb\r\\n\\x\\"},
+      {"escaped list line", "[Generic settings]\nescaped text=1\n[Selected Tables]\nA\\\\B\n", true,
+       L"Selected Tables", L"A\\B", L""},
+      {"escape key other than 1", "[Generic settings]\nescaped text=0\n[S]\nq=a\\nb\n", true, L"S", L"q",
+       L"a\\nb"},
   };
   for (const auto& c : cases) {
     write_file(narrow("in.qlt"), c.text);
@@ -85,31 +96,73 @@ TEST_F(ProfileFile, LoadRules) {
   EXPECT_EQ(profile.get_selected_tables().size(), 3u);
 }
 
-TEST_F(ProfileFile, MissingFileRaises) {
-  udb_profile profile;
-  try {
-    profile.load(path("nothing.qlt"));
-    FAIL() << "no exception";
-  } catch (const tk_exception& e) {
-    EXPECT_STREQ(e.what(), "Profile does not exist. Please verify the correct path/name was given.");
-    EXPECT_EQ(e.level, 1);
+TEST_F(ProfileFile, MissingOrUnreadableFileRaises) {
+  write_file(narrow("zero.qlt"), std::string("[Selected Tables]\nDEPT\0EMP\n", 26));
+  // Opened, then no byte can be read from it.
+  const std::wstring read_fails = L"/proc/self/mem";
+  for (const std::wstring& file : {path("nothing.qlt"), path("zero.qlt"), read_fails}) {
+    udb_profile profile;
+    try {
+      profile.load(file);
+      ADD_FAILURE() << "no exception";
+    } catch (const tk_exception& e) {
+      EXPECT_STREQ(e.what(), "Profile does not exist. Please verify the correct path/name was given.");
+      EXPECT_EQ(e.level, 1);
+    }
   }
+}
+
+TEST_F(ProfileFile, AFailedSaveLeavesTheOldFileWhole) {
+  const std::string old_text = "[Generic settings]\nsrc=KEPT\n\n";
+  write_file(narrow("old.qlt"), old_text);
+  udb_profile profile;
+  profile.set_value(keys::generic_settings, keys::src, std::wstring(4096, L'x'));
+  // The disk is full after 64 bytes: a write fails part way, also for root.
+  struct rlimit saved {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto old_handler = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 64;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool stored = profile.store(path("old.qlt"));
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, old_handler);
+  EXPECT_FALSE(stored);
+  EXPECT_EQ(read_file(narrow("old.qlt")), old_text);
+  // Nothing is left beside it.
+  DIR* dir = opendir(folder.path.c_str());
+  ASSERT_NE(dir, nullptr);
+  std::vector<std::string> names;
+  while (dirent* entry = readdir(dir))
+    if (entry->d_name[0] != '.') names.push_back(entry->d_name);
+  closedir(dir);
+  EXPECT_EQ(names, std::vector<std::string>{"old.qlt"});
 }
 
 TEST_F(ProfileFile, StoredFileLoadsBackToTheSameSettings) {
   udb_profile out;
   out.set_value(keys::selected_tables, L"\u00c4rger \u0416\U0001F600", L"");
-  // Typed over several lines: SQL reads the line breaks as blanks.
-  out.set_value(keys::available_queries, L"Q", L"SELECT *\r\nFROM EMP\nWHERE A = 1\r");
+  // Typed over several lines, with a line comment: the line breaks are kept,
+  // and so is text that looks like an escape.
+  const std::wstring query = L"SELECT * -- all\r\nFROM EMP\nWHERE A LIKE '\\n\\\\r%' ESCAPE '\\'\r";
+  out.set_value(keys::available_queries, L"Q", query);
   out.set_value(keys::oracle_settings, keys::password, L"p=w rd");
-  out.set_value(keys::generic_settings, keys::dest, L"");
+  out.set_value(keys::generic_settings, keys::dest, L"C:\\new\\x.xls");
   ASSERT_TRUE(out.store(path("rt.qlt")));
-  EXPECT_NE(read_file(narrow("rt.qlt")).find("[Selected Tables]\n\xc3\x84rger \xd0\x96\xf0\x9f\x98\x80\n"),
-            std::string::npos);
+  std::string text = read_file(narrow("rt.qlt"));
+  EXPECT_NE(text.find("[Selected Tables]\n\xc3\x84rger \xd0\x96\xf0\x9f\x98\x80\n"), std::string::npos);
+  EXPECT_NE(text.find("Q=SELECT * -- all\\r\\nFROM EMP\\nWHERE A LIKE '\\\\n\\\\\\\\r%' ESCAPE '\\\\'\\r\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("dest=C:\\\\new\\\\x.xls\nescaped text=1\n"), std::string::npos) << text;
 
   udb_profile in;
   ASSERT_TRUE(in.load(path("rt.qlt")));
-  EXPECT_EQ(in.get_value(keys::available_queries, L"Q"), L"SELECT *  FROM EMP WHERE A = 1");
+  EXPECT_EQ(in.get_value(keys::available_queries, L"Q"), query);
+  EXPECT_EQ(in.get_value(keys::generic_settings, keys::dest), L"C:\\new\\x.xls");
+  // The escape's key is the file's business, not a setting.
+  EXPECT_EQ(in.get_selected_tables().count(keys::escaped_text), 0u);
+  EXPECT_EQ(in.sections[keys::generic_settings].count(keys::escaped_text), 0u);
   EXPECT_EQ(in.get_selected_tables().count(L"\u00c4rger \u0416\U0001F600"), 1u);
   EXPECT_EQ(in.get_value(keys::oracle_settings, keys::password), L"p=w rd");
   EXPECT_TRUE(in.lists.count(keys::available_queries) == 0);

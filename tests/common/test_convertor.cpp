@@ -89,8 +89,7 @@ TEST_F(Convertor, SettingsFileRoundTripsEverySetting) {
   EXPECT_EQ(loaded.mode, 7u);
   EXPECT_TRUE(loaded.skip_indexes);
   EXPECT_TRUE(loaded.only_definitions);
-  // Line breaks inside a query are kept as blanks.
-  std::map<std::wstring, std::wstring> selected = {{L"DEPT", L""}, {L"Q1", L"SELECT *  FROM EMP"}};
+  std::map<std::wstring, std::wstring> selected = {{L"DEPT", L""}, {L"Q1", L"SELECT *\r\nFROM EMP"}};
   EXPECT_EQ(loaded.selected, selected);
   EXPECT_EQ(loaded.selected_tables, std::vector<std::wstring>{L"DEPT"});
   EXPECT_EQ(loaded.available_queries.at(L"Q2"), L"SELECT 1 FROM DUAL");
@@ -133,6 +132,9 @@ TEST_F(Convertor, DestinationChecks) {
       {ro, "Destination name specifies an existing read-only file."},
       {folder.path + "/missing/out.xlsx", "Destination path does not exist.\nPlease verify the correct path was given."},
       {old, nullptr},
+      {"", "You should enter MS Excel spredsheet name"},
+      // A folder, whether it exists or not, is no file.
+      {folder.path + "/missing/", "Destination name should specify a file, not folder."},
   };
   for (const auto& k : cases) {
     c.destination = tk_from_utf8(k.path);
@@ -150,6 +152,30 @@ TEST_F(Convertor, DestinationChecks) {
       EXPECT_EQ(e.level, 1);
     }
   }
+}
+
+TEST(FormatExtension, FollowsTheFormatWhateverTheNameHeld) {
+  struct {
+    std::wstring path;
+    int format;
+    std::wstring result;
+  } cases[] = {
+      {L"/out/book.xls", 2, L"/out/book.xlsx"},
+      {L"/out/book.xlsx", 1, L"/out/book.xls"},
+      {L"/out/book.xlsx", 0, L"/out/book.xls"},
+      {L"/out/book", 2, L"/out/book.xlsx"},
+      {L"/out/book.txt", 1, L"/out/book.xls"},
+      {L"book.2024.xls", 2, L"book.2024.xlsx"},
+      {L"/out.d/book", 0, L"/out.d/book.xls"},
+      {L"/out/book.xlsx", 2, L"/out/book.xlsx"},
+      // No file is named, or no format is chosen yet: left for the checks.
+      {L"", 2, L""},
+      {L"/out/", 2, L"/out/"},
+      {L"/out/.", 2, L"/out/."},
+      {L"..", 1, L".."},
+      {L"/out/book.xls", -1, L"/out/book.xls"},
+  };
+  for (const auto& k : cases) EXPECT_EQ(with_format_extension(k.path, k.format), k.result) << k.path;
 }
 
 }  // namespace

@@ -98,9 +98,18 @@ TEST(ocilite_ddl, sequence_and_trigger_errors) {
   ASSERT_EQ(OCI_SUCCESS, s.exec("CREATE TRIGGER TR BEFORE INSERT ON T FOR EACH ROW WHEN (new.ID IS NULL) BEGIN "
                                 "select S.nextval into :new.ID from dual; END;"))
       << s.error_text();
+  ASSERT_EQ(OCI_SUCCESS, s.exec("CREATE TABLE U (ID NUMBER)"));
   expect_errors(s, {{"CREATE TRIGGER TR BEFORE INSERT ON T FOR EACH ROW BEGIN select S.nextval into :new.ID from "
                      "dual; END;",
-                     4081}});
+                     4081},
+                    // Replacing takes no trigger away from another table.
+                    {"CREATE OR REPLACE TRIGGER TR BEFORE INSERT ON U FOR EACH ROW BEGIN select S.nextval into "
+                     ":new.ID from dual; END;",
+                     4095}});
+  EXPECT_EQ((rows_t{{"TR", "T"}}), s.query("SELECT TRIGGER_NAME, TABLE_NAME FROM USER_TRIGGERS"));
+  ASSERT_EQ(OCI_SUCCESS, s.exec("CREATE OR REPLACE TRIGGER TR BEFORE INSERT ON T FOR EACH ROW WHEN (new.ID IS NULL) "
+                                "BEGIN select S.nextval into :new.ID from dual; END;"))
+      << s.error_text();
   ASSERT_EQ(OCI_SUCCESS, s.exec("INSERT INTO T VALUES (NULL)"));
   ASSERT_EQ(OCI_SUCCESS, s.exec("INSERT INTO T VALUES (NULL)"));
   // Past MAXVALUE the insert fails with the sequence's error.
@@ -271,6 +280,70 @@ TEST(ocilite_ddl, written_values_follow_the_storage_of_their_columns) {
   ASSERT_EQ(OCI_SUCCESS, s.exec("DELETE FROM \"N\" WHERE \"R\" = '0abc'"));
   EXPECT_EQ(2u, s.query("SELECT * FROM \"N\"").size());
   expect_errors(s, {{"INSERT INTO \"N\" (\"R\") VALUES ('xyz')", 1465}});
+}
+
+TEST(ocilite_ddl, the_type_spellings_of_the_server) {
+  temp_db db("");
+  oci_session s;
+  s.connect(db.path);
+  ASSERT_EQ(OCI_SUCCESS,
+            s.exec("CREATE TABLE \"K\" (\"TZ\" TIMESTAMP(3) WITH TIME ZONE, \"LTZ\" timestamp(0) with local time zone, "
+                   "\"DS\" INTERVAL DAY(3) TO SECOND(2) NOT NULL, \"YM\" INTERVAL YEAR(4) TO MONTH, "
+                   "\"VC\" VARCHAR2(10 CHAR) DEFAULT 'x', \"VB\" VARCHAR2(10 BYTE), \"CC\" CHAR(2 CHAR), "
+                   "\"N\" NUMBER(*,0), \"T\" TIMESTAMP(9))"))
+      << s.error_text();
+  EXPECT_EQ((rows_t{{"TZ", "TIMESTAMP(3) WITH TIME ZONE", "<null>", "3", "Y", "<null>"},
+                    {"LTZ", "TIMESTAMP(0) WITH LOCAL TIME ZONE", "<null>", "0", "Y", "<null>"},
+                    {"DS", "INTERVAL DAY(3) TO SECOND(2)", "3", "2", "N", "<null>"},
+                    {"YM", "INTERVAL YEAR(4) TO MONTH", "4", "0", "Y", "<null>"},
+                    {"VC", "VARCHAR2", "<null>", "<null>", "Y", "C"},
+                    {"VB", "VARCHAR2", "<null>", "<null>", "Y", "B"},
+                    {"CC", "CHAR", "<null>", "<null>", "Y", "C"},
+                    {"N", "NUMBER", "<null>", "0", "Y", "<null>"},
+                    {"T", "TIMESTAMP(9)", "<null>", "9", "Y", "<null>"}}),
+            s.query("SELECT COLUMN_NAME, DATA_TYPE, DATA_PRECISION, DATA_SCALE, NULLABLE, CHAR_USED FROM "
+                    "USER_TAB_COLUMNS WHERE TABLE_NAME = 'K' ORDER BY COLUMN_ID"));
+  ASSERT_EQ(OCI_SUCCESS, s.exec("INSERT INTO \"K\" (\"TZ\", \"DS\", \"VB\", \"N\") VALUES ('2010-05-31 "
+                                "13:45:07.125 +02:00', '+001 10:30:00.50', 'Grüße', 42)"))
+      << s.error_text();
+  EXPECT_EQ((rows_t{{"2010-05-31 13:45:07.125 +02:00", "x", "Grüße", "42"}}),
+            s.query("SELECT \"TZ\", \"VC\", \"VB\", \"N\" FROM \"K\""));
+  // A column changed to such a type keeps its rows.
+  ASSERT_EQ(OCI_SUCCESS, s.exec("ALTER TABLE \"K\" MODIFY \"VB\" VARCHAR2(20 CHAR)")) << s.error_text();
+  EXPECT_EQ((rows_t{{"VARCHAR2", "C", "Grüße"}}),
+            s.query("SELECT DATA_TYPE, CHAR_USED, (SELECT \"VB\" FROM \"K\") FROM USER_TAB_COLUMNS WHERE "
+                    "COLUMN_NAME = 'VB'"));
+}
+
+TEST(ocilite_ddl, a_value_longer_than_its_column_is_refused) {
+  temp_db db("");
+  oci_session s;
+  s.connect(db.path);
+  ASSERT_EQ(OCI_SUCCESS, s.exec("CREATE TABLE \"L\" (\"B\" VARCHAR2(4), \"C\" VARCHAR2(4 CHAR), \"N\" NVARCHAR2(3), "
+                                "\"F\" CHAR(2), \"R\" RAW(2), \"X\" VARCHAR2(4000))"));
+  // Bytes of UTF-8, characters, UTF-16 units, bytes of RAW.
+  ASSERT_EQ(OCI_SUCCESS, s.exec("INSERT INTO \"L\" VALUES ('Grü', 'Grüß', 'a😀', 'ab', 'ABCD', NULL)"))
+      << s.error_text();
+  expect_errors(s, {{"INSERT INTO \"L\" (\"B\") VALUES ('Grüß')", 12899},
+                    {"INSERT INTO \"L\" (\"C\") VALUES ('Grüße')", 12899},
+                    {"INSERT INTO \"L\" (\"N\") VALUES ('a😀b')", 12899},
+                    {"INSERT INTO \"L\" (\"F\") VALUES ('abc')", 12899},
+                    {"INSERT INTO \"L\" (\"R\") VALUES ('ABCDEF')", 12899},
+                    {"INSERT INTO \"L\" (\"B\") VALUES (12345)", 12899},
+                    {"UPDATE \"L\" SET \"B\" = 'abcde'", 12899}});
+  s.exec("INSERT INTO \"L\" (\"B\") VALUES ('Grüß')");
+  EXPECT_EQ("ORA-12899: value too large for column \"SCOTT\".\"L\".\"B\" (actual: 6, maximum: 4)\n", s.error_text());
+  // A bound value, as the row cache binds it; the batch stops at the row.
+  OCIStmt* st = s.statement();
+  ASSERT_EQ(OCI_SUCCESS, s.prepare(st, "INSERT INTO \"L\" (\"N\") VALUES (:1)"));
+  char16_t texts[2][8] = {u"abc", u"abcd"};
+  OCIBind* b = nullptr;
+  s.f.OCIBindByPos(st, &b, s.err, 1, texts, sizeof texts[0], SQLT_STR, nullptr, nullptr, nullptr, 0, nullptr, 0);
+  EXPECT_EQ(OCI_ERROR, s.f.OCIStmtExecute(s.svc, st, s.err, 2, 0, nullptr, nullptr, 0));
+  EXPECT_EQ(12899, s.error_code());
+  s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
+  EXPECT_EQ((rows_t{{"Grü", "Grüß", "a😀", "ab", "ABCD"}}),
+            s.query("SELECT \"B\", \"C\", \"N\", \"F\", \"R\" FROM \"L\" WHERE \"R\" IS NOT NULL"));
 }
 
 }  // namespace

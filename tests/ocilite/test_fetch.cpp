@@ -1,5 +1,7 @@
 #include "oci_session.h"
 
+#include <cmath>
+
 namespace {
 
 // One column of the demo's ALL_TYPES row, fetched as SQLT_STR text.
@@ -191,6 +193,24 @@ TEST_F(fetch_demo, execute_with_one_iteration_fetches_the_first_row) {
                      OCI_DEFAULT);
   EXPECT_EQ(OCI_NO_DATA,
             s.f.OCIStmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+}
+
+TEST(ocilite_fetch, an_infinite_binary_double_is_fetched) {
+  temp_db db("CREATE TABLE \"D\" (\"ID\" NUMBER, \"V\" BINARY_DOUBLE); INSERT INTO \"D\" VALUES (1, 9e999);"
+             "INSERT INTO \"D\" VALUES (2, -9e999); INSERT INTO \"D\" VALUES (3, 2.25);");
+  oci_session s;
+  s.connect(db.path);
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{"Inf"}, {"-Inf"}, {"2.25E+000"}}),
+            s.query("SELECT \"V\" FROM \"D\" ORDER BY \"ID\""));
+  OCIStmt* st = s.statement();
+  ASSERT_EQ(OCI_SUCCESS, s.run(st, "SELECT \"V\" FROM \"D\" ORDER BY \"ID\"", 0));
+  double v = 0;
+  sb2 ind = 0;
+  OCIDefine* d = nullptr;
+  s.f.OCIDefineByPos(st, &d, s.err, 1, &v, 8, SQLT_BDOUBLE, &ind, nullptr, nullptr, OCI_DEFAULT);
+  ASSERT_EQ(OCI_SUCCESS, s.f.OCIStmtFetch(st, s.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT)) << s.error_text();
+  EXPECT_TRUE(std::isinf(v) && v > 0);
+  s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 namespace {
 
+using rows_t = std::vector<std::vector<std::string>>;
+
 TEST(ocilite_sql, errors_carry_the_server_numbers) {
   temp_db db("CREATE TABLE \"EMP\" (\"EMPNO\" NUMBER(4), \"ENAME\" VARCHAR2(10));");
   oci_session s;
@@ -71,6 +73,49 @@ TEST(ocilite_sql, unquoted_names_fold_to_upper_case_and_schema_prefixes_drop) {
   s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
   std::string rowid = s.query("select rowid from emp").at(0).at(0);
   EXPECT_EQ("A", s.query("select ename from emp where rowid = '" + rowid + "'").at(0).at(0));
+}
+
+TEST(ocilite_sql, quoted_names_match_exactly_and_unquoted_ones_fold) {
+  temp_db db(
+      "CREATE TABLE \"T\" (\"ID\" NUMBER(4), \"Name\" VARCHAR2(10));"
+      "CREATE TABLE \"Mixed\" (\"A\" NUMBER);"
+      "INSERT INTO \"T\" VALUES (1, 'x');");
+  oci_session s;
+  s.connect(db.path);
+  struct row {
+    const char* sql;
+    sb4 code;
+  } rows[] = {
+      {"select \"id\" from \"T\"", 904},
+      {"select \"ID\" from \"t\"", 942},
+      {"select * from \"MIXED\"", 942},
+      {"select * from T where \"NAME\" = 'x'", 904},
+      {"insert into \"T\" (\"Id\") values (2)", 904},
+      {"update \"T\" set \"name\" = 'y'", 904},
+      {"delete from \"t\"", 942},
+      {"create view \"V\" as select \"id\" from \"T\"", 904},
+      {"create index \"IX\" on \"T\" (\"name\")", 904},
+      {"create index \"IX\" on \"t\" (\"ID\")", 942},
+      {"alter table \"T\" add constraint \"PK\" primary key (\"id\")", 904},
+      {"alter table \"t\" add constraint \"PK\" primary key (\"ID\")", 942},
+      {"alter table \"T\" modify \"name\" null", 904},
+      {"drop table \"mixed\"", 942},
+  };
+  for (const row& r : rows) {
+    EXPECT_EQ(OCI_ERROR, s.exec(r.sql)) << r.sql;
+    EXPECT_EQ(r.code, s.error_code()) << r.sql << ": " << s.error_text();
+  }
+  s.exec("select \"id\" from \"T\"");
+  EXPECT_EQ("ORA-00904: \"id\": invalid identifier\n", s.error_text());
+  // The exact spellings, unquoted names folded to upper case (and found in
+  // any case), and quoted aliases of any case.
+  EXPECT_EQ((rows_t{{"1", "x"}}), s.query("select id, name from t"));
+  EXPECT_EQ((rows_t{{"1", "x"}}),
+            s.query("select \"t\".\"ID\" \"id\", \"t\".\"Name\" as \"name\" from \"T\" \"t\" order by \"id\""));
+  EXPECT_EQ((rows_t{{"1"}}), s.query("with \"q\" as (select \"ID\" from \"T\") select * from \"q\""));
+  ASSERT_EQ(OCI_SUCCESS, s.exec("create index \"IX\" on \"T\" (\"Name\")")) << s.error_text();
+  ASSERT_EQ(OCI_SUCCESS, s.exec("alter table t add constraint pk primary key (id)")) << s.error_text();
+  ASSERT_EQ(OCI_SUCCESS, s.exec("drop table \"Mixed\"")) << s.error_text();
 }
 
 TEST(ocilite_sql, describe_only_parses_without_running) {

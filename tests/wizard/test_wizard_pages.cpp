@@ -302,3 +302,93 @@ TEST(quillet_program, without_a_window_system_says_so_and_ends_with_minus_one) {
   EXPECT_EQ(WEXITSTATUS(status), 255);
   EXPECT_EQ(out, "Failed to initialize GUI library\n");
 }
+
+TEST(wizard_pages, the_destination_follows_the_format_and_the_table_page_keeps_the_choice) {
+  wizard_sandbox box;
+  std::string typed = box.file("book");
+  std::string workbook = box.file("book.xlsx");
+  ui_script ui;
+  ui.step("welcome", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
+      .step("connection page", [] { return page_shown(132); },
+            [] {
+              control_as<QLineEdit>(1003)->setText("");
+              control_as<QLineEdit>(1004)->setText("");
+              control_as<QLineEdit>(1014)->setText("demo");
+              control_as<QLineEdit>(1012)->setText("scott");
+              click_later(sheet_button("next"));
+            })
+      .step("destination page", [] { return page_shown(105); },
+            [&] {
+              auto* path = control_as<QLineEdit>(1004);
+              std::wstring folder = tk_get_module_dir_w();
+              EXPECT_EQ(path->text().toStdWString(), folder + L"demo.xls");
+              control_as<QComboBox>(1302)->setCurrentIndex(2);
+              EXPECT_EQ(path->text().toStdWString(), folder + L"demo.xlsx");
+              control_as<QComboBox>(1302)->setCurrentIndex(0);
+              EXPECT_EQ(path->text().toStdWString(), folder + L"demo.xls");
+              control_as<QComboBox>(1302)->setCurrentIndex(2);
+              path->setText(QString::fromStdString(typed));
+              click_later(sheet_button("next"));
+            })
+      .step("table page", [] { return page_shown(127); },
+            [] {
+              control_as<QListWidget>(1317)->setCurrentRow(0);
+              click_later(control_as<QPushButton>(1101));
+              click_later(control_as<QPushButton>(1114));
+            })
+      .step("query dialog", [] { return find_visible("dialog_128") != nullptr; },
+            // Its last line is a comment.
+            [] { fill_query("Q", "select DNAME from DEPT\n-- every department", 1); })
+      .step("chosen", [] { return !find_visible("dialog_128") && items(1318).size() == 2; },
+            [] { click_later(sheet_button("back")); })
+      .step("back on the destination page", [] { return page_shown(105); },
+            [&] {
+              // The name that will be written.
+              EXPECT_EQ(control_as<QLineEdit>(1004)->text().toStdString(), workbook);
+              click_later(sheet_button("next"));
+            })
+      .step("the table page again", [] { return page_shown(127); },
+            [] {
+              EXPECT_EQ(items(1318), (QStringList{"DEPT", "Q"}));
+              EXPECT_EQ(items(1317), (QStringList{"EMP", "ALL_TYPES", "RAW_DATA"}));
+              click_later(sheet_button("next"));
+            })
+      .step("finish page", [] { return page_shown(107); },
+            [] {
+              EXPECT_TRUE(control_as<QLabel>(1314)->text().startsWith("Wizard has converted"));
+              click_later(control_as<QAbstractButton>(1225));
+              click_later(sheet_button("finish"));
+            });
+  ui.start();
+  EXPECT_EQ(run_wizard(), 1);
+  EXPECT_TRUE(ui.done());
+  EXPECT_EQ(read_workbook(workbook), "DEPT 5 3 DEPTNO,DNAME,LOC\nQ 5 1 DNAME\n");
+  EXPECT_FALSE(tk_is_file_exist(typed, 0));
+}
+
+TEST(wizard_quick_launch, the_destination_gets_the_extension_of_the_format) {
+  wizard_sandbox box;
+  std::string named = box.file("report.xls");
+  std::string profile = box.file("run.qlt");
+  {
+    wizard_front_end front;
+    quillet_convertor c(front);
+    c.source_name = L"demo";
+    c.format_version = 2;
+    c.destination = std::wstring(named.begin(), named.end());
+    c.selected_tables = {L"DEPT"};
+    c.selected[L"DEPT"] = L"";
+    ASSERT_TRUE(c.store_profile(std::wstring(profile.begin(), profile.end())));
+  }
+  ui_script ui;
+  ui.step("finish page", [] { return page_shown(107); },
+          [] {
+            click_later(control_as<QAbstractButton>(1225));
+            click_later(sheet_button("finish"));
+          });
+  ui.start();
+  EXPECT_EQ(run_wizard(profile), 1);
+  EXPECT_TRUE(ui.done());
+  EXPECT_EQ(read_workbook(box.file("report.xlsx")), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
+  EXPECT_FALSE(tk_is_file_exist(named, 0));
+}
