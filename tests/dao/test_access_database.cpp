@@ -149,7 +149,7 @@ TEST_F(AccessDatabase, AQueryRecordsetWithItsCountAndSchema) {
                   {L"Name", dbText, 50, ole_variant(L"\"n/a\"")},
                   {L"Joined", dbDate, 8, ole_variant(L"#2001-02-03#")}};
   rows.rows = {{ole_variant(2), ole_variant(L"Ada"), ole_variant()}, {ole_variant(3), ole_variant(L"Bo"), ole_variant()}};
-  db->results[L"select count(*) from (" + sql + L")"] = {{long_column(L"Expr1000")}, {{ole_variant(2)}}};
+  db->results[L"select count(*) from (" + sql + L"\n)"] = {{long_column(L"Expr1000")}, {{ole_variant(2)}}};
 
   auto opened = open(32);
   EXPECT_EQ(opened->get_record_count(sql), 2);
@@ -159,7 +159,7 @@ TEST_F(AccessDatabase, AQueryRecordsetWithItsCountAndSchema) {
     auto query = opened->get_query(L"Joined", sql, mode);
     ASSERT_EQ(db->recordsets.size(), 2u);
     EXPECT_EQ(db->recordsets[0].options, mode ? dbReadOnly : dbAppendOnly);
-    EXPECT_EQ(db->recordsets[1].source, L"select count(*) from (" + sql + L")");
+    EXPECT_EQ(db->recordsets[1].source, L"select count(*) from (" + sql + L"\n)");
     EXPECT_EQ(query->name, L"Joined");
     EXPECT_EQ(query->query_text, sql);
     EXPECT_EQ(query->record_count, 2);
