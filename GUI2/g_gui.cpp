@@ -1,5 +1,7 @@
 #include "GUI2/g_gui.h"
 
+#include "TK/tk_exception.h"
+#include "TK/tk_thread.h"
 #include "platform/clipboard.h"
 #include "platform/win32.h"
 
@@ -38,22 +40,34 @@ void gui_call(std::function<void()> work) {
     std::function<void()> work;
     std::exception_ptr failure;
     std::atomic<bool> done{false};
+    std::atomic<bool> abandoned{false};
   };
+  // A run that is asked to stop does not wait for the GUI thread, which may
+  // be waiting for the run to end; the work is then dropped.
+  if (tk_stop_requested_here()) throw tk_final_exception();
   auto state = std::make_shared<call_state>();
   state->work = std::move(work);
   QMetaObject::invokeMethod(
       QCoreApplication::instance(),
       [state] {
-        try {
-          state->work();
-        } catch (...) {
-          qm_rethrow_if_cancelled();
-          state->failure = std::current_exception();
+        if (!state->abandoned) {
+          try {
+            state->work();
+          } catch (...) {
+            qm_rethrow_if_cancelled();
+            state->failure = std::current_exception();
+          }
         }
         state->done = true;
       },
       Qt::QueuedConnection);
-  while (!state->done) Sleep(5);
+  while (!state->done) {
+    if (tk_stop_requested_here()) {
+      state->abandoned = true;
+      throw tk_final_exception();
+    }
+    Sleep(5);
+  }
   if (state->failure) std::rethrow_exception(state->failure);
 }
 

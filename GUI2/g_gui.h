@@ -31,7 +31,9 @@ bool on_gui_thread();
 // Runs `work` on the GUI thread and waits for it; on the GUI thread it runs
 // at once. The wait sleeps in short steps, so a worker that is killed while
 // it waits unwinds from there. An exception of `work` is raised again in
-// the caller's thread. `work` must own what it uses.
+// the caller's thread. `work` must own what it uses. A worker whose run is
+// asked to stop gets tk_final_exception instead of waiting, and work that
+// has not started by then never runs.
 void gui_call(std::function<void()> work);
 // Queues `work` for the GUI thread and returns.
 void gui_post(std::function<void()> work);

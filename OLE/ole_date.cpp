@@ -5,6 +5,7 @@
 #include "TK/tk_utils.h"
 #include "platform/oleauto.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,13 @@ locale_t c_locale() {
 }
 
 short* as_short(WORD& field) { return reinterpret_cast<short*>(&field); }
+
+int digits_in(const char* text, int from, int to) {
+  int n = 0;
+  for (int i = from; i < to; ++i)
+    if (text[i] >= '0' && text[i] <= '9') ++n;
+  return n;
+}
 
 bool has_pm(const std::string& text) {
   return text.find("PM") != std::string::npos || text.find("pm") != std::string::npos;
@@ -61,9 +69,14 @@ void ole_date::read(const std::string& given) {
   import_from_string(text);
   if (type == date_time || type == date_only) {
     // Written day first, as 31.12.2010.
-    if (st.wDay > 31 && st.wYear < 32) std::swap(st.wYear, st.wDay);
-    // A two-digit year of a text: 49 is 2049, 50 is 1950.
-    if (st.wYear < 100 && st.wMonth && st.wDay) st.wYear = static_cast<WORD>(st.wYear + (st.wYear < 50 ? 2000 : 1900));
+    if (st.wDay > 31 && st.wYear < 32) {
+      std::swap(st.wYear, st.wDay);
+      year_digits = day_digits;
+    }
+    // A year written with two digits: 49 is 2049, 50 is 1950. One written
+    // with more, as 0050, is that year.
+    if (st.wYear < 100 && st.wMonth && st.wDay && year_digits <= 2)
+      st.wYear = static_cast<WORD>(st.wYear + (st.wYear < 50 ? 2000 : 1900));
   }
   // 12:30 AM stays as it is, as does 12:30 PM.
   if (has_pm(given) && st.wHour < 12) st.wHour = static_cast<WORD>(st.wHour + 12);
@@ -78,6 +91,7 @@ void ole_date::import_from_string(const std::string& text) {
       st.wYear = static_cast<WORD>(y), st.wMonth = static_cast<WORD>(mo), st.wDay = static_cast<WORD>(d);
       st.wHour = static_cast<WORD>(h), st.wMinute = static_cast<WORD>(mi), st.wSecond = static_cast<WORD>(se);
       type = date_time;
+      year_digits = 4;
       if (is_valid()) return;
     }
   } else if (text.size() == 8) {
@@ -85,6 +99,7 @@ void ole_date::import_from_string(const std::string& text) {
     if (std::sscanf(s, "%4d%2d%2d", &y, &mo, &d) == 3) {
       st.wYear = static_cast<WORD>(y), st.wMonth = static_cast<WORD>(mo), st.wDay = static_cast<WORD>(d);
       type = date_only;
+      year_digits = 4;
       if (is_valid()) return;
     }
   }
@@ -99,10 +114,16 @@ void ole_date::import_from_string(const std::string& text) {
   }
 
   st = SYSTEMTIME{};
-  for (const char* format : {"%hd-%hd-%hd %hd:%hd:%255s", "%hd/%hd/%hd %hd:%hd:%255s", "%hd.%hd.%hd %hd:%hd:%255s"}) {
+  // %n marks where the first and the third number begin and end, for the
+  // digits the year was written with.
+  for (const char* format : {"%n%hd%n-%hd-%n%hd%n %hd:%hd:%255s", "%n%hd%n/%hd/%n%hd%n %hd:%hd:%255s",
+                             "%n%hd%n.%hd.%n%hd%n %hd:%hd:%255s"}) {
     seconds[0] = 0;
-    fields = std::sscanf(s, format, as_short(st.wYear), as_short(st.wMonth), as_short(st.wDay), as_short(st.wHour),
-                         as_short(st.wMinute), seconds);
+    int at[4] = {0, 0, 0, 0};
+    fields = std::sscanf(s, format, &at[0], as_short(st.wYear), &at[1], as_short(st.wMonth), &at[2],
+                         as_short(st.wDay), &at[3], as_short(st.wHour), as_short(st.wMinute), seconds);
+    year_digits = digits_in(s, at[0], at[1]);
+    day_digits = digits_in(s, at[2], at[3]);
     if (fields == 3) {
       type = date_only;
       if (is_valid()) return;
@@ -123,6 +144,7 @@ void ole_date::import_from_string(const std::string& text) {
     if (SUCCEEDED(VarDateFromStr(wide.c_str(), lcid ? lcid : 0x409, 0, &number)) &&
         VariantTimeToSystemTime(number, &st)) {
       type = date_time;
+      year_digits = 4;
       refine_type();
       tk_log::write(1, "Got datetime using Microsoft API");
       return;
@@ -135,12 +157,33 @@ void ole_date::import_from_string(const std::string& text) {
 
 void ole_date::process_milliseconds(const char* seconds) {
   if (!seconds) throw tk_mail_assertion("ole_date", 422);
+  // A plain decimal is cut at its third fraction digit as written: through
+  // a double, 59.999999999 would round up to a thousand milliseconds.
+  const char* p = seconds;
+  while (*p == ' ' || *p == '\t') ++p;
+  const char* q = p;
+  long whole = 0;
+  for (; *q >= '0' && *q <= '9'; ++q) whole = std::min(whole * 10 + (*q - '0'), 100000L);
+  bool has_digits = q != p;
+  int milliseconds = 0;
+  if (*q == '.') {
+    int n = 0;
+    for (++q; *q >= '0' && *q <= '9'; ++q, ++n) {
+      if (n < 3) milliseconds = milliseconds * 10 + (*q - '0');
+      has_digits = true;
+    }
+    for (; n < 3; ++n) milliseconds *= 10;
+  }
+  if (has_digits && *q != 'e' && *q != 'E') {
+    st.wSecond = static_cast<WORD>(whole);
+    st.wMilliseconds = static_cast<WORD>(milliseconds);
+    return;
+  }
   double x = strtod_l(seconds, nullptr, c_locale());
-  double whole = std::trunc(x);
-  st.wSecond = static_cast<WORD>(static_cast<int>(whole));
-  // The fraction of a decimal text such as 30.005 lies a little below its
-  // digits in binary; the margin keeps the last millisecond.
-  st.wMilliseconds = static_cast<WORD>(static_cast<int>(std::floor((x - whole) * 1000.0 + 1e-6)));
+  if (!(x >= 0 && x < 100000)) x = 0;
+  double second = std::trunc(x);
+  st.wSecond = static_cast<WORD>(second);
+  st.wMilliseconds = static_cast<WORD>(std::min(999.0, std::floor((x - second) * 1000.0)));
 }
 
 void ole_date::refine_type() {

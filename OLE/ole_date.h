@@ -31,4 +31,9 @@ class ole_date {
   void import_from_string(const std::string& text);
   void process_milliseconds(const char* seconds);
   void refine_type();
+
+ private:
+  // Digits of the year and of the day as the text wrote them.
+  int year_digits = 0;
+  int day_digits = 0;
 };

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <locale.h>
 #include <new>
 
@@ -156,7 +157,12 @@ ole_variant::ole_variant(const SYSTEMTIME& time) {
   initialize();
   var.vt = VT_DATE;
   st = time;
-  if (!SystemTimeToVariantTime(&st, &var.date)) tk_log::write(2, "Failed to convert SYSTEMTIME->VARIANT");
+  if (!SystemTimeToVariantTime(&st, &var.date)) {
+    tk_log::write(2, "Failed to convert SYSTEMTIME->VARIANT");
+    // No date number (a year before 100, say): one that every consumer
+    // refuses, rather than 0, which is a time of day.
+    var.date = std::numeric_limits<double>::quiet_NaN();
+  }
 }
 
 ole_variant::ole_variant(const CY& value) {
@@ -489,7 +495,8 @@ std::string ole_variant::to_string() const {
 }
 
 std::wstring ole_variant::to_wstring() const {
-  if (var.vt == VT_BSTR) return var.bstrVal ? std::wstring(var.bstrVal) : std::wstring();
+  // The whole text, a NUL character included: it is a character of the value.
+  if (var.vt == VT_BSTR) return var.bstrVal ? std::wstring(var.bstrVal, SysStringLen(var.bstrVal)) : std::wstring();
   std::wstring wide;
   return tk_a2w(to_string().c_str(), wide) ? wide : std::wstring();
 }

@@ -18,10 +18,10 @@ std::u16string ora_to_utf16(const std::wstring& text) {
   return out;
 }
 
-std::wstring ora_from_utf16(const char16_t* text, std::size_t units) {
+std::wstring ora_from_utf16(const char16_t* text, std::size_t units, bool up_to_zero) {
   std::wstring out;
   if (!text) return out;
-  for (std::size_t i = 0; i < units && text[i] != 0; ++i) {
+  for (std::size_t i = 0; i < units && (text[i] != 0 || !up_to_zero); ++i) {
     char32_t c = text[i];
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);

@@ -7,8 +7,9 @@
 // Wide text as UTF-16 for the client (environment character set 1000).
 std::u16string ora_to_utf16(const std::wstring& text);
 // UTF-16 from the client up to its first zero unit or `units`, whichever
-// comes first. Unpaired surrogates become U+FFFD.
-std::wstring ora_from_utf16(const char16_t* text, std::size_t units);
+// comes first; with `up_to_zero` false, all `units` (a text fetched with its
+// length keeps a NUL character). Unpaired surrogates become U+FFFD.
+std::wstring ora_from_utf16(const char16_t* text, std::size_t units, bool up_to_zero = true);
 
 // The text between single quotes in generated SQL: every single quote
 // doubled, so a name cannot end the literal early.

@@ -8,6 +8,8 @@
 #include "oci/oci_library.h"
 #include "platform/utf8.h"
 
+#include <algorithm>
+#include <cstring>
 #include <cwctype>
 
 namespace {
@@ -28,24 +30,39 @@ std::string narrow(const std::wstring& text) {
   return out;
 }
 
-// Digits of the mantissa from the first non-zero one, zeros after the last
-// fraction digit not counted.
-std::size_t significant_digits(const std::wstring& text) {
-  std::size_t end = text.find_first_of(L"eE");
-  std::wstring mantissa = text.substr(0, end);
-  std::size_t point = mantissa.find(L'.');
-  if (point != std::wstring::npos) {
-    std::size_t last = mantissa.find_last_not_of(L'0');
-    if (last != std::wstring::npos && last >= point) mantissa.erase(last + 1);
+// A decimal text as sign, significant digits and the power of ten of the
+// first one: "-0.0120" and "-1.2E-2" both give ("-", "12", -2). Empty for a
+// text that is not a plain number.
+std::wstring canonical_number(const std::wstring& text) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == L'-' || text[i] == L'+')) negative = text[i++] == L'-';
+  std::wstring digits;
+  long point = -1, count = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] == L'.' && point < 0) {
+      point = count;
+    } else if (std::iswdigit(text[i])) {
+      digits.push_back(text[i]);
+      ++count;
+    } else {
+      break;
+    }
   }
-  std::size_t count = 0;
-  bool started = false;
-  for (wchar_t c : mantissa) {
-    if (!std::iswdigit(c)) continue;
-    if (c != L'0') started = true;
-    if (started) ++count;
+  if (digits.empty()) return std::wstring();
+  long exponent = 0;
+  if (i < text.size() && (text[i] == L'e' || text[i] == L'E')) {
+    wchar_t* end = nullptr;
+    exponent = std::wcstol(text.c_str() + i + 1, &end, 10);
+    i = static_cast<std::size_t>(end - text.c_str());
   }
-  return count;
+  if (i != text.size()) return std::wstring();
+  if (point < 0) point = count;
+  std::size_t first = digits.find_first_not_of(L'0');
+  if (first == std::wstring::npos) return L"0";
+  std::size_t last = digits.find_last_not_of(L'0');
+  long power = point - static_cast<long>(first) - 1 + exponent;
+  return (negative ? L"-" : L"") + digits.substr(first, last - first + 1) + L"e" + std::to_wstring(power);
 }
 
 const unsigned char k_no_bytes = 0;
@@ -134,9 +151,11 @@ void ora_number::define(OCIStmt* stmt, ub4 position) {
 }
 
 ole_variant ora_number::number_value(const std::wstring& text, VARTYPE vt) {
-  if (vt == VT_DECIMAL && significant_digits(text) > 28) return ole_variant(text);
   ole_variant value = ole_variant::from_string(narrow(text), vt);
   if (value.var.vt == VT_EMPTY && !text.empty()) return ole_variant(text);
+  // A DECIMAL holds 28 to 29 digits and 28 decimal places: 1E-30 would
+  // round to 0, a 38-digit number lose its last digits.
+  if (vt == VT_DECIMAL && canonical_number(value.to_wstring()) != canonical_number(text)) return ole_variant(text);
   return value;
 }
 
@@ -178,9 +197,11 @@ ora_string::ora_string(OCIParam* param) : ora_type(param, SQLT_STR) {
 
 void ora_string::define(OCIStmt* stmt, ub4 position) {
   tk_log::write(1, "ora_string::define(%u)", position);
+  // Fetched with its length, without a terminator: the text may hold a NUL
+  // character, and what follows it belongs to the value.
   engine().check_err(oci().OCIDefineByPos(stmt, &define_handle, engine().err, position, buffer.data(),
-                                          static_cast<sb4>(buffer.size() * sizeof(char16_t)), type, &null_ind,
-                                          nullptr, nullptr, OCI_DEFAULT));
+                                          static_cast<sb4>(buffer.size() * sizeof(char16_t)), SQLT_CHR, &null_ind,
+                                          &length, nullptr, OCI_DEFAULT));
   ub2 csid = OCI_UTF16ID;
   engine().check_err(
       oci().OCIAttrSet(define_handle, OCI_HTYPE_DEFINE, &csid, 0, OCI_ATTR_CHARSET_ID, engine().err));
@@ -188,7 +209,8 @@ void ora_string::define(OCIStmt* stmt, ub4 position) {
 
 void ora_string::to_variant(ole_variant& value) {
   if (buffer.empty()) throw tk_mail_assertion("..\\ORA/ora_type", 70);
-  std::wstring text = ora_from_utf16(buffer.data(), buffer.size());
+  std::size_t units = std::min<std::size_t>(length / sizeof(char16_t), buffer.size());
+  std::wstring text = ora_from_utf16(buffer.data(), units, false);
   tk_log::write(1, L"ora_string::to_variant: %ls", text.c_str());
   value.attach_wstring(text);
 }
@@ -301,8 +323,13 @@ void ora_date::to_variant(ole_variant& value) {
 ora_str_repr::ora_str_repr(OCIParam* param, ub2 code, ub4 characters) : ora_type(param, static_cast<ub1>(code)) {
   tk_log::write(1, "ora_str_repr::ctor");
   size = characters;
-  if (code == SQLT_LBI) {
-    buffer.resize(2 * size + 2);
+  if (code == SQLT_LNG) {
+    // Two units of length in front of the characters.
+    buffer.resize(size + 2);
+  } else if (code == SQLT_LBI) {
+    // "0x", two digits a byte and the terminator: room for an even count,
+    // so a longer value is cut at a whole byte.
+    buffer.resize(2 * size + 3);
     buffer[0] = u'0';
     buffer[1] = u'x';
   } else {
@@ -320,16 +347,30 @@ void ora_str_repr::define(OCIStmt* stmt, ub4 position) {
                                      nullptr, nullptr, OCI_DEFAULT));
     return;
   }
+  // A LONG as LONG VARCHAR: its length comes first, so a NUL character
+  // does not end it.
   e.check_err(oci().OCIDefineByPos(stmt, &define_handle, e.err, position, buffer.data(),
-                                   static_cast<sb4>(buffer.size() * sizeof(char16_t)), SQLT_STR, &null_ind, nullptr,
-                                   nullptr, OCI_DEFAULT));
+                                   static_cast<sb4>(buffer.size() * sizeof(char16_t)),
+                                   type == SQLT_LNG ? SQLT_LVC : SQLT_STR, &null_ind, nullptr, nullptr,
+                                   OCI_DEFAULT));
   ub2 csid = OCI_UTF16ID;
   e.check_err(oci().OCIAttrSet(define_handle, OCI_HTYPE_DEFINE, &csid, 0, OCI_ATTR_CHARSET_ID, e.err));
 }
 
 void ora_str_repr::to_variant(ole_variant& value) {
+  if (type == SQLT_LNG) {
+    sb4 bytes = 0;
+    std::memcpy(&bytes, buffer.data(), sizeof bytes);
+    std::size_t units = bytes > 0 ? std::min<std::size_t>(static_cast<std::size_t>(bytes) / 2, size) : 0;
+    value.attach_wstring(ora_from_utf16(buffer.data() + 2, units, false));
+    return;
+  }
   std::wstring text = ora_from_utf16(buffer.data(), buffer.size());
   if (type == SQLT_LBI) {
+    // An odd count would read as no bytes at all: a value that is not NULL
+    // never becomes one.
+    if (text.size() % 2) text.pop_back();
+    if (null_ind != 0) tk_log::write(2, "LONG RAW value cut at %u bytes", static_cast<unsigned>(text.size() / 2 - 1));
     value = ole_variant::from_string(narrow(text), VT_BLOB);
     return;
   }

@@ -47,7 +47,8 @@ class ora_number : public ora_type {
   void define(OCIStmt* stmt, ub4 position) override;
 
   // The value of a number text as `vt`; text that the type cannot hold
-  // (a DECIMAL beyond 28 significant digits) stays text.
+  // exactly (a DECIMAL beyond 28 significant digits or decimal places)
+  // stays text.
   static ole_variant number_value(const std::wstring& text, VARTYPE vt);
 
   ub4 precision = 0;
@@ -68,7 +69,7 @@ class ora_binary : public ora_type {
   ub2 length = 0;
 };
 
-// CHAR, VARCHAR2, NCHAR, NVARCHAR2, fetched as UTF-16.
+// CHAR, VARCHAR2, NCHAR, NVARCHAR2, fetched as UTF-16 with their length.
 class ora_string : public ora_type {
  public:
   explicit ora_string(OCIParam* param);
@@ -76,6 +77,8 @@ class ora_string : public ora_type {
   void define(OCIStmt* stmt, ub4 position) override;
 
   std::vector<char16_t> buffer;
+  // Bytes of the fetched value.
+  ub2 length = 0;
 };
 
 // CLOB, NCLOB and BLOB through a locator.
@@ -103,8 +106,8 @@ class ora_date : public ora_type {
   OCIDateTime* descriptor = nullptr;
 };
 
-// Types read as the server's text: LONG, LONG RAW (as hexadecimal digits
-// after "0x"), row ids, intervals.
+// Types read as the server's text: LONG (with its length in front), LONG
+// RAW (as hexadecimal digits after "0x"), row ids, intervals.
 class ora_str_repr : public ora_type {
  public:
   ora_str_repr(OCIParam* param, ub2 code, ub4 characters);

@@ -9,6 +9,10 @@ tk_converter::tk_converter() { tk_log::write(2, "tk_converter::ctor"); }
 
 void tk_converter::set_state_flag(bool flag) { state_flag = flag; }
 
+void tk_converter::end_run_if_stopped() const {
+  if (stop_requested()) throw tk_final_exception();
+}
+
 void tk_converter::set_logfile(const std::string& name) {
   tk_log::write(1, "tk_convertor::set_logfile(%s)", name.c_str());
   log_file = name;

@@ -3,8 +3,24 @@
 #include "TK/tk_exception.h"
 #include "TK/tk_log.h"
 
+namespace {
+
+std::atomic<bool> stop_all{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from signal handlers");
+
+// The functor that tk_thread runs on this thread.
+thread_local const tk_thread_functor* running_here = nullptr;
+
+}  // namespace
+
+void tk_request_stop_all() { stop_all.store(true); }
+
+bool tk_stop_requested_here() { return running_here && running_here->stop_requested(); }
+
+bool tk_thread_functor::stop_requested() const { return stop_flag.load() || stop_all.load(); }
+
 int tk_thread_functor::operator()() {
-  while (!is_done()) idle();
+  while (!is_done() && !stop_requested()) idle();
   return on_done();
 }
 
@@ -22,6 +38,7 @@ DWORD thread_procedure(LPVOID parameter) {
     tk_log_internal_error(tk_mail_assertion("tk_threa", 149));
     return 1;
   }
+  running_here = functor;
   try {
     (*functor)();
   } catch (const std::exception& e) {
@@ -41,7 +58,7 @@ tk_thread::tk_thread(bool owns) : owns_functor(owns) {}
 tk_thread::~tk_thread() {
   try {
     if (is_running())
-      kill();
+      stop(stop_wait_ms);
     else
       cleanup();
   } catch (const tk_exception& e) {
@@ -67,6 +84,21 @@ int tk_thread::kill() {
   WaitForSingleObject(handle, INFINITE);
   cleanup();
   return 0;
+}
+
+void tk_thread::request_stop() {
+  if (functor) functor->request_stop();
+}
+
+bool tk_thread::stop(DWORD milliseconds) {
+  request_stop();
+  if (handle && WaitForSingleObject(handle, milliseconds) == WAIT_TIMEOUT && is_running()) {
+    tk_log::write(3, "The thread did not stop within %u ms: it is cancelled", static_cast<unsigned>(milliseconds));
+    kill();
+    return false;
+  }
+  cleanup();
+  return true;
 }
 
 void tk_thread::cleanup() {

@@ -224,3 +224,33 @@ std::string tk_bytes_to_hex(std::size_t count, const unsigned char* bytes) {
   out.pop_back();
   return out;
 }
+
+namespace {
+std::size_t utf16_units(wchar_t c) {
+  auto u = static_cast<std::uint32_t>(c);
+  return u > 0xFFFF && u <= 0x10FFFF ? 2 : 1;
+}
+}  // namespace
+
+std::size_t tk_utf16_length(std::wstring_view text) {
+  std::size_t n = 0;
+  for (wchar_t c : text) n += utf16_units(c);
+  return n;
+}
+
+std::size_t tk_utf16_head(std::wstring_view text, std::size_t units) {
+  std::size_t i = 0;
+  for (std::size_t taken = 0; i < text.size(); ++i) {
+    taken += utf16_units(text[i]);
+    if (taken > units) break;
+  }
+  return i;
+}
+
+bool tk_utf16_cut(std::wstring& text, std::size_t units) {
+  if (text.size() * 2 <= units) return false;
+  std::size_t head = tk_utf16_head(text, units);
+  if (head == text.size()) return false;
+  text.resize(head);
+  return true;
+}

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The program file and its folder (with a trailing "/").
@@ -42,6 +43,15 @@ class tk_wstring {
   static std::wstring replace_all(const std::wstring& text, const std::wstring& what, const std::wstring& with);
   static std::wstring to_upper(const std::wstring& text);
 };
+
+// Excel and BIFF count text in UTF-16 units, where a character beyond the
+// Basic Multilingual Plane takes two; a wide string holds one per character.
+std::size_t tk_utf16_length(std::wstring_view text);
+// The characters of the longest head of `text` that takes at most `units`
+// UTF-16 units: a character is never split into its two halves.
+std::size_t tk_utf16_head(std::wstring_view text, std::size_t units);
+// Cuts `text` to that head; true when something was cut.
+bool tk_utf16_cut(std::wstring& text, std::size_t units);
 
 // -1, 0 or 1; case-insensitive in every script.
 int tk_compare_no_case(const std::string& a, const std::string& b);

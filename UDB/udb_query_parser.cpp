@@ -4,6 +4,8 @@
 #include "TK/tk_utils.h"
 #include "platform/win32.h"
 
+#include <cwctype>
+
 const wchar_t* const select_modifiers[4] = {L" ALL ", L" DISTINCT ", L" DISTINCTROW ", L" TOP "};
 
 namespace {
@@ -20,6 +22,18 @@ enum class clause { items, into, from, where, group, order };
 std::wstring slice(const std::wstring& text, std::size_t from, std::size_t to) {
   if (from >= to || from >= text.size()) return std::wstring();
   return text.substr(from, to - from);
+}
+
+// Equal but for blanks and line breaks and the case of letters: the
+// keywords come back in upper case, between blanks of their own.
+bool same_text(const std::wstring& a, const std::wstring& b) {
+  auto squeeze = [](const std::wstring& s) {
+    std::wstring out;
+    for (wchar_t c : s)
+      if (c != L' ' && c != L'\t' && c != L'\r' && c != L'\n') out.push_back(static_cast<wchar_t>(std::towupper(c)));
+    return out;
+  };
+  return squeeze(a) == squeeze(b);
 }
 
 }  // namespace
@@ -40,20 +54,42 @@ bool udb_query_parser::get_token_if(std::size_t position, const std::wstring& ke
 }
 
 bool udb_query_parser::initialize(const std::wstring& sql) {
+  if (!parse(sql)) return false;
+  // What the scanner cannot follow (a UNION after a parenthesis, text after
+  // an unbalanced one) must not come back as a shorter statement.
+  std::wstring whole = text.substr(select_pos);
+  if (!whole.empty() && whole.back() == L';') whole.pop_back();
+  if (into_end > into_start) whole.erase(into_start - select_pos, into_end - into_start);
+  if (!same_text(get_query(), whole)) {
+    tk_log::write(2, L"The statement cannot be rebuilt whole: %ls", sql.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool udb_query_parser::parse(const std::wstring& sql) {
   tk_log::write(1, "udb_query_parser::initialize");
+  // Line breaks become blanks, but not inside quotes: there they belong
+  // to a value.
   text = sql;
-  for (wchar_t& c : text)
-    if (c == L'\r' || c == L'\n') c = L' ';
+  bool single = false, dbl = false;
+  for (wchar_t& c : text) {
+    if (c == L'\'' && !dbl) single = !single;
+    else if (c == L'"' && !single) dbl = !dbl;
+    else if ((c == L'\r' || c == L'\n') && !single && !dbl) c = L' ';
+  }
   tk_log::write(1, L"str_query=%ls", text.c_str());
 
-  std::size_t select_pos = text.find(kw_select);
-  if (select_pos == std::wstring::npos) {
+  // The statement is a SELECT from its start: one found further in (after
+  // WITH, or inside a parenthesis) is not the statement.
+  select_pos = text.find_first_not_of(L' ');
+  std::size_t i = 0;
+  if (select_pos == std::wstring::npos || !get_token_if(select_pos, kw_select, i)) {
     tk_log::write(1, "SELECT was NOT found");
     return false;
   }
   tk_log::write(1, "SELECT is found at position=%d", static_cast<int>(select_pos));
 
-  std::size_t i = select_pos + kw_select.size();
   while (i < text.size() && text[i] == L' ') ++i;
   tk_log::write(1, "Searching SELECT-modifiers at pos=%d", static_cast<int>(i));
   for (const wchar_t* modifier : select_modifiers) {
@@ -91,6 +127,12 @@ bool udb_query_parser::initialize(const std::wstring& sql) {
       ++i;
       continue;
     }
+    // The clauses are rebuilt on one line, where a "--" comment would run
+    // on over the rest of the statement.
+    if ((c == L'-' || c == L'/') && i + 1 < text.size() && text[i + 1] == (c == L'-' ? L'-' : L'*')) {
+      tk_log::write(1, "Comment at pos=%d: the statement cannot be rebuilt", static_cast<int>(i));
+      return false;
+    }
     if (c == L'[') ++brackets;
     else if (c == L']') --brackets;
     else if (c == L'(') ++parens;
@@ -113,13 +155,18 @@ bool udb_query_parser::initialize(const std::wstring& sql) {
           tk_log::write(1, "'INTO' token is found at pos=%d", static_cast<int>(i));
           select_items.push_back(slice(text, item_start, i));
           open = clause::into;
+          into_start = i;
           clause_start = after;
           i = after;
           continue;
         } else if (get_token_if(i, kw_from, after)) {
           tk_log::write(1, "'FROM' token is found at pos=%d", static_cast<int>(i));
-          if (open == clause::into) into_part = slice(text, clause_start, i);
-          else select_items.push_back(slice(text, item_start, i));
+          if (open == clause::into) {
+            into_part = slice(text, clause_start, i);
+            into_end = i;
+          } else {
+            select_items.push_back(slice(text, item_start, i));
+          }
           open = clause::from;
           clause_start = after;
           i = after;
@@ -140,7 +187,7 @@ bool udb_query_parser::initialize(const std::wstring& sql) {
         tk_log::write(1, ">>> FROM-subquery has been found at pos=%d", static_cast<int>(i));
         from_prefix = slice(text, clause_start, paren);
         sub_query = std::make_unique<udb_query_parser>();
-        if (!sub_query->initialize(text.substr(i))) return false;
+        if (!sub_query->parse(text.substr(i))) return false;
         std::size_t stop = i + sub_query->end_pos;
         tk_log::write(1, "Return from sub-parser at position: %d", static_cast<int>(stop));
         // The sub-query's closing parenthesis is this parser's too.
@@ -190,6 +237,7 @@ bool udb_query_parser::initialize(const std::wstring& sql) {
     }
     case clause::into:
       into_part = slice(text, clause_start, end);
+      into_end = end;
       break;
     case clause::from:
       from_part = slice(text, clause_start, end);

@@ -15,8 +15,9 @@ class udb_query_parser {
   udb_query_parser(const udb_query_parser&) = delete;
   udb_query_parser& operator=(const udb_query_parser&) = delete;
 
-  // False when the text holds no "SELECT " (upper case) or a FROM sub-query
-  // fails to parse.
+  // False when the text does not start with "SELECT " (in any case), holds
+  // a comment, or is not rebuilt whole by get_query (the INTO clause and a
+  // closing semicolon aside).
   bool initialize(const std::wstring& sql);
   // The statement rebuilt from its parts; the INTO clause is left out.
   std::wstring get_query() const;
@@ -28,7 +29,7 @@ class udb_query_parser {
   bool get_token_if(std::size_t position, const std::wstring& keyword, std::size_t& end) const;
 
   int ok = 1;
-  // The statement with its line breaks made blanks.
+  // The statement with its line breaks made blanks, except inside quotes.
   std::wstring text;
   std::wstring from_part;
   // A HAVING clause stays inside the GROUP BY part.
@@ -46,6 +47,16 @@ class udb_query_parser {
   // The FROM text before a sub-query (a join's left side), empty for the
   // usual FROM (SELECT ...) alias.
   std::wstring from_prefix;
+
+ private:
+  // The scan of initialize without the check of the rebuilt statement; a
+  // sub-query stops at its closing parenthesis.
+  bool parse(const std::wstring& sql);
+
+  std::size_t select_pos = 0;
+  // Where " INTO " begins and where its clause ends.
+  std::size_t into_start = 0;
+  std::size_t into_end = 0;
 };
 
 // Tried in this order after SELECT.

@@ -2,6 +2,7 @@
 
 #include "TK/tk_exception.h"
 #include "TK/tk_log.h"
+#include "TK/tk_utils.h"
 #include "UDB/udb_compare.h"
 
 #include <algorithm>
@@ -13,7 +14,7 @@ udb_validator::udb_validator(std::uint32_t max_length) : max_length(max_length) 
 
 bool udb_validator::is_acceptable(const std::wstring& name) {
   tk_log::write(2, L"udb_validator::is_acceptable(%ls)", name.c_str());
-  if (max_length != 0 && name.size() > max_length) {
+  if (max_length != 0 && tk_utf16_length(name) > max_length) {
     tk_log::write(1, "The name is too long");
     return false;
   }
@@ -47,13 +48,14 @@ bool udb_validator::is_duplicated(const std::wstring& name) {
 std::wstring udb_validator::get_safe_name(const std::wstring& name) {
   tk_log::write(1, L"udb_validator::get_safe_name(%ls)", name.c_str());
   std::wstring safe = name;
-  if (max_length != 0 && safe.size() > max_length) safe.resize(max_length - 1);
+  if (max_length != 0 && tk_utf16_length(safe) > max_length) tk_utf16_cut(safe, max_length - 1);
   for (wchar_t& c : safe)
     if (std::find(illegal_chars.begin(), illegal_chars.end(), c) != illegal_chars.end()) c = L'_';
   if (is_acceptable(safe) && !is_duplicated(safe)) return safe;
 
   // Room for a five-digit counter.
-  if (max_length != 0 && safe.size() + 5 > max_length) safe.resize(max_length > 6 ? max_length - 6 : 0);
+  if (max_length != 0 && tk_utf16_length(safe) + 5 > max_length)
+    tk_utf16_cut(safe, max_length > 6 ? max_length - 6 : 0);
   for (int counter = 0; counter <= 99999; ++counter) {
     wchar_t digits[8];
     std::swprintf(digits, sizeof digits / sizeof digits[0], L"%05d", counter);

@@ -11,7 +11,8 @@
 
 class udb_validator {
  public:
-  // 0: no length limit.
+  // 0: no length limit. Lengths are counted in UTF-16 units, as the
+  // destinations count them.
   explicit udb_validator(std::uint32_t max_length);
   virtual ~udb_validator() = default;
 

@@ -4,6 +4,7 @@
 #include "agent/options.h"
 #include "common/error_handler.h"
 #include "common/quillet_convertor.h"
+#include "common/stop_signals.h"
 
 #include <cstdio>
 #include <memory>
@@ -32,6 +33,9 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // An interrupt stops the run, which removes what it made; the process
+  // then ends by that signal.
+  stop_signals interrupts;
   // Disabled until a settings file names a log file.
   tk_log log;
   error_handler handler(oracle_error_count, oracle_error_table);
@@ -44,5 +48,6 @@ int main(int argc, char** argv) {
     code = e.code;
   }
   std::fflush(stdout);
+  stop_signals::end_process_if_received();
   return code;
 }

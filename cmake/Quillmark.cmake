@@ -5,9 +5,12 @@ set(QM_WARNINGS -Wall -Wextra)
 function(qm_target_defaults target)
   target_compile_options(${target} PRIVATE ${QM_WARNINGS})
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
-  if(QM_SANITIZE)
+  if(QM_SANITIZE OR QM_FUZZ)
     target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer)
     target_link_options(${target} PUBLIC -fsanitize=address,undefined)
+  endif()
+  if(QM_FUZZ)
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
   endif()
 endfunction()
 
@@ -25,11 +28,16 @@ function(qm_library name)
   endif()
 endfunction()
 
-# qm_tests(<label> SOURCES ... [LIBS ...])
+# qm_tests(<label> [TIMEOUT seconds] SOURCES ... [LIBS ...])
 # One GoogleTest program per folder; every test carries the folder's label,
-# so `ctest -L <label>` runs one subsystem.
+# so `ctest -L <label>` runs one subsystem. With TIMEOUT, CTest ends a test
+# that runs longer.
 function(qm_tests label)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  set(timeout)
+  if(ARG_TIMEOUT)
+    set(timeout TIMEOUT ${ARG_TIMEOUT})
+  endif()
   string(TOLOWER "test_${label}" exe)
   add_executable(${exe} ${ARG_SOURCES})
   qm_target_defaults(${exe})
@@ -37,6 +45,6 @@ function(qm_tests label)
   target_compile_definitions(${exe} PRIVATE
     QM_SOURCE_DIR="${PROJECT_SOURCE_DIR}" QM_BINARY_DIR="${PROJECT_BINARY_DIR}")
   gtest_discover_tests(${exe}
-    PROPERTIES LABELS ${label}
+    PROPERTIES LABELS ${label} ${timeout}
     DISCOVERY_TIMEOUT 60)
 endfunction()

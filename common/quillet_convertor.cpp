@@ -145,21 +145,32 @@ bool quillet_convertor::test_query(const std::wstring& text) {
 }
 
 int quillet_convertor::operator()() {
+  struct running_mark {
+    std::atomic<bool>& flag;
+    explicit running_mark(std::atomic<bool>& f) : flag(f) { flag = true; }
+    ~running_mark() { flag = false; }
+  } mark(running);
   init_conversion guard(&finished, front.com_already_initialised(), front);
+  // Showing an error may itself end the run when a stop is requested meanwhile.
   try {
-    engine.conversion_mode = true;
-    if (!source_db) throw tk_mail_assertion("qlt_conv", 72);
-    if (front.select_all_when_empty() && selected_tables.empty() && selected.empty())
-      selected_tables = source_db->get_tables();
-    tables_total = static_cast<int>(selected_tables.size());
-    tk_log::write(3, L"Converting database %ls (%d tables)", source_name.c_str(), tables_total.load());
-    front.on_database_start(source_name, tables_total);
-    do_convert(*source_db);
+    try {
+      engine.conversion_mode = true;
+      if (!source_db) throw tk_mail_assertion("qlt_conv", 72);
+      end_run_if_stopped();
+      if (front.select_all_when_empty() && selected_tables.empty() && selected.empty())
+        selected_tables = source_db->get_tables();
+      tables_total = static_cast<int>(selected_tables.size());
+      tk_log::write(3, L"Converting database %ls (%d tables)", source_name.c_str(), tables_total.load());
+      front.on_database_start(source_name, tables_total);
+      do_convert(*source_db);
+    } catch (const tk_exception& e) {
+      error_handler::instance().handle(e, true);
+    } catch (const tk_final_exception&) {
+      throw;
+    } catch (const std::exception& e) {
+      front.on_other_exception(e);
+    }
   } catch (const tk_final_exception&) {
-  } catch (const tk_exception& e) {
-    error_handler::instance().handle(e, true);
-  } catch (const std::exception& e) {
-    front.on_other_exception(e);
   }
   return 0;
 }

@@ -12,8 +12,10 @@
 #include "platform/win32.h"
 #include "xlsx/xlsx_db.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <vector>
 
 namespace {
 
@@ -33,6 +35,13 @@ std::wstring fold_line_ends(const std::wstring& text) {
     out.push_back(c);
   }
   return out;
+}
+
+// Without its NUL characters: no cell holds one (readers of an .xls end
+// the text there, XML cannot carry it), the rest of the text stays.
+std::wstring without_nul(std::wstring text) {
+  text.erase(std::remove(text.begin(), text.end(), L'\0'), text.end());
+  return text;
 }
 
 bool file_exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -136,7 +145,11 @@ std::unique_ptr<udb_database> xls_converter::get_xls_base() {
     if (format_version == 2) throw tk_mail_assertion("xls_conv", 552);
     return dao.open_dao_src(destination, engines[format_version]->connect, 8);
   }
-  if (format_version == 2) return std::make_unique<xlsx_database>(destination, one_workbook_per_table);
+  if (format_version == 2) {
+    auto workbook = std::make_unique<xlsx_database>(destination, one_workbook_per_table);
+    workbook->stop_requested = [this] { return stop_requested(); };
+    return workbook;
+  }
   return dao.create_dao_src(destination, engines[format_version]->connect);
 }
 
@@ -163,9 +176,9 @@ void xls_converter::map_field(const udb_field& field, udb_field& out) const {
   out.flag = field.flag;
   VARTYPE type = field.get_type();
   if (type == VT_BSTR) {
-    std::wstring text = fold_line_ends(field.to_wstring());
-    std::size_t limit = format_version == 0 ? 254 : 32766;
-    if (text.size() > limit) text.resize(limit);
+    std::wstring text = fold_line_ends(without_nul(field.to_wstring()));
+    // Excel counts a cell's text in UTF-16 units.
+    tk_utf16_cut(text, format_version == 0 ? 254 : 32766);
     static_cast<ole_variant&>(out) = text;
   } else if (type == vt_blob || type == vt_byte_array) {
     static_cast<ole_variant&>(out) = "<Binary Field>";
@@ -191,6 +204,7 @@ void xls_converter::convert_table(udb_database* destination_db, udb_recordset& s
   udb_record output;
   source.first();
   while (!source.is_eof()) {
+    end_run_if_stopped();
     if (records_done == row_cap) {
       cut = true;
       break;
@@ -297,6 +311,25 @@ void xls_converter::do_convert(udb_database& source) {
   for (xls_engine* e : engines)
     if (e) e->wrap = wrap_text;
   clean_if_exists();
+  try {
+    convert_selection(source);
+  } catch (const tk_final_exception&) {
+    // A stopped run leaves no workbook; one that the user aborted keeps
+    // what was written.
+    if (stop_requested()) remove_unfinished();
+    throw;
+  }
+}
+
+void xls_converter::remove_unfinished() {
+  std::vector<std::wstring> files{destination};
+  for (int n = 1; split_data && file_exists(part_file(n)); ++n) files.push_back(part_file(n));
+  for (const std::wstring& path : files)
+    if (file_exists(path) && !DeleteFileW(path.c_str()))
+      tk_log::write(3, L"The unfinished file '%ls' stays: error %u", path.c_str(), static_cast<unsigned>(GetLastError()));
+}
+
+void xls_converter::convert_selection(udb_database& source) {
   if (format_version != 2 && !dao.set_version_if(0))
     throw tk_exception(std::string("Failed to load Data Access Objects (DAO) support library.\nMicrosoft Access "
                                    "installation is required to proceed with\nthe application.\n"),
@@ -310,6 +343,7 @@ void xls_converter::do_convert(udb_database& source) {
   xls_tn_validator validator(selected_tables, source.get_tables(), 31);
   try {
     for (const auto& [name, text] : selected) {
+      end_run_if_stopped();
       set_current_table(name);
       tk_log::write(1, L"Processing '%ls'", name.c_str());
       std::unique_ptr<udb_database> destination_db = get_xls_base();
@@ -323,7 +357,10 @@ void xls_converter::do_convert(udb_database& source) {
       destination_db.reset();
       end_item();
     }
+    end_run_if_stopped();
   } catch (...) {
+    // Written and let go also when the run was stopped and its file is
+    // about to be removed: the DBEngine must not write it again later.
     write_kept_workbook();
     throw;
   }
@@ -338,7 +375,8 @@ void xls_converter::write_kept_workbook() noexcept {
   try {
     dao.refresh_cache();
   } catch (const tk_exception& e) {
-    tell_unwritten(e);
+    // A stopped run's file goes anyway.
+    if (!stop_requested()) tell_unwritten(e);
   } catch (...) {
   }
 }
@@ -358,6 +396,7 @@ void xls_converter::do_convert_xlsx(udb_database& source) {
   std::unique_ptr<udb_database> destination_db = get_xls_base();
   xls_tn_validator validator(selected_tables, source.get_tables(), 31);
   for (const auto& [name, text] : selected) {
+    end_run_if_stopped();
     set_current_table(name);
     std::wstring sheet = sheet_name_of(validator, name);
     if (!item_is_missing(source, name, text)) {
@@ -366,6 +405,7 @@ void xls_converter::do_convert_xlsx(udb_database& source) {
     }
     end_item();
   }
+  end_run_if_stopped();
   tk_log::write(1, "xls_converter::save(active_idx=%d)", format_version);
   if (format_version == 2) static_cast<xlsx_database&>(*destination_db).save();
   finished = true;

@@ -27,6 +27,8 @@ class xls_converter : public udb_converter {
   explicit xls_converter(conversion_front_end& front_end);
   ~xls_converter() override;
 
+  // A stop request ends the run between records, between items and around
+  // the packing, with tk_final_exception; the run's files are then removed.
   void do_convert(udb_database& source);
   void do_convert_xlsx(udb_database& source);
   void convert_table(udb_database* destination, udb_recordset& source, const std::wstring& sheet_name,
@@ -73,6 +75,8 @@ class xls_converter : public udb_converter {
   std::atomic<int> records_done{0};
   // Items that failed or were skipped: the console's exit code tells them.
   std::atomic<int> items_failed{0};
+  // From the start of a run until it has ended and removed its files.
+  std::atomic<bool> running{false};
 
  protected:
   conversion_front_end& front;
@@ -86,6 +90,10 @@ class xls_converter : public udb_converter {
   void convert_item(udb_database& source, udb_database* destination, const std::wstring& name,
                     const std::wstring& text, const std::wstring& sheet);
   void end_item();
+  // The selection's items, on the road of the format.
+  void convert_selection(udb_database& source);
+  // The destination and its part files, deleted after a stopped run.
+  void remove_unfinished();
   // On a way out of the run other than its end: what the DBEngine still
   // holds of the workbook is written; a failure is told, never thrown.
   void write_kept_workbook() noexcept;

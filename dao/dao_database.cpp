@@ -274,7 +274,11 @@ void dao_database::init_views() {
     dao_check(query->get_SQL(sql.address()));
     tk_log::write(2, L"Got query SQL: '%ls'", sql.str().c_str());
     acc_query_parser parser(dao_rewrite_access_sql(sql.str()));
-    if (!parser.is_parsed()) continue;
+    if (!parser.is_parsed()) {
+      // Left out rather than kept as a different statement.
+      tk_log::write(2, L"Query '%ls' cannot be rebuilt: it is left out", query_name.str().c_str());
+      continue;
+    }
     parser.make_ansi();
     views[query_name.str()] = parser.get_query();
   }

@@ -10,6 +10,10 @@ namespace {
 
 constexpr int record_too_large = 3047;
 
+bool is_too_large(const dao_exception& e) {
+  return e.code == 0x10000 + record_too_large || e.message == "Record is too large.";
+}
+
 bool strip_pair(std::wstring& text, wchar_t open, wchar_t close) {
   if (text.size() < 2 || text.front() != open || text.back() != close) return false;
   text = text.substr(1, text.size() - 2);
@@ -106,6 +110,34 @@ void dao_recordset::store(const std::wstring& column, const VARIANT& value) {
   dao_check(recordset->put_Collect(dao_arg_text(item), value));
 }
 
+void dao_recordset::store_what_fits(const std::wstring& column, const VARIANT& value) {
+  std::wstring text;
+  if (value.vt == VT_BSTR && value.bstrVal) text.assign(value.bstrVal, SysStringLen(value.bstrVal));
+  // A head of `fits` characters is taken, one of `refused` is not; a head
+  // ends between two characters, so no surrogate pair is split.
+  std::size_t fits = 0, refused = text.size();
+  while (refused - fits > 1) {
+    std::size_t middle = fits + (refused - fits) / 2;
+    try {
+      dao_bstr head(text.substr(0, middle));
+      store(column, dao_arg_text(head));
+      fits = middle;
+    } catch (const dao_exception& e) {
+      if (!is_too_large(e)) throw;
+      refused = middle;
+    }
+  }
+  if (fits == 0) {
+    VARIANT empty;
+    VariantInit(&empty);
+    store(column, empty);
+    return;
+  }
+  tk_log::write(2, "The text is cut to %d of its %d characters", static_cast<int>(fits), static_cast<int>(text.size()));
+  dao_bstr head(text.substr(0, fits));
+  store(column, dao_arg_text(head));
+}
+
 void dao_recordset::append_record(udb_record& record) {
   tk_log::write(1, "dao_recordset::append_record");
   // By position: the columns of the sheet may carry the safe names made
@@ -139,11 +171,9 @@ void dao_recordset::append_record(udb_record& record) {
         store(column.name, field.var);
       }
     } catch (const dao_exception& e) {
-      if (e.code != 0x10000 + record_too_large && e.message != "Record is too large.") throw;
+      if (!is_too_large(e)) throw;
       tk_log::write(2, "Record is too large.");
-      VARIANT empty;
-      VariantInit(&empty);
-      store(column.name, empty);
+      store_what_fits(column.name, field.var);
     }
   }
   ++record_count;
@@ -228,7 +258,7 @@ void dao_recordset::init_schema(_DAOTableDef* table) {
       tk_log::write(2, "Got string def.value");
       strip_pair(def, L'"', L'"');
     }
-    if (type == dbText && static_cast<LONG>(def.size()) > size) {
+    if (type == dbText && static_cast<LONG>(tk_utf16_length(def)) > size) {
       tk_log::write(3, L"Skip incorrect default value [%ls] for field #%d", def.c_str(), static_cast<int>(i));
       def.clear();
     }

@@ -32,6 +32,9 @@ class dao_recordset : public udb_recordset {
 
  private:
   void store(const std::wstring& column, const VARIANT& value);
+  // A value the driver refuses as too large: the longest head of a text
+  // that it takes, else nothing.
+  void store_what_fits(const std::wstring& column, const VARIANT& value);
 
   VARIANT_BOOL eof = VARIANT_TRUE;
   std::unique_ptr<dao_record> current;

@@ -3,7 +3,7 @@
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 
-dao_validator::dao_validator() : udb_validator(0) {
+dao_validator::dao_validator(std::uint32_t limit) : udb_validator(limit) {
   tk_log::write(1, "dao_validator::ctor");
   illegal_chars = {L'`', L'!', L'[', L']', L'.', L'/', L'\''};
 }
@@ -21,7 +21,7 @@ std::wstring dao_validator::get_safe_name(const std::wstring& name) {
 
 // The names are taken, not restricted: a source name stays acceptable as
 // its own destination name, and only generated names must avoid them.
-dao_fn_validator::dao_fn_validator(const udb_schema& schema) {
+dao_fn_validator::dao_fn_validator(const udb_schema& schema) : dao_validator(max_name_length) {
   tk_log::write(1, "dao_fn_validator::ctor");
   for (const auto& f : schema.fields) {
     tk_log::write(1, L"udb_validator::add_existing_name(%ls)", f->name.c_str());

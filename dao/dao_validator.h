@@ -11,15 +11,19 @@
 
 class dao_validator : public udb_validator {
  public:
-  dao_validator();
+  // 0: no length limit.
+  explicit dao_validator(std::uint32_t max_length = 0);
   // Not empty, and no blank at either end; then the base rules.
   bool is_acceptable(const std::wstring& name) override;
   // Trims the blanks first.
   std::wstring get_safe_name(const std::wstring& name) override;
 };
 
+// Field names are cut within the 64 UTF-16 units the engine takes, so that
+// a longer source name (a server allows 128 bytes) does not lose its table.
 class dao_fn_validator : public dao_validator {
  public:
+  static constexpr std::uint32_t max_name_length = 64;
   explicit dao_fn_validator(const udb_schema& schema);
 };
 

@@ -114,6 +114,17 @@ std::string biff_narrow(const std::wstring& text, unsigned codepage) {
   return out;
 }
 
+std::wstring biff_fit_codepage(const std::wstring& text, unsigned codepage, wchar_t missing) {
+  if (codepage == biff_cp_utf16) return text;
+  const codepage_table* t = table_of(codepage);
+  if (!t) t = table_of(biff_cp1252);
+  std::wstring out(text);
+  std::uint8_t byte;
+  for (wchar_t& c : out)
+    if (!encode(*t, c, byte)) c = missing;
+  return out;
+}
+
 std::wstring biff_from_narrow(const std::uint8_t* bytes, std::size_t length, unsigned codepage) {
   std::wstring out;
   if (codepage == biff_cp_utf16) {

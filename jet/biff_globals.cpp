@@ -2,6 +2,13 @@
 // number formats, cell formats, styles and the sheet list.
 #include "jet/biff_writer.h"
 
+#include "TK/tk_utils.h"
+#include "platform/win32.h"
+
+#include <cwchar>
+#include <map>
+#include <set>
+
 const wchar_t biff_date_format_text[] = L"yyyy-mm-dd hh:mm:ss";
 
 void biff_write_bof(biff_sink& sink, biff_version v, bool worksheet) {
@@ -62,6 +69,43 @@ void biff_write_styles(biff_sink& sink) {
   // The built-in Normal style on format 0.
   b.u16(0x8000).u8(0).u8(0xFF);
   sink.record(biff_id::style, b);
+}
+
+namespace {
+constexpr std::size_t longest_title = 31;
+
+// Titles compare ignoring case, as the engine compares names.
+struct title_less {
+  bool operator()(const std::wstring& a, const std::wstring& b) const {
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                          static_cast<int>(b.size())) == CSTR_LESS_THAN;
+  }
+};
+}  // namespace
+
+std::vector<std::wstring> biff_sheet_names(const std::vector<std::wstring>& sheets, unsigned codepage) {
+  std::vector<std::wstring> names;
+  std::set<std::wstring, title_less> taken;
+  // The next counter of each base: many sheets of one name cost no more
+  // than as many lookups.
+  std::map<std::wstring, unsigned long, title_less> next;
+  for (const std::wstring& sheet : sheets) {
+    std::wstring name = biff_fit_codepage(sheet, codepage, L'_');
+    tk_utf16_cut(name, longest_title);
+    if (taken.count(name)) {
+      std::wstring base = name;
+      tk_utf16_cut(base, longest_title - 5);
+      unsigned long& counter = next[base];
+      do {
+        wchar_t digits[24];
+        std::swprintf(digits, 24, L"%05lu", counter++);
+        name = base + digits;
+      } while (taken.count(name));
+    }
+    taken.insert(name);
+    names.push_back(std::move(name));
+  }
+  return names;
 }
 
 std::size_t biff_write_bound_sheet(biff_sink& sink, biff_version v, unsigned codepage, const std::wstring& name) {

@@ -120,8 +120,11 @@ class sheet_reader {
 
   void number(unsigned row, unsigned column, unsigned xf, double value) {
     if (!std::isfinite(value)) return;
-    if (g.is_date_xf(xf))
-      put(row, column, biff_book::date_cell(biff_date_from_serial(value, g.date1904)));
+    double date = biff_date_from_serial(value, g.date1904), serial;
+    // A serial that no worksheet shows as a date (a negative one, say) is
+    // kept as the number it is.
+    if (g.is_date_xf(xf) && biff_serial_from_date(date, serial))
+      put(row, column, biff_book::date_cell(date));
     else
       put(row, column, biff_book::number_cell(value));
   }
@@ -140,10 +143,20 @@ std::wstring read_string(biff_reader& r, const globals& g, bool wide_count) {
   return g.version == biff_version::biff8 ? biff_get_unicode(r, wide_count) : biff_get_narrow(r, wide_count, g.codepage);
 }
 
+// Takes a record's bytes from what is left to the sheets: a workbook's
+// sheets lie apart behind its globals, so together they are no longer than
+// the rest of the stream. Sheets that share their records would be read
+// again and again.
+void spend(std::size_t& budget, const biff_record& rec) {
+  if (budget < 4 + rec.length) throw biff_format_error("sheets that overlap");
+  budget -= 4 + rec.length;
+}
+
 // False for a sheet that is not a worksheet.
-bool read_sheet(biff_source& source, const globals& g, biff_book& book, biff_sheet& sheet) {
+bool read_sheet(biff_source& source, const globals& g, biff_book& book, biff_sheet& sheet, std::size_t& budget) {
   biff_record rec;
   if (!source.next(rec) || rec.id != biff_id::bof) throw biff_format_error("sheet without its BOF");
+  spend(budget, rec);
   {
     biff_reader r(rec);
     r.u16();
@@ -155,6 +168,7 @@ bool read_sheet(biff_source& source, const globals& g, biff_book& book, biff_she
   bool pending_string = false;
   unsigned pending_row = 0, pending_column = 0;
   while (depth > 0 && source.next(rec)) {
+    spend(budget, rec);
     biff_reader r(rec);
     if (rec.id == biff_id::bof) {
       ++depth;
@@ -327,11 +341,12 @@ biff_version biff_read_workbook(const std::uint8_t* data, std::size_t size, biff
     }
   }
   if (!ended) throw biff_format_error("workbook globals without their EOF");
+  std::size_t budget = size - source.position();
   for (const auto& s : g.sheets) {
     biff_sheet sheet;
     sheet.name = s.name;
     source.seek(s.position);
-    if (read_sheet(source, g, book, sheet)) book.sheets.push_back(std::move(sheet));
+    if (read_sheet(source, g, book, sheet, budget)) book.sheets.push_back(std::move(sheet));
   }
   return g.version;
 }

@@ -68,6 +68,7 @@ class biff_source {
  public:
   biff_source(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
   void seek(std::size_t position);
+  std::size_t position() const { return at; }
   // False at the end of the stream; a record cut short is a format error.
   bool next(biff_record& record);
   // The next record is a CONTINUE: it is read into `record`.
@@ -107,6 +108,8 @@ std::wstring biff_from_utf16(const std::u16string& text);
 constexpr unsigned biff_cp1252 = 1252, biff_cp_utf16 = 1200;
 unsigned biff_codepage_for(const std::set<wchar_t>& characters);
 std::string biff_narrow(const std::wstring& text, unsigned codepage);
+// The text with `missing` in place of each character the code page lacks.
+std::wstring biff_fit_codepage(const std::wstring& text, unsigned codepage, wchar_t missing);
 // Also reads UTF-8 (65001); a code page it does not know is read as
 // Windows-1252.
 std::wstring biff_from_narrow(const std::uint8_t* bytes, std::size_t length, unsigned codepage);

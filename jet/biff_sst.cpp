@@ -6,6 +6,8 @@
 
 namespace {
 
+bool is_high_surrogate(char16_t u) { return u >= 0xD800 && u < 0xDC00; }
+
 struct bucket_start {
   std::size_t record;
   std::size_t offset;  // within the body
@@ -35,8 +37,10 @@ void biff_write_sst(std::size_t position, std::uint32_t references, std::uint32_
     units_of(k, units);
     bool compressed = std::all_of(units.begin(), units.end(), [](char16_t u) { return u <= 0xFF; });
     const std::size_t unit = compressed ? 1 : 2;
-    // The string's count and flags, and its first character, start in one record.
-    if (body.size() + 3 + (units.empty() ? 0 : unit) > max) next_record();
+    // The string's count and flags, and its first character (both halves of
+    // a surrogate pair), start in one record.
+    const std::size_t first = units.empty() ? 0 : is_high_surrogate(units[0]) && units.size() > 1 ? 2 : 1;
+    if (body.size() + 3 + first * unit > max) next_record();
     if (k % per_bucket == 0) buckets.push_back({record, body.size()});
     body.u16(static_cast<unsigned>(units.size())).u8(compressed ? 0 : 1);
     std::size_t done = 0;
@@ -49,6 +53,14 @@ void biff_write_sst(std::size_t position, std::uint32_t references, std::uint32_
         continue;
       }
       std::size_t n = std::min(room, units.size() - done);
+      // Readers decode each record's part of a string alone: a pair split
+      // between two records is refused or lost.
+      if (done + n < units.size() && is_high_surrogate(units[done + n - 1])) --n;
+      if (n == 0) {
+        next_record();
+        body.u8(compressed ? 0 : 1);
+        continue;
+      }
       for (std::size_t i = 0; i < n; ++i) {
         if (compressed)
           body.u8(units[done + i]);

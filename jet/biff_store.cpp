@@ -166,8 +166,11 @@ bool biff_store::write(const std::vector<entry>& sheets, const output& out) {
   biff_write_formats(sink, v, codepage);
   biff_write_xfs(sink, v);
   biff_write_styles(sink);
+  std::vector<std::wstring> names;
+  for (const entry& e : sheets) names.push_back(*e.name);
   std::vector<std::size_t> positions;
-  for (const entry& e : sheets) positions.push_back(biff_write_bound_sheet(sink, v, codepage, *e.name));
+  for (const std::wstring& name : biff_sheet_names(names, codepage))
+    positions.push_back(biff_write_bound_sheet(sink, v, codepage, name));
   // The shared strings are laid out twice, once to learn their size, which
   // places the sheets, and once into the stream: they are never held whole.
   std::uint32_t references = 0;

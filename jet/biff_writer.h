@@ -32,6 +32,11 @@ void biff_write_fonts(biff_sink& sink, biff_version v, unsigned codepage);
 void biff_write_formats(biff_sink& sink, biff_version v, unsigned codepage);
 void biff_write_xfs(biff_sink& sink, biff_version v);
 void biff_write_styles(biff_sink& sink);
+// The sheet names as the stream holds them, legal and unique as written: a
+// character the code page lacks becomes '_' (a '?' is no title character),
+// a name keeps 31 UTF-16 units, and a name equal to an earlier one, ignoring
+// case, ends in a five-digit counter instead.
+std::vector<std::wstring> biff_sheet_names(const std::vector<std::wstring>& names, unsigned codepage);
 // One BOUNDSHEET; the position of its BOF field, filled once the sheet is written.
 std::size_t biff_write_bound_sheet(biff_sink& sink, biff_version v, unsigned codepage, const std::wstring& name);
 

@@ -35,6 +35,18 @@ class jet_com : public Interface {
   ULONG refs = 1;
 };
 
+// Holds one reference, released also when an exception leaves the scope.
+template <class T>
+struct jet_held {
+  explicit jet_held(T* p) : p(p) {}
+  jet_held(const jet_held&) = delete;
+  jet_held& operator=(const jet_held&) = delete;
+  ~jet_held() {
+    if (p) p->Release();
+  }
+  T* p;
+};
+
 // Hands a new object's one reference to the caller.
 template <class Interface, class Object>
 HRESULT jet_hand_out(Object* object, Interface** out) {

@@ -13,42 +13,49 @@ class jet_tabledefs final : public jet_com<DAOTableDefs, IID_DAOTableDefs> {
   jet_tabledefs(jet_session_ptr s, jet_workbook_ptr w) : session(std::move(s)), workbook(std::move(w)) {}
 
   HRESULT get_Count(SHORT* count) override {
-    if (!count) return E_POINTER;
-    if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-    *count = static_cast<SHORT>(workbook->tables.size());
-    return S_OK;
+    return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+      if (!count) return E_POINTER;
+      if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
+      *count = static_cast<SHORT>(workbook->tables.size());
+      return S_OK;
+    });
   }
 
   HRESULT get_Item(VARIANT item, _DAOTableDef** table) override {
-    if (!table) return E_POINTER;
-    *table = nullptr;
-    if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-    std::wstring name;
-    LONG n;
-    jet_table_ptr found;
-    if (jet_to_text(item, name)) {
-      for (const auto& t : workbook->tables)
-        if (jet_same_name(t->name, name)) found = t;
-    } else if (jet_to_long(item, n) && n >= 0 && static_cast<std::size_t>(n) < workbook->tables.size()) {
-      found = workbook->tables[static_cast<std::size_t>(n)];
-    }
-    if (!found) return jet_fail(*session, jet_error::not_found);
-    return jet_hand_out(new jet_tabledef(session, workbook, found), table);
+    return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+      if (!table) return E_POINTER;
+      *table = nullptr;
+      if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
+      std::wstring name;
+      LONG n;
+      jet_table_ptr found;
+      if (jet_to_text(item, name)) {
+        for (const auto& t : workbook->tables)
+          if (jet_same_name(t->name, name)) found = t;
+      } else if (jet_to_long(item, n) && n >= 0 && static_cast<std::size_t>(n) < workbook->tables.size()) {
+        found = workbook->tables[static_cast<std::size_t>(n)];
+      }
+      if (!found) return jet_fail(*session, jet_error::not_found);
+      return jet_hand_out(new jet_tabledef(session, workbook, found), table);
+    });
   }
 
   HRESULT Append(IUnknown* object) override {
-    if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-    auto* definition = dynamic_cast<jet_tabledef*>(static_cast<_DAOTableDef*>(query(object)));
-    if (!definition) return jet_fail(*session, jet_error::invalid_operation);
-    HRESULT hr = definition->table->sheet ? jet_fail(*session, jet_error::already_in_collection)
-                                          : workbook->append(*session, definition->table);
-    definition->Release();
-    return hr;
+    return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+      if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
+      jet_held<IUnknown> held(query(object));
+      auto* definition = dynamic_cast<jet_tabledef*>(static_cast<_DAOTableDef*>(held.p));
+      if (!definition) return jet_fail(*session, jet_error::invalid_operation);
+      return definition->table->sheet ? jet_fail(*session, jet_error::already_in_collection)
+                                      : workbook->append(*session, definition->table);
+    });
   }
 
   HRESULT Delete(BSTR name) override {
-    if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-    return workbook->remove(*session, jet_from_bstr(name));
+    return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+      if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
+      return workbook->remove(*session, jet_from_bstr(name));
+    });
   }
 
  private:
@@ -71,8 +78,10 @@ class jet_querydefs final : public jet_com<DAOQueryDefs, IID_DAOQueryDefs> {
     return S_OK;
   }
   HRESULT get_Item(VARIANT, _DAOQueryDef** query) override {
-    if (query) *query = nullptr;
-    return jet_fail(*session, jet_error::not_found);
+    return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+      if (query) *query = nullptr;
+      return jet_fail(*session, jet_error::not_found);
+    });
   }
 
  private:
@@ -88,21 +97,25 @@ class jet_querydef final : public jet_com<_DAOQueryDef, IID__DAOQueryDef> {
   HRESULT get_SQL(BSTR* text) override { return jet_bstr_out(sql, text); }
 
   HRESULT get_Fields(DAOFields** fields) override {
-    if (!fields) return E_POINTER;
-    *fields = nullptr;
-    if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-    jet_table_ptr table;
-    HRESULT hr = jet_query_table(*session, *workbook, sql, table);
-    if (FAILED(hr)) return hr;
-    // The definitions of the result's fields, which carry no values.
-    auto copy = std::make_shared<jet_table>();
-    copy->name = table->name;
-    copy->columns = table->columns;
-    return jet_hand_out(new jet_fields(session, workbook, copy, nullptr), fields);
+    return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+      if (!fields) return E_POINTER;
+      *fields = nullptr;
+      if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
+      jet_table_ptr table;
+      HRESULT hr = jet_query_table(*session, *workbook, sql, table);
+      if (FAILED(hr)) return hr;
+      // The definitions of the result's fields, which carry no values.
+      auto copy = std::make_shared<jet_table>();
+      copy->name = table->name;
+      copy->columns = table->columns;
+      return jet_hand_out(new jet_fields(session, workbook, copy, nullptr), fields);
+    });
   }
 
   HRESULT OpenRecordset(VARIANT type, VARIANT options, VARIANT, DAORecordset** recordset) override {
-    return jet_open_recordset(session, workbook, sql, type, options, recordset);
+    return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+      return jet_open_recordset(session, workbook, sql, type, options, recordset);
+    });
   }
 
  private:
@@ -145,29 +158,31 @@ HRESULT jet_query_table(jet_session& session, jet_workbook& workbook, const std:
 
 HRESULT jet_open_recordset(jet_session_ptr session, jet_workbook_ptr workbook, const std::wstring& source,
                            const VARIANT& type, const VARIANT& options, DAORecordset** recordset) {
-  if (!recordset) return E_POINTER;
-  *recordset = nullptr;
-  if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-  LONG kind = dbOpenDynaset, flags = 0;
-  if (!jet_missing(type) && !jet_to_long(type, kind)) return jet_fail(*session, jet_error::invalid_operation);
-  if (!jet_missing(options) && !jet_to_long(options, flags)) return jet_fail(*session, jet_error::invalid_operation);
-  jet_table_ptr table;
-  if (is_statement(source)) {
-    HRESULT hr = jet_query_table(*session, *workbook, source, table);
-    if (FAILED(hr)) return hr;
-  } else {
-    for (const auto& t : workbook->tables)
-      if (jet_same_name(t->name, source)) table = t;
-    if (!table) return jet_fail(*session, jet_error::no_such_table, source);
-  }
-  auto cursor = std::make_shared<jet_cursor>();
-  cursor->workbook = workbook;
-  cursor->table = table;
-  cursor->append_only = flags & dbAppendOnly;
-  cursor->read_only = (flags & dbReadOnly) || workbook->read_only || table->result != nullptr;
-  tk_log::write(1, L"jet: recordset over '%ls' (type %d, options %d)", table->name.c_str(), static_cast<int>(kind),
-                static_cast<int>(flags));
-  return jet_hand_out(new jet_recordset(session, cursor), recordset);
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (!recordset) return E_POINTER;
+    *recordset = nullptr;
+    if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
+    LONG kind = dbOpenDynaset, flags = 0;
+    if (!jet_missing(type) && !jet_to_long(type, kind)) return jet_fail(*session, jet_error::invalid_operation);
+    if (!jet_missing(options) && !jet_to_long(options, flags)) return jet_fail(*session, jet_error::invalid_operation);
+    jet_table_ptr table;
+    if (is_statement(source)) {
+      HRESULT hr = jet_query_table(*session, *workbook, source, table);
+      if (FAILED(hr)) return hr;
+    } else {
+      for (const auto& t : workbook->tables)
+        if (jet_same_name(t->name, source)) table = t;
+      if (!table) return jet_fail(*session, jet_error::no_such_table, source);
+    }
+    auto cursor = std::make_shared<jet_cursor>();
+    cursor->workbook = workbook;
+    cursor->table = table;
+    cursor->append_only = flags & dbAppendOnly;
+    cursor->read_only = (flags & dbReadOnly) || workbook->read_only || table->result != nullptr;
+    tk_log::write(1, L"jet: recordset over '%ls' (type %d, options %d)", table->name.c_str(), static_cast<int>(kind),
+                  static_cast<int>(flags));
+    return jet_hand_out(new jet_recordset(session, cursor), recordset);
+  });
 }
 
 jet_database::jet_database(jet_session_ptr s, jet_workbook_cache_ptr c, jet_workbook_ptr w)
@@ -179,51 +194,64 @@ jet_database::~jet_database() {
 }
 
 HRESULT jet_database::get_TableDefs(DAOTableDefs** tables) {
-  if (!tables) return E_POINTER;
-  if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-  return jet_hand_out(new jet_tabledefs(session, workbook), tables);
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (!tables) return E_POINTER;
+    if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
+    return jet_hand_out(new jet_tabledefs(session, workbook), tables);
+  });
 }
 
 HRESULT jet_database::get_QueryDefs(DAOQueryDefs** queries) {
-  if (!queries) return E_POINTER;
-  if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-  return jet_hand_out(new jet_querydefs(session), queries);
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (!queries) return E_POINTER;
+    if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
+    return jet_hand_out(new jet_querydefs(session), queries);
+  });
 }
 
 HRESULT jet_database::CreateTableDef(VARIANT name, VARIANT, VARIANT, VARIANT, _DAOTableDef** table) {
-  if (!table) return E_POINTER;
-  *table = nullptr;
-  if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-  auto definition = std::make_shared<jet_table>();
-  if (!jet_missing(name) && !jet_to_text(name, definition->name)) return jet_fail(*session, jet_error::invalid_operation);
-  return jet_hand_out(new jet_tabledef(session, workbook, definition), table);
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (!table) return E_POINTER;
+    *table = nullptr;
+    if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
+    auto definition = std::make_shared<jet_table>();
+    if (!jet_missing(name) && !jet_to_text(name, definition->name))
+      return jet_fail(*session, jet_error::invalid_operation);
+    return jet_hand_out(new jet_tabledef(session, workbook, definition), table);
+  });
 }
 
 HRESULT jet_database::CreateQueryDef(VARIANT name, VARIANT sql_text, _DAOQueryDef** query) {
-  if (!query) return E_POINTER;
-  *query = nullptr;
-  if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-  std::wstring text, query_name;
-  if (!jet_missing(name) && !jet_to_text(name, query_name)) return jet_fail(*session, jet_error::invalid_operation);
-  // A workbook cannot keep a named query.
-  if (!query_name.empty()) return jet_fail(*session, jet_error::not_supported);
-  if (!jet_missing(sql_text) && !jet_to_text(sql_text, text)) return jet_fail(*session, jet_error::invalid_operation);
-  jet_query parsed;
-  if (!jet_parse_query(text, parsed))
-    return jet_fail_text(*session, jet_error::not_supported,
-                    L"The workbook driver runs no such statement: only SELECT * FROM a sheet, and SELECT COUNT(*) "
-                    L"of one.");
-  return jet_hand_out(new jet_querydef(session, workbook, text), query);
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (!query) return E_POINTER;
+    *query = nullptr;
+    if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
+    std::wstring text, query_name;
+    if (!jet_missing(name) && !jet_to_text(name, query_name)) return jet_fail(*session, jet_error::invalid_operation);
+    // A workbook cannot keep a named query.
+    if (!query_name.empty()) return jet_fail(*session, jet_error::not_supported);
+    if (!jet_missing(sql_text) && !jet_to_text(sql_text, text)) return jet_fail(*session, jet_error::invalid_operation);
+    jet_query parsed;
+    if (!jet_parse_query(text, parsed))
+      return jet_fail_text(*session, jet_error::not_supported,
+                      L"The workbook driver runs no such statement: only SELECT * FROM a sheet, and SELECT COUNT(*) "
+                      L"of one.");
+    return jet_hand_out(new jet_querydef(session, workbook, text), query);
+  });
 }
 
 HRESULT jet_database::OpenRecordset(BSTR name, VARIANT type, VARIANT options, VARIANT, DAORecordset** recordset) {
-  return jet_open_recordset(session, workbook, jet_from_bstr(name), type, options, recordset);
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    return jet_open_recordset(session, workbook, jet_from_bstr(name), type, options, recordset);
+  });
 }
 
 HRESULT jet_database::Close() {
-  if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-  workbook->open = false;
-  tk_log::write(2, L"jet_database::Close(%ls)", workbook->path.c_str());
-  // The engine keeps the workbook and writes what changed when it must.
-  return cache->keep(*session, workbook);
+  return jet_guard(*session, jet_error::write_failed, [&]() -> HRESULT {
+    if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
+    workbook->open = false;
+    tk_log::write(2, L"jet_database::Close(%ls)", workbook->path.c_str());
+    // The engine keeps the workbook and writes what changed when it must.
+    return cache->keep(*session, workbook);
+  });
 }

@@ -41,7 +41,11 @@ class jet_errors final : public jet_com<DAOErrors, IID_DAOErrors> {
     // The collection is not changed by its own failure.
     if (!jet_to_long(item, n) || n < 0 || static_cast<std::size_t>(n) >= session->errors.size())
       return dao_hresult(jet_error::not_found);
-    return jet_hand_out(new jet_error_object(session->errors[static_cast<std::size_t>(n)]), error);
+    try {
+      return jet_hand_out(new jet_error_object(session->errors[static_cast<std::size_t>(n)]), error);
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    }
   }
 
  private:
@@ -65,7 +69,13 @@ bool bool_argument(const VARIANT& v) {
 }
 
 HRESULT factory(REFIID iid, void** object) {
-  auto* engine = new jet_engine;
+  jet_engine* engine;
+  try {
+    engine = new jet_engine;
+  } catch (const std::bad_alloc&) {
+    if (object) *object = nullptr;
+    return E_OUTOFMEMORY;
+  }
   HRESULT hr = engine->QueryInterface(iid, object);
   engine->Release();
   return hr;
@@ -79,71 +89,85 @@ jet_engine::jet_engine() : session(std::make_shared<jet_session>()), cache(std::
 
 jet_engine::~jet_engine() {
   // Nobody is left to hear of a failure.
-  if (FAILED(cache->stop(*session))) tk_log::write(3, L"jet: a kept workbook was not written");
+  if (FAILED(jet_guard(*session, jet_error::write_failed, [&] { return cache->stop(*session); })))
+    tk_log::write(3, L"jet: a kept workbook was not written");
 }
 
 HRESULT jet_engine::Idle(VARIANT action) {
-  LONG what = 0;
-  if (!jet_missing(action) && !jet_to_long(action, what)) return jet_fail(*session, jet_error::invalid_operation);
-  tk_log::write(2, "jet_engine::Idle(%d)", static_cast<int>(what));
-  return what & dbRefreshCache ? cache->flush(*session) : S_OK;
+  return jet_guard(*session, jet_error::write_failed, [&]() -> HRESULT {
+    LONG what = 0;
+    if (!jet_missing(action) && !jet_to_long(action, what)) return jet_fail(*session, jet_error::invalid_operation);
+    tk_log::write(2, "jet_engine::Idle(%d)", static_cast<int>(what));
+    return what & dbRefreshCache ? cache->flush(*session) : S_OK;
+  });
 }
 
-HRESULT jet_engine::get_Errors(DAOErrors** errors) { return jet_hand_out(new jet_errors(session), errors); }
+HRESULT jet_engine::get_Errors(DAOErrors** errors) {
+  // Asking for the errors leaves them as they are, whatever happens.
+  try {
+    return jet_hand_out(new jet_errors(session), errors);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
 
 HRESULT jet_engine::OpenDatabase(BSTR name, VARIANT, VARIANT read_only, VARIANT connect, DAODatabase** database) {
-  if (!database) return E_POINTER;
-  *database = nullptr;
-  std::wstring path = jet_from_bstr(name);
-  std::wstring options;
-  if (!jet_missing(connect) && !jet_to_text(connect, options)) return jet_fail(*session, jet_error::invalid_operation);
-  tk_log::write(2, L"jet_engine::OpenDatabase(%ls, %ls)", path.c_str(), options.c_str());
-  biff_version version;
-  if (starts_with_ignoring_case(options, L"Excel 5.0;"))
-    version = biff_version::biff5;
-  else if (starts_with_ignoring_case(options, L"Excel 8.0;"))
-    version = biff_version::biff8;
-  else if (options.empty() || options[0] == L';')
-    return jet_fail(*session, jet_error::no_database_driver);
-  else
-    return jet_fail(*session, jet_error::no_isam, options);
+  return jet_guard(*session, jet_error::cannot_open, [&]() -> HRESULT {
+    if (!database) return E_POINTER;
+    *database = nullptr;
+    std::wstring path = jet_from_bstr(name);
+    std::wstring options;
+    if (!jet_missing(connect) && !jet_to_text(connect, options))
+      return jet_fail(*session, jet_error::invalid_operation);
+    tk_log::write(2, L"jet_engine::OpenDatabase(%ls, %ls)", path.c_str(), options.c_str());
+    biff_version version;
+    if (starts_with_ignoring_case(options, L"Excel 5.0;"))
+      version = biff_version::biff5;
+    else if (starts_with_ignoring_case(options, L"Excel 8.0;"))
+      version = biff_version::biff8;
+    else if (options.empty() || options[0] == L';')
+      return jet_fail(*session, jet_error::no_database_driver);
+    else
+      return jet_fail(*session, jet_error::no_isam, options);
 
-  const bool ro = bool_argument(read_only);
-  HRESULT kept = S_OK;
-  if (jet_workbook_ptr workbook = cache->reopen(*session, path, version, ro, kept))
-    return jet_hand_out(new jet_database(session, cache, workbook), database);
-  if (FAILED(kept)) return kept;
-  auto workbook = std::make_shared<jet_workbook>(path, version, ro);
-  bool folder = false;
-  if (exists(path, folder)) {
-    if (folder) return jet_fail_text(*session, jet_error::cannot_open, L"Cannot open '" + path + L"': it is a folder.");
-    std::vector<std::uint8_t> stream;
-    // Taken before the read: a change while it reads makes the next open read again.
-    workbook->on_disk = jet_stamp_of(path);
-    HRESULT hr = jet_read_file(*session, path, version, stream);
-    if (FAILED(hr)) return hr;
-    try {
-      workbook->load(stream);
-    } catch (const biff_format_error& e) {
-      std::wstring why;
-      for (const char* c = e.what(); *c; ++c) why.push_back(static_cast<wchar_t>(*c));
-      return jet_fail_text(*session, jet_error::not_a_workbook,
-                      L"'" + path + L"' is not a workbook of the expected format: " + why + L".");
+    const bool ro = bool_argument(read_only);
+    HRESULT kept = S_OK;
+    if (jet_workbook_ptr workbook = cache->reopen(*session, path, version, ro, kept))
+      return jet_hand_out(new jet_database(session, cache, workbook), database);
+    if (FAILED(kept)) return kept;
+    auto workbook = std::make_shared<jet_workbook>(path, version, ro);
+    bool folder = false;
+    if (exists(path, folder)) {
+      if (folder)
+        return jet_fail_text(*session, jet_error::cannot_open, L"Cannot open '" + path + L"': it is a folder.");
+      std::vector<std::uint8_t> stream;
+      // Taken before the read: a change while it reads makes the next open read again.
+      workbook->on_disk = jet_stamp_of(path);
+      HRESULT hr = jet_read_file(*session, path, version, stream);
+      if (FAILED(hr)) return hr;
+      try {
+        workbook->load(stream);
+      } catch (const biff_format_error& e) {
+        return jet_fail_text(*session, jet_error::not_a_workbook,
+                             L"'" + path + L"' is not a workbook of the expected format: " + jet_text_of(e) + L".");
+      }
+    } else {
+      std::size_t slash = path.find_last_of(L'/');
+      std::wstring parent = slash == std::wstring::npos ? L"." : path.substr(0, slash == 0 ? 1 : slash);
+      if (!exists(parent, folder) || !folder || path.empty())
+        return jet_fail_text(*session, jet_error::invalid_path, L"'" + path + L"' is not a valid path.");
+      if (ro) return jet_fail_text(*session, jet_error::file_not_found, L"Could not find file '" + path + L"'.");
     }
-  } else {
-    std::size_t slash = path.find_last_of(L'/');
-    std::wstring parent = slash == std::wstring::npos ? L"." : path.substr(0, slash == 0 ? 1 : slash);
-    if (!exists(parent, folder) || !folder || path.empty())
-      return jet_fail_text(*session, jet_error::invalid_path, L"'" + path + L"' is not a valid path.");
-    if (ro) return jet_fail_text(*session, jet_error::file_not_found, L"Could not find file '" + path + L"'.");
-  }
-  return jet_hand_out(new jet_database(session, cache, workbook), database);
+    return jet_hand_out(new jet_database(session, cache, workbook), database);
+  });
 }
 
 HRESULT jet_engine::CreateDatabase(BSTR name, BSTR, VARIANT, DAODatabase** database) {
-  if (database) *database = nullptr;
-  tk_log::write(2, L"jet_engine::CreateDatabase(%ls)", jet_from_bstr(name).c_str());
-  return jet_fail(*session, jet_error::no_database_driver);
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (database) *database = nullptr;
+    tk_log::write(2, L"jet_engine::CreateDatabase(%ls)", jet_from_bstr(name).c_str());
+    return jet_fail(*session, jet_error::no_database_driver);
+  });
 }
 
 void jet_register_dbengine(bool install) { qm_register_class(clsid_dbengine_36, install ? factory : nullptr); }

@@ -9,6 +9,32 @@ HRESULT jet_fail_text(jet_session& session, LONG number, const std::wstring& des
   return dao_hresult(number);
 }
 
+std::wstring jet_text_of(const std::exception& e) {
+  std::wstring text;
+  for (const char* c = e.what(); *c; ++c) text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*c)));
+  return text;
+}
+
+HRESULT jet_fail_exception(jet_session& session, LONG number) {
+  try {
+    try {
+      throw;
+    } catch (const std::bad_alloc&) {
+      return jet_fail(session, jet_error::out_of_resources);
+    } catch (const std::exception& e) {
+      return jet_fail_text(session, number, L"The workbook driver failed: " + jet_text_of(e) + L".");
+    } catch (...) {
+      return jet_fail_text(session, number, L"The workbook driver failed.");
+    }
+  } catch (abi::__forced_unwind&) {
+    throw;
+  } catch (...) {
+    // Not even the error could be recorded.
+    session.errors.clear();
+    return E_OUTOFMEMORY;
+  }
+}
+
 namespace {
 // Built by appending: the compiler's overlap check misreads a chain of +.
 std::wstring around(const wchar_t* before, const std::wstring& name, const wchar_t* after) {
@@ -27,6 +53,10 @@ std::wstring jet_describe(LONG number, const std::wstring& name) {
       return L"Update without AddNew.";
     case no_current_record:
       return L"No current record.";
+    case unexpected:
+      return L"The workbook driver failed.";
+    case out_of_resources:
+      return L"System resource exceeded.";
     case read_only:
       return L"Cannot update. Database or object is read-only.";
     case record_too_large:

@@ -10,92 +10,114 @@ HRESULT jet_recordset::usable() {
 }
 
 HRESULT jet_recordset::get_EOF(VARIANT_BOOL* eof) {
-  if (!eof) return E_POINTER;
-  if (HRESULT hr = usable(); FAILED(hr)) return hr;
-  *eof = cursor->eof() ? VARIANT_TRUE : VARIANT_FALSE;
-  return S_OK;
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (!eof) return E_POINTER;
+    if (HRESULT hr = usable(); FAILED(hr)) return hr;
+    *eof = cursor->eof() ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  });
 }
 
 HRESULT jet_recordset::get_BOF(VARIANT_BOOL* bof) {
-  if (!bof) return E_POINTER;
-  if (HRESULT hr = usable(); FAILED(hr)) return hr;
-  *bof = cursor->bof() ? VARIANT_TRUE : VARIANT_FALSE;
-  return S_OK;
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (!bof) return E_POINTER;
+    if (HRESULT hr = usable(); FAILED(hr)) return hr;
+    *bof = cursor->bof() ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  });
 }
 
 HRESULT jet_recordset::get_RecordCount(LONG* count) {
-  if (!count) return E_POINTER;
-  if (HRESULT hr = usable(); FAILED(hr)) return hr;
-  *count = static_cast<LONG>(cursor->shown());
-  return S_OK;
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (!count) return E_POINTER;
+    if (HRESULT hr = usable(); FAILED(hr)) return hr;
+    *count = static_cast<LONG>(cursor->shown());
+    return S_OK;
+  });
 }
 
 HRESULT jet_recordset::get_Fields(DAOFields** fields) {
-  if (HRESULT hr = usable(); FAILED(hr)) return hr;
-  return jet_hand_out(new jet_fields(session, cursor->workbook, cursor->table, cursor), fields);
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (HRESULT hr = usable(); FAILED(hr)) return hr;
+    return jet_hand_out(new jet_fields(session, cursor->workbook, cursor->table, cursor), fields);
+  });
 }
 
 HRESULT jet_recordset::AddNew() {
-  if (HRESULT hr = usable(); FAILED(hr)) return hr;
-  if (cursor->read_only) return jet_fail(*session, jet_error::read_only);
-  cursor->adding = true;
-  cursor->pending.assign(cursor->table->columns.size(), biff_cell{});
-  return S_OK;
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (HRESULT hr = usable(); FAILED(hr)) return hr;
+    if (cursor->read_only) return jet_fail(*session, jet_error::read_only);
+    cursor->adding = true;
+    cursor->pending.assign(cursor->table->columns.size(), biff_cell{});
+    return S_OK;
+  });
 }
 
 HRESULT jet_recordset::put_Collect(VARIANT item, VARIANT value) {
-  if (HRESULT hr = usable(); FAILED(hr)) return hr;
-  if (!cursor->adding) return jet_fail(*session, jet_error::update_without_add);
-  int n = jet_item_position(item, cursor->table->columns);
-  if (n < 0) return jet_fail(*session, jet_error::not_found);
-  biff_cell cell;
-  HRESULT hr = cursor->workbook->to_cell(*session, *cursor->table->columns[static_cast<std::size_t>(n)], value, cell);
-  if (FAILED(hr)) return hr;
-  cursor->pending[static_cast<std::size_t>(n)] = cell;
-  return S_OK;
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (HRESULT hr = usable(); FAILED(hr)) return hr;
+    if (!cursor->adding) return jet_fail(*session, jet_error::update_without_add);
+    int n = jet_item_position(item, cursor->table->columns);
+    if (n < 0) return jet_fail(*session, jet_error::not_found);
+    biff_cell cell;
+    HRESULT hr = cursor->workbook->to_cell(*session, *cursor->table->columns[static_cast<std::size_t>(n)], value, cell);
+    if (FAILED(hr)) return hr;
+    cursor->pending[static_cast<std::size_t>(n)] = cell;
+    return S_OK;
+  });
 }
 
 HRESULT jet_recordset::Update(LONG, VARIANT_BOOL) {
-  if (HRESULT hr = usable(); FAILED(hr)) return hr;
-  if (!cursor->adding) return jet_fail(*session, jet_error::update_without_add);
-  HRESULT hr = cursor->workbook->append_record(*session, *cursor->table, cursor->pending);
-  // A refused record is dropped, as CancelUpdate would.
-  cursor->adding = false;
-  cursor->pending.clear();
-  return hr;
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (HRESULT hr = usable(); FAILED(hr)) return hr;
+    if (!cursor->adding) return jet_fail(*session, jet_error::update_without_add);
+    HRESULT hr = cursor->workbook->append_record(*session, *cursor->table, cursor->pending);
+    // A refused record is dropped, as CancelUpdate would.
+    cursor->adding = false;
+    cursor->pending.clear();
+    return hr;
+  });
 }
 
 HRESULT jet_recordset::MoveFirst() {
-  if (HRESULT hr = usable(); FAILED(hr)) return hr;
-  if (cursor->shown() == 0) return jet_fail(*session, jet_error::no_current_record);
-  cursor->position = 0;
-  cursor->before_first = false;
-  return S_OK;
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (HRESULT hr = usable(); FAILED(hr)) return hr;
+    if (cursor->shown() == 0) return jet_fail(*session, jet_error::no_current_record);
+    cursor->position = 0;
+    cursor->before_first = false;
+    return S_OK;
+  });
 }
 
 HRESULT jet_recordset::MoveNext() {
-  if (HRESULT hr = usable(); FAILED(hr)) return hr;
-  if (cursor->eof()) return jet_fail(*session, jet_error::no_current_record);
-  if (cursor->before_first)
-    cursor->before_first = false;
-  else
-    ++cursor->position;
-  return S_OK;
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (HRESULT hr = usable(); FAILED(hr)) return hr;
+    if (cursor->eof()) return jet_fail(*session, jet_error::no_current_record);
+    if (cursor->before_first)
+      cursor->before_first = false;
+    else
+      ++cursor->position;
+    return S_OK;
+  });
 }
 
 HRESULT jet_recordset::MovePrevious() {
-  if (HRESULT hr = usable(); FAILED(hr)) return hr;
-  if (cursor->bof()) return jet_fail(*session, jet_error::no_current_record);
-  if (cursor->position == 0)
-    cursor->before_first = true;
-  else
-    --cursor->position;
-  return S_OK;
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (HRESULT hr = usable(); FAILED(hr)) return hr;
+    if (cursor->bof()) return jet_fail(*session, jet_error::no_current_record);
+    if (cursor->position == 0)
+      cursor->before_first = true;
+    else
+      --cursor->position;
+    return S_OK;
+  });
 }
 
 HRESULT jet_recordset::Close() {
-  if (HRESULT hr = usable(); FAILED(hr)) return hr;
-  cursor->closed = true;
-  cursor->adding = false;
-  return S_OK;
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (HRESULT hr = usable(); FAILED(hr)) return hr;
+    cursor->closed = true;
+    cursor->adding = false;
+    return S_OK;
+  });
 }

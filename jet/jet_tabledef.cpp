@@ -1,6 +1,8 @@
 // Table definitions with their fields, indexes and field properties.
 #include "jet/jet_objects.h"
 
+#include "TK/tk_utils.h"
+
 namespace {
 
 // A field's properties: its Description.
@@ -28,13 +30,15 @@ class jet_properties final : public jet_com<DAOProperties, IID_DAOProperties> {
     return S_OK;
   }
   HRESULT get_Item(VARIANT item, DAOProperty** property) override {
-    if (!property) return E_POINTER;
-    *property = nullptr;
-    std::wstring name;
-    LONG n;
-    bool found = (jet_to_text(item, name) && jet_same_name(name, L"Description")) || (jet_to_long(item, n) && n == 0);
-    if (!found) return jet_fail(*session, jet_error::not_found);
-    return jet_hand_out(new jet_property(column), property);
+    return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+      if (!property) return E_POINTER;
+      *property = nullptr;
+      std::wstring name;
+      LONG n;
+      bool found = (jet_to_text(item, name) && jet_same_name(name, L"Description")) || (jet_to_long(item, n) && n == 0);
+      if (!found) return jet_fail(*session, jet_error::not_found);
+      return jet_hand_out(new jet_property(column), property);
+    });
   }
 
  private:
@@ -51,27 +55,32 @@ class jet_index_fields final : public jet_com<DAOIndexFields, IID_DAOIndexFields
     return S_OK;
   }
   HRESULT get_Item(VARIANT item, _DAOField** field) override {
-    if (!field) return E_POINTER;
-    *field = nullptr;
-    int n = jet_item_position(item, index->fields);
-    if (n < 0) return jet_fail(*session, jet_error::not_found);
-    return jet_hand_out(new jet_field(session, index->fields[static_cast<std::size_t>(n)], nullptr, n), field);
+    return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+      if (!field) return E_POINTER;
+      *field = nullptr;
+      int n = jet_item_position(item, index->fields);
+      if (n < 0) return jet_fail(*session, jet_error::not_found);
+      return jet_hand_out(new jet_field(session, index->fields[static_cast<std::size_t>(n)], nullptr, n), field);
+    });
   }
   HRESULT Append(IUnknown* object) override {
-    void* raw = nullptr;
-    if (!object || FAILED(object->QueryInterface(IID__DAOField, &raw))) return jet_fail(*session, jet_error::invalid_operation);
-    auto* field = dynamic_cast<jet_field*>(static_cast<_DAOField*>(raw));
-    HRESULT hr = S_OK;
-    if (!field)
-      hr = jet_fail(*session, jet_error::invalid_operation);
-    else if (!open)
-      hr = jet_fail(*session, jet_error::not_supported);
-    else if (jet_item_position(name_variant(field->column->name), index->fields) >= 0)
-      hr = jet_fail(*session, jet_error::already_in_collection);
-    else
-      index->fields.push_back(field->column);
-    static_cast<_DAOField*>(raw)->Release();
-    return hr;
+    return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+      void* raw = nullptr;
+      if (!object || FAILED(object->QueryInterface(IID__DAOField, &raw)))
+        return jet_fail(*session, jet_error::invalid_operation);
+      jet_held<_DAOField> held(static_cast<_DAOField*>(raw));
+      auto* field = dynamic_cast<jet_field*>(static_cast<_DAOField*>(raw));
+      HRESULT hr = S_OK;
+      if (!field)
+        hr = jet_fail(*session, jet_error::invalid_operation);
+      else if (!open)
+        hr = jet_fail(*session, jet_error::not_supported);
+      else if (jet_item_position(name_variant(field->column->name), index->fields) >= 0)
+        hr = jet_fail(*session, jet_error::already_in_collection);
+      else
+        index->fields.push_back(field->column);
+      return hr;
+    });
   }
 
  private:
@@ -131,37 +140,47 @@ HRESULT jet_tabledef::get_Attributes(LONG* attributes) {
 }
 
 HRESULT jet_tabledef::get_RecordCount(LONG* count) {
-  if (!count) return E_POINTER;
-  if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-  *count = static_cast<LONG>(table->record_count());
-  return S_OK;
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (!count) return E_POINTER;
+    if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
+    *count = static_cast<LONG>(table->record_count());
+    return S_OK;
+  });
 }
 
 HRESULT jet_tabledef::get_Fields(DAOFields** fields) {
-  if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-  return jet_hand_out(new jet_fields(session, workbook, table, nullptr), fields);
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
+    return jet_hand_out(new jet_fields(session, workbook, table, nullptr), fields);
+  });
 }
 
 HRESULT jet_tabledef::get_Indexes(DAOIndexes** indexes) {
-  if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-  return jet_hand_out(new jet_indexes(session, table), indexes);
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
+    return jet_hand_out(new jet_indexes(session, table), indexes);
+  });
 }
 
 HRESULT jet_tabledef::CreateField(VARIANT name, VARIANT type, VARIANT size, _DAOField** field) {
-  if (!field) return E_POINTER;
-  *field = nullptr;
-  jet_column_ptr column;
-  HRESULT hr = jet_new_field(*session, name, type, size, column);
-  if (FAILED(hr)) return hr;
-  return jet_hand_out(new jet_field(session, column, nullptr, -1), field);
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (!field) return E_POINTER;
+    *field = nullptr;
+    jet_column_ptr column;
+    HRESULT hr = jet_new_field(*session, name, type, size, column);
+    if (FAILED(hr)) return hr;
+    return jet_hand_out(new jet_field(session, column, nullptr, -1), field);
+  });
 }
 
 HRESULT jet_tabledef::CreateIndex(VARIANT name, _DAOIndex** index) {
-  if (!index) return E_POINTER;
-  *index = nullptr;
-  auto made = std::make_shared<jet_index>();
-  if (!jet_missing(name) && !jet_to_text(name, made->name)) return jet_fail(*session, jet_error::invalid_operation);
-  return jet_hand_out(new jet_index_object(session, made), index);
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (!index) return E_POINTER;
+    *index = nullptr;
+    auto made = std::make_shared<jet_index>();
+    if (!jet_missing(name) && !jet_to_text(name, made->name)) return jet_fail(*session, jet_error::invalid_operation);
+    return jet_hand_out(new jet_index_object(session, made), index);
+  });
 }
 
 jet_fields::jet_fields(jet_session_ptr s, jet_workbook_ptr w, jet_table_ptr t, jet_cursor_ptr c)
@@ -174,38 +193,44 @@ HRESULT jet_fields::get_Count(SHORT* count) {
 }
 
 HRESULT jet_fields::get_Item(VARIANT item, _DAOField** field) {
-  if (!field) return E_POINTER;
-  *field = nullptr;
-  if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-  int n = jet_item_position(item, table->columns);
-  if (n < 0) return jet_fail(*session, jet_error::not_found);
-  return jet_hand_out(new jet_field(session, table->columns[static_cast<std::size_t>(n)], cursor, n), field);
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (!field) return E_POINTER;
+    *field = nullptr;
+    if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
+    int n = jet_item_position(item, table->columns);
+    if (n < 0) return jet_fail(*session, jet_error::not_found);
+    return jet_hand_out(new jet_field(session, table->columns[static_cast<std::size_t>(n)], cursor, n), field);
+  });
 }
 
 HRESULT jet_fields::Append(IUnknown* object) {
-  if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-  void* raw = nullptr;
-  if (!object || FAILED(object->QueryInterface(IID__DAOField, &raw))) return jet_fail(*session, jet_error::invalid_operation);
-  auto* field = dynamic_cast<jet_field*>(static_cast<_DAOField*>(raw));
-  HRESULT hr = S_OK;
-  if (!field) {
-    hr = jet_fail(*session, jet_error::invalid_operation);
-  } else if (cursor || table->sheet) {
-    // Fields go into a definition before it is appended.
-    hr = jet_fail(*session, jet_error::not_supported);
-  } else {
-    const std::wstring& name = field->column->name;
-    if (name.empty() || name.size() > 64 || name.front() == L' ' || name.find_first_of(L".![]`") != std::wstring::npos)
-      hr = jet_fail(*session, jet_error::invalid_name, name);
-    else if (table->column_of(name) >= 0)
-      hr = jet_fail(*session, jet_error::field_twice, name);
-    else if (table->columns.size() + 1 >= biff_max_columns)
-      hr = jet_fail(*session, jet_error::too_many_fields);
-    else
-      table->columns.push_back(field->column);
-  }
-  static_cast<_DAOField*>(raw)->Release();
-  return hr;
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
+    void* raw = nullptr;
+    if (!object || FAILED(object->QueryInterface(IID__DAOField, &raw)))
+      return jet_fail(*session, jet_error::invalid_operation);
+    jet_held<_DAOField> held(static_cast<_DAOField*>(raw));
+    auto* field = dynamic_cast<jet_field*>(static_cast<_DAOField*>(raw));
+    HRESULT hr = S_OK;
+    if (!field) {
+      hr = jet_fail(*session, jet_error::invalid_operation);
+    } else if (cursor || table->sheet) {
+      // Fields go into a definition before it is appended.
+      hr = jet_fail(*session, jet_error::not_supported);
+    } else {
+      const std::wstring& name = field->column->name;
+      if (name.empty() || tk_utf16_length(name) > jet_max_field_name || name.front() == L' ' ||
+          name.find_first_of(L".![]`") != std::wstring::npos)
+        hr = jet_fail(*session, jet_error::invalid_name, name);
+      else if (table->column_of(name) >= 0)
+        hr = jet_fail(*session, jet_error::field_twice, name);
+      else if (table->columns.size() + 1 >= biff_max_columns)
+        hr = jet_fail(*session, jet_error::too_many_fields);
+      else
+        table->columns.push_back(field->column);
+    }
+    return hr;
+  });
 }
 
 jet_field::jet_field(jet_session_ptr s, jet_column_ptr c, jet_cursor_ptr k, int p)
@@ -232,9 +257,11 @@ HRESULT jet_field::get_Attributes(LONG* attributes) {
 }
 
 HRESULT jet_field::put_Attributes(LONG attributes) {
-  if (cursor) return jet_fail(*session, jet_error::invalid_operation);
-  column->attributes = attributes;
-  return S_OK;
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (cursor) return jet_fail(*session, jet_error::invalid_operation);
+    column->attributes = attributes;
+    return S_OK;
+  });
 }
 
 HRESULT jet_field::get_Required(VARIANT_BOOL* required) {
@@ -244,15 +271,19 @@ HRESULT jet_field::get_Required(VARIANT_BOOL* required) {
 }
 
 HRESULT jet_field::put_Required(VARIANT_BOOL required) {
-  if (cursor) return jet_fail(*session, jet_error::invalid_operation);
-  column->required = required != 0;
-  return S_OK;
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (cursor) return jet_fail(*session, jet_error::invalid_operation);
+    column->required = required != 0;
+    return S_OK;
+  });
 }
 
 HRESULT jet_field::put_AllowZeroLength(VARIANT_BOOL allow) {
-  if (cursor) return jet_fail(*session, jet_error::invalid_operation);
-  column->allow_zero_length = allow != 0;
-  return S_OK;
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (cursor) return jet_fail(*session, jet_error::invalid_operation);
+    column->allow_zero_length = allow != 0;
+    return S_OK;
+  });
 }
 
 HRESULT jet_field::get_DefaultValue(VARIANT* value) {
@@ -262,24 +293,31 @@ HRESULT jet_field::get_DefaultValue(VARIANT* value) {
 }
 
 HRESULT jet_field::put_DefaultValue(VARIANT value) {
-  if (cursor) return jet_fail(*session, jet_error::invalid_operation);
-  return VariantCopy(&column->default_value.v, &value);
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (cursor) return jet_fail(*session, jet_error::invalid_operation);
+    return VariantCopy(&column->default_value.v, &value);
+  });
 }
 
 HRESULT jet_field::get_Value(VARIANT* value) {
-  if (!value) return E_POINTER;
-  VariantInit(value);
-  if (!cursor) return jet_fail(*session, jet_error::invalid_operation);
-  if (cursor->closed || !cursor->workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-  if (cursor->eof() || cursor->before_first) return jet_fail(*session, jet_error::no_current_record);
-  const biff_row& row = cursor->workbook->rows(*cursor->table).rows[cursor->position + 1];
-  biff_cell cell = static_cast<std::size_t>(position) < row.size() ? row[static_cast<std::size_t>(position)] : biff_cell{};
-  cursor->workbook->to_variant(*column, cell, *value);
-  return S_OK;
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (!value) return E_POINTER;
+    VariantInit(value);
+    if (!cursor) return jet_fail(*session, jet_error::invalid_operation);
+    if (cursor->closed || !cursor->workbook->open) return jet_fail(*session, jet_error::no_longer_set);
+    if (cursor->eof() || cursor->before_first) return jet_fail(*session, jet_error::no_current_record);
+    const biff_row& row = cursor->workbook->rows(*cursor->table).rows[cursor->position + 1];
+    biff_cell cell =
+        static_cast<std::size_t>(position) < row.size() ? row[static_cast<std::size_t>(position)] : biff_cell{};
+    cursor->workbook->to_variant(*column, cell, *value);
+    return S_OK;
+  });
 }
 
 HRESULT jet_field::get_Properties(DAOProperties** properties) {
-  return jet_hand_out(new jet_properties(session, column), properties);
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    return jet_hand_out(new jet_properties(session, column), properties);
+  });
 }
 
 jet_indexes::jet_indexes(jet_session_ptr s, jet_table_ptr t) : session(std::move(s)), table(std::move(t)) {}
@@ -291,34 +329,39 @@ HRESULT jet_indexes::get_Count(SHORT* count) {
 }
 
 HRESULT jet_indexes::get_Item(VARIANT item, _DAOIndex** index) {
-  if (!index) return E_POINTER;
-  *index = nullptr;
-  std::wstring name;
-  LONG n;
-  for (std::size_t i = 0; i < table->indexes.size(); ++i) {
-    bool match = jet_to_text(item, name) ? jet_same_name(name, table->indexes[i]->name)
-                                          : jet_to_long(item, n) && n == static_cast<LONG>(i);
-    if (match) return jet_hand_out(new jet_index_object(session, table->indexes[i]), index);
-  }
-  return jet_fail(*session, jet_error::not_found);
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (!index) return E_POINTER;
+    *index = nullptr;
+    std::wstring name;
+    LONG n;
+    for (std::size_t i = 0; i < table->indexes.size(); ++i) {
+      bool match = jet_to_text(item, name) ? jet_same_name(name, table->indexes[i]->name)
+                                            : jet_to_long(item, n) && n == static_cast<LONG>(i);
+      if (match) return jet_hand_out(new jet_index_object(session, table->indexes[i]), index);
+    }
+    return jet_fail(*session, jet_error::not_found);
+  });
 }
 
 HRESULT jet_indexes::Append(IUnknown* object) {
-  void* raw = nullptr;
-  if (!object || FAILED(object->QueryInterface(IID__DAOIndex, &raw))) return jet_fail(*session, jet_error::invalid_operation);
-  auto* index = dynamic_cast<jet_index_object*>(static_cast<_DAOIndex*>(raw));
-  HRESULT hr = S_OK;
-  if (!index) {
-    hr = jet_fail(*session, jet_error::invalid_operation);
-  } else if (index->index->fields.empty()) {
-    hr = jet_fail(*session, jet_error::no_fields);
-  } else {
-    for (const auto& other : table->indexes)
-      if (jet_same_name(other->name, index->index->name)) hr = jet_fail(*session, jet_error::already_in_collection);
-    if (SUCCEEDED(hr)) table->indexes.push_back(index->index);
-  }
-  static_cast<_DAOIndex*>(raw)->Release();
-  return hr;
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    void* raw = nullptr;
+    if (!object || FAILED(object->QueryInterface(IID__DAOIndex, &raw)))
+      return jet_fail(*session, jet_error::invalid_operation);
+    jet_held<_DAOIndex> held(static_cast<_DAOIndex*>(raw));
+    auto* index = dynamic_cast<jet_index_object*>(static_cast<_DAOIndex*>(raw));
+    HRESULT hr = S_OK;
+    if (!index) {
+      hr = jet_fail(*session, jet_error::invalid_operation);
+    } else if (index->index->fields.empty()) {
+      hr = jet_fail(*session, jet_error::no_fields);
+    } else {
+      for (const auto& other : table->indexes)
+        if (jet_same_name(other->name, index->index->name)) hr = jet_fail(*session, jet_error::already_in_collection);
+      if (SUCCEEDED(hr)) table->indexes.push_back(index->index);
+    }
+    return hr;
+  });
 }
 
 jet_index_object::jet_index_object(jet_session_ptr s, jet_index_ptr i) : session(std::move(s)), index(std::move(i)) {}
@@ -348,14 +391,18 @@ HRESULT jet_index_object::put_Unique(VARIANT_BOOL unique) {
 }
 
 HRESULT jet_index_object::get_Fields(DAOIndexFields** fields) {
-  return jet_hand_out(new jet_index_fields(session, index, true), fields);
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    return jet_hand_out(new jet_index_fields(session, index, true), fields);
+  });
 }
 
 HRESULT jet_index_object::CreateField(VARIANT name, VARIANT type, VARIANT size, _DAOField** field) {
-  if (!field) return E_POINTER;
-  *field = nullptr;
-  jet_column_ptr column;
-  HRESULT hr = jet_new_field(*session, name, type, size, column);
-  if (FAILED(hr)) return hr;
-  return jet_hand_out(new jet_field(session, column, nullptr, -1), field);
+  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
+    if (!field) return E_POINTER;
+    *field = nullptr;
+    jet_column_ptr column;
+    HRESULT hr = jet_new_field(*session, name, type, size, column);
+    if (FAILED(hr)) return hr;
+    return jet_hand_out(new jet_field(session, column, nullptr, -1), field);
+  });
 }

@@ -1,5 +1,6 @@
 #include "jet/jet_workbook.h"
 
+#include "TK/tk_utils.h"
 #include "jet/biff_reader.h"
 #include "jet/biff_writer.h"
 #include "jet/dao_interfaces.h"
@@ -64,11 +65,7 @@ bool is_date_type(SHORT type) { return type == dbDate || type == dbTime; }
 // The length of a text as the version counts it: characters in BIFF5,
 // UTF-16 units in BIFF8.
 std::size_t text_length(const std::wstring& text, biff_version v) {
-  if (v == biff_version::biff5) return text.size();
-  std::size_t n = text.size();
-  for (wchar_t c : text)
-    if (static_cast<std::uint32_t>(c) > 0xFFFF) ++n;
-  return n;
+  return v == biff_version::biff5 ? text.size() : tk_utf16_length(text);
 }
 
 VARTYPE vartype_of(SHORT type) {
@@ -88,10 +85,10 @@ VARTYPE vartype_of(SHORT type) {
   }
 }
 
-// Worksheet and field names: not empty, no longer than the format keeps,
-// none of the characters a sheet title refuses.
+// Worksheet names: not empty, no longer than a title keeps (in UTF-16
+// units, as readers count it), none of the characters a title refuses.
 bool valid_name(const std::wstring& name, std::size_t longest, const wchar_t* refused) {
-  if (name.empty() || name.size() > longest) return false;
+  if (name.empty() || tk_utf16_length(name) > longest) return false;
   return name.find_first_of(refused) == std::wstring::npos;
 }
 
@@ -125,7 +122,7 @@ std::vector<jet_column_ptr> jet_infer_columns(const biff_book& book, const biff_
                        : cell.kind == biff_kind::date   ? dbDate
                                                         : dbBoolean;
       }
-      if (cell.kind == biff_kind::text && column->type == dbText && book.text(cell.text).size() > 255)
+      if (cell.kind == biff_kind::text && column->type == dbText && tk_utf16_length(book.text(cell.text)) > 255)
         column->type = dbMemo;
     }
     column->size = column->type == dbText ? 255 : column->type == dbMemo ? 0 : column->type == dbDouble ? 8 : column->type == dbDate ? 8 : 1;

@@ -14,6 +14,9 @@
 #include <string>
 #include <vector>
 
+// The longest field name, in UTF-16 units.
+constexpr std::size_t jet_max_field_name = 64;
+
 struct jet_column {
   std::wstring name;
   SHORT type = 10;  // dbText
@@ -104,6 +107,6 @@ using jet_workbook_ptr = std::shared_ptr<jet_workbook>;
 
 // The fields of a sheet read from a file: named by its first row (a field
 // without a name, or with a name met before, is F and its column number),
-// typed by the first value below (a text longer than 255 characters makes
+// typed by the first value below (a text longer than 255 UTF-16 units makes
 // the field a Memo field).
 std::vector<jet_column_ptr> jet_infer_columns(const biff_book& book, const biff_sheet& sheet);

@@ -46,9 +46,11 @@ HRESULT jet_workbook_cache::keep(jet_session& session, const jet_workbook_ptr& w
   if (!workbook->unwritten) return S_OK;
   try {
     workbook->settle();
+  } catch (const std::bad_alloc&) {
+    return jet_fail_text(session, jet_error::write_failed, L"Cannot write the file '" + workbook->path + L"': out of memory.");
   } catch (const std::exception& e) {
-    std::wstring why = dynamic_cast<const std::bad_alloc*>(&e) ? L"out of memory" : L"a sheet cannot be written";
-    return jet_fail_text(session, jet_error::write_failed, L"Cannot write the file '" + workbook->path + L"': " + why + L".");
+    return jet_fail_text(session, jet_error::write_failed,
+                         L"Cannot write the file '" + workbook->path + L"': " + jet_text_of(e) + L".");
   }
   HRESULT other = kept && kept != workbook ? write_kept(session) : S_OK;
   if (!deferring || !jet_stamp_of(workbook->path).exists) {

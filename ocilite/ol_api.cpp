@@ -12,6 +12,7 @@
 #pragma GCC visibility pop
 
 #include <cstring>
+#include <cxxabi.h>
 #include <mutex>
 #include <new>
 
@@ -49,6 +50,9 @@ sword guarded(const void* errhp, bool needs_error, F&& body) {
   } catch (const std::bad_alloc&) {
     record(err, make_error(4030, "?"));
     return OCI_ERROR;
+  } catch (abi::__forced_unwind&) {
+    // A cancelled thread unwinds through here: swallowing that aborts.
+    throw;
   } catch (...) {
     record(err, make_error(600, "unexpected failure"));
     return OCI_ERROR;
@@ -174,6 +178,8 @@ sword OCIEnvNlsCreate(OCIEnv** envhpp, ub4 mode, void*, void* (*)(void*, size_t)
       return OCI_ERROR;
     }
     return OCI_SUCCESS;
+  } catch (abi::__forced_unwind&) {
+    throw;
   } catch (...) {
     *envhpp = nullptr;
     return OCI_ERROR;
@@ -198,6 +204,8 @@ sword OCIHandleAlloc(const void* parenth, void** hndlpp, ub4 type, size_t xtrame
     give_user_memory(h, xtramem_sz, usrmempp);
     *hndlpp = h;
     return OCI_SUCCESS;
+  } catch (abi::__forced_unwind&) {
+    throw;
   } catch (...) {
     return OCI_ERROR;
   }
@@ -228,6 +236,8 @@ sword OCIDescriptorAlloc(const void* parenth, void** descpp, ub4 type, size_t xt
     give_user_memory(h, xtramem_sz, usrmempp);
     *descpp = h;
     return OCI_SUCCESS;
+  } catch (abi::__forced_unwind&) {
+    throw;
   } catch (...) {
     return OCI_ERROR;
   }

@@ -2,6 +2,7 @@
 
 #include "ocilite/ol_text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -103,6 +104,24 @@ bool put_chars(const std::string& utf8, const out_slot& s) {
   bool cut = n < enc.size();
   if (s.ind) *s.ind = cut ? (enc.size() > 32767 ? sb2(-2) : static_cast<sb2>(enc.size())) : 0;
   if (s.rlen) *s.rlen = static_cast<ub2>(n);
+  if (s.rcode) *s.rcode = cut ? 1406 : 0;
+  return cut;
+}
+
+// LONG VARCHAR: a four-byte length, then the characters; no terminator,
+// so a NUL character stays one.
+bool put_long_chars(const std::string& utf8, const out_slot& s) {
+  std::string enc = encode_text(utf8, s.csid);
+  std::size_t size = s.size > 0 ? static_cast<std::size_t>(s.size) : 0;
+  if (size < sizeof(sb4)) fail(932, "LONG VARCHAR of at least 4 bytes");
+  std::size_t n = fit_prefix(enc, size - sizeof(sb4), s.csid);
+  char* out = static_cast<char*>(s.data);
+  auto length = static_cast<sb4>(n);
+  std::memcpy(out, &length, sizeof length);
+  if (n) std::memcpy(out + sizeof length, enc.data(), n);
+  bool cut = n < enc.size();
+  if (s.ind) *s.ind = cut ? (enc.size() > 32767 ? sb2(-2) : static_cast<sb2>(enc.size())) : 0;
+  if (s.rlen) *s.rlen = static_cast<ub2>(std::min<std::size_t>(n + sizeof length, 65535));
   if (s.rcode) *s.rcode = cut ? 1406 : 0;
   return cut;
 }
@@ -273,6 +292,8 @@ bool put_value(const column_desc& col, const cell& v, const out_slot& s, const r
     case SQLT_LNG:
     case SQLT_AVC:
       return put_chars(value_text(col, v), s);
+    case SQLT_LVC:
+      return put_long_chars(value_text(col, v), s);
     case SQLT_INT:
       put_integer(col, v, s, true);
       return false;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <chrono>
 #include <cwchar>
+#include <csignal>
 #include <fcntl.h>
 #include <mutex>
 #include <spawn.h>
@@ -47,6 +48,11 @@ struct process_object : qm_handle {
 
   DWORD wait(DWORD milliseconds) override {
     if (milliseconds == INFINITE) {
+      // Waits without the lock, so that TerminateProcess reaches the child
+      // meanwhile; the child is reaped under the lock.
+      siginfo_t info;
+      while (!poll(false) && waitid(P_PID, pid, &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+      }
       poll(true);
       return WAIT_OBJECT_0;
     }
@@ -199,6 +205,22 @@ BOOL GetExitCodeProcess(HANDLE handle, LPDWORD exit_code) {
     *exit_code = 128u + static_cast<DWORD>(WTERMSIG(s));
   else
     *exit_code = 0;
+  return TRUE;
+}
+
+BOOL TerminateProcess(HANDLE handle, UINT) {
+  auto* process = dynamic_cast<process_object*>(handle);
+  if (!process) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  // A reaped id may belong to another process by now.
+  std::lock_guard<std::mutex> guard(process->lock);
+  if (process->reaped) return TRUE;
+  if (::kill(process->pid, SIGKILL) != 0 && errno != ESRCH) {
+    SetLastError(static_cast<DWORD>(errno));
+    return FALSE;
+  }
   return TRUE;
 }
 

@@ -41,6 +41,10 @@ BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info);
 // process ended by a signal, STILL_ACTIVE while it runs.
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exit_code);
 
+// Ends the process at once (SIGKILL); WaitForSingleObject then reaps it.
+// TRUE also for a process that has ended already.
+BOOL TerminateProcess(HANDLE process, UINT exit_code);
+
 // A command line split into arguments by the Windows rules: blanks
 // separate, double quotes group, 2n backslashes before a quote give n
 // backslashes, 2n+1 give n and a literal quote; other backslashes are

@@ -1,8 +1,10 @@
 // quillet: the conversion wizard.
 #include "TK/tk_log.h"
+#include "common/stop_signals.h"
 #include "wizard/quillet_app.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 
 #include <cstdio>
 #include <string>
@@ -15,11 +17,18 @@ int main(int argc, char** argv) {
   // Disabled until a settings file names a log file.
   tk_log log;
   QApplication app(argc, argv);
+  // An interrupt stops the run, which removes what it made; then the
+  // program ends by that signal. Any event loop, modal ones too, sees it.
+  stop_signals interrupts;
+  QSocketNotifier wake(interrupts.wake_fd(), QSocketNotifier::Read);
+  QObject::connect(&wake, &QSocketNotifier::activated, [] { wizard_end_by_signal(); });
   // What Qt leaves of the arguments, as one line.
   std::string line;
   for (int i = 1; i < argc; ++i) {
     if (i > 1) line += ' ';
     line += argv[i];
   }
-  return WinMain(nullptr, nullptr, line.data(), 1);
+  int code = WinMain(nullptr, nullptr, line.data(), 1);
+  stop_signals::end_process_if_received();
+  return code;
 }

@@ -42,6 +42,13 @@ bool progress_page::page_init() {
   return true;
 }
 
+bool progress_page::on_cancel() {
+  if (!ask_cancel()) return false;
+  // The run removes what it made before its thread ends.
+  request_stop();
+  return true;
+}
+
 void progress_page::on_help() { wizard_shell::instance().display_help(); }
 
 std::uint32_t progress_page::percent(std::uint32_t tables_total, std::uint32_t tables_done,

@@ -6,6 +6,7 @@
 #include "TK/tk_utils.h"
 #include "common/error_handler.h"
 #include "common/quillet_convertor.h"
+#include "common/stop_signals.h"
 #include "wizard/finish_page.h"
 #include "wizard/oracle_settings_page.h"
 #include "wizard/progress_page.h"
@@ -112,6 +113,14 @@ void gui_startup_check() {
     wizard_shell::error(std::string("Failed to initialize GUI library"));
     wizard_exit_process(-1);
   }
+}
+
+void wizard_end_by_signal() {
+  if (quillet_convertor::exists()) {
+    quillet_convertor& c = quillet_convertor::instance();
+    for (DWORD waited = 0; c.running && waited < tk_thread::stop_wait_ms; waited += 10) Sleep(10);
+  }
+  stop_signals::end_process_if_received();
 }
 
 int WinMain(HINSTANCE, HINSTANCE, char* command_line, int) {

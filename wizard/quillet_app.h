@@ -21,3 +21,8 @@ std::uint32_t gui_minimum_version();
 // False when no window system can be reached (no display and no Qt
 // platform named): the wizard then cannot start.
 bool gui_platform_available();
+
+// After SIGINT, SIGTERM or SIGHUP (which have asked the run to stop): waits a
+// bounded time for a conversion run to remove what it made, then ends the
+// process by the signal.
+void wizard_end_by_signal();

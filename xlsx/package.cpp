@@ -307,7 +307,7 @@ bool CWorkbook::Save(const std::wstring& destination) {
     }
   }
   tk_log::write(1, "Step #3");
-  ok = pack_folder(temp_folder, destination, error);
+  ok = pack_folder(temp_folder, destination, error, stop_requested);
   remove_package_tree();
   if (!ok) tk_log::write(3, L"%ls", error.c_str());
   return ok;

@@ -6,6 +6,7 @@
 #include "platform/win32.h"
 #include "xlsx/xlsx_model.h"
 
+#include <functional>
 #include <string>
 
 namespace XlsxModel {
@@ -30,9 +31,13 @@ bool write_theme(CWorkbook& workbook);
 // The time text of the core properties: local time, although it ends in "Z".
 std::wstring core_time_text(const SYSTEMTIME& time);
 
-// Packs `folder` into `destination` with the zip program beside the running
-// program, else the one on the PATH. False with `error` when it cannot be
-// started, fails, or leaves no destination file.
-bool pack_folder(const std::wstring& folder, const std::wstring& destination, std::wstring& error);
+// Packs `folder` into exactly `destination` with the zip program beside the
+// running program, else the one on the PATH. False with `error` when it
+// cannot be started, fails, leaves no archive or is stopped; the zip program
+// is ended and waited for once `stop_requested` says so. A failed packing
+// leaves nothing beside the destination, and an existing destination stays
+// until the new one replaces it.
+bool pack_folder(const std::wstring& folder, const std::wstring& destination, std::wstring& error,
+                 const std::function<bool()>& stop_requested = {});
 
 }  // namespace XlsxModel

@@ -4,7 +4,10 @@
 #include "platform/utf8.h"
 #include "xlsx/package_parts.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <stdlib.h>
 #include <unistd.h>
 
 namespace XlsxModel {
@@ -36,23 +39,54 @@ struct process_handle {
 
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// The zip program writes into a folder of our own beside the destination:
+// its temporary file and a half-made archive never lie beside the user's
+// files, and a finished archive is renamed into place in one step.
+class packing_folder {
+ public:
+  explicit packing_folder(const std::wstring& destination) {
+    std::size_t slash = destination.rfind(L'/');
+    std::string pattern = qm_platform::path_to_utf8(destination.substr(0, slash + 1).c_str()) + ".quillmark-XXXXXX";
+    if (::mkdtemp(pattern.data()))
+      path = qm_platform::path_from_utf8(pattern.c_str());
+    else
+      error = errno;
+  }
+  ~packing_folder() {
+    if (!path.empty()) part_file_system::real().remove_tree(path);
+  }
+  packing_folder(const packing_folder&) = delete;
+  packing_folder& operator=(const packing_folder&) = delete;
+
+  std::wstring path;
+  int error = 0;
+};
+
 }  // namespace
 
-bool pack_folder(const std::wstring& folder, const std::wstring& destination_path, std::wstring& error) {
+bool pack_folder(const std::wstring& folder, const std::wstring& destination_path, std::wstring& error,
+                 const std::function<bool()>& stop_requested) {
   std::wstring destination = destination_path;
   if (wchar_t* full = _wfullpath(nullptr, destination_path.c_str(), 0)) {
     destination = full;
     std::free(full);
   }
-  // zip adds to an archive that exists: old entries would stay in the package.
-  if (exists(destination) && !DeleteFileW(destination.c_str())) {
-    error = L"cannot replace \"" + destination + L"\": " + system_error_text(static_cast<int>(GetLastError()));
+  if (stop_requested && stop_requested()) {
+    error = L"the packing was stopped";
     return false;
   }
+  packing_folder own(destination);
+  if (own.path.empty()) {
+    error = L"cannot create a folder beside \"" + destination + L"\": " + system_error_text(own.error);
+    return false;
+  }
+  // With its own extension zip adds none, whatever the destination's is.
+  std::wstring archive = own.path + L"/package.zip";
   std::wstring packer = tk_get_module_dir_w() + L"zip";
   if (::access(qm_platform::path_to_utf8(packer.c_str()).c_str(), X_OK) != 0) packer = L"zip";
   // The folder's content goes in at the root: "." takes the folders too.
-  std::wstring parameters = L"-r -m " + qm_quote_argument(destination) + L" .";
+  // zip keeps its temporary file in the archive's folder: ours.
+  std::wstring parameters = L"-r -m " + qm_quote_argument(archive) + L" .";
   tk_log::write(1, L"exe=%ls, param=%ls, path=%ls", packer.c_str(), parameters.c_str(), folder.c_str());
 
   SHELLEXECUTEINFOW info{};
@@ -70,7 +104,17 @@ bool pack_folder(const std::wstring& folder, const std::wstring& destination_pat
     return false;
   }
   process_handle process{info.hProcess};
-  WaitForSingleObject(process.handle, INFINITE);
+  if (stop_requested) {
+    while (WaitForSingleObject(process.handle, 50) == WAIT_TIMEOUT) {
+      if (!stop_requested()) continue;
+      TerminateProcess(process.handle, 1);
+      WaitForSingleObject(process.handle, INFINITE);
+      error = L"the packing was stopped";
+      return false;
+    }
+  } else {
+    WaitForSingleObject(process.handle, INFINITE);
+  }
   DWORD code = 0;
   GetExitCodeProcess(process.handle, &code);
   if (code != 0) {
@@ -78,8 +122,14 @@ bool pack_folder(const std::wstring& folder, const std::wstring& destination_pat
             zip_exit_text(code) + L")";
     return false;
   }
-  if (!exists(destination)) {
-    error = L"the zip program \"" + packer + L"\" left no file \"" + destination + L"\"";
+  if (!exists(archive)) {
+    error = L"the zip program \"" + packer + L"\" left no file \"" + archive + L"\"";
+    return false;
+  }
+  std::string from = qm_platform::path_to_utf8(archive.c_str());
+  std::string to = qm_platform::path_to_utf8(destination.c_str());
+  if (std::rename(from.c_str(), to.c_str()) != 0) {
+    error = L"cannot replace \"" + destination + L"\": " + system_error_text(errno);
     return false;
   }
   return true;

@@ -119,7 +119,9 @@ int StyleList::Add(Style& style) {
 }
 
 std::wstring build_number_format(const NumFormatRecord& r) {
-  if (!r.code.empty()) return r.code;
+  // A caller's code is text like any other: its quotes and "<" would end
+  // the attribute or the tag.
+  if (!r.code.empty()) return make_safe_text(r.code);
   std::wstring g = r.thousands ? L"#,##" : L"";
   std::wstring d = L"0";
   if (r.decimals > 0) d += L"." + std::wstring(static_cast<std::size_t>(r.decimals), L'0');

@@ -102,7 +102,8 @@ class StyleList {
   std::vector<CellFormat> cell_formats_;
 };
 
-// The format code of a record (a record with a code gives it unchanged).
+// The format code of a record as XML attribute text (a record with a code
+// gives it escaped, as every caller text is).
 std::wstring build_number_format(const NumFormatRecord& record);
 
 // The part "xl/styles.xml"; false when it cannot be written.

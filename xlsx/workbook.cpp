@@ -1,4 +1,5 @@
 #include "TK/tk_log.h"
+#include "TK/tk_utils.h"
 #include "platform/utf8.h"
 #include "platform/win32.h"
 #include "xlsx/xlsx_model.h"
@@ -19,7 +20,11 @@ std::wstring environment_text(const char* name) {
   return value && *value ? qm_platform::path_from_utf8(value) : std::wstring();
 }
 
-std::wstring cut_title(const std::wstring& name) { return name.size() < 32 ? name : name.substr(0, 31); }
+// 31 UTF-16 units, as Excel counts a title.
+std::wstring cut_title(std::wstring name) {
+  tk_utf16_cut(name, 31);
+  return name;
+}
 
 }  // namespace
 

@@ -44,9 +44,11 @@ std::unique_ptr<udb_recordset> xlsx_database::get_table(const std::wstring&, int
 bool xlsx_database::test_query(const std::wstring&) { return true; }
 
 void xlsx_database::save_workbook(const std::wstring& path) {
+  workbook->stop_requested = stop_requested;
   bool ok = workbook->Save(path);
   std::wstring cause = workbook->GetLastError();
   workbook.reset();
+  if (!ok && stop_requested && stop_requested()) throw tk_final_exception();
   if (!ok) cannot_write(path, cause);
 }
 

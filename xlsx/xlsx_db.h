@@ -7,6 +7,7 @@
 #include "UDB/udb_recordset.h"
 #include "xlsx/xlsx_model.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -35,6 +36,9 @@ class xlsx_database : public udb_database {
 
   std::unique_ptr<XlsxModel::CWorkbook> workbook;
   bool one_workbook_per_table;
+  // The run's stop request: a save it stops raises tk_final_exception and
+  // leaves no file.
+  std::function<bool()> stop_requested;
 
  private:
   void save_workbook(const std::wstring& path);

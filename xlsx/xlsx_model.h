@@ -12,6 +12,7 @@
 #include "xlsx/styles.h"
 #include "xlsx/xml_writer.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -112,7 +113,7 @@ class CWorkbook {
   CWorkbook(const CWorkbook&) = delete;
   CWorkbook& operator=(const CWorkbook&) = delete;
 
-  // The title is the name cut to 31 characters.
+  // The title is the name cut to 31 characters (UTF-16 units).
   CWorksheet* AddSheet2(const std::wstring& name, const std::vector<ColumnWidth>& widths);
   CChartsheet* AddChartsheet(const std::wstring& name);
   // Writes every part, packs the folder into `destination` and removes the
@@ -120,6 +121,8 @@ class CWorkbook {
   // started or fails, or no destination file results; GetLastError tells
   // why. A workbook is saved once: a second call fails.
   bool Save(const std::wstring& destination);
+  // Asked while the package is packed: true ends the packing and Save fails.
+  std::function<bool()> stop_requested;
   std::wstring GetSafeTitle(const CChartsheet& chart) const;
   const std::wstring& GetLastError() const { return error; }
 

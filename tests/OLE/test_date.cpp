@@ -54,6 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
         read_case{"2010-12-31", 2, "2010-12-31", L"2010-12-31"},
         read_case{"2010/12/31 10:20:30", 1, "2010-12-31 10:20:30", L"2010-12-31 10:20:30"},
         read_case{"2010.12.31 10:20:30", 1, "2010-12-31 10:20:30", L"2010-12-31 10:20:30"},
+        read_case{"2010-12-31 23:59:59.999999999", 1, "2010-12-31 23:59:59.999", L"2010-12-31 23:59:59.999"},
         read_case{"  2010-12-31 10:20:30.120  ", 1, "2010-12-31 10:20:30.120", L"2010-12-31 10:20:30.120"},
         read_case{"2010-12-31 00:00:00", 2, "2010-12-31", L"2010-12-31"},
         read_case{"2010-13-31", 0, "", L""},
@@ -71,6 +72,13 @@ INSTANTIATE_TEST_SUITE_P(
         read_case{"99-01-02", 2, "1999-01-02", L"1999-01-02"},
         read_case{"49-01-02", 2, "2049-01-02", L"2049-01-02"},
         read_case{"50-01-02 10:00:00", 1, "1950-01-02 10:00:00", L"1950-01-02 10:00:00"},
+        // A year written with more digits is the year written.
+        read_case{"0001-01-01", 2, "0001-01-01", L"0001-01-01"},
+        read_case{"0050-06-01 10:00:00", 1, "0050-06-01 10:00:00", L"0050-06-01 10:00:00"},
+        read_case{"099/12/31", 2, "0099-12-31", L"0099-12-31"},
+        read_case{"31.12.0050", 2, "0050-12-31", L"0050-12-31"},
+        read_case{"00010101", 2, "0001-01-01", L"0001-01-01"},
+        read_case{"00991231235959", 1, "0099-12-31 23:59:59", L"0099-12-31 23:59:59"},
         // The platform's parser reads the rest.
         read_case{"Dec 31 2010 10:20", 1, "2010-12-31 10:20:00", L"2010-12-31 10:20:00"},
         read_case{"31 December 2010", 2, "2010-12-31", L"2010-12-31"},
@@ -157,6 +165,18 @@ TEST(Date, MillisecondsWithoutTextIsAnInternalError) {
   d.process_milliseconds("59.999");
   EXPECT_EQ(d.st.wSecond, 59);
   EXPECT_EQ(d.st.wMilliseconds, 999);
+  // Milliseconds are cut, never rounded up to a thousand.
+  for (const char* text : {"59.999999999", "59.9999999", "59.9995", "59.99999999999999999"}) {
+    d.process_milliseconds(text);
+    EXPECT_EQ(d.st.wSecond, 59) << text;
+    EXPECT_EQ(d.st.wMilliseconds, 999) << text;
+  }
+  d.process_milliseconds("30.0049999999");
+  EXPECT_EQ(d.st.wMilliseconds, 4);
+  d.process_milliseconds("30.005");
+  EXPECT_EQ(d.st.wMilliseconds, 5);
+  d.process_milliseconds("30.1");
+  EXPECT_EQ(d.st.wMilliseconds, 100);
   d.process_milliseconds("x");
   EXPECT_EQ(d.st.wSecond, 0);
   EXPECT_EQ(d.st.wMilliseconds, 0);

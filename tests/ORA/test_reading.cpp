@@ -130,6 +130,25 @@ TEST_F(ora_reading, numbers_arrive_with_their_values) {
   EXPECT_EQ(s[7].to_long(), 0);
 }
 
+TEST_F(ora_reading, decimals_beyond_28_places_keep_the_servers_text) {
+  open("CREATE TABLE \"N\" (\"S38\" NUMBER(38,38), \"S29\" NUMBER(38,29));"
+       "INSERT INTO \"N\" VALUES (CAST('1E-30' AS BLOB), CAST('0.00000000000000000000000000012' AS BLOB));"
+       "INSERT INTO \"N\" VALUES (0.5, 1.25);");
+  db->get_tables();
+  auto rs = db->get_table(L"N");
+  auto rows = read_all(*rs);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][0].get_type(), VT_BSTR);
+  EXPECT_EQ(rows[0][0].to_wstring(), L".000000000000000000000000000001");
+  EXPECT_EQ(rows[0][1].get_type(), VT_BSTR);
+  EXPECT_EQ(rows[0][1].to_wstring(), L".00000000000000000000000000012");
+  // What a DECIMAL holds stays one.
+  EXPECT_EQ(rows[1][0].get_type(), VT_DECIMAL);
+  EXPECT_EQ(rows[1][0].to_wstring(), L"0.5");
+  EXPECT_EQ(rows[1][1].get_type(), VT_DECIMAL);
+  EXPECT_EQ(rows[1][1].to_wstring(), L"1.25");
+}
+
 TEST_F(ora_reading, dates_and_timestamps) {
   open("CREATE TABLE \"D\" (\"DT\" DATE, \"TS\" TIMESTAMP, \"TS9\" TIMESTAMP(9), \"TZ\" TIMESTAMP WITH TIME ZONE,"
        " \"LTZ\" TIMESTAMP WITH LOCAL TIME ZONE);"
@@ -198,6 +217,47 @@ TEST_F(ora_reading, long_raw_texts_and_unsupported_types) {
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(lr->schema[0].vartype, VT_BLOB);
   EXPECT_EQ(bytes_of(rows[0][0]), (std::vector<unsigned char>{0x01, 0xFF}));
+}
+
+TEST_F(ora_reading, a_long_raw_of_a_million_bytes_or_more_is_not_null) {
+  // Two digits a byte in a buffer of a million bytes' digits: a longer
+  // value is cut there, at a whole byte.
+  std::string million, longer;
+  for (int i = 0; i < 1000000; ++i) million += static_cast<char>(i * 7 + 1);
+  longer = million + "\x42";
+  open("CREATE TABLE \"LR\" (\"ID\" NUMBER(4), \"B\" LONG RAW);"
+       "INSERT INTO \"LR\" VALUES (1, X'" + hex_of(million) + "');"
+       "INSERT INTO \"LR\" VALUES (2, X'" + hex_of(longer) + "');"
+       "INSERT INTO \"LR\" VALUES (3, X'0A0B0C');");
+  db->get_tables();
+  auto rs = db->get_table(L"LR");
+  auto rows = read_all(*rs);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(bytes_of(rows[0][1]), std::vector<unsigned char>(million.begin(), million.end()));
+  EXPECT_EQ(rows[1][1].get_type(), VT_ARRAY | VT_UI1);
+  EXPECT_EQ(bytes_of(rows[1][1]), std::vector<unsigned char>(million.begin(), million.end()));
+  EXPECT_EQ(bytes_of(rows[2][1]), (std::vector<unsigned char>{0x0A, 0x0B, 0x0C}));
+}
+
+TEST_F(ora_reading, a_nul_character_does_not_end_a_text) {
+  open("CREATE TABLE \"Z\" (\"V\" VARCHAR2(20), \"NV\" NVARCHAR2(20), \"C\" CHAR(6), \"L\" LONG, \"CL\" CLOB);"
+       "INSERT INTO \"Z\" VALUES ('ab' || char(0) || 'cd', char(0) || '\u00e9', 'x' || char(0) || 'y',"
+       " 'ij' || char(0) || 'kl', 'ef' || char(0) || 'gh');"
+       "INSERT INTO \"Z\" VALUES ('short', 'n', 'c', 'l', 'c');");
+  db->get_tables();
+  auto rs = db->get_table(L"Z");
+  auto rows = read_all(*rs);
+  ASSERT_EQ(rows.size(), 2u);
+  using namespace std::string_literals;
+  EXPECT_EQ(rows[0][0].to_wstring(), L"ab\0cd"s);
+  EXPECT_EQ(rows[0][1].to_wstring(), L"\0\u00e9"s);
+  EXPECT_EQ(rows[0][2].to_wstring(), L"x\0y   "s);
+  EXPECT_EQ(rows[0][3].to_wstring(), L"ij\0kl"s);
+  EXPECT_EQ(rows[0][4].to_wstring(), L"ef\0gh"s);
+  // A shorter value after a longer one in the same buffers.
+  EXPECT_EQ(rows[1][0].to_wstring(), L"short");
+  EXPECT_EQ(rows[1][2].to_wstring(), L"c     ");
+  EXPECT_EQ(rows[1][3].to_wstring(), L"l");
 }
 
 TEST_F(ora_reading, a_user_query_with_intervals_and_expressions) {

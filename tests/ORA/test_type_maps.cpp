@@ -90,6 +90,10 @@ TEST(ora_type_maps, literals_of_values) {
       {L"2010-05-31", VT_DATE, true, L"to_date('2010-05-31', 'YYYY-MM-DD')"},
       {L"2010-05-31 10:20:30", VT_DATE, true, L"to_date('2010-05-31 10:20:30', 'YYYY-MM-DD HH24:MI:SS')"},
       {L"not a date", VT_DATE, true, L""},
+      // A year of four digits is that year; two digits are widened.
+      {L"0001-01-01", VT_DATE, true, L"to_date('0001-01-01', 'YYYY-MM-DD')"},
+      {L"0050-06-01 10:20:30", VT_DATE, true, L"to_date('0050-06-01 10:20:30', 'YYYY-MM-DD HH24:MI:SS')"},
+      {L"99-01-02", VT_DATE, true, L"to_date('1999-01-02', 'YYYY-MM-DD')"},
   };
   for (const literal_case& c : cases) EXPECT_EQ(to_oracle_str(c.text, c.vt, c.quote), c.literal) << c.text;
   EXPECT_EQ(ora_quote_literal(L"O'Hare's"), L"O''Hare''s");
@@ -140,6 +144,11 @@ TEST(ora_type_maps, number_texts_keep_their_values) {
       {L"1.2E+42", VT_DECIMAL, VT_BSTR, L"1.2E+42"},
       {L"12.34", VT_DECIMAL, VT_DECIMAL, L"12.34"},
       {L"-.5", VT_DECIMAL, VT_DECIMAL, L"-0.5"},
+      // More decimal places than a DECIMAL has.
+      {L"1E-30", VT_DECIMAL, VT_BSTR, L"1E-30"},
+      {L"-.00000000000000000000000000012", VT_DECIMAL, VT_BSTR, L"-.00000000000000000000000000012"},
+      {L"1.5E-3", VT_DECIMAL, VT_DECIMAL, L"0.0015"},
+      {L".0000000000000000000000000001", VT_DECIMAL, VT_DECIMAL, L"0.0000000000000000000000000001"},
   };
   for (const value_case& c : cases) {
     ole_variant v = ora_number::number_value(c.text, c.vt);

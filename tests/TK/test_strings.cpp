@@ -93,6 +93,30 @@ TEST(Strings, BytesToHex) {
   EXPECT_THROW(tk_bytes_to_hex(1, bytes, nullptr), tk_mail_assertion);
 }
 
+TEST(Strings, Utf16LengthAndCuts) {
+  struct {
+    std::wstring text;
+    std::size_t units;      // its UTF-16 length
+    std::size_t limit;
+    std::wstring cut;
+  } cases[] = {
+      {L"abc", 3, 3, L"abc"},
+      {L"abcd", 4, 3, L"abc"},
+      {L"a😀b", 4, 3, L"a😀"},
+      {L"a😀b", 4, 2, L"a"},            // no half of the pair
+      {L"😀😀", 4, 1, L""},
+      {L"Ж\U0010FFFF", 3, 2, L"Ж"},
+      {L"", 0, 0, L""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(tk_utf16_length(c.text), c.units) << c.units;
+    std::wstring text = c.text;
+    EXPECT_EQ(tk_utf16_cut(text, c.limit), c.cut != c.text);
+    EXPECT_EQ(text, c.cut) << c.limit;
+    EXPECT_LE(tk_utf16_length(text), c.limit);
+  }
+}
+
 TEST(Files, ReadOnlyAndFolders) {
   temp_folder folder;
   std::string file = folder.path + "/ro.txt";

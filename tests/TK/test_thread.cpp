@@ -116,3 +116,43 @@ TEST(Thread, BaseFunctorIsOwnedAndNullFunctorRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// Works until it is asked to stop, then says it ended by itself.
+struct listening_functor : tk_thread_functor {
+  std::atomic<bool> ended{false};
+  int operator()() override {
+    while (!stop_requested()) Sleep(1);
+    ended = true;
+    return 0;
+  }
+};
+
+struct deaf_functor : tk_thread_functor {
+  int operator()() override {
+    for (;;) Sleep(5);
+  }
+};
+
+TEST(Thread, StopAsksTheFunctorAndWaitsForItsEnd) {
+  listening_functor f;
+  functor_thread t(&f, false);
+  t.start();
+  EXPECT_TRUE(t.stop(5000));
+  EXPECT_TRUE(f.ended);
+  EXPECT_FALSE(t.is_running());
+  tk_thread base(false);  // the base functor idles until asked
+  base.start();
+  EXPECT_TRUE(base.stop(5000));
+}
+
+TEST(Thread, StopCancelsAThreadThatDoesNotListenAfterTheWait) {
+  SKIP_IF_CANCEL_UNSUPPORTED();
+  functor_thread t(new deaf_functor, true);
+  t.start();
+  EXPECT_FALSE(t.stop(100));
+  EXPECT_FALSE(t.is_running());
+}
+
+}  // namespace

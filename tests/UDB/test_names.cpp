@@ -38,6 +38,16 @@ TEST(Validator, SafeNames) {
   v.add_existing_name(forty.substr(0, 25) + L"00000");
   EXPECT_EQ(v.get_safe_name(forty), forty.substr(0, 25) + L"00001");
 
+  // Lengths count UTF-16 units; no cut splits a character.
+  std::wstring emoji;
+  for (int i = 0; i < 20; ++i) emoji += L"😀";
+  udb_validator units(31);
+  EXPECT_FALSE(units.is_acceptable(emoji.substr(0, 16)));
+  EXPECT_TRUE(units.is_acceptable(emoji.substr(0, 15) + L"x"));
+  EXPECT_EQ(units.get_safe_name(emoji), emoji.substr(0, 15));
+  units.add_existing_name(emoji.substr(0, 15));
+  EXPECT_EQ(units.get_safe_name(emoji), emoji.substr(0, 12) + L"00000");
+
   udb_validator words(31);
   words.restricted_names = {L"SELECT"};
   EXPECT_EQ(words.get_safe_name(L"select"), L"select00000");

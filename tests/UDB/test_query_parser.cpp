@@ -87,13 +87,66 @@ TEST(QueryParser, NestedFromSubQuery) {
   EXPECT_EQ(two.get_query(), L"SELECT * FROM (SELECT a FROM t) p, (SELECT b FROM u) q WHERE p.a = q.b");
 }
 
-TEST(QueryParser, RefusesWithoutUpperCaseSelect) {
-  log_capture capture;
+TEST(QueryParser, KeywordsInAnyCase) {
   udb_query_parser p;
-  EXPECT_FALSE(p.initialize(L"select a from t"));
-  EXPECT_TRUE(capture.has_line("SELECT was NOT found")) << capture.text();
+  ASSERT_TRUE(p.initialize(L"select a from t where b = 1"));
+  EXPECT_EQ(p.select_items, (items{L"a"}));
+  EXPECT_EQ(p.where_part, L"b = 1");
+  EXPECT_EQ(p.get_query(), L"SELECT a FROM t WHERE b = 1");
+
+  // The sub-query's own select, not the next upper-case one.
   udb_query_parser q;
-  EXPECT_FALSE(q.initialize(L"SELECT * FROM (select a from t) x"));
+  ASSERT_TRUE(q.initialize(L"SELECT * FROM (select a from t) x WHERE y IN (SELECT b FROM u)"));
+  ASSERT_NE(q.sub_query, nullptr);
+  EXPECT_EQ(q.sub_query->select_items, (items{L"a"}));
+  EXPECT_EQ(q.get_query(), L"SELECT * FROM (SELECT a FROM t) x WHERE y IN (SELECT b FROM u)");
+}
+
+TEST(QueryParser, SoundStatementsAreNotRefused) {
+  struct {
+    const wchar_t *sql, *rebuilt;
+  } cases[] = {
+      {L"  select distinct a from t;", L"SELECT  DISTINCT a FROM t"},
+      {L"SELECT a FROM (SELECT a FROM t)x", L"SELECT a FROM (SELECT a FROM t) x"},
+      {L"SELECT a FROM ( SELECT a FROM t ) x", L"SELECT a FROM (SELECT a FROM t ) x"},
+      {L"SELECT * FROM ((SELECT a FROM t) UNION (SELECT b FROM u)) x",
+       L"SELECT * FROM ((SELECT a FROM t) UNION (SELECT b FROM u)) x"},
+      {L"SELECT (SELECT MAX(b) FROM u) AS m FROM t", L"SELECT (SELECT MAX(b) FROM u) AS m FROM t"},
+      {L"SELECT a INTO b FROM t WHERE c Group By a", L"SELECT a FROM t WHERE c GROUP BY a"},
+  };
+  for (const auto& c : cases) {
+    udb_query_parser p;
+    ASSERT_TRUE(p.initialize(c.sql)) << c.sql;
+    EXPECT_EQ(p.get_query(), c.rebuilt) << c.sql;
+  }
+}
+
+TEST(QueryParser, LineBreaksInsideQuotesStay) {
+  udb_query_parser p;
+  ASSERT_TRUE(p.initialize(L"SELECT a\nFROM t\r\nWHERE b = 'x\ny'"));
+  EXPECT_EQ(p.where_part, L"b = 'x\ny'");
+  EXPECT_EQ(p.get_query(), L"SELECT a FROM t  WHERE b = 'x\ny'");
+}
+
+TEST(QueryParser, StatementsItCannotRebuildWholeAreRefused) {
+  for (const wchar_t* sql : {
+           L"WITH w AS (SELECT a FROM t) SELECT * FROM w",
+           L"(SELECT a FROM t) UNION (SELECT b FROM u)",
+           L"SELECT a -- the key\nFROM t",
+           L"SELECT a /* the key */ FROM t",
+           L"SELECT * FROM (SELECT a -- x\nFROM t) q",
+           L"SELECT a FROM t) WHERE b = 1",
+           L"EXPLAIN SELECT a FROM t",
+           L"",
+       }) {
+    log_capture capture;
+    udb_query_parser p;
+    EXPECT_FALSE(p.initialize(sql)) << p.get_query();
+  }
+  // A double minus inside quotes is text, not a comment.
+  udb_query_parser quoted;
+  ASSERT_TRUE(quoted.initialize(L"SELECT a FROM t WHERE b = '--' AND c = \"/*\""));
+  EXPECT_EQ(quoted.get_query(), L"SELECT a FROM t WHERE b = '--' AND c = \"/*\"");
 }
 
 TEST(QueryParser, TokenAtTheEndIsNotFound) {

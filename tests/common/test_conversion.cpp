@@ -10,6 +10,7 @@
 #include "xlsx/xlsx_db.h"
 
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -59,11 +60,24 @@ TEST_F(Conversion, ValuesOfTheDestination) {
   EXPECT_EQ(folded->name, L"T");
   EXPECT_TRUE(folded->b_not_null);
   EXPECT_EQ(folded->flag, 2);
+  // A cell cannot hold a NUL character (readers end the text there): only
+  // that character goes.
+  udb_field with_nul(L"T", 10, ole_variant(std::wstring(L"ab\0cd\0", 6)), false, 0);
+  EXPECT_EQ(converter.map_field(with_nul)->to_wstring(), L"abcd");
 
   udb_field long_text(L"L", 0, ole_variant(std::wstring(40000, L'x')), false, 0);
   for (auto [format, length] : {std::pair{0, 254u}, {1, 32766u}, {2, 32766u}}) {
     converter.format_version = format;
     EXPECT_EQ(converter.map_field(long_text)->to_wstring().size(), length) << format;
+  }
+  // Excel counts UTF-16 units: a character beyond the Basic Multilingual
+  // Plane takes two, and the cut never falls between them.
+  std::wstring emoji = L"x";
+  for (int i = 0; i < 20000; ++i) emoji += L"😀";
+  udb_field wide_text(L"W", 0, ole_variant(emoji), false, 0);
+  for (auto [format, length] : {std::pair{0, 127u}, {1, 16383u}, {2, 16383u}}) {
+    converter.format_version = format;
+    EXPECT_EQ(converter.map_field(wide_text)->to_wstring(), emoji.substr(0, length)) << format;
   }
   const unsigned char bytes[] = {1, 2, 3};
   udb_field binary(L"B", 3, ole_variant(3, bytes), false, 0);
@@ -118,7 +132,11 @@ class counting_source : public udb_recordset {
     current.push_back(std::make_unique<udb_field>(L"N", 4, ole_variant(left), false, 0));
     return &current;
   }
-  void next() override { --left; }
+  void next() override {
+    --left;
+    if (after_next) after_next();
+  }
+  std::function<void()> after_next;
 
  private:
   int left;
@@ -283,6 +301,54 @@ TEST_F(Conversion, AnXlsRunThatEndsEarlyLeavesEveryConvertedItemInTheFile) {
       EXPECT_EQ(front.converted.size(), expected.size() - 1);
       converter.tables_done = 0;
     }
+}
+
+// A source of one table, BIG.
+class one_table_source : public udb_database {
+ public:
+  explicit one_table_source(std::function<std::unique_ptr<udb_recordset>()> make)
+      : udb_database(L"src", 0, false), make(std::move(make)) {
+    table_names = {L"BIG"};
+  }
+  std::unique_ptr<udb_recordset> create_table(const std::wstring&, const udb_schema&, const udb_indexes&) override {
+    return nullptr;
+  }
+  std::unique_ptr<udb_recordset> get_query(const std::wstring&, const std::wstring&, int) override { return nullptr; }
+  std::unique_ptr<udb_recordset> get_table(const std::wstring&, int) override { return make(); }
+  bool test_query(const std::wstring&) override { return false; }
+
+ private:
+  std::function<std::unique_ptr<udb_recordset>()> make;
+};
+
+TEST(StoppedConversion, EndsBetweenRecordsAndLeavesNoFiles) {
+  recording_front_end front;
+  error_handler errors{oracle_error_count, oracle_error_table};
+  temp_folder folder;
+  std::string temp = folder.path + "/temp";
+  mkdir(temp.c_str(), 0700);
+  setenv("TEMP", temp.c_str(), 1);
+  for (int format : {1, 2}) {
+    SCOPED_TRACE(format);
+    xls_converter run(front);
+    run.format_version = format;
+    run.destination = tk_from_utf8(folder.path + (format == 2 ? "/book.xlsx" : "/book.xls"));
+    run.selected_tables = {L"BIG"};
+    // Cancel, or an interrupt, comes in the middle of the table.
+    one_table_source source([&run] {
+      auto table = std::make_unique<counting_source>(1000);
+      table->after_next = [&run] {
+        if (run.records_done == 100) run.request_stop();
+      };
+      return table;
+    });
+    EXPECT_THROW(run.do_convert(source), tk_final_exception);
+    EXPECT_EQ(run.records_done, 100);
+    struct stat st{};
+    EXPECT_NE(stat(tk_to_utf8(run.destination).c_str(), &st), 0) << "an unfinished workbook stays";
+    EXPECT_EQ(std::system(("test -z \"$(ls -A '" + temp + "')\"").c_str()), 0) << "the temporary tree stays";
+  }
+  unsetenv("TEMP");
 }
 
 }  // namespace

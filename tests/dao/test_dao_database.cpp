@@ -108,7 +108,7 @@ TEST_F(DaoDatabase, ValuesTheSheetRefuses) {
   udb_record record;
   record.push_back(field(L"T", ole_variant(std::wstring(300, L'x'))));
   record.push_back(field(L"D", ole_variant(SYSTEMTIME{2009, 7, 0, 6, 0, 0, 0, 0})));
-  table->append_record(record);  // the long text is left out, the row is written
+  table->append_record(record);  // the long text is cut to what a cell holds, the row is written
 
   SYSTEMTIME early{1800, 1, 0, 1, 0, 0, 0, 0};
   udb_record old;
@@ -124,8 +124,23 @@ TEST_F(DaoDatabase, ValuesTheSheetRefuses) {
   auto read = db->get_table(L"S", 1);
   EXPECT_EQ(read->record_count, 1);
   udb_record* row = read->get_item();
-  EXPECT_EQ((*row)[0].get_type(), VT_NULL);
+  EXPECT_EQ((*row)[0].to_wstring(), std::wstring(255, L'x'));
   EXPECT_EQ((*row)[1].to_wstring().substr(0, 10), L"2009-07-06");
+
+  // Excel 2000 counts UTF-16 units: the head of a text of emoji that fits
+  // holds whole characters.
+  auto wide = workbook(L"Excel 8.0;");
+  udb_schema texts(true);
+  texts.push_back(column(L"T", VT_BSTR));
+  auto sheet = wide->create_table(L"S", texts, udb_indexes());
+  std::wstring emoji;
+  for (int i = 0; i < 20000; ++i) emoji += L"😀";
+  udb_record long_text;
+  long_text.push_back(field(L"T", ole_variant(emoji)));
+  sheet->append_record(long_text);
+  sheet.reset();
+  auto back = wide->get_table(L"S", 1);
+  EXPECT_EQ((*back->get_item())[0].to_wstring(), emoji.substr(0, 16383));
 }
 
 TEST_F(DaoDatabase, TablesOfAnOpenedWorkbook) {

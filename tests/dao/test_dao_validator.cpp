@@ -41,6 +41,18 @@ TEST(DaoValidator, FieldAndIndexNamesAreTaken) {
   EXPECT_TRUE(fields.is_duplicated(L"id"));
   EXPECT_TRUE(fields.is_acceptable(L"ID")) << "a column keeps its own name";
   EXPECT_EQ(fields.get_safe_name(L"I.D"), L"I_D");
+
+  // Field names keep the 64 UTF-16 units the engine takes, and stay unique.
+  std::wstring a = std::wstring(70, L'C') + L"A", b = std::wstring(70, L'C') + L"B", emoji;
+  for (int i = 0; i < 40; ++i) emoji += L"😀";
+  EXPECT_TRUE(fields.is_acceptable(std::wstring(64, L'C')));
+  EXPECT_FALSE(fields.is_acceptable(a));
+  EXPECT_FALSE(fields.is_acceptable(emoji.substr(0, 33)));
+  EXPECT_EQ(fields.get_safe_name(a), std::wstring(63, L'C'));
+  fields.restricted_names.push_back(std::wstring(63, L'C'));
+  EXPECT_EQ(fields.get_safe_name(b), std::wstring(58, L'C') + L"00000");
+  EXPECT_EQ(fields.get_safe_name(emoji), emoji.substr(0, 31));
+
   udb_indexes indexes;
   udb_index pk;
   pk.name = L"PK_EMP";

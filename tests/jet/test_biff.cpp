@@ -188,6 +188,42 @@ TEST(Biff, Biff5SheetsEncodedOneByOneEndInOneCodePage) {
   }
 }
 
+TEST(Biff, SheetNamesAreLegalAndUniqueAsWritten) {
+  std::wstring emoji;
+  for (int i = 0; i < 20; ++i) emoji += L"😀";
+  struct {
+    biff_version v;
+    std::vector<std::wstring> names;
+    const wchar_t* text;  // of a cell, which chooses the BIFF5 code page
+    std::string read;     // the names as xlrd reads them
+  } cases[] = {
+      // Windows-1252 holds neither script: '_' for each character, and the
+      // two names that became one get a counter.
+      {biff_version::biff5, {L"Лист", L"Ящик", L"Яя"}, L"Καλημέρα", "____ ____00000 __"},
+      {biff_version::biff5, {L"Лист", L"Ящик"}, L"да", "Лист Ящик"},
+      {biff_version::biff8, {L"abc", L"ABC", L"Abc00000"}, L"x", "abc ABC00000 Abc0000000000"},
+      {biff_version::biff8, {emoji}, L"x", utf8(emoji.substr(0, 15))},
+  };
+  for (const auto& c : cases) {
+    biff_book book;
+    for (const std::wstring& name : c.names) {
+      biff_sheet sheet;
+      sheet.name = name;
+      biff_book::put(sheet, 0, 0, book.text_cell(c.text));
+      book.sheets.push_back(std::move(sheet));
+    }
+    std::vector<std::uint8_t> s = biff_write_workbook(book, c.v);
+    std::string dump = xlrd_dump(s);
+    std::string names;
+    for (std::size_t at = 0; (at = dump.find("[\"", at)) != std::string::npos;) {
+      std::size_t end = dump.find('"', at + 2);
+      names += (names.empty() ? "" : " ") + dump.substr(at + 2, end - at - 2);
+      at = dump.find("]]]]", end);
+    }
+    EXPECT_EQ(names, c.read) << dump;
+  }
+}
+
 std::uint32_t u32_at(const std::vector<std::uint8_t>& s, std::size_t at) {
   return s.at(at) | s.at(at + 1) << 8 | s.at(at + 2) << 16 | static_cast<std::uint32_t>(s.at(at + 3)) << 24;
 }
@@ -316,6 +352,78 @@ TEST(Biff, LongAndManyStringsCrossContinueRecords) {
   EXPECT_GE(continues, 8);
 }
 
+// The characters of each shared string, with the places where a CONTINUE
+// record broke them: the unit read last before each break.
+struct string_breaks {
+  std::vector<std::u16string> strings;
+  std::vector<char16_t> before_break;
+};
+
+string_breaks walk_sst(const std::vector<std::uint8_t>& s) {
+  biff_source source(s.data(), s.size());
+  biff_record rec;
+  std::vector<biff_record> parts;
+  while (source.next(rec)) {
+    if (rec.id == biff_id::sst || (rec.id == biff_id::continue_ && !parts.empty())) parts.push_back(rec);
+    if (rec.id == biff_id::extsst) break;
+  }
+  string_breaks out;
+  std::size_t part = 0, at = 8;
+  auto byte = [&] {
+    while (at == parts.at(part).length) {
+      ++part;
+      at = 0;
+    }
+    return parts[part].body[at++];
+  };
+  std::uint32_t unique = u32_at(s, parts.at(0).position + 8);
+  for (std::uint32_t k = 0; k < unique; ++k) {
+    std::size_t count = byte();
+    count |= byte() << 8;
+    bool wide = byte() & 1;
+    std::u16string units;
+    while (units.size() < count) {
+      if (at == parts[part].length) {
+        out.before_break.push_back(units.back());
+        ++part;
+        at = 0;
+        wide = parts.at(part).body[at++] & 1;
+      }
+      char16_t u = parts[part].body[at++];
+      if (wide) u |= parts[part].body[at++] << 8;
+      units.push_back(u);
+    }
+    out.strings.push_back(units);
+  }
+  return out;
+}
+
+TEST(Biff, NoContinueRecordStartsInsideASurrogatePair) {
+  // Rows of a short text ending in an emoji put the record ends at every
+  // offset; one long text of emoji crosses several records by itself.
+  biff_book book;
+  biff_sheet sheet;
+  sheet.name = L"S";
+  for (int r = 0; r < 3000; ++r) biff_book::put(sheet, r, 0, book.text_cell(L"Ж user " + std::to_wstring(r) + L" 😀"));
+  std::wstring emoji;
+  for (int i = 0; i < 16383; ++i) emoji += L"😀";
+  biff_book::put(sheet, 3000, 0, book.text_cell(L"x" + emoji));
+  book.sheets.push_back(std::move(sheet));
+  std::vector<std::uint8_t> s = biff_write_workbook(book, biff_version::biff8);
+
+  string_breaks walked = walk_sst(s);
+  ASSERT_EQ(walked.strings.size(), 3001u);
+  EXPECT_EQ(walked.strings.back(), biff_utf16(L"x" + emoji));
+  EXPECT_GE(walked.before_break.size(), 10u);
+  for (char16_t u : walked.before_break) EXPECT_FALSE(u >= 0xD800 && u < 0xDC00) << "a pair is split";
+
+  biff_book back;
+  biff_read_workbook(s.data(), s.size(), back);
+  expect_same(book, back, "pairs");
+  std::string dump = xlrd_dump(s);
+  EXPECT_NE(dump.find(utf8(L"[1, \"Ж user 2999 😀\"]")), std::string::npos) << dump.substr(0, 300);
+}
+
 // A workbook as other programs write it: a code page of their own, the 1904
 // date system, compact numbers, formulas, a chart sheet.
 std::vector<std::uint8_t> foreign_stream() {
@@ -387,6 +495,17 @@ TEST(Biff, BrokenStreamsAreRefused) {
   biff_write_bof(locked, biff_version::biff8, false);
   locked.record(0x002F, biff_body().u16(1).zeros(52));
   bad.push_back(locked.bytes);
+  // Two sheets over one substream: each would be read once per sheet.
+  biff_sink twice;
+  biff_write_bof(twice, biff_version::biff8, false);
+  std::size_t first = biff_write_bound_sheet(twice, biff_version::biff8, 1200, L"A");
+  std::size_t second = biff_write_bound_sheet(twice, biff_version::biff8, 1200, L"B");
+  twice.record(biff_id::eof, biff_body());
+  twice.patch_u32(first, static_cast<std::uint32_t>(twice.position()));
+  twice.patch_u32(second, static_cast<std::uint32_t>(twice.position()));
+  biff_write_bof(twice, biff_version::biff8, true);
+  twice.record(biff_id::eof, biff_body());
+  bad.push_back(twice.bytes);
   for (std::size_t i = 0; i < bad.size(); ++i) {
     biff_book book;
     EXPECT_THROW(biff_read_workbook(bad[i].data(), bad[i].size(), book), biff_format_error) << i;

@@ -3,6 +3,8 @@
 #include "jet_test_support.h"
 
 #include <cmath>
+#include <functional>
+#include <stdexcept>
 
 namespace {
 
@@ -187,6 +189,10 @@ TEST_F(Isam, DefinitionsASheetCannotHoldAreRefused) {
       {L"Twice", {{L"A", dbText}, {L"a", dbLong}}, 3191},
       {L"Bytes", {{L"A", dbLongBinary}}, 3259},
       {L"Dotted", {{L"A.B", dbText}}, 3125},
+      // Names count UTF-16 units: 16 characters of two units each are too
+      // long for a title, 33 too long for a field.
+      {L"😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀", {{L"A", dbText}}, 3125},
+      {L"Field", {{L"😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀😀", dbText}}, 3125},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(create(db.p, c.table, c.fields), dao_hresult(c.error)) << c.table;
@@ -280,6 +286,30 @@ TEST_F(Isam, AClosedDatabaseIsNoLongerSet) {
   SHORT count;
   EXPECT_EQ(tables->get_Count(&count), dao_hresult(3420));
   EXPECT_EQ(db->Close(), dao_hresult(3420));
+}
+
+TEST(IsamErrors, NoExceptionLeavesAMethod) {
+  jet_session session;
+  struct {
+    std::function<HRESULT()> body;
+    LONG number;
+    const wchar_t* says;
+  } cases[] = {
+      {[]() -> HRESULT { throw std::logic_error("date outside the worksheet range"); }, 3040,
+       L"The workbook driver failed: date outside the worksheet range."},
+      {[]() -> HRESULT { throw std::bad_alloc(); }, 3035, L"System resource exceeded."},
+      {[]() -> HRESULT { throw 7; }, 3040, L"The workbook driver failed."},
+      {[]() -> HRESULT { return S_FALSE; }, 0, L""},
+  };
+  for (const auto& c : cases) {
+    session.errors.clear();
+    HRESULT hr = jet_guard(session, jet_error::write_failed, c.body);
+    EXPECT_EQ(hr, c.number ? dao_hresult(c.number) : S_FALSE);
+    if (!c.number) continue;
+    ASSERT_EQ(session.errors.size(), 1u);
+    EXPECT_EQ(session.errors[0].number, c.number);
+    EXPECT_EQ(session.errors[0].description, c.says);
+  }
 }
 
 TEST(IsamColumns, SheetsReadFromAFileNameAndTypeTheirFields) {

@@ -6,6 +6,7 @@
 #include "platform/storage.h"
 #include "platform/utf8.h"
 
+#include <cstring>
 #include <fstream>
 #include <sys/stat.h>
 
@@ -163,6 +164,54 @@ TEST_F(IsamFiles, FilesThatAreNoWorkbookAreRefused) {
     EXPECT_NE(description.find(c.says), std::wstring::npos) << narrow(description);
   }
   EXPECT_EQ(contents(text), "an earlier workbook");
+}
+
+// A workbook whose date cell holds a negative serial, as another program
+// may write it: no date, but a number the sheet keeps.
+std::vector<std::uint8_t> negative_date_stream() {
+  biff_book book;
+  biff_sheet sheet;
+  sheet.name = L"Old";
+  biff_book::put(sheet, 0, 0, book.text_cell(L"D"));
+  biff_book::put(sheet, 1, 0, biff_book::date_cell(40000));
+  book.sheets.push_back(std::move(sheet));
+  std::vector<std::uint8_t> s = biff_write_workbook(book, biff_version::biff8);
+  const double serial = -5;
+  for (std::size_t at = 0; at + 4 <= s.size();) {
+    unsigned id = s[at] | s[at + 1] << 8, length = s[at + 2] | s[at + 3] << 8;
+    if (id == biff_id::number) std::memcpy(&s[at + 4 + 6], &serial, 8);
+    at += 4 + length;
+  }
+  return s;
+}
+
+TEST_F(IsamFiles, AForeignDateOutsideTheSheetsRangeIsKeptAsItsNumber) {
+  std::wstring path = dir.file(L"negative.xls");
+  compound(path, L"Workbook", negative_date_stream());
+  {
+    ref<DAODatabase> db;
+    ASSERT_EQ(open(path, L"Excel 8.0;", db), S_OK);
+    ref<DAORecordset> old;
+    ASSERT_EQ(recordset(db.p, L"Old", dbReadOnly, old), S_OK);
+    ref<DAOFields> fields;
+    old->get_Fields(fields.out());
+    ref<_DAOField> d;
+    ASSERT_EQ(fields->get_Item(arg(0), d.out()), S_OK);
+    VARIANT v;
+    ASSERT_EQ(d->get_Value(&v), S_OK);
+    EXPECT_EQ(v.vt, VT_R8);
+    EXPECT_EQ(v.dblVal, -5);
+    old.reset();
+    ASSERT_EQ(create(db.p, L"New", {{L"A", dbText}}), S_OK);
+    EXPECT_EQ(db->Close(), S_OK);
+  }
+  ref<DAODatabase> db;
+  ASSERT_EQ(open(path, L"Excel 8.0;", db, true), S_OK);
+  ref<DAOTableDefs> tables;
+  db->get_TableDefs(tables.out());
+  SHORT count = 0;
+  tables->get_Count(&count);
+  EXPECT_EQ(count, 2);
 }
 
 TEST_F(IsamFiles, AFailedWriteKeepsTheOldFile) {

@@ -1,6 +1,7 @@
 #include "oci_session.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -73,6 +74,27 @@ TEST_F(fetch_demo, long_and_long_raw_as_text) {
   ASSERT_EQ(2u, rows.size());
   EXPECT_EQ("01FF", rows[0][0]);
   EXPECT_EQ("<null>", rows[1][0]);
+}
+
+TEST_F(fetch_demo, long_varchar_carries_its_length) {
+  // Four bytes of length, then UTF-16 without a terminator.
+  std::vector<char> buffer(4 + 2 * 6000);
+  sb2 ind = 7;
+  const std::string sql = "SELECT \"C_LONG\" FROM \"ALL_TYPES\" WHERE \"ID\" = 3";
+  ASSERT_EQ(OCI_SUCCESS, fetch_one(sql, buffer.data(), static_cast<sb4>(buffer.size()), SQLT_LVC, &ind))
+      << s.error_text();
+  sb4 length = 0;
+  std::memcpy(&length, buffer.data(), 4);
+  EXPECT_EQ(0, ind);
+  EXPECT_EQ(10000, length);
+  std::u16string text(length / 2, u'\0');
+  std::memcpy(text.data(), buffer.data() + 4, static_cast<std::size_t>(length));
+  EXPECT_EQ("long long ", u8(text).substr(0, 10));
+  // Cut to the room there is, the whole length told by the indicator.
+  ASSERT_EQ(OCI_SUCCESS_WITH_INFO, fetch_one(sql, buffer.data(), 4 + 7, SQLT_LVC, &ind));
+  std::memcpy(&length, buffer.data(), 4);
+  EXPECT_EQ(6, length);
+  EXPECT_EQ(10000, ind);
 }
 
 TEST_F(fetch_demo, raw_as_bytes_with_their_length) {

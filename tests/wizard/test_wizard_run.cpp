@@ -1,7 +1,9 @@
 // Whole runs of the wizard, driven through its windows.
 #include "wizard_test_support.h"
 
+#include "common/quillet_convertor.h"
 #include "wizard/quillet_app.h"
+#include "wizard/wizard_front_end.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -11,9 +13,19 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -112,4 +124,148 @@ TEST(wizard_run, converts_the_demo_tables_and_a_query_to_xlsx) {
   text << in.rdbuf();
   EXPECT_NE(text.str().find("select DEPTNO, DNAME from DEPT"), std::string::npos) << text.str();
   EXPECT_NE(text.str().find("format version=2"), std::string::npos) << text.str();
+}
+
+namespace {
+
+// One table of `rows` records, in an ocilite source file.
+void make_big_source(const std::string& path, int rows) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  std::string sql =
+      "CREATE TABLE \"BIG\" (\"ID\" NUMBER(10), \"NAME\" VARCHAR2(40), \"NOTE\" VARCHAR2(80));"
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+      std::to_string(rows) +
+      ") INSERT INTO \"BIG\" SELECT i, 'name ' || i, 'a note that makes the row longer, number ' || (i * 7) FROM n;";
+  char* error = nullptr;
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+  sqlite3_free(error);
+  sqlite3_close(db);
+}
+
+std::string listing(const std::string& folder) {
+  std::string out;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) out += entry.path().filename().string() + "\n";
+  return out;
+}
+
+}  // namespace
+
+TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The death test's child runs this body again: it finds the parent's folder.
+  const char* shared = std::getenv("QM_CANCEL_TEST_FOLDER");
+  std::string folder;
+  if (shared) {
+    folder = shared;
+  } else {
+    char pattern[] = "/tmp/qm_cancel_XXXXXX";
+    folder = mkdtemp(pattern);
+    for (const char* sub : {"/tmp", "/out", "/config", "/runtime"}) mkdir((folder + sub).c_str(), 0700);
+    make_big_source(folder + "/big.db", 300000);
+    std::ofstream(folder + "/run.qlt") << "[Generic settings]\ndest=" << folder
+                                       << "/out/big.xlsx\nsrc=big\n\n[MS Excel settings]\nformat version=2\n\n"
+                                          "[Oracle settings]\npassword=tiger\nuser=scott\n\n[Selected Tables]\nBIG\n";
+    setenv("QM_CANCEL_TEST_FOLDER", folder.c_str(), 1);
+  }
+  setenv("OCILITE_PATH", folder.c_str(), 1);
+  setenv("TMPDIR", (folder + "/tmp").c_str(), 1);
+  unsetenv("TEMP");
+  setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+  // Else Qt makes its runtime folder in TMPDIR.
+  setenv("XDG_RUNTIME_DIR", (folder + "/runtime").c_str(), 1);
+
+  EXPECT_EXIT(
+      {
+        test_app();
+        int cancelled_at = 0;
+        std::chrono::steady_clock::time_point answered;
+        ui_script ui;
+        ui.step("run under way",
+                [&] {
+                  return page_shown(106) && quillet_convertor::exists() &&
+                         quillet_convertor::instance().records_done > 2000 && listing(folder + "/tmp") != "";
+                },
+                [&] {
+                  cancelled_at = quillet_convertor::instance().records_done;
+                  click_later(sheet_button("cancel"));
+                })
+            .step("cancel question", [] { return front_box() != nullptr; },
+                  [&] {
+                    std::fprintf(stderr, "question: %s\n", front_box()->text().toUtf8().constData());
+                    answered = std::chrono::steady_clock::now();
+                    answer_box(QMessageBox::Yes);
+                  });
+        ui.start(60);
+        int code = run_wizard(folder + "/run.qlt");
+        auto stopped = std::chrono::steady_clock::now() - answered;
+        std::fprintf(stderr, "cancelled at record %d of 300000\n", cancelled_at);
+        if (stopped < std::chrono::seconds(3)) std::fprintf(stderr, "stopped in time\n");
+        std::exit(ui.done() ? code : 9);
+      },
+      ::testing::ExitedWithCode(0),
+      "question: Are you sure you want to exit the wizard\\?.*cancelled at record [0-9]+ of 300000.*stopped in time");
+
+  EXPECT_EQ(listing(folder + "/tmp"), "") << "the temporary tree stays";
+  EXPECT_EQ(listing(folder + "/out"), "") << "an unfinished workbook stays";
+  {
+    // The settings of the run are the next start's.
+    wizard_front_end front;
+    quillet_convertor saved(front);
+    EXPECT_EQ(saved.source_name, L"big");
+    EXPECT_EQ(saved.format_version, 2);
+  }
+  unsetenv("QM_CANCEL_TEST_FOLDER");
+  unsetenv("OCILITE_PATH");
+  unsetenv("TMPDIR");
+  unsetenv("XDG_CONFIG_HOME");
+  unsetenv("XDG_RUNTIME_DIR");
+  std::filesystem::remove_all(folder);
+}
+
+TEST(quillet_program, a_signal_during_a_run_stops_it_and_ends_the_program_by_that_signal) {
+  char pattern[] = "/tmp/qm_signal_XXXXXX";
+  std::string folder = mkdtemp(pattern);
+  for (const char* sub : {"/tmp", "/out", "/config", "/runtime"}) mkdir((folder + sub).c_str(), 0700);
+  make_big_source(folder + "/big.db", 300000);
+  std::string profile = folder + "/run.qlt";
+  std::ofstream(profile) << "[Generic settings]\ndest=" << folder
+                         << "/out/big.xlsx\nsrc=big\n\n[MS Excel settings]\nformat version=2\n\n"
+                            "[Oracle settings]\npassword=tiger\nuser=scott\n\n[Selected Tables]\nBIG\n";
+  std::string program = QM_BINARY_DIR "/bin/quillet";
+  std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "OCILITE_PATH=" + folder, "TMPDIR=" + folder + "/tmp",
+                                  "XDG_CONFIG_HOME=" + folder + "/config", "XDG_RUNTIME_DIR=" + folder + "/runtime"};
+  if (const char* path = std::getenv("PATH")) env.push_back(std::string("PATH=") + path);
+  std::vector<char*> envp, argv = {program.data(), profile.data(), nullptr};
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    execve(program.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
+  // Some MB of the table are in the temporary tree.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  std::uintmax_t size = 0;
+  while (size < 2000000 && std::chrono::steady_clock::now() < deadline) {
+    Sleep(50);
+    size = 0;
+    std::error_code ignored;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder + "/tmp", ignored))
+      if (e.is_regular_file(ignored)) size += e.file_size(ignored);
+  }
+  EXPECT_GE(size, 2000000u);
+  kill(pid, SIGTERM);
+  int status = 0;
+  for (int i = 0; i < 600 && waitpid(pid, &status, WNOHANG) == 0; ++i) Sleep(50);
+  if (waitpid(pid, &status, WNOHANG) == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    ADD_FAILURE() << "quillet did not end";
+  }
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+  EXPECT_EQ(listing(folder + "/tmp"), "") << "the temporary tree stays";
+  EXPECT_EQ(listing(folder + "/out"), "") << "an unfinished workbook stays";
+  std::filesystem::remove_all(folder);
 }

@@ -117,6 +117,10 @@ TEST(Worksheet, TitleIsCutTo31Characters) {
   EXPECT_EQ(book.AddSheet2(forty, {})->title, std::wstring(31, L'x'));
   EXPECT_EQ(book.AddSheet2(thirty_one, {})->title, thirty_one);
   EXPECT_EQ(book.sheets[1]->index, 2);
+  // Characters count in UTF-16 units, and none is split in two.
+  std::wstring emoji;
+  for (int i = 0; i < 20; ++i) emoji += L"😀";
+  EXPECT_EQ(book.AddSheet2(emoji, {})->title, emoji.substr(0, 15));
   EXPECT_TRUE(files.has_part(L"xl/worksheets/sheet2.xml"));
 }
 

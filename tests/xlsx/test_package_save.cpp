@@ -5,8 +5,11 @@
 #include "support.h"
 #include "xlsx/xlsx_model.h"
 
+#include <chrono>
+#include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/stat.h>
 #include <vector>
 
@@ -160,6 +163,34 @@ TEST_F(PackageSave, ReadersSeeExactlyTheTextWritten) {
   EXPECT_NE(report.find("rows checked"), std::string::npos) << report;
 }
 
+TEST_F(PackageSave, CallersNumberFormatCodeReadsBackAsGiven) {
+  const std::wstring code = L"\"EUR\" #,##0.00;[Red]\"<neg>\" #,##0.00 & 'x'";
+  std::string package = out + "/formats.xlsx";
+  {
+    CWorkbook book;
+    Style style;
+    style.number_format.code = code;
+    int format = book.styles.Add(style);
+    CWorksheet* sheet = book.AddSheet2(L"S", {});
+    sheet->begin_row();
+    sheet->AddCell(CellDataStr{L"a", format});
+    sheet->end_row();
+    ASSERT_TRUE(book.Save(wide(package)));
+  }
+  int status = -1;
+  std::string errors = scratch_folder::run(
+      "unzip -p " + scratch_folder::quote(package) + " xl/styles.xml | xmllint --noout - 2>&1", &status);
+  EXPECT_EQ(status, 0) << errors;
+  if (!file_exists("/usr/bin/python3")) GTEST_SKIP() << "no /usr/bin/python3";
+  std::string report = scratch_folder::run(
+      "/usr/bin/python3 -c 'import sys, openpyxl; print(openpyxl.load_workbook(sys.argv[1])[\"S\"][\"A1\"]"
+      ".number_format.encode().hex())' " +
+          scratch_folder::quote(package) + " 2>&1",
+      &status);
+  EXPECT_EQ(status, 0) << report;
+  EXPECT_EQ(report, hex(code) + "\n");
+}
+
 TEST_F(PackageSave, ReaderDecodingOfEscapePatternIsPrevented) {
   std::wstring destination = wide(out + "/x.xlsx");
   CWorkbook book;
@@ -203,12 +234,110 @@ TEST_F(PackageSave, WithoutPackerTheSaveFailsAndLeavesNothing) {
   EXPECT_EQ(scratch_folder::listing(out), "");
 }
 
-TEST_F(PackageSave, PackerFailureIsReported) {
+TEST_F(PackageSave, MissingDestinationFolderIsReported) {
   CWorkbook book;
   fill(book, {{L"S", {{L"a"}}}});
   EXPECT_FALSE(book.Save(wide(out + "/missing folder/x.xlsx")));
-  EXPECT_NE(book.GetLastError().find(L"ended with exit code"), std::wstring::npos)
+  EXPECT_NE(book.GetLastError().find(L"/missing folder/x.xlsx\": No such file or directory"), std::wstring::npos)
       << std::string(book.GetLastError().begin(), book.GetLastError().end());
+  EXPECT_EQ(scratch_folder::listing(temp), "");
+}
+
+TEST_F(PackageSave, DestinationIsExactlyThePathGiven) {
+  for (const char* name : {"book", "book.zip", "book.tar.gz"}) {
+    scratch_folder folder;
+    CWorkbook book;
+    fill(book, {{L"S", {{L"a"}}}});
+    ASSERT_TRUE(book.Save(wide(folder.path + "/" + name)))
+        << std::string(book.GetLastError().begin(), book.GetLastError().end());
+    EXPECT_EQ(scratch_folder::listing(folder.path), std::string(name) + "\n");
+    // Readable as any new file of the user's is.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat st {};
+    ASSERT_EQ(::stat((folder.path + "/" + name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+    if (!file_exists("/usr/bin/python3")) continue;
+    // Opened as a stream: openpyxl judges a path by its extension.
+    EXPECT_EQ(scratch_folder::run("/usr/bin/python3 -c 'import openpyxl, sys; "
+                                  "print(openpyxl.load_workbook(open(sys.argv[1], \"rb\")).sheetnames)' " +
+                                  scratch_folder::quote(folder.path + "/" + name) + " 2>&1"),
+              "['S']\n");
+  }
+}
+
+// A zip program first on the PATH that leaves its temporary file where real
+// zip puts it (the -b folder, else the archive's) and then fails as given.
+class fake_zip {
+ public:
+  explicit fake_zip(const std::string& ending) {
+    std::string script = bin.path + "/zip";
+    std::ofstream(script) << "#!/bin/sh\n"
+                             "while [ $# -gt 0 ]; do\n"
+                             "  case \"$1\" in -b) temp=\"$2\"; shift 2;; -*) shift;; *) archive=\"$1\"; break;; esac\n"
+                             "done\n"
+                             "[ -n \"$temp\" ] || temp=$(dirname \"$archive\")\n"
+                             "echo PK > \"$temp/ziAbC123\"\n"
+                          << ending << "\n";
+    ::chmod(script.c_str(), 0755);
+    setenv("PATH", (bin.path + ":" + old_path).c_str(), 1);
+  }
+  ~fake_zip() { setenv("PATH", old_path.c_str(), 1); }
+
+ private:
+  scratch_folder bin;
+  std::string old_path = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+};
+
+TEST_F(PackageSave, FailedOrKilledZipLeavesNothingBesideTheDestination) {
+  const struct {
+    const char* what;
+    const char* ending;
+    const wchar_t* error;
+  } cases[] = {
+      {"killed", "kill -9 $$", L"ended with exit code 137"},
+      {"disk full", "echo 'zip I/O error: No space left on device' >&2; exit 14",
+       L"ended with exit code 14 (the archive cannot be written)"},
+      {"no archive", "exit 0", L"left no file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fake_zip zip(c.ending);
+    std::ofstream(out + "/x.xlsx") << "the earlier workbook";
+    CWorkbook book;
+    fill(book, {{L"S", {{L"a"}}}});
+    EXPECT_FALSE(book.Save(wide(out + "/x.xlsx")));
+    EXPECT_NE(book.GetLastError().find(c.error), std::wstring::npos)
+        << std::string(book.GetLastError().begin(), book.GetLastError().end());
+    EXPECT_EQ(scratch_folder::listing(out), "x.xlsx\n");
+    std::ifstream earlier(out + "/x.xlsx");
+    std::string kept;
+    std::getline(earlier, kept);
+    EXPECT_EQ(kept, "the earlier workbook");
+    EXPECT_EQ(scratch_folder::listing(temp), "");
+  }
+}
+
+TEST_F(PackageSave, StopEndsTheRunningZipAndLeavesNothing) {
+  std::string pid_file = scratch.path + "/zip.pid";
+  auto zip_pid = [&] {
+    pid_t pid = 0;
+    std::ifstream(pid_file) >> pid;
+    return pid;
+  };
+  fake_zip zip("echo $$ > '" + pid_file + "'; exec sleep 60");
+  CWorkbook book;
+  fill(book, {{L"S", {{L"a"}}}});
+  auto started = std::chrono::steady_clock::now();
+  // Stops once the zip program runs, as Cancel or an interrupt would.
+  book.stop_requested = [&] { return zip_pid() > 0; };
+  EXPECT_FALSE(book.Save(wide(out + "/x.xlsx")));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  EXPECT_EQ(book.GetLastError(), L"the packing was stopped");
+  pid_t pid = zip_pid();
+  ASSERT_GT(pid, 0);
+  EXPECT_NE(::kill(pid, 0), 0) << "the zip program still runs";
+  EXPECT_EQ(scratch_folder::listing(out), "");
   EXPECT_EQ(scratch_folder::listing(temp), "");
 }
 

@@ -1,0 +1,73 @@
+#include "common/stop_signals.h"
+
+#include "TK/tk_thread.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const int handled[] = {SIGINT, SIGTERM, SIGHUP};
+
+volatile sig_atomic_t first_signal = 0;
+int wake_pipe[2] = {-1, -1};
+struct sigaction previous[sizeof handled / sizeof handled[0]];
+bool installed[sizeof handled / sizeof handled[0]] = {};
+
+void on_signal(int number) {
+  int saved_errno = errno;
+  if (!first_signal) first_signal = number;
+  tk_request_stop_all();
+  if (wake_pipe[1] >= 0) {
+    char byte = 1;
+    if (write(wake_pipe[1], &byte, 1) < 0) {
+      // Full: the reader has a byte to wake on already.
+    }
+  }
+  errno = saved_errno;
+}
+
+}  // namespace
+
+stop_signals::stop_signals() {
+  if (pipe2(wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0) wake_pipe[0] = wake_pipe[1] = -1;
+  for (std::size_t i = 0; i < sizeof handled / sizeof handled[0]; ++i) {
+    struct sigaction current;
+    if (sigaction(handled[i], nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = on_signal;
+    sigemptyset(&action.sa_mask);
+    // The second signal of a kind finds the default action again.
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    installed[i] = sigaction(handled[i], &action, &previous[i]) == 0;
+  }
+}
+
+stop_signals::~stop_signals() {
+  for (std::size_t i = 0; i < sizeof handled / sizeof handled[0]; ++i)
+    if (installed[i]) sigaction(handled[i], &previous[i], nullptr);
+  for (int& fd : wake_pipe) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+  }
+}
+
+int stop_signals::wake_fd() const { return wake_pipe[0]; }
+
+int stop_signals::received() { return first_signal; }
+
+void stop_signals::end_process_if_received() {
+  int number = first_signal;
+  if (!number) return;
+  std::fflush(nullptr);
+  signal(number, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, number);
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  raise(number);
+  _exit(128 + number);
+}

@@ -1,0 +1,148 @@
+"""QUILLCMD interrupted in the middle of an .xlsx run: the run stops, its
+temporary tree goes, no workbook is left under the destination's name or
+beside it, and the process ends by the signal. Also the zip program killed
+or stopped while it packs.
+
+usage: run_interrupts.py QUILLCMD [unittest arguments]
+"""
+import os
+import shutil
+import signal
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+QUILLCMD = None
+ROWS = 300000
+
+
+def build_source(path):
+    db = sqlite3.connect(path)
+    db.execute('CREATE TABLE "BIG" ("ID" NUMBER(10), "NAME" VARCHAR2(40), "NOTE" VARCHAR2(80))')
+    db.execute("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %d) "
+               "INSERT INTO \"BIG\" SELECT i, 'name ' || i, 'a note that makes the row longer, number ' || (i * 7) "
+               "FROM n" % ROWS)
+    db.execute('CREATE TABLE "SMALL" ("ID" NUMBER(10))')
+    db.execute('INSERT INTO "SMALL" VALUES (1)')
+    db.commit()
+    db.close()
+
+
+def tree_size(folder):
+    return sum(os.path.getsize(os.path.join(root, name)) for root, _, names in os.walk(folder) for name in names)
+
+
+def wait_for(condition, what, seconds=60):
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            raise AssertionError("not reached: " + what)
+        time.sleep(0.05)
+
+
+class InterruptTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="qm_interrupt_")
+        build_source(os.path.join(cls.folder, "big.db"))
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder)
+
+    def setUp(self):
+        self.fresh_folders()
+
+    def fresh_folders(self):
+        self.work = tempfile.mkdtemp(prefix="run_", dir=self.folder)
+        self.temp = os.path.join(self.work, "tmp")
+        self.out = os.path.join(self.work, "out")
+        os.mkdir(self.temp)
+        os.mkdir(self.out)
+
+    def start(self, table="BIG", path=None):
+        env = dict(os.environ, OCILITE_PATH=self.folder, TMPDIR=self.temp)
+        env.pop("TEMP", None)
+        env.pop("QUILLMARK_OCI_LIBRARY", None)
+        if path is not None:
+            env["PATH"] = path
+        tables = os.path.join(self.work, "tables.txt")
+        with open(tables, "w") as f:
+            f.write(table + "\n")
+        return subprocess.Popen([QUILLCMD, "--src=big", "--user=scott", "--xls_ver=2", "--tab_file=" + tables,
+                                 "--dest=" + os.path.join(self.out, "big.xlsx")],
+                                cwd=self.work, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+
+    def fake_zip(self, ending):
+        """A zip program first on the PATH that leaves its temporary file
+        where real zip puts it (the -b folder, else the archive's) and then
+        ends as given."""
+        bin_folder = os.path.join(self.work, "bin")
+        os.mkdir(bin_folder)
+        with open(os.path.join(bin_folder, "zip"), "w") as f:
+            f.write('#!/bin/sh\n'
+                    'while [ $# -gt 0 ]; do\n'
+                    '  case "$1" in -b) temp="$2"; shift 2;; -*) shift;; *) archive="$1"; break;; esac\n'
+                    'done\n'
+                    '[ -n "$temp" ] || temp=$(dirname "$archive")\n'
+                    'echo PK > "$temp/ziAbC123"\n' + ending + '\n')
+        os.chmod(os.path.join(bin_folder, "zip"), 0o755)
+        return bin_folder + ":" + os.environ.get("PATH", "/usr/bin:/bin")
+
+    def finish(self, process):
+        try:
+            out, err = process.communicate(timeout=30)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.communicate()
+            raise AssertionError("QUILLCMD did not end")
+        return process.returncode, out, err
+
+    def assert_nothing_left(self):
+        self.assertEqual(os.listdir(self.temp), [], "the temporary tree stays")
+        self.assertEqual(os.listdir(self.out), [], "something stays beside the destination")
+
+    def test_signal_in_the_middle_of_a_table(self):
+        for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+            with self.subTest(signal=number.name):
+                self.fresh_folders()
+                process = self.start()
+                # A few MB of the table are in the temporary tree.
+                wait_for(lambda: tree_size(self.temp) > 2000000 or process.poll() is not None, "data in " + self.temp)
+                self.assertIsNone(process.poll(), "the run ended before the signal")
+                process.send_signal(number)
+                code, out, err = self.finish(process)
+                self.assertEqual(code, -number, out + err)
+                self.assertIn("Converting table BIG (%d records)" % ROWS, out)
+                self.assertNotIn("Error", out)
+                self.assert_nothing_left()
+
+    def test_signal_while_zip_packs(self):
+        pid_file = os.path.join(self.work, "zip.pid")
+        process = self.start("SMALL", path=self.fake_zip("echo $$ > '%s'; exec sleep 60" % pid_file))
+        wait_for(lambda: os.path.exists(pid_file) and os.path.getsize(pid_file) > 0 or process.poll() is not None,
+                 "the zip program")
+        process.send_signal(signal.SIGTERM)
+        code, out, err = self.finish(process)
+        self.assertEqual(code, -signal.SIGTERM, out + err)
+        with open(pid_file) as f:
+            zip_pid = int(f.read())
+        with self.assertRaises(ProcessLookupError, msg="the zip program still runs"):
+            os.kill(zip_pid, 0)
+        self.assert_nothing_left()
+
+    def test_killed_zip_leaves_nothing(self):
+        process = self.start("SMALL", path=self.fake_zip("kill -9 $$"))
+        code, out, err = self.finish(process)
+        self.assertEqual(code, 255)
+        self.assertIn("Error:\nCannot write the destination file", out)
+        self.assertIn("ended with exit code 137", out)
+        self.assert_nothing_left()
+
+
+if __name__ == "__main__":
+    QUILLCMD = os.path.abspath(sys.argv.pop(1))
+    unittest.main(verbosity=2)

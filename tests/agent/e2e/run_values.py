@@ -1,0 +1,118 @@
+"""End-to-end tests of QUILLCMD on values at the edges of what each format
+holds: years before 100, long LONG RAW values, numbers of more decimal
+places than a DECIMAL has, NUL characters and nanoseconds. The workbooks are
+read back with xlrd (.xls) and openpyxl (.xlsx).
+
+usage: run_values.py QUILLCMD [unittest arguments]
+"""
+import os
+import shutil
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import unittest
+
+import run_e2e
+import schema
+
+QUILLCMD = None
+MILLION = bytes((i * 7 + 1) % 256 for i in range(1000000))
+DATE_RANGE = ("Date fields of the source database do not fall in the range accepted by MS Excel. "
+              'Restart the program with "Convert dates into strings" checkbox selected. \n')
+
+
+def build(path):
+    schema.build(path)
+    db = sqlite3.connect(path)
+    x = db.execute
+    x('CREATE TABLE "OLD_DATES" ("ID" NUMBER(4), "D" DATE)')
+    db.executemany('INSERT INTO "OLD_DATES" VALUES (?, ?)',
+                   [(1, "0001-01-01"), (2, "0050-06-01"), (3, "1850-06-01"), (4, "1999-01-02")])
+    x('CREATE TABLE "LONG_RAWS" ("ID" NUMBER(4), "B" LONG RAW)')
+    db.executemany('INSERT INTO "LONG_RAWS" VALUES (?, ?)',
+                   [(1, MILLION), (2, MILLION + b"\x42"), (3, None)])
+    # ocilite keeps a number exactly as the BLOB of its text.
+    x('CREATE TABLE "TINY" ("ID" NUMBER(4), "N" NUMBER(38,38))')
+    db.executemany('INSERT INTO "TINY" VALUES (?, ?)', [(1, b"1E-30"), (2, 0.5)])
+    x('CREATE TABLE "NULS" ("ID" NUMBER(4), "V" VARCHAR2(20), "L" LONG, "C" CLOB)')
+    x('INSERT INTO "NULS" VALUES (1, ?, ?, ?)', ("ab\0cd", "ij\0kl", "ef\0gh"))
+    x('CREATE TABLE "NANOS" ("ID" NUMBER(4), "TS" TIMESTAMP(9))')
+    x("INSERT INTO \"NANOS\" VALUES (1, '2010-12-31 23:59:59.999999999')")
+    db.commit()
+    db.close()
+
+
+class ValuesTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="qm_values_")
+        build(os.path.join(cls.folder, "vals.db"))
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder)
+
+    def convert(self, table, version, *args):
+        """Runs QUILLCMD on one table; the exit code, the output and the
+        workbook's rows of that table."""
+        work = tempfile.mkdtemp(prefix="run_", dir=self.folder)
+        with open(os.path.join(work, "list.txt"), "w") as f:
+            f.write(table + "\n")
+        dest = os.path.join(work, "out.xlsx" if version == 2 else "out.xls")
+        env = dict(os.environ, OCILITE_PATH=self.folder, TMPDIR=work)
+        env.pop("QUILLMARK_OCI_LIBRARY", None)
+        done = subprocess.run([QUILLCMD, "--src=vals", "--user=SCOTT", "--pswd=tiger", "--tab_file=list.txt",
+                               "--xls_ver=%d" % version, "--dest=" + dest, *args],
+                              cwd=work, env=env, capture_output=True, text=True, timeout=120)
+        self.assertEqual(done.stderr, "")
+        sheets = run_e2e.cell_texts(dest) if version == 2 else run_e2e.xls_cells(dest)
+        return done.returncode, done.stdout, sheets[table]
+
+    def test_years_before_100_are_not_moved(self):
+        texts = [["ID", "D"], [1.0, "0001-01-01"], [2.0, "0050-06-01"], [3.0, "1850-06-01"], [4.0, "1999-01-02"]]
+        self.assertEqual(self.convert("OLD_DATES", 0)[::2], (0, texts))
+        self.assertEqual(self.convert("OLD_DATES", 1, "--date2str")[::2], (0, texts))
+        self.assertEqual(self.convert("OLD_DATES", 2)[::2],
+                         (0, [["ID", "D"], ["1", "0001-01-01"], ["2", "0050-06-01"], ["3", "1850-06-01"],
+                              ["4", "1999-01-02"]]))
+        # As dates of Excel 2000, every year before 1900 is out of range.
+        code, out, rows = self.convert("OLD_DATES", 1)
+        self.assertEqual(code, 255)
+        for record in (1, 2, 3):
+            self.assertIn("OLD_DATES, record #%d: %s" % (record, DATE_RANGE), out)
+        self.assertEqual(rows, [["ID", "D"], [4.0, "1999-01-02 00:00:00"]])
+
+    def test_a_long_raw_of_a_million_bytes_is_not_null(self):
+        for version in (0, 1, 2):
+            with self.subTest(version=version):
+                code, out, rows = self.convert("LONG_RAWS", version)
+                self.assertEqual(code, 0, out)
+                cells = [row[1] for row in rows[1:]]
+                self.assertEqual(cells, ["<Binary Field>", "<Binary Field>", None if version == 2 else ""])
+
+    def test_a_number_beyond_28_decimal_places_is_not_rounded(self):
+        for version, expected in ((0, [1e-30, 0.5]), (1, [1e-30, 0.5]),
+                                  (2, [".000000000000000000000000000001", "0.5"])):
+            with self.subTest(version=version):
+                code, out, rows = self.convert("TINY", version)
+                self.assertEqual(code, 0, out)
+                self.assertEqual([row[1] for row in rows[1:]], expected)
+
+    def test_a_nul_character_does_not_end_a_text(self):
+        # No cell holds the character itself: only that character goes.
+        for version in (0, 1, 2):
+            with self.subTest(version=version):
+                code, out, rows = self.convert("NULS", version)
+                self.assertEqual(code, 0, out)
+                self.assertEqual(rows[1][1:], ["abcd", "ijkl", "efgh"])
+
+    def test_nanoseconds_are_cut_to_milliseconds(self):
+        self.assertEqual(self.convert("NANOS", 0)[2][1][1], "2010-12-31 23:59:59.999")
+        self.assertEqual(self.convert("NANOS", 1)[2][1][1], "2010-12-31 23:59:59")
+        self.assertEqual(self.convert("NANOS", 2)[2][1][1], "2010-12-31 23:59:59.999")
+
+
+if __name__ == "__main__":
+    QUILLCMD = os.path.abspath(sys.argv.pop(1))
+    unittest.main(verbosity=2)

@@ -1,0 +1,133 @@
+"""End-to-end tests of QUILLCMD on texts that Excel counts in UTF-16 units:
+characters beyond the Basic Multilingual Plane in cells, sheet names and
+field names, long values and names, and Excel 5.0 sheet names that the
+workbook's code page cannot hold. Read back with xlrd and openpyxl.
+
+usage: text_limits.py QUILLCMD [unittest arguments]
+"""
+import os
+import shutil
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import unittest
+
+import openpyxl
+import xlrd
+
+QUILLCMD = None
+EMOJI = "\U0001F600"
+LONG_NAME_A = "C" * 70 + "A"
+LONG_NAME_B = "C" * 70 + "B"
+EMOJI_NAME = EMOJI * 40
+
+
+def units(text):
+    """The length of a text as Excel counts it."""
+    return len(text.encode("utf-16-le")) // 2
+
+
+def build(path):
+    db = sqlite3.connect(path)
+    x = db.execute
+    x('CREATE TABLE "OCILITE_USERS" ("USERNAME" VARCHAR2(30), "PASSWORD" VARCHAR2(30))')
+    x("INSERT INTO \"OCILITE_USERS\" VALUES ('SCOTT', 'tiger')")
+    x('CREATE TABLE "ROWS" ("ID" NUMBER(6), "T" VARCHAR2(100))')
+    db.executemany('INSERT INTO "ROWS" VALUES (?, ?)', [(n, "Ж user %d %s" % (n, EMOJI)) for n in range(1, 3001)])
+    x('CREATE TABLE "CLOBS" ("ID" NUMBER(4), "C" CLOB)')
+    x('INSERT INTO "CLOBS" VALUES (1, ?)', ("x" + EMOJI * 20000,))
+    x('CREATE TABLE "%s" ("ID" NUMBER(4))' % (EMOJI * 20))
+    x('INSERT INTO "%s" VALUES (1)' % (EMOJI * 20))
+    x('CREATE TABLE "COLS" ("%s" NUMBER(4), "%s" NUMBER(4), "%s" NUMBER(4))' % (LONG_NAME_A, LONG_NAME_B, EMOJI_NAME))
+    x('INSERT INTO "COLS" VALUES (1, 2, 3)')
+    # Three Cyrillic names, the last holding Greek text: no one code page of
+    # Excel 5.0 holds the workbook then.
+    for name, text in (("Лист", "да"), ("Ящик", "нет"), ("Яя", "Καλημέρα")):
+        x('CREATE TABLE "%s" ("T" VARCHAR2(20))' % name)
+        x('INSERT INTO "%s" VALUES (?)' % name, (text,))
+    db.commit()
+    db.close()
+
+
+def xls_sheets(path):
+    book = xlrd.open_workbook(path)
+    return {s.name: [[c.value for c in s.row(r)] for r in range(s.nrows)] for s in book.sheets()}
+
+
+def xlsx_sheets(path):
+    book = openpyxl.load_workbook(path)
+    return {ws.title: [list(row) for row in ws.iter_rows(values_only=True)] for ws in book.worksheets}
+
+
+class TextLimitsTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="qm_texts_")
+        build(os.path.join(cls.folder, "texts.db"))
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder)
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="run_", dir=self.folder)
+
+    def convert(self, version, dest, *tables):
+        """Runs QUILLCMD on these tables; returns the workbook as read back."""
+        with open(os.path.join(self.work, "list.txt"), "w", encoding="utf-8") as f:
+            f.write("\n".join(tables) + "\n")
+        env = dict(os.environ, OCILITE_PATH=self.folder, TMPDIR=self.work)
+        env.pop("QUILLMARK_OCI_LIBRARY", None)
+        done = subprocess.run([QUILLCMD, "--src=texts", "--user=SCOTT", "--pswd=tiger", "--tab_file=list.txt",
+                               "--xls_ver=%d" % version, "--dest=" + dest], cwd=self.work, env=env,
+                              capture_output=True, text=True, timeout=120)
+        self.assertEqual((done.returncode, done.stderr), (0, ""), done.stdout)
+        self.assertNotIn("Error", done.stdout)
+        path = os.path.join(self.work, dest)
+        return xlsx_sheets(path) if version == 2 else xls_sheets(path)
+
+    def test_string_table_of_many_texts_with_pairs_reads_back_whole(self):
+        sheets = self.convert(1, "rows.xls", "ROWS")
+        rows = sheets["ROWS"]
+        self.assertEqual(len(rows), 3001)
+        self.assertEqual([r[1] for r in rows[1:]], ["Ж user %d %s" % (n, EMOJI) for n in range(1, 3001)])
+
+    def test_long_texts_are_cut_in_utf16_units_between_characters(self):
+        # 254 units in Excel 5.0, where the code page shows each character
+        # as "?"; 32766 units in the other formats.
+        for version, dest, cell in ((0, "c0.xls", "x" + "?" * 126), (1, "c1.xls", "x" + EMOJI * 16382),
+                                    (2, "c2.xlsx", "x" + EMOJI * 16382)):
+            with self.subTest(version=version):
+                sheets = self.convert(version, dest, "CLOBS")
+                value = sheets["CLOBS"][1][1]
+                self.assertEqual(units(value), units(cell))
+                self.assertEqual(value, cell)
+
+    def test_sheet_names_are_cut_in_utf16_units(self):
+        # A title keeps 31 units; the run's safe name keeps 30.
+        for version, dest, title in ((0, "s0.xls", "_" * 15), (1, "s1.xls", EMOJI * 15), (2, "s2.xlsx", EMOJI * 15)):
+            with self.subTest(version=version):
+                sheets = self.convert(version, dest, EMOJI * 20)
+                self.assertEqual(list(sheets), [title])
+                self.assertEqual(sheets[title], [["ID"], [1.0 if version != 2 else "1"]])
+
+    def test_long_field_names_are_cut_and_kept_unique(self):
+        for version, dest in ((0, "f0.xls"), (1, "f1.xls")):
+            with self.subTest(version=version):
+                header, values = self.convert(version, dest, "COLS")["COLS"]
+                emoji = "?" * 31 if version == 0 else EMOJI * 31
+                self.assertEqual(header, ["C" * 63, "C" * 58 + "00000", emoji])
+                self.assertEqual(values, [1.0, 2.0, 3.0])
+        header, values = self.convert(2, "f2.xlsx", "COLS")["COLS"]
+        self.assertEqual(header, [LONG_NAME_A, LONG_NAME_B, EMOJI_NAME], "a package keeps names whole")
+
+    def test_excel5_sheet_names_are_legal_and_unique_as_written(self):
+        sheets = self.convert(0, "names.xls", "Лист", "Ящик", "Яя")
+        self.assertEqual(list(sheets), ["____", "____00000", "__"])
+        self.assertEqual(sheets["__"], [["T"], ["????????"]])
+
+
+if __name__ == "__main__":
+    QUILLCMD = os.path.abspath(sys.argv.pop(1))
+    unittest.main(verbosity=2)
