@@ -52,6 +52,15 @@ struct prefix_reset {
   ~prefix_reset() { error_handler::instance().prefix.clear(); }
 };
 
+// The run ends with an error of its own already: a failed write is told besides.
+void tell_unwritten(const tk_exception& e) noexcept {
+  tk_log::write(3, "The workbook was not written at the end of the run");
+  try {
+    error_handler::instance().handle(e, true);
+  } catch (...) {
+  }
+}
+
 }  // namespace
 
 std::wstring with_format_extension(const std::wstring& path, int format_version) {
@@ -282,6 +291,9 @@ void xls_converter::convert_item(udb_database& source, udb_database* destination
     front.on_table_converted(done);
   } catch (const tk_exception& e) {
     ++items_failed;
+    // The wizard ends the process on an internal error: what the run has
+    // converted goes to the file before the handler hears of it.
+    if (e.level == 2 && format_version != 2) write_before_exit(destination_db);
     prefix_reset reset;
     error_handler::instance().set_prefix(get_current_table());
     error_handler::instance().handle(e, false);
@@ -332,24 +344,55 @@ void xls_converter::convert_selection(udb_database& source) {
     return;
   }
   xls_tn_validator validator(selected_tables, source.get_tables(), 31);
-  for (const auto& [name, text] : selected) {
-    end_run_if_stopped();
-    set_current_table(name);
-    tk_log::write(1, L"Processing '%ls'", name.c_str());
-    std::unique_ptr<udb_database> destination_db = get_xls_base();
-    std::wstring sheet = sheet_name_of(validator, name);
-    if (!item_is_missing(source, name, text)) {
-      convert_item(source, destination_db.get(), name, text, sheet);
-      record_sheet_name(validator, name, sheet);
+  try {
+    for (const auto& [name, text] : selected) {
+      end_run_if_stopped();
+      set_current_table(name);
+      tk_log::write(1, L"Processing '%ls'", name.c_str());
+      std::unique_ptr<udb_database> destination_db = get_xls_base();
+      std::wstring sheet = sheet_name_of(validator, name);
+      if (!item_is_missing(source, name, text)) {
+        convert_item(source, destination_db.get(), name, text, sheet);
+        record_sheet_name(validator, name, sheet);
+      }
+      // A failure to close (or to write) ends the run with its message.
+      static_cast<dao_database&>(*destination_db).close();
+      destination_db.reset();
+      end_item();
     }
-    // Closing writes the workbook: a failure ends the run with its message.
-    static_cast<dao_database&>(*destination_db).close();
-    destination_db.reset();
-    end_item();
+    end_run_if_stopped();
+  } catch (...) {
+    // Written and let go also when the run was stopped and its file is
+    // about to be removed: the DBEngine must not write it again later.
+    write_kept_workbook();
+    throw;
   }
-  end_run_if_stopped();
+  // The DBEngine keeps the workbook from one item to the next; the file
+  // must hold every item before the patch reads it.
+  dao.refresh_cache();
   do_patch();
   finished = true;
+}
+
+void xls_converter::write_kept_workbook() noexcept {
+  try {
+    dao.refresh_cache();
+  } catch (const tk_exception& e) {
+    // A stopped run's file goes anyway.
+    if (!stop_requested()) tell_unwritten(e);
+  } catch (...) {
+  }
+}
+
+void xls_converter::write_before_exit(udb_database* destination_db) noexcept {
+  try {
+    // Closed here, the later close of the item does nothing.
+    if (destination_db) static_cast<dao_database*>(destination_db)->close();
+  } catch (const tk_exception& e) {
+    tell_unwritten(e);
+  } catch (...) {
+  }
+  write_kept_workbook();
 }
 
 void xls_converter::do_convert_xlsx(udb_database& source) {

@@ -94,6 +94,11 @@ class xls_converter : public udb_converter {
   void convert_selection(udb_database& source);
   // The destination and its part files, deleted after a stopped run.
   void remove_unfinished();
+  // On a way out of the run other than its end: what the DBEngine still
+  // holds of the workbook is written; a failure is told, never thrown.
+  void write_kept_workbook() noexcept;
+  // The same, with the item's database closed first.
+  void write_before_exit(udb_database* destination) noexcept;
 
   mutable std::mutex current_lock;
   std::wstring current_table;

@@ -109,6 +109,11 @@ std::unique_ptr<dao_database> dao_engine::create_dao_src(const std::wstring& pat
   return make_database(path, hr, database, 114);
 }
 
+void dao_engine::refresh_cache() {
+  tk_log::write(2, "dao_engine::refresh_cache");
+  if (db_engine) dao_check(db_engine->Idle(dao_arg_i4(dbRefreshCache)));
+}
+
 void dao_engine::throw_unusable() const {
   char text[200];
   std::snprintf(text, sizeof text,

@@ -47,6 +47,10 @@ class dao_engine : public udb_engine, public tk_singleton<dao_engine> {
   // to add sheets), or it is made.
   std::unique_ptr<dao_database> open_dao_src(const std::wstring& path, const std::wstring& connect, int mode);
   std::unique_ptr<dao_database> create_dao_src(const std::wstring& path, const std::wstring& connect);
+  // The DBEngine writes what it holds back of the databases it closed (Idle
+  // with dbRefreshCache); a failure throws dao_exception. Nothing to do
+  // without a DBEngine.
+  void refresh_cache();
 
   // Access database files.
   std::unique_ptr<udb_database> create_db(const std::wstring& path) override;

@@ -11,6 +11,11 @@ std::uint32_t biff_book::intern(const std::wstring& value) {
   return n;
 }
 
+void biff_book::forget_strings() {
+  index.clear();
+  std::deque<std::wstring>().swap(strings);
+}
+
 void biff_book::put(biff_sheet& sheet, std::size_t row, std::size_t column, const biff_cell& cell) {
   if (sheet.rows.size() <= row) sheet.rows.resize(row + 1);
   biff_row& r = sheet.rows[row];

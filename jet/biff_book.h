@@ -43,6 +43,8 @@ class biff_book {
   std::uint32_t intern(const std::wstring& text);
   const std::wstring& text(std::uint32_t index) const { return strings[index]; }
   std::size_t string_count() const { return strings.size(); }
+  // Lets every text go; no cell may hold one any more.
+  void forget_strings();
 
   // Sets row `row`, column `column` of the sheet, growing it as needed.
   static void put(biff_sheet& sheet, std::size_t row, std::size_t column, const biff_cell& cell);

@@ -11,25 +11,6 @@
 
 const wchar_t biff_date_format_text[] = L"yyyy-mm-dd hh:mm:ss";
 
-unsigned biff5_codepage_of(const biff_book& book) {
-  std::set<wchar_t> wide;
-  auto collect = [&](const std::wstring& text) {
-    for (wchar_t c : text)
-      if (c >= 0x80) wide.insert(c);
-  };
-  std::vector<bool> seen(book.string_count());
-  for (const biff_sheet& sheet : book.sheets) {
-    collect(sheet.name);
-    for (const biff_row& row : sheet.rows)
-      for (const biff_cell& cell : row) {
-        if (cell.kind != biff_kind::text || seen[cell.text]) continue;
-        collect(book.text(cell.text));
-        seen[cell.text] = true;
-      }
-  }
-  return biff_codepage_for(wide);
-}
-
 void biff_write_bof(biff_sink& sink, biff_version v, bool worksheet) {
   biff_body b;
   b.u16(v == biff_version::biff5 ? 0x0500 : 0x0600).u16(worksheet ? 0x0010 : 0x0005).u16(0x0DBB).u16(0x07CC);
@@ -102,14 +83,14 @@ struct title_less {
 };
 }  // namespace
 
-std::vector<std::wstring> biff_sheet_names(const biff_book& book, unsigned codepage) {
+std::vector<std::wstring> biff_sheet_names(const std::vector<std::wstring>& sheets, unsigned codepage) {
   std::vector<std::wstring> names;
   std::set<std::wstring, title_less> taken;
   // The next counter of each base: many sheets of one name cost no more
   // than as many lookups.
   std::map<std::wstring, unsigned long, title_less> next;
-  for (const biff_sheet& sheet : book.sheets) {
-    std::wstring name = biff_fit_codepage(sheet.name, codepage, L'_');
+  for (const std::wstring& sheet : sheets) {
+    std::wstring name = biff_fit_codepage(sheet, codepage, L'_');
     tk_utf16_cut(name, longest_title);
     if (taken.count(name)) {
       std::wstring base = name;

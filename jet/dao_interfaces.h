@@ -82,6 +82,8 @@ enum : LONG {
   dbUpdateRegular = 1,
   dbAutoIncrField = 0x10,
   dbAttachedTable = 0x40000000,
+  dbFreeLocks = 1,
+  dbRefreshCache = 8,
   dbSystemObject = static_cast<LONG>(0x80000002u),
 };
 
@@ -92,6 +94,8 @@ struct _DAODBEngine : IUnknown {
   virtual HRESULT OpenDatabase(BSTR name, VARIANT options, VARIANT read_only, VARIANT connect,
                                DAODatabase** database) = 0;
   virtual HRESULT CreateDatabase(BSTR name, BSTR locale, VARIANT option, DAODatabase** database) = 0;
+  // Action dbRefreshCache: writes what the engine holds back and lets it go.
+  virtual HRESULT Idle(VARIANT action) = 0;
 
  protected:
   ~_DAODBEngine() = default;

@@ -185,7 +185,8 @@ HRESULT jet_open_recordset(jet_session_ptr session, jet_workbook_ptr workbook, c
   });
 }
 
-jet_database::jet_database(jet_session_ptr s, jet_workbook_ptr w) : session(std::move(s)), workbook(std::move(w)) {}
+jet_database::jet_database(jet_session_ptr s, jet_workbook_cache_ptr c, jet_workbook_ptr w)
+    : session(std::move(s)), cache(std::move(c)), workbook(std::move(w)) {}
 
 jet_database::~jet_database() {
   // Releasing an open database closes it; nobody is left to hear of a failure.
@@ -250,18 +251,7 @@ HRESULT jet_database::Close() {
     if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
     workbook->open = false;
     tk_log::write(2, L"jet_database::Close(%ls)", workbook->path.c_str());
-    // A new workbook that got no sheet is not written: a workbook holds one at least.
-    if (!workbook->modified || workbook->read_only || workbook->book.sheets.empty()) return S_OK;
-    std::vector<std::uint8_t> stream;
-    try {
-      stream = workbook->save();
-    } catch (const std::bad_alloc&) {
-      return jet_fail_text(*session, jet_error::write_failed,
-                           L"Cannot write the file '" + workbook->path + L"': out of memory.");
-    } catch (const std::exception& e) {
-      return jet_fail_text(*session, jet_error::write_failed,
-                           L"Cannot write the file '" + workbook->path + L"': " + jet_text_of(e) + L".");
-    }
-    return jet_write_file(*session, workbook->path, workbook->version, stream);
+    // The engine keeps the workbook and writes what changed when it must.
+    return cache->keep(*session, workbook);
   });
 }

@@ -83,7 +83,24 @@ HRESULT factory(REFIID iid, void** object) {
 
 }  // namespace
 
-jet_engine::jet_engine() : session(std::make_shared<jet_session>()) { tk_log::write(2, "jet_engine::ctor"); }
+jet_engine::jet_engine() : session(std::make_shared<jet_session>()), cache(std::make_shared<jet_workbook_cache>()) {
+  tk_log::write(2, "jet_engine::ctor");
+}
+
+jet_engine::~jet_engine() {
+  // Nobody is left to hear of a failure.
+  if (FAILED(jet_guard(*session, jet_error::write_failed, [&] { return cache->stop(*session); })))
+    tk_log::write(3, L"jet: a kept workbook was not written");
+}
+
+HRESULT jet_engine::Idle(VARIANT action) {
+  return jet_guard(*session, jet_error::write_failed, [&]() -> HRESULT {
+    LONG what = 0;
+    if (!jet_missing(action) && !jet_to_long(action, what)) return jet_fail(*session, jet_error::invalid_operation);
+    tk_log::write(2, "jet_engine::Idle(%d)", static_cast<int>(what));
+    return what & dbRefreshCache ? cache->flush(*session) : S_OK;
+  });
+}
 
 HRESULT jet_engine::get_Errors(DAOErrors** errors) {
   // Asking for the errors leaves them as they are, whatever happens.
@@ -114,12 +131,18 @@ HRESULT jet_engine::OpenDatabase(BSTR name, VARIANT, VARIANT read_only, VARIANT 
       return jet_fail(*session, jet_error::no_isam, options);
 
     const bool ro = bool_argument(read_only);
+    HRESULT kept = S_OK;
+    if (jet_workbook_ptr workbook = cache->reopen(*session, path, version, ro, kept))
+      return jet_hand_out(new jet_database(session, cache, workbook), database);
+    if (FAILED(kept)) return kept;
     auto workbook = std::make_shared<jet_workbook>(path, version, ro);
     bool folder = false;
     if (exists(path, folder)) {
       if (folder)
         return jet_fail_text(*session, jet_error::cannot_open, L"Cannot open '" + path + L"': it is a folder.");
       std::vector<std::uint8_t> stream;
+      // Taken before the read: a change while it reads makes the next open read again.
+      workbook->on_disk = jet_stamp_of(path);
       HRESULT hr = jet_read_file(*session, path, version, stream);
       if (FAILED(hr)) return hr;
       try {
@@ -135,7 +158,7 @@ HRESULT jet_engine::OpenDatabase(BSTR name, VARIANT, VARIANT read_only, VARIANT 
         return jet_fail_text(*session, jet_error::invalid_path, L"'" + path + L"' is not a valid path.");
       if (ro) return jet_fail_text(*session, jet_error::file_not_found, L"Could not find file '" + path + L"'.");
     }
-    return jet_hand_out(new jet_database(session, workbook), database);
+    return jet_hand_out(new jet_database(session, cache, workbook), database);
   });
 }
 

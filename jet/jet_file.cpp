@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -39,6 +41,10 @@ std::wstring reason(HRESULT hr) {
       return L"the file could not be written";
     case STG_E_READFAULT:
       return L"the file could not be read";
+    case E_OUTOFMEMORY:
+      return L"out of memory";
+    case STG_E_DOCFILETOOLARGE:
+      return L"the workbook is larger than a file of its format holds";
     default: {
       wchar_t text[48];
       std::swprintf(text, 48, L"storage error %08X", static_cast<unsigned>(hr));
@@ -85,8 +91,21 @@ HRESULT jet_read_file(jet_session& session, const std::wstring& path, biff_versi
   return S_OK;
 }
 
+jet_file_stamp jet_stamp_of(const std::wstring& path) {
+  jet_file_stamp stamp;
+  struct stat st {};
+  if (stat(qm_platform::path_to_utf8(path.c_str()).c_str(), &st) != 0) return stamp;
+  stamp.exists = true;
+  stamp.device = st.st_dev;
+  stamp.inode = st.st_ino;
+  stamp.size = static_cast<std::uint64_t>(st.st_size);
+  stamp.modified_ns = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  stamp.changed_ns = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+  return stamp;
+}
+
 HRESULT jet_write_file(jet_session& session, const std::wstring& path, biff_version v,
-                       const std::vector<std::uint8_t>& stream) {
+                       const jet_stream_source& stream) {
   tk_log::write(1, L"jet_write_file(%ls)", path.c_str());
   const std::wstring temporary = path + L".jet~";
   HRESULT hr;
@@ -97,9 +116,42 @@ HRESULT jet_write_file(jet_session& session, const std::wstring& path, biff_vers
     if (SUCCEEDED(hr))
       hr = storage.p->CreateStream(jet_stream_name(v).c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
                                    0, 0, &data.p);
-    ULONG written = 0;
-    if (SUCCEEDED(hr)) hr = data.p->Write(stream.data(), static_cast<ULONG>(stream.size()), &written);
-    if (SUCCEEDED(hr) && written != stream.size()) hr = STG_E_WRITEFAULT;
+    if (SUCCEEDED(hr)) {
+      // Small pieces are gathered: a stream that starts small would begin in
+      // the file's mini stream and leave it behind when it grows.
+      constexpr std::size_t gathered = 65536;
+      std::vector<std::uint8_t> pending;
+      auto write = [&](const std::uint8_t* piece, std::size_t size) {
+        ULONG written = 0;
+        hr = data.p->Write(piece, static_cast<ULONG>(size), &written);
+        if (SUCCEEDED(hr) && written != size) hr = STG_E_WRITEFAULT;
+        return SUCCEEDED(hr);
+      };
+      try {
+        bool done = stream([&](const std::uint8_t* piece, std::size_t size) {
+          if (pending.size() + size < gathered) {
+            pending.insert(pending.end(), piece, piece + size);
+            return true;
+          }
+          if (!pending.empty()) {
+            std::size_t fill = gathered - pending.size();
+            pending.insert(pending.end(), piece, piece + fill);
+            piece += fill;
+            size -= fill;
+            if (!write(pending.data(), pending.size())) return false;
+            pending.clear();
+          }
+          return size == 0 || write(piece, size);
+        });
+        if (done && !pending.empty()) write(pending.data(), pending.size());
+      } catch (const std::bad_alloc&) {
+        hr = E_OUTOFMEMORY;
+      } catch (const std::length_error&) {
+        hr = STG_E_DOCFILETOOLARGE;
+      } catch (const std::exception&) {
+        hr = E_UNEXPECTED;
+      }
+    }
     if (data.p) {
       data.p->Release();
       data.p = nullptr;

@@ -7,6 +7,7 @@
 #include "jet/jet_errors.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,21 @@ std::wstring jet_stream_name(biff_version v);
 
 HRESULT jet_read_file(jet_session& session, const std::wstring& path, biff_version v,
                       std::vector<std::uint8_t>& stream);
+// Hands the workbook stream, piece by piece and in order, to the function
+// it is given, which takes a piece and answers false to stop; false when it
+// was stopped.
+using jet_stream_source = std::function<bool(const std::function<bool(const std::uint8_t*, std::size_t)>&)>;
 // Writes a new file beside the old one and then puts it in its place, so a
 // failed write leaves the old file as it was.
 HRESULT jet_write_file(jet_session& session, const std::wstring& path, biff_version v,
-                       const std::vector<std::uint8_t>& stream);
+                       const jet_stream_source& stream);
+
+// What tells a file from itself changed or replaced since: its device and
+// inode, its size and the times of its last change and status change.
+struct jet_file_stamp {
+  bool exists = false;
+  std::uint64_t device = 0, inode = 0, size = 0;
+  std::int64_t modified_ns = 0, changed_ns = 0;
+  bool operator==(const jet_file_stamp&) const = default;
+};
+jet_file_stamp jet_stamp_of(const std::wstring& path);

@@ -7,6 +7,7 @@
 #include "jet/dao_interfaces.h"
 #include "jet/jet_com.h"
 #include "jet/jet_workbook.h"
+#include "jet/jet_workbook_cache.h"
 
 #include <memory>
 #include <string>
@@ -37,14 +38,17 @@ class jet_engine final : public jet_com<_DAODBEngine, IID__DAODBEngine> {
   HRESULT OpenDatabase(BSTR name, VARIANT options, VARIANT read_only, VARIANT connect,
                        DAODatabase** database) override;
   HRESULT CreateDatabase(BSTR name, BSTR locale, VARIANT option, DAODatabase** database) override;
+  HRESULT Idle(VARIANT action) override;
 
  private:
+  ~jet_engine() override;
   jet_session_ptr session;
+  jet_workbook_cache_ptr cache;
 };
 
 class jet_database final : public jet_com<DAODatabase, IID_DAODatabase> {
  public:
-  jet_database(jet_session_ptr session, jet_workbook_ptr workbook);
+  jet_database(jet_session_ptr session, jet_workbook_cache_ptr cache, jet_workbook_ptr workbook);
   HRESULT get_TableDefs(DAOTableDefs** tables) override;
   HRESULT get_QueryDefs(DAOQueryDefs** queries) override;
   HRESULT CreateTableDef(VARIANT name, VARIANT attributes, VARIANT source_table_name, VARIANT connect,
@@ -57,6 +61,7 @@ class jet_database final : public jet_com<DAODatabase, IID_DAODatabase> {
  private:
   ~jet_database() override;
   jet_session_ptr session;
+  jet_workbook_cache_ptr cache;
   jet_workbook_ptr workbook;
 };
 

@@ -306,7 +306,7 @@ HRESULT jet_field::get_Value(VARIANT* value) {
     if (!cursor) return jet_fail(*session, jet_error::invalid_operation);
     if (cursor->closed || !cursor->workbook->open) return jet_fail(*session, jet_error::no_longer_set);
     if (cursor->eof() || cursor->before_first) return jet_fail(*session, jet_error::no_current_record);
-    const biff_row& row = cursor->table->sheet->rows[cursor->position + 1];
+    const biff_row& row = cursor->workbook->rows(*cursor->table).rows[cursor->position + 1];
     biff_cell cell =
         static_cast<std::size_t>(position) < row.size() ? row[static_cast<std::size_t>(position)] : biff_cell{};
     cursor->workbook->to_variant(*column, cell, *value);

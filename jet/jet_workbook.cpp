@@ -14,7 +14,8 @@ int jet_table::column_of(const std::wstring& wanted) const {
   return -1;
 }
 
-jet_workbook::jet_workbook(const std::wstring& p, biff_version v, bool ro) : path(p), version(v), read_only(ro) {}
+jet_workbook::jet_workbook(const std::wstring& p, biff_version v, bool ro)
+    : path(p), version(v), read_only(ro), store(v) {}
 
 namespace {
 
@@ -142,7 +143,33 @@ void jet_workbook::load(const std::vector<std::uint8_t>& stream) {
   }
 }
 
-std::vector<std::uint8_t> jet_workbook::save() const { return biff_write_workbook(book, version); }
+biff_sheet& jet_workbook::rows(jet_table& table) {
+  if (!table.loaded) {
+    store.decode(*table.stored, book, *table.sheet);
+    table.loaded = true;
+  }
+  return *table.sheet;
+}
+
+void jet_workbook::settle() {
+  for (const auto& table : tables) {
+    if (!table->stored) table->stored = store.encode(book, *table->sheet);
+    std::vector<biff_row>().swap(table->sheet->rows);
+    table->loaded = false;
+  }
+  book.forget_strings();
+}
+
+HRESULT jet_workbook::write(jet_session& session) {
+  std::vector<biff_store::entry> sheets;
+  for (const auto& table : tables) sheets.push_back({&table->sheet->name, table->stored.get()});
+  HRESULT hr = jet_write_file(session, path, version,
+                              [&](const biff_store::output& out) { return store.write(sheets, out); });
+  if (FAILED(hr)) return hr;
+  unwritten = false;
+  on_disk = jet_stamp_of(path);
+  return S_OK;
+}
 
 jet_table* jet_workbook::find(const std::wstring& name) const {
   for (const auto& t : tables)
@@ -194,10 +221,12 @@ HRESULT jet_workbook::remove(jet_session& session, const std::wstring& name) {
 HRESULT jet_workbook::append_record(jet_session& session, jet_table& table, const std::vector<biff_cell>& cells) {
   if (read_only || !table.sheet) return jet_fail(session, jet_error::read_only);
   if (table.record_count() >= max_records()) return jet_fail(session, jet_error::sheet_full, table.name);
-  if (table.sheet->rows.empty()) table.sheet->rows.emplace_back();
+  biff_sheet& sheet = rows(table);
+  if (sheet.rows.empty()) sheet.rows.emplace_back();
   biff_row row(cells);
   while (!row.empty() && row.back().kind == biff_kind::empty) row.pop_back();
-  table.sheet->rows.push_back(std::move(row));
+  sheet.rows.push_back(std::move(row));
+  table.stored.reset();
   modified = true;
   return S_OK;
 }

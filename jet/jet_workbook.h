@@ -5,7 +5,9 @@
 #pragma once
 
 #include "jet/biff_book.h"
+#include "jet/biff_store.h"
 #include "jet/jet_errors.h"
+#include "jet/jet_file.h"
 #include "jet/jet_variant.h"
 
 #include <memory>
@@ -40,12 +42,19 @@ struct jet_table {
   std::wstring name;
   std::vector<jet_column_ptr> columns;
   std::vector<jet_index_ptr> indexes;
-  // The sheet of an appended table; null before TableDefs.Append.
+  // The sheet of an appended table; null before TableDefs.Append. Its rows
+  // are there while `loaded`; a closed workbook keeps only `stored`.
   biff_sheet* sheet = nullptr;
+  bool loaded = true;
+  // The sheet as it is written, while its rows have not changed since.
+  std::unique_ptr<biff_stored_sheet> stored;
   // The rows of a query result, which no sheet holds.
   std::unique_ptr<biff_sheet> result;
 
-  std::size_t record_count() const { return sheet && !sheet->rows.empty() ? sheet->rows.size() - 1 : 0; }
+  std::size_t record_count() const {
+    std::size_t rows = !sheet ? 0 : loaded ? sheet->rows.size() : stored->rows;
+    return rows ? rows - 1 : 0;
+  }
   // -1 when there is none.
   int column_of(const std::wstring& name) const;
 };
@@ -57,7 +66,14 @@ class jet_workbook {
 
   // The sheets of a workbook stream become tables; throws biff_format_error.
   void load(const std::vector<std::uint8_t>& stream);
-  std::vector<std::uint8_t> save() const;
+  // The rows of a table's sheet, read back from its stored records when the
+  // workbook was closed since.
+  biff_sheet& rows(jet_table& table);
+  // Once the database closes: every changed sheet is encoded, and the rows
+  // and texts of all of them are let go. Throws std::bad_alloc.
+  void settle();
+  // Writes the settled workbook to its file; the file's stamp is taken.
+  HRESULT write(jet_session& session);
 
   jet_table* find(const std::wstring& name) const;
   // Checks a new table (name, fields) and adds its sheet with the header row.
@@ -77,8 +93,14 @@ class jet_workbook {
   biff_version version;
   bool read_only;
   bool open = true;
+  // Changed while this database was open.
   bool modified = false;
+  // Holds changes that its file does not.
+  bool unwritten = false;
+  // The file as this workbook last read or wrote it.
+  jet_file_stamp on_disk;
   biff_book book;
+  biff_store store;
   std::vector<jet_table_ptr> tables;
 };
 using jet_workbook_ptr = std::shared_ptr<jet_workbook>;

@@ -1,13 +1,18 @@
 #pragma once
+#include "TK/tk_exception.h"
 #include "common/front_end.h"
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 // What the tests' error handler was given, composed as the programs do.
 extern std::vector<std::string> handled;
+// Called by the tests' error handler after it recorded the error (the
+// wizard's Abort, say, throws tk_final_exception); empty by default.
+extern std::function<void(const tk_exception&)> on_error;
 
 // A front end that records what the run tells it.
 struct recording_front_end : conversion_front_end {

@@ -4,7 +4,9 @@
 
 #include "TK/tk_utils.h"
 #include "dao/dao_database.h"
+#include "jet/biff_reader.h"
 #include "jet/jet_engine.h"
+#include "jet/jet_file.h"
 #include "xlsx/xlsx_db.h"
 
 #include <fstream>
@@ -19,7 +21,11 @@ class Conversion : public ::testing::Test {
   recording_front_end front;
   error_handler errors{oracle_error_count, oracle_error_table};
   xls_converter converter{front};
-  void SetUp() override { handled.clear(); }
+  void SetUp() override {
+    handled.clear();
+    on_error = nullptr;
+  }
+  void TearDown() override { on_error = nullptr; }
 };
 
 TEST_F(Conversion, ColumnTypesOfTheDestination) {
@@ -109,16 +115,19 @@ TEST_F(Conversion, ADestinationThatCannotBeDeletedStopsTheRun) {
   }
 }
 
-// A source of `rows` records of one number column.
+// A source of `rows` records of one number column; with `failure`, the
+// record after the first raises it.
 class counting_source : public udb_recordset {
  public:
-  explicit counting_source(int rows) : udb_recordset(L"BIG", false), left(rows) {
+  explicit counting_source(int rows, const tk_exception* failure = nullptr)
+      : udb_recordset(L"BIG", false), left(rows), failure(failure) {
     schema.push_back(std::make_unique<t_ftd>(4, L"N", VT_I4, false, 0, ole_variant(), 0, L"NUMBER"));
     record_count = rows;
   }
   void append_record(udb_record&) override {}
   bool is_eof() override { return left == 0; }
   udb_record* get_item() override {
+    if (failure && left < record_count) throw *failure;
     current.clear();
     current.push_back(std::make_unique<udb_field>(L"N", 4, ole_variant(left), false, 0));
     return &current;
@@ -131,6 +140,7 @@ class counting_source : public udb_recordset {
 
  private:
   int left;
+  const tk_exception* failure;
   udb_record current;
 };
 
@@ -229,6 +239,88 @@ TEST_F(Conversion, AnXlsSheetIsCutAtItsLastRowAndSaysSo) {
   destination->close();
   struct stat st{};
   EXPECT_EQ(stat((folder.path + "/big.xls").c_str(), &st), 0);
+}
+
+// Tables of a few records; one fails half-way, and the check of one
+// raises an error that ends the run.
+class tables_source : public udb_database {
+ public:
+  tables_source() : udb_database(L"src", 0, false) { table_names = {L"A", L"B", L"C", L"D", L"E"}; }
+  std::unique_ptr<udb_recordset> create_table(const std::wstring&, const udb_schema&, const udb_indexes&) override {
+    return nullptr;
+  }
+  std::unique_ptr<udb_recordset> get_query(const std::wstring&, const std::wstring&, int) override { return nullptr; }
+  std::unique_ptr<udb_recordset> get_table(const std::wstring& name, int) override {
+    return std::make_unique<counting_source>(3, name == failing ? &failure : nullptr);
+  }
+  bool test_query(const std::wstring&) override { return false; }
+  bool is_table_exist(const std::wstring& name) override {
+    if (name == lost) throw tk_exception(std::string("ORA-03113: end-of-file on communication channel"), 1);
+    return udb_database::is_table_exist(name);
+  }
+  std::wstring failing, lost;
+  tk_exception failure{std::string("ORA-01722: invalid number"), 0};
+};
+
+// The sheets of the file and their record counts, read past the DBEngine.
+std::vector<std::pair<std::wstring, std::size_t>> sheets_in(const std::wstring& path, int format) {
+  biff_version v = format == 0 ? biff_version::biff5 : biff_version::biff8;
+  jet_session session;
+  std::vector<std::uint8_t> stream;
+  if (FAILED(jet_read_file(session, path, v, stream))) return {};
+  biff_book book;
+  biff_read_workbook(stream.data(), stream.size(), book);
+  std::vector<std::pair<std::wstring, std::size_t>> sheets;
+  for (const biff_sheet& sheet : book.sheets) sheets.emplace_back(sheet.name, sheet.rows.size() - 1);
+  return sheets;
+}
+
+// However an .xls run ends, the file holds every item it reported converted.
+TEST_F(Conversion, AnXlsRunThatEndsEarlyLeavesEveryConvertedItemInTheFile) {
+  using sheets = std::vector<std::pair<std::wstring, std::size_t>>;
+  enum ending { runs_on, user_stops, level_1, internal_error };
+  for (int format : {0, 1})
+    for (ending end : {runs_on, user_stops, level_1, internal_error}) {
+      SCOPED_TRACE("format " + std::to_string(format) + ", ending " + std::to_string(end));
+      temp_folder folder;
+      converter.format_version = format;
+      converter.destination = tk_from_utf8(folder.path + "/run.xls");
+      converter.selected_tables = {L"A", L"B", L"C", L"D", L"E"};
+      converter.selected.clear();
+      front.converted.clear();
+      handled.clear();
+      tables_source source;
+      source.failing = L"C";
+      if (end == level_1) source.lost = L"D";
+      if (end == internal_error) source.failure = tk_mail_assertion("xls_test", 1);
+      // What the file held when the handler heard of the failure: the
+      // wizard ends the process there on an internal error.
+      sheets on_disk;
+      on_error = [&](const tk_exception&) {
+        on_disk = sheets_in(converter.destination, format);
+        if (end == user_stops) throw tk_final_exception();
+      };
+      bool ended = false;
+      try {
+        converter.do_convert(source);
+      } catch (const tk_final_exception&) {
+        ended = end == user_stops;
+      } catch (const tk_exception& e) {
+        ended = end == level_1 && e.level == 1;
+      }
+      EXPECT_EQ(ended, end == user_stops || end == level_1);
+      ASSERT_FALSE(handled.empty());
+      EXPECT_EQ(handled[0].substr(0, 3), "C: ");
+      // Each converted item is in, and the failed one with its first record.
+      sheets expected{{L"A", 3}, {L"B", 3}, {L"C", 1}};
+      if (end == internal_error) {
+        EXPECT_EQ(on_disk, expected);
+      }
+      if (end == runs_on || end == internal_error) expected.insert(expected.end(), {{L"D", 3}, {L"E", 3}});
+      EXPECT_EQ(sheets_in(converter.destination, format), expected);
+      EXPECT_EQ(front.converted.size(), expected.size() - 1);
+      converter.tables_done = 0;
+    }
 }
 
 // A source of one table, BIG.

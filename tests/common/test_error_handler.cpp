@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 std::vector<std::string> handled;
+std::function<void(const tk_exception&)> on_error;
 
 // Each program supplies its own display; the tests record what it is given.
-void error_handler::handle(const tk_exception& e, bool) { handled.push_back(compose(e)); }
+void error_handler::handle(const tk_exception& e, bool) {
+  handled.push_back(compose(e));
+  if (on_error) on_error(e);
+}
 
 namespace {
 

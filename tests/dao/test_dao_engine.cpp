@@ -81,6 +81,11 @@ struct fake_engine final : _DAODBEngine {
     *db = nullptr;
     return result;
   }
+  LONG idle_action = 0;
+  HRESULT Idle(VARIANT action) override {
+    idle_action = action.lVal;
+    return result;
+  }
 };
 
 HRESULT make_fake(REFIID, void** object) {
@@ -103,6 +108,7 @@ TEST_F(DaoEngine, WithoutDaoNoVersionLoads) {
   dao_engine engine(false);
   EXPECT_FALSE(engine.set_version_if(0));
   EXPECT_FALSE(engine.is_loaded());
+  EXPECT_NO_THROW(engine.refresh_cache()) << "nothing kept without a DBEngine";
   EXPECT_THROW(engine.set_version_if(5), tk_mail_assertion);
   EXPECT_THROW(engine.create_dao_src(L"/tmp/x.xls", L"Excel 8.0;"), tk_mail_assertion);
   EXPECT_THROW(engine.open_db(L"/tmp/x.mdb", 0), tk_mail_assertion);
@@ -146,6 +152,9 @@ TEST_F(DaoEngine, ModesAndConnectTextsReachOpenDatabase) {
     EXPECT_EQ(fake.read_only, m.read_only) << m.mode;
     EXPECT_EQ(fake.connect, L"Excel 8.0;");
   }
+  // What the DBEngine kept back cannot be written.
+  EXPECT_THROW(engine.refresh_cache(), dao_exception);
+  EXPECT_EQ(fake.idle_action, 8) << "dbRefreshCache";
 
   // Access files: an engine that cannot open them is the DAO-missing message.
   fake.result = static_cast<HRESULT>(0x800A0E31u);

@@ -160,6 +160,34 @@ TEST(Biff, Biff5TextIsInTheFirstCodePageThatHoldsIt) {
   }
 }
 
+// Each sheet is encoded in the code page that holds the text so far; a
+// later sheet may ask for another, and the earlier ones are then written in it.
+TEST(Biff, Biff5SheetsEncodedOneByOneEndInOneCodePage) {
+  struct {
+    const wchar_t* first;
+    const wchar_t* second;
+    unsigned codepage;
+    const wchar_t* first_read;
+  } cases[] = {
+      {L"€", L"Ж", 1251, L"€"},                 // the euro sign moves from byte 0x80 to 0x88
+      {L"Zażółć", L"Привет", 1252, L"Za?ó??"},  // no one code page holds both
+  };
+  for (const auto& c : cases) {
+    biff_book book;
+    for (const wchar_t* text : {c.first, c.second}) {
+      biff_sheet sheet;
+      sheet.name = text == c.first ? L"A" : L"B";
+      biff_book::put(sheet, 0, 0, book.text_cell(text));
+      book.sheets.push_back(std::move(sheet));
+    }
+    std::vector<std::uint8_t> s = biff_write_workbook(book, biff_version::biff5);
+    EXPECT_EQ(declared_codepage(s), c.codepage) << utf8(c.first);
+    std::string dump = xlrd_dump(s);
+    EXPECT_EQ(dump.substr(0, dump.find("], [\"B\"")), "[[\"A\", [[[1, \"" + utf8(c.first_read) + "\"]]]")
+        << dump;
+  }
+}
+
 TEST(Biff, SheetNamesAreLegalAndUniqueAsWritten) {
   std::wstring emoji;
   for (int i = 0; i < 20; ++i) emoji += L"😀";

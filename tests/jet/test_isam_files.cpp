@@ -1,5 +1,7 @@
 #include "jet/biff_book.h"
+#include "jet/biff_reader.h"
 #include "jet/biff_writer.h"
+#include "jet/jet_file.h"
 #include "jet_test_support.h"
 #include "platform/storage.h"
 #include "platform/utf8.h"
@@ -29,12 +31,52 @@ class IsamFiles : public jet_fixture {
     std::ifstream in(narrow(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
+  // The sheet names the file holds now, read past the engine.
+  std::vector<std::wstring> sheets_on_disk(const std::wstring& path, biff_version v) {
+    jet_session session;
+    std::vector<std::uint8_t> stream;
+    if (FAILED(jet_read_file(session, path, v, stream))) return {L"(unreadable)"};
+    biff_book book;
+    biff_read_workbook(stream.data(), stream.size(), book);
+    std::vector<std::wstring> names;
+    for (const biff_sheet& sheet : book.sheets) names.push_back(sheet.name);
+    return names;
+  }
+  std::vector<std::wstring> tables_of(DAODatabase* db) {
+    ref<DAOTableDefs> tables;
+    db->get_TableDefs(tables.out());
+    SHORT count = 0;
+    tables->get_Count(&count);
+    std::vector<std::wstring> names;
+    for (SHORT i = 0; i < count; ++i) {
+      ref<_DAOTableDef> table;
+      tables->get_Item(arg(i), table.out());
+      bstr name;
+      table->get_Name(name.out());
+      names.push_back(name.str());
+    }
+    return names;
+  }
+  // Opens the workbook, adds a sheet of one text field and record, closes it.
+  void add_sheet(const std::wstring& path, const wchar_t* connect, const wchar_t* sheet) {
+    ref<DAODatabase> db;
+    ASSERT_EQ(open(path, connect, db), S_OK);
+    ASSERT_EQ(create(db.p, sheet, {{L"T", dbText}}), S_OK);
+    ref<DAORecordset> records;
+    ASSERT_EQ(recordset(db.p, sheet, dbAppendOnly, records), S_OK);
+    ASSERT_EQ(add(records.p, {arg(sheet)}), S_OK);
+    records.reset();
+    ASSERT_EQ(db->Close(), S_OK);
+  }
+  HRESULT refresh() { return engine->Idle(arg(dbRefreshCache)); }
   temp_dir dir;
 };
 
 TEST_F(IsamFiles, AClosedWorkbookReopensWithItsSheets) {
+  // Read back from the workbook the engine kept, and from its file.
+  for (bool from_file : {false, true}) {
   for (const wchar_t* connect : {L"Excel 5.0;", L"Excel 8.0;"}) {
-    std::wstring path = dir.file(std::wstring(L"book") + connect[6] + L".xls");
+    std::wstring path = dir.file(std::wstring(from_file ? L"file" : L"kept") + connect[6] + L".xls");
     {
       ref<DAODatabase> db;
       ASSERT_EQ(open(path, connect, db), S_OK);
@@ -60,6 +102,9 @@ TEST_F(IsamFiles, AClosedWorkbookReopensWithItsSheets) {
       records.reset();
       ASSERT_EQ(db->Close(), S_OK);
     }
+    if (from_file) {
+      ASSERT_EQ(refresh(), S_OK);
+    }
     ref<DAODatabase> db;
     ASSERT_EQ(open(path, connect, db, true), S_OK);
     ref<DAORecordset> first;
@@ -82,6 +127,7 @@ TEST_F(IsamFiles, AClosedWorkbookReopensWithItsSheets) {
     ASSERT_EQ(t->get_Value(&v), S_OK);
     EXPECT_EQ(v.date, 40000.25);
     EXPECT_EQ(create(db.p, L"Third", {{L"X", dbText}}), dao_hresult(3027)) << "opened read-only";
+  }
   }
 }
 
@@ -170,28 +216,96 @@ TEST_F(IsamFiles, AForeignDateOutsideTheSheetsRangeIsKeptAsItsNumber) {
 
 TEST_F(IsamFiles, AFailedWriteKeepsTheOldFile) {
   std::wstring path = dir.file(L"keep.xls");
-  {
-    ref<DAODatabase> db;
-    ASSERT_EQ(open(path, L"Excel 8.0;", db), S_OK);
-    ASSERT_EQ(create(db.p, L"Old", {{L"A", dbText}}), S_OK);
-    ASSERT_EQ(db->Close(), S_OK);
-  }
+  add_sheet(path, L"Excel 8.0;", L"Old");
   std::string before = contents(path);
   // The new workbook is written beside the old one first: make that fail.
   mkdir(narrow(path + L".jet~").c_str(), 0700);
-  ref<DAODatabase> db;
-  ASSERT_EQ(open(path, L"Excel 8.0;", db), S_OK);
-  ASSERT_EQ(create(db.p, L"New", {{L"A", dbText}}), S_OK);
-  EXPECT_EQ(db->Close(), dao_hresult(3040));
+  add_sheet(path, L"Excel 8.0;", L"New");
+  EXPECT_EQ(refresh(), dao_hresult(3040));
   std::wstring description;
   EXPECT_EQ(last_error(&description), 3040);
   EXPECT_NE(description.find(path), std::wstring::npos) << narrow(description);
   EXPECT_EQ(contents(path), before);
+  // What could not be written is let go: the next open reads the file.
+  ref<DAODatabase> db;
+  ASSERT_EQ(open(path, L"Excel 8.0;", db), S_OK);
+  EXPECT_EQ(tables_of(db.p), std::vector<std::wstring>{L"Old"});
 
+  // A new file is written when its database closes.
   ref<DAODatabase> nowhere;
   ASSERT_EQ(open(L"/proc/qm_jet_cannot_be.xls", L"Excel 5.0;", nowhere), S_OK);
   ASSERT_EQ(create(nowhere.p, L"T", {{L"A", dbText}}), S_OK);
   EXPECT_EQ(nowhere->Close(), dao_hresult(3040));
+}
+
+TEST_F(IsamFiles, TheEngineWritesWhatItKeptWhenToldOrWhenItGoes) {
+  for (biff_version v : {biff_version::biff5, biff_version::biff8}) {
+    const wchar_t* connect = v == biff_version::biff5 ? L"Excel 5.0;" : L"Excel 8.0;";
+    std::wstring path = dir.file(v == biff_version::biff5 ? L"five.xls" : L"eight.xls");
+    std::wstring other = dir.file(v == biff_version::biff5 ? L"other5.xls" : L"other8.xls");
+    add_sheet(path, connect, L"First");
+    EXPECT_EQ(sheets_on_disk(path, v), std::vector<std::wstring>{L"First"}) << "a new file is written at once";
+    add_sheet(path, connect, L"Second");
+    EXPECT_EQ(sheets_on_disk(path, v), std::vector<std::wstring>{L"First"}) << "later closes wait";
+    ASSERT_EQ(refresh(), S_OK);
+    EXPECT_EQ(sheets_on_disk(path, v), (std::vector<std::wstring>{L"First", L"Second"}));
+
+    add_sheet(path, connect, L"Third");
+    add_sheet(other, connect, L"Elsewhere");
+    EXPECT_EQ(sheets_on_disk(path, v), (std::vector<std::wstring>{L"First", L"Second", L"Third"}))
+        << "a workbook is written before the engine keeps another";
+
+    add_sheet(other, connect, L"Last");
+    engine.reset();
+    EXPECT_EQ(sheets_on_disk(other, v), (std::vector<std::wstring>{L"Elsewhere", L"Last"})) << "the engine goes";
+    SetUp();
+  }
+}
+
+TEST_F(IsamFiles, AFileChangedFromOutsideIsReadAgain) {
+  std::wstring path = dir.file(L"changed.xls"), elsewhere = dir.file(L"elsewhere.xls");
+  biff_book book;
+  book.sheets.emplace_back();
+  book.sheets.back().name = L"Outside";
+  compound(elsewhere, L"Workbook", biff_write_workbook(book, biff_version::biff8));
+  const std::string outside = contents(elsewhere);
+
+  // The engine keeps what it wrote; the file is replaced by another, or
+  // rewritten in place (most likely to the same size): read afresh.
+  for (bool replaced : {true, false}) {
+    add_sheet(path, L"Excel 8.0;", L"Mine");
+    if (replaced) {
+      { std::ofstream(narrow(elsewhere), std::ios::binary) << outside; }
+      ASSERT_EQ(std::rename(narrow(elsewhere).c_str(), narrow(path).c_str()), 0);
+    } else {
+      std::ofstream(narrow(path), std::ios::binary | std::ios::trunc) << outside;
+    }
+    ref<DAODatabase> db;
+    ASSERT_EQ(open(path, L"Excel 8.0;", db), S_OK);
+    EXPECT_EQ(tables_of(db.p), std::vector<std::wstring>{L"Outside"}) << replaced;
+    ASSERT_EQ(db->Close(), S_OK);
+    ASSERT_EQ(std::remove(narrow(path).c_str()), 0);
+  }
+
+  // Deleted: a new workbook.
+  add_sheet(path, L"Excel 8.0;", L"Gone");
+  ASSERT_EQ(std::remove(narrow(path).c_str()), 0);
+  ref<DAODatabase> fresh;
+  ASSERT_EQ(open(path, L"Excel 8.0;", fresh), S_OK);
+  EXPECT_TRUE(tables_of(fresh.p).empty());
+  ASSERT_EQ(fresh->Close(), S_OK);
+
+  // Changed while the engine holds changes of it not yet written: those
+  // were promised, and are written over it.
+  add_sheet(path, L"Excel 8.0;", L"One");
+  add_sheet(path, L"Excel 8.0;", L"Two");
+  { std::ofstream(narrow(path), std::ios::binary | std::ios::trunc) << outside; }
+  ref<DAODatabase> db;
+  ASSERT_EQ(open(path, L"Excel 8.0;", db), S_OK);
+  EXPECT_EQ(tables_of(db.p), (std::vector<std::wstring>{L"One", L"Two"}));
+  ASSERT_EQ(db->Close(), S_OK);
+  ASSERT_EQ(refresh(), S_OK);
+  EXPECT_EQ(sheets_on_disk(path, biff_version::biff8), (std::vector<std::wstring>{L"One", L"Two"}));
 }
 
 }  // namespace

@@ -59,3 +59,29 @@ def build(path):
         x(f'INSERT INTO "{name}" VALUES (1)')
     db.commit()
     db.close()
+
+
+def build_many(path):
+    """A small schema of several tables for the golden workbooks: names
+    that need a generated sheet name, a table that fails at its third row
+    (a text in a NUMBER column), a date no Excel 2000 sheet holds, an
+    empty table, and one of more rows than a block of 32 takes."""
+    db = sqlite3.connect(path)
+    x = db.execute
+    x('CREATE TABLE "ALPHA" ("ID" NUMBER(4), "NAME" VARCHAR2(20), "AMOUNT" NUMBER(10,2), "HIRED" DATE)')
+    db.executemany('INSERT INTO "ALPHA" VALUES (?, ?, ?, ?)', [
+        (1, "Zoë", 10.5, "2001-03-12"), (2, None, -3, "2003-07-01 08:30:00"), (3, "Straße", None, None),
+        (4, "shared", 0.125, "1999-12-31 23:59:59")])
+    x('CREATE TABLE "BETA" ("ID" NUMBER(4), "T" VARCHAR2(10))')
+    db.executemany('INSERT INTO "BETA" VALUES (?, ?)', [(1, "b1"), (2, "b2"), ("three", "b3"), (4, "b4")])
+    for name in (LONG_A, LONG_B):
+        x(f'CREATE TABLE "{name}" ("ID" NUMBER(4), "NOTE" VARCHAR2(10))')
+        x(f'INSERT INTO "{name}" VALUES (1, \'{name[-4:]}\')')
+    x('CREATE TABLE "DELTA" ("ID" NUMBER(4), "D" DATE)')
+    db.executemany('INSERT INTO "DELTA" VALUES (?, ?)', [(1, "2010-12-31 10:20:30"), (2, "1850-06-01"),
+                                                       (3, "1900-01-01")])
+    x('CREATE TABLE "EMPTY" ("ID" NUMBER(4), "T" VARCHAR2(10))')
+    x('CREATE TABLE "GAMMA" ("ID" NUMBER(4), "T" VARCHAR2(20), "S" VARCHAR2(10))')
+    db.executemany('INSERT INTO "GAMMA" VALUES (?, ?, ?)', [(i, "gamma %d" % i, "shared") for i in range(1, 41)])
+    db.commit()
+    db.close()
