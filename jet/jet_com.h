@@ -38,13 +38,22 @@ class jet_com : public Interface {
 // Holds one reference, released also when an exception leaves the scope.
 template <class T>
 struct jet_held {
+  jet_held() = default;
   explicit jet_held(T* p) : p(p) {}
   jet_held(const jet_held&) = delete;
   jet_held& operator=(const jet_held&) = delete;
-  ~jet_held() {
+  ~jet_held() { reset(); }
+  void reset() {
     if (p) p->Release();
+    p = nullptr;
   }
-  T* p;
+  // For a call that hands out a new reference.
+  T** out() {
+    reset();
+    return &p;
+  }
+  T* operator->() const { return p; }
+  T* p = nullptr;
 };
 
 // Hands a new object's one reference to the caller.

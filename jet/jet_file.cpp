@@ -1,6 +1,7 @@
 #include "jet/jet_file.h"
 
 #include "TK/tk_log.h"
+#include "jet/jet_com.h"
 #include "platform/storage.h"
 #include "platform/utf8.h"
 
@@ -12,18 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Releases the interface it holds.
-template <class T>
-struct held {
-  T* p = nullptr;
-  held() = default;
-  held(const held&) = delete;
-  held& operator=(const held&) = delete;
-  ~held() {
-    if (p) p->Release();
-  }
-};
 
 std::wstring reason(HRESULT hr) {
   switch (hr) {
@@ -64,13 +53,13 @@ std::wstring jet_stream_name(biff_version v) { return v == biff_version::biff5 ?
 HRESULT jet_read_file(jet_session& session, const std::wstring& path, biff_version v,
                       std::vector<std::uint8_t>& stream) {
   tk_log::write(1, L"jet_read_file(%ls)", path.c_str());
-  held<IStorage> storage;
+  jet_held<IStorage> storage;
   HRESULT hr = StgOpenStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0, &storage.p);
   if (hr == STG_E_FILEALREADYEXISTS || hr == STG_E_INVALIDHEADER || hr == STG_E_DOCFILECORRUPT)
     return not_a_workbook(session, path, L"it is not a compound file");
   if (FAILED(hr))
     return jet_fail_text(session, jet_error::cannot_open, L"Cannot open the file '" + path + L"': " + reason(hr) + L".");
-  held<IStream> data;
+  jet_held<IStream> data;
   // A workbook of the other version is refused by the reader, which names it.
   const wchar_t* names[] = {L"Workbook", L"Book"};
   if (v == biff_version::biff5) std::swap(names[0], names[1]);
@@ -110,9 +99,9 @@ HRESULT jet_write_file(jet_session& session, const std::wstring& path, biff_vers
   const std::wstring temporary = path + L".jet~";
   HRESULT hr;
   {
-    held<IStorage> storage;
+    jet_held<IStorage> storage;
     hr = StgCreateDocfile(temporary.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &storage.p);
-    held<IStream> data;
+    jet_held<IStream> data;
     if (SUCCEEDED(hr))
       hr = storage.p->CreateStream(jet_stream_name(v).c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
                                    0, 0, &data.p);

@@ -4,6 +4,7 @@
 #include "jet/biff_record.h"
 #include "jet/biff_writer.h"
 #include "jet/dao_interfaces.h"
+#include "jet/jet_com.h"
 #include "jet/jet_engine.h"
 #include "platform/com_runtime.h"
 #include "platform/storage.h"
@@ -13,24 +14,6 @@
 #include <exception>
 
 namespace {
-
-template <class T>
-struct held {
-  T* p = nullptr;
-  held() = default;
-  held(const held&) = delete;
-  held& operator=(const held&) = delete;
-  ~held() { reset(); }
-  void reset() {
-    if (p) p->Release();
-    p = nullptr;
-  }
-  T** out() {
-    reset();
-    return &p;
-  }
-  T* operator->() const { return p; }
-};
 
 struct variant {
   VARIANT v;
@@ -101,20 +84,20 @@ class fuzz_run {
       return;
     }
     const wchar_t* connect = biff5 ? L"Excel 5.0;" : L"Excel 8.0;";
-    held<_DAODBEngine> engine;
+    jet_held<_DAODBEngine> engine;
     void* object = nullptr;
     if (FAILED(CoCreateInstance(clsid(), nullptr, CLSCTX_ALL, IID__DAODBEngine, &object))) {
       problems.push_back("no DBEngine");
       return;
     }
     engine.p = static_cast<_DAODBEngine*>(object);
-    held<DAODatabase> db;
+    jet_held<DAODatabase> db;
     if (FAILED(open(engine.p, path, connect, false, db))) return;
     walk(db.p);
     change(db.p);
     if (FAILED(db->Close())) return;
     db.reset();
-    held<DAODatabase> again;
+    jet_held<DAODatabase> again;
     if (FAILED(open(engine.p, path, connect, true, again))) {
       problems.push_back("the driver cannot open the workbook it wrote");
       return;
@@ -129,10 +112,10 @@ class fuzz_run {
   }
 
   static bool compound(const std::wstring& path, const wchar_t* name, const std::uint8_t* data, std::size_t size) {
-    held<IStorage> storage;
+    jet_held<IStorage> storage;
     if (FAILED(StgCreateDocfile(path.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage.out())))
       return false;
-    held<IStream> stream;
+    jet_held<IStream> stream;
     if (FAILED(storage->CreateStream(name, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.out())))
       return false;
     ULONG written = 0;
@@ -142,7 +125,7 @@ class fuzz_run {
   }
 
   HRESULT open(_DAODBEngine* engine, const std::wstring& path, const wchar_t* connect, bool read_only,
-               held<DAODatabase>& db) {
+               jet_held<DAODatabase>& db) {
     BSTR name = SysAllocStringLen(path.data(), static_cast<UINT>(path.size()));
     variant no, ro, text{std::wstring(connect)};
     no.v.vt = ro.v.vt = VT_BOOL;
@@ -157,19 +140,19 @@ class fuzz_run {
   // A failing call leaves its error in the DBEngine's collection.
   void expect_error(_DAODBEngine* engine, HRESULT hr) {
     if ((static_cast<unsigned>(hr) & 0xFFFF0000u) != 0x800A0000u) return;
-    held<DAOErrors> errors;
+    jet_held<DAOErrors> errors;
     SHORT count = 0;
     if (FAILED(engine->get_Errors(errors.out())) || FAILED(errors->get_Count(&count)) || count == 0)
       problems.push_back("a failed call left no error");
   }
 
   void walk(DAODatabase* db) {
-    held<DAOTableDefs> tables;
+    jet_held<DAOTableDefs> tables;
     if (FAILED(db->get_TableDefs(tables.out()))) return;
     SHORT count = 0;
     tables->get_Count(&count);
     for (SHORT i = 0; i < count; ++i) {
-      held<_DAOTableDef> table;
+      jet_held<_DAOTableDef> table;
       if (FAILED(tables->get_Item(variant(i).v, table.out()))) continue;
       BSTR name = nullptr;
       table->get_Name(&name);
@@ -177,16 +160,16 @@ class fuzz_run {
       SysFreeString(name);
       LONG records = 0;
       table->get_RecordCount(&records);
-      held<DAOFields> fields;
+      jet_held<DAOFields> fields;
       if (SUCCEEDED(table->get_Fields(fields.out()))) describe(fields.p);
-      held<DAOIndexes> indexes;
+      jet_held<DAOIndexes> indexes;
       SHORT index_count = 0;
       if (SUCCEEDED(table->get_Indexes(indexes.out()))) indexes->get_Count(&index_count);
       read_records(db, table_name);
-      held<_DAOQueryDef> query;
+      jet_held<_DAOQueryDef> query;
       if (SUCCEEDED(db->CreateQueryDef(variant(std::wstring()).v,
                                        variant(L"SELECT COUNT(*) FROM [" + table_name + L"]").v, query.out()))) {
-        held<DAORecordset> counted;
+        jet_held<DAORecordset> counted;
         variant type(dbOpenDynaset), options(dbReadOnly), none;
         if (SUCCEEDED(query->OpenRecordset(type.v, options.v, none.v, counted.out()))) values(counted.p);
       }
@@ -197,7 +180,7 @@ class fuzz_run {
     SHORT count = 0;
     fields->get_Count(&count);
     for (SHORT k = 0; k < count; ++k) {
-      held<_DAOField> field;
+      jet_held<_DAOField> field;
       if (FAILED(fields->get_Item(variant(k).v, field.out()))) continue;
       BSTR name = nullptr;
       field->get_Name(&name);
@@ -210,9 +193,9 @@ class fuzz_run {
       field->get_Required(&required);
       variant def;
       field->get_DefaultValue(&def.v);
-      held<DAOProperties> properties;
+      jet_held<DAOProperties> properties;
       if (FAILED(field->get_Properties(properties.out()))) continue;
-      held<DAOProperty> description;
+      jet_held<DAOProperty> description;
       if (FAILED(properties->get_Item(variant(std::wstring(L"Description")).v, description.out()))) continue;
       variant value;
       description->get_Value(&value.v);
@@ -220,7 +203,7 @@ class fuzz_run {
   }
 
   void read_records(DAODatabase* db, const std::wstring& table) {
-    held<DAORecordset> records;
+    jet_held<DAORecordset> records;
     BSTR name = SysAllocStringLen(table.data(), static_cast<UINT>(table.size()));
     variant type(dbOpenDynaset), options(0), none;
     HRESULT hr = db->OpenRecordset(name, type.v, options.v, none.v, records.out());
@@ -242,12 +225,12 @@ class fuzz_run {
   }
 
   void values(DAORecordset* records) {
-    held<DAOFields> fields;
+    jet_held<DAOFields> fields;
     if (FAILED(records->get_Fields(fields.out()))) return;
     SHORT count = 0;
     fields->get_Count(&count);
     for (SHORT k = 0; k < count; ++k) {
-      held<_DAOField> field;
+      jet_held<_DAOField> field;
       if (FAILED(fields->get_Item(variant(k).v, field.out()))) continue;
       variant value;
       field->get_Value(&value.v);
@@ -256,26 +239,26 @@ class fuzz_run {
 
   // A new sheet, a record added to the first sheet and the last one deleted.
   void change(DAODatabase* db) {
-    held<DAOTableDefs> tables;
+    jet_held<DAOTableDefs> tables;
     if (FAILED(db->get_TableDefs(tables.out()))) return;
     SHORT count = 0;
     tables->get_Count(&count);
     std::vector<std::wstring> names;
     for (SHORT i = 0; i < count; ++i) {
-      held<_DAOTableDef> table;
+      jet_held<_DAOTableDef> table;
       BSTR name = nullptr;
       if (SUCCEEDED(tables->get_Item(variant(i).v, table.out())) && SUCCEEDED(table->get_Name(&name)))
         names.push_back(text_of(name));
       SysFreeString(name);
     }
-    held<_DAOTableDef> made;
+    jet_held<_DAOTableDef> made;
     if (SUCCEEDED(db->CreateTableDef(variant(std::wstring(L"Fuzz ✓")).v, variant(0).v, variant(std::wstring()).v,
                                      variant(std::wstring()).v, made.out()))) {
-      held<DAOFields> fields;
+      jet_held<DAOFields> fields;
       made->get_Fields(fields.out());
       const std::pair<const wchar_t*, int> columns[] = {{L"T", dbMemo}, {L"N", dbDouble}, {L"D", dbDate}};
       for (const auto& [name, type] : columns) {
-        held<_DAOField> field;
+        jet_held<_DAOField> field;
         if (SUCCEEDED(made->CreateField(variant(std::wstring(name)).v, variant(type).v, variant(0).v, field.out())))
           fields->Append(field.p);
       }
@@ -299,7 +282,7 @@ class fuzz_run {
   }
 
   void add(DAODatabase* db, const std::wstring& table, int options, const std::vector<variant>& row) {
-    held<DAORecordset> records;
+    jet_held<DAORecordset> records;
     BSTR name = SysAllocStringLen(table.data(), static_cast<UINT>(table.size()));
     variant type(dbOpenDynaset), flags(options), none;
     HRESULT hr = db->OpenRecordset(name, type.v, flags.v, none.v, records.out());
