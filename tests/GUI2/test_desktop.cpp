@@ -77,7 +77,8 @@ TEST_F(send_bug, returns_without_a_mail_library_and_keeps_the_folder) {
 
 TEST_F(send_bug, hands_the_report_to_the_mail_library_and_restores_the_folder) {
   char tmpl[] = "/tmp/qm_mail_XXXXXX";
-  std::string out = std::string(mkdtemp(tmpl)) + "/mail.txt";
+  std::string dir = mkdtemp(tmpl);
+  std::string out = dir + "/mail.txt";
   setenv("QUILLMARK_MAIL_LIBRARY", (test_libraries + "libfake_mail.so").c_str(), 1);
   setenv("QM_FAKE_MAIL_OUT", out.c_str(), 1);
   std::string before = folder();
@@ -95,4 +96,5 @@ TEST_F(send_bug, hands_the_report_to_the_mail_library_and_restores_the_folder) {
   EXPECT_EQ(std::sscanf(mail.c_str() + at, "date=%d/%d/%d %d:%d", &y, &mo, &d, &h, &mi), 5) << mail;
   EXPECT_GE(y, 2024);
   std::remove(out.c_str());
+  rmdir(dir.c_str());
 }
