@@ -3,6 +3,8 @@
 
 #include "TK/tk_utils.h"
 
+#include <algorithm>
+
 namespace {
 
 // A field's properties: its Description.
@@ -75,7 +77,8 @@ class jet_index_fields final : public jet_com<DAOIndexFields, IID_DAOIndexFields
         hr = jet_fail(*session, jet_error::invalid_operation);
       else if (!open)
         hr = jet_fail(*session, jet_error::not_supported);
-      else if (jet_item_position(name_variant(field->column->name), index->fields) >= 0)
+      else if (std::any_of(index->fields.begin(), index->fields.end(),
+                           [&](const jet_column_ptr& c) { return jet_same_name(c->name, field->column->name); }))
         hr = jet_fail(*session, jet_error::already_in_collection);
       else
         index->fields.push_back(field->column);
@@ -84,13 +87,6 @@ class jet_index_fields final : public jet_com<DAOIndexFields, IID_DAOIndexFields
   }
 
  private:
-  static VARIANT name_variant(const std::wstring& name) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = const_cast<BSTR>(name.c_str());
-    return v;
-  }
   jet_session_ptr session;
   jet_index_ptr index;
   bool open;
