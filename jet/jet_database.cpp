@@ -43,8 +43,8 @@ class jet_tabledefs final : public jet_com<DAOTableDefs, IID_DAOTableDefs> {
   HRESULT Append(IUnknown* object) override {
     return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
       if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-      jet_held<IUnknown> held(query(object));
-      auto* definition = dynamic_cast<jet_tabledef*>(static_cast<_DAOTableDef*>(held.p));
+      jet_held<_DAOTableDef> held;
+      auto* definition = jet_own_object<jet_tabledef>(object, IID__DAOTableDef, held);
       if (!definition) return jet_fail(*session, jet_error::invalid_operation);
       return definition->table->sheet ? jet_fail(*session, jet_error::already_in_collection)
                                       : workbook->append(*session, definition->table);
@@ -59,11 +59,6 @@ class jet_tabledefs final : public jet_com<DAOTableDefs, IID_DAOTableDefs> {
   }
 
  private:
-  static IUnknown* query(IUnknown* object) {
-    void* table = nullptr;
-    if (!object || FAILED(object->QueryInterface(IID__DAOTableDef, &table))) return nullptr;
-    return static_cast<_DAOTableDef*>(table);
-  }
   jet_session_ptr session;
   jet_workbook_ptr workbook;
 };

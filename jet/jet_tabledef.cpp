@@ -67,22 +67,15 @@ class jet_index_fields final : public jet_com<DAOIndexFields, IID_DAOIndexFields
   }
   HRESULT Append(IUnknown* object) override {
     return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
-      void* raw = nullptr;
-      if (!object || FAILED(object->QueryInterface(IID__DAOField, &raw)))
-        return jet_fail(*session, jet_error::invalid_operation);
-      jet_held<_DAOField> held(static_cast<_DAOField*>(raw));
-      auto* field = dynamic_cast<jet_field*>(static_cast<_DAOField*>(raw));
-      HRESULT hr = S_OK;
-      if (!field)
-        hr = jet_fail(*session, jet_error::invalid_operation);
-      else if (!open)
-        hr = jet_fail(*session, jet_error::not_supported);
-      else if (std::any_of(index->fields.begin(), index->fields.end(),
-                           [&](const jet_column_ptr& c) { return jet_same_name(c->name, field->column->name); }))
-        hr = jet_fail(*session, jet_error::already_in_collection);
-      else
-        index->fields.push_back(field->column);
-      return hr;
+      jet_held<_DAOField> held;
+      auto* field = jet_own_object<jet_field>(object, IID__DAOField, held);
+      if (!field) return jet_fail(*session, jet_error::invalid_operation);
+      if (!open) return jet_fail(*session, jet_error::not_supported);
+      if (std::any_of(index->fields.begin(), index->fields.end(),
+                      [&](const jet_column_ptr& c) { return jet_same_name(c->name, field->column->name); }))
+        return jet_fail(*session, jet_error::already_in_collection);
+      index->fields.push_back(field->column);
+      return S_OK;
     });
   }
 
@@ -202,30 +195,19 @@ HRESULT jet_fields::get_Item(VARIANT item, _DAOField** field) {
 HRESULT jet_fields::Append(IUnknown* object) {
   return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
     if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-    void* raw = nullptr;
-    if (!object || FAILED(object->QueryInterface(IID__DAOField, &raw)))
-      return jet_fail(*session, jet_error::invalid_operation);
-    jet_held<_DAOField> held(static_cast<_DAOField*>(raw));
-    auto* field = dynamic_cast<jet_field*>(static_cast<_DAOField*>(raw));
-    HRESULT hr = S_OK;
-    if (!field) {
-      hr = jet_fail(*session, jet_error::invalid_operation);
-    } else if (cursor || table->sheet) {
-      // Fields go into a definition before it is appended.
-      hr = jet_fail(*session, jet_error::not_supported);
-    } else {
-      const std::wstring& name = field->column->name;
-      if (name.empty() || tk_utf16_length(name) > jet_max_field_name || name.front() == L' ' ||
-          name.find_first_of(L".![]`") != std::wstring::npos)
-        hr = jet_fail(*session, jet_error::invalid_name, name);
-      else if (table->column_of(name) >= 0)
-        hr = jet_fail(*session, jet_error::field_twice, name);
-      else if (table->columns.size() + 1 >= biff_max_columns)
-        hr = jet_fail(*session, jet_error::too_many_fields);
-      else
-        table->columns.push_back(field->column);
-    }
-    return hr;
+    jet_held<_DAOField> held;
+    auto* field = jet_own_object<jet_field>(object, IID__DAOField, held);
+    if (!field) return jet_fail(*session, jet_error::invalid_operation);
+    // Fields go into a definition before it is appended.
+    if (cursor || table->sheet) return jet_fail(*session, jet_error::not_supported);
+    const std::wstring& name = field->column->name;
+    if (name.empty() || tk_utf16_length(name) > jet_max_field_name || name.front() == L' ' ||
+        name.find_first_of(L".![]`") != std::wstring::npos)
+      return jet_fail(*session, jet_error::invalid_name, name);
+    if (table->column_of(name) >= 0) return jet_fail(*session, jet_error::field_twice, name);
+    if (table->columns.size() + 1 >= biff_max_columns) return jet_fail(*session, jet_error::too_many_fields);
+    table->columns.push_back(field->column);
+    return S_OK;
   });
 }
 
@@ -341,22 +323,14 @@ HRESULT jet_indexes::get_Item(VARIANT item, _DAOIndex** index) {
 
 HRESULT jet_indexes::Append(IUnknown* object) {
   return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
-    void* raw = nullptr;
-    if (!object || FAILED(object->QueryInterface(IID__DAOIndex, &raw)))
-      return jet_fail(*session, jet_error::invalid_operation);
-    jet_held<_DAOIndex> held(static_cast<_DAOIndex*>(raw));
-    auto* index = dynamic_cast<jet_index_object*>(static_cast<_DAOIndex*>(raw));
-    HRESULT hr = S_OK;
-    if (!index) {
-      hr = jet_fail(*session, jet_error::invalid_operation);
-    } else if (index->index->fields.empty()) {
-      hr = jet_fail(*session, jet_error::no_fields);
-    } else {
-      for (const auto& other : table->indexes)
-        if (jet_same_name(other->name, index->index->name)) hr = jet_fail(*session, jet_error::already_in_collection);
-      if (SUCCEEDED(hr)) table->indexes.push_back(index->index);
-    }
-    return hr;
+    jet_held<_DAOIndex> held;
+    auto* index = jet_own_object<jet_index_object>(object, IID__DAOIndex, held);
+    if (!index) return jet_fail(*session, jet_error::invalid_operation);
+    if (index->index->fields.empty()) return jet_fail(*session, jet_error::no_fields);
+    for (const auto& other : table->indexes)
+      if (jet_same_name(other->name, index->index->name)) return jet_fail(*session, jet_error::already_in_collection);
+    table->indexes.push_back(index->index);
+    return S_OK;
   });
 }
 
