@@ -86,7 +86,8 @@ class jet_tabledef final : public jet_com<_DAOTableDef, IID__DAOTableDef> {
 HRESULT jet_new_field(jet_session& session, const VARIANT& name, const VARIANT& type, const VARIANT& size,
                       jet_column_ptr& column);
 
-// Opens a recordset over a statement or a table name.
+// Opens a recordset over a statement or a table name; the DAO methods that
+// call it keep its exceptions in.
 HRESULT jet_open_recordset(jet_session_ptr session, jet_workbook_ptr workbook, const std::wstring& source,
                            const VARIANT& type, const VARIANT& options, DAORecordset** recordset);
 // The result table of a statement: the sheet's own table, or a table made for it.
