@@ -322,6 +322,26 @@ TEST_F(Isam, AClosedDatabaseIsNoLongerSet) {
   SHORT count;
   EXPECT_EQ(tables->get_Count(&count), dao_hresult(3420));
   EXPECT_EQ(db->Close(), dao_hresult(3420));
+
+  // The workbook the engine kept, opened again, is another database: the
+  // objects of the first stay closed.
+  const std::wstring kept = dir.file(L"kept.xls");
+  ref<DAODatabase> first;
+  ASSERT_EQ(open(kept, L"Excel 8.0;", first), S_OK);
+  ASSERT_EQ(create(first.p, L"T", {{L"N", dbLong}}), S_OK);
+  ref<DAORecordset> records;
+  ASSERT_EQ(recordset(first.p, L"T", dbAppendOnly, records), S_OK);
+  ref<DAOTableDefs> first_tables;
+  ASSERT_EQ(first->get_TableDefs(first_tables.out()), S_OK);
+  ASSERT_EQ(first->Close(), S_OK);
+  ref<DAODatabase> second;
+  ASSERT_EQ(open(kept, L"Excel 8.0;", second, true), S_OK);
+  EXPECT_EQ(records->AddNew(), dao_hresult(3420));
+  EXPECT_EQ(first_tables->get_Count(&count), dao_hresult(3420));
+  EXPECT_EQ(first->Close(), dao_hresult(3420));
+  ref<DAORecordset> read;
+  ASSERT_EQ(recordset(second.p, L"T", dbReadOnly, read), S_OK);
+  EXPECT_EQ(read->AddNew(), dao_hresult(3027));
 }
 
 TEST(IsamErrors, NoExceptionLeavesAMethod) {
