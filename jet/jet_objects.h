@@ -81,10 +81,10 @@ class jet_tabledef final : public jet_com<_DAOTableDef, IID__DAOTableDef> {
   jet_table_ptr table;
 };
 
-// A new field of a definition from CreateField's arguments; a failure is
-// recorded in the session.
-HRESULT jet_new_field(jet_session& session, const VARIANT& name, const VARIANT& type, const VARIANT& size,
-                      jet_column_ptr& column);
+// A new field of a definition or an index from CreateField's arguments,
+// handed out; a failure is recorded in the session.
+HRESULT jet_new_field(const jet_session_ptr& session, const VARIANT& name, const VARIANT& type, const VARIANT& size,
+                      _DAOField** field);
 
 // Opens a recordset over a statement or a table name; the DAO methods that
 // call it keep its exceptions in.

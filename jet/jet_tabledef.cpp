@@ -99,22 +99,24 @@ int jet_item_position(const VARIANT& item, const std::vector<jet_column_ptr>& co
   return -1;
 }
 
-HRESULT jet_new_field(jet_session& session, const VARIANT& name, const VARIANT& type, const VARIANT& size,
-                      jet_column_ptr& column) {
-  column = std::make_shared<jet_column>();
+HRESULT jet_new_field(const jet_session_ptr& session, const VARIANT& name, const VARIANT& type, const VARIANT& size,
+                      _DAOField** field) {
+  if (!field) return E_POINTER;
+  *field = nullptr;
+  auto column = std::make_shared<jet_column>();
   LONG number;
-  if (!jet_missing(name) && !jet_to_text(name, column->name)) return jet_fail(session, jet_error::invalid_operation);
+  if (!jet_missing(name) && !jet_to_text(name, column->name)) return jet_fail(*session, jet_error::invalid_operation);
   if (!jet_missing(type)) {
-    if (!jet_to_long(type, number)) return jet_fail(session, jet_error::invalid_operation);
+    if (!jet_to_long(type, number)) return jet_fail(*session, jet_error::invalid_operation);
     column->type = static_cast<SHORT>(number);
   }
   column->size = column->type == dbText ? 255 : 0;
   if (!jet_missing(size)) {
-    if (!jet_to_long(size, number) || number < 0) return jet_fail(session, jet_error::invalid_operation);
+    if (!jet_to_long(size, number) || number < 0) return jet_fail(*session, jet_error::invalid_operation);
     column->size = number;
   }
   if (column->type == dbText && (column->size == 0 || column->size > 255)) column->size = 255;
-  return S_OK;
+  return jet_hand_out(new jet_field(session, column, nullptr, -1), field);
 }
 
 jet_tabledef::jet_tabledef(jet_session_ptr s, jet_workbook_ptr w, jet_table_ptr t)
@@ -152,14 +154,7 @@ HRESULT jet_tabledef::get_Indexes(DAOIndexes** indexes) {
 }
 
 HRESULT jet_tabledef::CreateField(VARIANT name, VARIANT type, VARIANT size, _DAOField** field) {
-  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
-    if (!field) return E_POINTER;
-    *field = nullptr;
-    jet_column_ptr column;
-    HRESULT hr = jet_new_field(*session, name, type, size, column);
-    if (FAILED(hr)) return hr;
-    return jet_hand_out(new jet_field(session, column, nullptr, -1), field);
-  });
+  return jet_guard(*session, jet_error::unexpected, [&] { return jet_new_field(session, name, type, size, field); });
 }
 
 HRESULT jet_tabledef::CreateIndex(VARIANT name, _DAOIndex** index) {
@@ -367,12 +362,5 @@ HRESULT jet_index_object::get_Fields(DAOIndexFields** fields) {
 }
 
 HRESULT jet_index_object::CreateField(VARIANT name, VARIANT type, VARIANT size, _DAOField** field) {
-  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
-    if (!field) return E_POINTER;
-    *field = nullptr;
-    jet_column_ptr column;
-    HRESULT hr = jet_new_field(*session, name, type, size, column);
-    if (FAILED(hr)) return hr;
-    return jet_hand_out(new jet_field(session, column, nullptr, -1), field);
-  });
+  return jet_guard(*session, jet_error::unexpected, [&] { return jet_new_field(session, name, type, size, field); });
 }
