@@ -39,13 +39,6 @@ datetime value_datetime(const column_desc& col, const cell& v) {
   return *t;
 }
 
-std::size_t char_count(std::string_view utf8) {
-  std::size_t n = 0;
-  for (char c : utf8)
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
-  return n;
-}
-
 std::string value_text(const column_desc& col, const cell& v) {
   switch (col.type.kind) {
     case col_kind::number:
