@@ -39,14 +39,17 @@ datetime value_datetime(const column_desc& col, const cell& v) {
   return *t;
 }
 
+// A REAL as it is (an infinity has no decimal form), any other number
+// through its decimal.
+double double_of(const cell& v) { return v.type == SQLITE_FLOAT ? v.d : decimal_to_double(decimal_of(v)); }
+
 std::string value_text(const column_desc& col, const cell& v) {
   switch (col.type.kind) {
     case col_kind::number:
       return number_text(decimal_of(v));
     case col_kind::binary_float:
     case col_kind::binary_double:
-      // A REAL as it is: an infinity has no decimal form.
-      return binary_number_text(v.type == SQLITE_FLOAT ? v.d : decimal_to_double(decimal_of(v)));
+      return binary_number_text(double_of(v));
     case col_kind::date:
       return datetime_text(value_datetime(col, v), false, false);
     case col_kind::timestamp:
@@ -178,7 +181,7 @@ void put_float(const column_desc& col, const cell& v, const out_slot& s) {
   if (col.type.kind == col_kind::raw || col.type.kind == col_kind::blob ||
       col.type.kind == col_kind::clob)
     inconsistent("NUMBER");
-  double value = v.type == SQLITE_FLOAT ? v.d : decimal_to_double(decimal_of(v));
+  double value = double_of(v);
   if (s.size == 4) {
     auto f = static_cast<float>(value);
     std::memcpy(s.data, &f, 4);
