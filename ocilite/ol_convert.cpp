@@ -84,6 +84,16 @@ std::string value_text(const column_desc& col, const cell& v) {
   }
 }
 
+// The indicator, length and return code of a value of `whole` bytes of
+// which `kept` were put; true when it was cut.
+bool report(const out_slot& s, std::size_t kept, std::size_t whole, ub2 length) {
+  bool cut = kept < whole;
+  if (s.ind) *s.ind = cut ? (whole > 32767 ? sb2(-2) : static_cast<sb2>(whole)) : 0;
+  if (s.rlen) *s.rlen = length;
+  if (s.rcode) *s.rcode = cut ? 1406 : 0;
+  return cut;
+}
+
 bool put_chars(const std::string& utf8, const out_slot& s) {
   std::string enc = encode_text(utf8, s.csid);
   std::size_t nul = s.dty == SQLT_STR ? nul_size(s.csid) : 0;
@@ -97,11 +107,7 @@ bool put_chars(const std::string& utf8, const out_slot& s) {
   char* out = static_cast<char*>(s.data);
   if (n) std::memcpy(out, enc.data(), n);
   if (nul && size >= nul) std::memset(out + n, 0, nul);
-  bool cut = n < enc.size();
-  if (s.ind) *s.ind = cut ? (enc.size() > 32767 ? sb2(-2) : static_cast<sb2>(enc.size())) : 0;
-  if (s.rlen) *s.rlen = static_cast<ub2>(n);
-  if (s.rcode) *s.rcode = cut ? 1406 : 0;
-  return cut;
+  return report(s, n, enc.size(), static_cast<ub2>(n));
 }
 
 // LONG VARCHAR: a four-byte length, then the characters; no terminator,
@@ -115,22 +121,14 @@ bool put_long_chars(const std::string& utf8, const out_slot& s) {
   auto length = static_cast<sb4>(n);
   std::memcpy(out, &length, sizeof length);
   if (n) std::memcpy(out + sizeof length, enc.data(), n);
-  bool cut = n < enc.size();
-  if (s.ind) *s.ind = cut ? (enc.size() > 32767 ? sb2(-2) : static_cast<sb2>(enc.size())) : 0;
-  if (s.rlen) *s.rlen = static_cast<ub2>(std::min<std::size_t>(n + sizeof length, 65535));
-  if (s.rcode) *s.rcode = cut ? 1406 : 0;
-  return cut;
+  return report(s, n, enc.size(), static_cast<ub2>(std::min<std::size_t>(n + sizeof length, 65535)));
 }
 
 bool put_bytes(const std::string& bytes, const out_slot& s) {
   std::size_t size = s.size > 0 ? static_cast<std::size_t>(s.size) : 0;
   std::size_t n = std::min(size, bytes.size());
   if (n) std::memcpy(s.data, bytes.data(), n);
-  bool cut = n < bytes.size();
-  if (s.ind) *s.ind = cut ? (bytes.size() > 32767 ? sb2(-2) : static_cast<sb2>(bytes.size())) : 0;
-  if (s.rlen) *s.rlen = static_cast<ub2>(n);
-  if (s.rcode) *s.rcode = cut ? 1406 : 0;
-  return cut;
+  return report(s, n, bytes.size(), static_cast<ub2>(n));
 }
 
 void done(const out_slot& s, std::size_t length) {
