@@ -174,14 +174,12 @@ std::optional<std::string> table_name(database& db, const std::string& name) {
   return found[0][0];
 }
 
-// The stored name of the table a written name means, or none.
+// The stored name of the table a written name means, or none. SQLite keeps
+// one table of a name whatever its case.
 std::optional<std::string> table_name(database& db, const ident& name) {
-  for (const auto& row :
-       db.rows("SELECT name FROM main.sqlite_schema WHERE type = 'table' AND name = ?1 COLLATE NOCASE", {name.name})) {
-    std::string stored = row[0].value_or("");
-    if (matches(stored, name) && !is_hidden_table(stored)) return stored;
-  }
-  return std::nullopt;
+  std::optional<std::string> stored = table_name(db, name.name);
+  if (stored && !matches(*stored, name)) return std::nullopt;
+  return stored;
 }
 
 std::string existing_table(database& db, const ident& name) {
@@ -901,7 +899,7 @@ void check_index(database& db, const words& w) {
   auto table = table_name(db, table_written);
   if (!table) {
     // SQLite would take a name that differs in case only.
-    if (table_name(db, ident{table_written.name, false})) fail(942);
+    if (table_name(db, table_written.name)) fail(942);
     return;  // SQLite reports it
   }
   std::vector<std::string> stored = column_names(db, *table);
