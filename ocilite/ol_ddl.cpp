@@ -731,11 +731,6 @@ void drop_sequence(database& db, const words& w, bool parse_only) {
 
 // --------------------------------------------------------------- triggers
 
-bool trigger_exists(database& db, const std::string& name) {
-  return db.has_table("OCILITE_TRIGGERS") &&
-         !db.rows("SELECT 1 FROM main.OCILITE_TRIGGERS WHERE TRIGGER_NAME = ?1", {name}).empty();
-}
-
 // The table a trigger belongs to, or none when there is no such trigger.
 std::optional<std::string> trigger_table(database& db, const std::string& name) {
   if (!db.has_table("OCILITE_TRIGGERS")) return std::nullopt;
@@ -825,7 +820,7 @@ void drop_trigger(database& db, const words& w, bool parse_only) {
   std::string name = w.read_name(i);
   w.done(i);
   if (parse_only) return;
-  if (!trigger_exists(db, name)) fail(4080, db.user() + "." + name);
+  if (!trigger_table(db, name)) fail(4080, db.user() + "." + name);
   definition work(db);
   db.exec("DELETE FROM main.OCILITE_TRIGGERS WHERE TRIGGER_NAME = " + sql_string(name));
   work.commit();
