@@ -17,6 +17,16 @@ class error_handler : public tk_singleton<error_handler> {
   void load_err_map(int count, const tk_error_entry* table);
   void set_prefix(const std::wstring& table_name);
   void set_prefix(const std::wstring& table_name, int record_number);
+  // Clears the prefix when it goes: a name stands before its own messages
+  // only, not before a later failure of the whole run.
+  struct prefix_scope {
+    prefix_scope() = default;
+    prefix_scope(const prefix_scope&) = delete;
+    prefix_scope& operator=(const prefix_scope&) = delete;
+    ~prefix_scope() {
+      if (exists()) instance().prefix.clear();
+    }
+  };
 
   // Supplied by each program.
   void handle(const tk_exception& e, bool top_level);

@@ -46,12 +46,6 @@ std::wstring without_nul(std::wstring text) {
 
 bool file_exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// An item's name stands before its own messages only, not before a later
-// failure of the whole run.
-struct prefix_reset {
-  ~prefix_reset() { error_handler::instance().prefix.clear(); }
-};
-
 // The run ends with an error of its own already: a failed write is told besides.
 void tell_unwritten(const tk_exception& e) noexcept {
   tk_log::write(3, "The workbook was not written at the end of the run");
@@ -223,7 +217,7 @@ void xls_converter::convert_table(udb_database* destination_db, udb_recordset& s
     try {
       table->append_record(output);
     } catch (const dao_exception& e) {
-      prefix_reset reset;
+      error_handler::prefix_scope reset;
       error_handler::instance().set_prefix(name, records_done + 1);
       error_handler::instance().handle(e, false);
       ++items_failed;
@@ -294,7 +288,7 @@ void xls_converter::convert_item(udb_database& source, udb_database* destination
     // The wizard ends the process on an internal error: what the run has
     // converted goes to the file before the handler hears of it.
     if (e.level == 2 && format_version != 2) write_before_exit(destination_db);
-    prefix_reset reset;
+    error_handler::prefix_scope reset;
     error_handler::instance().set_prefix(get_current_table());
     error_handler::instance().handle(e, false);
   }

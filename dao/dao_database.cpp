@@ -122,6 +122,7 @@ dao_database::dao_database(const std::wstring& path, DAODatabase* db, int mode_w
       init_fkeys();
     } catch (const dao_exception& e) {
       tk_log::write(2, "ERROR2:\n%s", e.message.c_str());
+      error_handler::prefix_scope reset;
       error_handler::instance().set_prefix(path);
       error_handler::instance().handle(e, false);
     }

@@ -200,6 +200,8 @@ TEST_F(DaoDatabase, AFailedForeignKeyReadIsReportedAndOpeningGoesOn) {
   EXPECT_TRUE(db.relationships.empty());
   ASSERT_EQ(handled.size(), 1u);
   EXPECT_EQ(handled[0].rfind("/proc/qm_dao_keys.xls: The workbook driver runs no such statement", 0), 0u) << handled[0];
+  // The path stands before that message only.
+  EXPECT_EQ(errors.prefix, "");
 }
 
 TEST(DaoTypes, FieldTypesBothWays) {
