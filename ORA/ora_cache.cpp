@@ -262,7 +262,7 @@ void ora_cache::append_record(udb_record& fields) {
         std::memset(buffer.data.data() + static_cast<std::size_t>(row_count) * buffer.element, 0, buffer.element);
     }
   }
-  lob_data_copy(fields);
+  lob_data_copy(fields, at);
   if (++row_count == batch_size) commit();
 }
 
@@ -383,7 +383,7 @@ void ora_cache::commit() {
   row_count = 0;
 }
 
-void ora_cache::lob_data_copy(udb_record& fields) {
+void ora_cache::lob_data_copy(udb_record& fields, const std::vector<std::size_t>& at) {
   tk_log::write(1, "ora_cache::lob_data_copy");
   if (v_blob_desc.empty()) {
     tk_log::write(2, "data.size == 0, nothing to do");
@@ -394,7 +394,7 @@ void ora_cache::lob_data_copy(udb_record& fields) {
   row.clear();
   for (std::size_t i = 0; i < v_blob_desc.size(); ++i) {
     const lob_desc& d = v_blob_desc[i];
-    auto copy = std::make_unique<udb_field>(fields[positions(fields)[d.column]]);
+    auto copy = std::make_unique<udb_field>(fields[at[d.column]]);
     tk_log::write(1, "LOB[%zu].vt=%d, v_blob_desc[%zu].vt=%d", i, copy->get_type(), i, d.vt);
     copy->change_type(d.vt);
     row.push_back(std::move(copy));

@@ -35,7 +35,8 @@ class ora_cache {
   void copy_field(const udb_field& field, unsigned key);
   // Executes the rows buffered so far.
   void commit();
-  void lob_data_copy(udb_record& fields);
+  // The record's LOB values; `at` is the record position of each column's.
+  void lob_data_copy(udb_record& fields, const std::vector<std::size_t>& at);
   void lob_data_insert();
   void lob_data_clear();
 

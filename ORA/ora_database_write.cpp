@@ -24,13 +24,9 @@ ora_in_validator& ora_database::index_names() {
   auto names = std::make_unique<ora_in_validator>();
   // The names the schema has are taken: an index or constraint may not
   // repeat one.
-  ora_query_results existing(1, L"select INDEX_NAME from USER_INDEXES union select CONSTRAINT_NAME from "
-                                L"USER_CONSTRAINTS");
-  while (!existing.is_eof()) {
-    udb_record* row = existing.get_item();
-    if (!row || row->empty()) break;
-    names->names.add_existing_name((*row)[0].to_wstring());
-  }
+  for (const std::wstring& name :
+       ora_dictionary_names(L"select INDEX_NAME from USER_INDEXES union select CONSTRAINT_NAME from USER_CONSTRAINTS"))
+    names->names.add_existing_name(name);
   own_index_names = std::move(names);
   return *own_index_names;
 }

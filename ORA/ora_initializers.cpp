@@ -23,12 +23,7 @@ bool is_large(VARTYPE vt, std::int32_t size) { return (size == 0 || size > 2000)
 // alike in the characters a derived name keeps must not share it.
 std::wstring unused_name(const std::wstring& wanted, const std::wstring& names_in_use) {
   ora_validator names;
-  ora_query_results existing(1, names_in_use);
-  while (!existing.is_eof()) {
-    udb_record* row = existing.get_item();
-    if (!row || row->empty()) break;
-    names.add_used_name((*row)[0].to_wstring());
-  }
+  for (const std::wstring& name : ora_dictionary_names(names_in_use)) names.add_used_name(name);
   if (!names.is_duplicated(wanted)) return wanted;
   std::wstring name = names.get_safe_name(wanted);
   tk_log::write(2, L"Store generated name '%ls'", name.c_str());

@@ -140,3 +140,14 @@ udb_record* ora_query_results::get_item() {
   fetched = false;
   return current.get();
 }
+
+std::vector<std::wstring> ora_dictionary_names(const std::wstring& select_text) {
+  std::vector<std::wstring> names;
+  ora_query_results rows(1, select_text);
+  while (!rows.is_eof()) {
+    udb_record* row = rows.get_item();
+    if (!row || row->empty()) break;
+    names.push_back((*row)[0].to_wstring());
+  }
+  return names;
+}

@@ -42,3 +42,7 @@ class ora_query_results : public udb_recordset {
   std::vector<std::unique_ptr<ora_type>> columns;
   std::unique_ptr<ora_record> current;
 };
+
+// The first column of each row of a dictionary query, as text: the names
+// the schema has of some kind.
+std::vector<std::wstring> ora_dictionary_names(const std::wstring& select_text);

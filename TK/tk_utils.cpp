@@ -6,6 +6,8 @@
 #include "platform/win32.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 std::string tk_get_module_name() {
@@ -75,6 +77,31 @@ bool tk_is_path_exist(const std::wstring& folder) {
   std::string narrow;
   if (!tk_w2a(folder.c_str(), narrow)) return false;
   return tk_is_path_exist(narrow);
+}
+
+bool tk_read_lines(const std::string& path, std::vector<std::string>& lines) {
+  struct input {
+    std::FILE* f;
+    char* line = nullptr;
+    std::size_t size = 0;
+    ~input() {
+      std::free(line);
+      if (f) std::fclose(f);
+    }
+  } in{std::fopen(path.c_str(), "rb")};
+  if (!in.f) return false;
+  lines.clear();
+  for (;;) {
+    ssize_t n = ::getline(&in.line, &in.size, in.f);
+    if (n < 0) break;
+    std::string line(in.line, static_cast<std::size_t>(n));
+    if (line.find('\0') != std::string::npos) return false;
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+  }
+  // A read or an allocation that failed is no end of the file.
+  return !std::ferror(in.f) && std::feof(in.f);
 }
 
 bool tk_w2a(const wchar_t* text, std::string& out) {

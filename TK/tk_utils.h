@@ -19,6 +19,11 @@ bool tk_is_file_exist(const std::wstring& path, int mode);
 bool tk_is_path_exist(const std::string& folder);
 bool tk_is_path_exist(const std::wstring& folder);
 
+// The lines of a file, each without its "\n" or "\r\n", however long.
+// False when the file cannot be opened, a read fails before its end, or a
+// line holds a NUL byte: the rest of that line would be lost.
+bool tk_read_lines(const std::string& path, std::vector<std::string>& lines);
+
 // Wide text and the ANSI code page (UTF-8 here); false on a null input or
 // text that does not convert.
 bool tk_w2a(const wchar_t* text, std::string& out);

@@ -5,8 +5,6 @@
 #include "TK/tk_utils.h"
 #include "platform/private_file.h"
 
-#include <cstdio>
-
 namespace {
 
 namespace keys = udb_profile_keys;
@@ -52,19 +50,6 @@ std::wstring unescape(const std::wstring& text) {
 [[noreturn]] void unreadable() {
   throw tk_exception(std::wstring(L"Profile does not exist. Please verify the correct path/name was given."), 1);
 }
-
-struct file_closer {
-  std::FILE* f;
-  ~file_closer() {
-    if (f) std::fclose(f);
-  }
-};
-
-struct line_buffer {
-  char* data = nullptr;
-  std::size_t size = 0;
-  ~line_buffer() { std::free(data); }
-};
 
 }  // namespace
 
@@ -134,23 +119,15 @@ bool udb_profile::load(const std::wstring& file_name) {
   if (!tk_is_file_exist(file_name, 0)) unreadable();
   std::string path;
   if (!tk_w2a(file_name.c_str(), path)) return false;
-  file_closer file{std::fopen(path.c_str(), "rb")};
-  if (!file.f) return false;
+  // No file this program writes holds a NUL byte; a read that failed is
+  // no end of the file.
+  std::vector<std::string> raw_lines;
+  if (!tk_read_lines(path, raw_lines)) unreadable();
 
   t_section* open_section = nullptr;
   std::vector<std::wstring>* open_list = nullptr;
   std::wstring open_name;
-  line_buffer buffer;
-  for (;;) {
-    ssize_t n = ::getline(&buffer.data, &buffer.size, file.f);
-    if (n < 0) break;
-    std::string raw(buffer.data, static_cast<std::size_t>(n));
-    // No file this program writes holds one; the rest of such a line would
-    // be lost.
-    if (raw.find('\0') != std::string::npos) unreadable();
-    if (!raw.empty() && raw.back() == '\n') raw.pop_back();
-    // A file saved with CR LF line ends by another system.
-    if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+  for (const std::string& raw : raw_lines) {
     std::wstring line = tk_trim(tk_from_utf8(raw));
     if (line.empty()) continue;
 
@@ -170,8 +147,6 @@ bool udb_profile::load(const std::wstring& file_name) {
       open_section->emplace(line, std::wstring());
     }
   }
-  // A read or an allocation that failed is no end of the file.
-  if (std::ferror(file.f) || !std::feof(file.f)) unreadable();
   auto& generic = sections[keys::generic_settings];
   auto marker = generic.find(keys::escaped_text);
   if (marker == generic.end()) return true;

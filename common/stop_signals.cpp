@@ -57,8 +57,6 @@ stop_signals::~stop_signals() {
 
 int stop_signals::wake_fd() const { return wake_pipe[0]; }
 
-int stop_signals::received() { return first_signal; }
-
 void stop_signals::end_process_if_received() {
   int number = first_signal;
   if (!number) return;

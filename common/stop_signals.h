@@ -16,8 +16,6 @@ class stop_signals {
 
   // Becomes readable when a signal has come, for an event loop to watch.
   int wake_fd() const;
-  // The first signal received; 0 for none.
-  static int received();
   // After a signal: ends the process by it, as the signal's default action
   // does, with the standard streams flushed. Returns when none came.
   static void end_process_if_received();

@@ -38,6 +38,8 @@ class biff_book {
   biff_book() = default;
   biff_book(const biff_book&) = delete;
   biff_book& operator=(const biff_book&) = delete;
+  // The texts stay where they are, and so do the views of the index.
+  biff_book(biff_book&&) = default;
 
   // The index of the text, kept once however many cells hold it.
   std::uint32_t intern(const std::wstring& text);

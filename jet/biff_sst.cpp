@@ -45,18 +45,12 @@ void biff_write_sst(std::size_t position, std::uint32_t references, std::uint32_
     body.u16(static_cast<unsigned>(units.size())).u8(compressed ? 0 : 1);
     std::size_t done = 0;
     while (done < units.size()) {
-      std::size_t room = (max - body.size()) / unit;
-      if (room == 0) {
-        // The characters go on in a CONTINUE that repeats the flags.
-        next_record();
-        body.u8(compressed ? 0 : 1);
-        continue;
-      }
-      std::size_t n = std::min(room, units.size() - done);
+      std::size_t n = std::min((max - body.size()) / unit, units.size() - done);
       // Readers decode each record's part of a string alone: a pair split
       // between two records is refused or lost.
-      if (done + n < units.size() && is_high_surrogate(units[done + n - 1])) --n;
+      if (n > 0 && done + n < units.size() && is_high_surrogate(units[done + n - 1])) --n;
       if (n == 0) {
+        // The characters go on in a CONTINUE that repeats the flags.
         next_record();
         body.u8(compressed ? 0 : 1);
         continue;

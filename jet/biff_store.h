@@ -43,6 +43,7 @@ class biff_store {
   explicit biff_store(biff_version v) : version(v) {}
   biff_store(const biff_store&) = delete;
   biff_store& operator=(const biff_store&) = delete;
+  biff_store(biff_store&&) = default;
 
   // The sheet's rows as records; their texts become shared strings (BIFF8)
   // or are written in the code page that holds the workbook's text so far

@@ -56,6 +56,14 @@ struct jet_held {
   T* p = nullptr;
 };
 
+// The driver's own object behind an interface a caller hands in (to an
+// Append), held in `held` for the call; null for anything else.
+template <class Object, class Interface>
+Object* jet_own_object(IUnknown* object, REFIID iid, jet_held<Interface>& held) {
+  if (!object || FAILED(object->QueryInterface(iid, reinterpret_cast<void**>(held.out())))) return nullptr;
+  return dynamic_cast<Object*>(held.p);
+}
+
 // Hands a new object's one reference to the caller.
 template <class Interface, class Object>
 HRESULT jet_hand_out(Object* object, Interface** out) {

@@ -43,8 +43,8 @@ class jet_tabledefs final : public jet_com<DAOTableDefs, IID_DAOTableDefs> {
   HRESULT Append(IUnknown* object) override {
     return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
       if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-      jet_held<IUnknown> held(query(object));
-      auto* definition = dynamic_cast<jet_tabledef*>(static_cast<_DAOTableDef*>(held.p));
+      jet_held<_DAOTableDef> held;
+      auto* definition = jet_own_object<jet_tabledef>(object, IID__DAOTableDef, held);
       if (!definition) return jet_fail(*session, jet_error::invalid_operation);
       return definition->table->sheet ? jet_fail(*session, jet_error::already_in_collection)
                                       : workbook->append(*session, definition->table);
@@ -59,11 +59,6 @@ class jet_tabledefs final : public jet_com<DAOTableDefs, IID_DAOTableDefs> {
   }
 
  private:
-  static IUnknown* query(IUnknown* object) {
-    void* table = nullptr;
-    if (!object || FAILED(object->QueryInterface(IID__DAOTableDef, &table))) return nullptr;
-    return static_cast<_DAOTableDef*>(table);
-  }
   jet_session_ptr session;
   jet_workbook_ptr workbook;
 };
@@ -158,31 +153,29 @@ HRESULT jet_query_table(jet_session& session, jet_workbook& workbook, const std:
 
 HRESULT jet_open_recordset(jet_session_ptr session, jet_workbook_ptr workbook, const std::wstring& source,
                            const VARIANT& type, const VARIANT& options, DAORecordset** recordset) {
-  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
-    if (!recordset) return E_POINTER;
-    *recordset = nullptr;
-    if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-    LONG kind = dbOpenDynaset, flags = 0;
-    if (!jet_missing(type) && !jet_to_long(type, kind)) return jet_fail(*session, jet_error::invalid_operation);
-    if (!jet_missing(options) && !jet_to_long(options, flags)) return jet_fail(*session, jet_error::invalid_operation);
-    jet_table_ptr table;
-    if (is_statement(source)) {
-      HRESULT hr = jet_query_table(*session, *workbook, source, table);
-      if (FAILED(hr)) return hr;
-    } else {
-      for (const auto& t : workbook->tables)
-        if (jet_same_name(t->name, source)) table = t;
-      if (!table) return jet_fail(*session, jet_error::no_such_table, source);
-    }
-    auto cursor = std::make_shared<jet_cursor>();
-    cursor->workbook = workbook;
-    cursor->table = table;
-    cursor->append_only = flags & dbAppendOnly;
-    cursor->read_only = (flags & dbReadOnly) || workbook->read_only || table->result != nullptr;
-    tk_log::write(1, L"jet: recordset over '%ls' (type %d, options %d)", table->name.c_str(), static_cast<int>(kind),
-                  static_cast<int>(flags));
-    return jet_hand_out(new jet_recordset(session, cursor), recordset);
-  });
+  if (!recordset) return E_POINTER;
+  *recordset = nullptr;
+  if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
+  LONG kind = dbOpenDynaset, flags = 0;
+  if (!jet_missing(type) && !jet_to_long(type, kind)) return jet_fail(*session, jet_error::invalid_operation);
+  if (!jet_missing(options) && !jet_to_long(options, flags)) return jet_fail(*session, jet_error::invalid_operation);
+  jet_table_ptr table;
+  if (is_statement(source)) {
+    HRESULT hr = jet_query_table(*session, *workbook, source, table);
+    if (FAILED(hr)) return hr;
+  } else {
+    for (const auto& t : workbook->tables)
+      if (jet_same_name(t->name, source)) table = t;
+    if (!table) return jet_fail(*session, jet_error::no_such_table, source);
+  }
+  auto cursor = std::make_shared<jet_cursor>();
+  cursor->workbook = workbook;
+  cursor->table = table;
+  cursor->append_only = flags & dbAppendOnly;
+  cursor->read_only = (flags & dbReadOnly) || workbook->read_only || table->result != nullptr;
+  tk_log::write(1, L"jet: recordset over '%ls' (type %d, options %d)", table->name.c_str(), static_cast<int>(kind),
+                static_cast<int>(flags));
+  return jet_hand_out(new jet_recordset(session, cursor), recordset);
 }
 
 jet_database::jet_database(jet_session_ptr s, jet_workbook_cache_ptr c, jet_workbook_ptr w)

@@ -81,12 +81,13 @@ class jet_tabledef final : public jet_com<_DAOTableDef, IID__DAOTableDef> {
   jet_table_ptr table;
 };
 
-// A new field of a definition from CreateField's arguments; a failure is
-// recorded in the session.
-HRESULT jet_new_field(jet_session& session, const VARIANT& name, const VARIANT& type, const VARIANT& size,
-                      jet_column_ptr& column);
+// A new field of a definition or an index from CreateField's arguments,
+// handed out; a failure is recorded in the session.
+HRESULT jet_new_field(const jet_session_ptr& session, const VARIANT& name, const VARIANT& type, const VARIANT& size,
+                      _DAOField** field);
 
-// Opens a recordset over a statement or a table name.
+// Opens a recordset over a statement or a table name; the DAO methods that
+// call it keep its exceptions in.
 HRESULT jet_open_recordset(jet_session_ptr session, jet_workbook_ptr workbook, const std::wstring& source,
                            const VARIANT& type, const VARIANT& options, DAORecordset** recordset);
 // The result table of a statement: the sheet's own table, or a table made for it.

@@ -3,6 +3,8 @@
 
 #include "TK/tk_utils.h"
 
+#include <algorithm>
+
 namespace {
 
 // A field's properties: its Description.
@@ -65,32 +67,19 @@ class jet_index_fields final : public jet_com<DAOIndexFields, IID_DAOIndexFields
   }
   HRESULT Append(IUnknown* object) override {
     return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
-      void* raw = nullptr;
-      if (!object || FAILED(object->QueryInterface(IID__DAOField, &raw)))
-        return jet_fail(*session, jet_error::invalid_operation);
-      jet_held<_DAOField> held(static_cast<_DAOField*>(raw));
-      auto* field = dynamic_cast<jet_field*>(static_cast<_DAOField*>(raw));
-      HRESULT hr = S_OK;
-      if (!field)
-        hr = jet_fail(*session, jet_error::invalid_operation);
-      else if (!open)
-        hr = jet_fail(*session, jet_error::not_supported);
-      else if (jet_item_position(name_variant(field->column->name), index->fields) >= 0)
-        hr = jet_fail(*session, jet_error::already_in_collection);
-      else
-        index->fields.push_back(field->column);
-      return hr;
+      jet_held<_DAOField> held;
+      auto* field = jet_own_object<jet_field>(object, IID__DAOField, held);
+      if (!field) return jet_fail(*session, jet_error::invalid_operation);
+      if (!open) return jet_fail(*session, jet_error::not_supported);
+      if (std::any_of(index->fields.begin(), index->fields.end(),
+                      [&](const jet_column_ptr& c) { return jet_same_name(c->name, field->column->name); }))
+        return jet_fail(*session, jet_error::already_in_collection);
+      index->fields.push_back(field->column);
+      return S_OK;
     });
   }
 
  private:
-  static VARIANT name_variant(const std::wstring& name) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = const_cast<BSTR>(name.c_str());
-    return v;
-  }
   jet_session_ptr session;
   jet_index_ptr index;
   bool open;
@@ -110,22 +99,24 @@ int jet_item_position(const VARIANT& item, const std::vector<jet_column_ptr>& co
   return -1;
 }
 
-HRESULT jet_new_field(jet_session& session, const VARIANT& name, const VARIANT& type, const VARIANT& size,
-                      jet_column_ptr& column) {
-  column = std::make_shared<jet_column>();
+HRESULT jet_new_field(const jet_session_ptr& session, const VARIANT& name, const VARIANT& type, const VARIANT& size,
+                      _DAOField** field) {
+  if (!field) return E_POINTER;
+  *field = nullptr;
+  auto column = std::make_shared<jet_column>();
   LONG number;
-  if (!jet_missing(name) && !jet_to_text(name, column->name)) return jet_fail(session, jet_error::invalid_operation);
+  if (!jet_missing(name) && !jet_to_text(name, column->name)) return jet_fail(*session, jet_error::invalid_operation);
   if (!jet_missing(type)) {
-    if (!jet_to_long(type, number)) return jet_fail(session, jet_error::invalid_operation);
+    if (!jet_to_long(type, number)) return jet_fail(*session, jet_error::invalid_operation);
     column->type = static_cast<SHORT>(number);
   }
   column->size = column->type == dbText ? 255 : 0;
   if (!jet_missing(size)) {
-    if (!jet_to_long(size, number) || number < 0) return jet_fail(session, jet_error::invalid_operation);
+    if (!jet_to_long(size, number) || number < 0) return jet_fail(*session, jet_error::invalid_operation);
     column->size = number;
   }
   if (column->type == dbText && (column->size == 0 || column->size > 255)) column->size = 255;
-  return S_OK;
+  return jet_hand_out(new jet_field(session, column, nullptr, -1), field);
 }
 
 jet_tabledef::jet_tabledef(jet_session_ptr s, jet_workbook_ptr w, jet_table_ptr t)
@@ -163,14 +154,7 @@ HRESULT jet_tabledef::get_Indexes(DAOIndexes** indexes) {
 }
 
 HRESULT jet_tabledef::CreateField(VARIANT name, VARIANT type, VARIANT size, _DAOField** field) {
-  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
-    if (!field) return E_POINTER;
-    *field = nullptr;
-    jet_column_ptr column;
-    HRESULT hr = jet_new_field(*session, name, type, size, column);
-    if (FAILED(hr)) return hr;
-    return jet_hand_out(new jet_field(session, column, nullptr, -1), field);
-  });
+  return jet_guard(*session, jet_error::unexpected, [&] { return jet_new_field(session, name, type, size, field); });
 }
 
 HRESULT jet_tabledef::CreateIndex(VARIANT name, _DAOIndex** index) {
@@ -206,30 +190,19 @@ HRESULT jet_fields::get_Item(VARIANT item, _DAOField** field) {
 HRESULT jet_fields::Append(IUnknown* object) {
   return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
     if (!workbook->open) return jet_fail(*session, jet_error::no_longer_set);
-    void* raw = nullptr;
-    if (!object || FAILED(object->QueryInterface(IID__DAOField, &raw)))
-      return jet_fail(*session, jet_error::invalid_operation);
-    jet_held<_DAOField> held(static_cast<_DAOField*>(raw));
-    auto* field = dynamic_cast<jet_field*>(static_cast<_DAOField*>(raw));
-    HRESULT hr = S_OK;
-    if (!field) {
-      hr = jet_fail(*session, jet_error::invalid_operation);
-    } else if (cursor || table->sheet) {
-      // Fields go into a definition before it is appended.
-      hr = jet_fail(*session, jet_error::not_supported);
-    } else {
-      const std::wstring& name = field->column->name;
-      if (name.empty() || tk_utf16_length(name) > jet_max_field_name || name.front() == L' ' ||
-          name.find_first_of(L".![]`") != std::wstring::npos)
-        hr = jet_fail(*session, jet_error::invalid_name, name);
-      else if (table->column_of(name) >= 0)
-        hr = jet_fail(*session, jet_error::field_twice, name);
-      else if (table->columns.size() + 1 >= biff_max_columns)
-        hr = jet_fail(*session, jet_error::too_many_fields);
-      else
-        table->columns.push_back(field->column);
-    }
-    return hr;
+    jet_held<_DAOField> held;
+    auto* field = jet_own_object<jet_field>(object, IID__DAOField, held);
+    if (!field) return jet_fail(*session, jet_error::invalid_operation);
+    // Fields go into a definition before it is appended.
+    if (cursor || table->sheet) return jet_fail(*session, jet_error::not_supported);
+    const std::wstring& name = field->column->name;
+    if (name.empty() || tk_utf16_length(name) > jet_max_field_name || name.front() == L' ' ||
+        name.find_first_of(L".![]`") != std::wstring::npos)
+      return jet_fail(*session, jet_error::invalid_name, name);
+    if (table->column_of(name) >= 0) return jet_fail(*session, jet_error::field_twice, name);
+    if (table->columns.size() + 1 >= biff_max_columns) return jet_fail(*session, jet_error::too_many_fields);
+    table->columns.push_back(field->column);
+    return S_OK;
   });
 }
 
@@ -345,22 +318,14 @@ HRESULT jet_indexes::get_Item(VARIANT item, _DAOIndex** index) {
 
 HRESULT jet_indexes::Append(IUnknown* object) {
   return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
-    void* raw = nullptr;
-    if (!object || FAILED(object->QueryInterface(IID__DAOIndex, &raw)))
-      return jet_fail(*session, jet_error::invalid_operation);
-    jet_held<_DAOIndex> held(static_cast<_DAOIndex*>(raw));
-    auto* index = dynamic_cast<jet_index_object*>(static_cast<_DAOIndex*>(raw));
-    HRESULT hr = S_OK;
-    if (!index) {
-      hr = jet_fail(*session, jet_error::invalid_operation);
-    } else if (index->index->fields.empty()) {
-      hr = jet_fail(*session, jet_error::no_fields);
-    } else {
-      for (const auto& other : table->indexes)
-        if (jet_same_name(other->name, index->index->name)) hr = jet_fail(*session, jet_error::already_in_collection);
-      if (SUCCEEDED(hr)) table->indexes.push_back(index->index);
-    }
-    return hr;
+    jet_held<_DAOIndex> held;
+    auto* index = jet_own_object<jet_index_object>(object, IID__DAOIndex, held);
+    if (!index) return jet_fail(*session, jet_error::invalid_operation);
+    if (index->index->fields.empty()) return jet_fail(*session, jet_error::no_fields);
+    for (const auto& other : table->indexes)
+      if (jet_same_name(other->name, index->index->name)) return jet_fail(*session, jet_error::already_in_collection);
+    table->indexes.push_back(index->index);
+    return S_OK;
   });
 }
 
@@ -397,12 +362,5 @@ HRESULT jet_index_object::get_Fields(DAOIndexFields** fields) {
 }
 
 HRESULT jet_index_object::CreateField(VARIANT name, VARIANT type, VARIANT size, _DAOField** field) {
-  return jet_guard(*session, jet_error::unexpected, [&]() -> HRESULT {
-    if (!field) return E_POINTER;
-    *field = nullptr;
-    jet_column_ptr column;
-    HRESULT hr = jet_new_field(*session, name, type, size, column);
-    if (FAILED(hr)) return hr;
-    return jet_hand_out(new jet_field(session, column, nullptr, -1), field);
-  });
+  return jet_guard(*session, jet_error::unexpected, [&] { return jet_new_field(session, name, type, size, field); });
 }

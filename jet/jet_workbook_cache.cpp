@@ -30,7 +30,10 @@ jet_workbook_ptr jet_workbook_cache::reopen(jet_session& session, const std::wst
                   path.c_str());
   }
   tk_log::write(2, L"jet: reopening the kept workbook '%ls'", path.c_str());
-  jet_workbook_ptr workbook = std::move(kept);
+  // Its contents go to a workbook of the new database's own: the objects of
+  // the one that closed keep the old, which stays closed.
+  auto workbook = std::make_shared<jet_workbook>(std::move(*kept));
+  kept.reset();
   workbook->open = true;
   workbook->read_only = read_only;
   workbook->modified = false;

@@ -39,12 +39,9 @@ datetime value_datetime(const column_desc& col, const cell& v) {
   return *t;
 }
 
-std::size_t char_count(std::string_view utf8) {
-  std::size_t n = 0;
-  for (char c : utf8)
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
-  return n;
-}
+// A REAL as it is (an infinity has no decimal form), any other number
+// through its decimal.
+double double_of(const cell& v) { return v.type == SQLITE_FLOAT ? v.d : decimal_to_double(decimal_of(v)); }
 
 std::string value_text(const column_desc& col, const cell& v) {
   switch (col.type.kind) {
@@ -52,8 +49,7 @@ std::string value_text(const column_desc& col, const cell& v) {
       return number_text(decimal_of(v));
     case col_kind::binary_float:
     case col_kind::binary_double:
-      // A REAL as it is: an infinity has no decimal form.
-      return binary_number_text(v.type == SQLITE_FLOAT ? v.d : decimal_to_double(decimal_of(v)));
+      return binary_number_text(double_of(v));
     case col_kind::date:
       return datetime_text(value_datetime(col, v), false, false);
     case col_kind::timestamp:
@@ -88,6 +84,16 @@ std::string value_text(const column_desc& col, const cell& v) {
   }
 }
 
+// The indicator, length and return code of a value of `whole` bytes of
+// which `kept` were put; true when it was cut.
+bool report(const out_slot& s, std::size_t kept, std::size_t whole, ub2 length) {
+  bool cut = kept < whole;
+  if (s.ind) *s.ind = cut ? (whole > 32767 ? sb2(-2) : static_cast<sb2>(whole)) : 0;
+  if (s.rlen) *s.rlen = length;
+  if (s.rcode) *s.rcode = cut ? 1406 : 0;
+  return cut;
+}
+
 bool put_chars(const std::string& utf8, const out_slot& s) {
   std::string enc = encode_text(utf8, s.csid);
   std::size_t nul = s.dty == SQLT_STR ? nul_size(s.csid) : 0;
@@ -101,11 +107,7 @@ bool put_chars(const std::string& utf8, const out_slot& s) {
   char* out = static_cast<char*>(s.data);
   if (n) std::memcpy(out, enc.data(), n);
   if (nul && size >= nul) std::memset(out + n, 0, nul);
-  bool cut = n < enc.size();
-  if (s.ind) *s.ind = cut ? (enc.size() > 32767 ? sb2(-2) : static_cast<sb2>(enc.size())) : 0;
-  if (s.rlen) *s.rlen = static_cast<ub2>(n);
-  if (s.rcode) *s.rcode = cut ? 1406 : 0;
-  return cut;
+  return report(s, n, enc.size(), static_cast<ub2>(n));
 }
 
 // LONG VARCHAR: a four-byte length, then the characters; no terminator,
@@ -119,22 +121,14 @@ bool put_long_chars(const std::string& utf8, const out_slot& s) {
   auto length = static_cast<sb4>(n);
   std::memcpy(out, &length, sizeof length);
   if (n) std::memcpy(out + sizeof length, enc.data(), n);
-  bool cut = n < enc.size();
-  if (s.ind) *s.ind = cut ? (enc.size() > 32767 ? sb2(-2) : static_cast<sb2>(enc.size())) : 0;
-  if (s.rlen) *s.rlen = static_cast<ub2>(std::min<std::size_t>(n + sizeof length, 65535));
-  if (s.rcode) *s.rcode = cut ? 1406 : 0;
-  return cut;
+  return report(s, n, enc.size(), static_cast<ub2>(std::min<std::size_t>(n + sizeof length, 65535)));
 }
 
 bool put_bytes(const std::string& bytes, const out_slot& s) {
   std::size_t size = s.size > 0 ? static_cast<std::size_t>(s.size) : 0;
   std::size_t n = std::min(size, bytes.size());
   if (n) std::memcpy(s.data, bytes.data(), n);
-  bool cut = n < bytes.size();
-  if (s.ind) *s.ind = cut ? (bytes.size() > 32767 ? sb2(-2) : static_cast<sb2>(bytes.size())) : 0;
-  if (s.rlen) *s.rlen = static_cast<ub2>(n);
-  if (s.rcode) *s.rcode = cut ? 1406 : 0;
-  return cut;
+  return report(s, n, bytes.size(), static_cast<ub2>(n));
 }
 
 void done(const out_slot& s, std::size_t length) {
@@ -185,7 +179,7 @@ void put_float(const column_desc& col, const cell& v, const out_slot& s) {
   if (col.type.kind == col_kind::raw || col.type.kind == col_kind::blob ||
       col.type.kind == col_kind::clob)
     inconsistent("NUMBER");
-  double value = v.type == SQLITE_FLOAT ? v.d : decimal_to_double(decimal_of(v));
+  double value = double_of(v);
   if (s.size == 4) {
     auto f = static_cast<float>(value);
     std::memcpy(s.data, &f, 4);

@@ -168,7 +168,7 @@ void fit_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
       std::string text = text_arg(v);
       std::string unit = text_arg(argv[2]);
       if (unit == "C") {
-        for (char c : text) length += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        length = char_count(text);
       } else if (unit == "U") {
         length = utf8_to_utf16(text).size();
       } else {

@@ -174,14 +174,12 @@ std::optional<std::string> table_name(database& db, const std::string& name) {
   return found[0][0];
 }
 
-// The stored name of the table a written name means, or none.
+// The stored name of the table a written name means, or none. SQLite keeps
+// one table of a name whatever its case.
 std::optional<std::string> table_name(database& db, const ident& name) {
-  for (const auto& row :
-       db.rows("SELECT name FROM main.sqlite_schema WHERE type = 'table' AND name = ?1 COLLATE NOCASE", {name.name})) {
-    std::string stored = row[0].value_or("");
-    if (matches(stored, name) && !is_hidden_table(stored)) return stored;
-  }
-  return std::nullopt;
+  std::optional<std::string> stored = table_name(db, name.name);
+  if (stored && !matches(*stored, name)) return std::nullopt;
+  return stored;
 }
 
 std::string existing_table(database& db, const ident& name) {
@@ -733,11 +731,6 @@ void drop_sequence(database& db, const words& w, bool parse_only) {
 
 // --------------------------------------------------------------- triggers
 
-bool trigger_exists(database& db, const std::string& name) {
-  return db.has_table("OCILITE_TRIGGERS") &&
-         !db.rows("SELECT 1 FROM main.OCILITE_TRIGGERS WHERE TRIGGER_NAME = ?1", {name}).empty();
-}
-
 // The table a trigger belongs to, or none when there is no such trigger.
 std::optional<std::string> trigger_table(database& db, const std::string& name) {
   if (!db.has_table("OCILITE_TRIGGERS")) return std::nullopt;
@@ -827,7 +820,7 @@ void drop_trigger(database& db, const words& w, bool parse_only) {
   std::string name = w.read_name(i);
   w.done(i);
   if (parse_only) return;
-  if (!trigger_exists(db, name)) fail(4080, db.user() + "." + name);
+  if (!trigger_table(db, name)) fail(4080, db.user() + "." + name);
   definition work(db);
   db.exec("DELETE FROM main.OCILITE_TRIGGERS WHERE TRIGGER_NAME = " + sql_string(name));
   work.commit();
@@ -901,7 +894,7 @@ void check_index(database& db, const words& w) {
   auto table = table_name(db, table_written);
   if (!table) {
     // SQLite would take a name that differs in case only.
-    if (table_name(db, ident{table_written.name, false})) fail(942);
+    if (table_name(db, table_written.name)) fail(942);
     return;  // SQLite reports it
   }
   std::vector<std::string> stored = column_names(db, *table);

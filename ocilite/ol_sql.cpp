@@ -272,17 +272,18 @@ void check_quoted_names(std::string_view sql, schema_lookup& schema) {
     if ((i > 0 && word(i - 1, "AS")) || after_expression || (word(i + 1, "AS") && punct(i + 2, "(")))
       aliases.push_back(t[i].value);
   }
+  const known_names* known = nullptr;  // looked up at the first name to check
   for (std::size_t i = 0; i < t.size(); ++i) {
     if (t[i].kind != tok::quoted) continue;
     const std::string& name = t[i].value;
     // A sequence before NEXTVAL or CURRVAL.
     if (punct(i + 1, ".") && (word(i + 2, "NEXTVAL") || word(i + 2, "CURRVAL"))) continue;
     if (std::find(aliases.begin(), aliases.end(), name) != aliases.end()) continue;
-    const known_names& known = schema.names();
+    if (!known) known = &schema.names();
     std::string upper = to_upper_ascii(name);
-    bool table = known.tables.count(upper) != 0, column = known.columns.count(upper) != 0;
+    bool table = known->tables.count(upper) != 0, column = known->columns.count(upper) != 0;
     if (!table && !column) continue;
-    if (has_spelling(known.tables, upper, name) || has_spelling(known.columns, upper, name)) continue;
+    if (has_spelling(known->tables, upper, name) || has_spelling(known->columns, upper, name)) continue;
     bool table_place = i > 0 && (word(i - 1, "FROM") || word(i - 1, "JOIN") || word(i - 1, "INTO") ||
                                  word(i - 1, "UPDATE") || word(i - 1, "TABLE"));
     if (table && (!column || table_place)) fail(942);

@@ -129,6 +129,13 @@ std::size_t fit_prefix(std::string_view encoded, std::size_t room, ub2 csid) {
   return n;
 }
 
+std::size_t char_count(std::string_view utf8) {
+  std::size_t n = 0;
+  for (char c : utf8)
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+  return n;
+}
+
 std::string to_upper_ascii(std::string_view text) {
   std::string out(text);
   for (char& c : out)

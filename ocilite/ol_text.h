@@ -25,6 +25,8 @@ std::size_t nul_size(ub2 csid);
 // The longest prefix of `encoded` (in `csid`) that fits `room` bytes
 // without cutting a character.
 std::size_t fit_prefix(std::string_view encoded, std::size_t room, ub2 csid);
+// Characters of UTF-8 text: its bytes that are not continuation bytes.
+std::size_t char_count(std::string_view utf8);
 
 std::string to_upper_ascii(std::string_view text);
 bool equal_no_case(std::string_view a, std::string_view b);

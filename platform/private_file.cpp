@@ -4,15 +4,15 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qm_platform {
 
 namespace {
 
-// Writes the whole text and closes the file; errno tells the first failure.
-bool write_and_close(int fd, const std::string& text, bool sync) {
+// Writes the whole text, syncs and closes the file; errno tells the first
+// failure.
+bool write_sync_close(int fd, const std::string& text) {
   bool ok = true;
   const char* p = text.data();
   std::size_t left = text.size();
@@ -26,7 +26,7 @@ bool write_and_close(int fd, const std::string& text, bool sync) {
     p += n;
     left -= static_cast<std::size_t>(n);
   }
-  if (ok && sync && ::fsync(fd) != 0) ok = false;
+  if (ok && ::fsync(fd) != 0) ok = false;
   int saved = errno;
   if (::close(fd) != 0 && ok) return false;
   errno = saved;
@@ -35,25 +35,13 @@ bool write_and_close(int fd, const std::string& text, bool sync) {
 
 }  // namespace
 
-bool write_private_file(const std::string& path, const std::string& text, bool sync) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, S_IRUSR | S_IWUSR);
-  if (fd < 0) return false;
-  if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0) {
-    int saved = errno;
-    ::close(fd);
-    errno = saved;
-    return false;
-  }
-  return write_and_close(fd, text, sync);
-}
-
 bool replace_private_file(const std::string& path, const std::string& text) {
   // A name of its own (made with mode 0600), never one that is already
   // there: a link planted at a fixed name would be followed.
   std::string temp = path + ".XXXXXX";
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
-  if (write_and_close(fd, text, true) && ::rename(temp.c_str(), path.c_str()) == 0) return true;
+  if (write_sync_close(fd, text) && ::rename(temp.c_str(), path.c_str()) == 0) return true;
   int saved = errno;
   ::unlink(temp.c_str());
   errno = saved;

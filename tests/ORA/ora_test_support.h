@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 class ora_schema_folder {
  public:
@@ -46,6 +47,26 @@ class ora_schema_folder {
 };
 
 inline std::wstring wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+inline std::vector<unsigned char> bytes_of(const ole_variant& v) {
+  unsigned char* data = nullptr;
+  std::size_t n = v.get_bytes(&data);
+  return n ? std::vector<unsigned char>(data, data + n) : std::vector<unsigned char>();
+}
+
+// Every row of a recordset, read as the conversion run reads: is_eof,
+// get_item, next.
+inline std::vector<std::vector<udb_field>> read_rows(udb_recordset& rs) {
+  std::vector<std::vector<udb_field>> rows;
+  for (; !rs.is_eof(); rs.next()) {
+    udb_record* record = rs.get_item();
+    if (!record) break;
+    std::vector<udb_field> row;
+    for (std::size_t i = 0; i < record->size(); ++i) row.push_back((*record)[i]);
+    rows.push_back(row);
+  }
+  return rows;
+}
 
 // One engine per test, over the bundled client library.
 class ora_test : public ::testing::Test {

@@ -31,25 +31,6 @@ inline ole_variant bytes_value(const std::vector<unsigned char>& bytes) {
   return v;
 }
 
-inline std::vector<unsigned char> bytes_of(const ole_variant& v) {
-  unsigned char* data = nullptr;
-  std::size_t n = v.get_bytes(&data);
-  return n ? std::vector<unsigned char>(data, data + n) : std::vector<unsigned char>();
-}
-
-// Every row of a recordset, read as the conversion run reads.
-inline std::vector<std::vector<udb_field>> read_rows(udb_recordset& rs) {
-  std::vector<std::vector<udb_field>> rows;
-  for (; !rs.is_eof(); rs.next()) {
-    udb_record* record = rs.get_item();
-    if (!record) break;
-    std::vector<udb_field> row;
-    for (std::size_t i = 0; i < record->size(); ++i) row.push_back((*record)[i]);
-    rows.push_back(row);
-  }
-  return rows;
-}
-
 // The texts of a dictionary query; numbers as the server writes them.
 inline std::vector<std::vector<std::wstring>> dictionary(const std::wstring& sql) {
   ora_query_results rows(0, sql);

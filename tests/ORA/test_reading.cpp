@@ -8,7 +8,14 @@
 
 namespace {
 
-using ora_reading = ora_test;
+class ora_reading : public ora_test {
+ protected:
+  // Every row of a table of the schema.
+  std::vector<std::vector<udb_field>> rows_of(const std::wstring& table) {
+    db->get_tables();
+    return read_rows(*db->get_table(table));
+  }
+};
 
 std::string hex_of(const std::string& bytes) {
   static const char digits[] = "0123456789ABCDEF";
@@ -20,32 +27,13 @@ std::string hex_of(const std::string& bytes) {
   return out;
 }
 
-std::vector<unsigned char> bytes_of(const ole_variant& v) {
-  unsigned char* data = nullptr;
-  std::size_t n = v.get_bytes(&data);
-  return std::vector<unsigned char>(data, data + n);
-}
-
-// Reads like the conversion run: is_eof, get_item, next.
-std::vector<std::vector<udb_field>> read_all(udb_recordset& rs) {
-  std::vector<std::vector<udb_field>> rows;
-  for (; !rs.is_eof(); rs.next()) {
-    udb_record* record = rs.get_item();
-    if (!record) break;
-    std::vector<udb_field> row;
-    for (std::size_t i = 0; i < record->size(); ++i) row.push_back((*record)[i]);
-    rows.push_back(row);
-  }
-  return rows;
-}
-
 TEST_F(ora_reading, a_table_is_read_for_its_counted_rows) {
   open("CREATE TABLE \"T\" (\"ID\" NUMBER(4), \"NAME\" VARCHAR2(10));"
        "INSERT INTO \"T\" VALUES (1, 'a'); INSERT INTO \"T\" VALUES (2, NULL); INSERT INTO \"T\" VALUES (3, 'c');");
   db->get_tables();
   auto rs = db->get_table(L"T");
   EXPECT_EQ(rs->record_count, 3);
-  auto rows = read_all(*rs);
+  auto rows = read_rows(*rs);
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[2][0].to_long(), 3);
   // A NULL is an empty field with the column's name and size.
@@ -57,10 +45,10 @@ TEST_F(ora_reading, a_table_is_read_for_its_counted_rows) {
   // data ends it earlier.
   auto bounded = db->get_table(L"T");
   bounded->record_count = 2;
-  EXPECT_EQ(read_all(*bounded).size(), 2u);
+  EXPECT_EQ(read_rows(*bounded).size(), 2u);
   auto longer = db->get_table(L"T");
   longer->record_count = 10;
-  EXPECT_EQ(read_all(*longer).size(), 3u);
+  EXPECT_EQ(read_rows(*longer).size(), 3u);
 }
 
 TEST_F(ora_reading, get_item_fetches_when_is_eof_was_not_asked) {
@@ -85,7 +73,7 @@ TEST_F(ora_reading, a_query_ending_in_a_line_comment_is_counted_and_read) {
   EXPECT_TRUE(db->test_query(text));
   auto rs = db->get_query(L"q", text, 0);
   EXPECT_EQ(rs->record_count, 1);
-  auto rows = read_all(*rs);
+  auto rows = read_rows(*rs);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][0].to_long(), 2);
 }
@@ -99,9 +87,7 @@ TEST_F(ora_reading, numbers_arrive_with_their_values) {
        "INSERT INTO \"N\" VALUES (9999999999, 3.14, 2.5, 0.25,"
        " CAST('-12345678901234567890123456789012345678' AS BLOB), 12.34, 0.5, -99, 1500);"
        "INSERT INTO \"N\" VALUES (-2147483649, -1e-3, -0.5, NULL, 9223372036854775807, -0.01, -0.999, 0, NULL);");
-  db->get_tables();
-  auto rs = db->get_table(L"N");
-  auto rows = read_all(*rs);
+  auto rows = rows_of(L"N");
   ASSERT_EQ(rows.size(), 2u);
   const std::vector<udb_field>& r = rows[0];
   EXPECT_EQ(r[0].get_type(), VT_I8);
@@ -134,9 +120,7 @@ TEST_F(ora_reading, decimals_beyond_28_places_keep_the_servers_text) {
   open("CREATE TABLE \"N\" (\"S38\" NUMBER(38,38), \"S29\" NUMBER(38,29));"
        "INSERT INTO \"N\" VALUES (CAST('1E-30' AS BLOB), CAST('0.00000000000000000000000000012' AS BLOB));"
        "INSERT INTO \"N\" VALUES (0.5, 1.25);");
-  db->get_tables();
-  auto rs = db->get_table(L"N");
-  auto rows = read_all(*rs);
+  auto rows = rows_of(L"N");
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0][0].get_type(), VT_BSTR);
   EXPECT_EQ(rows[0][0].to_wstring(), L".000000000000000000000000000001");
@@ -161,7 +145,7 @@ TEST_F(ora_reading, dates_and_timestamps) {
     EXPECT_EQ(rs->schema[i].vartype, VT_DATE) << i;
     EXPECT_EQ(rs->schema[i].reserved, 1u) << i;
   }
-  auto rows = read_all(*rs);
+  auto rows = read_rows(*rs);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][0].to_wstring(), L"2010-05-31 10:20:30");
   EXPECT_EQ(rows[0][1].to_wstring(), L"2011-01-02 03:04:05.123");
@@ -186,7 +170,7 @@ TEST_F(ora_reading, lobs_of_more_than_one_piece_come_back_whole) {
   auto rs = db->get_table(L"L");
   EXPECT_EQ(rs->schema[1].vartype, VT_BSTR);
   EXPECT_EQ(rs->schema[3].vartype, VT_BLOB);
-  auto rows = read_all(*rs);
+  auto rows = read_rows(*rs);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0][1].to_wstring().size(), text.size());
   EXPECT_TRUE(rows[0][1].to_wstring() == text);
@@ -203,9 +187,7 @@ TEST_F(ora_reading, long_raw_texts_and_unsupported_types) {
   open("CREATE TABLE \"LG\" (\"L\" LONG, \"R\" RAW(16), \"S\" VARCHAR2(20), \"C\" CHAR(4), \"F\" BFILE);"
        "INSERT INTO \"LG\" VALUES ('long text \u00fc', X'0A0B0C', 'Zie\u0142i\u0144ska', 'ab', NULL);"
        "CREATE TABLE \"LR\" (\"B\" LONG RAW); INSERT INTO \"LR\" VALUES (X'01FF');");
-  db->get_tables();
-  auto lg = db->get_table(L"LG");
-  auto rows = read_all(*lg);
+  auto rows = rows_of(L"LG");
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][0].to_wstring(), L"long text \u00fc");
   EXPECT_EQ(bytes_of(rows[0][1]), (std::vector<unsigned char>{0x0A, 0x0B, 0x0C}));
@@ -213,7 +195,7 @@ TEST_F(ora_reading, long_raw_texts_and_unsupported_types) {
   EXPECT_EQ(rows[0][3].to_wstring(), L"ab  ");
   EXPECT_EQ(rows[0][4].to_wstring(), L"<unsupported type>");
   auto lr = db->get_table(L"LR");
-  rows = read_all(*lr);
+  rows = read_rows(*lr);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(lr->schema[0].vartype, VT_BLOB);
   EXPECT_EQ(bytes_of(rows[0][0]), (std::vector<unsigned char>{0x01, 0xFF}));
@@ -229,9 +211,7 @@ TEST_F(ora_reading, a_long_raw_of_a_million_bytes_or_more_is_not_null) {
        "INSERT INTO \"LR\" VALUES (1, X'" + hex_of(million) + "');"
        "INSERT INTO \"LR\" VALUES (2, X'" + hex_of(longer) + "');"
        "INSERT INTO \"LR\" VALUES (3, X'0A0B0C');");
-  db->get_tables();
-  auto rs = db->get_table(L"LR");
-  auto rows = read_all(*rs);
+  auto rows = rows_of(L"LR");
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(bytes_of(rows[0][1]), std::vector<unsigned char>(million.begin(), million.end()));
   EXPECT_EQ(rows[1][1].get_type(), VT_ARRAY | VT_UI1);
@@ -244,9 +224,7 @@ TEST_F(ora_reading, a_nul_character_does_not_end_a_text) {
        "INSERT INTO \"Z\" VALUES ('ab' || char(0) || 'cd', char(0) || '\u00e9', 'x' || char(0) || 'y',"
        " 'ij' || char(0) || 'kl', 'ef' || char(0) || 'gh');"
        "INSERT INTO \"Z\" VALUES ('short', 'n', 'c', 'l', 'c');");
-  db->get_tables();
-  auto rs = db->get_table(L"Z");
-  auto rows = read_all(*rs);
+  auto rows = rows_of(L"Z");
   ASSERT_EQ(rows.size(), 2u);
   using namespace std::string_literals;
   EXPECT_EQ(rows[0][0].to_wstring(), L"ab\0cd"s);
@@ -266,7 +244,7 @@ TEST_F(ora_reading, a_user_query_with_intervals_and_expressions) {
   auto rs = db->get_query(L"q", L"SELECT \"ID\", \"DS\", \"YM\", \"ID\" * 2 AS \"TWICE\" FROM \"I\"", 0);
   ASSERT_EQ(rs->schema.size(), 4u);
   EXPECT_EQ(rs->schema[3].name, L"TWICE");
-  auto rows = read_all(*rs);
+  auto rows = read_rows(*rs);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][1].to_wstring(), L"+123456789 23:59:59.999999999");
   EXPECT_EQ(rows[0][2].to_wstring(), L"+02-03");

@@ -133,6 +133,37 @@ TEST(Files, ReadOnlyAndFolders) {
   EXPECT_FALSE(tk_is_path_exist(tk_from_utf8(folder.path + "/missing")));
 }
 
+TEST(Files, ReadLines) {
+  temp_folder folder;
+  std::string file = folder.path + "/lines.txt";
+  const std::string long_line(100000, 'x');
+  using lines = std::vector<std::string>;
+  const struct {
+    std::string content;
+    bool read;
+    lines expected;
+  } cases[] = {
+      {"a\nb", true, {"a", "b"}},
+      {"a\r\n\r\nb\r\n", true, {"a", "", "b"}},
+      {"a\rb\n", true, {"a\rb"}},
+      {"", true, {}},
+      {long_line + "\n", true, {long_line}},
+      {std::string("a\nb\0c\n", 7), false, {}},
+  };
+  for (const auto& c : cases) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << c.content;
+    lines got{"earlier"};
+    EXPECT_EQ(tk_read_lines(file, got), c.read) << c.content.size();
+    if (c.read) {
+      EXPECT_EQ(got, c.expected);
+    }
+  }
+  lines got;
+  EXPECT_FALSE(tk_read_lines(folder.path + "/missing", got));
+  // Opened, then no byte can be read from it.
+  EXPECT_FALSE(tk_read_lines("/proc/self/mem", got));
+}
+
 TEST(Files, TempChdirIntoMissingFolderChangesNothing) {
   std::wstring before = tk_get_current_dir_w();
   {

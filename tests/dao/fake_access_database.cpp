@@ -3,8 +3,8 @@
 #include "dao/dao_engine.h"
 #include "jet/jet_com.h"
 #include "jet/jet_engine.h"
+#include "jet/jet_variant.h"
 #include "platform/com_runtime.h"
-#include "platform/win32.h"
 
 namespace {
 
@@ -24,17 +24,11 @@ HRESULT failed(LONG number, const std::wstring& text) {
   return dao_hresult(number);
 }
 
-BSTR text_of(const std::wstring& text) { return SysAllocStringLen(text.data(), static_cast<UINT>(text.size())); }
-
 std::wstring arg_text(const VARIANT& v) {
   return v.vt == VT_BSTR && v.bstrVal ? std::wstring(v.bstrVal, SysStringLen(v.bstrVal)) : std::wstring();
 }
 
 LONG arg_long(const VARIANT& v) { return v.vt == VT_I2 ? v.iVal : v.vt == VT_I4 ? v.lVal : -1; }
-
-bool same_name(const std::wstring& a, const std::wstring& b) {
-  return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) == CSTR_EQUAL;
-}
 
 // A collection item by position or by name.
 template <class Names>
@@ -42,7 +36,7 @@ int position_of(const VARIANT& item, std::size_t count, Names name_at) {
   if (item.vt == VT_BSTR) {
     std::wstring wanted = arg_text(item);
     for (std::size_t i = 0; i < count; ++i)
-      if (same_name(name_at(i), wanted)) return static_cast<int>(i);
+      if (jet_same_name(name_at(i), wanted)) return static_cast<int>(i);
     return -1;
   }
   LONG at = arg_long(item);
@@ -52,22 +46,13 @@ int position_of(const VARIANT& item, std::size_t count, Names name_at) {
 HRESULT no_item() { return failed(3265, L"Item not found in this collection."); }
 HRESULT not_here() { return failed(3251, L"Operation is not supported for this type of object."); }
 
-template <class Interface, class Object>
-HRESULT hand_out(Object* object, Interface** out) {
-  *out = object;
-  return S_OK;
-}
-
 class fake_error final : public jet_com<DAOError, IID_DAOError> {
  public:
   HRESULT get_Number(LONG* n) override {
     *n = last_error.number;
     return S_OK;
   }
-  HRESULT get_Description(BSTR* d) override {
-    *d = text_of(last_error.text);
-    return S_OK;
-  }
+  HRESULT get_Description(BSTR* d) override { return jet_bstr_out(last_error.text, d); }
 };
 
 class fake_errors final : public jet_com<DAOErrors, IID_DAOErrors> {
@@ -78,7 +63,7 @@ class fake_errors final : public jet_com<DAOErrors, IID_DAOErrors> {
   }
   HRESULT get_Item(VARIANT, DAOError** error) override {
     if (!last_error.number) return E_INVALIDARG;
-    return hand_out(new fake_error, error);
+    return jet_hand_out(new fake_error, error);
   }
 };
 
@@ -96,17 +81,14 @@ class fake_properties final : public jet_com<DAOProperties, IID_DAOProperties> {
     *count = 1;
     return S_OK;
   }
-  HRESULT get_Item(VARIANT, DAOProperty** property) override { return hand_out(new fake_property, property); }
+  HRESULT get_Item(VARIANT, DAOProperty** property) override { return jet_hand_out(new fake_property, property); }
 };
 
 // A column of a definition (row -1: no value) or of a recordset's record.
 class fake_field final : public jet_com<_DAOField, IID__DAOField> {
  public:
   fake_field(rows_ptr data, std::size_t column, long row) : data(std::move(data)), column(column), row(row) {}
-  HRESULT get_Name(BSTR* name) override {
-    *name = text_of(info().name);
-    return S_OK;
-  }
+  HRESULT get_Name(BSTR* name) override { return jet_bstr_out(info().name, name); }
   HRESULT get_Type(SHORT* type) override {
     *type = info().type;
     return S_OK;
@@ -137,7 +119,7 @@ class fake_field final : public jet_com<_DAOField, IID__DAOField> {
     if (static_cast<std::size_t>(row) >= data->rows.size()) return failed(3021, L"No current record.");
     return VariantCopy(value, &data->rows[static_cast<std::size_t>(row)][column].var);
   }
-  HRESULT get_Properties(DAOProperties** properties) override { return hand_out(new fake_properties, properties); }
+  HRESULT get_Properties(DAOProperties** properties) override { return jet_hand_out(new fake_properties, properties); }
 
  private:
   const fake_column& info() const { return data->columns[column]; }
@@ -156,7 +138,7 @@ class fake_fields final : public jet_com<DAOFields, IID_DAOFields> {
   HRESULT get_Item(VARIANT item, _DAOField** field) override {
     int at = position_of(item, data->columns.size(), [&](std::size_t i) { return data->columns[i].name; });
     if (at < 0) return no_item();
-    return hand_out(new fake_field(data, static_cast<std::size_t>(at), row), field);
+    return jet_hand_out(new fake_field(data, static_cast<std::size_t>(at), row), field);
   }
   HRESULT Append(IUnknown*) override { return not_here(); }
 
@@ -195,7 +177,7 @@ class fake_recordset final : public jet_com<DAORecordset, IID_DAORecordset> {
     return S_OK;
   }
   HRESULT get_Fields(DAOFields** fields) override {
-    return hand_out(new fake_fields(data, static_cast<long>(position)), fields);
+    return jet_hand_out(new fake_fields(data, static_cast<long>(position)), fields);
   }
   HRESULT AddNew() override { return not_here(); }
   HRESULT put_Collect(VARIANT, VARIANT) override { return not_here(); }
@@ -236,31 +218,25 @@ HRESULT open_recordset(const state_ptr& state, const std::wstring& source, const
   state->recordsets.push_back({source, arg_long(options)});
   bool append_only = arg_long(options) > 0 && (arg_long(options) & dbAppendOnly);
   for (const fake_table& t : state->tables)
-    if (same_name(t.name, source))
-      return hand_out(new fake_recordset(state, std::make_shared<fake_rows>(t.data), append_only), out);
+    if (jet_same_name(t.name, source))
+      return jet_hand_out(new fake_recordset(state, std::make_shared<fake_rows>(t.data), append_only), out);
   auto it = state->results.find(source);
   if (it == state->results.end()) return failed(3078, L"Cannot find the input table or query '" + source + L"'.");
-  return hand_out(new fake_recordset(state, std::make_shared<fake_rows>(it->second), append_only), out);
+  return jet_hand_out(new fake_recordset(state, std::make_shared<fake_rows>(it->second), append_only), out);
 }
 
 class fake_querydef final : public jet_com<_DAOQueryDef, IID__DAOQueryDef> {
  public:
   fake_querydef(state_ptr state, std::wstring name, std::wstring sql)
       : state(std::move(state)), name(std::move(name)), sql(std::move(sql)) {}
-  HRESULT get_Name(BSTR* out) override {
-    *out = text_of(name);
-    return S_OK;
-  }
-  HRESULT get_SQL(BSTR* out) override {
-    *out = text_of(sql);
-    return S_OK;
-  }
+  HRESULT get_Name(BSTR* out) override { return jet_bstr_out(name, out); }
+  HRESULT get_SQL(BSTR* out) override { return jet_bstr_out(sql, out); }
   // The layout of its result, without values.
   HRESULT get_Fields(DAOFields** fields) override {
     auto it = state->results.find(sql);
     auto layout = std::make_shared<fake_rows>();
     if (it != state->results.end()) layout->columns = it->second.columns;
-    return hand_out(new fake_fields(layout, -1), fields);
+    return jet_hand_out(new fake_fields(layout, -1), fields);
   }
   HRESULT OpenRecordset(VARIANT, VARIANT options, VARIANT, DAORecordset** recordset) override {
     return open_recordset(state, sql, options, recordset);
@@ -282,7 +258,7 @@ class fake_querydefs final : public jet_com<DAOQueryDefs, IID_DAOQueryDefs> {
     int at = position_of(item, state->queries.size(), [&](std::size_t i) { return state->queries[i].name; });
     if (at < 0) return no_item();
     const fake_saved_query& q = state->queries[static_cast<std::size_t>(at)];
-    return hand_out(new fake_querydef(state, q.name, q.sql), query);
+    return jet_hand_out(new fake_querydef(state, q.name, q.sql), query);
   }
 
  private:
@@ -292,10 +268,7 @@ class fake_querydefs final : public jet_com<DAOQueryDefs, IID_DAOQueryDefs> {
 class fake_tabledef final : public jet_com<_DAOTableDef, IID__DAOTableDef> {
  public:
   fake_tabledef(const fake_table& table) : table(table), layout(std::make_shared<fake_rows>(table.data)) {}
-  HRESULT get_Name(BSTR* name) override {
-    *name = text_of(table.name);
-    return S_OK;
-  }
+  HRESULT get_Name(BSTR* name) override { return jet_bstr_out(table.name, name); }
   HRESULT get_Attributes(LONG* attributes) override {
     *attributes = table.attributes;
     return S_OK;
@@ -304,8 +277,8 @@ class fake_tabledef final : public jet_com<_DAOTableDef, IID__DAOTableDef> {
     *count = static_cast<LONG>(table.data.rows.size());
     return S_OK;
   }
-  HRESULT get_Fields(DAOFields** fields) override { return hand_out(new fake_fields(layout, -1), fields); }
-  HRESULT get_Indexes(DAOIndexes** indexes) override { return hand_out(new fake_indexes, indexes); }
+  HRESULT get_Fields(DAOFields** fields) override { return jet_hand_out(new fake_fields(layout, -1), fields); }
+  HRESULT get_Indexes(DAOIndexes** indexes) override { return jet_hand_out(new fake_indexes, indexes); }
   HRESULT CreateField(VARIANT, VARIANT, VARIANT, _DAOField**) override { return not_here(); }
   HRESULT CreateIndex(VARIANT, _DAOIndex**) override { return not_here(); }
 
@@ -324,7 +297,7 @@ class fake_tabledefs final : public jet_com<DAOTableDefs, IID_DAOTableDefs> {
   HRESULT get_Item(VARIANT item, _DAOTableDef** table) override {
     int at = position_of(item, state->tables.size(), [&](std::size_t i) { return state->tables[i].name; });
     if (at < 0) return no_item();
-    return hand_out(new fake_tabledef(state->tables[static_cast<std::size_t>(at)]), table);
+    return jet_hand_out(new fake_tabledef(state->tables[static_cast<std::size_t>(at)]), table);
   }
   HRESULT Append(IUnknown*) override { return not_here(); }
   HRESULT Delete(BSTR) override { return not_here(); }
@@ -336,11 +309,11 @@ class fake_tabledefs final : public jet_com<DAOTableDefs, IID_DAOTableDefs> {
 class fake_database final : public jet_com<DAODatabase, IID_DAODatabase> {
  public:
   explicit fake_database(state_ptr state) : state(std::move(state)) {}
-  HRESULT get_TableDefs(DAOTableDefs** tables) override { return hand_out(new fake_tabledefs(state), tables); }
-  HRESULT get_QueryDefs(DAOQueryDefs** queries) override { return hand_out(new fake_querydefs(state), queries); }
+  HRESULT get_TableDefs(DAOTableDefs** tables) override { return jet_hand_out(new fake_tabledefs(state), tables); }
+  HRESULT get_QueryDefs(DAOQueryDefs** queries) override { return jet_hand_out(new fake_querydefs(state), queries); }
   HRESULT CreateTableDef(VARIANT, VARIANT, VARIANT, VARIANT, _DAOTableDef**) override { return not_here(); }
   HRESULT CreateQueryDef(VARIANT name, VARIANT sql_text, _DAOQueryDef** query) override {
-    return hand_out(new fake_querydef(state, arg_text(name), arg_text(sql_text)), query);
+    return jet_hand_out(new fake_querydef(state, arg_text(name), arg_text(sql_text)), query);
   }
   HRESULT OpenRecordset(BSTR name, VARIANT, VARIANT options, VARIANT, DAORecordset** recordset) override {
     return open_recordset(state, name ? std::wstring(name, SysStringLen(name)) : std::wstring(), options, recordset);
@@ -358,19 +331,19 @@ state_ptr installed;
 
 class fake_engine final : public jet_com<_DAODBEngine, IID__DAODBEngine> {
  public:
-  HRESULT get_Errors(DAOErrors** errors) override { return hand_out(new fake_errors, errors); }
+  HRESULT get_Errors(DAOErrors** errors) override { return jet_hand_out(new fake_errors, errors); }
   HRESULT OpenDatabase(BSTR name, VARIANT options, VARIANT read_only, VARIANT connect, DAODatabase** db) override {
     installed->path = name ? name : L"";
     installed->exclusive = options.vt == VT_BOOL && options.boolVal;
     installed->read_only = read_only.vt == VT_BOOL && read_only.boolVal;
     installed->connect = arg_text(connect);
-    return hand_out(new fake_database(installed), db);
+    return jet_hand_out(new fake_database(installed), db);
   }
   HRESULT CreateDatabase(BSTR name, BSTR locale, VARIANT, DAODatabase** db) override {
     installed->path = name ? name : L"";
     installed->locale = locale ? locale : L"";
     installed->created = true;
-    return hand_out(new fake_database(installed), db);
+    return jet_hand_out(new fake_database(installed), db);
   }
   // Database files keep nothing back.
   HRESULT Idle(VARIANT) override { return S_OK; }

@@ -1,12 +1,10 @@
 #include "jet_fuzz.h"
 
+#include "dao_args.h"
 #include "jet/biff_reader.h"
 #include "jet/biff_record.h"
 #include "jet/biff_writer.h"
-#include "jet/dao_interfaces.h"
-#include "jet/jet_com.h"
 #include "jet/jet_engine.h"
-#include "platform/com_runtime.h"
 #include "platform/storage.h"
 #include "platform/utf8.h"
 
@@ -14,36 +12,6 @@
 #include <exception>
 
 namespace {
-
-struct variant {
-  VARIANT v;
-  variant() { VariantInit(&v); }
-  explicit variant(const std::wstring& text) : variant() {
-    v.vt = VT_BSTR;
-    v.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-  }
-  explicit variant(int n) : variant() {
-    v.vt = VT_I4;
-    v.lVal = n;
-  }
-  static variant number(double d) {
-    variant a;
-    a.v.vt = VT_R8;
-    a.v.dblVal = d;
-    return a;
-  }
-  static variant date(double d) {
-    variant a;
-    a.v.vt = VT_DATE;
-    a.v.date = d;
-    return a;
-  }
-  variant(const variant&) = delete;
-  variant(variant&& other) noexcept : v(other.v) { VariantInit(&other.v); }
-  ~variant() { VariantClear(&v); }
-};
-
-std::wstring text_of(BSTR b) { return b ? std::wstring(b, SysStringLen(b)) : std::wstring(); }
 
 class fuzz_run {
  public:
@@ -85,12 +53,10 @@ class fuzz_run {
     }
     const wchar_t* connect = biff5 ? L"Excel 5.0;" : L"Excel 8.0;";
     jet_held<_DAODBEngine> engine;
-    void* object = nullptr;
-    if (FAILED(CoCreateInstance(clsid(), nullptr, CLSCTX_ALL, IID__DAODBEngine, &object))) {
+    if (FAILED(new_dbengine(engine))) {
       problems.push_back("no DBEngine");
       return;
     }
-    engine.p = static_cast<_DAODBEngine*>(object);
     jet_held<DAODatabase> db;
     if (FAILED(open(engine.p, path, connect, false, db))) return;
     walk(db.p);
@@ -106,11 +72,6 @@ class fuzz_run {
   }
 
  private:
-  static const CLSID& clsid() {
-    static const CLSID id = {0x00000100, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
-    return id;
-  }
-
   static bool compound(const std::wstring& path, const wchar_t* name, const std::uint8_t* data, std::size_t size) {
     jet_held<IStorage> storage;
     if (FAILED(StgCreateDocfile(path.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage.out())))
@@ -126,13 +87,8 @@ class fuzz_run {
 
   HRESULT open(_DAODBEngine* engine, const std::wstring& path, const wchar_t* connect, bool read_only,
                jet_held<DAODatabase>& db) {
-    BSTR name = SysAllocStringLen(path.data(), static_cast<UINT>(path.size()));
-    variant no, ro, text{std::wstring(connect)};
-    no.v.vt = ro.v.vt = VT_BOOL;
-    no.v.boolVal = VARIANT_FALSE;
-    ro.v.boolVal = read_only ? VARIANT_TRUE : VARIANT_FALSE;
-    HRESULT hr = engine->OpenDatabase(name, no.v, ro.v, text.v, db.out());
-    SysFreeString(name);
+    bstr name(path);
+    HRESULT hr = engine->OpenDatabase(name.b, arg::boolean(false), arg::boolean(read_only), arg(connect), db.out());
     if (FAILED(hr)) expect_error(engine, hr);
     return hr;
   }
@@ -153,11 +109,10 @@ class fuzz_run {
     tables->get_Count(&count);
     for (SHORT i = 0; i < count; ++i) {
       jet_held<_DAOTableDef> table;
-      if (FAILED(tables->get_Item(variant(i).v, table.out()))) continue;
-      BSTR name = nullptr;
-      table->get_Name(&name);
-      std::wstring table_name = text_of(name);
-      SysFreeString(name);
+      if (FAILED(tables->get_Item(arg(i), table.out()))) continue;
+      bstr name;
+      table->get_Name(name.out());
+      const std::wstring table_name = name.str();
       LONG records = 0;
       table->get_RecordCount(&records);
       jet_held<DAOFields> fields;
@@ -167,11 +122,10 @@ class fuzz_run {
       if (SUCCEEDED(table->get_Indexes(indexes.out()))) indexes->get_Count(&index_count);
       read_records(db, table_name);
       jet_held<_DAOQueryDef> query;
-      if (SUCCEEDED(db->CreateQueryDef(variant(std::wstring()).v,
-                                       variant(L"SELECT COUNT(*) FROM [" + table_name + L"]").v, query.out()))) {
+      if (SUCCEEDED(db->CreateQueryDef(arg(L""), arg(L"SELECT COUNT(*) FROM [" + table_name + L"]"), query.out()))) {
         jet_held<DAORecordset> counted;
-        variant type(dbOpenDynaset), options(dbReadOnly), none;
-        if (SUCCEEDED(query->OpenRecordset(type.v, options.v, none.v, counted.out()))) values(counted.p);
+        if (SUCCEEDED(query->OpenRecordset(arg(dbOpenDynaset), arg(dbReadOnly), arg(), counted.out())))
+          values(counted.p);
       }
     }
   }
@@ -181,34 +135,30 @@ class fuzz_run {
     fields->get_Count(&count);
     for (SHORT k = 0; k < count; ++k) {
       jet_held<_DAOField> field;
-      if (FAILED(fields->get_Item(variant(k).v, field.out()))) continue;
-      BSTR name = nullptr;
-      field->get_Name(&name);
-      SysFreeString(name);
+      if (FAILED(fields->get_Item(arg(k), field.out()))) continue;
+      bstr name;
+      field->get_Name(name.out());
       SHORT type;
       LONG size;
       VARIANT_BOOL required;
       field->get_Type(&type);
       field->get_Size(&size);
       field->get_Required(&required);
-      variant def;
+      arg def;
       field->get_DefaultValue(&def.v);
       jet_held<DAOProperties> properties;
       if (FAILED(field->get_Properties(properties.out()))) continue;
       jet_held<DAOProperty> description;
-      if (FAILED(properties->get_Item(variant(std::wstring(L"Description")).v, description.out()))) continue;
-      variant value;
+      if (FAILED(properties->get_Item(arg(L"Description"), description.out()))) continue;
+      arg value;
       description->get_Value(&value.v);
     }
   }
 
   void read_records(DAODatabase* db, const std::wstring& table) {
     jet_held<DAORecordset> records;
-    BSTR name = SysAllocStringLen(table.data(), static_cast<UINT>(table.size()));
-    variant type(dbOpenDynaset), options(0), none;
-    HRESULT hr = db->OpenRecordset(name, type.v, options.v, none.v, records.out());
-    SysFreeString(name);
-    if (FAILED(hr)) return;
+    bstr name(table);
+    if (FAILED(db->OpenRecordset(name.b, arg(dbOpenDynaset), arg(0), arg(), records.out()))) return;
     LONG count = 0;
     records->get_RecordCount(&count);
     if (count > 0) records->MoveFirst();
@@ -231,8 +181,8 @@ class fuzz_run {
     fields->get_Count(&count);
     for (SHORT k = 0; k < count; ++k) {
       jet_held<_DAOField> field;
-      if (FAILED(fields->get_Item(variant(k).v, field.out()))) continue;
-      variant value;
+      if (FAILED(fields->get_Item(arg(k), field.out()))) continue;
+      arg value;
       field->get_Value(&value.v);
     }
   }
@@ -246,49 +196,36 @@ class fuzz_run {
     std::vector<std::wstring> names;
     for (SHORT i = 0; i < count; ++i) {
       jet_held<_DAOTableDef> table;
-      BSTR name = nullptr;
-      if (SUCCEEDED(tables->get_Item(variant(i).v, table.out())) && SUCCEEDED(table->get_Name(&name)))
-        names.push_back(text_of(name));
-      SysFreeString(name);
+      bstr name;
+      if (SUCCEEDED(tables->get_Item(arg(i), table.out())) && SUCCEEDED(table->get_Name(name.out())))
+        names.push_back(name.str());
     }
     jet_held<_DAOTableDef> made;
-    if (SUCCEEDED(db->CreateTableDef(variant(std::wstring(L"Fuzz ✓")).v, variant(0).v, variant(std::wstring()).v,
-                                     variant(std::wstring()).v, made.out()))) {
+    if (SUCCEEDED(db->CreateTableDef(arg(L"Fuzz ✓"), arg(0), arg(L""), arg(L""), made.out()))) {
       jet_held<DAOFields> fields;
       made->get_Fields(fields.out());
       const std::pair<const wchar_t*, int> columns[] = {{L"T", dbMemo}, {L"N", dbDouble}, {L"D", dbDate}};
       for (const auto& [name, type] : columns) {
         jet_held<_DAOField> field;
-        if (SUCCEEDED(made->CreateField(variant(std::wstring(name)).v, variant(type).v, variant(0).v, field.out())))
+        if (SUCCEEDED(made->CreateField(arg(name), arg(type), arg(0), field.out())))
           fields->Append(field.p);
       }
       if (SUCCEEDED(tables->Append(made.p))) {
-        std::vector<variant> row;
-        row.push_back(variant(std::wstring(L"Ж 😀")));
-        row.push_back(variant::number(-2.5));
-        row.push_back(variant::date(40543.5));
-        add(db, L"Fuzz ✓", dbAppendOnly, row);
+        add(db, L"Fuzz ✓", dbAppendOnly, {arg(L"Ж 😀"), arg(-2.5), arg::date(40543.5)});
       }
     }
     if (names.empty()) return;
-    std::vector<variant> row;
-    for (int k = 0; k < 4; ++k) row.push_back(variant(std::wstring(L"1")));
-    add(db, names.front(), 0, row);
-    if (names.size() > 1) {
-      BSTR last = SysAllocStringLen(names.back().data(), static_cast<UINT>(names.back().size()));
-      tables->Delete(last);
-      SysFreeString(last);
-    }
+    add(db, names.front(), 0, std::vector<arg>(4, arg(L"1")));
+    if (names.size() > 1) tables->Delete(bstr(names.back()).b);
   }
 
-  void add(DAODatabase* db, const std::wstring& table, int options, const std::vector<variant>& row) {
+  void add(DAODatabase* db, const std::wstring& table, int options, const std::vector<arg>& row) {
     jet_held<DAORecordset> records;
-    BSTR name = SysAllocStringLen(table.data(), static_cast<UINT>(table.size()));
-    variant type(dbOpenDynaset), flags(options), none;
-    HRESULT hr = db->OpenRecordset(name, type.v, flags.v, none.v, records.out());
-    SysFreeString(name);
-    if (FAILED(hr) || FAILED(records->AddNew())) return;
-    for (std::size_t k = 0; k < row.size(); ++k) records->put_Collect(variant(static_cast<int>(k)).v, row[k].v);
+    bstr name(table);
+    if (FAILED(db->OpenRecordset(name.b, arg(dbOpenDynaset), arg(options), arg(), records.out())) ||
+        FAILED(records->AddNew()))
+      return;
+    for (std::size_t k = 0; k < row.size(); ++k) records->put_Collect(arg(static_cast<int>(k)), row[k]);
     records->Update(dbUpdateRegular, VARIANT_FALSE);
   }
 

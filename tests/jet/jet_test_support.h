@@ -2,107 +2,22 @@
 // through COM, arguments, and the last DAO error.
 #pragma once
 
-#include "jet/dao_interfaces.h"
+#include "dao_args.h"
 #include "jet/jet_engine.h"
-#include "platform/com_runtime.h"
 
 #include <gtest/gtest.h>
 #include <string>
-
-// Holds one reference.
-template <class T>
-struct ref {
-  T* p = nullptr;
-  ref() = default;
-  ref(const ref&) = delete;
-  ref& operator=(const ref&) = delete;
-  ~ref() { reset(); }
-  void reset() {
-    if (p) p->Release();
-    p = nullptr;
-  }
-  T* operator->() const { return p; }
-  T** out() {
-    reset();
-    return &p;
-  }
-};
-
-// Owns its VARIANT, which it hands to calls by value.
-struct arg {
-  VARIANT v;
-  arg() { VariantInit(&v); }
-  arg(const wchar_t* text) : arg(std::wstring(text)) {}
-  arg(const std::wstring& text) {
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-  }
-  arg(int n) {
-    VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = n;
-  }
-  arg(double d) {
-    VariantInit(&v);
-    v.vt = VT_R8;
-    v.dblVal = d;
-  }
-  static arg date(double d) {
-    arg a;
-    a.v.vt = VT_DATE;
-    a.v.date = d;
-    return a;
-  }
-  static arg boolean(bool b) {
-    arg a;
-    a.v.vt = VT_BOOL;
-    a.v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
-    return a;
-  }
-  static arg null() {
-    arg a;
-    a.v.vt = VT_NULL;
-    return a;
-  }
-  arg(const arg& other) {
-    VariantInit(&v);
-    VariantCopy(&v, &other.v);
-  }
-  ~arg() { VariantClear(&v); }
-  operator VARIANT() const { return v; }
-};
-
-struct bstr {
-  BSTR b = nullptr;
-  explicit bstr(const std::wstring& text) : b(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-  bstr() = default;
-  bstr(const bstr&) = delete;
-  ~bstr() { SysFreeString(b); }
-  BSTR* out() {
-    SysFreeString(b);
-    b = nullptr;
-    return &b;
-  }
-  std::wstring str() const { return b ? std::wstring(b, SysStringLen(b)) : std::wstring(); }
-};
 
 class jet_fixture : public ::testing::Test {
  protected:
   void SetUp() override {
     jet_register_dbengine();
     CoInitialize(nullptr);
-    void* object = nullptr;
-    ASSERT_EQ(CoCreateInstance(clsid(), nullptr, CLSCTX_ALL, IID__DAODBEngine, &object), S_OK);
-    engine.p = static_cast<_DAODBEngine*>(object);
+    ASSERT_EQ(new_dbengine(engine), S_OK);
   }
   void TearDown() override {
     engine.reset();
     CoUninitialize();
-  }
-  static const CLSID& clsid() {
-    static const CLSID id = {0x00000100, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
-    return id;
   }
   // The number of the DBEngine's current error, 0 when there is none.
   LONG last_error(std::wstring* description = nullptr) {

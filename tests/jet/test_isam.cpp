@@ -216,6 +216,42 @@ TEST_F(Isam, DefinitionsASheetCannotHoldAreRefused) {
   EXPECT_EQ(count, 2);
 }
 
+TEST_F(Isam, IndexesTakeEachFieldAndNameOnce) {
+  ref<DAODatabase> db;
+  ASSERT_EQ(open(dir.file(L"i.xls"), L"Excel 8.0;", db), S_OK);
+  ref<_DAOTableDef> table;
+  ASSERT_EQ(db->CreateTableDef(arg(L"T"), arg(0), arg(L""), arg(L""), table.out()), S_OK);
+  ref<DAOIndexes> indexes;
+  ASSERT_EQ(table->get_Indexes(indexes.out()), S_OK);
+  ref<_DAOIndex> index;
+  ASSERT_EQ(table->CreateIndex(arg(L"PK_ORDERS"), index.out()), S_OK);
+  EXPECT_EQ(indexes->Append(index.p), dao_hresult(3264)) << "an index without fields";
+  ref<DAOIndexFields> fields;
+  ASSERT_EQ(index->get_Fields(fields.out()), S_OK);
+  // Names longer than a few characters, as Oracle columns are.
+  const struct {
+    const wchar_t* name;
+    HRESULT result;
+  } appended[] = {{L"CUSTOMER_NUMBER", S_OK}, {L"ORDER_DATE_AND_TIME", S_OK}, {L"customer_number", dao_hresult(3367)}};
+  for (const auto& a : appended) {
+    ref<_DAOField> field;
+    ASSERT_EQ(index->CreateField(arg(a.name), arg(static_cast<int>(dbLong)), arg(0), field.out()), S_OK);
+    EXPECT_EQ(fields->Append(field.p), a.result) << a.name;
+  }
+  SHORT count = 0;
+  fields->get_Count(&count);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(indexes->Append(index.p), S_OK);
+  ref<_DAOIndex> again;
+  ASSERT_EQ(table->CreateIndex(arg(L"pk_orders"), again.out()), S_OK);
+  ref<DAOIndexFields> again_fields;
+  again->get_Fields(again_fields.out());
+  ref<_DAOField> field;
+  again->CreateField(arg(L"ORDER_DATE_AND_TIME"), arg(static_cast<int>(dbLong)), arg(0), field.out());
+  ASSERT_EQ(again_fields->Append(field.p), S_OK);
+  EXPECT_EQ(indexes->Append(again.p), dao_hresult(3367)) << "an index name is taken once";
+}
+
 TEST_F(Isam, ASheetHoldsAsManyRecordsAsItsVersionHasRows) {
   ref<DAODatabase> db;
   ASSERT_EQ(open(dir.file(L"long.xls"), L"Excel 5.0;", db), S_OK);
@@ -286,6 +322,26 @@ TEST_F(Isam, AClosedDatabaseIsNoLongerSet) {
   SHORT count;
   EXPECT_EQ(tables->get_Count(&count), dao_hresult(3420));
   EXPECT_EQ(db->Close(), dao_hresult(3420));
+
+  // The workbook the engine kept, opened again, is another database: the
+  // objects of the first stay closed.
+  const std::wstring kept = dir.file(L"kept.xls");
+  ref<DAODatabase> first;
+  ASSERT_EQ(open(kept, L"Excel 8.0;", first), S_OK);
+  ASSERT_EQ(create(first.p, L"T", {{L"N", dbLong}}), S_OK);
+  ref<DAORecordset> records;
+  ASSERT_EQ(recordset(first.p, L"T", dbAppendOnly, records), S_OK);
+  ref<DAOTableDefs> first_tables;
+  ASSERT_EQ(first->get_TableDefs(first_tables.out()), S_OK);
+  ASSERT_EQ(first->Close(), S_OK);
+  ref<DAODatabase> second;
+  ASSERT_EQ(open(kept, L"Excel 8.0;", second, true), S_OK);
+  EXPECT_EQ(records->AddNew(), dao_hresult(3420));
+  EXPECT_EQ(first_tables->get_Count(&count), dao_hresult(3420));
+  EXPECT_EQ(first->Close(), dao_hresult(3420));
+  ref<DAORecordset> read;
+  ASSERT_EQ(recordset(second.p, L"T", dbReadOnly, read), S_OK);
+  EXPECT_EQ(read->AddNew(), dao_hresult(3027));
 }
 
 TEST(IsamErrors, NoExceptionLeavesAMethod) {

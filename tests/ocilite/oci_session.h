@@ -224,3 +224,16 @@ class oci_session {
   bool attached = false;
   bool logged_in = false;
 };
+
+// Statements that each fail with the server's error number.
+struct error_case {
+  const char* sql;
+  sb4 code;
+};
+
+inline void expect_errors(oci_session& s, const std::vector<error_case>& cases) {
+  for (const error_case& c : cases) {
+    EXPECT_EQ(OCI_ERROR, s.exec(c.sql)) << c.sql;
+    EXPECT_EQ(c.code, s.error_code()) << c.sql << ": " << s.error_text();
+  }
+}

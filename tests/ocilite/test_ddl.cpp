@@ -7,18 +7,6 @@ namespace {
 
 using rows_t = std::vector<std::vector<std::string>>;
 
-struct error_case {
-  const char* sql;
-  sb4 code;
-};
-
-void expect_errors(oci_session& s, const std::vector<error_case>& cases) {
-  for (const error_case& c : cases) {
-    EXPECT_EQ(OCI_ERROR, s.exec(c.sql)) << c.sql;
-    EXPECT_EQ(c.code, s.error_code()) << c.sql << ": " << s.error_text();
-  }
-}
-
 TEST(ocilite_ddl, a_sequence_numbers_the_rows_through_its_trigger) {
   temp_db db("");
   oci_session s;

@@ -82,10 +82,7 @@ TEST(ocilite_sql, quoted_names_match_exactly_and_unquoted_ones_fold) {
       "INSERT INTO \"T\" VALUES (1, 'x');");
   oci_session s;
   s.connect(db.path);
-  struct row {
-    const char* sql;
-    sb4 code;
-  } rows[] = {
+  expect_errors(s, {
       {"select \"id\" from \"T\"", 904},
       {"select \"ID\" from \"t\"", 942},
       {"select * from \"MIXED\"", 942},
@@ -100,11 +97,7 @@ TEST(ocilite_sql, quoted_names_match_exactly_and_unquoted_ones_fold) {
       {"alter table \"t\" add constraint \"PK\" primary key (\"ID\")", 942},
       {"alter table \"T\" modify \"name\" null", 904},
       {"drop table \"mixed\"", 942},
-  };
-  for (const row& r : rows) {
-    EXPECT_EQ(OCI_ERROR, s.exec(r.sql)) << r.sql;
-    EXPECT_EQ(r.code, s.error_code()) << r.sql << ": " << s.error_text();
-  }
+  });
   s.exec("select \"id\" from \"T\"");
   EXPECT_EQ("ORA-00904: \"id\": invalid identifier\n", s.error_text());
   // The exact spellings, unquoted names folded to upper case (and found in

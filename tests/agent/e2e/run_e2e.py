@@ -6,54 +6,25 @@ usage: run_e2e.py QUILLCMD [unittest arguments]
 import json
 import os
 import shutil
-import subprocess
-import sys
 import tempfile
 import unittest
 import sqlite3
 import zipfile
 
-import openpyxl
 import xlrd
 import xlrd.compdoc
 
+import e2e_support
 import schema
+from e2e_support import cell_texts, xls_cells
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-QUILLCMD = None
 EXPECTED = json.load(open(os.path.join(HERE, "expected.json"), encoding="utf-8"))
 USAGE_FIRST_LINE = "QUILLCMD v4.1"
 # The columns that hold numbers and dates, by table; the rest hold texts.
 NUMBER_COLUMNS = {"BINS": {"ID"}, "DATES": {"ID"}, "EMP": {"EMPNO", "SAL", "COMM"},
                   "NUMS": {"ID", "N10", "F", "BD", "N", "N1", "N38"}, "TEXTS": {"ID"}}
 DATE_COLUMNS = {"DATES": {"D", "TS"}, "EMP": {"HIREDATE"}}
-
-
-def cell_texts(path):
-    """Every sheet as rows of cell texts, None for an empty cell."""
-    book = openpyxl.load_workbook(path)
-    return {ws.title: [list(row) for row in ws.iter_rows(values_only=True)] for ws in book.worksheets}
-
-
-def xls_cells(path):
-    """Every sheet as rows of values: numbers as floats, dates as
-    "YYYY-MM-DD hh:mm:ss" texts, "" for an empty cell."""
-    book = xlrd.open_workbook(path)
-    sheets = {}
-    for sheet in book.sheets():
-        rows = []
-        for r in range(sheet.nrows):
-            row = []
-            for cell in sheet.row(r):
-                if cell.ctype == xlrd.XL_CELL_DATE:
-                    row.append(xlrd.xldate_as_datetime(cell.value, book.datemode).strftime("%Y-%m-%d %H:%M:%S"))
-                elif cell.ctype in (xlrd.XL_CELL_NUMBER, xlrd.XL_CELL_TEXT, xlrd.XL_CELL_EMPTY):
-                    row.append(cell.value)
-                else:
-                    row.append(("unexpected cell type", cell.ctype, cell.value))
-            rows.append(row)
-        sheets[sheet.name] = rows
-    return sheets
 
 
 def expected_xls(name, version):
@@ -109,13 +80,7 @@ class QuillcmdTest(unittest.TestCase):
         self.work = tempfile.mkdtemp(prefix="run_", dir=self.folder)
 
     def run_quillcmd(self, *args, path=None):
-        env = dict(os.environ, OCILITE_PATH=self.folder, TMPDIR=self.work)
-        if path is not None:
-            env["PATH"] = path
-        env.pop("QUILLMARK_OCI_LIBRARY", None)
-        done = subprocess.run([QUILLCMD, *args], cwd=self.work, env=env, capture_output=True, text=True,
-                              timeout=120)
-        return done.returncode, done.stdout, done.stderr
+        return e2e_support.run(args, self.work, self.folder, path)
 
     def path(self, name):
         return os.path.join(self.work, name)
@@ -340,5 +305,4 @@ class QuillcmdTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    QUILLCMD = os.path.abspath(sys.argv.pop(1))
-    unittest.main(verbosity=2)
+    e2e_support.main()

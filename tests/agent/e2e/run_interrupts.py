@@ -10,12 +10,12 @@ import shutil
 import signal
 import sqlite3
 import subprocess
-import sys
 import tempfile
 import time
 import unittest
 
-QUILLCMD = None
+import e2e_support
+
 ROWS = 300000
 
 
@@ -64,17 +64,12 @@ class InterruptTest(unittest.TestCase):
         os.mkdir(self.out)
 
     def start(self, table="BIG", path=None):
-        env = dict(os.environ, OCILITE_PATH=self.folder, TMPDIR=self.temp)
-        env.pop("TEMP", None)
-        env.pop("QUILLMARK_OCI_LIBRARY", None)
-        if path is not None:
-            env["PATH"] = path
         tables = os.path.join(self.work, "tables.txt")
         with open(tables, "w") as f:
             f.write(table + "\n")
-        return subprocess.Popen([QUILLCMD, "--src=big", "--user=scott", "--xls_ver=2", "--tab_file=" + tables,
-                                 "--dest=" + os.path.join(self.out, "big.xlsx")],
-                                cwd=self.work, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        return e2e_support.start(["--src=big", "--user=scott", "--xls_ver=2", "--tab_file=" + tables,
+                                  "--dest=" + os.path.join(self.out, "big.xlsx")], self.work, self.folder, path,
+                                 temp=self.temp)
 
     def fake_zip(self, ending):
         """A zip program first on the PATH that leaves its temporary file
@@ -144,5 +139,4 @@ class InterruptTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    QUILLCMD = os.path.abspath(sys.argv.pop(1))
-    unittest.main(verbosity=2)
+    e2e_support.main()

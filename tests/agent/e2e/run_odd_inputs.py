@@ -5,13 +5,12 @@ usage: run_odd_inputs.py QUILLCMD [unittest arguments]
 """
 import os
 import shutil
-import subprocess
-import sys
 import tempfile
 import unittest
 import zipfile
 
-QUILLCMD = None
+import e2e_support
+
 FORMAT_MESSAGE = "MS Excel format version must be 0, 1 or 2"
 NO_PROFILE = "Error:\nProfile does not exist. Please verify the correct path/name was given.\n"
 NO_TABLE_LIST = "Table names file does not exist.\nPlease verify the correct path/name was given."
@@ -25,12 +24,7 @@ class OddInputsTest(unittest.TestCase):
         shutil.rmtree(self.work)
 
     def run_quillcmd(self, *args):
-        env = dict(os.environ, TMPDIR=self.work)
-        env.pop("QUILLMARK_OCI_LIBRARY", None)
-        # A program that waits for ever fails here instead of holding CI.
-        done = subprocess.run([QUILLCMD, *args], cwd=self.work, env=env, capture_output=True, text=True,
-                              timeout=60)
-        return done.returncode, done.stdout, done.stderr
+        return e2e_support.run(args, self.work, timeout=60)
 
     def path(self, name):
         return os.path.join(self.work, name)
@@ -72,5 +66,4 @@ class OddInputsTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    QUILLCMD = os.path.abspath(sys.argv.pop(1))
-    unittest.main(verbosity=2)
+    e2e_support.main()

@@ -8,15 +8,12 @@ usage: run_values.py QUILLCMD [unittest arguments]
 import os
 import shutil
 import sqlite3
-import subprocess
-import sys
 import tempfile
 import unittest
 
-import run_e2e
+import e2e_support
 import schema
 
-QUILLCMD = None
 MILLION = bytes((i * 7 + 1) % 256 for i in range(1000000))
 DATE_RANGE = ("Date fields of the source database do not fall in the range accepted by MS Excel. "
               'Restart the program with "Convert dates into strings" checkbox selected. \n')
@@ -60,14 +57,11 @@ class ValuesTest(unittest.TestCase):
         with open(os.path.join(work, "list.txt"), "w") as f:
             f.write(table + "\n")
         dest = os.path.join(work, "out.xlsx" if version == 2 else "out.xls")
-        env = dict(os.environ, OCILITE_PATH=self.folder, TMPDIR=work)
-        env.pop("QUILLMARK_OCI_LIBRARY", None)
-        done = subprocess.run([QUILLCMD, "--src=vals", "--user=SCOTT", "--pswd=tiger", "--tab_file=list.txt",
-                               "--xls_ver=%d" % version, "--dest=" + dest, *args],
-                              cwd=work, env=env, capture_output=True, text=True, timeout=120)
-        self.assertEqual(done.stderr, "")
-        sheets = run_e2e.cell_texts(dest) if version == 2 else run_e2e.xls_cells(dest)
-        return done.returncode, done.stdout, sheets[table]
+        code, out, err = e2e_support.run(["--src=vals", "--user=SCOTT", "--pswd=tiger", "--tab_file=list.txt",
+                                          "--xls_ver=%d" % version, "--dest=" + dest, *args], work, self.folder)
+        self.assertEqual(err, "")
+        sheets = e2e_support.cell_texts(dest) if version == 2 else e2e_support.xls_cells(dest)
+        return code, out, sheets[table]
 
     def test_years_before_100_are_not_moved(self):
         texts = [["ID", "D"], [1.0, "0001-01-01"], [2.0, "0050-06-01"], [3.0, "1850-06-01"], [4.0, "1999-01-02"]]
@@ -114,5 +108,4 @@ class ValuesTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    QUILLCMD = os.path.abspath(sys.argv.pop(1))
-    unittest.main(verbosity=2)
+    e2e_support.main()

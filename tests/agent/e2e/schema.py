@@ -9,11 +9,16 @@ LONG_A = "CUSTOMER_ORDER_HISTORY_ARCHIVE_2019"
 LONG_B = "CUSTOMER_ORDER_HISTORY_ARCHIVE_2020"
 
 
+def add_login(db):
+    """The user SCOTT, password tiger."""
+    db.execute('CREATE TABLE "OCILITE_USERS" ("USERNAME" VARCHAR2(30), "PASSWORD" VARCHAR2(30))')
+    db.execute("INSERT INTO \"OCILITE_USERS\" VALUES ('SCOTT', 'tiger')")
+
+
 def build(path):
     db = sqlite3.connect(path)
     x = db.execute
-    x('CREATE TABLE "OCILITE_USERS" ("USERNAME" VARCHAR2(30), "PASSWORD" VARCHAR2(30))')
-    x("INSERT INTO \"OCILITE_USERS\" VALUES ('SCOTT', 'tiger')")
+    add_login(db)
 
     x('CREATE TABLE "EMP" ("EMPNO" NUMBER(4) NOT NULL, "ENAME" VARCHAR2(10), "HIREDATE" DATE, '
       '"SAL" NUMBER(7,2), "COMM" NUMBER(7,2), CONSTRAINT "PK_EMP" PRIMARY KEY ("EMPNO"))')

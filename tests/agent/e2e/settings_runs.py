@@ -5,16 +5,14 @@ usage: settings_runs.py QUILLCMD [unittest arguments]
 """
 import os
 import shutil
-import subprocess
-import sys
 import tempfile
 import unittest
 import zipfile
 
-import openpyxl
 import xlrd
 
-QUILLCMD = None
+import e2e_support
+
 UNREADABLE_LIST = "Table names file does not exist.\nPlease verify the correct path/name was given.\n"
 UNREADABLE_SETTINGS = "Error:\nProfile does not exist. Please verify the correct path/name was given.\n"
 
@@ -51,17 +49,10 @@ class SettingsRuns(unittest.TestCase):
         return self.path(name)
 
     def run_quillcmd(self, *args, path=None):
-        env = dict(os.environ, TMPDIR=self.work)
-        env.pop("QUILLMARK_OCI_LIBRARY", None)
-        if path is not None:
-            env["PATH"] = path
-        done = subprocess.run([QUILLCMD, *args], cwd=self.work, env=env, capture_output=True, text=True,
-                              timeout=120)
-        return done.returncode, done.stdout, done.stderr
+        return e2e_support.run(args, self.work, path=path)
 
     def sheets(self, name):
-        book = openpyxl.load_workbook(self.path(name))
-        return {ws.title: [list(r) for r in ws.iter_rows(values_only=True)] for ws in book.worksheets}
+        return e2e_support.cell_texts(self.path(name))
 
     def test_the_extension_follows_the_format_wherever_the_destination_came_from(self):
         cases = [
@@ -86,7 +77,7 @@ class SettingsRuns(unittest.TestCase):
 
     def test_an_empty_or_folder_like_destination_is_refused(self):
         os.mkdir(self.path("somefolder"))
-        program_folder = os.path.dirname(QUILLCMD)
+        program_folder = os.path.dirname(e2e_support.QUILLCMD)
         before = set(os.listdir(program_folder))
         self.write("p.qlt", settings("p.xlsx", 2, tables=["DEPT"]))
         login = ["--src=demo", "--user=scott", "--xls_ver=2"]
@@ -182,5 +173,4 @@ class SettingsRuns(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    QUILLCMD = os.path.abspath(sys.argv.pop(1))
-    unittest.main(verbosity=2)
+    e2e_support.main()

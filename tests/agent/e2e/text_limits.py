@@ -8,15 +8,12 @@ usage: text_limits.py QUILLCMD [unittest arguments]
 import os
 import shutil
 import sqlite3
-import subprocess
-import sys
 import tempfile
 import unittest
 
-import openpyxl
-import xlrd
+import e2e_support
+import schema
 
-QUILLCMD = None
 EMOJI = "\U0001F600"
 LONG_NAME_A = "C" * 70 + "A"
 LONG_NAME_B = "C" * 70 + "B"
@@ -31,8 +28,7 @@ def units(text):
 def build(path):
     db = sqlite3.connect(path)
     x = db.execute
-    x('CREATE TABLE "OCILITE_USERS" ("USERNAME" VARCHAR2(30), "PASSWORD" VARCHAR2(30))')
-    x("INSERT INTO \"OCILITE_USERS\" VALUES ('SCOTT', 'tiger')")
+    schema.add_login(db)
     x('CREATE TABLE "ROWS" ("ID" NUMBER(6), "T" VARCHAR2(100))')
     db.executemany('INSERT INTO "ROWS" VALUES (?, ?)', [(n, "Ж user %d %s" % (n, EMOJI)) for n in range(1, 3001)])
     x('CREATE TABLE "CLOBS" ("ID" NUMBER(4), "C" CLOB)')
@@ -48,16 +44,6 @@ def build(path):
         x('INSERT INTO "%s" VALUES (?)' % name, (text,))
     db.commit()
     db.close()
-
-
-def xls_sheets(path):
-    book = xlrd.open_workbook(path)
-    return {s.name: [[c.value for c in s.row(r)] for r in range(s.nrows)] for s in book.sheets()}
-
-
-def xlsx_sheets(path):
-    book = openpyxl.load_workbook(path)
-    return {ws.title: [list(row) for row in ws.iter_rows(values_only=True)] for ws in book.worksheets}
 
 
 class TextLimitsTest(unittest.TestCase):
@@ -77,15 +63,12 @@ class TextLimitsTest(unittest.TestCase):
         """Runs QUILLCMD on these tables; returns the workbook as read back."""
         with open(os.path.join(self.work, "list.txt"), "w", encoding="utf-8") as f:
             f.write("\n".join(tables) + "\n")
-        env = dict(os.environ, OCILITE_PATH=self.folder, TMPDIR=self.work)
-        env.pop("QUILLMARK_OCI_LIBRARY", None)
-        done = subprocess.run([QUILLCMD, "--src=texts", "--user=SCOTT", "--pswd=tiger", "--tab_file=list.txt",
-                               "--xls_ver=%d" % version, "--dest=" + dest], cwd=self.work, env=env,
-                              capture_output=True, text=True, timeout=120)
-        self.assertEqual((done.returncode, done.stderr), (0, ""), done.stdout)
-        self.assertNotIn("Error", done.stdout)
+        code, out, err = e2e_support.run(["--src=texts", "--user=SCOTT", "--pswd=tiger", "--tab_file=list.txt",
+                                          "--xls_ver=%d" % version, "--dest=" + dest], self.work, self.folder)
+        self.assertEqual((code, err), (0, ""), out)
+        self.assertNotIn("Error", out)
         path = os.path.join(self.work, dest)
-        return xlsx_sheets(path) if version == 2 else xls_sheets(path)
+        return e2e_support.cell_texts(path) if version == 2 else e2e_support.xls_cells(path)
 
     def test_string_table_of_many_texts_with_pairs_reads_back_whole(self):
         sheets = self.convert(1, "rows.xls", "ROWS")
@@ -129,5 +112,4 @@ class TextLimitsTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    QUILLCMD = os.path.abspath(sys.argv.pop(1))
-    unittest.main(verbosity=2)
+    e2e_support.main()
