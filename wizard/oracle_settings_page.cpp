@@ -5,8 +5,6 @@
 #include "common/error_handler.h"
 #include "wizard/wizard_exit.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -77,10 +75,9 @@ bool oracle_settings_page::connect_with_animation() {
   anim.caption = quillet_convertor::instance().get_title();
   start();
   anim.do_modal(active_window());
-  // The thread has ended the dialog and is about to end itself; until it
-  // has, it may still hand a message box to this thread.
-  while (WaitForSingleObject(handle, 20) == WAIT_TIMEOUT)
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  // Ending the dialog is the thread's last step (after any message it
+  // shows); it is about to end itself.
+  WaitForSingleObject(handle, INFINITE);
   return connected;
 }
 

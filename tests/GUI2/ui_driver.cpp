@@ -6,7 +6,6 @@
 #include <QStackedWidget>
 #include <QTimer>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -83,12 +82,6 @@ ui_script& ui_script::step(const std::string& what, std::function<bool()> ready,
 }
 
 ui_script::~ui_script() {
-  {
-    std::lock_guard<std::mutex> guard(watch_lock);
-    watch_ended = true;
-  }
-  watch_wake.notify_all();
-  if (watchdog.joinable()) watchdog.join();
   // A script that ended before its last step polls no more.
   delete timer.data();
 }
@@ -96,29 +89,12 @@ ui_script::~ui_script() {
 void ui_script::start(int s) {
   seconds = s;
   deadline_ms = QDateTime::currentMSecsSinceEpoch() + seconds * 1000LL;
-  watchdog = std::thread([this] { watch(); });
   timer = new QTimer(&test_app());
   QObject::connect(timer, &QTimer::timeout, [this] {
     poll();
     if (done() && timer) timer->deleteLater();
   });
   timer->start(20);
-}
-
-void ui_script::watch() {
-  std::unique_lock<std::mutex> guard(watch_lock);
-  while (!watch_ended && !done()) {
-    watch_wake.wait_for(guard, std::chrono::milliseconds(200));
-    // The poll reports a late step itself while the GUI thread runs; past
-    // this margin the GUI thread is stuck.
-    std::size_t at = next;
-    if (at < steps.size() && QDateTime::currentMSecsSinceEpoch() > deadline_ms + 10000) {
-      std::fprintf(stderr, "ui_script: step '%s' was not reached and the windows do not answer\n",
-                   steps[at].what.c_str());
-      std::fflush(stderr);
-      std::_Exit(2);
-    }
-  }
 }
 
 void ui_script::poll() {

@@ -10,13 +10,9 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <ostream>
 #include <string>
-#include <thread>
 #include <vector>
 
 // Readable texts in failed expectations.
@@ -55,8 +51,8 @@ class ui_script {
   ui_script& step(const std::string& what, std::function<bool()> ready, std::function<void()> action);
   // Starts polling; a step that is not reached within `seconds` ends the
   // test program with a message, since a modal loop would never return.
-  // A GUI thread that stops answering (so that nothing polls) is caught by
-  // a watchdog thread a little later.
+  // A GUI thread that stops answering (so that nothing polls) is ended by
+  // the tests' CTest TIMEOUT.
   void start(int seconds = 60);
   bool done() const { return next == steps.size(); }
 
@@ -67,16 +63,11 @@ class ui_script {
     std::function<void()> action;
   };
   void poll();
-  void watch();
   std::vector<entry> steps;
-  std::atomic<std::size_t> next{0};
-  std::atomic<long long> deadline_ms{0};
+  std::size_t next = 0;
+  long long deadline_ms = 0;
   int seconds = 60;
   QPointer<QTimer> timer;
-  std::thread watchdog;
-  std::mutex watch_lock;
-  std::condition_variable watch_wake;
-  bool watch_ended = false;
 };
 
 // The page of that dialog id is the one shown.

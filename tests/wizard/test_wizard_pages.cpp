@@ -491,16 +491,7 @@ TEST(wizard_quick_launch, the_destination_gets_the_extension_of_the_format) {
   wizard_sandbox box;
   std::string named = box.file("report.xls");
   std::string profile = box.file("run.qlt");
-  {
-    wizard_front_end front;
-    quillet_convertor c(front);
-    c.source_name = L"demo";
-    c.format_version = 2;
-    c.destination = std::wstring(named.begin(), named.end());
-    c.selected_tables = {L"DEPT"};
-    c.selected[L"DEPT"] = L"";
-    ASSERT_TRUE(c.store_profile(std::wstring(profile.begin(), profile.end())));
-  }
+  demo_settings(profile, named);
   ui_script ui;
   ui.step("finish page", [] { return page_shown(107); },
           [] {

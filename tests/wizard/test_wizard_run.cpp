@@ -143,6 +143,19 @@ void make_big_source(const std::string& path, int rows) {
   sqlite3_close(db);
 }
 
+// A fresh folder (from the mkdtemp `pattern`) for a long run: its own
+// tmp, out, config and runtime folders, a source "big" of 300000 records and
+// the settings file run.qlt that converts it to out/big.xlsx.
+std::string make_big_run(std::string pattern) {
+  std::string folder = mkdtemp(pattern.data());
+  for (const char* sub : {"/tmp", "/out", "/config", "/runtime"}) mkdir((folder + sub).c_str(), 0700);
+  make_big_source(folder + "/big.db", 300000);
+  std::ofstream(folder + "/run.qlt") << "[Generic settings]\ndest=" << folder
+                                     << "/out/big.xlsx\nsrc=big\n\n[MS Excel settings]\nformat version=2\n\n"
+                                        "[Oracle settings]\npassword=tiger\nuser=scott\n\n[Selected Tables]\nBIG\n";
+  return folder;
+}
+
 std::string listing(const std::string& folder) {
   std::string out;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) out += entry.path().filename().string() + "\n";
@@ -159,13 +172,7 @@ TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
   if (shared) {
     folder = shared;
   } else {
-    char pattern[] = "/tmp/qm_cancel_XXXXXX";
-    folder = mkdtemp(pattern);
-    for (const char* sub : {"/tmp", "/out", "/config", "/runtime"}) mkdir((folder + sub).c_str(), 0700);
-    make_big_source(folder + "/big.db", 300000);
-    std::ofstream(folder + "/run.qlt") << "[Generic settings]\ndest=" << folder
-                                       << "/out/big.xlsx\nsrc=big\n\n[MS Excel settings]\nformat version=2\n\n"
-                                          "[Oracle settings]\npassword=tiger\nuser=scott\n\n[Selected Tables]\nBIG\n";
+    folder = make_big_run("/tmp/qm_cancel_XXXXXX");
     setenv("QM_CANCEL_TEST_FOLDER", folder.c_str(), 1);
   }
   setenv("OCILITE_PATH", folder.c_str(), 1);
@@ -224,14 +231,8 @@ TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
 }
 
 TEST(quillet_program, a_signal_during_a_run_stops_it_and_ends_the_program_by_that_signal) {
-  char pattern[] = "/tmp/qm_signal_XXXXXX";
-  std::string folder = mkdtemp(pattern);
-  for (const char* sub : {"/tmp", "/out", "/config", "/runtime"}) mkdir((folder + sub).c_str(), 0700);
-  make_big_source(folder + "/big.db", 300000);
+  std::string folder = make_big_run("/tmp/qm_signal_XXXXXX");
   std::string profile = folder + "/run.qlt";
-  std::ofstream(profile) << "[Generic settings]\ndest=" << folder
-                         << "/out/big.xlsx\nsrc=big\n\n[MS Excel settings]\nformat version=2\n\n"
-                            "[Oracle settings]\npassword=tiger\nuser=scott\n\n[Selected Tables]\nBIG\n";
   std::string program = QM_BINARY_DIR "/bin/quillet";
   std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "OCILITE_PATH=" + folder, "TMPDIR=" + folder + "/tmp",
                                   "XDG_CONFIG_HOME=" + folder + "/config", "XDG_RUNTIME_DIR=" + folder + "/runtime"};
