@@ -100,11 +100,16 @@ int oracle_settings_page::animation::operator()() {
   tk_log::write(1, "oracle_settings_page::animation::operator()");
   page.connected = false;
   quillet_convertor& c = quillet_convertor::instance();
+  // The dialog waits for this thread, however it ends (a message box of a
+  // stopped program throws).
+  struct closer {
+    animation& a;
+    ~closer() { a.close(); }
+  } closing{*this};
   try {
     tk_log::write(1, L"Just before calling 'connect_oracle_server', dest=%ls", c.source_name.c_str());
     c.connect_oracle_server(c.source_name);
     page.connected = true;
-    close();
     return 0;
   } catch (const ora_exception& e) {
     std::string text = error_handler::instance().messages.convert(e.code);
@@ -127,6 +132,5 @@ int oracle_settings_page::animation::operator()() {
     wizard_shell::error(std::string("Unknown exception"));
     wizard_exit_process(-1);
   }
-  close();
   return 0;
 }
