@@ -269,8 +269,7 @@ void ora_lob::to_variant(ole_variant& value) {
   read_lob(data);
   if (type == SQLT_CLOB) {
     tk_log::write(1, "Got SQLT_CLOB!");
-    std::wstring text;
-    if (!qm_platform::utf8_to_wide(data.data(), data.size(), text)) text = qm_platform::path_from_utf8(data.c_str());
+    std::wstring text = qm_platform::text_from_system(data.data(), data.size());
     value.attach_wstring(text);
   } else {
     value.attach_binary(data.size(),

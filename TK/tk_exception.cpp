@@ -2,6 +2,7 @@
 
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
+#include "platform/utf8.h"
 #include "platform/win32.h"
 
 #include <cstdio>
@@ -17,7 +18,8 @@ tk_exception::tk_exception(const std::string& msg, int lvl)
     : message(msg.empty() ? std::string(k_unknown) : msg), level(lvl) {}
 
 tk_exception::tk_exception(const std::wstring& msg, int lvl) : level(lvl) {
-  if (!tk_w2a(msg.c_str(), message)) message.clear();
+  // A path in the message may hold bytes that are no text.
+  if (!tk_w2a(qm_platform::path_as_text(msg).c_str(), message)) message.clear();
 }
 
 const char* tk_exception::what() const noexcept { return message.c_str(); }

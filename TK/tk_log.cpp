@@ -91,6 +91,8 @@ void tk_log::write(int level, const wchar_t* format, ...) {
   std::wstring text = format_wide(format, args, wide_buffer_size);
   va_end(args);
   std::string utf8;
+  // Paths in the line may hold bytes that are no text.
+  text = qm_platform::path_as_text(text);
   if (!qm_platform::wide_to_utf8(text.data(), text.size(), utf8) || utf8.size() >= utf8_buffer_size)
     utf8.clear();
   std::FILE* f = open_line(*log);

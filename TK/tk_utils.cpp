@@ -3,6 +3,7 @@
 #include "TK/tk_exception.h"
 #include "TK/tk_file_name.h"
 #include "TK/tk_log.h"
+#include "platform/utf8.h"
 #include "platform/win32.h"
 
 #include <cstdint>
@@ -74,9 +75,7 @@ bool tk_is_path_exist(const std::string& folder) {
 }
 
 bool tk_is_path_exist(const std::wstring& folder) {
-  std::string narrow;
-  if (!tk_w2a(folder.c_str(), narrow)) return false;
-  return tk_is_path_exist(narrow);
+  return tk_is_path_exist(qm_platform::path_to_utf8(folder.c_str()));
 }
 
 bool tk_read_lines(const std::string& path, std::vector<std::string>& lines) {

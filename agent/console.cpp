@@ -2,6 +2,7 @@
 
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
+#include "platform/utf8.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +18,8 @@ void fatal_exit(const std::string& text) {
 
 std::string console_text(const std::wstring& text) {
   std::string narrow;
-  return tk_w2a(text.c_str(), narrow) ? narrow : std::string("?");
+  // A path in the text may hold bytes that are no text.
+  return tk_w2a(qm_platform::path_as_text(text).c_str(), narrow) ? narrow : std::string("?");
 }
 
 void console_front_end::on_database_start(const std::wstring& source_name, int tables_total) {

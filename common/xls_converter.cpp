@@ -9,6 +9,7 @@
 #include "dao/dao_exception.h"
 #include "dao/dao_validator.h"
 #include "jet/jet_engine.h"
+#include "platform/utf8.h"
 #include "platform/win32.h"
 #include "xlsx/xlsx_db.h"
 
@@ -72,7 +73,7 @@ void delete_destination_file(const std::wstring& path) {
   tk_log::write(1, L"Delete file '%ls'", path.c_str());
   if (DeleteFileW(path.c_str())) return;
   std::string narrow;
-  if (!tk_w2a(path.c_str(), narrow)) narrow.assign(1, '?');
+  if (!tk_w2a(qm_platform::path_as_text(path).c_str(), narrow)) narrow.assign(1, '?');
   std::string prefix("Cannot delete the destination file ");
   prefix.append(narrow).append(": ");
   throw tk_exception_ex(prefix, 1);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cstdint>
 #include <cstring>
 #include <cwctype>
 #include <locale.h>
@@ -10,38 +11,55 @@
 
 namespace qm_platform {
 
+namespace {
+
+// The length of the UTF-8 character at s[i] and its code point, or 0 when
+// the bytes there are none (a stray or missing continuation byte, an
+// overlong form, a surrogate, a value beyond U+10FFFF).
+std::size_t decode_one(const unsigned char* s, std::size_t length, std::size_t i, unsigned& cp) {
+  unsigned c = s[i];
+  if (c < 0x80) {
+    cp = c;
+    return 1;
+  }
+  std::size_t extra;
+  unsigned min;
+  if ((c & 0xE0) == 0xC0) {
+    extra = 1, cp = c & 0x1F, min = 0x80;
+  } else if ((c & 0xF0) == 0xE0) {
+    extra = 2, cp = c & 0x0F, min = 0x800;
+  } else if ((c & 0xF8) == 0xF0) {
+    extra = 3, cp = c & 0x07, min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (length - i <= extra) return 0;
+  for (std::size_t k = 1; k <= extra; ++k) {
+    unsigned n = s[i + k];
+    if ((n & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (n & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return extra + 1;
+}
+
+// A byte of a path that is no part of a UTF-8 character stands for itself
+// as one of these; no UTF-8 text decodes to them.
+constexpr std::uint32_t kept_byte_base = 0xDC00;
+bool is_kept_byte(std::uint32_t cp) { return cp >= kept_byte_base + 0x80 && cp <= kept_byte_base + 0xFF; }
+
+}  // namespace
+
 bool utf8_to_wide(const char* text, std::size_t length, std::wstring& out) {
   out.clear();
   out.reserve(length);
   const auto* s = reinterpret_cast<const unsigned char*>(text);
-  std::size_t i = 0;
-  while (i < length) {
-    unsigned c = s[i];
-    if (c < 0x80) {
-      out.push_back(static_cast<wchar_t>(c));
-      ++i;
-      continue;
-    }
-    int extra;
-    unsigned cp, min;
-    if ((c & 0xE0) == 0xC0) {
-      extra = 1, cp = c & 0x1F, min = 0x80;
-    } else if ((c & 0xF0) == 0xE0) {
-      extra = 2, cp = c & 0x0F, min = 0x800;
-    } else if ((c & 0xF8) == 0xF0) {
-      extra = 3, cp = c & 0x07, min = 0x10000;
-    } else {
-      return false;
-    }
-    if (length - i <= static_cast<std::size_t>(extra)) return false;
-    for (int k = 1; k <= extra; ++k) {
-      unsigned n = s[i + k];
-      if ((n & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (n & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+  for (std::size_t i = 0; i < length;) {
+    unsigned cp;
+    std::size_t n = decode_one(s, length, i, cp);
+    if (n == 0) return false;
     out.push_back(static_cast<wchar_t>(cp));
-    i += static_cast<std::size_t>(extra) + 1;
+    i += n;
   }
   return true;
 }
@@ -73,26 +91,73 @@ bool wide_to_utf8(const wchar_t* text, std::size_t length, std::string& out) {
   return true;
 }
 
+namespace {
+// False for a code point that is neither text nor a path's own byte.
+bool append_path_char(wchar_t c, std::string& out) {
+  auto cp = static_cast<std::uint32_t>(c);
+  if (is_kept_byte(cp)) {
+    out.push_back(static_cast<char>(cp - kept_byte_base));
+    return true;
+  }
+  std::string one;
+  if (!wide_to_utf8(&c, 1, one)) return false;
+  out.append(one);
+  return true;
+}
+}  // namespace
+
 std::string path_to_utf8(const wchar_t* path) {
   std::string out;
   if (!path) return out;
-  std::string one;
-  for (const wchar_t* p = path; *p; ++p) {
-    wchar_t c = *p;
-    if (!wide_to_utf8(&c, 1, one)) one.assign(1, '?');
-    out.append(one.data(), one.size());
-  }
+  for (const wchar_t* p = path; *p; ++p)
+    if (!append_path_char(*p, out)) out.push_back('?');
   return out;
+}
+
+bool path_to_utf8(const wchar_t* path, std::size_t length, std::string& out) {
+  out.clear();
+  for (std::size_t i = 0; i < length; ++i)
+    if (!append_path_char(path[i], out)) return false;
+  return true;
 }
 
 std::wstring path_from_utf8(const char* path) {
   std::wstring out;
   if (!path) return out;
-  if (utf8_to_wide(path, std::strlen(path), out)) return out;
-  out.clear();
-  for (const char* p = path; *p; ++p) out.push_back(static_cast<unsigned char>(*p));
+  const auto* s = reinterpret_cast<const unsigned char*>(path);
+  std::size_t length = std::strlen(path);
+  out.reserve(length);
+  for (std::size_t i = 0; i < length;) {
+    unsigned cp;
+    std::size_t n = decode_one(s, length, i, cp);
+    if (n == 0) {
+      cp = kept_byte_base + s[i];
+      n = 1;
+    }
+    out.push_back(static_cast<wchar_t>(cp));
+    i += n;
+  }
   return out;
 }
+
+std::wstring path_as_text(std::wstring_view path) {
+  std::wstring out(path);
+  for (wchar_t& c : out)
+    if (is_kept_byte(static_cast<std::uint32_t>(c))) c = L'\uFFFD';
+  return out;
+}
+
+std::wstring text_from_system(const char* text, std::size_t length) {
+  std::wstring out;
+  if (!text) return out;
+  if (utf8_to_wide(text, length, out)) return out;
+  // Not UTF-8: the text of an 8-bit locale, one character a byte.
+  out.clear();
+  for (std::size_t i = 0; i < length; ++i) out.push_back(static_cast<unsigned char>(text[i]));
+  return out;
+}
+
+std::wstring text_from_system(const char* text) { return text_from_system(text, text ? std::strlen(text) : 0); }
 
 }  // namespace qm_platform
 

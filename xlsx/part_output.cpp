@@ -170,7 +170,7 @@ bool memory_output::sink_at(std::uint64_t offset, const char* data, std::size_t 
 std::wstring system_error_text(int error_number) {
   char work[256];
   const char* text = strerror_r(error_number, work, sizeof work);
-  return qm_platform::path_from_utf8(text ? text : "unknown error");
+  return qm_platform::text_from_system(text ? text : "unknown error");
 }
 
 bool make_dir_path(const std::wstring& path) {
@@ -194,7 +194,7 @@ std::unique_ptr<part_output> part_file_system::open(const std::wstring& path, st
     return nullptr;
   }
   std::string narrow;
-  if (!qm_platform::wide_to_utf8(path.data(), path.size(), narrow)) {
+  if (!qm_platform::path_to_utf8(path.data(), path.size(), narrow)) {
     error = L"the path " + in_quotes(path) + L" has no narrow form";
     return nullptr;
   }

@@ -61,7 +61,7 @@ std::wstring currency_symbol() {
   if (user == nullptr) return symbol;
   const char* text = nl_langinfo_l(CRNCYSTR, user);
   // The first character tells where the symbol goes; the rest is the symbol.
-  if (text && *text) symbol = qm_platform::path_from_utf8(text + 1);
+  if (text && *text) symbol = qm_platform::text_from_system(text + 1);
   freelocale(user);
   return symbol;
 }

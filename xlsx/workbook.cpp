@@ -15,9 +15,15 @@ namespace XlsxModel {
 
 namespace {
 
-std::wstring environment_text(const char* name) {
+std::wstring environment_path(const char* name) {
   const char* value = std::getenv(name);
   return value && *value ? qm_platform::path_from_utf8(value) : std::wstring();
+}
+
+// Written into the workbook: text, never a path's bytes.
+std::wstring environment_text(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value ? qm_platform::text_from_system(value) : std::wstring();
 }
 
 // 31 UTF-16 units, as Excel counts a title.
@@ -29,8 +35,8 @@ std::wstring cut_title(std::wstring name) {
 }  // namespace
 
 std::wstring temp_base_folder() {
-  std::wstring base = environment_text("TEMP");
-  if (base.empty()) base = environment_text("TMPDIR");
+  std::wstring base = environment_path("TEMP");
+  if (base.empty()) base = environment_path("TMPDIR");
   if (base.empty()) base = L"/tmp";
   // The packer runs in the folder: it must not depend on our current folder.
   if (wchar_t* full = _wfullpath(nullptr, base.c_str(), 0)) {

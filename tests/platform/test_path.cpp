@@ -1,3 +1,4 @@
+#include "platform/utf8.h"
 #include "platform/win32.h"
 
 #include <chrono>
@@ -28,6 +29,37 @@ TEST(Paths, FullPathFoldsDotsWithoutTouchingTheDisk) {
   ASSERT_NE(_fullpath(buf, "data.txt", sizeof buf), nullptr);
   EXPECT_EQ(std::string(buf), std::string(cwd) + "/data.txt");
   EXPECT_EQ(_fullpath(buf, "/a/long/name", 5), nullptr);
+}
+
+TEST(Paths, AFolderNameThatIsNoTextNamesThatFolderOnly) {
+  char top[] = "/tmp/qm_platform_XXXXXX";
+  ASSERT_NE(mkdtemp(top), nullptr);
+  const std::string latin1 = std::string(top) + "/caf\xe9", utf8 = std::string(top) + "/caf\xc3\xa9";
+  ASSERT_EQ(mkdir(latin1.c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(utf8.c_str(), 0700), 0);
+  char previous[MAX_PATH];
+  ASSERT_NE(_getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(_chdir(latin1.c_str()), 0);
+
+  wchar_t cwd[MAX_PATH], full[MAX_PATH];
+  ASSERT_NE(_wgetcwd(cwd, MAX_PATH), nullptr);
+  ASSERT_NE(_wfullpath(full, L"out.xlsx", MAX_PATH), nullptr);
+  EXPECT_EQ(qm_platform::path_to_utf8(cwd), latin1);
+  EXPECT_EQ(qm_platform::path_to_utf8(full), latin1 + "/out.xlsx");
+  HANDLE h = CreateFileW(full, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  CloseHandle(h);
+  EXPECT_NE(GetFileAttributesW(full), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(_chdir(previous), 0);
+
+  struct stat st {};
+  EXPECT_EQ(stat((latin1 + "/out.xlsx").c_str(), &st), 0);
+  EXPECT_NE(stat((utf8 + "/out.xlsx").c_str(), &st), 0) << "written into another folder";
+  EXPECT_TRUE(DeleteFileW(full));
+  // Back from the wide form of its name, the folder itself is found.
+  EXPECT_TRUE(RemoveDirectoryW(qm_platform::path_from_utf8(latin1.c_str()).c_str()));
+  rmdir(utf8.c_str());
+  rmdir(top);
 }
 
 TEST(Paths, SplitAndMake) {

@@ -1,3 +1,4 @@
+#include "platform/utf8.h"
 #include "platform/win32.h"
 
 #include <gtest/gtest.h>
@@ -32,6 +33,50 @@ TEST(CodePages, InvalidInputFailsCleanly) {
   wchar_t lone[] = {L'a', static_cast<wchar_t>(0xD800), 0};
   char narrow[8];
   EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, lone, -1, narrow, 8, nullptr, nullptr), 0);
+}
+
+TEST(PathText, EveryByteStringSurvivesTheTrip) {
+  struct {
+    const char* bytes;
+    std::wstring wide;
+  } cases[] = {
+      {"caf\xc3\xa9", L"caf\u00e9"},
+      {"\xf0\x9f\x98\x80/x", L"\U0001F600/x"},
+      // Bytes that are no UTF-8 character keep a code point each, never
+      // the one of another name's character.
+      {"caf\xe9", L"caf\xdce9"},
+      {"\xff\xfe", L"\xdcff\xdcfe"},
+      {"a\xc3", L"a\xdcc3"},
+      {"\xe4\xb8/", L"\xdce4\xdcb8/"},
+      {"\xc0\x80", L"\xdcc0\xdc80"},
+      // A surrogate written as UTF-8 is no text either.
+      {"\xed\xb3\xa9", L"\xdced\xdcb3\xdca9"},
+      {"\xf4\x90\x80\x80", L"\xdcf4\xdc90\xdc80\xdc80"},
+  };
+  for (const auto& c : cases) {
+    std::wstring wide = qm_platform::path_from_utf8(c.bytes);
+    EXPECT_EQ(wide, c.wide) << c.bytes;
+    EXPECT_EQ(qm_platform::path_to_utf8(wide.c_str()), c.bytes);
+    std::string strict;
+    EXPECT_TRUE(qm_platform::path_to_utf8(wide.data(), wide.size(), strict));
+    EXPECT_EQ(strict, c.bytes);
+  }
+  // Code points that are neither text nor such a byte.
+  const wchar_t lone[] = {L'a', static_cast<wchar_t>(0xD800), 0};
+  EXPECT_EQ(qm_platform::path_to_utf8(lone), "a?");
+  std::string strict;
+  EXPECT_FALSE(qm_platform::path_to_utf8(lone, 2, strict));
+}
+
+TEST(PathText, ShownAndSystemTextHoldNoByteCodePoints) {
+  // A message that shows such a path converts; the byte shows as U+FFFD.
+  std::wstring shown = qm_platform::path_as_text(qm_platform::path_from_utf8("/tmp/caf\xe9/x"));
+  EXPECT_EQ(shown, L"/tmp/caf\ufffd/x");
+  EXPECT_EQ(to_utf8(shown), "/tmp/caf\xef\xbf\xbd/x");
+  // A text of the system that is no UTF-8 is one character a byte.
+  EXPECT_EQ(qm_platform::text_from_system("caf\xe9"), L"caf\u00e9");
+  EXPECT_EQ(qm_platform::text_from_system("caf\xc3\xa9"), L"caf\u00e9");
+  EXPECT_EQ(qm_platform::text_from_system(std::string("a\0\xff", 3).data(), 3), std::wstring(L"a\0\u00ff", 3));
 }
 
 TEST(CodePages, SmallBufferIsRefused) {

@@ -145,7 +145,9 @@ TEST(CoreProps, CreatorAndTime) {
     const char* username;
     const char* user;
     const char* creator;
-  } cases[] = {{nullptr, nullptr, "Unknown"}, {nullptr, "ann", "ann"}, {"Bob & Co", "ann", "Bob &amp; Co"}};
+  } cases[] = {{nullptr, nullptr, "Unknown"}, {nullptr, "ann", "ann"}, {"Bob & Co", "ann", "Bob &amp; Co"},
+               // An 8-bit locale's name is text, one character a byte.
+               {"Jos\xe9", "ann", "Jos\xc3\xa9"}};
   for (const auto& c : cases) {
     scoped_env a("USERNAME", c.username), b("USER", c.user);
     memory_files files;

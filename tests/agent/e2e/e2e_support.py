@@ -29,11 +29,12 @@ def environment(temp, source=None, path=None):
     return env
 
 
-def run(args, work, source=None, path=None, timeout=120):
-    """Runs QUILLCMD in `work` to its end: the exit code, the output and the
-    error output. A program that waits for ever fails at the timeout."""
-    done = subprocess.run([QUILLCMD, *args], cwd=work, env=environment(work, source, path), capture_output=True,
-                          text=True, timeout=timeout)
+def run(args, work, source=None, path=None, timeout=120, temp=None):
+    """Runs QUILLCMD in `work` (its temporary files under `temp`, else
+    there) to its end: the exit code, the output and the error output. A
+    program that waits for ever fails at the timeout."""
+    done = subprocess.run([QUILLCMD, *args], cwd=work, env=environment(temp or work, source, path),
+                          capture_output=True, text=True, errors="replace", timeout=timeout)
     return done.returncode, done.stdout, done.stderr
 
 
