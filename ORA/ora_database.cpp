@@ -93,6 +93,8 @@ bool ora_database::test_query(const std::wstring& sql_text) {
   ora_engine& engine = ora_engine::instance();
   ora_stmt stmt;
   sword prepared = stmt.prepare(sql_text);
+  // Even a describe runs a definition on the server.
+  if (prepared != OCI_ERROR) stmt.require_query();
   engine.check_err(stmt.execute(0, OCI_DESCRIBE_ONLY));
   return prepared != OCI_ERROR;
 }

@@ -32,7 +32,7 @@ void ora_query_results::initialize(int count, const std::wstring& select_text) {
   {
     // Describe pass: the query runs without fetching.
     ora_stmt describe;
-    engine.check_err(describe.prepare(select_text));
+    describe.prepare_query(select_text);
     engine.check_err(describe.execute(0));
     if (column_count == 0)
       engine.check_err(
@@ -57,7 +57,7 @@ void ora_query_results::initialize(int count, const std::wstring& select_text) {
     }
   }
   // Fetch pass on the result's own statement.
-  engine.check_err(stmt.prepare(select_text));
+  stmt.prepare_query(select_text);
   for (std::size_t i = 0; i < columns.size(); ++i) columns[i]->define(stmt.handle, static_cast<ub4>(i + 1));
   engine.check_err(stmt.execute(0));
   initialized = true;

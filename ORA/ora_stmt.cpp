@@ -2,6 +2,7 @@
 
 #include "ORA/ora_engine.h"
 #include "ORA/ora_text.h"
+#include "TK/tk_exception.h"
 #include "TK/tk_log.h"
 #include "oci/oci_library.h"
 
@@ -21,6 +22,20 @@ sword ora_stmt::prepare(const std::wstring& text) {
   std::u16string sql = ora_to_utf16(text);
   return oci().OCIStmtPrepare(handle, ora_engine::instance().err, reinterpret_cast<const OraText*>(sql.c_str()),
                               static_cast<ub4>(sql.size() * sizeof(char16_t)), OCI_NTV_SYNTAX, OCI_DEFAULT);
+}
+
+void ora_stmt::require_query() {
+  ora_engine& engine = ora_engine::instance();
+  ub2 type = 0;
+  engine.check_err(oci().OCIAttrGet(handle, OCI_HTYPE_STMT, &type, nullptr, OCI_ATTR_STMT_TYPE, engine.err));
+  if (type == OCI_STMT_SELECT) return;
+  tk_log::write(2, "Statement type %d is no query: not run", type);
+  throw tk_exception(std::string("The query is not a SELECT statement; it was not run."), 0);
+}
+
+void ora_stmt::prepare_query(const std::wstring& text) {
+  ora_engine::instance().check_err(prepare(text));
+  require_query();
 }
 
 sword ora_stmt::execute(ub4 iterations, ub4 mode) {

@@ -117,6 +117,7 @@ constexpr ub4 OCI_V7_SYNTAX = 2;
 constexpr ub4 OCI_V8_SYNTAX = 3;
 
 // Statement types (OCI_ATTR_STMT_TYPE).
+constexpr ub2 OCI_STMT_UNKNOWN = 0;
 constexpr ub2 OCI_STMT_SELECT = 1;
 constexpr ub2 OCI_STMT_UPDATE = 2;
 constexpr ub2 OCI_STMT_DELETE = 3;
@@ -126,6 +127,8 @@ constexpr ub2 OCI_STMT_DROP = 6;
 constexpr ub2 OCI_STMT_ALTER = 7;
 constexpr ub2 OCI_STMT_BEGIN = 8;
 constexpr ub2 OCI_STMT_DECLARE = 9;
+constexpr ub2 OCI_STMT_CALL = 10;
+constexpr ub2 OCI_STMT_MERGE = 16;
 
 // Execute modes.
 constexpr ub4 OCI_BATCH_MODE = 0x01;

@@ -54,14 +54,14 @@ struct kind_row {
 const kind_row kinds[] = {
     {"SELECT", stmt_kind::query, OCI_STMT_SELECT},  {"WITH", stmt_kind::query, OCI_STMT_SELECT},
     {"INSERT", stmt_kind::dml, OCI_STMT_INSERT},    {"UPDATE", stmt_kind::dml, OCI_STMT_UPDATE},
-    {"DELETE", stmt_kind::dml, OCI_STMT_DELETE},    {"MERGE", stmt_kind::dml, 16},
+    {"DELETE", stmt_kind::dml, OCI_STMT_DELETE},    {"MERGE", stmt_kind::dml, OCI_STMT_MERGE},
     {"CREATE", stmt_kind::ddl, OCI_STMT_CREATE},    {"DROP", stmt_kind::ddl, OCI_STMT_DROP},
     {"ALTER", stmt_kind::ddl, OCI_STMT_ALTER},      {"TRUNCATE", stmt_kind::ddl, OCI_STMT_DROP},
     {"RENAME", stmt_kind::ddl, OCI_STMT_ALTER},     {"COMMENT", stmt_kind::ddl, OCI_STMT_ALTER},
     {"GRANT", stmt_kind::ddl, OCI_STMT_ALTER},      {"REVOKE", stmt_kind::ddl, OCI_STMT_ALTER},
-    {"COMMIT", stmt_kind::commit, 0},               {"ROLLBACK", stmt_kind::rollback, 0},
+    {"COMMIT", stmt_kind::commit, OCI_STMT_UNKNOWN}, {"ROLLBACK", stmt_kind::rollback, OCI_STMT_UNKNOWN},
     {"BEGIN", stmt_kind::plsql, OCI_STMT_BEGIN},    {"DECLARE", stmt_kind::plsql, OCI_STMT_DECLARE},
-    {"CALL", stmt_kind::plsql, 10},
+    {"CALL", stmt_kind::plsql, OCI_STMT_CALL},
 };
 
 sql_plan classify_tokens(const std::vector<token>& tokens) {

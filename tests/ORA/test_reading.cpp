@@ -252,4 +252,49 @@ TEST_F(ora_reading, a_user_query_with_intervals_and_expressions) {
   EXPECT_THROW(db->get_query(L"bad", L"SELECT NOPE FROM \"I\"", 0), ora_exception);
 }
 
+// The objects of a schema file and the rows of T, read past the engine.
+std::string schema_of(const std::string& file) {
+  sqlite3* db = nullptr;
+  std::string out;
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_exec(db, "SELECT name FROM sqlite_schema WHERE type = 'table' ORDER BY name; SELECT \"ID\" FROM \"T\"",
+                 [](void* text, int, char** values, char**) {
+                   *static_cast<std::string*>(text) += std::string(values[0] ? values[0] : "NULL") + " ";
+                   return 0;
+                 },
+                 &out, nullptr);
+  }
+  sqlite3_close(db);
+  return out;
+}
+
+TEST_F(ora_reading, a_query_that_is_no_select_is_refused_before_it_runs) {
+  open("CREATE TABLE \"T\" (\"ID\" NUMBER(4)); INSERT INTO \"T\" VALUES (1); INSERT INTO \"T\" VALUES (2);");
+  const std::string file = folder.path + "/s.db";
+  const std::string before = schema_of(file);
+  ASSERT_EQ(before, "T 1 2 ");
+  for (const wchar_t* text : {L"DROP TABLE T", L"CREATE TABLE PWNED (A NUMBER)", L"DELETE FROM T",
+                              L"UPDATE T SET ID = 9", L"INSERT INTO T VALUES (3)", L"ALTER TABLE T ADD (B NUMBER)",
+                              L"BEGIN NULL; END;", L"  -- a comment first\nTRUNCATE TABLE T"}) {
+    for (int pass = 0; pass < 2; ++pass) {
+      try {
+        if (pass == 0)
+          db->test_query(text);
+        else
+          db->get_query(L"Q1", text, 1);
+        ADD_FAILURE() << "not refused";
+      } catch (const tk_exception& e) {
+        EXPECT_STREQ(e.what(), "The query is not a SELECT statement; it was not run.");
+        // An error of the item: the other items of the run go on.
+        EXPECT_EQ(e.level, 0);
+      }
+      EXPECT_EQ(schema_of(file), before) << pass;
+    }
+  }
+  // A WITH query is a SELECT.
+  const std::wstring with = L"WITH X AS (SELECT \"ID\" FROM \"T\") SELECT * FROM X";
+  EXPECT_TRUE(db->test_query(with));
+  EXPECT_EQ(read_rows(*db->get_query(L"Q2", with, 1)).size(), 2u);
+}
+
 }  // namespace

@@ -111,6 +111,43 @@ TEST(ocilite_sql, quoted_names_match_exactly_and_unquoted_ones_fold) {
   ASSERT_EQ(OCI_SUCCESS, s.exec("drop table \"Mixed\"")) << s.error_text();
 }
 
+TEST(ocilite_sql, a_prepared_statement_reports_its_type_as_a_server_does) {
+  temp_db db("CREATE TABLE \"T\" (\"A\" NUMBER(4)); INSERT INTO \"T\" VALUES (1);");
+  oci_session s;
+  s.connect(db.path);
+  struct row {
+    const char* sql;
+    ub2 type;
+  } rows[] = {
+      {"SELECT A FROM T", OCI_STMT_SELECT},
+      {"with x as (select a from t) select * from x", OCI_STMT_SELECT},
+      {"  (SELECT A FROM T)", OCI_STMT_SELECT},
+      {"/* first */ -- then\nSELECT A FROM T", OCI_STMT_SELECT},
+      {"UPDATE T SET A = 2", OCI_STMT_UPDATE},
+      {"DELETE FROM T", OCI_STMT_DELETE},
+      {"INSERT INTO T VALUES (3)", OCI_STMT_INSERT},
+      {"CREATE TABLE PWNED (A NUMBER)", OCI_STMT_CREATE},
+      {"DROP TABLE T", OCI_STMT_DROP},
+      {"ALTER TABLE T ADD (B NUMBER)", OCI_STMT_ALTER},
+      {"BEGIN NULL; END;", OCI_STMT_BEGIN},
+      {"DECLARE X NUMBER; BEGIN NULL; END;", OCI_STMT_DECLARE},
+      {"CALL P()", OCI_STMT_CALL},
+      {"MERGE INTO T USING T S ON (1 = 1) WHEN MATCHED THEN UPDATE SET A = 1", OCI_STMT_MERGE},
+      {"COMMIT", OCI_STMT_UNKNOWN},
+      {"nonsense", OCI_STMT_UNKNOWN},
+  };
+  for (const row& r : rows) {
+    OCIStmt* st = s.statement();
+    ASSERT_EQ(OCI_SUCCESS, s.prepare(st, r.sql)) << r.sql;
+    ub2 type = 99;
+    EXPECT_EQ(OCI_SUCCESS, s.f.OCIAttrGet(st, OCI_HTYPE_STMT, &type, nullptr, OCI_ATTR_STMT_TYPE, s.err));
+    EXPECT_EQ(r.type, type) << r.sql;
+    s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
+  }
+  // Prepared, nothing ran.
+  EXPECT_EQ((rows_t{{"1"}}), s.query("SELECT A FROM T"));
+}
+
 TEST(ocilite_sql, describe_only_parses_without_running) {
   temp_db db("CREATE TABLE \"T\" (\"A\" NUMBER(4)); INSERT INTO \"T\" VALUES (1);");
   oci_session s;
