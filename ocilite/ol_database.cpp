@@ -220,7 +220,15 @@ class file_schema : public schema_lookup {
       for (const auto& table : db_.rows("SELECT name FROM " + schema + ".sqlite_schema WHERE type IN ('table', 'view')")) {
         std::string name = table[0].value_or("");
         names_.tables[to_upper_ascii(name)].push_back(name);
-        for (const auto& column : db_.rows("SELECT name FROM pragma_table_info(?1, ?2)", {name, schema})) {
+        // A view whose tables are gone has no columns to read; as on the
+        // server, only a statement that uses it fails.
+        std::vector<std::vector<std::optional<std::string>>> columns;
+        try {
+          columns = db_.rows("SELECT name FROM pragma_table_info(?1, ?2)", {name, schema});
+        } catch (const ora_failure&) {
+          continue;
+        }
+        for (const auto& column : columns) {
           std::string c = column[0].value_or("");
           names_.columns[to_upper_ascii(c)].push_back(c);
         }

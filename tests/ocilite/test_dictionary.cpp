@@ -75,6 +75,25 @@ TEST_F(dictionary_demo, keys_indexes_and_foreign_keys) {
                     "a.R_CONSTRAINT_NAME='PK_DEPT'"));
 }
 
+TEST(ocilite_dictionary, a_view_whose_table_is_gone_fails_only_where_it_is_used) {
+  temp_db db(
+      "CREATE TABLE \"T\" (\"A\" NUMBER(4)); INSERT INTO \"T\" VALUES (7);"
+      "CREATE TABLE \"GONE\" (\"B\" NUMBER(4));"
+      "CREATE VIEW \"BROKEN\" AS SELECT \"B\" FROM \"GONE\";"
+      "DROP TABLE \"GONE\";");
+  oci_session s;
+  s.connect(db.path);
+  EXPECT_EQ((rows{{"T"}}), s.query("select TABLE_NAME from user_tables"));
+  EXPECT_EQ((rows{{"1"}}), s.query("SELECT COUNT(*) FROM USER_TAB_COLUMNS WHERE table_name = 'T'"));
+  EXPECT_EQ((rows{{"7"}}), s.query("SELECT * FROM \"T\""));
+  EXPECT_EQ((rows{{"7"}}), s.query("SELECT A FROM T"));
+  EXPECT_EQ((rows{{"BROKEN"}}), s.query("select VIEW_NAME from SYS.USER_VIEWS"));
+  OCIStmt* st = s.statement();
+  EXPECT_EQ(OCI_ERROR, s.run(st, "SELECT * FROM BROKEN", 0));
+  EXPECT_EQ(942, s.error_code()) << s.error_text();
+  s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
+}
+
 TEST(ocilite_dictionary, defaults_generated_names_iot_and_a_set_version) {
   temp_db db(
       "CREATE TABLE OCILITE_SETTINGS (NAME TEXT, VALUE TEXT);"

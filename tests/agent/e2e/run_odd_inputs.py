@@ -1,13 +1,17 @@
-"""QUILLCMD on settings files and table lists a user gets wrong: the
-program must answer with its message and exit code, never crash or wait.
+"""QUILLCMD on settings files, table lists, folder names and sources a user
+gets wrong or odd: the program must answer with its message and exit code,
+never crash or wait, and write to no file but the user's workbook.
 
 usage: run_odd_inputs.py QUILLCMD [unittest arguments]
 """
 import os
 import shutil
+import sqlite3
 import tempfile
 import unittest
 import zipfile
+
+import xlrd
 
 import e2e_support
 
@@ -63,6 +67,70 @@ class OddInputsTest(unittest.TestCase):
                 self.assertEqual(code, 255, out)
                 self.assertTrue(err.startswith(NO_TABLE_LIST), err)
         self.assertFalse(os.path.exists(self.path("out.xlsx")))
+
+    def test_a_folder_name_that_is_no_text_is_the_folder_written_to(self):
+        # The same name in Latin-1 and in UTF-8: two folders.
+        latin1, utf8 = self.path(os.fsdecode(b"caf\xe9")), self.path("caf\u00e9")
+        os.mkdir(latin1)
+        os.mkdir(utf8)
+        for name in ("out.xlsx", "out.xls"):
+            with open(os.path.join(utf8, name), "w") as f:
+                f.write("not yours")
+        with open(os.path.join(latin1, os.fsdecode(b"p\xe9.qlt")), "w") as f:
+            f.write("[Generic settings]\nsrc=demo\ndest=set.xlsx\n\n[MS Excel settings]\nformat version=2\n\n"
+                    "[Oracle settings]\nuser=scott\n\n[Selected Tables]\nDEPT\n\n")
+        login = ["--src=demo", "--user=scott"]
+        runs = [(login + ["--xls_ver=2", "--dest=out.xlsx"], "out.xlsx"),
+                (login + ["--xls_ver=1", "--dest=out.xls"], "out.xls"),
+                (["--profile=" + os.fsdecode(b"p\xe9.qlt")], "set.xlsx")]
+        for args, written in runs:
+            with self.subTest(args=args):
+                code, out, err = e2e_support.run(args, latin1, timeout=60)
+                self.assertEqual((code, err), (0, ""), out)
+                path = os.path.join(latin1, written)
+                if written.endswith(".xlsx"):
+                    self.assertTrue(zipfile.is_zipfile(path))
+                else:
+                    self.assertIn("DEPT", xlrd.open_workbook(path).sheet_names())
+        for name in ("out.xlsx", "out.xls"):
+            with open(os.path.join(utf8, name)) as f:
+                self.assertEqual(f.read(), "not yours")
+        self.assertEqual(sorted(os.listdir(utf8)), ["out.xls", "out.xlsx"])
+
+    def test_a_temporary_folder_whose_name_is_no_text_is_used_and_left_empty(self):
+        temp = self.path(os.fsdecode(b"t\xe9mp"))
+        os.mkdir(temp)
+        code, out, err = e2e_support.run(["--src=demo", "--user=scott", "--xls_ver=2", "--dest=out.xlsx"],
+                                         self.work, timeout=60, temp=temp)
+        self.assertEqual((code, err), (0, ""), out)
+        self.assertTrue(zipfile.is_zipfile(self.path("out.xlsx")))
+        self.assertEqual(os.listdir(temp), [])
+        self.assertEqual(sorted(os.listdir(self.work)), sorted(["out.xlsx", os.path.basename(temp)]))
+
+    def test_a_view_whose_table_is_gone_leaves_the_tables_readable(self):
+        source = self.path("source")
+        os.mkdir(source)
+        demo = os.path.join(os.path.dirname(e2e_support.QUILLCMD), "..", "share", "ocilite", "demo.db")
+        shutil.copy(demo, os.path.join(source, "broken.db"))
+        db = sqlite3.connect(os.path.join(source, "broken.db"))
+        db.execute('CREATE TABLE "GONE" ("A" NUMBER(4))')
+        db.execute('CREATE VIEW "BROKEN" AS SELECT "A" FROM "GONE"')
+        db.execute('DROP TABLE "GONE"')
+        db.commit()
+        db.close()
+        code, out, err = e2e_support.run(["--src=broken", "--user=scott", "--xls_ver=2", "--dest=out.xlsx"],
+                                         self.work, source=source, timeout=60)
+        self.assertEqual((code, err), (0, ""), out)
+        self.assertEqual(sorted(e2e_support.cell_texts(self.path("out.xlsx"))),
+                         ["ALL_TYPES", "DEPT", "EMP", "RAW_DATA"])
+        # Only a query of that view fails.
+        with open(self.path("v.qlt"), "w") as f:
+            f.write("[Generic settings]\nsrc=broken\ndest=v.xlsx\n\n[MS Excel settings]\nformat version=2\n\n"
+                    "[Oracle settings]\nuser=scott\n\n[Selected Tables]\nDEPT\nQ1=SELECT * FROM BROKEN\n\n")
+        code, out, err = e2e_support.run(["--profile=v.qlt"], self.work, source=source, timeout=60)
+        self.assertEqual(code, 255, out)
+        self.assertIn("Error:\nQ1: ORA-00942", out)
+        self.assertEqual(list(e2e_support.cell_texts(self.path("v.xlsx"))), ["DEPT"])
 
 
 if __name__ == "__main__":
