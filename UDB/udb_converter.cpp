@@ -42,15 +42,18 @@ bool udb_converter::load_profile(udb_profile& profile) {
   }
   for (const auto& [name, text] : profile.get_available_queries()) available_queries.emplace(name, text);
 
-  src = profile.get_value(keys::generic_settings, keys::src);
-  dest = profile.get_value(keys::generic_settings, keys::dest);
+  // A file without them keeps what the command line or the registry gave.
+  std::wstring value = profile.get_value(keys::generic_settings, keys::src);
+  if (!value.empty()) src = value;
+  value = profile.get_value(keys::generic_settings, keys::dest);
+  if (!value.empty()) dest = value;
 
   std::string log_name;
   if (!tk_w2a(profile.get_value(keys::generic_settings, keys::logfile).c_str(), log_name)) log_name.clear();
   tk_log::write(2, "Logfile=%s", log_name.c_str());
   set_logfile(log_name);
 
-  std::wstring value = profile.get_value(keys::generic_settings, keys::only_definitions);
+  value = profile.get_value(keys::generic_settings, keys::only_definitions);
   if (!value.empty()) only_definitions = value != L"0";
   value = profile.get_value(keys::generic_settings, keys::mode);
   if (!value.empty()) mode = static_cast<std::uint32_t>(value[0] - L'0');

@@ -23,8 +23,9 @@ class udb_converter : public tk_converter {
   // Puts the generic settings and both lists into the profile; the caller
   // writes the file.
   bool store_profile(udb_profile& profile);
-  // Reads them back from a loaded profile; raises what set_logfile raises
-  // for a bad log file name.
+  // Reads them back from a loaded profile; a setting the profile leaves out
+  // or empty keeps its value. Raises what set_logfile raises for a bad log
+  // file name.
   bool load_profile(udb_profile& profile);
   // The chosen plain tables become `names`; the chosen queries stay.
   void select_tables(const std::vector<std::wstring>& names);

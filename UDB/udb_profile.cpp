@@ -4,6 +4,7 @@
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 #include "platform/private_file.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -104,8 +105,7 @@ std::string udb_profile::format() const {
 
 bool udb_profile::store(const std::wstring& file_name) {
   tk_log::write(2, L"udb_profile::store(%ls)", file_name.c_str());
-  std::string path;
-  if (!tk_w2a(file_name.c_str(), path)) return false;
+  std::string path = qm_platform::path_to_utf8(file_name.c_str());
   // Made before the file is opened, so a value that cannot be written
   // leaves an old file as it was.
   std::string text = format();
@@ -114,15 +114,20 @@ bool udb_profile::store(const std::wstring& file_name) {
   return qm_platform::replace_private_file(path, text);
 }
 
+std::wstring udb_profile::load_failure_message(const std::wstring& file_name) {
+  return L"Cannot load the settings file \"" + file_name + L"\": it has a line before its first section header.";
+}
+
 bool udb_profile::load(const std::wstring& file_name) {
   tk_log::write(2, L"udb_profile::load(%ls)", file_name.c_str());
   if (!tk_is_file_exist(file_name, 0)) unreadable();
-  std::string path;
-  if (!tk_w2a(file_name.c_str(), path)) return false;
+  std::string path = qm_platform::path_to_utf8(file_name.c_str());
   // No file this program writes holds a NUL byte; a read that failed is
   // no end of the file.
   std::vector<std::string> raw_lines;
   if (!tk_read_lines(path, raw_lines)) unreadable();
+  // Editors may put a byte-order mark before UTF-8 text.
+  if (!raw_lines.empty() && raw_lines.front().compare(0, 3, "\xEF\xBB\xBF") == 0) raw_lines.front().erase(0, 3);
 
   t_section* open_section = nullptr;
   std::vector<std::wstring>* open_list = nullptr;

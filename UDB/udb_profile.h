@@ -61,8 +61,12 @@ class udb_profile {
   bool store(const std::wstring& file_name);
   // Raises tk_exception when the file does not exist or cannot be read
   // (also when a read fails on the way or a line holds a zero byte);
-  // false on a line before the first section header.
+  // false on a line before the first section header, which the caller
+  // reports (load_failure_message). A UTF-8 byte-order mark is skipped.
   bool load(const std::wstring& file_name);
+
+  // What the user is told of a file whose load() gave false.
+  static std::wstring load_failure_message(const std::wstring& file_name);
 
   std::map<std::wstring, t_section> sections;
   // Lines without "=" of each section, as loaded.

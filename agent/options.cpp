@@ -1,13 +1,16 @@
 #include "agent/options.h"
 
+#include "TK/tk_exception.h"
 #include "TK/tk_file_name.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
+#include "UDB/udb_profile.h"
 #include "agent/ansi_cmd_line.h"
 #include "agent/console.h"
 #include "agent/tab_file.h"
 #include "common/quillet_convertor.h"
 #include "common/xls_engine.h"
+#include "platform/utf8.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -98,6 +101,8 @@ bool parse_cmd_line(int argc, char** argv) {
     const char* value = line.get_value();
     std::wstring wide;
     bool converted = tk_a2w(value, wide);
+    // A path keeps its bytes, text or not: it names that file and no other.
+    std::wstring path = qm_platform::path_from_utf8(value);
     switch (id) {
       case opt_date2str: convertor.dates_to_strings = true; break;
       case opt_split: convertor.split_data = true; break;
@@ -107,9 +112,7 @@ bool parse_cmd_line(int argc, char** argv) {
           if (e) e->wrap = true;
         break;
       case opt_help: fatal_exit(usage_text());
-      case opt_dest:
-        if (converted) convertor.destination = wide;
-        break;
+      case opt_dest: convertor.destination = path; break;
       case opt_host:
         if (converted) host = wide;
         break;
@@ -126,7 +129,10 @@ bool parse_cmd_line(int argc, char** argv) {
         if (converted) convertor.source_name = wide;
         break;
       case opt_profile:
-        if (converted) profile_result = convertor.load_profile(wide);
+        // A file that does not load ends the run: its selection is not
+        // to be replaced by every table.
+        profile_result = convertor.load_profile(path);
+        if (!profile_result) throw tk_exception(udb_profile::load_failure_message(path), 1);
         break;
       case opt_tab_file: process_tab_file(value); break;
       case opt_xls_ver: {

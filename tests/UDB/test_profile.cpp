@@ -2,6 +2,7 @@
 #include "TK/tk_utils.h"
 #include "UDB/udb_converter.h"
 #include "UDB/udb_profile.h"
+#include "platform/utf8.h"
 #include "udb_test_support.h"
 
 #include <csignal>
@@ -72,6 +73,10 @@ TEST_F(ProfileFile, LoadRules) {
       {"bare line is a key", "[Selected Tables]\nEMP\n", true, L"Selected Tables", L"EMP", L""},
       {"value before any section", "k=v\n[S]\nk=w\n", false, L"S", L"k", L""},
       {"bare line before any section", "EMP\n", false, L"Selected Tables", L"EMP", L""},
+      {"blank lines before the first section", "\n  \n[S]\nk=v\n", true, L"S", L"k", L"v"},
+      // As editors save UTF-8 text.
+      {"byte-order mark", "\xEF\xBB\xBF[S]\r\nk=v\r\n", true, L"S", L"k", L"v"},
+      {"byte-order mark, then a value", "\xEF\xBB\xBFk=v\n[S]\nk=w\n", false, L"S", L"k", L""},
       {"long line", "[S]\nq=" + std::string(100000, 'x') + "\n", true, L"S", L"q", std::wstring(100000, L'x')},
       // Files of earlier versions hold no escapes: backslashes stand as they are.
       {"backslashes as they stand", "[S]\nd=C:\\new\\r\\\\x.xls\n", true, L"S", L"d", L"C:\\new\\r\\\\x.xls"},
@@ -94,6 +99,19 @@ TEST_F(ProfileFile, LoadRules) {
   ASSERT_TRUE(profile.load(path("lists.qlt")));
   EXPECT_EQ(profile.lists[keys::selected_tables], (std::vector<std::wstring>{L"EMP", L"DEPT"}));
   EXPECT_EQ(profile.get_selected_tables().size(), 3u);
+}
+
+TEST_F(ProfileFile, AFileNameThatIsNoTextNamesThatFileOnly) {
+  const std::string latin1 = folder.path + "/caf\xe9.qlt", utf8 = folder.path + "/caf\xc3\xa9.qlt";
+  const std::wstring name = qm_platform::path_from_utf8(latin1.c_str());
+  write_file(utf8, "[Generic settings]\nsrc=OTHER\n");
+  udb_profile stored;
+  stored.set_value(keys::generic_settings, keys::src, L"MINE");
+  ASSERT_TRUE(stored.store(name));
+  EXPECT_EQ(read_file(utf8), "[Generic settings]\nsrc=OTHER\n");
+  udb_profile loaded;
+  ASSERT_TRUE(loaded.load(name));
+  EXPECT_EQ(loaded.get_value(keys::generic_settings, keys::src), L"MINE");
 }
 
 TEST_F(ProfileFile, MissingOrUnreadableFileRaises) {
@@ -220,17 +238,20 @@ TEST(ConverterProfile, EmptyValuesKeepTheSettings) {
     udb_converter conv;
     conv.only_definitions = conv.skip_indexes = c.start;
     conv.mode = 3;
-    conv.src = L"kept?";
+    conv.src = L"kept";
+    conv.dest = L"/kept.xls";
     udb_profile profile;
     profile.set_value(keys::generic_settings, keys::only_definitions, c.only_definitions);
     profile.set_value(keys::generic_settings, keys::skip_indexes, c.skip_indexes);
     profile.set_value(keys::generic_settings, keys::mode, c.mode);
+    profile.set_value(keys::generic_settings, keys::src, L"");
     ASSERT_TRUE(conv.load_profile(profile));
     EXPECT_EQ(conv.only_definitions, c.only);
     EXPECT_EQ(conv.skip_indexes, c.skip);
     EXPECT_EQ(conv.mode, c.mode_after);
-    // A missing source is read as empty.
-    EXPECT_EQ(conv.src, L"");
+    // An empty source and a missing destination keep the ones given before.
+    EXPECT_EQ(conv.src, L"kept");
+    EXPECT_EQ(conv.dest, L"/kept.xls");
   }
 }
 

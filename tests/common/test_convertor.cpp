@@ -114,7 +114,29 @@ TEST_F(Convertor, SettingsFileChangesOnlyWhatItHolds) {
   EXPECT_TRUE(c.wrap_text);
   EXPECT_EQ(c.user, L"u");
   EXPECT_EQ(c.source_name, L"DEMO");
-  EXPECT_TRUE(c.destination.empty());  // "dest" is read as empty when missing
+  // "dest" is missing: the destination given before stays.
+  EXPECT_EQ(c.destination, L"/keep.xls");
+}
+
+TEST_F(Convertor, TestQueryRefusesWhatIsNoSelectAndRunsNothing) {
+  setenv("QUILLMARK_OCI_LIBRARY", QM_BINARY_DIR "/lib/libocilite.so", 1);
+  std::string source = folder.path + "/demo.db";
+  {
+    std::ifstream demo(QM_BINARY_DIR "/share/ocilite/demo.db", std::ios::binary);
+    std::ofstream(source, std::ios::binary) << demo.rdbuf();
+  }
+  quillet_convertor c(front);
+  auto test = [&](const wchar_t* text) {
+    return c.oracle_converter_impl::test_query(tk_from_utf8(source), L"scott", L"", text);
+  };
+  EXPECT_TRUE(test(L"SELECT * FROM RAW_DATA"));
+  EXPECT_FALSE(test(L"DROP TABLE RAW_DATA"));
+  EXPECT_FALSE(test(L"CREATE TABLE PWNED (A NUMBER)"));
+  EXPECT_FALSE(test(L"DELETE FROM DEPT"));
+  EXPECT_TRUE(test(L"SELECT * FROM RAW_DATA"));
+  EXPECT_FALSE(test(L"SELECT * FROM PWNED"));
+  auto dept = c.source_db->get_query(L"Q", L"SELECT * FROM DEPT", 1);
+  EXPECT_EQ(dept->record_count, 4);
 }
 
 TEST_F(Convertor, DestinationChecks) {

@@ -5,6 +5,7 @@ usage: settings_runs.py QUILLCMD [unittest arguments]
 """
 import os
 import shutil
+import sqlite3
 import tempfile
 import unittest
 import zipfile
@@ -162,6 +163,68 @@ class SettingsRuns(unittest.TestCase):
             with self.subTest(args=args):
                 self.assertEqual(self.run_quillcmd(*args), (255, out, err))
                 self.assertFalse(os.path.exists(self.path("x.xlsx")))
+
+    def test_a_byte_order_mark_is_skipped(self):
+        self.write("bom.qlt", b"\xef\xbb\xbf" + settings("bom.xlsx", 2, tables=["DEPT"]).encode())
+        others = ["--src=demo", "--dest=bom.xlsx", "--xls_ver=2"]
+        for options in ([], others):
+            with self.subTest(options=options):
+                code, out, err = self.run_quillcmd(*options, "--profile=bom.qlt")
+                self.assertEqual((code, err), (0, ""), out)
+                self.assertEqual(list(self.sheets("bom.xlsx")), ["DEPT"], "the file's selection")
+
+    def test_a_settings_file_that_does_not_load_ends_the_run(self):
+        for name, text in (("value.qlt", "x=1\n" + settings("lead.xlsx", 2, tables=["DEPT"])),
+                           ("table.qlt", "DEPT\n" + settings("lead.xlsx", 2, tables=["DEPT"]))):
+            for options in ([], ["--src=demo", "--dest=lead.xlsx", "--xls_ver=2"]):
+                with self.subTest(name=name, options=options):
+                    self.write(name, text)
+                    code, out, err = self.run_quillcmd(*options, "--profile=" + name)
+                    self.assertEqual((code, err), (255, ""), out)
+                    self.assertEqual(out, 'Error:\nCannot load the settings file "%s": it has a line before its '
+                                          'first section header.\n' % name)
+                    self.assertFalse(os.path.exists(self.path("lead.xlsx")))
+
+    def test_a_settings_file_changes_only_what_it_holds(self):
+        text = settings("unused", 2, tables=["DEPT"]).replace("dest=unused\n", "").replace("src=demo\n", "")
+        self.write("p.qlt", text)
+        code, out, err = self.run_quillcmd("--src=demo", "--dest=kept.xlsx", "--profile=p.qlt")
+        self.assertEqual((code, err), (0, ""), out)
+        self.assertEqual(list(self.sheets("kept.xlsx")), ["DEPT"])
+        # Present but empty, they are kept as well.
+        self.write("p.qlt", text.replace("[Generic settings]\n", "[Generic settings]\ndest=\nsrc=\n"))
+        code, out, err = self.run_quillcmd("--src=demo", "--dest=empty.xlsx", "--profile=p.qlt")
+        self.assertEqual((code, err), (0, ""), out)
+        self.assertEqual(list(self.sheets("empty.xlsx")), ["DEPT"])
+
+    def test_queries_that_are_no_select_leave_the_source_as_it_was(self):
+        source = self.path("source")
+        os.mkdir(source)
+        shutil.copy(os.path.join(os.path.dirname(e2e_support.QUILLCMD), "..", "share", "ocilite", "demo.db"),
+                    os.path.join(source, "demo.db"))
+
+        def contents():
+            db = sqlite3.connect(os.path.join(source, "demo.db"))
+            tables = db.execute("SELECT name FROM sqlite_schema WHERE type = 'table' ORDER BY name").fetchall()
+            rows = {t: db.execute('SELECT COUNT(*) FROM "%s"' % t).fetchone()[0] for (t,) in tables}
+            db.close()
+            return rows
+
+        before = contents()
+        self.assertIn("RAW_DATA", before)
+        refused = [("Q1", "DROP TABLE RAW_DATA"), ("Q2", "CREATE TABLE PWNED (A NUMBER)"),
+                   ("Q3", "DELETE FROM EMP"), ("Q4", "UPDATE DEPT SET DNAME = 'X'"),
+                   ("Q5", "INSERT INTO DEPT (DEPTNO) VALUES (99)"), ("Q6", "BEGIN NULL; END;")]
+        with_query = ("Q7", "WITH D AS (SELECT DNAME FROM DEPT WHERE DEPTNO = 10) SELECT * FROM D")
+        self.write("p.qlt", settings("q.xlsx", 2, tables=["DEPT"], queries=refused + [with_query]))
+        code, out, err = e2e_support.run(["--profile=p.qlt"], self.work, source=source)
+        self.assertEqual((code, err), (255, ""), out)
+        for name, _ in refused:
+            self.assertIn("Error:\n%s: The query is not a SELECT statement; it was not run.\n" % name, out)
+        self.assertEqual(contents(), before)
+        sheets = self.sheets("q.xlsx")
+        self.assertEqual(list(sheets), ["DEPT", "Q7"])
+        self.assertEqual(sheets["Q7"], [["DNAME"], ["FINANCE"]])
 
     def test_a_failed_items_name_is_not_put_before_later_messages(self):
         self.write("p.qlt", settings("f.xlsx", 2, tables=["DEPT"], queries=[("Q1", "SELECT NOPE FROM DEPT")]))
