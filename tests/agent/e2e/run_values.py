@@ -1,7 +1,8 @@
 """End-to-end tests of QUILLCMD on values at the edges of what each format
-holds: years before 100, long LONG RAW values, numbers of more decimal
-places than a DECIMAL has, NUL characters and nanoseconds. The workbooks are
-read back with xlrd (.xls) and openpyxl (.xlsx).
+holds: years before 100, the days around 1900-01-01, long LONG RAW values,
+numbers of more decimal places than a DECIMAL has, NUL characters and
+nanoseconds. The workbooks are read back
+with xlrd (.xls) and openpyxl (.xlsx).
 
 usage: run_values.py QUILLCMD [unittest arguments]
 """
@@ -19,6 +20,8 @@ DATE_RANGE = ("Date fields of the source database do not fall in the range accep
               'Restart the program with "Convert dates into strings" checkbox selected. \n')
 
 
+EDGE_DATES = ["1899-12-29 12:00:00", "1899-12-30", "1899-12-30 10:20:30", "1899-12-31 23:59:59", "1900-01-01",
+              "1900-01-01 00:00:01", "1900-02-28", "1900-03-01 10:00:00"]
 def build(path):
     schema.build(path)
     db = sqlite3.connect(path)
@@ -36,6 +39,8 @@ def build(path):
     x('INSERT INTO "NULS" VALUES (1, ?, ?, ?)', ("ab\0cd", "ij\0kl", "ef\0gh"))
     x('CREATE TABLE "NANOS" ("ID" NUMBER(4), "TS" TIMESTAMP(9))')
     x("INSERT INTO \"NANOS\" VALUES (1, '2010-12-31 23:59:59.999999999')")
+    x('CREATE TABLE "EDGE_DATES" ("ID" NUMBER(4), "D" DATE)')
+    db.executemany('INSERT INTO "EDGE_DATES" VALUES (?, ?)', enumerate(EDGE_DATES, 1))
     db.commit()
     db.close()
 
@@ -76,6 +81,25 @@ class ValuesTest(unittest.TestCase):
         for record in (1, 2, 3):
             self.assertIn("OLD_DATES, record #%d: %s" % (record, DATE_RANGE), out)
         self.assertEqual(rows, [["ID", "D"], [4.0, "1999-01-02 00:00:00"]])
+
+    def test_every_date_before_1900_takes_the_date_range_road_in_excel_2000(self):
+        # Serial 1 is 1900-01-01: no worksheet date comes before it, not
+        # even on 1899-12-30, whose date numbers are fractions of a day.
+        texts = [["ID", "D"]] + [[float(n), d] for n, d in enumerate(EDGE_DATES, 1)]
+        for version, args in ((0, ()), (0, ("--date2str",)), (1, ("--date2str",))):
+            with self.subTest(version=version, args=args):
+                self.assertEqual(self.convert("EDGE_DATES", version, *args)[::2], (0, texts))
+        for args in ((), ("--date2str",)):
+            with self.subTest(version=2, args=args):
+                self.assertEqual(self.convert("EDGE_DATES", 2, *args)[::2],
+                                 (0, [["ID", "D"]] + [[str(n), d] for n, d in enumerate(EDGE_DATES, 1)]))
+        code, out, rows = self.convert("EDGE_DATES", 1)
+        self.assertEqual(code, 255)
+        for record in (1, 2, 3, 4):
+            self.assertIn("EDGE_DATES, record #%d: %s" % (record, DATE_RANGE), out)
+        self.assertNotIn("record #5", out)
+        self.assertEqual(rows, [["ID", "D"], [5.0, "1900-01-01 00:00:00"], [6.0, "1900-01-01 00:00:01"],
+                                [7.0, "1900-02-28 00:00:00"], [8.0, "1900-03-01 10:00:00"]])
 
     def test_a_long_raw_of_a_million_bytes_is_not_null(self):
         for version in (0, 1, 2):
