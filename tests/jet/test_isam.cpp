@@ -142,7 +142,8 @@ TEST_F(Isam, ValuesASheetCannotHoldAreRefused) {
       {L"Excel 8.0;", dbDate, arg::date(2), 0},                                // 1900-01-01
       {L"Excel 8.0;", dbDate, arg(L"not a date"), 3421},
       {L"Excel 8.0;", dbDouble, arg(L"abc"), 3421},
-      {L"Excel 8.0;", dbDouble, arg(std::nan("")), 3349},
+      {L"Excel 8.0;", dbDouble, arg(std::nan("")), 0},                         // written as the text Nan
+      {L"Excel 8.0;", dbDate, arg::date(std::nan("")), 3349},
       {L"Excel 8.0;", dbBoolean, arg(L"perhaps"), 3421},
   };
   int n = 0;

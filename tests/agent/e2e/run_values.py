@@ -1,7 +1,7 @@
 """End-to-end tests of QUILLCMD on values at the edges of what each format
 holds: years before 100, the days around 1900-01-01, long LONG RAW values,
-numbers of more decimal places than a DECIMAL has, NUL characters and
-nanoseconds. The workbooks are read back
+numbers of more decimal places than a DECIMAL has, infinite floats, NUL
+characters and nanoseconds. The workbooks are read back
 with xlrd (.xls) and openpyxl (.xlsx).
 
 usage: run_values.py QUILLCMD [unittest arguments]
@@ -16,6 +16,7 @@ import e2e_support
 import schema
 
 MILLION = bytes((i * 7 + 1) % 256 for i in range(1000000))
+INF = float("inf")
 DATE_RANGE = ("Date fields of the source database do not fall in the range accepted by MS Excel. "
               'Restart the program with "Convert dates into strings" checkbox selected. \n')
 
@@ -41,6 +42,10 @@ def build(path):
     x("INSERT INTO \"NANOS\" VALUES (1, '2010-12-31 23:59:59.999999999')")
     x('CREATE TABLE "EDGE_DATES" ("ID" NUMBER(4), "D" DATE)')
     db.executemany('INSERT INTO "EDGE_DATES" VALUES (?, ?)', enumerate(EDGE_DATES, 1))
+    # ocilite keeps a NaN as the text "Nan": SQLite keeps none.
+    x('CREATE TABLE "INFS" ("ID" NUMBER(4), "BD" BINARY_DOUBLE, "BF" BINARY_FLOAT, "T" VARCHAR2(10))')
+    db.executemany('INSERT INTO "INFS" VALUES (?, ?, ?, ?)',
+                   [(1, INF, -INF, "a"), (2, "Nan", 1.5, "b"), (3, -INF, "Nan", "c")])
     db.commit()
     db.close()
 
@@ -100,6 +105,18 @@ class ValuesTest(unittest.TestCase):
         self.assertNotIn("record #5", out)
         self.assertEqual(rows, [["ID", "D"], [5.0, "1900-01-01 00:00:00"], [6.0, "1900-01-01 00:00:01"],
                                 [7.0, "1900-02-28 00:00:00"], [8.0, "1900-03-01 10:00:00"]])
+
+    def test_infinite_floats_are_written_as_the_server_shows_them(self):
+        # No BIFF number is infinite: the text, and the rest of the record.
+        for version in (0, 1, 2):
+            with self.subTest(version=version):
+                code, out, rows = self.convert("INFS", version)
+                self.assertEqual(code, 0, out)
+                self.assertNotIn("Error", out)
+                ids = ["1", "2", "3"] if version == 2 else [1.0, 2.0, 3.0]
+                other = "1.5" if version == 2 else 1.5
+                self.assertEqual(rows, [["ID", "BD", "BF", "T"], [ids[0], "Inf", "-Inf", "a"],
+                                        [ids[1], "Nan", other, "b"], [ids[2], "-Inf", "Nan", "c"]])
 
     def test_a_long_raw_of_a_million_bytes_is_not_null(self):
         for version in (0, 1, 2):
