@@ -241,6 +241,30 @@ TEST_F(Conversion, AnXlsSheetIsCutAtItsLastRowAndSaysSo) {
   EXPECT_EQ(stat((folder.path + "/big.xls").c_str(), &st), 0);
 }
 
+TEST_F(Conversion, ATableCutAtItsLastRowAndColumnSaysBoth) {
+  temp_folder folder;
+  converter.format_version = 1;
+  converter.destination = tk_from_utf8(folder.path + "/wide.xls");
+  ASSERT_TRUE(converter.dao.set_version_if(0));
+  auto destination = converter.dao.create_dao_src(converter.destination, L"Excel 8.0;");
+  counting_source source(65536);
+  // The layout holds the first of its two columns, as when the run cuts it.
+  source.schema.push_back(std::make_unique<t_ftd>(4, L"M", VT_I4, false, 0, ole_variant(), 0, L"NUMBER"));
+  udb_schema schema(true);
+  schema.push_back(converter.map_column(source.schema[0]));
+  converter.set_current_table(L"WIDE");
+  try {
+    converter.convert_table(destination.get(), source, L"WIDE", schema);
+    FAIL();
+  } catch (const tk_exception& e) {
+    EXPECT_EQ(e.level, 0);
+    EXPECT_EQ(e.message,
+              "The table has more rows and columns than an Excel 2000 worksheet holds; only the first 1 fields of "
+              "its first 65535 records were written.");
+  }
+  destination->close();
+}
+
 // Tables of a few records; one fails half-way, and the check of one
 // raises an error that ends the run.
 class tables_source : public udb_database {
