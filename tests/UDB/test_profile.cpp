@@ -73,7 +73,7 @@ TEST_F(ProfileFile, LoadRules) {
       {"value before any section", "k=v\n[S]\nk=w\n", false, L"S", L"k", L""},
       {"bare line before any section", "EMP\n", false, L"Selected Tables", L"EMP", L""},
       {"long line", "[S]\nq=" + std::string(100000, 'x') + "\n", true, L"S", L"q", std::wstring(100000, L'x')},
-      // Files of earlier versions hold no escapes: backslashes stand as they are.
+      // A file without the escape key holds no escapes: backslashes stand as they are.
       {"backslashes as they stand", "[S]\nd=C:\\new\\r\\\\x.xls\n", true, L"S", L"d", L"C:\\new\\r\\\\x.xls"},
       {"escaped", "[S]\nq=a\\nb\\r\\\\n\\x\\\n[Generic settings]\nescaped text=1\n", true, L"S", L"q",
        L"a\nb\r\\n\\x\\"},

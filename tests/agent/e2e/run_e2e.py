@@ -269,7 +269,7 @@ class QuillcmdTest(unittest.TestCase):
 
     def test_many_tables_to_xls_match_the_golden_workbooks(self):
         # Each run's workbook stream, record by record after the patch, and
-        # what the run printed, as the earlier driver wrote them; among the
+        # what the run printed, as the golden files hold them; among the
         # tables one fails half-way and one loses a record.
         schema.build_many(os.path.join(self.folder, "many.db"))
         for version, options in (("0", ["--wrap"]), ("1", [])):
