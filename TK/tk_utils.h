@@ -60,7 +60,7 @@ bool tk_utf16_cut(std::wstring& text, std::size_t units);
 
 // A floating-point number as a person writes it: the shortest text that
 // reads back as the same value (0.1, 1.5, 3, 1E+100, 5E-324); an infinity
-// or a NaN as the server shows it: "Inf", "-Inf", "Nan".
+// or a NaN as Oracle shows it: "Inf", "-Inf", "Nan".
 std::string tk_number_text(double value);
 std::string tk_number_text(float value);
 
