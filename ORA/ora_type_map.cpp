@@ -31,14 +31,20 @@ bool ora_is_supported_type(const std::wstring& type_name) {
 
 VARTYPE get_refined_num_type(ub4& precision, int scale) {
   tk_log::write(1, "get_refined_num_type(prec=%u,scale=%d)", precision, scale);
-  // FLOAT(b), and NUMBER without precision, describe scale -127.
-  if (scale == -127) return VT_R8;
+  // NUMBER without precision, FLOAT(b) and the numbers of expressions
+  // describe scale -127 (or precision 0): decimals of up to 38 digits that a
+  // double would round. They take the road of NUMBER(38), an exact DECIMAL
+  // or beyond it the server's text; precision 0 marks them unconstrained.
+  if (scale == -127 || precision == 0) {
+    precision = 0;
+    return VT_DECIMAL;
+  }
   if (scale < 0) {
     // NUMBER(p,-s) rounds to 10^s: its integers have p + s digits.
     precision += static_cast<ub4>(-scale);
     scale = 0;
   }
-  if (precision == 0 || precision > 38) return VT_R8;
+  if (precision > 38) return VT_R8;
   if (scale == 0) {
     tk_log::write(1, "Refine type mapping for int (prec=%u)", precision);
     if (precision <= 2) return VT_I1;
@@ -81,7 +87,8 @@ std::wstring get_ora_native_type(const t_ftd* ftd, bool bare) {
     case VT_UINT:
       return L"NUMBER";
     case VT_DECIMAL:
-      if (bare) return L"NUMBER";
+      // Precision 0: a NUMBER without precision.
+      if (bare || ((ftd->reserved >> 8) & 0xFF) == 0) return L"NUMBER";
       std::swprintf(text, 64, L"NUMBER(%d,%d)", static_cast<int>((ftd->reserved >> 8) & 0xFF),
                     static_cast<int>(ftd->reserved & 0xFF));
       return text;

@@ -6,6 +6,8 @@
 #include "platform/utf8.h"
 #include "platform/win32.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -280,3 +282,24 @@ bool tk_utf16_cut(std::wstring& text, std::size_t units) {
   text.resize(head);
   return true;
 }
+
+namespace {
+template <class T>
+std::string shortest_text(T value) {
+  if (std::isnan(value)) return "Nan";
+  if (std::isinf(value)) return value < 0 ? "-Inf" : "Inf";
+  char buffer[64];
+  auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+  std::string text(buffer, r.ptr);
+  // 1e+100 and 1e-07 as 1E+100 and 1E-7.
+  std::size_t e = text.find('e');
+  if (e == std::string::npos) return text;
+  std::size_t digits = e + 2;
+  while (digits + 1 < text.size() && text[digits] == '0') text.erase(digits, 1);
+  text[e] = 'E';
+  return text;
+}
+}  // namespace
+
+std::string tk_number_text(double value) { return shortest_text(value); }
+std::string tk_number_text(float value) { return shortest_text(value); }

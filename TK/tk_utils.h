@@ -58,6 +58,12 @@ std::size_t tk_utf16_head(std::wstring_view text, std::size_t units);
 // Cuts `text` to that head; true when something was cut.
 bool tk_utf16_cut(std::wstring& text, std::size_t units);
 
+// A floating-point number as a person writes it: the shortest text that
+// reads back as the same value (0.1, 1.5, 3, 1E+100, 5E-324); an infinity
+// or a NaN as Oracle shows it: "Inf", "-Inf", "Nan".
+std::string tk_number_text(double value);
+std::string tk_number_text(float value);
+
 // -1, 0 or 1; case-insensitive in every script.
 int tk_compare_no_case(const std::string& a, const std::string& b);
 int tk_compare_no_case(const std::wstring& a, const std::wstring& b);

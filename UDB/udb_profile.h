@@ -55,9 +55,9 @@ class udb_profile {
   // A text that holds a line break (a query typed over several lines)
   // cannot stand on one line as it is: then the file gets "escaped text=1"
   // among its generic settings, every backslash is written doubled and
-  // every line feed and carriage return as \n and \r. Files without line
-  // breaks are written exactly as before, and the files of earlier
-  // versions, which have no such key, are read as they stand.
+  // every line feed and carriage return as \n and \r. A file without line
+  // breaks gets neither the key nor escapes, and a file without the key is
+  // read as it stands.
   bool store(const std::wstring& file_name);
   // Raises tk_exception when the file does not exist or cannot be read
   // (also when a read fails on the way or a line holds a zero byte);

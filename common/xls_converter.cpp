@@ -234,13 +234,27 @@ void xls_converter::convert_table(udb_database* destination_db, udb_recordset& s
   tk_log::write(1, "xls_converter::save_table(active_idx=%d)", format_version);
   if (format_version == 2) static_cast<xlsx_database*>(destination_db)->save_table(*table);
   table.reset();
-  if (cut) {
+  // The columns past the cap are left out of the layout: lost data, told
+  // as the rows past the last one are.
+  const bool columns_cut = schema.size() < source.schema.size();
+  if (cut || columns_cut) {
     std::string format;
     tk_w2a(engine_for(format_version).name.c_str(), format);
-    char text[200];
-    std::snprintf(text, sizeof text,
-                  "The table has more rows than an %s worksheet holds; only its first %d records were written.",
-                  format.c_str(), row_cap);
+    const int fields = static_cast<int>(schema.size());
+    char text[240];
+    if (cut && columns_cut)
+      std::snprintf(text, sizeof text,
+                    "The table has more rows and columns than an %s worksheet holds; only the first %d fields of "
+                    "its first %d records were written.",
+                    format.c_str(), fields, row_cap);
+    else if (cut)
+      std::snprintf(text, sizeof text,
+                    "The table has more rows than an %s worksheet holds; only its first %d records were written.",
+                    format.c_str(), row_cap);
+    else
+      std::snprintf(text, sizeof text,
+                    "The table has more columns than an %s worksheet holds; only its first %d fields were written.",
+                    format.c_str(), fields);
     throw tk_exception(std::string(text), 0);
   }
 }

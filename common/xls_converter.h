@@ -31,6 +31,9 @@ class xls_converter : public udb_converter {
   // the packing, with tk_final_exception; the run's files are then removed.
   void do_convert(udb_database& source);
   void do_convert_xlsx(udb_database& source);
+  // Copies the records into the columns of `schema`; a table that had more
+  // records than the sheet holds, or more columns than `schema`, ends with a
+  // level-0 tk_exception that says so, once the sheet is written.
   void convert_table(udb_database* destination, udb_recordset& source, const std::wstring& sheet_name,
                      const udb_schema& schema);
   std::unique_ptr<udb_database> get_xls_base();

@@ -31,14 +31,12 @@ constexpr double past_last_day = 2958466;
 }  // namespace
 
 bool biff_serial_from_date(double date, double& serial) {
-  if (!std::isfinite(date) || date < 0 || date >= past_last_day) return false;
-  if (date < 1) {
-    serial = date;
-    return true;
-  }
-  // 1899-12-31 has no serial; before 1900-03-01 the serials run one behind,
-  // because serial 60 is the 29th of February 1900.
-  if (date < 2) return false;
+  // Serial 1 is 1900-01-01, date number 2. Below it a worksheet shows no
+  // date: serial 0 reads "1900-01-00", so 1899-12-30 (date numbers from 0
+  // to 1, times alone among them) and 1899-12-31 have none.
+  if (!std::isfinite(date) || date < 2 || date >= past_last_day) return false;
+  // Before 1900-03-01 the serials run one behind, because serial 60 is the
+  // 29th of February 1900.
   serial = date < first_shared_day ? date - 1 : date;
   return true;
 }

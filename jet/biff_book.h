@@ -74,7 +74,7 @@ constexpr std::size_t biff_max_text(biff_version v) { return v == biff_version::
 // Dates of the 1900 date system, which counts 1900-02-29 as a day: an
 // Excel serial from a date number, false when the date lies outside the
 // range a worksheet shows (before 1900-01-01 or after 9999-12-31; a time
-// alone, on 1899-12-30, is kept as a fraction of a day).
+// alone, whose date number is that of 1899-12-30, is outside too).
 bool biff_serial_from_date(double date, double& serial);
 // The date number of a serial; `date1904` for workbooks counted from 1904.
 double biff_date_from_serial(double serial, bool date1904);

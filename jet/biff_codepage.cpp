@@ -41,12 +41,17 @@ codepage_table make_table(unsigned codepage) {
     if (cd == reinterpret_cast<iconv_t>(-1)) return t;  // not offered here: never chosen
     for (unsigned b = 0x80; b < 0x100; ++b) {
       char in = static_cast<char>(b);
-      unsigned char out[8] = {};
+      unsigned char out[16] = {};
       char* src = &in;
       char* dst = reinterpret_cast<char*>(out);
       std::size_t src_left = 1, dst_left = sizeof out;
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
-      if (iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<std::size_t>(-1) && dst_left == 4)
+      // A converter may hold a character back until it sees the next byte
+      // (Windows-1255 does so with every letter, which a point may follow):
+      // the flush gives it.
+      if (iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<std::size_t>(-1) &&
+          iconv(cd, nullptr, nullptr, &dst, &dst_left) != static_cast<std::size_t>(-1) &&
+          dst_left == sizeof out - 4)
         t.high[b - 0x80] = static_cast<wchar_t>(out[0] | out[1] << 8 | out[2] << 16 | out[3] << 24);
     }
     iconv_close(cd);

@@ -266,7 +266,14 @@ HRESULT jet_workbook::to_cell(jet_session& session, const jet_column& column, co
     if (FAILED(VariantChangeType(&converted, &value, 0, VT_R8))) return jet_fail(session, jet_error::conversion);
     number = converted.dblVal;
   }
-  if (!std::isfinite(number)) return jet_fail(session, jet_error::out_of_range);
+  if (!std::isfinite(number)) {
+    if (is_date_type(column.type) || !is_number_type(column.type)) return jet_fail(session, jet_error::out_of_range);
+    // A worksheet number is never infinite nor NaN: the cell holds the
+    // value's text, "Inf", "-Inf" or "Nan", and the record keeps the rest.
+    std::string text = tk_number_text(number);
+    cell = book.text_cell(std::wstring(text.begin(), text.end()));
+    return S_OK;
+  }
   if (is_date_type(column.type)) {
     double serial;
     if (!biff_serial_from_date(number, serial)) return jet_fail(session, jet_error::out_of_range);

@@ -40,8 +40,13 @@ datetime value_datetime(const column_desc& col, const cell& v) {
 }
 
 // A REAL as it is (an infinity has no decimal form), any other number
-// through its decimal.
-double double_of(const cell& v) { return v.type == SQLITE_FLOAT ? v.d : decimal_to_double(decimal_of(v)); }
+// through its decimal. SQLite keeps no NaN (it stores NULL instead): a
+// binary column holds one as the text the server shows, "Nan".
+double double_of(const cell& v) {
+  if (v.type == SQLITE_FLOAT) return v.d;
+  if (v.type == SQLITE_TEXT && v.bytes == "Nan") return std::numeric_limits<double>::quiet_NaN();
+  return decimal_to_double(decimal_of(v));
+}
 
 std::string value_text(const column_desc& col, const cell& v) {
   switch (col.type.kind) {

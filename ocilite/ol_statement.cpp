@@ -5,6 +5,7 @@
 #include "ocilite/ol_ddl.h"
 #include "ocilite/ol_text.h"
 
+#include <cmath>
 #include <cstring>
 #include <optional>
 
@@ -121,8 +122,11 @@ void scan_types(stmt_handle& stmt) {
 
 // A text bound for a column is stored as the column stores it: a number
 // by the storage convention of NUMBER columns, hexadecimal digits as the
-// bytes of a RAW or BLOB column.
+// bytes of a RAW or BLOB column; a NaN bound for a binary column as "Nan".
 cell for_column(col_kind target, cell v) {
+  if (v.type == SQLITE_FLOAT && std::isnan(v.d) &&
+      (target == col_kind::binary_float || target == col_kind::binary_double))
+    return cell::text("Nan");
   if (v.type != SQLITE_TEXT) return v;
   if (target == col_kind::number) return number_cell(v.bytes);
   if (target == col_kind::raw || target == col_kind::blob) return cell::blob(hex_to_bytes(v.bytes));

@@ -1,5 +1,5 @@
 // The Win32 base services that the toolkit calls, written for POSIX.
-// Names and calling shapes follow the originals; the semantics are the ones
+// Names and calling shapes are those of Win32; the semantics are the ones
 // this program relies on. Error numbers are errno values: GetLastError reads
 // errno and FormatMessageA gives strerror's text.
 #pragma once

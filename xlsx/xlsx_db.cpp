@@ -3,6 +3,7 @@
 #include "TK/tk_exception.h"
 #include "TK/tk_file_name.h"
 #include "TK/tk_log.h"
+#include "TK/tk_utils.h"
 
 using XlsxModel::CellDataStr;
 
@@ -10,6 +11,23 @@ namespace {
 
 [[noreturn]] void cannot_write(const std::wstring& path, const std::wstring& cause) {
   throw tk_exception(L"Cannot write the destination file \"" + path + L"\": " + cause, 1);
+}
+
+std::wstring widened(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+// A cell's text. A floating-point number is written as a person writes it,
+// the shortest text that reads back as the same value, rather than in the
+// value's own exponent form (1.0000000000000000e+000), which the log and
+// the writing side keep.
+std::wstring cell_text(const udb_field& field) {
+  switch (field.get_type()) {
+    case VT_R8:
+      return widened(tk_number_text(field.var.dblVal));
+    case VT_R4:
+      return widened(tk_number_text(field.var.fltVal));
+    default:
+      return field.to_wstring();
+  }
 }
 
 }  // namespace
@@ -84,7 +102,7 @@ void xlsx_worksheet::append_record(udb_record& record) {
   sheet->begin_row(0);
   CellDataStr cell;
   for (std::size_t i = 0; i < record.size(); ++i) {
-    cell.value = record[i].to_wstring();
+    cell.value = cell_text(record[i]);
     sheet->AddCell(cell);
   }
   sheet->end_row();

@@ -8,6 +8,8 @@
 -- and exponent), which ocilite reads back as that number, exactly. Values
 -- written through ocilite follow this by themselves; a script writes such
 -- a number as CAST('12345678901234567890123456789012345678' AS BLOB).
+-- SQLite keeps no NaN: a BINARY_FLOAT or BINARY_DOUBLE column holds one as
+-- the text 'Nan'.
 PRAGMA foreign_keys = ON;
 BEGIN;
 

@@ -92,8 +92,8 @@ TEST_F(ora_reading, numbers_arrive_with_their_values) {
   const std::vector<udb_field>& r = rows[0];
   EXPECT_EQ(r[0].get_type(), VT_I8);
   EXPECT_EQ(r[0].to_wstring(), L"9999999999");
-  EXPECT_EQ(r[1].get_type(), VT_R8);
-  EXPECT_DOUBLE_EQ(r[1].to_double(), 3.14);
+  EXPECT_EQ(r[1].get_type(), VT_DECIMAL);
+  EXPECT_EQ(r[1].to_wstring(), L"3.14");
   EXPECT_EQ(r[2].get_type(), VT_R8);
   EXPECT_DOUBLE_EQ(r[2].to_double(), 2.5);
   EXPECT_DOUBLE_EQ(r[3].to_double(), 0.25);
@@ -104,10 +104,11 @@ TEST_F(ora_reading, numbers_arrive_with_their_values) {
   EXPECT_EQ(r[6].to_wstring(), L"0.5");
   EXPECT_EQ(r[7].get_type(), VT_I1);
   EXPECT_EQ(r[7].to_long(), -99);
-  EXPECT_DOUBLE_EQ(r[8].to_double(), 1500);
+  EXPECT_EQ(r[8].get_type(), VT_DECIMAL);
+  EXPECT_EQ(r[8].to_wstring(), L"1500");
   const std::vector<udb_field>& s = rows[1];
   EXPECT_EQ(s[0].to_wstring(), L"-2147483649");
-  EXPECT_DOUBLE_EQ(s[1].to_double(), -0.001);
+  EXPECT_EQ(s[1].to_wstring(), L"-0.001");
   EXPECT_EQ(s[3].get_type(), VT_EMPTY);
   EXPECT_EQ(s[4].get_type(), VT_DECIMAL);
   EXPECT_EQ(s[4].to_wstring(), L"9223372036854775807");

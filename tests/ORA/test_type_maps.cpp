@@ -22,8 +22,8 @@ TEST(ora_type_maps, number_types_hold_every_value_of_their_column) {
   const num_case cases[] = {
       {1, 0, VT_I1, 1},       {2, 0, VT_I1, 2},         {3, 0, VT_I2, 3},         {4, 0, VT_I2, 4},
       {5, 0, VT_I4, 5},       {9, 0, VT_I4, 9},         {10, 0, VT_I8, 10},       {18, 0, VT_I8, 18},
-      {19, 0, VT_DECIMAL, 19}, {20, 0, VT_DECIMAL, 20}, {38, 0, VT_DECIMAL, 38},  {0, 0, VT_R8, 0},
-      {39, 0, VT_R8, 39},     {126, -127, VT_R8, 126},  {0, -127, VT_R8, 0},      {10, 2, VT_DECIMAL, 10},
+      {19, 0, VT_DECIMAL, 19}, {20, 0, VT_DECIMAL, 20}, {38, 0, VT_DECIMAL, 38},  {0, 0, VT_DECIMAL, 0},
+      {39, 0, VT_R8, 39},     {126, -127, VT_DECIMAL, 0}, {0, -127, VT_DECIMAL, 0}, {10, 2, VT_DECIMAL, 10},
       {5, 5, VT_DECIMAL, 6},  {2, 4, VT_DECIMAL, 2},    {3, -1, VT_I2, 4},        {5, -2, VT_I4, 7},
       {9, -2, VT_I8, 11},     {17, -2, VT_DECIMAL, 19}, {38, -1, VT_R8, 39},
   };
@@ -52,7 +52,7 @@ TEST(ora_type_maps, column_types_and_bind_lengths_of_field_descriptions) {
     return t_ftd(size, L"F", vt, false, 0, ole_variant(), reserved, L"");
   };
   t_ftd text2000 = ftd(VT_BSTR, 2000), text2001 = ftd(VT_BSTR, 2001), long_text = ftd(VT_BSTR, 0, 10);
-  t_ftd dec10 = ftd(VT_DECIMAL, 0, 10 << 8 | 2), dec30 = ftd(VT_DECIMAL, 0, 30 << 8);
+  t_ftd dec10 = ftd(VT_DECIMAL, 0, 10 << 8 | 2), dec30 = ftd(VT_DECIMAL, 0, 30 << 8), dec0 = ftd(VT_DECIMAL, 0, 0);
   t_ftd raw = ftd(VT_BLOB, 16), blob = ftd(VT_BLOB, 0), stamp = ftd(VT_DATE, 0, 1);
   EXPECT_EQ(get_ora_native_type(&text2000), L"NVARCHAR2(2000) ");
   EXPECT_EQ(get_ora_len(&text2000), 4002u);
@@ -61,6 +61,7 @@ TEST(ora_type_maps, column_types_and_bind_lengths_of_field_descriptions) {
   EXPECT_EQ(get_ora_native_type(&long_text), L"LONG");
   EXPECT_EQ(get_ora_native_type(&dec10), L"NUMBER(10,2)");
   EXPECT_EQ(get_ora_native_type(&dec10, true), L"NUMBER");
+  EXPECT_EQ(get_ora_native_type(&dec0), L"NUMBER") << "a NUMBER without precision";
   EXPECT_EQ(get_ora_len(&dec10), 60u);
   EXPECT_EQ(get_ora_len(&dec30), 66u);
   EXPECT_EQ(get_ora_native_type(&raw), L"RAW(16)");

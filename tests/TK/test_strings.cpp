@@ -3,8 +3,11 @@
 #include "TK/tk_utils.h"
 #include "tk_test_support.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <limits>
 #include <sys/stat.h>
 
 namespace {
@@ -91,6 +94,33 @@ TEST(Strings, BytesToHex) {
   EXPECT_EQ(tk_bytes_to_hex(3, bytes), "00AB7F");
   EXPECT_EQ(tk_bytes_to_hex(0, bytes), "");
   EXPECT_THROW(tk_bytes_to_hex(1, bytes, nullptr), tk_mail_assertion);
+}
+
+TEST(Strings, NumberTextsAreTheShortestThatReadBack) {
+  struct {
+    double value;
+    const char* text;
+  } doubles[] = {
+      {1, "1"},           {0.1, "0.1"},           {1.5, "1.5"},
+      {-0.5, "-0.5"},     {0, "0"},               {123456789.125, "123456789.125"},
+      {1e100, "1E+100"},  {-1e-7, "-1E-7"},       {5e-324, "5E-324"},
+      {1e21, "1E+21"},    {0.30000000000000004, "0.30000000000000004"},
+      {std::numeric_limits<double>::infinity(), "Inf"},
+      {-std::numeric_limits<double>::infinity(), "-Inf"},
+      {std::nan(""), "Nan"},
+  };
+  for (const auto& c : doubles) {
+    EXPECT_EQ(tk_number_text(c.value), c.text) << c.text;
+    if (std::isfinite(c.value)) EXPECT_EQ(std::strtod(c.text, nullptr), c.value) << c.text;
+  }
+  struct {
+    float value;
+    const char* text;
+  } floats[] = {
+      {0.1f, "0.1"}, {3.f, "3"}, {16777216.f, "16777216"}, {3.4028235e38f, "3.4028235E+38"},
+      {-std::numeric_limits<float>::infinity(), "-Inf"},
+  };
+  for (const auto& c : floats) EXPECT_EQ(tk_number_text(c.value), c.text) << c.text;
 }
 
 TEST(Strings, Utf16LengthAndCuts) {

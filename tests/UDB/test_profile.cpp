@@ -78,7 +78,7 @@ TEST_F(ProfileFile, LoadRules) {
       {"byte-order mark", "\xEF\xBB\xBF[S]\r\nk=v\r\n", true, L"S", L"k", L"v"},
       {"byte-order mark, then a value", "\xEF\xBB\xBFk=v\n[S]\nk=w\n", false, L"S", L"k", L""},
       {"long line", "[S]\nq=" + std::string(100000, 'x') + "\n", true, L"S", L"q", std::wstring(100000, L'x')},
-      // Files of earlier versions hold no escapes: backslashes stand as they are.
+      // A file without the escape key holds no escapes: backslashes stand as they are.
       {"backslashes as they stand", "[S]\nd=C:\\new\\r\\\\x.xls\n", true, L"S", L"d", L"C:\\new\\r\\\\x.xls"},
       {"escaped", "[S]\nq=a\\nb\\r\\\\n\\x\\\n[Generic settings]\nescaped text=1\n", true, L"S", L"q",
        L"a\nb\r\\n\\x\\"},

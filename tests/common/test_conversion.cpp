@@ -217,28 +217,49 @@ TEST_F(Conversion, AFormatOutsideTheEnginesEndsTheRunBeforeAnythingIsDeleted) {
   EXPECT_TRUE(tk_is_file_exist(kept, 0));
 }
 
-TEST_F(Conversion, AnXlsSheetIsCutAtItsLastRowAndSaysSo) {
-  temp_folder folder;
-  converter.format_version = 0;
-  converter.destination = tk_from_utf8(folder.path + "/big.xls");
-  ASSERT_TRUE(converter.dao.set_version_if(0));
-  auto destination = converter.dao.create_dao_src(converter.destination, L"Excel 5.0;");
-  counting_source source(16384);
-  udb_schema schema(true);
-  schema.push_back(converter.map_column(source.schema[0]));
-  converter.set_current_table(L"BIG");
-  try {
-    converter.convert_table(destination.get(), source, L"BIG", schema);
-    FAIL();
-  } catch (const tk_exception& e) {
-    EXPECT_EQ(e.level, 0);
-    EXPECT_EQ(e.message,
-              "The table has more rows than an Excel 5.0 worksheet holds; only its first 16383 records were written.");
+TEST_F(Conversion, AnXlsSheetIsCutAtItsLastRowOrColumnAndSaysSo) {
+  struct {
+    int format;
+    int rows;
+    bool extra_column;  // one more column than the layout holds, as when the run cuts it
+    std::string message;
+    int records_done;
+  } cases[] = {
+      {0, 16384, false,
+       "The table has more rows than an Excel 5.0 worksheet holds; only its first 16383 records were written.", 16383},
+      {1, 3, true,
+       "The table has more columns than an Excel 2000 worksheet holds; only its first 1 fields were written.", 3},
+      {1, 65536, true,
+       "The table has more rows and columns than an Excel 2000 worksheet holds; only the first 1 fields of its "
+       "first 65535 records were written.",
+       65535},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    temp_folder folder;
+    converter.format_version = c.format;
+    converter.records_done = 0;
+    converter.destination = tk_from_utf8(folder.path + "/big.xls");
+    ASSERT_TRUE(converter.dao.set_version_if(0));
+    auto destination = converter.dao.create_dao_src(converter.destination, c.format ? L"Excel 8.0;" : L"Excel 5.0;");
+    counting_source source(c.rows);
+    if (c.extra_column)
+      source.schema.push_back(std::make_unique<t_ftd>(4, L"M", VT_I4, false, 0, ole_variant(), 0, L"NUMBER"));
+    udb_schema schema(true);
+    schema.push_back(converter.map_column(source.schema[0]));
+    converter.set_current_table(L"BIG");
+    try {
+      converter.convert_table(destination.get(), source, L"BIG", schema);
+      ADD_FAILURE();
+    } catch (const tk_exception& e) {
+      EXPECT_EQ(e.level, 0);
+      EXPECT_EQ(e.message, c.message);
+    }
+    EXPECT_EQ(converter.records_done, c.records_done);
+    destination->close();
+    struct stat st{};
+    EXPECT_EQ(stat((folder.path + "/big.xls").c_str(), &st), 0);
   }
-  EXPECT_EQ(converter.records_done, 16383);
-  destination->close();
-  struct stat st{};
-  EXPECT_EQ(stat((folder.path + "/big.xls").c_str(), &st), 0);
 }
 
 // Tables of a few records; one fails half-way, and the check of one

@@ -518,8 +518,10 @@ TEST(Biff, DateNumbersAndSerials) {
     bool valid;
     double serial;
   } cases[] = {
-      {0.5, true, 0.5},        // a time alone
+      {0.5, false, 0},         // 1899-12-30 12:00, or a time alone: serial 0.5 reads 1900-01-00
+      {0, false, 0},
       {1.5, false, 0},         // 1899-12-31
+      {1.99, false, 0},
       {2, true, 1},            // 1900-01-01
       {60, true, 59},          // 1900-02-28
       {61, true, 61},          // 1900-03-01

@@ -138,10 +138,12 @@ TEST_F(Isam, ValuesASheetCannotHoldAreRefused) {
       {L"Excel 8.0;", dbMemo, arg(std::wstring(32766, L'x') + L"😀"), 3047},  // two UTF-16 units
       {L"Excel 8.0;", dbDate, arg::date(1.5), 3349},                           // 1899-12-31
       {L"Excel 8.0;", dbDate, arg::date(-3), 3349},
-      {L"Excel 8.0;", dbDate, arg::date(0.25), 0},                             // a time alone
+      {L"Excel 8.0;", dbDate, arg::date(0.25), 3349},                          // 1899-12-30, or a time alone
+      {L"Excel 8.0;", dbDate, arg::date(2), 0},                                // 1900-01-01
       {L"Excel 8.0;", dbDate, arg(L"not a date"), 3421},
       {L"Excel 8.0;", dbDouble, arg(L"abc"), 3421},
-      {L"Excel 8.0;", dbDouble, arg(std::nan("")), 3349},
+      {L"Excel 8.0;", dbDouble, arg(std::nan("")), 0},                         // written as the text Nan
+      {L"Excel 8.0;", dbDate, arg::date(std::nan("")), 3349},
       {L"Excel 8.0;", dbBoolean, arg(L"perhaps"), 3421},
   };
   int n = 0;

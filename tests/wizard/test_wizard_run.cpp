@@ -6,6 +6,7 @@
 #include "wizard/wizard_front_end.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -163,6 +164,48 @@ std::string listing(const std::string& folder) {
 }
 
 }  // namespace
+
+TEST(wizard_run, a_table_wider_than_an_xls_sheet_is_cut_and_the_finish_page_says_so) {
+  wizard_sandbox box;
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(box.file("wide.db").c_str(), &db), SQLITE_OK);
+  std::string columns, values;
+  for (int n = 1; n <= 300; ++n) {
+    columns += std::string(n > 1 ? ", " : "") + "\"C" + std::to_string(n) + "\" NUMBER(4)";
+    values += std::string(n > 1 ? ", " : "") + std::to_string(n);
+  }
+  std::string sql = "CREATE TABLE \"WIDE\" (" + columns + "); INSERT INTO \"WIDE\" VALUES (" + values + ");";
+  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  std::ofstream(box.file("run.qlt")) << "[Generic settings]\ndest=" << box.file("wide.xls")
+                                     << "\nsrc=wide\n\n[MS Excel settings]\nformat version=1\n\n"
+                                        "[Oracle settings]\npassword=tiger\nuser=scott\n\n[Selected Tables]\nWIDE\n";
+  setenv("OCILITE_PATH", box.path.c_str(), 1);
+  const QString cut = "WIDE: The table has more columns than an Excel 2000 worksheet holds; only its first 255 "
+                      "fields were written.";
+  auto shown = [](const QString& text) {
+    auto* label = find_visible("dialog_115") ? control_as<QLabel>(1320) : nullptr;
+    return label && label->text() == text;
+  };
+  QString errors;
+  ui_script ui;
+  ui.step("the question before the cut", [&] { return shown("Table will be truncated up to 256 columns."); },
+          [] { click_later(control_as<QPushButton>(2)); })
+      .step("the cut, reported", [&] { return shown(cut); }, [] { click_later(control_as<QPushButton>(2)); })
+      .step("finish page", [] { return page_shown(107) && control(1016) && find_as<QPushButton>("finish"); },
+            [&] {
+              errors = control_as<QPlainTextEdit>(1016)->toPlainText();
+              click_later(find_as<QPushButton>("finish"));
+            });
+  ui.start();
+  EXPECT_EQ(run_wizard(box.file("run.qlt")), 1);
+  unsetenv("OCILITE_PATH");
+  EXPECT_TRUE(ui.done());
+  EXPECT_EQ(errors.trimmed(), cut);
+  std::string header;
+  for (int n = 1; n <= 255; ++n) header += (n > 1 ? ",C" : "C") + std::to_string(n);
+  EXPECT_EQ(read_workbook(box.file("wide.xls")), "WIDE 2 255 " + header + "\n");
+}
 
 TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");

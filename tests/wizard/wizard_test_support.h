@@ -25,7 +25,7 @@ class wizard_sandbox {
   std::string path;
 };
 
-// The workbook as openpyxl reads it: one line per sheet, "name rows
+// The workbook as openpyxl (.xlsx) or xlrd (.xls) reads it: one line per sheet, "name rows
 // columns first-header", or the reader's error.
 std::string read_workbook(const std::string& path);
 

@@ -248,16 +248,28 @@ class QuillcmdTest(unittest.TestCase):
         self.assertEqual((code, err), (0, ""), out)
         self.assertEqual(xls_cells(self.path("old_text.xls"))["OLD"], [["ID", "D"], [2.0, "1850-06-01"]])
 
-    def test_xls_table_of_more_than_255_columns_is_cut(self):
-        code, out, err = self.with_table("WIDE", ", ".join('"C%d" NUMBER(4)' % i for i in range(300)),
-                                         [tuple(range(300))], "--xls_ver=1", "--dest=wide.xls")
+    def test_xls_table_of_more_than_255_columns_is_cut_and_says_so(self):
+        # Lost fields fail the run, as lost records do.
+        columns = ", ".join('"C%d" NUMBER(4)' % i for i in range(300))
+        rows = [tuple(range(300)), tuple(range(300, 600))]
+        for version, name in (("0", "Excel 5.0"), ("1", "Excel 2000")):
+            with self.subTest(version=version):
+                code, out, err = self.with_table("WIDE", columns, rows, "--xls_ver=" + version, "--dest=wide.xls")
+                self.assertEqual((code, err), (255, ""), out)
+                self.assertIn("Error:\nWIDE: The table has more columns than an %s worksheet holds; only its first "
+                              "255 fields were written.\n" % name, out)
+                sheets = xls_cells(self.path("wide.xls"))
+                self.assertEqual(sheets["WIDE"], [["C%d" % i for i in range(255)], [float(i) for i in range(255)],
+                                                  [float(i) for i in range(300, 555)]])
+        code, out, err = self.with_table("WIDE", columns, rows, "--xls_ver=2", "--dest=wide.xlsx")
         self.assertEqual((code, err), (0, ""), out)
-        sheets = xls_cells(self.path("wide.xls"))
-        self.assertEqual(sheets["WIDE"], [["C%d" % i for i in range(255)], [float(i) for i in range(255)]])
+        self.assertEqual(cell_texts(self.path("wide.xlsx"))["WIDE"],
+                         [["C%d" % i for i in range(300)], [str(i) for i in range(300)],
+                          [str(i) for i in range(300, 600)]])
 
     def test_many_tables_to_xls_match_the_golden_workbooks(self):
         # Each run's workbook stream, record by record after the patch, and
-        # what the run printed, as the earlier driver wrote them; among the
+        # what the run printed, as the golden files hold them; among the
         # tables one fails half-way and one loses a record.
         schema.build_many(os.path.join(self.folder, "many.db"))
         for version, options in (("0", ["--wrap"]), ("1", [])):

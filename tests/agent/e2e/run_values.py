@@ -1,7 +1,9 @@
 """End-to-end tests of QUILLCMD on values at the edges of what each format
-holds: years before 100, long LONG RAW values, numbers of more decimal
-places than a DECIMAL has, NUL characters and nanoseconds. The workbooks are
-read back with xlrd (.xls) and openpyxl (.xlsx).
+holds: years before 100, the days around 1900-01-01, long LONG RAW values,
+numbers of more decimal places than a DECIMAL has, the numbers of every
+numeric type and of query expressions, infinite floats, NUL characters and
+nanoseconds. The workbooks are read back
+with xlrd (.xls) and openpyxl (.xlsx).
 
 usage: run_values.py QUILLCMD [unittest arguments]
 """
@@ -15,8 +17,27 @@ import e2e_support
 import schema
 
 MILLION = bytes((i * 7 + 1) % 256 for i in range(1000000))
+INF = float("inf")
 DATE_RANGE = ("Date fields of the source database do not fall in the range accepted by MS Excel. "
               'Restart the program with "Convert dates into strings" checkbox selected. \n')
+
+
+EDGE_DATES = ["1899-12-29 12:00:00", "1899-12-30", "1899-12-30 10:20:30", "1899-12-31 23:59:59", "1900-01-01",
+              "1900-01-01 00:00:01", "1900-02-28", "1900-03-01 10:00:00"]
+# The .xlsx text of each number, as a person writes it; the server's text
+# where a 28-digit decimal cannot hold the NUMBER.
+NUMBER_TEXTS = [
+    ["ID", "N", "NPS", "F", "BF", "BD"],
+    ["1", "1", "3450.5", "3.14", "0.1", "0.1"],
+    ["2", "0.1", "-0.25", "1.5", "1.5", "1.5"],
+    ["3", "1500", "12345678.75", "-2", "3", "3"],
+    ["4", "-0.000001", "0", "0.000123", "-0.5", "-1E+100"],
+    ["5", "12345678901234567", None, "1234567890.1234567891", "16777216", "5E-324"],
+    ["6", "123456789012345678901234567890", None, None, None, "1E+21"],
+    ["7", "1E+100", None, None, None, "123456789.125"],
+    ["8", ".3333333333333333333333333333333333333333", None, None, None, None],
+]
+NUMBER_QUERY = 'SELECT COUNT(*) AS CNT, SUM("ID") AS S, SUM("NPS") AS SNPS, MAX("ID") * 0.25 AS Q FROM "NUMBERS"'
 
 
 def build(path):
@@ -36,6 +57,24 @@ def build(path):
     x('INSERT INTO "NULS" VALUES (1, ?, ?, ?)', ("ab\0cd", "ij\0kl", "ef\0gh"))
     x('CREATE TABLE "NANOS" ("ID" NUMBER(4), "TS" TIMESTAMP(9))')
     x("INSERT INTO \"NANOS\" VALUES (1, '2010-12-31 23:59:59.999999999')")
+    x('CREATE TABLE "EDGE_DATES" ("ID" NUMBER(4), "D" DATE)')
+    db.executemany('INSERT INTO "EDGE_DATES" VALUES (?, ?)', enumerate(EDGE_DATES, 1))
+    # ocilite keeps a NaN as the text "Nan": SQLite keeps none.
+    x('CREATE TABLE "INFS" ("ID" NUMBER(4), "BD" BINARY_DOUBLE, "BF" BINARY_FLOAT, "T" VARCHAR2(10))')
+    db.executemany('INSERT INTO "INFS" VALUES (?, ?, ?, ?)',
+                   [(1, INF, -INF, "a"), (2, "Nan", 1.5, "b"), (3, -INF, "Nan", "c")])
+    x('CREATE TABLE "NUMBERS" ("ID" NUMBER(4), "N" NUMBER, "NPS" NUMBER(10,2), "F" FLOAT, "BF" BINARY_FLOAT, '
+      '"BD" BINARY_DOUBLE)')
+    db.executemany('INSERT INTO "NUMBERS" VALUES (?, ?, ?, ?, ?, ?)', [
+        (1, 1, 3450.5, 3.14, 0.1, 0.1),
+        (2, 0.1, -0.25, 1.5, 1.5, 1.5),
+        (3, 1500, 12345678.75, -2, 3, 3),
+        (4, -0.000001, 0, 0.000123, -0.5, -1e100),
+        (5, b"12345678901234567", None, b"1234567890.1234567891", 16777216, 5e-324),
+        (6, b"123456789012345678901234567890", None, None, None, 1e21),
+        (7, b"1E+100", None, None, None, 123456789.125),
+        (8, b".3333333333333333333333333333333333333333", None, None, None, None),
+    ])
     db.commit()
     db.close()
 
@@ -63,6 +102,20 @@ class ValuesTest(unittest.TestCase):
         sheets = e2e_support.cell_texts(dest) if version == 2 else e2e_support.xls_cells(dest)
         return code, out, sheets[table]
 
+    def convert_query(self, name, query, version):
+        """Runs QUILLCMD on one query of a settings file; the exit code, the
+        output and the workbook's rows of that query."""
+        work = tempfile.mkdtemp(prefix="run_", dir=self.folder)
+        dest = os.path.join(work, "out.xlsx" if version == 2 else "out.xls")
+        with open(os.path.join(work, "p.qlt"), "w") as f:
+            f.write("[Generic settings]\ndest=%s\nsrc=vals\n\n[MS Excel settings]\nformat version=%d\n\n"
+                    "[Oracle settings]\nuser=SCOTT\npassword=tiger\n\n[Selected Tables]\n%s=%s\n"
+                    % (dest, version, name, query))
+        code, out, err = e2e_support.run(["--profile=p.qlt"], work, self.folder)
+        self.assertEqual(err, "")
+        sheets = e2e_support.cell_texts(dest) if version == 2 else e2e_support.xls_cells(dest)
+        return code, out, sheets[name]
+
     def test_years_before_100_are_not_moved(self):
         texts = [["ID", "D"], [1.0, "0001-01-01"], [2.0, "0050-06-01"], [3.0, "1850-06-01"], [4.0, "1999-01-02"]]
         self.assertEqual(self.convert("OLD_DATES", 0)[::2], (0, texts))
@@ -76,6 +129,56 @@ class ValuesTest(unittest.TestCase):
         for record in (1, 2, 3):
             self.assertIn("OLD_DATES, record #%d: %s" % (record, DATE_RANGE), out)
         self.assertEqual(rows, [["ID", "D"], [4.0, "1999-01-02 00:00:00"]])
+
+    def test_every_date_before_1900_takes_the_date_range_road_in_excel_2000(self):
+        # Serial 1 is 1900-01-01: no worksheet date comes before it, not
+        # even on 1899-12-30, whose date numbers are fractions of a day.
+        texts = [["ID", "D"]] + [[float(n), d] for n, d in enumerate(EDGE_DATES, 1)]
+        for version, args in ((0, ()), (0, ("--date2str",)), (1, ("--date2str",))):
+            with self.subTest(version=version, args=args):
+                self.assertEqual(self.convert("EDGE_DATES", version, *args)[::2], (0, texts))
+        for args in ((), ("--date2str",)):
+            with self.subTest(version=2, args=args):
+                self.assertEqual(self.convert("EDGE_DATES", 2, *args)[::2],
+                                 (0, [["ID", "D"]] + [[str(n), d] for n, d in enumerate(EDGE_DATES, 1)]))
+        code, out, rows = self.convert("EDGE_DATES", 1)
+        self.assertEqual(code, 255)
+        for record in (1, 2, 3, 4):
+            self.assertIn("EDGE_DATES, record #%d: %s" % (record, DATE_RANGE), out)
+        self.assertNotIn("record #5", out)
+        self.assertEqual(rows, [["ID", "D"], [5.0, "1900-01-01 00:00:00"], [6.0, "1900-01-01 00:00:01"],
+                                [7.0, "1900-02-28 00:00:00"], [8.0, "1900-03-01 10:00:00"]])
+
+    def test_infinite_floats_are_written_as_the_server_shows_them(self):
+        # No BIFF number is infinite: the text, and the rest of the record.
+        for version in (0, 1, 2):
+            with self.subTest(version=version):
+                code, out, rows = self.convert("INFS", version)
+                self.assertEqual(code, 0, out)
+                self.assertNotIn("Error", out)
+                ids = ["1", "2", "3"] if version == 2 else [1.0, 2.0, 3.0]
+                other = "1.5" if version == 2 else 1.5
+                self.assertEqual(rows, [["ID", "BD", "BF", "T"], [ids[0], "Inf", "-Inf", "a"],
+                                        [ids[1], "Nan", other, "b"], [ids[2], "-Inf", "Nan", "c"]])
+
+    def test_xlsx_numbers_read_as_the_server_holds_them(self):
+        code, out, rows = self.convert("NUMBERS", 2)
+        self.assertEqual(code, 0, out)
+        self.assertEqual(rows, NUMBER_TEXTS)
+        code, out, rows = self.convert_query("QNUMS", NUMBER_QUERY, 2)
+        self.assertEqual(code, 0, out)
+        self.assertEqual(rows, [["CNT", "S", "SNPS", "Q"], ["8", "36", "12349129", "2"]])
+
+    def test_xls_numbers_stay_worksheet_numbers(self):
+        expected = [NUMBER_TEXTS[0]] + [[float(t) if t is not None else "" for t in row] for row in NUMBER_TEXTS[1:]]
+        for version in (0, 1):
+            with self.subTest(version=version):
+                code, out, rows = self.convert("NUMBERS", version)
+                self.assertEqual(code, 0, out)
+                self.assertEqual(rows, expected)
+                code, out, rows = self.convert_query("QNUMS", NUMBER_QUERY, version)
+                self.assertEqual(code, 0, out)
+                self.assertEqual(rows, [["CNT", "S", "SNPS", "Q"], [8.0, 36.0, 12349129.0, 2.0]])
 
     def test_a_long_raw_of_a_million_bytes_is_not_null(self):
         for version in (0, 1, 2):

@@ -1,7 +1,8 @@
 """End-to-end tests of QUILLCMD on texts that Excel counts in UTF-16 units:
 characters beyond the Basic Multilingual Plane in cells, sheet names and
-field names, long values and names, and Excel 5.0 sheet names that the
-workbook's code page cannot hold. Read back with xlrd and openpyxl.
+field names, long values and names, Excel 5.0 sheet names that the
+workbook's code page cannot hold, and Excel 5.0 workbooks in each of its
+code pages. Read back with xlrd and openpyxl.
 
 usage: text_limits.py QUILLCMD [unittest arguments]
 """
@@ -11,6 +12,8 @@ import sqlite3
 import tempfile
 import unittest
 
+import xlrd
+
 import e2e_support
 import schema
 
@@ -18,6 +21,20 @@ EMOJI = "\U0001F600"
 LONG_NAME_A = "C" * 70 + "A"
 LONG_NAME_B = "C" * 70 + "B"
 EMOJI_NAME = EMOJI * 40
+# The code pages of Excel 5.0 text, in the order they are tried.
+CODE_PAGES = (1252, 1250, 1251, 1253, 1254, 1257, 1255, 1256, 874)
+
+
+def code_page_text(codepage):
+    """Every character of the code page's upper half, as Windows assigns
+    them: no code page tried before it holds them all."""
+    chars = []
+    for byte in range(0x80, 0x100):
+        try:
+            chars.append(bytes([byte]).decode("cp%d" % codepage))
+        except UnicodeDecodeError:
+            pass
+    return "Az " + "".join(chars)
 
 
 def units(text):
@@ -42,6 +59,9 @@ def build(path):
     for name, text in (("Лист", "да"), ("Ящик", "нет"), ("Яя", "Καλημέρα")):
         x('CREATE TABLE "%s" ("T" VARCHAR2(20))' % name)
         x('INSERT INTO "%s" VALUES (?)' % name, (text,))
+    for codepage in CODE_PAGES:
+        x('CREATE TABLE "CP%d" ("T" VARCHAR2(1000))' % codepage)
+        x('INSERT INTO "CP%d" VALUES (?)' % codepage, (code_page_text(codepage),))
     db.commit()
     db.close()
 
@@ -109,6 +129,14 @@ class TextLimitsTest(unittest.TestCase):
         sheets = self.convert(0, "names.xls", "Лист", "Ящик", "Яя")
         self.assertEqual(list(sheets), ["____", "____00000", "__"])
         self.assertEqual(sheets["__"], [["T"], ["????????"]])
+
+    def test_excel5_text_of_one_script_keeps_every_character_in_its_code_page(self):
+        for codepage in CODE_PAGES:
+            with self.subTest(codepage=codepage):
+                dest = "cp%d.xls" % codepage
+                sheets = self.convert(0, dest, "CP%d" % codepage)
+                self.assertEqual(xlrd.open_workbook(os.path.join(self.work, dest)).codepage, codepage)
+                self.assertEqual(sheets["CP%d" % codepage], [["T"], [code_page_text(codepage)]])
 
 
 if __name__ == "__main__":
