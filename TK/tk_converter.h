@@ -15,6 +15,9 @@ class tk_converter : public tk_thread_functor {
   virtual void set_state_flag(bool flag);
   // Checks a log file name from the settings and hands it to the log.
   void set_logfile(const std::string& name);
+  // Refuses a destination that is the log file: the run would write its
+  // workbook and its log lines into one file.
+  void check_logfile_apart(const std::wstring& destination) const;
   // Where the run can stop cleanly: a requested stop ends it there with
   // tk_final_exception.
   void end_run_if_stopped() const;

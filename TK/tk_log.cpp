@@ -7,6 +7,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -25,9 +28,28 @@ tk_log* ready_instance() {
   return log;
 }
 
+// The log file, made readable by its owner only: it holds every value the
+// run reads. Only a regular file: a named pipe or a device put in its place
+// would hold the run up, so the open never waits and anything else is let go.
+int open_log_file(const std::string& name, int flags) {
+  int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | flags, 0600);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 std::FILE* open_line(tk_log& log) {
-  std::FILE* f = std::fopen(log.file_name.c_str(), "ab");
-  if (!f) return nullptr;
+  int fd = open_log_file(log.file_name, O_APPEND);
+  if (fd < 0) return nullptr;
+  std::FILE* f = ::fdopen(fd, "ab");
+  if (!f) {
+    ::close(fd);
+    return nullptr;
+  }
   if (log.time_stamp) {
     SYSTEMTIME st;
     GetLocalTime(&st);
@@ -103,7 +125,12 @@ void tk_log::write(int level, const wchar_t* format, ...) {
 
 void tk_log::truncate_once() {
   if (truncated) return;
-  if (std::FILE* f = std::fopen(file_name.c_str(), "wb")) std::fclose(f);
+  int fd = open_log_file(file_name, O_TRUNC);
+  if (fd >= 0) {
+    // A log left by an earlier run may have been readable by others.
+    ::fchmod(fd, 0600);
+    ::close(fd);
+  }
   truncated = true;
 }
 

@@ -3,16 +3,25 @@
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 #include "platform/utf8.h"
+#include "common/stop_signals.h"
 
-#include <cstdio>
 #include <cstdlib>
+#include <stdio_ext.h>
 
 int console_errors_printed = 0;
 
+void console_write(std::FILE* stream, const std::string& text) {
+  if (stop_signals::received()) return;
+  if (std::fwrite(text.data(), 1, text.size(), stream) != text.size() || std::fflush(stream) != 0) {
+    // What the failed write left behind would be written again at the end.
+    __fpurge(stream);
+    std::clearerr(stream);
+  }
+}
+
 void fatal_exit(const std::string& text) {
   tk_log::write(3, "%s", text.c_str());
-  std::fprintf(stderr, "%s\n", text.c_str());
-  std::fflush(stdout);
+  console_write(stderr, text + "\n");
   std::exit(-1);
 }
 
@@ -23,27 +32,24 @@ std::string console_text(const std::wstring& text) {
 }
 
 void console_front_end::on_database_start(const std::wstring& source_name, int tables_total) {
-  std::printf("Converting database %s(%d tables)\n", console_text(source_name).c_str(), tables_total);
-  std::fflush(stdout);
+  console_write(stdout, "Converting database " + console_text(source_name) + "(" + std::to_string(tables_total) +
+                            " tables)\n");
 }
 
 void console_front_end::on_table_start(const std::wstring& name, int records_total) {
-  std::printf("Converting table %s", console_text(name).c_str());
-  if (records_total != 0) std::printf(" (%d records)", records_total);
-  std::printf("\n");
-  std::fflush(stdout);
+  std::string line = "Converting table " + console_text(name);
+  if (records_total != 0) line += " (" + std::to_string(records_total) + " records)";
+  console_write(stdout, line + "\n");
 }
 
 void console_front_end::on_table_converted(const std::wstring&) {}
 
 void console_front_end::on_missing_table(const std::wstring& name) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "Table %s not exists\n", console_text(name).c_str());
+  console_write(stderr, "Table " + console_text(name) + " not exists\n");
 }
 
 void console_front_end::on_other_exception(const std::exception& e) {
   ++console_errors_printed;
   tk_log::write(3, "ERROR:\n%s", e.what());
-  std::fflush(stdout);
-  std::fprintf(stderr, "%s\n", e.what());
+  console_write(stderr, std::string(e.what()) + "\n");
 }

@@ -4,6 +4,7 @@
 
 #include "common/front_end.h"
 
+#include <cstdio>
 #include <string>
 
 // Thrown to end the console process with `code` once the stack has unwound,
@@ -12,6 +13,11 @@
 struct console_exit {
   int code;
 };
+
+// Writes the text to the console stream and flushes it. The run never waits
+// on its console: once a stop signal has come the text is dropped, and so
+// is what a console that nobody reads any more (a closed pipe) refuses.
+void console_write(std::FILE* stream, const std::string& text);
 
 // Logs the text at level 3, writes it and a line end to the standard error
 // and ends the process with exit code -1.

@@ -4,14 +4,11 @@
 
 #include "TK/tk_log.h"
 
-#include <cstdio>
-
 void error_handler::handle(const tk_exception& e, bool) {
   tk_log::write(1, "error_handler::handle");
   if (e.level == 2) {
     tk_log::write(3, "Internal error:\n%s", e.what());
-    std::printf("Internal error: %s\n", e.what());
-    std::fflush(stdout);
+    console_write(stdout, "Internal error: " + std::string(e.what()) + "\n");
     throw console_exit{-1};
   }
   std::string text = compose(e);
@@ -19,8 +16,7 @@ void error_handler::handle(const tk_exception& e, bool) {
   for (char& c : text)
     if (c == '\n') c = ' ';
   if (!quiet) {
-    std::printf("Error:\n%s\n", text.c_str());
-    std::fflush(stdout);
+    console_write(stdout, "Error:\n" + text + "\n");
   }
   ++console_errors_printed;
   if (e.level == 1) {

@@ -6,10 +6,27 @@
 #include "common/quillet_convertor.h"
 #include "common/stop_signals.h"
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
 namespace {
+
+void on_closed_pipe(int) {}
+
+// A console that nobody reads any more (`QUILLCMD ... | head`) must not end
+// the run half-way: its writes fail with EPIPE and their text is dropped.
+// A handler, not SIG_IGN, so that the programs the run starts get the
+// default action again.
+void keep_running_on_closed_pipe() {
+  struct sigaction current;
+  if (sigaction(SIGPIPE, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) return;
+  struct sigaction action {};
+  action.sa_handler = on_closed_pipe;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGPIPE, &action, nullptr);
+}
 
 int run(int argc, char** argv) {
   console_front_end front;
@@ -36,6 +53,7 @@ int main(int argc, char** argv) {
   // An interrupt stops the run, which removes what it made; the process
   // then ends by that signal.
   stop_signals interrupts;
+  keep_running_on_closed_pipe();
   // Disabled until a settings file names a log file.
   tk_log log;
   error_handler handler(oracle_error_count, oracle_error_table);

@@ -96,8 +96,9 @@ bool parse_cmd_line(int argc, char** argv) {
   int number = 0;
   ansi_cmd_line line(argc, argv, option_table);
   for (; line.has_more(); line.next()) {
-    tk_log::write(1, "parameter #%d: %s", ++number, line.current());
     int id = line.get_option_id();
+    // The password stays out of the log.
+    tk_log::write(1, "parameter #%d: %s", ++number, id == opt_pswd ? "--pswd=***" : line.current());
     const char* value = line.get_value();
     std::wstring wide;
     bool converted = tk_a2w(value, wide);

@@ -103,6 +103,7 @@ void quillet_convertor::check_dest() {
   // Every setting is known now, wherever the destination and the format came from.
   destination = with_format_extension(destination, format_version);
   common_check_dest(destination);
+  check_logfile_apart(destination);
   if (tk_is_file_exist(destination, 0)) delete_destination_file(destination);
 }
 

@@ -40,8 +40,11 @@ stop_signals::stop_signals() {
     struct sigaction action {};
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
-    // The second signal of a kind finds the default action again.
-    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    // The second signal of a kind finds the default action again. Without
+    // SA_RESTART: a call that waits (an open of a named pipe, a write to a
+    // console that nobody reads) returns with EINTR instead of waiting on,
+    // so the run comes to where it stops.
+    action.sa_flags = SA_RESETHAND;
     installed[i] = sigaction(handled[i], &action, &previous[i]) == 0;
   }
 }
@@ -56,6 +59,8 @@ stop_signals::~stop_signals() {
 }
 
 int stop_signals::wake_fd() const { return wake_pipe[0]; }
+
+bool stop_signals::received() { return first_signal != 0; }
 
 void stop_signals::end_process_if_received() {
   int number = first_signal;

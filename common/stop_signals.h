@@ -2,7 +2,8 @@
 // cleanly instead of ending the process where it stands: the first one asks
 // every run to stop (the run then removes its temporary files and any
 // unfinished workbook), and the program ends by that signal once the run is
-// over. A second signal of the same kind ends the process at once.
+// over. A second signal of the same kind ends the process at once. A call
+// that waits when the signal comes returns early with EINTR.
 #pragma once
 
 class stop_signals {
@@ -16,6 +17,8 @@ class stop_signals {
 
   // Becomes readable when a signal has come, for an event loop to watch.
   int wake_fd() const;
+  // True once one of the signals has come.
+  static bool received();
   // After a signal: ends the process by it, as the signal's default action
   // does, with the standard streams flushed. Returns when none came.
   static void end_process_if_received();

@@ -2,12 +2,14 @@
 
 #include "platform/com_runtime.h"
 #include "platform/compound_file.h"
+#include "platform/utf8.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <unistd.h>
 #include <vector>
 
 using qm_platform::compound_file;
@@ -436,8 +438,17 @@ HRESULT StgCreateDocfile(const OLECHAR* name, DWORD mode, DWORD reserved, IStora
     auto file = qm_platform::current_storage_files().open(name, how, true, error);
     // A file to be made is missing only when its folder is.
     if (!file) return error == ENOENT ? STG_E_PATHNOTFOUND : qm_platform::cf_result_of_errno(error, true);
+    // A new file that could not be made a compound file (a full disk) goes
+    // again, also when the making throws.
+    struct made_here {
+      std::string path;
+      ~made_here() {
+        if (!path.empty()) ::unlink(path.c_str());
+      }
+    } made{how == qm_platform::storage_open::create_new ? qm_platform::path_to_utf8(name) : std::string()};
     std::shared_ptr<compound_file> cf;
     if (HRESULT hr = compound_file::create(std::move(file), cf); FAILED(hr)) return hr;
+    made.path.clear();
     *storage = new storage_object(std::move(cf), mode, name);
     return S_OK;
   });

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -100,12 +101,97 @@ TEST_F(LogFile, SetLogfileChecksTheNameThenEnables) {
     }
   }
   EXPECT_THROW(converter.set_logfile(read_only), tk_exception);
+  // Nothing but a regular file: opening a named pipe would wait for a
+  // reader, a device never ends.
+  std::string pipe = folder.path + "/pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  for (const std::string& name : {pipe, std::string("/dev/null")}) {
+    try {
+      converter.set_logfile(name);
+      ADD_FAILURE() << name;
+    } catch (const tk_exception& e) {
+      EXPECT_EQ(e.message, "Logfile name specifies an existing path.") << name;
+    }
+  }
   EXPECT_FALSE(log.enabled);
 
   std::string good = folder.path + "/run.log";
   converter.set_logfile(good);
   EXPECT_TRUE(log.enabled);
   EXPECT_EQ(log.file_name, good);
+}
+
+mode_t mode_of(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+TEST_F(LogFile, OnlyItsOwnerReadsItWhetherNewOrLeftByAnEarlierRun) {
+  log.enabled = true;
+  tk_log::write(1, "new");
+  EXPECT_EQ(mode_of(file), 0600u);
+  tk_log::write(1, "appended");
+  EXPECT_EQ(mode_of(file), 0600u);
+
+  std::string old = folder.path + "/old.log";
+  std::ofstream(old) << "an earlier run's values\n";
+  chmod(old.c_str(), 0644);
+  log.set_file_name(old.c_str());
+  log.truncated = false;
+  tk_log::write(1, "fresh");
+  EXPECT_EQ(read_file(old), "fresh\n");
+  EXPECT_EQ(mode_of(old), 0600u);
+}
+
+TEST_F(LogFile, APipePutInItsPlaceIsNeverWaitedOn) {
+  // Would wait for ever for a reader: ends the test instead.
+  alarm(20);
+  ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+  log.enabled = true;
+  tk_log::write(3, "lost");
+  tk_log::write(3, L"lost %ls", L"too");
+  alarm(0);
+  struct stat st {};
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST_F(LogFile, TheDestinationIsRefusedWhenItIsTheLogFile) {
+  tk_converter converter;
+  std::string good = folder.path + "/run.log";
+  converter.set_logfile(good);
+  tk_log::write(1, "the log exists once written");
+  std::string link = folder.path + "/link.xls";
+  ASSERT_EQ(symlink("run.log", link.c_str()), 0);
+  std::string here = folder.path + "/sub";
+  mkdir(here.c_str(), 0700);
+  struct { std::string destination; bool refused; } cases[] = {
+      {good, true},
+      {folder.path + "/sub/../run.log", true},
+      {link, true},
+      {folder.path + "/run.xls", false},
+      {folder.path + "/sub/run.log", false},
+  };
+  for (const auto& c : cases) {
+    std::wstring destination(c.destination.begin(), c.destination.end());
+    try {
+      converter.check_logfile_apart(destination);
+      EXPECT_FALSE(c.refused) << c.destination;
+    } catch (const tk_exception& e) {
+      EXPECT_TRUE(c.refused) << c.destination;
+      EXPECT_EQ(e.message, "Logfile name specifies the destination file.");
+      EXPECT_EQ(e.level, 1);
+    }
+  }
+  // A log given relative to the current folder, not written yet.
+  char previous[4096];
+  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(chdir(here.c_str()), 0);
+  tk_converter relative;
+  relative.log_file = "new.log";
+  std::string named = here + "/new.log";
+  EXPECT_THROW(relative.check_logfile_apart(std::wstring(named.begin(), named.end())), tk_exception);
+  ASSERT_EQ(chdir(previous), 0);
 }
 
 }  // namespace

@@ -5,10 +5,14 @@
 #include "jet_test_support.h"
 #include "platform/storage.h"
 #include "platform/utf8.h"
+#include "tests/platform/storage_support.h"
 
+#include <algorithm>
 #include <cstring>
+#include <dirent.h>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -69,6 +73,17 @@ class IsamFiles : public jet_fixture {
     ASSERT_EQ(db->Close(), S_OK);
   }
   HRESULT refresh() { return engine->Idle(arg(dbRefreshCache)); }
+  // The names in the test's folder, sorted.
+  std::vector<std::string> entries() {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.path.c_str())) {
+      while (dirent* e = readdir(d))
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+      closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
   temp_dir dir;
 };
 
@@ -214,14 +229,19 @@ TEST_F(IsamFiles, AForeignDateOutsideTheSheetsRangeIsKeptAsItsNumber) {
   EXPECT_EQ(count, 2);
 }
 
-TEST_F(IsamFiles, AFailedWriteKeepsTheOldFile) {
+TEST_F(IsamFiles, AFailedWriteKeepsTheOldFileAndLeavesNothingBeside) {
   std::wstring path = dir.file(L"keep.xls");
   add_sheet(path, L"Excel 8.0;", L"Old");
   std::string before = contents(path);
-  // The new workbook is written beside the old one first: make that fail.
-  mkdir(narrow(path + L".jet~").c_str(), 0700);
-  add_sheet(path, L"Excel 8.0;", L"New");
-  EXPECT_EQ(refresh(), dao_hresult(3040));
+  // The new workbook is written beside the old one first: make that fail,
+  // as the file is made and while its workbook is written.
+  for (long long budget : {1000, 3000}) {
+    storage_test::failing_files full;
+    full.write_budget = budget;
+    add_sheet(path, L"Excel 8.0;", L"New");
+    EXPECT_EQ(refresh(), dao_hresult(3040)) << budget;
+    EXPECT_EQ(entries(), std::vector<std::string>{"keep.xls"}) << budget;
+  }
   std::wstring description;
   EXPECT_EQ(last_error(&description), 3040);
   EXPECT_NE(description.find(path), std::wstring::npos) << narrow(description);
@@ -236,6 +256,27 @@ TEST_F(IsamFiles, AFailedWriteKeepsTheOldFile) {
   ASSERT_EQ(open(L"/proc/qm_jet_cannot_be.xls", L"Excel 5.0;", nowhere), S_OK);
   ASSERT_EQ(create(nowhere.p, L"T", {{L"A", dbText}}), S_OK);
   EXPECT_EQ(nowhere->Close(), dao_hresult(3040));
+}
+
+TEST_F(IsamFiles, WhatStandsAtANameBesideTheWorkbookIsNeverFollowedNorConsumed) {
+  std::string mine = dir.path + "/mine.txt";
+  std::ofstream(mine) << "the user's own file";
+  ASSERT_EQ(symlink("mine.txt", (dir.path + "/linked.xls.jet~").c_str()), 0);
+  std::ofstream(dir.path + "/kept.xls.jet~") << "a file of the user's";
+  for (const wchar_t* name : {L"linked.xls", L"kept.xls"}) {
+    std::wstring path = dir.file(name);
+    add_sheet(path, L"Excel 8.0;", L"First");
+    add_sheet(path, L"Excel 8.0;", L"Second");
+    ASSERT_EQ(refresh(), S_OK);
+    EXPECT_EQ(sheets_on_disk(path, biff_version::biff8), (std::vector<std::wstring>{L"First", L"Second"}));
+  }
+  EXPECT_EQ(contents(dir.file(L"mine.txt")), "the user's own file");
+  EXPECT_EQ(contents(dir.file(L"kept.xls.jet~")), "a file of the user's");
+  char target[64] = {};
+  ASSERT_GT(readlink((dir.path + "/linked.xls.jet~").c_str(), target, sizeof target - 1), 0);
+  EXPECT_STREQ(target, "mine.txt");
+  EXPECT_EQ(entries(), (std::vector<std::string>{"kept.xls", "kept.xls.jet~", "linked.xls", "linked.xls.jet~",
+                                                 "mine.txt"}));
 }
 
 TEST_F(IsamFiles, TheEngineWritesWhatItKeptWhenToldOrWhenItGoes) {

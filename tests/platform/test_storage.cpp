@@ -1,5 +1,6 @@
 #include "platform/com_runtime.h"
 #include "platform/storage.h"
+#include "platform/utf8.h"
 #include "tests/platform/storage_support.h"
 
 #include <gtest/gtest.h>
@@ -554,6 +555,10 @@ TEST(Storage, FileSystemFaultsBecomeStorageResults) {
     IStorage* storage = nullptr;
     EXPECT_EQ(StgCreateDocfile(path.c_str(), rw | STGM_CREATE, 0, &storage), STG_E_MEDIUMFULL);
     EXPECT_EQ(storage, nullptr);
+    // A file that was not there before is not left behind.
+    const std::wstring made = dir.wpath("made.cfb");
+    EXPECT_EQ(StgCreateDocfile(made.c_str(), rw, 0, &storage), STG_E_MEDIUMFULL);
+    EXPECT_NE(access(qm_platform::path_to_utf8(made.c_str()).c_str(), F_OK), 0);
   }
   {
     failing_files files;

@@ -1,10 +1,12 @@
-"""QUILLCMD interrupted in the middle of an .xlsx run: the run stops, its
+"""QUILLCMD interrupted in the middle of a run: the run stops, its
 temporary tree goes, no workbook is left under the destination's name or
-beside it, and the process ends by the signal. Also the zip program killed
-or stopped while it packs.
+beside it, and the process ends by the signal, also when the signal finds
+it waiting for its console. Also the zip program killed or stopped while it
+packs, and a console that nobody reads any more.
 
 usage: run_interrupts.py QUILLCMD [unittest arguments]
 """
+import fcntl
 import os
 import shutil
 import signal
@@ -17,6 +19,7 @@ import unittest
 import e2e_support
 
 ROWS = 300000
+MID_ROWS = 20000
 
 
 def build_source(path):
@@ -25,6 +28,8 @@ def build_source(path):
     db.execute("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %d) "
                "INSERT INTO \"BIG\" SELECT i, 'name ' || i, 'a note that makes the row longer, number ' || (i * 7) "
                "FROM n" % ROWS)
+    db.execute('CREATE TABLE "MID" ("ID" NUMBER(10), "NAME" VARCHAR2(40), "NOTE" VARCHAR2(80))')
+    db.execute('INSERT INTO "MID" SELECT * FROM "BIG" WHERE "ID" <= %d' % MID_ROWS)
     db.execute('CREATE TABLE "SMALL" ("ID" NUMBER(10))')
     db.execute('INSERT INTO "SMALL" VALUES (1)')
     db.commit()
@@ -41,6 +46,33 @@ def wait_for(condition, what, seconds=60):
         if time.monotonic() > deadline:
             raise AssertionError("not reached: " + what)
         time.sleep(0.05)
+
+
+def plain(value):
+    """A cell's value as text, whole numbers without a fraction."""
+    if isinstance(value, float) and value.is_integer():
+        return str(int(value))
+    return str(value)
+
+
+def blocked_writing(pid, fd):
+    """True while the process waits in write(2) on that descriptor."""
+    try:
+        with open("/proc/%d/syscall" % pid) as f:
+            fields = f.read().split()
+    except OSError:
+        return False
+    return len(fields) > 1 and fields[0] == "1" and int(fields[1], 16) == fd
+
+
+def ended(process, seconds, what):
+    """The exit code; a process still running after that long is killed."""
+    try:
+        return process.wait(timeout=seconds)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+        raise AssertionError(what)
 
 
 class InterruptTest(unittest.TestCase):
@@ -63,13 +95,20 @@ class InterruptTest(unittest.TestCase):
         os.mkdir(self.temp)
         os.mkdir(self.out)
 
-    def start(self, table="BIG", path=None):
-        tables = os.path.join(self.work, "tables.txt")
-        with open(tables, "w") as f:
-            f.write(table + "\n")
-        return e2e_support.start(["--src=big", "--user=scott", "--xls_ver=2", "--tab_file=" + tables,
-                                  "--dest=" + os.path.join(self.out, "big.xlsx")], self.work, self.folder, path,
-                                 temp=self.temp)
+    def arguments(self, tables, version):
+        listed = os.path.join(self.work, "tables.txt")
+        with open(listed, "w") as f:
+            f.write("".join(name + "\n" for name in tables))
+        return ["--src=big", "--user=scott", "--xls_ver=%d" % version, "--tab_file=" + listed,
+                "--dest=" + os.path.join(self.out, "big.xlsx" if version == 2 else "big.xls")]
+
+    def launch(self, tables, version, stdout, stderr):
+        """QUILLCMD on these tables, its console where given."""
+        return subprocess.Popen([e2e_support.QUILLCMD, *self.arguments(tables, version)], cwd=self.work,
+                                env=e2e_support.environment(self.temp, self.folder), stdout=stdout, stderr=stderr)
+
+    def start(self, table="BIG", path=None, version=2):
+        return e2e_support.start(self.arguments([table], version), self.work, self.folder, path, temp=self.temp)
 
     def fake_zip(self, ending):
         """A zip program first on the PATH that leaves its temporary file
@@ -114,6 +153,63 @@ class InterruptTest(unittest.TestCase):
                 self.assertIn("Converting table BIG (%d records)" % ROWS, out)
                 self.assertNotIn("Error", out)
                 self.assert_nothing_left()
+
+    def test_signal_in_the_middle_of_an_xls_table(self):
+        process = self.start(version=1)
+        self.assertTrue(process.stdout.readline().startswith("Converting database"))
+        self.assertTrue(process.stdout.readline().startswith("Converting table BIG"))
+        time.sleep(0.3)
+        self.assertIsNone(process.poll(), "the run ended before the signal")
+        process.send_signal(signal.SIGTERM)
+        code, out, err = self.finish(process)
+        self.assertEqual(code, -signal.SIGTERM, out + err)
+        self.assert_nothing_left()
+
+    def test_a_signal_ends_a_run_that_waits_for_its_console(self):
+        # Error lines for missing tables after one real table, into a pipe
+        # that nobody reads and that holds only a part of them.
+        missing = ["Z_MISSING_%02d_" % n + "X" * 150 for n in range(60)]
+        for version in (2, 1):
+            with self.subTest(version=version):
+                self.fresh_folders()
+                reader, writer = os.pipe()
+                fcntl.fcntl(writer, fcntl.F_SETPIPE_SZ, 4096)
+                process = self.launch(["SMALL"] + missing, version, stdout=subprocess.DEVNULL, stderr=writer)
+                os.close(writer)
+                try:
+                    # Blocked in write(2) on its standard error.
+                    wait_for(lambda: process.poll() is not None or blocked_writing(process.pid, 2), "a full pipe")
+                    self.assertIsNone(process.poll(), "the run did not wait for its console")
+                    process.send_signal(signal.SIGTERM)
+                    code = ended(process, 30, "the first signal did not end the run")
+                finally:
+                    os.close(reader)
+                self.assertEqual(code, -signal.SIGTERM)
+                self.assert_nothing_left()
+
+    def test_a_console_that_nobody_reads_any_more_drops_its_lines(self):
+        # As `QUILLCMD ... | head -c1`: the console closes after one byte,
+        # long before the second table's line.
+        for version in (2, 1):
+            with self.subTest(version=version):
+                self.fresh_folders()
+                process = self.launch(["MID", "SMALL"], version, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                self.assertEqual(process.stdout.read(1), b"C")
+                process.stdout.close()
+                process.stderr.close()
+                self.assertEqual(ended(process, 120, "QUILLCMD did not end"), 0)
+                self.assertEqual(os.listdir(self.temp), [], "the temporary tree stays")
+                name = "big.xlsx" if version == 2 else "big.xls"
+                self.assertEqual(os.listdir(self.out), [name])
+                read = e2e_support.cell_texts if version == 2 else e2e_support.xls_cells
+                sheets = {sheet: [[plain(v) for v in row] for row in rows]
+                          for sheet, rows in read(os.path.join(self.out, name)).items()}
+                self.assertEqual(sorted(sheets), ["MID", "SMALL"])
+                expected_mid = [["ID", "NAME", "NOTE"]] + [
+                    [str(i), "name %d" % i, "a note that makes the row longer, number %d" % (i * 7)]
+                    for i in range(1, MID_ROWS + 1)]
+                self.assertTrue(sheets["MID"] == expected_mid, "MID is not whole")
+                self.assertEqual(sheets["SMALL"], [["ID"], ["1"]])
 
     def test_signal_while_zip_packs(self):
         pid_file = os.path.join(self.work, "zip.pid")
