@@ -102,8 +102,8 @@ void quillet_convertor::check_dest() {
   if (destination.empty()) throw tk_exception(std::string("You should enter MS Excel spredsheet name"), 1);
   // Every setting is known now, wherever the destination and the format came from.
   destination = with_format_extension(destination, format_version);
+  // An existing file stays until the run has an item to write over it.
   common_check_dest(destination);
-  if (tk_is_file_exist(destination, 0)) delete_destination_file(destination);
 }
 
 std::wstring quillet_convertor::get_title() const {

@@ -37,9 +37,10 @@ class quillet_convertor : public xls_converter,
   void save_settings();
 
   std::vector<std::wstring> get_all_tables();
-  // Gives the destination the extension of the format, checks it and
-  // deletes an existing destination file; raises tk_exception (level 1)
-  // for an empty destination and the failures of common_check_dest.
+  // Gives the destination the extension of the format and checks it;
+  // raises tk_exception (level 1) for an empty destination and the failures
+  // of common_check_dest. An existing destination is replaced by the run,
+  // and only when it has something to write.
   void check_dest();
   std::wstring get_title() const;
   bool store_profile(const std::wstring& file_name);

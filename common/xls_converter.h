@@ -92,6 +92,9 @@ class xls_converter : public udb_converter {
   void end_item();
   // The selection's items, on the road of the format.
   void convert_selection(udb_database& source);
+  // Deletes the old destination and its part files, once a run, before the
+  // run's first item is written: a run with nothing to convert keeps them.
+  void replace_destination();
   // The destination and its part files, deleted after a stopped run.
   void remove_unfinished();
   // On a way out of the run other than its end: what the DBEngine still
@@ -100,6 +103,8 @@ class xls_converter : public udb_converter {
   // The same, with the item's database closed first.
   void write_before_exit(udb_database* destination) noexcept;
 
+  // The run has deleted the old destination: what stands there is its own.
+  bool destination_replaced = false;
   mutable std::mutex current_lock;
   std::wstring current_table;
 };
