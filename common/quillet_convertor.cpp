@@ -43,7 +43,7 @@ quillet_convertor::quillet_convertor(conversion_front_end& front_end)
 }
 
 quillet_convertor::~quillet_convertor() {
-  if (front.uses_registry() && !settings_saved) {
+  if (front.uses_registry() && !settings_saved && !settings_left) {
     try {
       serialize(true);
     } catch (const tk_exception& e) {
@@ -53,6 +53,7 @@ quillet_convertor::~quillet_convertor() {
 }
 
 void quillet_convertor::save_settings() {
+  if (settings_left) return;
   settings_saved = true;
   serialize(true);
 }

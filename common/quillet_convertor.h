@@ -33,7 +33,7 @@ class quillet_convertor : public xls_converter,
   // value was exchanged.
   bool serialize(bool store);
   // Writes the registry values back; the wizard calls it before the
-  // convertor goes.
+  // convertor goes. Nothing after leave_saved_settings.
   void save_settings();
 
   std::vector<std::wstring> get_all_tables();
@@ -49,9 +49,13 @@ class quillet_convertor : public xls_converter,
   bool load_profile(const std::wstring& file_name, bool format_required = false);
   bool test_query(const std::wstring& text);
 
+  // The registry keeps what it holds: nothing of this run is written back.
+  void leave_saved_settings() { settings_left = true; }
+
   tk_reg_key reg_key;
   bool open_on_exit = false;
 
  private:
   bool settings_saved = false;
+  bool settings_left = false;
 };

@@ -68,6 +68,15 @@ std::wstring with_format_extension(const std::wstring& path, int format_version)
   return path.substr(0, start) + file + (format_version == 2 ? L".xlsx" : L".xls");
 }
 
+std::wstring destination_path(const std::wstring& value) {
+  if (value.empty()) return value;
+  std::size_t slash = value.rfind(L'/');
+  std::wstring last = slash == std::wstring::npos ? value : value.substr(slash + 1);
+  std::wstring path = tk_file_wname(value).get_path();
+  if ((last.empty() || last == L"." || last == L"..") && path.back() != L'/') path += L'/';
+  return path;
+}
+
 void delete_destination_file(const std::wstring& path) {
   tk_log::write(1, L"Delete file '%ls'", path.c_str());
   if (DeleteFileW(path.c_str())) return;

@@ -21,6 +21,12 @@ class udb_validator;
 // to 2 is left as it is.
 std::wstring with_format_extension(const std::wstring& path, int format_version);
 
+// The full path of a destination; a relative one is taken against the
+// current folder. One that names a folder ("out/", "." or "..") keeps a
+// trailing "/", so that the destination check refuses it instead of the
+// extension making a file of the folder's name. Empty stays empty.
+std::wstring destination_path(const std::wstring& value);
+
 class xls_converter : public udb_converter {
  public:
   // Creates the three format engines.
