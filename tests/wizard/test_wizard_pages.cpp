@@ -56,6 +56,15 @@ void fill_query(const char* name, const char* text, int button) {
   click_later(control_as<QPushButton>(button));
 }
 
+// Fills the connection page for the bundled demo source and presses Next.
+void connect_to_demo() {
+  control_as<QLineEdit>(1003)->setText("");
+  control_as<QLineEdit>(1004)->setText("");
+  control_as<QLineEdit>(1014)->setText("demo");
+  control_as<QLineEdit>(1012)->setText("scott");
+  click_later(sheet_button("next"));
+}
+
 }  // namespace
 
 TEST(wizard_pages, connection_destination_and_table_rules) {
@@ -429,33 +438,6 @@ TEST(wizard_quick_launch, a_settings_file_that_does_not_exist_or_load_ends_with_
   }
 }
 
-TEST(wizard_pages, load_settings_says_when_a_file_does_not_load) {
-  wizard_sandbox box;
-  std::string notes = box.file("notes.qlt");
-  std::ofstream(notes) << "my notes for the weekly run\n";
-  ui_script ui;
-  ui.step("welcome", [] { return page_shown(103); }, [] { click_later(control_as<QPushButton>(1115)); })
-      .step("open dialog", [] { return find_visible("open_file_dialog") != nullptr; },
-            [notes] {
-              auto* dialog = find_as<QDialog>("open_file_dialog");
-              dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(notes));
-              QTimer::singleShot(0, dialog, &QDialog::accept);
-            })
-      .step("error box", [] { return front_box() != nullptr; },
-            [] {
-              EXPECT_EQ(front_box()->windowTitle(), QString("Quillmark 4.1 Error"));
-              EXPECT_EQ(box_text(), QString("Profile cannot be loaded: it is not a settings file.\nPlease verify the "
-                                            "correct path/name was given."));
-              answer_box(QMessageBox::Ok);
-            })
-      .step("still welcome", [] { return !front_box() && page_shown(103); }, [] { click_later(sheet_button("cancel")); })
-      .step("cancel question", [] { return box_says("Are you sure you want to exit the wizard?"); },
-            [] { answer_box(QMessageBox::Yes); });
-  ui.start(30);
-  EXPECT_EQ(run_wizard(), 0);
-  EXPECT_TRUE(ui.done());
-}
-
 TEST(quillet_program, without_a_window_system_it_can_reach_says_so_and_ends_with_minus_one) {
   // A display number no server answers.
   int display = 99;
@@ -497,14 +479,7 @@ TEST(wizard_pages, the_destination_follows_the_format_and_the_table_page_keeps_t
   std::string workbook = box.file("book.xlsx");
   ui_script ui;
   ui.step("welcome", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
-      .step("connection page", [] { return page_shown(132); },
-            [] {
-              control_as<QLineEdit>(1003)->setText("");
-              control_as<QLineEdit>(1004)->setText("");
-              control_as<QLineEdit>(1014)->setText("demo");
-              control_as<QLineEdit>(1012)->setText("scott");
-              click_later(sheet_button("next"));
-            })
+      .step("connection page", [] { return page_shown(132); }, connect_to_demo)
       .step("destination page", [] { return page_shown(105); },
             [&] {
               auto* path = control_as<QLineEdit>(1004);
@@ -585,27 +560,41 @@ void expect_texts_whole_at_the_smallest_size(const char* where) {
 
 }  // namespace
 
-// A mistake on the destination page that the user mends is not an error of
-// the run; the default destination and a typed relative name are in the
+// Mistakes that the user mends on the pages are not errors of the run: a
+// settings file that does not load, a missing folder, a folder for the
+// file. The default destination and a typed relative name are in the
 // current folder, and the next start gets the full path.
-TEST(wizard_pages, a_mended_destination_then_a_clean_run_lists_no_errors) {
+TEST(wizard_pages, mended_mistakes_then_a_clean_run_list_no_errors) {
   wizard_sandbox box;
+  std::string notes = box.file("notes.qlt");
+  std::ofstream(notes) << "my notes for the weekly run\n";
   std::string started_in = tk_to_utf8(tk_get_current_dir_w());
   ASSERT_EQ(chdir(box.path.c_str()), 0);
   ui_script ui;
   ui.step("welcome", [] { return page_shown(103); },
           [] {
             expect_texts_whole_at_the_smallest_size("welcome");
-            click_later(sheet_button("next"));
+            click_later(control_as<QPushButton>(1115));
           })
+      .step("open dialog", [] { return find_visible("open_file_dialog") != nullptr; },
+            [notes] {
+              auto* dialog = find_as<QDialog>("open_file_dialog");
+              dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(notes));
+              QTimer::singleShot(0, dialog, &QDialog::accept);
+            })
+      .step("not a settings file", [] { return front_box() != nullptr; },
+            [] {
+              EXPECT_EQ(front_box()->windowTitle(), QString("Quillmark 4.1 Error"));
+              EXPECT_EQ(box_text(), QString("Profile cannot be loaded: it is not a settings file.\nPlease verify the "
+                                            "correct path/name was given."));
+              answer_box(QMessageBox::Ok);
+            })
+      .step("still welcome", [] { return !front_box() && page_shown(103); },
+            [] { click_later(sheet_button("next")); })
       .step("connection page", [] { return page_shown(132); },
             [] {
               expect_texts_whole_at_the_smallest_size("connection");
-              control_as<QLineEdit>(1003)->setText("");
-              control_as<QLineEdit>(1004)->setText("");
-              control_as<QLineEdit>(1014)->setText("demo");
-              control_as<QLineEdit>(1012)->setText("scott");
-              click_later(sheet_button("next"));
+              connect_to_demo();
             })
       .step("destination page", [] { return page_shown(105); },
             [&] {
