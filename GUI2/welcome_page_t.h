@@ -12,6 +12,10 @@
 #include <cwchar>
 #include <string>
 
+// A settings file that exists but does not load.
+inline constexpr const wchar_t* profile_not_loaded_message =
+    L"Profile cannot be loaded: it is not a settings file.\nPlease verify the correct path/name was given.";
+
 template <class converter, int IDD>
 class welcome_page_t : public wizard_page<IDD, PSWIZB_NEXT, PSP_HIDEHEADER | PSP_HASHELP> {
  public:
@@ -29,7 +33,9 @@ class welcome_page_t : public wizard_page<IDD, PSWIZB_NEXT, PSP_HIDEHEADER | PSP
     for (wchar_t& c : filter)
       if (c == L'|') c = L'\0';
     open_file_dialog dialog(this->window(), file_filter{filter, L"Select Profile File"}, std::wstring());
-    if (dialog.run()) converter::instance().load_profile(dialog.get_file_name());
+    // The pages keep what they showed; the user hears why.
+    if (dialog.run() && !converter::instance().load_profile(dialog.get_file_name()))
+      wizard_shell::error(std::wstring(profile_not_loaded_message));
     after_load();
     return 0;
   }

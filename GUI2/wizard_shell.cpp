@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
@@ -102,6 +103,8 @@ class wizard_sheet : public QDialog {
     connect(finish, &QPushButton::clicked, [this] { this->shell.press_finish(); });
     connect(cancel, &QPushButton::clicked, [this] { this->shell.press_cancel(); });
     connect(help, &QPushButton::clicked, [this] { this->shell.press_help(); });
+    // Every page's text shows at this size; the window may grow, not shrink.
+    setMinimumSize(620, 440);
     resize(620, 440);
   }
 
@@ -309,6 +312,9 @@ void wizard_shell::write_log(const std::wstring& text) {
 
 namespace {
 
+// The Yes/No question in front, for close_question.
+QPointer<QMessageBox> open_question;
+
 // A message box on the GUI thread; the answer is IDYES, IDNO or IDOK.
 int show_box(const std::wstring& text, const std::wstring& kind, unsigned box_flags) {
   bool initialized = wizard_shell::is_initialized();
@@ -325,14 +331,18 @@ int show_box(const std::wstring& text, const std::wstring& kind, unsigned box_fl
                 : icon == MB_ICONQUESTION    ? QMessageBox::Question
                 : icon == MB_ICONINFORMATION ? QMessageBox::Information
                                              : QMessageBox::NoIcon);
-    if ((box_flags & 0xFu) == MB_YESNO) {
+    bool asks = (box_flags & 0xFu) == MB_YESNO;
+    if (asks) {
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
       box.setDefaultButton((box_flags & MB_DEFBUTTON2) ? QMessageBox::No : QMessageBox::Yes);
       box.setEscapeButton(QMessageBox::No);
     } else {
       box.setStandardButtons(QMessageBox::Ok);
     }
+    QPointer<QMessageBox> outer = open_question;
+    if (asks) open_question = &box;
     int pressed = box.exec();
+    if (asks) open_question = outer;
     *answer = pressed == QMessageBox::Yes ? IDYES : pressed == QMessageBox::No ? IDNO : IDOK;
   });
   return *answer;
@@ -360,6 +370,11 @@ void wizard_shell::message(const std::wstring& text) {
 
 bool wizard_shell::question(const std::wstring& text, unsigned extra_flags) {
   return show_box(text, L"Question", MB_ICONQUESTION | MB_YESNO | extra_flags) == IDYES;
+}
+
+void wizard_shell::close_question() {
+  if (!open_question) return;
+  if (QAbstractButton* no = open_question->button(QMessageBox::No)) no->click();
 }
 
 namespace {

@@ -63,6 +63,8 @@ class wizard_shell : public tk_singleton<wizard_shell> {
   static void error(const std::string& text);
   static void message(const std::wstring& text);
   static bool question(const std::wstring& text, unsigned extra_flags);
+  // Answers No to the question that is open, if any; on the GUI thread.
+  static void close_question();
 
   void display_help();
   void display_help(int context_id);

@@ -43,18 +43,6 @@ const cmd_line_option option_table[] = {
 constexpr int version_major = 4;
 constexpr int version_minor = 1;
 
-// The full path of a destination. One that names a folder ("out/", "."
-// or "..") keeps a trailing "/", so that the destination check refuses it
-// instead of the extension making a file of the folder's name.
-std::wstring destination_path(const std::wstring& value) {
-  if (value.empty()) return value;
-  std::size_t slash = value.rfind(L'/');
-  std::wstring last = slash == std::wstring::npos ? value : value.substr(slash + 1);
-  std::wstring path = tk_file_wname(value).get_path();
-  if ((last.empty() || last == L"." || last == L"..") && path.back() != L'/') path += L'/';
-  return path;
-}
-
 }  // namespace
 
 std::string usage_text() {

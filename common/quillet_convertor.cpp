@@ -43,7 +43,7 @@ quillet_convertor::quillet_convertor(conversion_front_end& front_end)
 }
 
 quillet_convertor::~quillet_convertor() {
-  if (front.uses_registry() && !settings_saved) {
+  if (front.uses_registry() && !settings_saved && !settings_left) {
     try {
       serialize(true);
     } catch (const tk_exception& e) {
@@ -53,6 +53,7 @@ quillet_convertor::~quillet_convertor() {
 }
 
 void quillet_convertor::save_settings() {
+  if (settings_left) return;
   settings_saved = true;
   serialize(true);
 }
@@ -102,9 +103,9 @@ void quillet_convertor::check_dest() {
   if (destination.empty()) throw tk_exception(std::string("You should enter MS Excel spredsheet name"), 1);
   // Every setting is known now, wherever the destination and the format came from.
   destination = with_format_extension(destination, format_version);
+  // An existing file stays until the run has an item to write over it.
   common_check_dest(destination);
   check_logfile_apart(destination);
-  if (tk_is_file_exist(destination, 0)) delete_destination_file(destination);
 }
 
 std::wstring quillet_convertor::get_title() const {

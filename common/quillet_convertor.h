@@ -33,13 +33,14 @@ class quillet_convertor : public xls_converter,
   // value was exchanged.
   bool serialize(bool store);
   // Writes the registry values back; the wizard calls it before the
-  // convertor goes.
+  // convertor goes. Nothing after leave_saved_settings.
   void save_settings();
 
   std::vector<std::wstring> get_all_tables();
-  // Gives the destination the extension of the format, checks it and
-  // deletes an existing destination file; raises tk_exception (level 1)
-  // for an empty destination and the failures of common_check_dest.
+  // Gives the destination the extension of the format and checks it;
+  // raises tk_exception (level 1) for an empty destination and the failures
+  // of common_check_dest. An existing destination is replaced by the run,
+  // and only when it has something to write.
   void check_dest();
   std::wstring get_title() const;
   bool store_profile(const std::wstring& file_name);
@@ -48,9 +49,13 @@ class quillet_convertor : public xls_converter,
   bool load_profile(const std::wstring& file_name, bool format_required = false);
   bool test_query(const std::wstring& text);
 
+  // The registry keeps what it holds: nothing of this run is written back.
+  void leave_saved_settings() { settings_left = true; }
+
   tk_reg_key reg_key;
   bool open_on_exit = false;
 
  private:
   bool settings_saved = false;
+  bool settings_left = false;
 };

@@ -69,6 +69,15 @@ std::wstring with_format_extension(const std::wstring& path, int format_version)
   return path.substr(0, start) + file + (format_version == 2 ? L".xlsx" : L".xls");
 }
 
+std::wstring destination_path(const std::wstring& value) {
+  if (value.empty()) return value;
+  std::size_t slash = value.rfind(L'/');
+  std::wstring last = slash == std::wstring::npos ? value : value.substr(slash + 1);
+  std::wstring path = tk_file_wname(value).get_path();
+  if ((last.empty() || last == L"." || last == L"..") && path.back() != L'/') path += L'/';
+  return path;
+}
+
 void delete_destination_file(const std::wstring& path) {
   tk_log::write(1, L"Delete file '%ls'", path.c_str());
   if (DeleteFileW(path.c_str())) return;
@@ -322,15 +331,21 @@ void xls_converter::do_convert(udb_database& source) {
   // settings file or the registry as well as from the option or the page.
   for (xls_engine* e : engines)
     if (e) e->wrap = wrap_text;
-  clean_if_exists();
+  destination_replaced = false;
   try {
     convert_selection(source);
   } catch (const tk_final_exception&) {
     // A stopped run leaves no workbook; one that the user aborted keeps
-    // what was written.
-    if (stop_requested()) remove_unfinished();
+    // what was written. A run that wrote nothing leaves the old one.
+    if (stop_requested() && destination_replaced) remove_unfinished();
     throw;
   }
+}
+
+void xls_converter::replace_destination() {
+  if (destination_replaced) return;
+  clean_if_exists();
+  destination_replaced = true;
 }
 
 void xls_converter::remove_unfinished() {
@@ -358,15 +373,15 @@ void xls_converter::convert_selection(udb_database& source) {
       end_run_if_stopped();
       set_current_table(name);
       tk_log::write(1, L"Processing '%ls'", name.c_str());
-      std::unique_ptr<udb_database> destination_db = get_xls_base();
-      std::wstring sheet = sheet_name_of(validator, name);
       if (!item_is_missing(source, name, text)) {
+        replace_destination();
+        std::unique_ptr<udb_database> destination_db = get_xls_base();
+        std::wstring sheet = sheet_name_of(validator, name);
         convert_item(source, destination_db.get(), name, text, sheet);
         record_sheet_name(validator, name, sheet);
+        // A failure to close (or to write) ends the run with its message.
+        static_cast<dao_database&>(*destination_db).close();
       }
-      // A failure to close (or to write) ends the run with its message.
-      static_cast<dao_database&>(*destination_db).close();
-      destination_db.reset();
       end_item();
     }
     end_run_if_stopped();
@@ -377,9 +392,12 @@ void xls_converter::convert_selection(udb_database& source) {
     throw;
   }
   // The DBEngine keeps the workbook from one item to the next; the file
-  // must hold every item before the patch reads it.
-  dao.refresh_cache();
-  do_patch();
+  // must hold every item before the patch reads it. A workbook that the
+  // run did not write is not its to patch.
+  if (destination_replaced) {
+    dao.refresh_cache();
+    do_patch();
+  }
   finished = true;
 }
 
@@ -405,13 +423,18 @@ void xls_converter::write_before_exit(udb_database* destination_db) noexcept {
 }
 
 void xls_converter::do_convert_xlsx(udb_database& source) {
-  std::unique_ptr<udb_database> destination_db = get_xls_base();
+  // Made for the first item to convert: without one the old workbook stays.
+  std::unique_ptr<udb_database> destination_db;
   xls_tn_validator validator(selected_tables, source.get_tables(), 31);
   for (const auto& [name, text] : selected) {
     end_run_if_stopped();
     set_current_table(name);
-    std::wstring sheet = sheet_name_of(validator, name);
     if (!item_is_missing(source, name, text)) {
+      if (!destination_db) {
+        replace_destination();
+        destination_db = get_xls_base();
+      }
+      std::wstring sheet = sheet_name_of(validator, name);
       convert_item(source, destination_db.get(), name, text, sheet);
       record_sheet_name(validator, name, sheet);
     }
@@ -419,6 +442,6 @@ void xls_converter::do_convert_xlsx(udb_database& source) {
   }
   end_run_if_stopped();
   tk_log::write(1, "xls_converter::save(active_idx=%d)", format_version);
-  if (format_version == 2) static_cast<xlsx_database&>(*destination_db).save();
+  if (format_version == 2 && destination_db) static_cast<xlsx_database&>(*destination_db).save();
   finished = true;
 }

@@ -21,6 +21,12 @@ class udb_validator;
 // to 2 is left as it is.
 std::wstring with_format_extension(const std::wstring& path, int format_version);
 
+// The full path of a destination; a relative one is taken against the
+// current folder. One that names a folder ("out/", "." or "..") keeps a
+// trailing "/", so that the destination check refuses it instead of the
+// extension making a file of the folder's name. Empty stays empty.
+std::wstring destination_path(const std::wstring& value);
+
 class xls_converter : public udb_converter {
  public:
   // Creates the three format engines.
@@ -95,6 +101,9 @@ class xls_converter : public udb_converter {
   void end_item();
   // The selection's items, on the road of the format.
   void convert_selection(udb_database& source);
+  // Deletes the old destination and its part files, once a run, before the
+  // run's first item is written: a run with nothing to convert keeps them.
+  void replace_destination();
   // The destination and its part files, deleted after a stopped run.
   void remove_unfinished();
   // On a way out of the run other than its end: what the DBEngine still
@@ -103,6 +112,8 @@ class xls_converter : public udb_converter {
   // The same, with the item's database closed first.
   void write_before_exit(udb_database* destination) noexcept;
 
+  // The run has deleted the old destination: what stands there is its own.
+  bool destination_replaced = false;
   mutable std::mutex current_lock;
   std::wstring current_table;
 };

@@ -8,6 +8,28 @@
 
 #include <cstdio>
 #include <string>
+#include <unistd.h>
+
+namespace {
+
+QtMessageHandler qt_handler = nullptr;
+
+// Qt's fatal message while it opens its platform ends the program here,
+// before Qt's abort; the warnings that tell why go on as Qt writes them.
+void refuse_unstarted_platform(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtFatalMsg) {
+    std::fprintf(stderr, "Failed to initialize GUI library\n");
+    std::fflush(stderr);
+    _exit(-1);
+  }
+  if (qt_handler) {
+    qt_handler(type, context, text);
+    return;
+  }
+  std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (!gui_platform_available()) {
@@ -16,7 +38,11 @@ int main(int argc, char** argv) {
   }
   // Disabled until a settings file names a log file.
   tk_log log;
+  // Qt aborts when its platform does not start (a display that does not
+  // answer, a plugin that does not load): the wizard says so instead.
+  qt_handler = qInstallMessageHandler(refuse_unstarted_platform);
   QApplication app(argc, argv);
+  qInstallMessageHandler(qt_handler);
   // An interrupt stops the run, which removes what it made; then the
   // program ends by that signal. Any event loop, modal ones too, sees it.
   stop_signals interrupts;

@@ -36,14 +36,21 @@ tk_thread_functor* progress_page::create_functor() { return quillet_convertor::g
 bool progress_page::page_init() {
   tk_log::write(1, "progress_page::page_init");
   // After the buttons of the page: nothing can be pressed but Cancel.
-  wizard_shell::instance().set_wizard_buttons(0);
+  wizard_shell& shell = wizard_shell::instance();
+  shell.set_wizard_buttons(0);
   control_as<QProgressBar>(1321)->setValue(0);
+  // The finish page lists the errors of this run: those of the pages before
+  // it were shown where they arose, and the user has dealt with them.
+  shell.error_list.clear();
   start();
   return true;
 }
 
 bool progress_page::on_cancel() {
   if (!ask_cancel()) return false;
+  // A run that ended while the user answered has nothing left to stop:
+  // the finish page comes and tells how it went.
+  if (quillet_convertor::instance().finished) return false;
   // The run removes what it made before its thread ends.
   request_stop();
   return true;
@@ -75,6 +82,8 @@ void progress_page::on_timer_message(unsigned) {
   auto* bar = control_as<QProgressBar>(1321);
   if (c.finished) {
     wizard_shell::instance().stop_timer();
+    // A Cancel question still open has no run left to stop.
+    wizard_shell::close_question();
     wizard_shell::instance().set_current_page_id(107);
     return;
   }

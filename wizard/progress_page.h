@@ -13,7 +13,8 @@ class progress_page : public wizard_page<106, PSWIZB_BACK | PSWIZB_NEXT, PSP_HAS
   bool page_init() override;
   void on_help() override;
   void on_timer_message(unsigned id) override;
-  // Yes to the question stops the run; the page's end waits for it.
+  // Yes to the question stops the run; the page's end waits for it. The
+  // question closes, answered No, when the run ends before the user does.
   bool on_cancel() override;
 
   // The percent the counters give; unsigned 32-bit, each division truncating.

@@ -1,9 +1,11 @@
 #include "wizard/quillet_app.h"
 
 #include "GUI2/gui_dialog.h"
+#include "GUI2/welcome_page_t.h"
 #include "GUI2/wizard_shell.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
+#include "UDB/udb_profile.h"
 #include "common/error_handler.h"
 #include "common/quillet_convertor.h"
 #include "common/stop_signals.h"
@@ -31,6 +33,31 @@ class app_module {
   void term() { remove_clipboard_hook(); }
 };
 
+// The settings file of a quick launch; false, after its error box, when the
+// file does not exist or does not load.
+bool load_quick_launch_profile(quillet_convertor& convertor, const char* command_line) {
+  std::wstring path;
+  try {
+    if (!tk_a2w(command_line, path))
+      throw tk_exception(std::wstring(L"Profile does not exist. Please verify the correct path/name was given."), 1);
+    tk_log::write(2, L"QUICK LAUNCH: profile=%ls", path.c_str());
+    // Read here first, so that a file that is no settings file is told
+    // apart from one that names no format; a missing file raises its own
+    // message.
+    udb_profile file;
+    if (!file.load(path)) throw tk_exception(std::wstring(profile_not_loaded_message), 1);
+    // The run needs a format: a file without one is refused whole.
+    if (file.get_value(udb_profile_keys::excel_settings, udb_profile_keys::format_version).empty())
+      throw tk_exception(
+          std::wstring(L"Profile names no MS Excel format version.\nPlease verify the correct path/name was given."), 1);
+    if (convertor.load_profile(path, true)) return true;
+    throw tk_exception(std::wstring(profile_not_loaded_message), 1);
+  } catch (const tk_exception& e) {
+    error_handler::instance().handle(e, true);
+  }
+  return false;
+}
+
 void run_wizard(const char* command_line, int& result) {
   // Until the sheet returns, no workbook can have been written: an error
   // that ends the program before then is a failure.
@@ -39,18 +66,11 @@ void run_wizard(const char* command_line, int& result) {
   wizard_front_end front;
   quillet_convertor convertor(front);
   bool quick_launch = command_line && *command_line;
-  if (quick_launch) {
-    std::wstring path;
-    if (tk_a2w(command_line, path)) {
-      tk_log::write(2, L"QUICK LAUNCH: profile=%ls", path.c_str());
-      try {
-        // The run needs a format: a file without one is refused whole.
-        convertor.load_profile(path, true);
-      } catch (const tk_exception& e) {
-        // A file that does not load leaves the registry settings in force.
-        tk_log::write(2, "Error:\n%s", e.what());
-      }
-    }
+  // The user named a file: running on other settings would convert what
+  // was not asked for. The saved settings stay as they were.
+  if (quick_launch && !load_quick_launch_profile(convertor, command_line)) {
+    convertor.leave_saved_settings();
+    return;
   }
   {
     wizard_shell shell(convertor.get_title(), 501, 311, 312);
@@ -119,6 +139,13 @@ void wizard_end_by_signal() {
   if (quillet_convertor::exists()) {
     quillet_convertor& c = quillet_convertor::instance();
     for (DWORD waited = 0; c.running && waited < tk_thread::stop_wait_ms; waited += 10) Sleep(10);
+    // The convertor is not destroyed on this way out: the settings are
+    // written back here, as every other close does.
+    try {
+      c.save_settings();
+    } catch (const tk_exception& e) {
+      tk_log_internal_error(e);
+    }
   }
   stop_signals::end_process_if_received();
 }

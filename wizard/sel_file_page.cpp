@@ -3,7 +3,6 @@
 #include "GUI2/file_dialog.h"
 #include "GUI2/wizard_shell.h"
 #include "TK/tk_exception.h"
-#include "TK/tk_file_name.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 #include "common/quillet_convertor.h"
@@ -72,11 +71,11 @@ bool sel_file_page::page_init() {
   check(1202, c.dates_to_strings);
   check(1203, c.wrap_text);
   check(1204, c.split_data);
+  // A relative name is taken against the current folder, as a typed one is.
   std::wstring destination = c.destination;
-  if (destination.empty())
-    destination = tk_get_module_dir_w() + c.service + (c.format_version >= 2 ? L".xlsx" : L".xls");
+  if (destination.empty()) destination = c.service + (c.format_version >= 2 ? L".xlsx" : L".xls");
   // The name that will be written: the extension follows the format.
-  set_text(1004, with_format_extension(tk_file_wname(destination).get_path(), c.format_version));
+  set_text(1004, with_format_extension(destination_path(destination), c.format_version));
   filling = true;
   if (!format_box) {
     format_box = control_as<QComboBox>(1302);
@@ -120,7 +119,8 @@ void sel_file_page::store_file_info() {
   for (xls_engine* e : engines)
     if (e) e->wrap = c.wrap_text;
   c.split_data = is_checked(1204);
-  c.destination = with_format_extension(get_text(1004), c.format_version);
+  // Kept whole: the next start, in another folder, shows the same file.
+  c.destination = with_format_extension(destination_path(get_text(1004)), c.format_version);
   set_text(1004, c.destination);
 }
 
@@ -140,7 +140,7 @@ int sel_file_page::on_next() {
   }
   common_check_dest(c.destination);
   if (!tk_is_file_exist(c.destination, 0)) return 0;
-  if (!wizard_shell::question(L"Destination file already exists. Overwrite?", MB_DEFBUTTON2)) return -1;
-  if (DeleteFileW(c.destination.c_str())) return 0;
-  throw tk_exception_ex();
+  // Yes lets the run replace the file once it has something to write; a
+  // wizard cancelled, or a run with nothing selected, leaves it.
+  return wizard_shell::question(L"Destination file already exists. Overwrite?", MB_DEFBUTTON2) ? 0 : -1;
 }

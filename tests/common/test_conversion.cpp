@@ -11,6 +11,7 @@
 
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -341,6 +342,49 @@ TEST_F(Conversion, AnXlsRunThatEndsEarlyLeavesEveryConvertedItemInTheFile) {
       EXPECT_EQ(sheets_in(converter.destination, format), expected);
       EXPECT_EQ(front.converted.size(), expected.size() - 1);
       converter.tables_done = 0;
+    }
+}
+
+// The old workbook and its part files go only when the run has an item to
+// write over them: a selection that is empty, that names only tables the
+// source lacks, or a run stopped before its first item leaves them as they
+// were; a run with an item replaces them.
+TEST(ConversionOfNothing, KeepsTheOldWorkbook) {
+  recording_front_end front;
+  error_handler errors{oracle_error_count, oracle_error_table};
+  enum selection { empty, missing_only, stopped_first, one_table };
+  for (int format : {0, 1, 2})
+    for (selection choice : {empty, missing_only, stopped_first, one_table}) {
+      SCOPED_TRACE("format " + std::to_string(format) + ", selection " + std::to_string(choice));
+      temp_folder folder;
+      std::string ext = format == 2 ? ".xlsx" : ".xls";
+      std::string old = folder.path + "/book" + ext, part = folder.path + "/book(1)" + ext;
+      for (const std::string& path : {old, part}) std::ofstream(path) << "an earlier workbook";
+      xls_converter run(front);
+      run.format_version = format;
+      run.split_data = true;
+      run.destination = tk_from_utf8(old);
+      if (choice == missing_only) run.selected_tables = {L"NO_SUCH_TABLE"};
+      if (choice == stopped_first || choice == one_table) run.selected_tables = {L"A"};
+      if (choice == stopped_first) run.request_stop();
+      tables_source source;
+      if (choice == stopped_first)
+        EXPECT_THROW(run.do_convert(source), tk_final_exception);
+      else
+        run.do_convert(source);
+      std::ifstream in(old);
+      std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      if (choice == one_table) {
+        EXPECT_NE(text, "an earlier workbook");
+        EXPECT_FALSE(tk_is_file_exist(part, 0));
+        using sheets = std::vector<std::pair<std::wstring, std::size_t>>;
+        if (format != 2) {
+          EXPECT_EQ(sheets_in(run.destination, format), (sheets{{L"A", 3}}));
+        }
+      } else {
+        EXPECT_EQ(text, "an earlier workbook");
+        EXPECT_TRUE(tk_is_file_exist(part, 0));
+      }
     }
 }
 

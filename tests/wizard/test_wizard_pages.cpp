@@ -11,7 +11,6 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
-#include <sys/stat.h>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -22,7 +21,11 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -51,6 +54,15 @@ void fill_query(const char* name, const char* text, int button) {
   control_as<QLineEdit>(1019)->setText(name);
   control_as<QPlainTextEdit>(1020)->setPlainText(text);
   click_later(control_as<QPushButton>(button));
+}
+
+// Fills the connection page for the bundled demo source and presses Next.
+void connect_to_demo() {
+  control_as<QLineEdit>(1003)->setText("");
+  control_as<QLineEdit>(1004)->setText("");
+  control_as<QLineEdit>(1014)->setText("demo");
+  control_as<QLineEdit>(1012)->setText("scott");
+  click_later(sheet_button("next"));
 }
 
 }  // namespace
@@ -91,8 +103,8 @@ TEST(wizard_pages, connection_destination_and_table_rules) {
             })
       .step("destination page", [] { return page_shown(105); },
             [&] {
-              // No destination yet: the program's folder, the service and the format's extension.
-              std::wstring expected = tk_get_module_dir_w() + L"demo.xls";
+              // No destination yet: the current folder, the service and the format's extension.
+              std::wstring expected = tk_get_current_dir_w() + L"/demo.xls";
               EXPECT_EQ(control_as<QLineEdit>(1004)->text().toStdWString(), expected);
               EXPECT_EQ(control_as<QComboBox>(1302)->currentText(), QString("Excel 2000"));
               EXPECT_TRUE(control_as<QLabel>(1320)->text().startsWith(
@@ -116,7 +128,8 @@ TEST(wizard_pages, connection_destination_and_table_rules) {
             [] { answer_box(QMessageBox::Yes); })
       .step("table page", [] { return page_shown(127); },
             [&] {
-              EXPECT_FALSE(tk_is_file_exist(existing, 0));
+              // The run replaces it, once it has something to write.
+              EXPECT_TRUE(tk_is_file_exist(existing, 0));
               // In the source's order.
               EXPECT_EQ(items(1317), (QStringList{"DEPT", "EMP", "ALL_TYPES", "RAW_DATA"}));
               control_as<QListWidget>(1317)->setCurrentRow(0);
@@ -179,6 +192,8 @@ TEST(wizard_pages, connection_destination_and_table_rules) {
   EXPECT_EQ(saved.user, L"scott");
   EXPECT_EQ(saved.format_version, 2);
   EXPECT_EQ(saved.destination, std::wstring(existing.begin(), existing.end()));
+  // Cancelled before any run: the old file was not the wizard's to delete.
+  EXPECT_TRUE(tk_is_file_exist(existing, 0));
 }
 
 TEST(wizard_pages, escape_on_the_connecting_dialog_waits_for_the_slow_connect) {
@@ -377,51 +392,85 @@ TEST(wizard_quick_launch, without_a_client_library_ends_with_minus_one) {
       ::testing::ExitedWithCode(255), "result=-1");
 }
 
-TEST(wizard_quick_launch, a_settings_file_that_does_not_load_or_names_no_format_leaves_the_saved_settings) {
+TEST(wizard_quick_launch, a_settings_file_that_does_not_exist_or_load_ends_with_minus_one_and_changes_nothing) {
   wizard_sandbox box;
   std::string workbook = box.file("saved.xlsx");
-  std::string other = box.file("other.xls");
+  auto saved_settings = [&] {
+    wizard_front_end front;
+    quillet_convertor c(front);
+    return std::vector<std::wstring>{c.source_name, c.user, c.destination, std::to_wstring(c.format_version)};
+  };
   {
     wizard_front_end front;
     quillet_convertor c(front);
     c.source_name = L"demo";
+    c.user = L"scott";
     c.format_version = 2;
     c.destination = std::wstring(workbook.begin(), workbook.end());
     c.save_settings();
   }
+  const std::vector<std::wstring> before = saved_settings();
+  std::string notes = box.file("notes.qlt");
+  std::ofstream(notes) << "my notes for the weekly run\n[Generic settings]\nsrc=other\n";
   std::string no_format = box.file("no_format.qlt");
-  std::ofstream(no_format) << "[Generic settings]\nsrc=demo\ndest=" << other
+  std::ofstream(no_format) << "[Generic settings]\nsrc=demo\ndest=" << box.file("other.xls")
                            << "\n\n[Oracle settings]\nuser=scott\n\n[Selected Tables]\nDEPT\n\n";
-  // Quotes on the command line belong to the name, which does not exist.
-  for (const std::string& line : {"\"" + box.file("missing.qlt") + "\"", no_format}) {
-    SCOPED_TRACE(line);
+  const struct {
+    std::string line;
+    const char* message;
+  } cases[] = {
+      // Quotes on the command line belong to the name, which does not exist.
+      {"\"" + box.file("weekly.qlt") + "\"", "Profile does not exist. Please verify the correct path/name was given."},
+      {notes, "Profile cannot be loaded: it is not a settings file.\nPlease verify the correct path/name was given."},
+      {no_format, "Profile names no MS Excel format version.\nPlease verify the correct path/name was given."},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.line);
     std::ofstream(workbook) << "an old file";
-    ui_script ui;
-    ui.step("finish page", [] { return page_shown(107); },
-            [] {
-              if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
-              click_later(sheet_button("finish"));
-            });
-    ui.start();
-    EXPECT_EQ(run_wizard(line), 1);
-    EXPECT_TRUE(ui.done());
-    // The saved destination was checked and cleared for the run (which had
-    // nothing selected); nothing of the file was taken.
-    EXPECT_FALSE(tk_is_file_exist(workbook, 0));
-    EXPECT_FALSE(tk_is_file_exist(other, 0));
+    EXPECT_EQ(quick_launch_refused(k.line, k.message), -1);
+    // Nothing was connected, converted or deleted, and the saved settings
+    // are the ones the next start shows.
+    std::ifstream in(workbook);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "an old file");
+    EXPECT_FALSE(tk_is_file_exist(box.file("other.xls"), 0));
+    EXPECT_EQ(saved_settings(), before);
   }
 }
 
-TEST(quillet_program, without_a_window_system_says_so_and_ends_with_minus_one) {
-  std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" QM_BINARY_DIR "/bin/quillet' 2>&1";
-  std::string out;
-  FILE* p = popen(cmd.c_str(), "r");
-  ASSERT_NE(p, nullptr);
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
-  int status = pclose(p);
-  EXPECT_EQ(WEXITSTATUS(status), 255);
-  EXPECT_EQ(out, "Failed to initialize GUI library\n");
+TEST(quillet_program, without_a_window_system_it_can_reach_says_so_and_ends_with_minus_one) {
+  // A display number no server answers.
+  int display = 99;
+  while (tk_is_file_exist("/tmp/.X11-unix/X" + std::to_string(display), 0)) ++display;
+  const struct {
+    std::string env;
+    bool only_line;
+  } cases[] = {
+      {"-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM", true},
+      // A stale display, the X11 platform without one, a platform that is not there.
+      {"-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:" + std::to_string(display), false},
+      {"-u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb", false},
+      {"-u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=no_such_platform", false},
+  };
+  wizard_sandbox box;
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.env);
+    std::string cmd = "env " + k.env + " XDG_RUNTIME_DIR='" + box.path + "' timeout 60 '" QM_BINARY_DIR
+                      "/bin/quillet' 2>&1";
+    std::string out;
+    FILE* p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
+    int status = pclose(p);
+    // The shell reports a program ended by a signal as 128 and its number.
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 255) << "status " << status << ": " << out;
+    const std::string line = "Failed to initialize GUI library\n";
+    if (k.only_line)
+      EXPECT_EQ(out, line);
+    else
+      EXPECT_TRUE(out.size() >= line.size() && out.compare(out.size() - line.size(), line.size(), line) == 0) << out;
+  }
 }
 
 TEST(wizard_pages, the_destination_follows_the_format_and_the_table_page_keeps_the_choice) {
@@ -430,18 +479,11 @@ TEST(wizard_pages, the_destination_follows_the_format_and_the_table_page_keeps_t
   std::string workbook = box.file("book.xlsx");
   ui_script ui;
   ui.step("welcome", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
-      .step("connection page", [] { return page_shown(132); },
-            [] {
-              control_as<QLineEdit>(1003)->setText("");
-              control_as<QLineEdit>(1004)->setText("");
-              control_as<QLineEdit>(1014)->setText("demo");
-              control_as<QLineEdit>(1012)->setText("scott");
-              click_later(sheet_button("next"));
-            })
+      .step("connection page", [] { return page_shown(132); }, connect_to_demo)
       .step("destination page", [] { return page_shown(105); },
             [&] {
               auto* path = control_as<QLineEdit>(1004);
-              std::wstring folder = tk_get_module_dir_w();
+              std::wstring folder = tk_get_current_dir_w() + L"/";
               EXPECT_EQ(path->text().toStdWString(), folder + L"demo.xls");
               control_as<QComboBox>(1302)->setCurrentIndex(2);
               EXPECT_EQ(path->text().toStdWString(), folder + L"demo.xlsx");
@@ -485,6 +527,149 @@ TEST(wizard_pages, the_destination_follows_the_format_and_the_table_page_keeps_t
   EXPECT_TRUE(ui.done());
   EXPECT_EQ(read_workbook(workbook), "DEPT 5 3 DEPTNO,DNAME,LOC\nQ 5 1 DNAME\n");
   EXPECT_FALSE(tk_is_file_exist(typed, 0));
+}
+
+namespace {
+
+// Shrinks the sheet as far as it goes: every text of the page must still
+// show whole.
+void expect_texts_whole_at_the_smallest_size(const char* where) {
+  SCOPED_TRACE(where);
+  QWidget* sheet = find_visible("wizard_sheet");
+  ASSERT_NE(sheet, nullptr);
+  sheet->resize(1, 1);
+  for (int i = 0; i < 20; ++i) {
+    QApplication::processEvents();
+    Sleep(5);
+  }
+  screenshot(sheet, std::string("smallest_") + where);
+  int checked = 0;
+  for (QLabel* label : sheet->findChildren<QLabel*>()) {
+    if (!label->isVisible() || label->text().isEmpty()) continue;
+    ++checked;
+    std::string text = label->text().toStdString();
+    QRect area(label->mapTo(sheet, QPoint(0, 0)), label->size());
+    EXPECT_TRUE(sheet->rect().contains(area)) << text;
+    if (label->wordWrap())
+      EXPECT_GE(label->height(), label->heightForWidth(label->width())) << text;
+    else
+      EXPECT_GE(label->width(), label->sizeHint().width()) << text;
+  }
+  EXPECT_GT(checked, 0);
+}
+
+}  // namespace
+
+// Mistakes that the user mends on the pages are not errors of the run: a
+// settings file that does not load, a missing folder, a folder for the
+// file. The default destination and a typed relative name are in the
+// current folder, and the next start gets the full path.
+TEST(wizard_pages, mended_mistakes_then_a_clean_run_list_no_errors) {
+  wizard_sandbox box;
+  std::string notes = box.file("notes.qlt");
+  std::ofstream(notes) << "my notes for the weekly run\n";
+  std::string started_in = tk_to_utf8(tk_get_current_dir_w());
+  ASSERT_EQ(chdir(box.path.c_str()), 0);
+  ui_script ui;
+  ui.step("welcome", [] { return page_shown(103); },
+          [] {
+            expect_texts_whole_at_the_smallest_size("welcome");
+            click_later(control_as<QPushButton>(1115));
+          })
+      .step("open dialog", [] { return find_visible("open_file_dialog") != nullptr; },
+            [notes] {
+              auto* dialog = find_as<QDialog>("open_file_dialog");
+              dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(notes));
+              QTimer::singleShot(0, dialog, &QDialog::accept);
+            })
+      .step("not a settings file", [] { return front_box() != nullptr; },
+            [] {
+              EXPECT_EQ(front_box()->windowTitle(), QString("Quillmark 4.1 Error"));
+              EXPECT_EQ(box_text(), QString("Profile cannot be loaded: it is not a settings file.\nPlease verify the "
+                                            "correct path/name was given."));
+              answer_box(QMessageBox::Ok);
+            })
+      .step("still welcome", [] { return !front_box() && page_shown(103); },
+            [] { click_later(sheet_button("next")); })
+      .step("connection page", [] { return page_shown(132); },
+            [] {
+              expect_texts_whole_at_the_smallest_size("connection");
+              connect_to_demo();
+            })
+      .step("destination page", [] { return page_shown(105); },
+            [&] {
+              expect_texts_whole_at_the_smallest_size("destination");
+              EXPECT_EQ(control_as<QLineEdit>(1004)->text().toStdString(), box.file("demo.xls"));
+              control_as<QComboBox>(1302)->setCurrentIndex(2);
+              control_as<QLineEdit>(1004)->setText(QString::fromStdString(box.file("no_folder/book.xlsx")));
+              click_later(sheet_button("next"));
+            })
+      .step("missing folder", [] { return front_box() != nullptr; },
+            [] {
+              EXPECT_EQ(box_text(), QString("Destination path does not exist. Please verify the correct path was given."));
+              answer_box(QMessageBox::Ok);
+            })
+      .step("a folder for the file", [] { return !front_box() && page_shown(105); },
+            [&] {
+              control_as<QLineEdit>(1004)->setText(QString::fromStdString(box.path + "/"));
+              click_later(sheet_button("next"));
+            })
+      .step("folder refused", [] { return front_box() != nullptr; },
+            [] {
+              EXPECT_EQ(box_text(), QString("Destination name should specify a file, not folder."));
+              answer_box(QMessageBox::Ok);
+            })
+      .step("mended", [] { return !front_box() && page_shown(105); },
+            [] {
+              control_as<QLineEdit>(1004)->setText("book");
+              click_later(sheet_button("next"));
+            })
+      .step("table page", [] { return page_shown(127) && !items(1317).isEmpty(); },
+            [] {
+              expect_texts_whole_at_the_smallest_size("tables");
+              control_as<QListWidget>(1317)->setCurrentRow(0);
+              click_later(control_as<QPushButton>(1101));
+              click_later(sheet_button("next"));
+            })
+      .step("finish page", [] { return page_shown(107); },
+            [] {
+              expect_texts_whole_at_the_smallest_size("finish");
+              EXPECT_TRUE(control_as<QLabel>(1314)->text().startsWith("Wizard has converted"))
+                  << control_as<QLabel>(1314)->text().toStdString();
+              EXPECT_EQ(control(1016), nullptr) << "the error list is shown";
+              if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
+              click_later(sheet_button("finish"));
+            });
+  ui.start();
+  int result = run_wizard();
+  EXPECT_EQ(chdir(started_in.c_str()), 0);
+  EXPECT_EQ(result, 1);
+  EXPECT_TRUE(ui.done());
+  EXPECT_EQ(read_workbook(box.file("book.xlsx")), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
+  wizard_front_end front;
+  quillet_convertor saved(front);
+  EXPECT_EQ(tk_to_utf8(saved.destination), box.file("book.xlsx"));
+}
+
+TEST(wizard_quick_launch, a_settings_file_that_selects_nothing_keeps_the_old_workbook) {
+  wizard_sandbox box;
+  std::string workbook = box.file("book.xlsx");
+  std::string profile = box.file("run.qlt");
+  std::ofstream(profile) << "[Generic settings]\nsrc=demo\ndest=" << workbook
+                         << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\nuser=scott\n\n";
+  std::ofstream(workbook) << "an old file";
+  ui_script ui;
+  ui.step("finish page", [] { return page_shown(107); },
+          [] {
+            if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
+            click_later(sheet_button("finish"));
+          });
+  ui.start();
+  EXPECT_EQ(run_wizard(profile), 1);
+  EXPECT_TRUE(ui.done());
+  std::ifstream in(workbook);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "an old file");
 }
 
 TEST(wizard_quick_launch, the_destination_gets_the_extension_of_the_format) {

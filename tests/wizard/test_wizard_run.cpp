@@ -1,11 +1,13 @@
 // Whole runs of the wizard, driven through its windows.
 #include "wizard_test_support.h"
 
+#include "TK/tk_utils.h"
 #include "common/quillet_convertor.h"
 #include "wizard/quillet_app.h"
 #include "wizard/wizard_front_end.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -273,6 +275,45 @@ TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
   std::filesystem::remove_all(folder);
 }
 
+// The user opens the Cancel question and the run ends before the answer:
+// the question goes, and the finished workbook ends the wizard as Finish.
+TEST(wizard_run, a_cancel_question_open_when_the_run_ends_closes) {
+  std::string folder = make_big_run("/tmp/qm_question_XXXXXX");
+  setenv("OCILITE_PATH", folder.c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+  test_app();
+  QElapsedTimer since_end;
+  ui_script ui;
+  ui.step("run under way",
+          [] { return page_shown(106) && quillet_convertor::instance().records_done > 1000; },
+          [] { click_later(sheet_button("cancel")); })
+      .step("cancel question", [] { return front_box() != nullptr; },
+            [] {
+              EXPECT_EQ(front_box()->text(), QString("Are you sure you want to exit the wizard?"));
+              // Left open: the user looks away.
+              EXPECT_FALSE(quillet_convertor::instance().finished) << "the run ended before the question";
+            })
+      .step("run ended", [] { return bool(quillet_convertor::instance().finished); }, [&] { since_end.start(); })
+      .step("a moment later", [&] { return since_end.elapsed() > 1500; },
+            [] {
+              EXPECT_EQ(front_box(), nullptr) << "the question outlives the run";
+              EXPECT_TRUE(page_shown(107));
+              if (front_box()) {
+                answer_box(QMessageBox::Yes);
+                return;
+              }
+              if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
+              click_later(sheet_button("finish"));
+            });
+  ui.start(60);
+  EXPECT_EQ(run_wizard(folder + "/run.qlt"), 1);
+  EXPECT_TRUE(ui.done());
+  EXPECT_TRUE(tk_is_file_exist(folder + "/out/big.xlsx", 0));
+  unsetenv("OCILITE_PATH");
+  unsetenv("XDG_CONFIG_HOME");
+  std::filesystem::remove_all(folder);
+}
+
 TEST(quillet_program, a_signal_during_a_run_stops_it_and_ends_the_program_by_that_signal) {
   std::string folder = make_big_run("/tmp/qm_signal_XXXXXX");
   std::string profile = folder + "/run.qlt";
@@ -311,5 +352,15 @@ TEST(quillet_program, a_signal_during_a_run_stops_it_and_ends_the_program_by_tha
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
   EXPECT_EQ(listing(folder + "/tmp"), "") << "the temporary tree stays";
   EXPECT_EQ(listing(folder + "/out"), "") << "an unfinished workbook stays";
+  {
+    // The settings of the run are the next start's, as after any other close.
+    setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+    wizard_front_end front;
+    quillet_convertor saved(front);
+    EXPECT_EQ(saved.source_name, L"big");
+    EXPECT_EQ(saved.format_version, 2);
+    EXPECT_EQ(tk_to_utf8(saved.destination), folder + "/out/big.xlsx");
+    unsetenv("XDG_CONFIG_HOME");
+  }
   std::filesystem::remove_all(folder);
 }

@@ -301,6 +301,31 @@ class QuillcmdTest(unittest.TestCase):
         self.assertFalse(os.path.exists(self.path("first.xlsx")))
         self.assertEqual(list(cell_texts(self.path("second.xlsx"))), ["DATES"])
 
+    def test_nothing_to_convert_keeps_the_old_workbook(self):
+        empty = os.path.join(self.folder, "empty.db")
+        if not os.path.exists(empty):
+            db = sqlite3.connect(empty)
+            schema.add_login(db)
+            db.commit()
+            db.close()
+        missing = self.tab_file("NO_SUCH_TABLE")
+        # A source without tables; a table list that names none of the source's.
+        cases = ((["--src=empty", "--user=SCOTT", "--pswd=tiger"], 0, "Converting database empty(0 tables)\n", ""),
+                 (self.login() + ["--tab_file=" + missing], 255, "Converting database e2e(1 tables)\n",
+                  "Table NO_SUCH_TABLE not exists\n"))
+        for version, ext in (("0", "xls"), ("1", "xls"), ("2", "xlsx")):
+            for args, code, out, err in cases:
+                with self.subTest(version=version, args=args):
+                    old = self.path("kept." + ext)
+                    with open(old, "w") as f:
+                        f.write("an earlier workbook")
+                    got = self.run_quillcmd(*args, "--xls_ver=" + version, "--dest=kept." + ext)
+                    self.assertEqual(got, (code, out, err))
+                    with open(old) as f:
+                        self.assertEqual(f.read(), "an earlier workbook")
+                    self.assertEqual(sorted(os.listdir(self.work)), ["kept." + ext, "list.txt"])
+                    os.remove(old)
+
     def test_unwritable_destination_reports_the_failure(self):
         os.mkdir(self.path("folder.xlsx"))
         code, out, err = self.run_quillcmd(*self.login(), "--xls_ver=2", "--dest=folder.xlsx")
