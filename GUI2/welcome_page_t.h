@@ -6,15 +6,12 @@
 #include "GUI2/wizard_shell.h"
 #include "TK/tk_exception.h"
 #include "TK/tk_log.h"
+#include "UDB/udb_profile.h"
 
 #include <QLabel>
 
 #include <cwchar>
 #include <string>
-
-// A settings file that exists but does not load.
-inline constexpr const wchar_t* profile_not_loaded_message =
-    L"Profile cannot be loaded: it is not a settings file.\nPlease verify the correct path/name was given.";
 
 template <class converter, int IDD>
 class welcome_page_t : public wizard_page<IDD, PSWIZB_NEXT, PSP_HIDEHEADER | PSP_HASHELP> {
@@ -35,7 +32,7 @@ class welcome_page_t : public wizard_page<IDD, PSWIZB_NEXT, PSP_HIDEHEADER | PSP
     open_file_dialog dialog(this->window(), file_filter{filter, L"Select Profile File"}, std::wstring());
     // The pages keep what they showed; the user hears why.
     if (dialog.run() && !converter::instance().load_profile(dialog.get_file_name()))
-      wizard_shell::error(std::wstring(profile_not_loaded_message));
+      wizard_shell::error(udb_profile::load_failure_message(dialog.get_file_name()));
     after_load();
     return 0;
   }

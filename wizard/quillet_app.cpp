@@ -17,6 +17,7 @@
 #include "wizard/welcome_page.h"
 #include "wizard/wizard_exit.h"
 #include "wizard/wizard_front_end.h"
+#include "platform/utf8.h"
 
 #include <QApplication>
 #include <QtGlobal>
@@ -36,22 +37,21 @@ class app_module {
 // The settings file of a quick launch; false, after its error box, when the
 // file does not exist or does not load.
 bool load_quick_launch_profile(quillet_convertor& convertor, const char* command_line) {
-  std::wstring path;
+  // The line's bytes name the file, as every path's do.
+  std::wstring path = qm_platform::path_from_utf8(command_line);
   try {
-    if (!tk_a2w(command_line, path))
-      throw tk_exception(std::wstring(L"Profile does not exist. Please verify the correct path/name was given."), 1);
     tk_log::write(2, L"QUICK LAUNCH: profile=%ls", path.c_str());
     // Read here first, so that a file that is no settings file is told
     // apart from one that names no format; a missing file raises its own
     // message.
     udb_profile file;
-    if (!file.load(path)) throw tk_exception(std::wstring(profile_not_loaded_message), 1);
+    if (!file.load(path)) throw tk_exception(udb_profile::load_failure_message(path), 1);
     // The run needs a format: a file without one is refused whole.
     if (file.get_value(udb_profile_keys::excel_settings, udb_profile_keys::format_version).empty())
       throw tk_exception(
           std::wstring(L"Profile names no MS Excel format version.\nPlease verify the correct path/name was given."), 1);
     if (convertor.load_profile(path, true)) return true;
-    throw tk_exception(std::wstring(profile_not_loaded_message), 1);
+    throw tk_exception(udb_profile::load_failure_message(path), 1);
   } catch (const tk_exception& e) {
     error_handler::instance().handle(e, true);
   }

@@ -410,18 +410,20 @@ TEST(wizard_quick_launch, a_settings_file_that_does_not_exist_or_load_ends_with_
     c.save_settings();
   }
   const std::vector<std::wstring> before = saved_settings();
-  std::string notes = box.file("notes.qlt");
+  // A name that is no UTF-8 is still the file's name; the message shows the byte as U+FFFD.
+  std::string notes = box.file("notes\xe9.qlt");
   std::ofstream(notes) << "my notes for the weekly run\n[Generic settings]\nsrc=other\n";
+  std::string notes_shown = box.file("notes\xef\xbf\xbd.qlt");
   std::string no_format = box.file("no_format.qlt");
   std::ofstream(no_format) << "[Generic settings]\nsrc=demo\ndest=" << box.file("other.xls")
                            << "\n\n[Oracle settings]\nuser=scott\n\n[Selected Tables]\nDEPT\n\n";
   const struct {
     std::string line;
-    const char* message;
+    std::string message;
   } cases[] = {
       // Quotes on the command line belong to the name, which does not exist.
       {"\"" + box.file("weekly.qlt") + "\"", "Profile does not exist. Please verify the correct path/name was given."},
-      {notes, "Profile cannot be loaded: it is not a settings file.\nPlease verify the correct path/name was given."},
+      {notes, "Cannot load the settings file \"" + notes_shown + "\": it has a line before its first section header."},
       {no_format, "Profile names no MS Excel format version.\nPlease verify the correct path/name was given."},
   };
   for (const auto& k : cases) {
@@ -583,10 +585,10 @@ TEST(wizard_pages, mended_mistakes_then_a_clean_run_list_no_errors) {
               QTimer::singleShot(0, dialog, &QDialog::accept);
             })
       .step("not a settings file", [] { return front_box() != nullptr; },
-            [] {
+            [notes] {
               EXPECT_EQ(front_box()->windowTitle(), QString("Quillmark 4.1 Error"));
-              EXPECT_EQ(box_text(), QString("Profile cannot be loaded: it is not a settings file.\nPlease verify the "
-                                            "correct path/name was given."));
+              EXPECT_EQ(box_text(), QString::fromStdString("Cannot load the settings file \"" + notes +
+                                                           "\": it has a line before its first section header."));
               answer_box(QMessageBox::Ok);
             })
       .step("still welcome", [] { return !front_box() && page_shown(103); },
