@@ -58,6 +58,12 @@ double leading_double(const std::string& text) {
   return strtod_l(with_points(text).c_str(), nullptr, c_locale());
 }
 
+// Read as a float, not as a double then narrowed: rounding twice could
+// land on the float next to the one the text names.
+float leading_float(const std::string& text) {
+  return strtof_l(with_points(text).c_str(), nullptr, c_locale());
+}
+
 int hex_digit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -521,7 +527,7 @@ ole_variant ole_variant::from_string(const std::string& text, VARTYPE type) {
       if (std::sscanf(text.c_str(), "%llu", &v) != 1) v = 0;
       return ole_variant(v);
     }
-    case VT_R4: return ole_variant(static_cast<float>(leading_double(text)));
+    case VT_R4: return ole_variant(leading_float(text));
     case VT_R8: return ole_variant(leading_double(text));
     case VT_CY:
     case VT_DECIMAL: {

@@ -126,8 +126,9 @@ ora_number::ora_number(OCIParam* param, ub2 code) : ora_type(param, SQLT_NUM) {
   tk_log::write(1, "Prec=%d, scale=%d", prec, signed_scale);
   precision = prec > 0 ? static_cast<ub4>(prec) : 0;
   if (code == SQLT_IBFLOAT || code == SQLT_IBDOUBLE) {
-    // IEEE columns: a double holds every value of both.
-    vartype = VT_R8;
+    // IEEE columns keep their width: the text of a BINARY_FLOAT is read
+    // back as the float it was made from, not as a nearby double.
+    vartype = code == SQLT_IBFLOAT ? VT_R4 : VT_R8;
     precision = 0;
     scale = 0;
     return;

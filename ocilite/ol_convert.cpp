@@ -53,6 +53,7 @@ std::string value_text(const column_desc& col, const cell& v) {
     case col_kind::number:
       return number_text(decimal_of(v));
     case col_kind::binary_float:
+      return binary_number_text(static_cast<float>(double_of(v)));
     case col_kind::binary_double:
       return binary_number_text(double_of(v));
     case col_kind::date:
@@ -276,14 +277,17 @@ bool is_null_value(const column_desc& col, const cell& v) {
   return (v.type == SQLITE_TEXT || v.type == SQLITE_BLOB) && v.bytes.empty();
 }
 
-bool put_value(const column_desc& col, const cell& v, const out_slot& s, const row_source& src) {
-  if (is_null_value(col, v)) {
+bool put_value(const column_desc& col, const cell& stored, const out_slot& s, const row_source& src) {
+  if (is_null_value(col, stored)) {
     if (!s.ind) fail(1405);
     *s.ind = -1;
     if (s.rlen) *s.rlen = 0;
     if (s.rcode) *s.rcode = 1405;
     return false;
   }
+  // The server keeps a BINARY_FLOAT as a 32-bit float, SQLite a double:
+  // every fetch sees the float, whatever was written into the file.
+  const cell v = col.type.kind == col_kind::binary_float ? cell::real(static_cast<float>(double_of(stored))) : stored;
   switch (s.dty) {
     case SQLT_STR:
     case SQLT_CHR:

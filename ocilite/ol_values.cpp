@@ -223,11 +223,11 @@ std::string number_text(const decimal& in) {
   return out + sci + tail;
 }
 
-std::string binary_number_text(double v) {
-  if (std::isnan(v)) return "Nan";
-  if (std::isinf(v)) return v < 0 ? "-Inf" : "Inf";
-  if (v == 0) return "0";
-  decimal d = from_double(v);
+namespace {
+
+// "1.5E+000": the digits with one before the point, a signed exponent of
+// three digits.
+std::string exponent_text(const decimal& d) {
   std::string out = d.negative ? "-" : "";
   out += d.digits.substr(0, 1);
   out += ".";
@@ -236,6 +236,26 @@ std::string binary_number_text(double v) {
   char tail[16];
   std::snprintf(tail, sizeof tail, "E%c%03d", exp10 < 0 ? '-' : '+', std::abs(exp10));
   return out + tail;
+}
+
+}  // namespace
+
+std::string binary_number_text(double v) {
+  if (std::isnan(v)) return "Nan";
+  if (std::isinf(v)) return v < 0 ? "-Inf" : "Inf";
+  if (v == 0) return "0";
+  return exponent_text(from_double(v));
+}
+
+std::string binary_number_text(float v) {
+  if (std::isnan(v)) return "Nan";
+  if (std::isinf(v)) return v < 0 ? "-Inf" : "Inf";
+  if (v == 0) return "0";
+  // Nine significant digits, as many as tell every float apart.
+  char buffer[32];
+  int n = std::snprintf(buffer, sizeof buffer, "%.8e", static_cast<double>(v));
+  auto d = parse_decimal(std::string_view(buffer, static_cast<std::size_t>(n)));
+  return exponent_text(d ? *d : decimal{});
 }
 
 bool decimal_to_int64(const decimal& in, std::int64_t& out) {

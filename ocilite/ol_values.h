@@ -49,7 +49,10 @@ bool needs_exact_storage(const decimal& d);
 cell number_cell(const std::string& text);
 // The server's text of a NUMBER: ".5", "-.5", "1234.56", "0".
 std::string number_text(const decimal& d);
-std::string binary_number_text(double v);  // "1.5E+000"
+// The server's text of a BINARY_DOUBLE, "1.5E+000", and of a BINARY_FLOAT,
+// in nine significant digits: 0.1f is "1.00000001E-001".
+std::string binary_number_text(double v);
+std::string binary_number_text(float v);
 // Rounds to an integer; false when it does not fit 64 bits.
 bool decimal_to_int64(const decimal& d, std::int64_t& out);
 double decimal_to_double(const decimal& d);

@@ -365,6 +365,16 @@ INSTANTIATE_TEST_SUITE_P(
         read_case{"5", VT_INT, VT_INT, ""}, read_case{"x", VT_EMPTY, VT_EMPTY, ""},
         read_case{"x", VT_NULL, VT_NULL, ""}));
 
+// A float's text reads back as that float: the server's "1.00000001E-001"
+// is 0.1f, and a text just below the midpoint of two floats gives the
+// lower one (read as a double first, it would round up to the midpoint and
+// then to the upper float).
+TEST(Variant, FromStringReadsAFloatAsAFloat) {
+  EXPECT_EQ(ole_variant::from_string("1.00000001E-001", VT_R4).var.fltVal, 0.1f);
+  EXPECT_EQ(ole_variant::from_string("1.0000001788139343261718749999", VT_R4).var.fltVal,
+            std::nextafter(1.0f, 2.0f));
+}
+
 TEST(Variant, FromStringOfTypesWithoutAConversion) {
   EXPECT_THROW(ole_variant::from_string("5", VT_ERROR), ole_type_exception);
   EXPECT_THROW(ole_variant::from_string("5", VT_BLOB_OBJECT), ole_type_exception);

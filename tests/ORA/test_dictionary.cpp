@@ -67,7 +67,7 @@ TEST_F(ora_dictionary, number_columns_map_to_types_that_hold_them) {
       {VT_I1, 0},      {VT_I2, 0},           {VT_I4, 0},       {VT_I8, 0},  {VT_I8, 0},
       {VT_DECIMAL, 19 << 8}, {VT_DECIMAL, 38 << 8}, {VT_DECIMAL, 10 << 8 | 2}, {VT_DECIMAL, 4 << 8 | 3},
       // NUMBER and FLOAT, without precision: decimals of up to 38 digits.
-      {VT_DECIMAL, 0}, {VT_DECIMAL, 0},      {VT_I4, 0},       {VT_R8, 0},  {VT_R8, 0},
+      {VT_DECIMAL, 0}, {VT_DECIMAL, 0},      {VT_I4, 0},       {VT_R4, 0},  {VT_R8, 0},
       {VT_DECIMAL, 38 << 8},
   };
   ASSERT_EQ(rs->schema.size(), std::size(want));

@@ -235,4 +235,41 @@ TEST(ocilite_fetch, an_infinite_binary_double_is_fetched) {
   s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
 }
 
+// A BINARY_FLOAT holds a 32-bit float: whatever the file keeps, 0.1 is
+// 0.1f and 16777217 is 16777216, in its text of float precision as in
+// every binary fetch.
+TEST(ocilite_fetch, a_binary_float_is_the_float_the_server_keeps) {
+  temp_db db("CREATE TABLE \"F\" (\"ID\" NUMBER, \"V\" BINARY_FLOAT);"
+             "INSERT INTO \"F\" VALUES (1, 0.1); INSERT INTO \"F\" VALUES (2, 1.5);"
+             "INSERT INTO \"F\" VALUES (3, 16777217); INSERT INTO \"F\" VALUES (4, 3.4e38);"
+             "INSERT INTO \"F\" VALUES (5, 'Nan'); INSERT INTO \"F\" VALUES (6, -9e999);"
+             "INSERT INTO \"F\" VALUES (7, 3);");
+  oci_session s;
+  s.connect(db.path);
+  const std::string sql = "SELECT \"V\" FROM \"F\" ORDER BY \"ID\"";
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{"1.00000001E-001"}, {"1.5E+000"}, {"1.6777216E+007"},
+                                                    {"3.39999995E+038"}, {"Nan"}, {"-Inf"}, {"3.0E+000"}}),
+            s.query(sql));
+  const float floats[] = {0.1f, 1.5f, 16777216.0f, 3.4e38f};
+  const struct {
+    ub2 dty;
+    sb4 size;
+  } fetches[] = {{SQLT_FLT, 4}, {SQLT_FLT, 8}, {SQLT_BFLOAT, 4}, {SQLT_BDOUBLE, 8}};
+  for (const auto& fetch : fetches) {
+    OCIStmt* st = s.statement();
+    ASSERT_EQ(OCI_SUCCESS, s.run(st, sql, 0));
+    double d = 0;
+    float f = 0;
+    sb2 ind = 0;
+    OCIDefine* def = nullptr;
+    s.f.OCIDefineByPos(st, &def, s.err, 1, fetch.size == 4 ? static_cast<void*>(&f) : &d, fetch.size, fetch.dty,
+                       &ind, nullptr, nullptr, OCI_DEFAULT);
+    for (float expected : floats) {
+      ASSERT_EQ(OCI_SUCCESS, s.f.OCIStmtFetch(st, s.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT)) << s.error_text();
+      EXPECT_EQ(static_cast<double>(expected), fetch.size == 4 ? f : d) << fetch.dty << " " << fetch.size;
+    }
+    s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
+  }
+}
+
 }  // namespace

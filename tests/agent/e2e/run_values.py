@@ -10,6 +10,7 @@ usage: run_values.py QUILLCMD [unittest arguments]
 import os
 import shutil
 import sqlite3
+import struct
 import tempfile
 import unittest
 
@@ -25,7 +26,8 @@ DATE_RANGE = ("Date fields of the source database do not fall in the range accep
 EDGE_DATES = ["1899-12-29 12:00:00", "1899-12-30", "1899-12-30 10:20:30", "1899-12-31 23:59:59", "1900-01-01",
               "1900-01-01 00:00:01", "1900-02-28", "1900-03-01 10:00:00"]
 # The .xlsx text of each number, as a person writes it; the server's text
-# where a 28-digit decimal cannot hold the NUMBER.
+# where a 28-digit decimal cannot hold the NUMBER. A BINARY_FLOAT is a
+# 32-bit float: 16777217 is kept as 16777216.
 NUMBER_TEXTS = [
     ["ID", "N", "NPS", "F", "BF", "BD"],
     ["1", "1", "3450.5", "3.14", "0.1", "0.1"],
@@ -33,8 +35,8 @@ NUMBER_TEXTS = [
     ["3", "1500", "12345678.75", "-2", "3", "3"],
     ["4", "-0.000001", "0", "0.000123", "-0.5", "-1E+100"],
     ["5", "12345678901234567", None, "1234567890.1234567891", "16777216", "5E-324"],
-    ["6", "123456789012345678901234567890", None, None, None, "1E+21"],
-    ["7", "1E+100", None, None, None, "123456789.125"],
+    ["6", "123456789012345678901234567890", None, None, "16777216", "1E+21"],
+    ["7", "1E+100", None, None, "3.4E+38", "123456789.125"],
     ["8", ".3333333333333333333333333333333333333333", None, None, None, None],
 ]
 NUMBER_QUERY = 'SELECT COUNT(*) AS CNT, SUM("ID") AS S, SUM("NPS") AS SNPS, MAX("ID") * 0.25 AS Q FROM "NUMBERS"'
@@ -71,8 +73,8 @@ def build(path):
         (3, 1500, 12345678.75, -2, 3, 3),
         (4, -0.000001, 0, 0.000123, -0.5, -1e100),
         (5, b"12345678901234567", None, b"1234567890.1234567891", 16777216, 5e-324),
-        (6, b"123456789012345678901234567890", None, None, None, 1e21),
-        (7, b"1E+100", None, None, None, 123456789.125),
+        (6, b"123456789012345678901234567890", None, None, 16777217, 1e21),
+        (7, b"1E+100", None, None, 3.4e38, 123456789.125),
         (8, b".3333333333333333333333333333333333333333", None, None, None, None),
     ])
     db.commit()
@@ -170,7 +172,13 @@ class ValuesTest(unittest.TestCase):
         self.assertEqual(rows, [["CNT", "S", "SNPS", "Q"], ["8", "36", "12349129", "2"]])
 
     def test_xls_numbers_stay_worksheet_numbers(self):
-        expected = [NUMBER_TEXTS[0]] + [[float(t) if t is not None else "" for t in row] for row in NUMBER_TEXTS[1:]]
+        # A BIFF number is a double: a BINARY_FLOAT's is the float's own value.
+        def number(text, column):
+            if text is None:
+                return ""
+            return struct.unpack("f", struct.pack("f", float(text)))[0] if column == "BF" else float(text)
+        expected = [NUMBER_TEXTS[0]] + [[number(t, c) for t, c in zip(row, NUMBER_TEXTS[0])]
+                                        for row in NUMBER_TEXTS[1:]]
         for version in (0, 1):
             with self.subTest(version=version):
                 code, out, rows = self.convert("NUMBERS", version)
