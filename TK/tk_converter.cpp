@@ -25,6 +25,17 @@ std::string full_path(const std::string& path) {
   return full ? std::string(full.get()) : path;
 }
 
+// The log names the destination: the same name, or the same file under
+// another name (a link).
+bool names_destination(const std::string& log_file, const std::wstring& destination) {
+  if (log_file.empty() || destination.empty()) return false;
+  std::string file = qm_platform::path_to_utf8(destination.c_str());
+  struct stat log_st {}, file_st {};
+  return full_path(log_file) == full_path(file) ||
+         (::stat(log_file.c_str(), &log_st) == 0 && ::stat(file.c_str(), &file_st) == 0 &&
+          log_st.st_dev == file_st.st_dev && log_st.st_ino == file_st.st_ino);
+}
+
 }  // namespace
 
 tk_converter::tk_converter() { tk_log::write(2, "tk_converter::ctor"); }
@@ -49,19 +60,17 @@ void tk_converter::set_logfile(const std::string& name) {
   tk_file_name parts(name);
   if (!tk_is_path_exist(parts.drive + parts.dir))
     throw tk_exception("Logfile path does not exist.\nPlease verify the correct path was given.", 1);
+  // Refused before the log's first line empties the file: it may be the
+  // user's old workbook.
+  if (names_destination(name, known_destination()))
+    throw tk_exception("Logfile name specifies the destination file.", 1);
   tk_log& log = tk_log::instance();
   log.set_file_name(name.c_str());
   log.enabled = true;
 }
 
 void tk_converter::check_logfile_apart(const std::wstring& destination) const {
-  if (log_file.empty() || destination.empty()) return;
-  std::string file = qm_platform::path_to_utf8(destination.c_str());
-  // The same name, or the same file under another name (a link): the log
-  // is written by then, so it exists.
-  struct stat log_st {}, file_st {};
-  bool same = full_path(log_file) == full_path(file) ||
-              (::stat(log_file.c_str(), &log_st) == 0 && ::stat(file.c_str(), &file_st) == 0 &&
-               log_st.st_dev == file_st.st_dev && log_st.st_ino == file_st.st_ino);
-  if (same) throw tk_exception("Logfile name specifies the destination file.", 1);
+  // By now the log is written, so it exists: a link to it is found too.
+  if (names_destination(log_file, destination))
+    throw tk_exception("Logfile name specifies the destination file.", 1);
 }

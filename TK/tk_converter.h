@@ -13,11 +13,15 @@ class tk_converter : public tk_thread_functor {
   ~tk_converter() override = default;
 
   virtual void set_state_flag(bool flag);
-  // Checks a log file name from the settings and hands it to the log.
+  // Checks a log file name from the settings and hands it to the log; a
+  // name of the destination known by then is refused before the log
+  // touches the file.
   void set_logfile(const std::string& name);
   // Refuses a destination that is the log file: the run would write its
   // workbook and its log lines into one file.
   void check_logfile_apart(const std::wstring& destination) const;
+  // The file the run would write, as far as the settings tell it yet.
+  virtual std::wstring known_destination() const { return dest; }
   // Where the run can stop cleanly: a requested stop ends it there with
   // tk_final_exception.
   void end_run_if_stopped() const;

@@ -108,6 +108,10 @@ void quillet_convertor::check_dest() {
   check_logfile_apart(destination);
 }
 
+std::wstring quillet_convertor::known_destination() const {
+  return with_format_extension(destination, format_version);
+}
+
 std::wstring quillet_convertor::get_title() const {
   wchar_t version[32];
   std::swprintf(version, 32, L"%d.%d", version_major, version_minor);
@@ -135,8 +139,10 @@ bool quillet_convertor::load_profile(const std::wstring& file_name, bool format_
     tk_log::write(2, "The settings file names no format");
     return false;
   }
-  if (!udb_converter::load_profile(profile)) return false;
+  // The format first: the log file is checked against the destination
+  // with its extension.
   if (!format.empty()) format_version = format == L"1" ? 1 : format == L"2" ? 2 : 0;
+  if (!udb_converter::load_profile(profile)) return false;
   const std::pair<const wchar_t*, bool*> flags[] = {
       {k::split_data, &split_data}, {k::wrap_text, &wrap_text}, {k::dates_to_strings, &dates_to_strings}};
   for (const auto& [key, flag] : flags) {

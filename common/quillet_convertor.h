@@ -42,6 +42,8 @@ class quillet_convertor : public xls_converter,
   // of common_check_dest. An existing destination is replaced by the run,
   // and only when it has something to write.
   void check_dest();
+  // The destination with the extension of the format known so far.
+  std::wstring known_destination() const override;
   std::wstring get_title() const;
   bool store_profile(const std::wstring& file_name);
   // With `format_required`, a file that names no format is refused before

@@ -194,4 +194,24 @@ TEST_F(LogFile, TheDestinationIsRefusedWhenItIsTheLogFile) {
   ASSERT_EQ(chdir(previous), 0);
 }
 
+TEST_F(LogFile, ALogNamingTheKnownDestinationIsRefusedBeforeItTouchesTheFile) {
+  const std::string workbook = folder.path + "/e.xls", old = "the user's old workbook";
+  std::ofstream(workbook) << old;
+  std::string link = folder.path + "/link.log";
+  ASSERT_EQ(symlink("e.xls", link.c_str()), 0);
+  tk_converter converter;
+  converter.dest = std::wstring(workbook.begin(), workbook.end());
+  for (const std::string& name : {workbook, folder.path + "/./e.xls", link}) {
+    try {
+      converter.set_logfile(name);
+      ADD_FAILURE() << name;
+    } catch (const tk_exception& e) {
+      EXPECT_EQ(e.message, "Logfile name specifies the destination file.") << name;
+    }
+    EXPECT_FALSE(log.enabled) << name;
+  }
+  tk_log::write(3, "nowhere");
+  EXPECT_EQ(read_file(workbook), old);
+}
+
 }  // namespace

@@ -32,11 +32,11 @@ class UserFilesTest(unittest.TestCase):
     def path(self, name):
         return os.path.join(self.work, name)
 
-    def run_with_settings(self, dest, version, logfile, *options):
+    def run_with_settings(self, dest, version, logfile, *options, first=()):
         with open(self.path("p.qlt"), "w") as f:
             f.write(settings(dest, version, logfile))
         # A program that waits for ever fails here instead of hanging the suite.
-        return e2e_support.run(["--profile=p.qlt", *options], self.work, timeout=30)
+        return e2e_support.run([*first, "--profile=p.qlt", *options], self.work, timeout=30)
 
     def test_a_log_file_that_is_no_regular_file_is_refused_without_waiting(self):
         os.mkfifo(self.path("pipe"))
@@ -66,25 +66,37 @@ class UserFilesTest(unittest.TestCase):
     def test_a_log_file_that_is_the_destination_is_refused_before_the_run(self):
         os.mkdir(self.path("sub"))
         os.symlink("out.xls", self.path("link.log"))
+        old = b"\xd0\xcf\x11\xe0 the user's old workbook"
         cases = [
-            # destination, format, log file
-            ("out.xls", 1, "out.xls"),
-            ("out", 2, "out.xlsx"),  # the extension follows the format
-            ("out.xls", 0, "sub/../out.xls"),
-            ("out.xls", 1, self.path("out.xls")),
-            ("out.xls", 1, "link.log"),  # the same file under another name
+            # destination, format, log file, options before the settings file and after it; and whether the
+            # destination is known when the log is named, so that an old workbook there keeps its bytes
+            ("out.xls", 1, "out.xls", (), (), True),
+            ("", 1, "out.xls", ("--dest=out.xls",), (), True),
+            ("out", 2, "out.xlsx", (), (), True),  # the extension follows the format
+            ("out.xls", 0, "sub/../out.xls", (), (), True),
+            ("out.xls", 1, self.path("out.xls"), (), (), True),
+            ("out.xls", 1, "link.log", (), (), True),  # the same file under another name
+            ("out.xls", 1, "link.log", (), (), False),  # ... not there yet: the log makes it
+            # Named after the log has begun: refused all the same.
+            ("other.xls", 1, "out.xls", (), ("--dest=out.xls",), False),
+            ("out.xlsx", 2, "out.xls", (), ("--xls_ver=0",), False),
         ]
-        for dest, version, logfile in cases:
-            with self.subTest(dest=dest, logfile=logfile):
-                code, out, err = self.run_with_settings(dest, version, logfile)
+        for dest, version, logfile, first, after, known in cases:
+            with self.subTest(dest=dest, logfile=logfile, options=first + after, known=known):
+                target = self.path("out.xlsx" if dest == "out" else "out.xls")
+                if known:
+                    with open(target, "wb") as f:
+                        f.write(old)
+                code, out, err = self.run_with_settings(dest, version, logfile, *after, first=first)
                 self.assertEqual((code, out, err), (255, LOG_IS_DESTINATION, ""))
-                for name in ("out.xls", "out.xlsx"):
-                    if os.path.exists(self.path(name)):
-                        with open(self.path(name), "rb") as f:
-                            head = f.read(8)
-                        self.assertFalse(head.startswith(b"\xd0\xcf\x11\xe0") or head.startswith(b"PK"),
-                                         "a workbook was written")
-                        os.remove(self.path(name))
+                with open(target, "rb") as f:
+                    content = f.read()
+                if known:
+                    self.assertEqual(content, old)
+                else:
+                    self.assertFalse(content.startswith(b"\xd0\xcf\x11\xe0") or content.startswith(b"PK"),
+                                     "a workbook was written")
+                os.remove(target)
                 self.assertEqual(sorted(os.listdir(self.work)), ["link.log", "p.qlt", "sub"])
 
     def test_what_stands_beside_an_xls_destination_is_neither_followed_nor_consumed(self):
