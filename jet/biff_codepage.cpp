@@ -84,6 +84,20 @@ bool encode(const codepage_table& t, wchar_t c, std::uint8_t& byte) {
 }
 }  // namespace
 
+std::uint8_t biff_font_charset(unsigned codepage) {
+  switch (codepage) {
+    case 1250: return 238;  // Central European
+    case 1251: return 204;  // Cyrillic
+    case 1253: return 161;  // Greek
+    case 1254: return 162;  // Turkish
+    case 1257: return 186;  // Baltic
+    case 1255: return 177;  // Hebrew
+    case 1256: return 178;  // Arabic
+    case 874: return 222;   // Thai
+    default: return 0;      // Western
+  }
+}
+
 unsigned biff_codepage_for(const std::set<wchar_t>& characters) {
   for (unsigned c : candidates) {
     const codepage_table* t = table_of(c);

@@ -21,8 +21,10 @@ void biff_write_bof(biff_sink& sink, biff_version v, bool worksheet) {
 void biff_write_fonts(biff_sink& sink, biff_version v, unsigned codepage) {
   for (unsigned i = 0; i < biff_font_count; ++i) {
     biff_body b;
-    // 10 points, no options, the window text colour, normal weight.
-    b.u16(200).u16(0).u16(0x7FFF).u16(400).u16(0).u8(0).u8(0).u8(0).u8(0);
+    // 10 points, no options, the window text colour, normal weight; BIFF8
+    // text is UTF-16, whatever the character set.
+    std::uint8_t charset = v == biff_version::biff8 ? 0 : biff_font_charset(codepage);
+    b.u16(200).u16(0).u16(0x7FFF).u16(400).u16(0).u8(0).u8(0).u8(charset).u8(0);
     if (v == biff_version::biff8)
       biff_put_unicode(b, L"Arial", false);
     else

@@ -107,6 +107,9 @@ std::wstring biff_from_utf16(const std::u16string& text);
 // Windows-1252 with '?' for what it lacks. UTF-16 (1200) is read as well.
 constexpr unsigned biff_cp1252 = 1252, biff_cp_utf16 = 1200;
 unsigned biff_codepage_for(const std::set<wchar_t>& characters);
+// The font character set of a BIFF5 code page: readers decode a cell's
+// text by its font's, whatever the workbook's code page says.
+std::uint8_t biff_font_charset(unsigned codepage);
 std::string biff_narrow(const std::wstring& text, unsigned codepage);
 // The text with `missing` in place of each character the code page lacks.
 std::wstring biff_fit_codepage(const std::wstring& text, unsigned codepage, wchar_t missing);

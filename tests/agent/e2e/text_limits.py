@@ -23,6 +23,8 @@ LONG_NAME_B = "C" * 70 + "B"
 EMOJI_NAME = EMOJI * 40
 # The code pages of Excel 5.0 text, in the order they are tried.
 CODE_PAGES = (1252, 1250, 1251, 1253, 1254, 1257, 1255, 1256, 874)
+# The font character set of each code page.
+FONT_CHARSETS = {1252: 0, 1250: 238, 1251: 204, 1253: 161, 1254: 162, 1257: 186, 1255: 177, 1256: 178, 874: 222}
 
 
 def code_page_text(codepage):
@@ -135,8 +137,16 @@ class TextLimitsTest(unittest.TestCase):
             with self.subTest(codepage=codepage):
                 dest = "cp%d.xls" % codepage
                 sheets = self.convert(0, dest, "CP%d" % codepage)
-                self.assertEqual(xlrd.open_workbook(os.path.join(self.work, dest)).codepage, codepage)
+                book = xlrd.open_workbook(os.path.join(self.work, dest), formatting_info=True)
+                self.assertEqual(book.codepage, codepage)
+                # Readers decode a cell's text by its font's character set.
+                self.assertEqual({font.character_set for font in book.font_list}, {FONT_CHARSETS[codepage]})
+                self.assertTrue(book.font_list[3].bold)  # the bold font keeps it through the patch
                 self.assertEqual(sheets["CP%d" % codepage], [["T"], [code_page_text(codepage)]])
+        # Excel 2000 text is UTF-16, whatever the font says: the fonts stay Western.
+        self.convert(1, "cp1251_2000.xls", "CP1251")
+        book = xlrd.open_workbook(os.path.join(self.work, "cp1251_2000.xls"), formatting_info=True)
+        self.assertEqual({font.character_set for font in book.font_list}, {0})
 
 
 if __name__ == "__main__":
