@@ -6,14 +6,30 @@ A script ends with `e2e_support.main()`, which takes the program from its
 first argument: usage: SCRIPT.py QUILLCMD [unittest arguments]
 """
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 import unittest
 
 import openpyxl
 import xlrd
 
 QUILLCMD = None
+
+
+class WorkFolderTest(unittest.TestCase):
+    """A test with a fresh folder of its own, `work`, removed after it."""
+    prefix = "qm_"
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix=self.prefix)
+
+    def tearDown(self):
+        shutil.rmtree(self.work)
+
+    def path(self, name):
+        return os.path.join(self.work, name)
 
 
 def environment(temp, source=None, path=None):

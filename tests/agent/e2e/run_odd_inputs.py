@@ -7,8 +7,6 @@ usage: run_odd_inputs.py QUILLCMD [unittest arguments]
 import os
 import shutil
 import sqlite3
-import tempfile
-import unittest
 import zipfile
 
 import xlrd
@@ -20,18 +18,11 @@ NO_PROFILE = "Error:\nProfile does not exist. Please verify the correct path/nam
 NO_TABLE_LIST = "Table names file does not exist.\nPlease verify the correct path/name was given."
 
 
-class OddInputsTest(unittest.TestCase):
-    def setUp(self):
-        self.work = tempfile.mkdtemp(prefix="qm_odd_")
-
-    def tearDown(self):
-        shutil.rmtree(self.work)
+class OddInputsTest(e2e_support.WorkFolderTest):
+    prefix = "qm_odd_"
 
     def run_quillcmd(self, *args):
         return e2e_support.run(args, self.work, timeout=60)
-
-    def path(self, name):
-        return os.path.join(self.work, name)
 
     def settings(self, name, excel_section):
         with open(self.path(name), "w", encoding="utf-8") as f:

@@ -6,10 +6,7 @@ the names the .xls writer might take (never followed, never consumed).
 usage: run_user_files.py QUILLCMD [unittest arguments]
 """
 import os
-import shutil
 import stat
-import tempfile
-import unittest
 
 import e2e_support
 
@@ -22,15 +19,8 @@ def settings(dest, version, logfile):
             "[Oracle settings]\nuser=scott\n\n[Selected Tables]\nDEPT\n\n" % (dest, logfile, version))
 
 
-class UserFilesTest(unittest.TestCase):
-    def setUp(self):
-        self.work = tempfile.mkdtemp(prefix="qm_user_files_")
-
-    def tearDown(self):
-        shutil.rmtree(self.work)
-
-    def path(self, name):
-        return os.path.join(self.work, name)
+class UserFilesTest(e2e_support.WorkFolderTest):
+    prefix = "qm_user_files_"
 
     def run_with_settings(self, dest, version, logfile, *options, first=()):
         with open(self.path("p.qlt"), "w") as f:

@@ -6,8 +6,6 @@ usage: settings_runs.py QUILLCMD [unittest arguments]
 import os
 import shutil
 import sqlite3
-import tempfile
-import unittest
 import zipfile
 
 import xlrd
@@ -33,15 +31,8 @@ def settings(dest, version, tables=(), queries=(), extra_generic="", wrap=None):
     return text + "\n"
 
 
-class SettingsRuns(unittest.TestCase):
-    def setUp(self):
-        self.work = tempfile.mkdtemp(prefix="qm_settings_")
-
-    def tearDown(self):
-        shutil.rmtree(self.work)
-
-    def path(self, name):
-        return os.path.join(self.work, name)
+class SettingsRuns(e2e_support.WorkFolderTest):
+    prefix = "qm_settings_"
 
     def write(self, name, data):
         mode = "wb" if isinstance(data, bytes) else "w"
