@@ -290,8 +290,9 @@ bool xls_converter::item_is_missing(udb_database& source, const std::wstring& na
   return true;
 }
 
-void xls_converter::convert_item(udb_database& source, udb_database* destination_db, const std::wstring& name,
-                                 const std::wstring& text, const std::wstring& sheet) {
+void xls_converter::convert_item(udb_database& source, const std::function<udb_database*()>& open_destination,
+                                 const std::wstring& name, const std::wstring& text, const std::wstring& sheet) {
+  udb_database* destination_db = nullptr;
   try {
     std::unique_ptr<udb_recordset> recordset = text.empty() ? source.get_table(name) : source.get_query(name, text, 1);
     std::size_t n = recordset->schema.size();
@@ -301,6 +302,8 @@ void xls_converter::convert_item(udb_database& source, udb_database* destination
     }
     udb_schema schema(format_version != 2);
     for (std::size_t i = 0; i < n; ++i) schema.push_back(map_column(recordset->schema[i]));
+    // Only an item that has its records to write replaces the old workbook.
+    destination_db = open_destination();
     convert_table(destination_db, *recordset, sheet, schema);
     wchar_t line[64];
     std::swprintf(line, 64, L" (%d records) is converted\n", records_done.load());
@@ -374,13 +377,16 @@ void xls_converter::convert_selection(udb_database& source) {
       set_current_table(name);
       tk_log::write(1, L"Processing '%ls'", name.c_str());
       if (!item_is_missing(source, name, text)) {
-        replace_destination();
-        std::unique_ptr<udb_database> destination_db = get_xls_base();
+        std::unique_ptr<udb_database> destination_db;
         std::wstring sheet = sheet_name_of(validator, name);
-        convert_item(source, destination_db.get(), name, text, sheet);
+        convert_item(source, [&] {
+          replace_destination();
+          destination_db = get_xls_base();
+          return destination_db.get();
+        }, name, text, sheet);
         record_sheet_name(validator, name, sheet);
         // A failure to close (or to write) ends the run with its message.
-        static_cast<dao_database&>(*destination_db).close();
+        if (destination_db) static_cast<dao_database&>(*destination_db).close();
       }
       end_item();
     }
@@ -423,19 +429,22 @@ void xls_converter::write_before_exit(udb_database* destination_db) noexcept {
 }
 
 void xls_converter::do_convert_xlsx(udb_database& source) {
-  // Made for the first item to convert: without one the old workbook stays.
+  // Made for the first item that has records to write: without one the old
+  // workbook stays.
   std::unique_ptr<udb_database> destination_db;
   xls_tn_validator validator(selected_tables, source.get_tables(), 31);
   for (const auto& [name, text] : selected) {
     end_run_if_stopped();
     set_current_table(name);
     if (!item_is_missing(source, name, text)) {
-      if (!destination_db) {
-        replace_destination();
-        destination_db = get_xls_base();
-      }
       std::wstring sheet = sheet_name_of(validator, name);
-      convert_item(source, destination_db.get(), name, text, sheet);
+      convert_item(source, [&] {
+        if (!destination_db) {
+          replace_destination();
+          destination_db = get_xls_base();
+        }
+        return destination_db.get();
+      }, name, text, sheet);
       record_sheet_name(validator, name, sheet);
     }
     end_item();

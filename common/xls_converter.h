@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -96,13 +97,16 @@ class xls_converter : public udb_converter {
   std::wstring sheet_name_of(udb_validator& validator, const std::wstring& name) const;
   void record_sheet_name(udb_validator& validator, const std::wstring& name, const std::wstring& sheet) const;
   bool item_is_missing(udb_database& source, const std::wstring& name, const std::wstring& text);
-  void convert_item(udb_database& source, udb_database* destination, const std::wstring& name,
-                    const std::wstring& text, const std::wstring& sheet);
+  // `open_destination` gives the workbook once the item's records are
+  // there to be written.
+  void convert_item(udb_database& source, const std::function<udb_database*()>& open_destination,
+                    const std::wstring& name, const std::wstring& text, const std::wstring& sheet);
   void end_item();
   // The selection's items, on the road of the format.
   void convert_selection(udb_database& source);
   // Deletes the old destination and its part files, once a run, before the
-  // run's first item is written: a run with nothing to convert keeps them.
+  // run's first item is written: a run with nothing to convert, or whose
+  // every item failed before its records, keeps them.
   void replace_destination();
   // The destination and its part files, deleted after a stopped run.
   void remove_unfinished();

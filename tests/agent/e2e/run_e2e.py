@@ -309,10 +309,18 @@ class QuillcmdTest(unittest.TestCase):
             db.commit()
             db.close()
         missing = self.tab_file("NO_SUCH_TABLE")
-        # A source without tables; a table list that names none of the source's.
+        failing = self.path("failing.qlt")
+        with open(failing, "w", encoding="utf-8") as f:
+            f.write("[Generic settings]\nsrc=e2e\n\n[Oracle settings]\npassword=tiger\nuser=SCOTT\n\n"
+                    "[Selected Tables]\nQ1=SELECT * FROM NO_SUCH_TABLE\nQ2=SELECT NOPE FROM EMP\n\n")
+        # A source without tables; a table list that names none of the
+        # source's; a selection whose every item fails before its first row.
         cases = ((["--src=empty", "--user=SCOTT", "--pswd=tiger"], 0, "Converting database empty(0 tables)\n", ""),
                  (self.login() + ["--tab_file=" + missing], 255, "Converting database e2e(1 tables)\n",
-                  "Table NO_SUCH_TABLE not exists\n"))
+                  "Table NO_SUCH_TABLE not exists\n"),
+                 (["--profile=failing.qlt"], 255,
+                  "Converting database e2e(0 tables)\nError:\nQ1: ORA-00942: table or view does not exist \n"
+                  "Error:\nQ2: ORA-00904: \"NOPE\": invalid identifier \n", ""))
         for version, ext in (("0", "xls"), ("1", "xls"), ("2", "xlsx")):
             for args, code, out, err in cases:
                 with self.subTest(version=version, args=args):
@@ -323,7 +331,7 @@ class QuillcmdTest(unittest.TestCase):
                     self.assertEqual(got, (code, out, err))
                     with open(old) as f:
                         self.assertEqual(f.read(), "an earlier workbook")
-                    self.assertEqual(sorted(os.listdir(self.work)), ["kept." + ext, "list.txt"])
+                    self.assertEqual(sorted(os.listdir(self.work)), ["failing.qlt", "kept." + ext, "list.txt"])
                     os.remove(old)
 
     def test_unwritable_destination_reports_the_failure(self):
