@@ -24,7 +24,7 @@ tk_log* ready_instance() {
   if (!tk_log::exists()) return nullptr;
   tk_log* log = tk_log::get();
   if (!log->enabled) return nullptr;
-  log->truncate_once();
+  if (!log->held) log->truncate_once();
   return log;
 }
 
@@ -42,6 +42,14 @@ int open_log_file(const std::string& name, int flags) {
   return fd;
 }
 
+std::string time_stamp_text() {
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d ", st.wHour, st.wMinute, st.wSecond);
+  return stamp;
+}
+
 std::FILE* open_line(tk_log& log) {
   int fd = open_log_file(log.file_name, O_APPEND);
   if (fd < 0) return nullptr;
@@ -50,17 +58,20 @@ std::FILE* open_line(tk_log& log) {
     ::close(fd);
     return nullptr;
   }
-  if (log.time_stamp) {
-    SYSTEMTIME st;
-    GetLocalTime(&st);
-    std::fprintf(f, "%02d:%02d:%02d ", st.wHour, st.wMinute, st.wSecond);
-  }
+  if (log.time_stamp) std::fputs(time_stamp_text().c_str(), f);
   return f;
 }
 
 void close_line(tk_log& log, std::FILE* f) {
   if (log.append_crlf) std::fputc('\n', f);
   std::fclose(f);
+}
+
+// A line as the file would get it, kept until the hold ends.
+void hold_line(tk_log& log, const std::string& text) {
+  if (log.time_stamp) log.held_lines += time_stamp_text();
+  log.held_lines += text;
+  if (log.append_crlf) log.held_lines += '\n';
 }
 
 // Formats into at most `limit` wide characters; a longer text is cut.
@@ -94,13 +105,28 @@ void tk_log::write(int level, const char* format, ...) {
   errno_keeper keep;
   tk_log* log = ready_instance();
   if (!log || level < log->threshold || !format) return;
-  std::FILE* f = open_line(*log);
-  if (!f) return;
   va_list args;
   va_start(args, format);
-  std::vfprintf(f, format, args);
+  if (log->held) {
+    va_list copy;
+    va_copy(copy, args);
+    int n = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (n >= 0) {
+      std::string text(static_cast<std::size_t>(n) + 1, '\0');
+      std::vsnprintf(text.data(), text.size(), format, args);
+      text.resize(static_cast<std::size_t>(n));
+      hold_line(*log, text);
+    }
+    va_end(args);
+    return;
+  }
+  std::FILE* f = open_line(*log);
+  if (f) {
+    std::vfprintf(f, format, args);
+    close_line(*log, f);
+  }
   va_end(args);
-  close_line(*log, f);
 }
 
 void tk_log::write(int level, const wchar_t* format, ...) {
@@ -117,6 +143,10 @@ void tk_log::write(int level, const wchar_t* format, ...) {
   text = qm_platform::path_as_text(text);
   if (!qm_platform::wide_to_utf8(text.data(), text.size(), utf8) || utf8.size() >= utf8_buffer_size)
     utf8.clear();
+  if (log->held) {
+    hold_line(*log, utf8);
+    return;
+  }
   std::FILE* f = open_line(*log);
   if (!f) return;
   std::fwrite(utf8.data(), 1, utf8.size(), f);
@@ -132,6 +162,33 @@ void tk_log::truncate_once() {
     ::close(fd);
   }
   truncated = true;
+}
+
+void tk_log::hold() { held = true; }
+
+void tk_log::release() {
+  if (!held) return;
+  held = false;
+  std::string lines;
+  lines.swap(held_lines);
+  if (!enabled || lines.empty()) return;
+  errno_keeper keep;
+  truncate_once();
+  int fd = open_log_file(file_name, O_APPEND);
+  if (fd < 0) return;
+  for (std::size_t done = 0; done < lines.size();) {
+    ssize_t n = ::write(fd, lines.data() + done, lines.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+}
+
+void tk_log::discard() {
+  held = false;
+  held_lines.clear();
+  enabled = false;
 }
 
 void tk_log::set_file_name(const char* name) {

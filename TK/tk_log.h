@@ -19,6 +19,15 @@ class tk_log : public tk_singleton<tk_log> {
 
   void truncate_once();
   void set_file_name(const char* name);
+  // While held, lines wait in memory and the file is not touched, so that
+  // a log named before the destination is known cannot empty it.
+  void hold();
+  // Ends the hold: the waiting lines are written (the first write empties
+  // the file, as always) and later lines follow them.
+  void release();
+  // Ends the hold and the log: the waiting lines are dropped and the file
+  // stays as it was.
+  void discard();
 
   std::string file_name;
   int threshold = 1;
@@ -26,6 +35,8 @@ class tk_log : public tk_singleton<tk_log> {
   bool enabled = false;
   bool truncated = false;
   bool time_stamp = true;
+  bool held = false;
+  std::string held_lines;
 
   static constexpr std::size_t wide_buffer_size = 10240;
   static constexpr std::size_t utf8_buffer_size = 10240;

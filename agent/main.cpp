@@ -33,7 +33,17 @@ int run(int argc, char** argv) {
   std::unique_ptr<quillet_convertor> convertor;
   try {
     convertor = std::make_unique<quillet_convertor>(front);
+    // A settings file may name the log before a later option names the
+    // destination: nothing is written to the log until both are known.
+    tk_log::instance().hold();
     if (argc < 2 || !parse_cmd_line(argc, argv)) fatal_exit(usage_text());
+    try {
+      convertor->check_logfile_apart(convertor->known_destination());
+    } catch (const tk_exception&) {
+      tk_log::instance().discard();
+      throw;
+    }
+    tk_log::instance().release();
     convertor->connect_oracle_server(convertor->source_name);
     convertor->check_dest();
     (*convertor)();
@@ -65,6 +75,8 @@ int main(int argc, char** argv) {
   } catch (const console_exit& e) {
     code = e.code;
   }
+  // What a run that ended among its options logged.
+  log.release();
   std::fflush(stdout);
   stop_signals::end_process_if_received();
   return code;

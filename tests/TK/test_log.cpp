@@ -54,6 +54,28 @@ TEST_F(LogFile, FirstWriteEmptiesAnOldFileLaterWritesAppend) {
   EXPECT_EQ(read_file(file), "one\ntwo\n");
 }
 
+TEST_F(LogFile, HeldLinesWaitThenAreWrittenOrDropped) {
+  const std::string old = "the user's old workbook";
+  for (bool refused : {false, true}) {
+    std::ofstream(file) << old;
+    log.enabled = true;
+    log.truncated = false;
+    log.hold();
+    tk_log::write(1, "parameter #%d: %s", 1, "--profile=p.qlt");
+    tk_log::write(1, L"wide %ls", L"\u0416");
+    EXPECT_EQ(read_file(file), old);
+    if (refused) {
+      log.discard();
+      tk_log::write(1, "after");
+      EXPECT_EQ(read_file(file), old);
+    } else {
+      log.release();
+      tk_log::write(1, "after");
+      EXPECT_EQ(read_file(file), "parameter #1: --profile=p.qlt\nwide \xd0\x96\nafter\n");
+    }
+  }
+}
+
 TEST_F(LogFile, TimeStampIsTwoDigitsEachAndOneBlank) {
   log.enabled = true;
   log.time_stamp = true;

@@ -67,9 +67,9 @@ class UserFilesTest(e2e_support.WorkFolderTest):
             ("out.xls", 1, self.path("out.xls"), (), (), True),
             ("out.xls", 1, "link.log", (), (), True),  # the same file under another name
             ("out.xls", 1, "link.log", (), (), False),  # ... not there yet: the log makes it
-            # Named after the log has begun: refused all the same.
-            ("other.xls", 1, "out.xls", (), ("--dest=out.xls",), False),
-            ("out.xlsx", 2, "out.xls", (), ("--xls_ver=0",), False),
+            # Named by an option after the settings file: the log waits for every option.
+            ("other.xls", 1, "out.xls", (), ("--dest=out.xls",), True),
+            ("out.xlsx", 2, "out.xls", (), ("--xls_ver=0",), True),
         ]
         for dest, version, logfile, first, after, known in cases:
             with self.subTest(dest=dest, logfile=logfile, options=first + after, known=known):
