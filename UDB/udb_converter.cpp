@@ -3,6 +3,7 @@
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 #include "UDB/udb_profile.h"
+#include "platform/utf8.h"
 
 #include <iterator>
 
@@ -20,8 +21,8 @@ bool udb_converter::store_profile(udb_profile& profile) {
     tk_log::write(1, L"Selected Query: (%ls,%ls)", name.c_str(), text.c_str());
     profile.set_value(keys::selected_tables, name, text);
   }
-  std::wstring log_name;
-  if (!tk_a2w(log_file.c_str(), log_name)) log_name.clear();
+  // A path keeps its bytes, text or not.
+  std::wstring log_name = qm_platform::path_from_utf8(log_file.c_str());
   profile.set_value(keys::generic_settings, keys::src, src);
   profile.set_value(keys::generic_settings, keys::dest, dest);
   profile.set_value(keys::generic_settings, keys::logfile, log_name);
@@ -48,8 +49,7 @@ bool udb_converter::load_profile(udb_profile& profile) {
   value = profile.get_value(keys::generic_settings, keys::dest);
   if (!value.empty()) dest = value;
 
-  std::string log_name;
-  if (!tk_w2a(profile.get_value(keys::generic_settings, keys::logfile).c_str(), log_name)) log_name.clear();
+  std::string log_name = qm_platform::path_to_utf8(profile.get_value(keys::generic_settings, keys::logfile).c_str());
   tk_log::write(2, "Logfile=%s", log_name.c_str());
   set_logfile(log_name);
 

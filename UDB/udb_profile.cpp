@@ -48,6 +48,18 @@ std::wstring unescape(const std::wstring& text) {
   return out;
 }
 
+// The values that name files: their bytes are the file's name, text or
+// not, and are written and read as they are (see path_to_utf8).
+bool holds_path(const std::wstring& section, const std::wstring& key) {
+  return section == keys::generic_settings && (key == keys::dest || key == keys::logfile);
+}
+
+std::string path_bytes(const std::wstring& value) {
+  std::string out;
+  // A code point that is neither text nor a path's byte fails as text does.
+  return qm_platform::path_to_utf8(value.data(), value.size(), out) ? out : tk_to_utf8(value);
+}
+
 [[noreturn]] void unreadable() {
   throw tk_exception(std::wstring(L"Profile does not exist. Please verify the correct path/name was given."), 1);
 }
@@ -85,22 +97,25 @@ std::string udb_profile::format() const {
   std::map<std::wstring, t_section> written = sections;
   if (escaped) written[keys::generic_settings][keys::escaped_text] = L"1";
 
-  std::wstring text;
+  std::string text;
   for (const auto& [name, entries] : written) {
-    text += L"[" + out(name) + L"]\n";
+    text += tk_to_utf8(L"[" + out(name) + L"]\n");
     bool bare_keys = name == keys::selected_tables;
     for (const auto& [key, value] : entries) {
-      text += out(key);
-      if (!bare_keys || !value.empty()) text += L"=" + out(value);
-      text += L"\n";
+      text += tk_to_utf8(out(key));
+      if (holds_path(name, key))
+        text += "=" + path_bytes(out(value));
+      else if (!bare_keys || !value.empty())
+        text += tk_to_utf8(L"=" + out(value));
+      text += "\n";
     }
-    text += L"\n";
+    text += "\n";
   }
   for (const auto& [name, lines] : lists) {
-    text += L"[" + out(name) + L"]\n";
-    for (const auto& line : lines) text += out(line) + L"\n";
+    text += tk_to_utf8(L"[" + out(name) + L"]\n");
+    for (const auto& line : lines) text += tk_to_utf8(out(line) + L"\n");
   }
-  return tk_to_utf8(text);
+  return text;
 }
 
 bool udb_profile::store(const std::wstring& file_name) {
@@ -133,20 +148,35 @@ bool udb_profile::load(const std::wstring& file_name) {
   std::vector<std::wstring>* open_list = nullptr;
   std::wstring open_name;
   for (const std::string& raw : raw_lines) {
-    std::wstring line = tk_trim(tk_from_utf8(raw));
+    std::wstring decoded;
+    bool text = qm_platform::utf8_to_wide(raw.data(), raw.size(), decoded);
+    // Bytes that are no UTF-8 stand only in a path; anywhere else the line
+    // is refused as text that cannot be read.
+    if (!text) decoded = qm_platform::path_from_utf8(raw.c_str());
+    auto refuse_bytes = [&] {
+      if (!text) tk_from_utf8(raw);
+    };
+    std::wstring line = tk_trim(decoded);
     if (line.empty()) continue;
 
     if (line.size() >= 2 && line.front() == L'[' && line.back() == L']') {
+      refuse_bytes();
       open_name = line.substr(1, line.size() - 2);
       open_section = &sections[open_name];
       open_list = nullptr;
       continue;
     }
-    if (!open_section) return false;
+    if (!open_section) {
+      refuse_bytes();
+      return false;
+    }
     std::size_t eq = line.find(L'=');
     if (eq != std::wstring::npos) {
-      open_section->emplace(tk_trim(line.substr(0, eq)), line.substr(eq + 1));
+      std::wstring key = tk_trim(line.substr(0, eq));
+      if (!holds_path(open_name, key)) refuse_bytes();
+      open_section->emplace(key, line.substr(eq + 1));
     } else {
+      refuse_bytes();
       if (!open_list) open_list = &lists[open_name];
       open_list->push_back(line);
       open_section->emplace(line, std::wstring());

@@ -57,12 +57,16 @@ class udb_profile {
   // among its generic settings, every backslash is written doubled and
   // every line feed and carriage return as \n and \r. A file without line
   // breaks gets neither the key nor escapes, and a file without the key is
-  // read as it stands.
+  // read as it stands. The values of "dest" and "logfile" name files:
+  // their bytes are written as they are (see path_to_utf8), text or not;
+  // every other text must convert to UTF-8.
   bool store(const std::wstring& file_name);
   // Raises tk_exception when the file does not exist or cannot be read
   // (also when a read fails on the way or a line holds a zero byte);
   // false on a line before the first section header, which the caller
   // reports (load_failure_message). A UTF-8 byte-order mark is skipped.
+  // Bytes that are no UTF-8 are kept in "dest" and "logfile" (as
+  // path_from_utf8 keeps them) and raise anywhere else.
   bool load(const std::wstring& file_name);
 
   // What the user is told of a file whose load() gave false.

@@ -40,6 +40,18 @@ const cmd_line_option option_table[] = {
     {opt_xls_ver, "--xls_ver="},  {0, ""},
 };
 
+// A name, an address or a password is text; a value that is not UTF-8 is
+// refused rather than dropped, so that no other setting stands in for it.
+std::wstring text_value(int id, const char* value) {
+  std::wstring wide;
+  if (tk_a2w(value, wide)) return wide;
+  std::string option;
+  for (const cmd_line_option* o = option_table; *o->prefix; ++o)
+    if (o->id == id) option = o->prefix;
+  if (!option.empty() && option.back() == '=') option.pop_back();
+  fatal_exit("The value of " + option + " is not UTF-8 text");
+}
+
 constexpr int version_major = 4;
 constexpr int version_minor = 1;
 
@@ -88,8 +100,6 @@ bool parse_cmd_line(int argc, char** argv) {
     // The password stays out of the log.
     tk_log::write(1, "parameter #%d: %s", ++number, id == opt_pswd ? "--pswd=***" : line.current());
     const char* value = line.get_value();
-    std::wstring wide;
-    bool converted = tk_a2w(value, wide);
     // A path keeps its bytes, text or not: it names that file and no other.
     std::wstring path = qm_platform::path_from_utf8(value);
     switch (id) {
@@ -102,21 +112,11 @@ bool parse_cmd_line(int argc, char** argv) {
         break;
       case opt_help: fatal_exit(usage_text());
       case opt_dest: convertor.destination = path; break;
-      case opt_host:
-        if (converted) host = wide;
-        break;
-      case opt_port:
-        if (converted) port = wide;
-        break;
-      case opt_pswd:
-        if (converted) password = wide;
-        break;
-      case opt_user:
-        if (converted) user = wide;
-        break;
-      case opt_src:
-        if (converted) convertor.source_name = wide;
-        break;
+      case opt_host: host = text_value(id, value); break;
+      case opt_port: port = text_value(id, value); break;
+      case opt_pswd: password = text_value(id, value); break;
+      case opt_user: user = text_value(id, value); break;
+      case opt_src: convertor.source_name = text_value(id, value); break;
       case opt_profile:
         // A file that does not load ends the run: its selection is not
         // to be replaced by every table.

@@ -114,6 +114,51 @@ TEST_F(ProfileFile, AFileNameThatIsNoTextNamesThatFileOnly) {
   EXPECT_EQ(loaded.get_value(keys::generic_settings, keys::src), L"MINE");
 }
 
+TEST_F(ProfileFile, PathsThatAreNoTextAreSavedWithTheirBytes) {
+  // A workbook written in a folder whose name is not UTF-8, and its log:
+  // the saved settings name those files and no others.
+  const std::string dest = folder.path + "/caf\xe9/book.xlsx", log = folder.path + "/l\xe9.log";
+  write_file(narrow("s.qlt"), "[Generic settings]\nsrc=OLD\n\n");
+  udb_converter out;
+  out.src = L"ORCL";
+  out.dest = qm_platform::path_from_utf8(dest.c_str());
+  out.log_file = log;
+  out.available_queries[L"Q"] = L"SELECT 1\nFROM DUAL";  // escapes on as well
+  udb_profile stored;
+  ASSERT_TRUE(out.store_profile(stored));
+  ASSERT_TRUE(stored.store(path("s.qlt")));
+  std::string text = read_file(narrow("s.qlt"));
+  EXPECT_NE(text.find("\ndest=" + dest + "\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nlogfile=" + log + "\n"), std::string::npos) << text;
+
+  log_capture capture;
+  udb_converter in;
+  udb_profile loaded;
+  ASSERT_TRUE(loaded.load(path("s.qlt")));
+  ASSERT_TRUE(in.load_profile(loaded));
+  EXPECT_EQ(in.dest, out.dest);
+  EXPECT_EQ(in.log_file, log);
+  EXPECT_EQ(capture.log.file_name, log);
+  EXPECT_EQ(in.src, L"ORCL");
+  EXPECT_EQ(in.available_queries, out.available_queries);
+}
+
+TEST_F(ProfileFile, TextThatIsNoUtf8IsRefusedAndTheOldFileStays) {
+  const std::string old_text = "[Generic settings]\nsrc=KEPT\n\n";
+  write_file(narrow("old.qlt"), old_text);
+  udb_profile profile;
+  profile.set_value(keys::generic_settings, keys::src, qm_platform::path_from_utf8("caf\xe9"));
+  EXPECT_THROW(profile.store(path("old.qlt")), tk_exception);
+  EXPECT_EQ(read_file(narrow("old.qlt")), old_text);
+  // Only a path may hold such bytes in a file.
+  for (const char* line : {"src=caf\xe9", "user=caf\xe9", "caf\xe9", "Q=SELECT '\xe9' FROM DUAL"}) {
+    write_file(narrow("in.qlt"), std::string("[Generic settings]\n") + line + "\n");
+    EXPECT_THROW(udb_profile().load(path("in.qlt")), tk_exception) << line;
+  }
+  write_file(narrow("in.qlt"), "[Oracle settings]\ndest=caf\xe9\n");
+  EXPECT_THROW(udb_profile().load(path("in.qlt")), tk_exception);
+}
+
 TEST_F(ProfileFile, MissingOrUnreadableFileRaises) {
   write_file(narrow("zero.qlt"), std::string("[Selected Tables]\nDEPT\0EMP\n", 26));
   // Opened, then no byte can be read from it.

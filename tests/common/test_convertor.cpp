@@ -34,14 +34,15 @@ TEST_F(Convertor, WizardStartsWithTheDefaultsAndKeepsItsSettings) {
     EXPECT_FALSE(first.split_data);
     EXPECT_TRUE(first.destination.empty());
     first.format_version = 2;
-    first.destination = L"/out/\u0416.xlsx";
+    // A folder name that is not UTF-8 keeps its byte (0xE9) in the store.
+    first.destination = L"/out/\u0416\xDCE9.xlsx";
     first.password = L"secret";
     first.dates_to_strings = true;
     first.wrap_text = false;
   }  // stored when the convertor goes
   quillet_convertor second(front);
   EXPECT_EQ(second.format_version, 2);
-  EXPECT_EQ(second.destination, L"/out/\u0416.xlsx");
+  EXPECT_EQ(second.destination, L"/out/\u0416\xDCE9.xlsx");
   EXPECT_EQ(second.password, L"secret");
   EXPECT_TRUE(second.dates_to_strings);
   EXPECT_FALSE(second.wrap_text);

@@ -3,6 +3,7 @@
 
 #include "TK/tk_utils.h"
 #include "common/quillet_convertor.h"
+#include "platform/utf8.h"
 #include "wizard/quillet_app.h"
 #include "wizard/wizard_front_end.h"
 
@@ -207,6 +208,75 @@ TEST(wizard_run, a_table_wider_than_an_xls_sheet_is_cut_and_the_finish_page_says
   std::string header;
   for (int n = 1; n <= 255; ++n) header += (n > 1 ? ",C" : "C") + std::to_string(n);
   EXPECT_EQ(read_workbook(box.file("wide.xls")), "WIDE 2 255 " + header + "\n");
+}
+
+// Started in a folder whose name is not UTF-8, the workbook goes there and
+// the saved settings name it with the folder's own bytes.
+TEST(wizard_run, settings_saved_in_a_folder_whose_name_is_no_text_name_that_folder) {
+  wizard_sandbox box;
+  const std::string folder = box.file("caf\xe9"), profile = box.file("saved.qlt");
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  std::ofstream(profile) << "[Generic settings]\nsrc=OLD\n";
+  std::string started_in = qm_platform::path_to_utf8(tk_get_current_dir_w().c_str());
+  ASSERT_EQ(chdir(folder.c_str()), 0);
+  QString message;
+  ui_script ui;
+  ui.step("welcome page", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
+      .step("connection page", [] { return page_shown(132); },
+            [] {
+              control_as<QLineEdit>(1003)->setText("");
+              control_as<QLineEdit>(1004)->setText("");
+              control_as<QLineEdit>(1014)->setText("demo");
+              control_as<QLineEdit>(1012)->setText("scott");
+              click_later(sheet_button("next"));
+            })
+      .step("destination page", [] { return page_shown(105); },
+            [] {
+              control_as<QComboBox>(1302)->setCurrentIndex(2);
+              control_as<QLineEdit>(1004)->setText("book");
+              click_later(sheet_button("next"));
+            })
+      .step("table page", [] { return page_shown(127) && control_as<QListWidget>(1317)->count() > 0; },
+            [] {
+              control_as<QListWidget>(1317)->setCurrentRow(0);
+              click_later(control_as<QPushButton>(1101));
+              click_later(sheet_button("next"));
+            })
+      .step("finish page", [] { return page_shown(107); },
+            [] {
+              if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
+              click_later(control_as<QPushButton>(1116));
+            })
+      .step("save settings dialog", [] { return find_visible("save_file_dialog") != nullptr; },
+            [profile] {
+              auto* dialog = find_as<QDialog>("save_file_dialog");
+              dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(profile));
+              QTimer::singleShot(0, dialog, &QDialog::accept);
+            })
+      .step("saved", [] { return !find_visible("save_file_dialog") && (front_box() || page_shown(107)); },
+            [&] {
+              if (front_box()) {
+                message = front_box()->text();
+                answer_box(QMessageBox::Ok);
+              }
+            })
+      .step("finish", [] { return !front_box() && page_shown(107); },
+            [] { click_later(sheet_button("finish")); });
+  ui.start();
+  int result = run_wizard();
+  EXPECT_EQ(chdir(started_in.c_str()), 0);
+  EXPECT_EQ(result, 1);
+  EXPECT_TRUE(ui.done());
+  EXPECT_EQ(message, QString());
+  EXPECT_EQ(read_workbook(folder + "/book.xlsx"), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
+  std::ifstream in(profile, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_NE(text.str().find("\ndest=" + folder + "/book.xlsx\n"), std::string::npos) << text.str();
+  wizard_front_end front;
+  quillet_convertor loaded(front);
+  ASSERT_TRUE(loaded.load_profile(qm_platform::path_from_utf8(profile.c_str())));
+  EXPECT_EQ(loaded.destination, qm_platform::path_from_utf8((folder + "/book.xlsx").c_str()));
 }
 
 TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {

@@ -98,6 +98,24 @@ class OddInputsTest(e2e_support.WorkFolderTest):
         self.assertEqual(os.listdir(temp), [])
         self.assertEqual(sorted(os.listdir(self.work)), sorted(["out.xlsx", os.path.basename(temp)]))
 
+    def test_an_option_value_that_is_no_text_is_refused(self):
+        # A name, a host or a password is text: a value that is not UTF-8 is
+        # refused before anything is connected or deleted, never dropped.
+        with open(self.path("out.xlsx"), "w") as f:
+            f.write("last week's")
+        given = {"--src=": "demo", "--host=": "localhost", "--port=": "1521", "--user=": "scott",
+                 "--pswd=": "tiger"}
+        for option in given:
+            for before in ([], [self.settings("s.qlt", "[MS Excel settings]\nformat version=2\n\n")]):
+                with self.subTest(option=option, profile=bool(before)):
+                    args = before + ["--xls_ver=2", "--dest=out.xlsx"]
+                    args += [o + (os.fsdecode(b"x\xe9") if o == option else v) for o, v in given.items()]
+                    code, out, err = self.run_quillcmd(*args)
+                    self.assertEqual((code, out), (255, ""), err)
+                    self.assertEqual(err, "The value of %s is not UTF-8 text\n" % option[:-1])
+                    with open(self.path("out.xlsx")) as f:
+                        self.assertEqual(f.read(), "last week's")
+
     def test_a_view_whose_table_is_gone_leaves_the_tables_readable(self):
         source = self.path("source")
         os.mkdir(source)
