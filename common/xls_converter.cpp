@@ -114,33 +114,16 @@ void xls_converter::set_current_table(const std::wstring& name) {
   current_table = name;
 }
 
-std::wstring xls_converter::part_file(int n) const {
-  tk_file_wname parts(destination);
-  wchar_t number[32];
-  std::swprintf(number, 32, L"(%d)", n);
-  parts.name += number;
-  return parts.get_path();
-}
-
+// Split data splits nothing: no run writes a numbered part (book(1).xls)
+// beside the destination, so a file of that name is the user's and is
+// neither deleted nor patched.
 void xls_converter::clean_if_exists() {
   if (file_exists(destination)) delete_destination_file(destination);
-  if (!split_data) return;
-  for (int n = 1;; ++n) {
-    std::wstring part = part_file(n);
-    if (!file_exists(part)) break;
-    delete_destination_file(part);
-  }
 }
 
 void xls_converter::do_patch() {
   if (tables_total == 0 || (format_version != 0 && format_version != 1)) return;
   engine_for(format_version).patch(destination);
-  if (!split_data) return;
-  for (int n = 1;; ++n) {
-    std::wstring part = part_file(n);
-    if (!file_exists(part)) break;
-    engine_for(format_version).patch(part);
-  }
 }
 
 std::unique_ptr<udb_database> xls_converter::get_xls_base() {
@@ -352,11 +335,9 @@ void xls_converter::replace_destination() {
 }
 
 void xls_converter::remove_unfinished() {
-  std::vector<std::wstring> files{destination};
-  for (int n = 1; split_data && file_exists(part_file(n)); ++n) files.push_back(part_file(n));
-  for (const std::wstring& path : files)
-    if (file_exists(path) && !DeleteFileW(path.c_str()))
-      tk_log::write(3, L"The unfinished file '%ls' stays: error %u", path.c_str(), static_cast<unsigned>(GetLastError()));
+  if (file_exists(destination) && !DeleteFileW(destination.c_str()))
+    tk_log::write(3, L"The unfinished file '%ls' stays: error %u", destination.c_str(),
+                  static_cast<unsigned>(GetLastError()));
 }
 
 void xls_converter::convert_selection(udb_database& source) {

@@ -56,9 +56,6 @@ class xls_converter : public udb_converter {
   // from one record to the next.
   void map_field(const udb_field& field, udb_field& out) const;
 
-  // The part file n beside the destination: book(1).xls for book.xls.
-  std::wstring part_file(int n) const;
-
   // A copy taken under a lock: the wizard's timer reads it while the run
   // writes it.
   std::wstring get_current_table() const;
@@ -104,11 +101,11 @@ class xls_converter : public udb_converter {
   void end_item();
   // The selection's items, on the road of the format.
   void convert_selection(udb_database& source);
-  // Deletes the old destination and its part files, once a run, before the
-  // run's first item is written: a run with nothing to convert, or whose
-  // every item failed before its records, keeps them.
+  // Deletes the old destination, once a run, before the run's first item is
+  // written: a run with nothing to convert, or whose every item failed
+  // before its records, keeps it.
   void replace_destination();
-  // The destination and its part files, deleted after a stopped run.
+  // The destination, deleted after a stopped run.
   void remove_unfinished();
   // On a way out of the run other than its end: what the DBEngine still
   // holds of the workbook is written; a failure is told, never thrown.
