@@ -112,10 +112,12 @@ bool parse_cmd_line(int argc, char** argv) {
         break;
       case opt_help: fatal_exit(usage_text());
       case opt_dest: convertor.destination = path; break;
-      case opt_host: host = text_value(id, value); break;
-      case opt_port: port = text_value(id, value); break;
-      case opt_pswd: password = text_value(id, value); break;
-      case opt_user: user = text_value(id, value); break;
+      // Applied at once as well: a settings file to the right replaces
+      // only what it holds, options to its right replace it again.
+      case opt_host: convertor.host = host = text_value(id, value); break;
+      case opt_port: convertor.port = port = text_value(id, value); break;
+      case opt_pswd: convertor.password = password = text_value(id, value); break;
+      case opt_user: convertor.user = user = text_value(id, value); break;
       case opt_src: convertor.source_name = text_value(id, value); break;
       case opt_profile:
         // A file that does not load ends the run: its selection is not

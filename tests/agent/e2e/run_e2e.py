@@ -302,6 +302,30 @@ class QuillcmdTest(unittest.TestCase):
         self.assertFalse(os.path.exists(self.path("first.xlsx")))
         self.assertEqual(list(cell_texts(self.path("second.xlsx"))), ["DATES"])
 
+    def test_the_login_options_and_a_settings_file_apply_in_their_order(self):
+        bare = "[Generic settings]\ndest=login.xlsx\nsrc=e2e\n\n[MS Excel settings]\nformat version=2\n\n" \
+               "[Selected Tables]\nDATES\n\n"
+        with_login = bare + "[Oracle settings]\npassword=tiger\nuser=SCOTT\n\n"
+        refused = "Error:\nInvalid user name or password.\n"
+        cases = [
+            # The file leaves the login out: the options on either side of it give it.
+            (bare, ["--user=SCOTT", "--pswd=tiger", "--profile=p.qlt"], 0, ""),
+            (bare, ["--profile=p.qlt", "--user=SCOTT", "--pswd=tiger"], 0, ""),
+            # The file holds it: an option to its right overrides it, one to its left does not.
+            (with_login, ["--profile=p.qlt", "--pswd=wrong"], 255, refused),
+            (with_login, ["--pswd=wrong", "--profile=p.qlt"], 0, ""),
+        ]
+        for text, args, code, out in cases:
+            with self.subTest(args=args, login=text is with_login):
+                with open(self.path("p.qlt"), "w", encoding="utf-8") as f:
+                    f.write(text)
+                got = self.run_quillcmd(*args)
+                self.assertEqual(got[0], code, got)
+                self.assertTrue(got[1].endswith(out), got)
+                self.assertEqual(os.path.exists(self.path("login.xlsx")), code == 0)
+                if code == 0:
+                    os.remove(self.path("login.xlsx"))
+
     def test_nothing_to_convert_keeps_the_old_workbook(self):
         empty = os.path.join(self.folder, "empty.db")
         if not os.path.exists(empty):
