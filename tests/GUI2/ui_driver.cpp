@@ -1,7 +1,9 @@
 #include "ui_driver.h"
 
 #include <QDateTime>
+#include <QDialog>
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QStackedWidget>
 #include <QTimer>
@@ -61,6 +63,13 @@ void answer_box(QMessageBox::StandardButton which) {
   QMessageBox* box = front_box();
   if (!box) return;
   click_later(box->button(which));
+}
+
+void accept_file_dialog(const QString& dialog_name, const std::string& path) {
+  auto* dialog = find_as<QDialog>(dialog_name);
+  if (!dialog) return;
+  dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(path));
+  QTimer::singleShot(0, dialog, &QDialog::accept);
 }
 
 void screenshot(QWidget* widget, const std::string& name) {

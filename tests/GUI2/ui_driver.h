@@ -36,6 +36,9 @@ QMessageBox* front_box();
 void click_later(QAbstractButton* button);
 // Answers the message box in front with the button of that role.
 void answer_box(QMessageBox::StandardButton button);
+// Types the path into the visible file dialog of that object name and
+// accepts it once the current step has returned.
+void accept_file_dialog(const QString& dialog_name, const std::string& path);
 // Saves the window of the widget as <name>.png in $QM_SCREENSHOT_DIR, when set.
 void screenshot(QWidget* widget, const std::string& name);
 

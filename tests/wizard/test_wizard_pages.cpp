@@ -579,11 +579,7 @@ TEST(wizard_pages, mended_mistakes_then_a_clean_run_list_no_errors) {
             click_later(control_as<QPushButton>(1115));
           })
       .step("open dialog", [] { return find_visible("open_file_dialog") != nullptr; },
-            [notes] {
-              auto* dialog = find_as<QDialog>("open_file_dialog");
-              dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(notes));
-              QTimer::singleShot(0, dialog, &QDialog::accept);
-            })
+            [notes] { accept_file_dialog("open_file_dialog", notes); })
       .step("not a settings file", [] { return front_box() != nullptr; },
             [notes] {
               EXPECT_EQ(front_box()->windowTitle(), QString("Quillmark 4.1 Error"));

@@ -103,12 +103,7 @@ TEST(wizard_run, converts_the_demo_tables_and_a_query_to_xlsx) {
               click_later(control_as<QPushButton>(1116));
             })
       .step("save settings dialog", [] { return find_visible("save_file_dialog") != nullptr; },
-            [profile] {
-              auto* dialog = find_as<QDialog>("save_file_dialog");
-              auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-              name->setText(QString::fromStdString(profile.substr(0, profile.size() - 4)));
-              QTimer::singleShot(0, dialog, &QDialog::accept);
-            })
+            [profile] { accept_file_dialog("save_file_dialog", profile.substr(0, profile.size() - 4)); })
       .step("finish", [] { return page_shown(107) && !find_visible("save_file_dialog"); },
             [] { click_later(sheet_button("finish")); });
   ui.start();
@@ -248,11 +243,7 @@ TEST(wizard_run, settings_saved_in_a_folder_whose_name_is_no_text_name_that_fold
               click_later(control_as<QPushButton>(1116));
             })
       .step("save settings dialog", [] { return find_visible("save_file_dialog") != nullptr; },
-            [profile] {
-              auto* dialog = find_as<QDialog>("save_file_dialog");
-              dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(profile));
-              QTimer::singleShot(0, dialog, &QDialog::accept);
-            })
+            [profile] { accept_file_dialog("save_file_dialog", profile); })
       .step("saved", [] { return !find_visible("save_file_dialog") && (front_box() || page_shown(107)); },
             [&] {
               if (front_box()) {
