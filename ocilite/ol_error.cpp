@@ -30,6 +30,7 @@ const catalog_entry catalog[] = {
     {911, "invalid character"},
     {918, "column ambiguously defined"},
     {921, "unexpected end of SQL command"},
+    {928, "missing SELECT keyword"},
     {932, "inconsistent datatypes: expected %s"},
     {933, "SQL command not properly ended"},
     {936, "missing expression"},

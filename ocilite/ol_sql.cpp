@@ -83,6 +83,41 @@ sql_plan classify_tokens(const std::vector<token>& tokens) {
 
 bool is_word(const token& t, const char* w) { return t.kind == tok::word && t.value == w; }
 
+// The first word of the statement that a leading WITH clause leads ("" when
+// none follows), or nothing when the clause does not read as name [(columns)]
+// AS (query), ... The type the client reports is SELECT whatever follows.
+std::optional<std::string> led_by_with(const std::vector<token>& tokens) {
+  std::vector<const token*> t;
+  for (const token& k : tokens)
+    if (significant(k)) t.push_back(&k);
+  auto punct = [&](std::size_t i, const char* p) {
+    return i < t.size() && t[i]->kind == tok::punct && t[i]->text == p;
+  };
+  auto past_closing = [&](std::size_t i) {
+    int depth = 0;
+    for (; i < t.size(); ++i) {
+      if (punct(i, "(")) ++depth;
+      if (punct(i, ")") && --depth == 0) return i + 1;
+    }
+    return i;
+  };
+  std::size_t i = 0;
+  while (punct(i, "(")) ++i;
+  if (i >= t.size() || !is_word(*t[i], "WITH")) return std::nullopt;
+  ++i;
+  for (;;) {
+    if (i >= t.size() || (t[i]->kind != tok::word && t[i]->kind != tok::quoted)) return std::nullopt;
+    ++i;
+    if (punct(i, "(")) i = past_closing(i);
+    if (i >= t.size() || !is_word(*t[i], "AS") || !punct(i + 1, "(")) return std::nullopt;
+    i = past_closing(i + 1);
+    if (!punct(i, ",")) break;
+    ++i;
+  }
+  while (punct(i, "(")) ++i;
+  return i < t.size() && t[i]->kind == tok::word ? t[i]->value : "";
+}
+
 }  // namespace
 
 std::vector<token> lex(std::string_view s) {
@@ -559,6 +594,11 @@ struct rewriter {
 sql_plan translate(std::string_view sql, const std::string& user, schema_lookup* schema) {
   std::vector<token> tokens = lex(sql);
   sql_plan plan = classify_tokens(tokens);
+  // The server parses the whole statement: a WITH clause leads a query.
+  if (plan.first_word == "WITH") {
+    std::optional<std::string> led = led_by_with(tokens);
+    if (led && *led != "SELECT") fail(928);
+  }
   if (schema && (plan.kind == stmt_kind::query || plan.kind == stmt_kind::dml)) check_quoted_names(sql, *schema);
 
   // Significant tokens by position, for looking ahead.

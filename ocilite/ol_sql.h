@@ -88,7 +88,8 @@ sql_plan classify(std::string_view sql);
 // digits (ORA-01465 when they are not), and columns numbered by an insert
 // trigger get the next value of its sequence. SEQ.NEXTVAL and SEQ.CURRVAL
 // call the sequence functions of the connection. DEFAULT clauses of CREATE
-// TABLE that call functions are put between parentheses for SQLite.
+// TABLE that call functions are put between parentheses for SQLite. A
+// leading WITH clause that leads anything but a SELECT is ORA-00928.
 sql_plan translate(std::string_view sql, const std::string& user, schema_lookup* schema = nullptr);
 
 // A quoted name matches its object exactly, as on the server: a quoted

@@ -277,6 +277,11 @@ sword stmt_execute(svcctx_handle& svc, stmt_handle& stmt, ub4 iters, ub4 rowoff,
     }
     case stmt_kind::query: {
       prepare_sqlite(stmt, &stmt.st);
+      // A WITH clause that SQLite reads differently may still lead a write.
+      if (!sqlite3_stmt_readonly(stmt.st)) {
+        stmt.finalize();
+        fail(928);
+      }
       if (parse_only) {
         describe(stmt);
         return OCI_SUCCESS;

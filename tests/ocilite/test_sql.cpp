@@ -148,6 +148,50 @@ TEST(ocilite_sql, a_prepared_statement_reports_its_type_as_a_server_does) {
   EXPECT_EQ((rows_t{{"1"}}), s.query("SELECT A FROM T"));
 }
 
+TEST(ocilite_sql, a_with_clause_leads_only_a_select) {
+  temp_db db("CREATE TABLE \"T\" (\"A\" NUMBER(4)); INSERT INTO \"T\" VALUES (1);");
+  oci_session s;
+  s.connect(db.path);
+  // The client names the type by the first word; the server refuses the
+  // statement when it parses it, before any row changes.
+  const char* refused[] = {
+      "WITH X AS (SELECT 1 FROM T) DELETE FROM T",
+      "with x as (select a from t), y (b) as (select (a) from x) insert into t values (2)",
+      "WITH X AS (SELECT ')' FROM T /* ) */) UPDATE T SET A = 3",
+      "WITH X AS (SELECT 1 FROM T) -- select\nDELETE FROM T",
+      "WITH X AS (SELECT 1 FROM T) (DELETE FROM T)",
+      "WITH RECURSIVE X(N) AS (SELECT 1) DELETE FROM T",
+  };
+  for (const char* sql : refused) {
+    for (ub4 mode : {ub4(OCI_DESCRIBE_ONLY), ub4(OCI_DEFAULT)}) {
+      OCIStmt* st = s.statement();
+      ASSERT_EQ(OCI_SUCCESS, s.prepare(st, sql)) << sql;
+      ub2 type = 0;
+      s.f.OCIAttrGet(st, OCI_HTYPE_STMT, &type, nullptr, OCI_ATTR_STMT_TYPE, s.err);
+      EXPECT_EQ(OCI_STMT_SELECT, type) << sql;
+      EXPECT_EQ(OCI_ERROR, s.f.OCIStmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr, mode)) << sql;
+      EXPECT_EQ(928, s.error_code()) << sql;
+      EXPECT_EQ(0u, s.error_text().find("ORA-00928: missing SELECT keyword")) << s.error_text();
+      s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
+    }
+  }
+  EXPECT_EQ((rows_t{{"1"}}), s.query("SELECT A FROM T"));
+
+  struct row {
+    const char* sql;
+    rows_t rows;
+  } kept[] = {
+      {"WITH X AS (SELECT A FROM T) SELECT A FROM X", {{"1"}}},
+      {"with x (b) as (select (a + (1)) from t), \"Y\" as (select 'delete)' c from x) select c from \"Y\"",
+       {{"delete)"}}},
+      {"WITH X AS (SELECT A FROM T) /* delete */ SELECT A * 2 FROM X", {{"2"}}},
+      {"WITH X AS (SELECT A FROM T) SELECT A FROM X UNION ALL SELECT 5 FROM DUAL", {{"1"}, {"5"}}},
+      {"WITH RECURSIVE X(N) AS (SELECT 1 UNION ALL SELECT N + 1 FROM X WHERE N < 2) SELECT N FROM X",
+       {{"1"}, {"2"}}},
+  };
+  for (const row& r : kept) EXPECT_EQ(r.rows, s.query(r.sql)) << r.sql << ": " << s.error_text();
+}
+
 TEST(ocilite_sql, describe_only_parses_without_running) {
   temp_db db("CREATE TABLE \"T\" (\"A\" NUMBER(4)); INSERT INTO \"T\" VALUES (1);");
   oci_session s;

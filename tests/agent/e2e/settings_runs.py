@@ -206,16 +206,29 @@ class SettingsRuns(e2e_support.WorkFolderTest):
         refused = [("Q1", "DROP TABLE RAW_DATA"), ("Q2", "CREATE TABLE PWNED (A NUMBER)"),
                    ("Q3", "DELETE FROM EMP"), ("Q4", "UPDATE DEPT SET DNAME = 'X'"),
                    ("Q5", "INSERT INTO DEPT (DEPTNO) VALUES (99)"), ("Q6", "BEGIN NULL; END;")]
+        # Reported as a SELECT by the first word; refused by the source as it parses them.
+        led_by_with = [("Q8", 'WITH X AS (SELECT 1 FROM "DEPT") DELETE FROM "EMP"'),
+                       ("Q9", "WITH X AS (SELECT ')' FROM DEPT) INSERT INTO DEPT (DEPTNO) VALUES (98)"),
+                       ("Q10", "WITH X (N) AS (SELECT (1) FROM DUAL), Y AS (SELECT N FROM X) UPDATE EMP SET SAL = 0")]
         with_query = ("Q7", "WITH D AS (SELECT DNAME FROM DEPT WHERE DEPTNO = 10) SELECT * FROM D")
-        self.write("p.qlt", settings("q.xlsx", 2, tables=["DEPT"], queries=refused + [with_query]))
-        code, out, err = e2e_support.run(["--profile=p.qlt"], self.work, source=source)
-        self.assertEqual((code, err), (255, ""), out)
-        for name, _ in refused:
-            self.assertIn("Error:\n%s: The query is not a SELECT statement; it was not run.\n" % name, out)
-        self.assertEqual(contents(), before)
-        sheets = self.sheets("q.xlsx")
-        self.assertEqual(list(sheets), ["DEPT", "Q7"])
-        self.assertEqual(sheets["Q7"], [["DNAME"], ["FINANCE"]])
+        for version, dest in ((0, "q0.xls"), (1, "q1.xls"), (2, "q.xlsx")):
+            with self.subTest(version=version):
+                self.write("p.qlt", settings(dest, version, tables=["DEPT"],
+                                             queries=refused + [with_query] + led_by_with))
+                code, out, err = e2e_support.run(["--profile=p.qlt"], self.work, source=source)
+                self.assertEqual((code, err), (255, ""), out)
+                for name, _ in refused:
+                    self.assertIn("Error:\n%s: The query is not a SELECT statement; it was not run.\n" % name, out)
+                for name, _ in led_by_with:
+                    self.assertIn("Error:\n%s: ORA-00928: missing SELECT keyword" % name, out)
+                self.assertEqual(contents(), before)
+                if version == 2:
+                    sheets = self.sheets(dest)
+                    self.assertEqual(sheets["Q7"], [["DNAME"], ["FINANCE"]])
+                else:
+                    sheets = e2e_support.xls_cells(self.path(dest))
+                    self.assertEqual(sheets["Q7"], [["DNAME"], ["FINANCE"]])
+                self.assertEqual(list(sheets), ["DEPT", "Q7"])
 
     def test_a_failed_items_name_is_not_put_before_later_messages(self):
         self.write("p.qlt", settings("f.xlsx", 2, tables=["DEPT"], queries=[("Q1", "SELECT NOPE FROM DEPT")]))
