@@ -17,6 +17,7 @@
 #include "wizard/welcome_page.h"
 #include "wizard/wizard_exit.h"
 #include "wizard/wizard_front_end.h"
+#include "wizard/x_display.h"
 #include "platform/utf8.h"
 
 #include <QApplication>
@@ -24,6 +25,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -110,11 +113,20 @@ std::uint32_t gui_library_version() {
 std::uint32_t gui_minimum_version() { return (QT_VERSION_MAJOR << 16) | QT_VERSION_MINOR; }
 
 bool gui_platform_available() {
-  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+  auto set = [](const char* name) -> const char* {
     const char* value = std::getenv(name);
-    if (value && *value) return true;
+    return value && *value ? value : nullptr;
+  };
+  const char* platform = set("QT_QPA_PLATFORM");
+  const char* display = set("DISPLAY");
+  if (platform) {
+    // "name:options", or a list of names tried in turn.
+    if (std::string(platform, std::strcspn(platform, ":;")) != "xcb") return true;
+  } else if (set("WAYLAND_DISPLAY")) {
+    // Without a platform named, Qt may choose Wayland where it is there.
+    return true;
   }
-  return false;
+  return display && x_display_answers(display, x_display_answer_ms);
 }
 
 void gui_startup_check() {

@@ -19,7 +19,8 @@ std::uint32_t gui_library_version();
 // The oldest version the wizard accepts: the one it was built with.
 std::uint32_t gui_minimum_version();
 // False when no window system can be reached (no display and no Qt
-// platform named): the wizard then cannot start.
+// platform named, or an X display that cannot be connected to or does not
+// answer in time): the wizard then cannot start.
 bool gui_platform_available();
 
 // After SIGINT, SIGTERM or SIGHUP (which have asked the run to stop): waits a

@@ -22,7 +22,10 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -440,10 +443,56 @@ TEST(wizard_quick_launch, a_settings_file_that_does_not_exist_or_load_ends_with_
   }
 }
 
+enum class display_socket { file, abstract, tcp };
+
+// A window system server that takes connections and never answers them.
+struct silent_display {
+  int fd = -1;
+  std::string file;
+  std::string name;  // the DISPLAY that reaches it
+  silent_display(display_socket kind, int number) {
+    for (;; ++number) {
+      if (fd >= 0) close(fd);
+      std::string at = "/tmp/.X11-unix/X" + std::to_string(number);
+      if (kind == display_socket::tcp) {
+        fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<std::uint16_t>(6000 + number));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) continue;
+        name = "127.0.0.1:" + std::to_string(number);
+      } else {
+        if (tk_is_file_exist(at, 0)) continue;
+        fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un a{};
+        a.sun_family = AF_UNIX;
+        // An abstract name starts with a zero byte.
+        std::size_t skip = kind == display_socket::abstract ? 1 : 0;
+        at.copy(a.sun_path + skip, at.size());
+        socklen_t size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + skip + at.size());
+        if (bind(fd, reinterpret_cast<sockaddr*>(&a), size) != 0) continue;
+        if (!skip) file = at;
+        name = ":" + std::to_string(number);
+      }
+      if (listen(fd, 8) == 0) return;
+    }
+  }
+  ~silent_display() {
+    close(fd);
+    if (!file.empty()) unlink(file.c_str());
+  }
+};
+
 TEST(quillet_program, without_a_window_system_it_can_reach_says_so_and_ends_with_minus_one) {
   // A display number no server answers.
   int display = 99;
   while (tk_is_file_exist("/tmp/.X11-unix/X" + std::to_string(display), 0)) ++display;
+  // Away from the numbers a search like the one above lands on.
+  int base = 400 + static_cast<int>(getpid() % 300);
+  silent_display on_file(display_socket::file, base);
+  silent_display on_abstract(display_socket::abstract, base + 310);
+  silent_display on_tcp(display_socket::tcp, base + 620);
   const struct {
     std::string env;
     bool only_line;
@@ -453,11 +502,15 @@ TEST(quillet_program, without_a_window_system_it_can_reach_says_so_and_ends_with
       {"-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:" + std::to_string(display), false},
       {"-u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb", false},
       {"-u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=no_such_platform", false},
+      // Displays that take the connection and never answer it.
+      {"-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=" + on_file.name, false},
+      {"-u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb DISPLAY=" + on_abstract.name, false},
+      {"-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=" + on_tcp.name + ".0", false},
   };
   wizard_sandbox box;
   for (const auto& k : cases) {
     SCOPED_TRACE(k.env);
-    std::string cmd = "env " + k.env + " XDG_RUNTIME_DIR='" + box.path + "' timeout 60 '" QM_BINARY_DIR
+    std::string cmd = "env " + k.env + " XDG_RUNTIME_DIR='" + box.path + "' timeout 30 '" QM_BINARY_DIR
                       "/bin/quillet' 2>&1";
     std::string out;
     FILE* p = popen(cmd.c_str(), "r");
