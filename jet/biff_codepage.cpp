@@ -1,7 +1,8 @@
 // The Windows code pages of BIFF5 text. A workbook is written in the first
-// of them that holds all of its text, so that a single-script workbook keeps
-// every character and every reader of the format shows it; what no one of
-// them holds is written in Windows-1252 with '?' for what it lacks.
+// of them that holds all of its text (leaving aside what none of them
+// holds), so that a single-script workbook keeps every character and every
+// reader of the format shows it; what no one of them holds is written in
+// Windows-1252 with '?' for what it lacks.
 #include "jet/biff_record.h"
 
 #include "platform/utf8.h"
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 // Windows-1252 from 0x80 to 0x9F; the rest of it is Latin-1. Its five
@@ -99,12 +101,24 @@ std::uint8_t biff_font_charset(unsigned codepage) {
 }
 
 unsigned biff_codepage_for(const std::set<wchar_t>& characters) {
+  // A character that none of them holds (an emoji, Chinese) is '?' in any
+  // of them: it must not cost the rest of the text its code page.
+  std::vector<const codepage_table*> tables;
+  for (unsigned c : candidates)
+    if (const codepage_table* t = table_of(c)) tables.push_back(t);
+  std::uint8_t byte;
+  std::vector<wchar_t> held;
+  for (wchar_t ch : characters)
+    for (const codepage_table* t : tables)
+      if (encode(*t, ch, byte)) {
+        held.push_back(ch);
+        break;
+      }
   for (unsigned c : candidates) {
     const codepage_table* t = table_of(c);
     if (!t) continue;
     bool fits = true;
-    std::uint8_t byte;
-    for (wchar_t ch : characters)
+    for (wchar_t ch : held)
       if (!encode(*t, ch, byte)) {
         fits = false;
         break;

@@ -103,8 +103,9 @@ class biff_reader {
 std::u16string biff_utf16(const std::wstring& text);
 std::wstring biff_from_utf16(const std::u16string& text);
 // Text of a BIFF5 string in the workbook's code page: the first Windows
-// code page that holds every character of the workbook (Western first), else
-// Windows-1252 with '?' for what it lacks. UTF-16 (1200) is read as well.
+// code page that holds every character of the workbook that any of them
+// holds (Western first), else Windows-1252; '?' for what it lacks. UTF-16
+// (1200) is read as well.
 constexpr unsigned biff_cp1252 = 1252, biff_cp_utf16 = 1200;
 unsigned biff_codepage_for(const std::set<wchar_t>& characters);
 // The font character set of a BIFF5 code page: readers decode a cell's

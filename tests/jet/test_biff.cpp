@@ -142,6 +142,9 @@ TEST(Biff, Biff5TextIsInTheFirstCodePageThatHoldsIt) {
       {L"Καλημέρα", 1253, L"Καλημέρα"},
       {L"Ж ß", 1252, L"? ß"},          // no one code page holds both
       {L"日本語 😀", 1252, L"??? ?"},
+      // What no code page holds leaves the choice to the rest of the text.
+      {L"שלום 😀 עולם", 1255, L"שלום ? עולם"},
+      {L"Привет 日本", 1251, L"Привет ??"},
       {L"a\u0081b", 1252, L"a?b"},     // a byte no code page assigns
   };
   for (const auto& c : cases) {
