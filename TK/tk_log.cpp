@@ -67,11 +67,31 @@ void close_line(tk_log& log, std::FILE* f) {
   std::fclose(f);
 }
 
-// A line as the file would get it, kept until the hold ends.
-void hold_line(tk_log& log, const std::string& text) {
-  if (log.time_stamp) log.held_lines += time_stamp_text();
-  log.held_lines += text;
-  if (log.append_crlf) log.held_lines += '\n';
+// One line to the file; while the log is held, kept as the file would get
+// it until the hold ends.
+void emit_line(tk_log& log, const std::string& text) {
+  if (log.held) {
+    if (log.time_stamp) log.held_lines += time_stamp_text();
+    log.held_lines += text;
+    if (log.append_crlf) log.held_lines += '\n';
+    return;
+  }
+  std::FILE* f = open_line(log);
+  if (!f) return;
+  std::fwrite(text.data(), 1, text.size(), f);
+  close_line(log, f);
+}
+
+std::string format_narrow(const char* format, va_list args) {
+  va_list copy;
+  va_copy(copy, args);
+  int n = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  if (n < 0) return std::string();
+  std::string text(static_cast<std::size_t>(n) + 1, '\0');
+  std::vsnprintf(text.data(), text.size(), format, args);
+  text.resize(static_cast<std::size_t>(n));
+  return text;
 }
 
 // Formats into at most `limit` wide characters; a longer text is cut.
@@ -107,26 +127,9 @@ void tk_log::write(int level, const char* format, ...) {
   if (!log || level < log->threshold || !format) return;
   va_list args;
   va_start(args, format);
-  if (log->held) {
-    va_list copy;
-    va_copy(copy, args);
-    int n = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    if (n >= 0) {
-      std::string text(static_cast<std::size_t>(n) + 1, '\0');
-      std::vsnprintf(text.data(), text.size(), format, args);
-      text.resize(static_cast<std::size_t>(n));
-      hold_line(*log, text);
-    }
-    va_end(args);
-    return;
-  }
-  std::FILE* f = open_line(*log);
-  if (f) {
-    std::vfprintf(f, format, args);
-    close_line(*log, f);
-  }
+  std::string text = format_narrow(format, args);
   va_end(args);
+  emit_line(*log, text);
 }
 
 void tk_log::write(int level, const wchar_t* format, ...) {
@@ -143,14 +146,7 @@ void tk_log::write(int level, const wchar_t* format, ...) {
   text = qm_platform::path_as_text(text);
   if (!qm_platform::wide_to_utf8(text.data(), text.size(), utf8) || utf8.size() >= utf8_buffer_size)
     utf8.clear();
-  if (log->held) {
-    hold_line(*log, utf8);
-    return;
-  }
-  std::FILE* f = open_line(*log);
-  if (!f) return;
-  std::fwrite(utf8.data(), 1, utf8.size(), f);
-  close_line(*log, f);
+  emit_line(*log, utf8);
 }
 
 void tk_log::truncate_once() {
