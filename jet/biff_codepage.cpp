@@ -9,6 +9,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <mutex>
 #include <string>
@@ -101,30 +102,19 @@ std::uint8_t biff_font_charset(unsigned codepage) {
 }
 
 unsigned biff_codepage_for(const std::set<wchar_t>& characters) {
+  std::vector<std::pair<unsigned, const codepage_table*>> tables;
+  for (unsigned c : candidates)
+    if (const codepage_table* t = table_of(c)) tables.emplace_back(c, t);
+  std::uint8_t byte;
   // A character that none of them holds (an emoji, Chinese) is '?' in any
   // of them: it must not cost the rest of the text its code page.
-  std::vector<const codepage_table*> tables;
-  for (unsigned c : candidates)
-    if (const codepage_table* t = table_of(c)) tables.push_back(t);
-  std::uint8_t byte;
-  std::vector<wchar_t> held;
-  for (wchar_t ch : characters)
-    for (const codepage_table* t : tables)
-      if (encode(*t, ch, byte)) {
-        held.push_back(ch);
-        break;
-      }
-  for (unsigned c : candidates) {
-    const codepage_table* t = table_of(c);
-    if (!t) continue;
-    bool fits = true;
-    for (wchar_t ch : held)
-      if (!encode(*t, ch, byte)) {
-        fits = false;
-        break;
-      }
-    if (fits) return c;
-  }
+  auto in_none = [&](wchar_t ch) {
+    return std::none_of(tables.begin(), tables.end(), [&](const auto& t) { return encode(*t.second, ch, byte); });
+  };
+  for (const auto& [codepage, table] : tables)
+    if (std::all_of(characters.begin(), characters.end(),
+                    [&](wchar_t ch) { return encode(*table, ch, byte) || in_none(ch); }))
+      return codepage;
   return biff_cp1252;
 }
 
