@@ -130,15 +130,14 @@ bool quillet_convertor::store_profile(const std::wstring& file_name) {
   return profile.store(file_name);
 }
 
-bool quillet_convertor::load_profile(const std::wstring& file_name, bool format_required) {
-  namespace k = udb_profile_keys;
+bool quillet_convertor::load_profile(const std::wstring& file_name) {
   udb_profile profile;
-  if (!profile.load(file_name)) return false;
+  return profile.load(file_name) && apply_profile(profile);
+}
+
+bool quillet_convertor::apply_profile(udb_profile& profile) {
+  namespace k = udb_profile_keys;
   std::wstring format = profile.get_value(k::excel_settings, k::format_version);
-  if (format_required && format.empty()) {
-    tk_log::write(2, "The settings file names no format");
-    return false;
-  }
   // The format first: the log file is checked against the destination
   // with its extension.
   if (!format.empty()) format_version = format == L"1" ? 1 : format == L"2" ? 2 : 0;

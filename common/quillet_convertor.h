@@ -46,9 +46,10 @@ class quillet_convertor : public xls_converter,
   std::wstring known_destination() const override;
   std::wstring get_title() const;
   bool store_profile(const std::wstring& file_name);
-  // With `format_required`, a file that names no format is refused before
-  // anything of it is taken (false).
-  bool load_profile(const std::wstring& file_name, bool format_required = false);
+  // Loads the settings file and applies it; false when it does not load.
+  bool load_profile(const std::wstring& file_name);
+  // Applies a loaded settings file: what it leaves out keeps its value.
+  bool apply_profile(udb_profile& profile);
   bool test_query(const std::wstring& text);
 
   // The registry keeps what it holds: nothing of this run is written back.

@@ -238,19 +238,23 @@ std::string exponent_text(const decimal& d) {
   return out + tail;
 }
 
+// The texts that hold no digits: "Nan", "Inf", "-Inf" and "0"; null for
+// any other value.
+const char* digitless_text(double v) {
+  if (std::isnan(v)) return "Nan";
+  if (std::isinf(v)) return v < 0 ? "-Inf" : "Inf";
+  return v == 0 ? "0" : nullptr;
+}
+
 }  // namespace
 
 std::string binary_number_text(double v) {
-  if (std::isnan(v)) return "Nan";
-  if (std::isinf(v)) return v < 0 ? "-Inf" : "Inf";
-  if (v == 0) return "0";
+  if (const char* text = digitless_text(v)) return text;
   return exponent_text(from_double(v));
 }
 
 std::string binary_number_text(float v) {
-  if (std::isnan(v)) return "Nan";
-  if (std::isinf(v)) return v < 0 ? "-Inf" : "Inf";
-  if (v == 0) return "0";
+  if (const char* text = digitless_text(v)) return text;
   // Nine significant digits, as many as tell every float apart.
   char buffer[32];
   int n = std::snprintf(buffer, sizeof buffer, "%.8e", static_cast<double>(v));

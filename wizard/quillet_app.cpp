@@ -44,16 +44,15 @@ bool load_quick_launch_profile(quillet_convertor& convertor, const char* command
   std::wstring path = qm_platform::path_from_utf8(command_line);
   try {
     tk_log::write(2, L"QUICK LAUNCH: profile=%ls", path.c_str());
-    // Read here first, so that a file that is no settings file is told
-    // apart from one that names no format; a missing file raises its own
-    // message.
+    // A missing file raises its own message.
     udb_profile file;
     if (!file.load(path)) throw tk_exception(udb_profile::load_failure_message(path), 1);
-    // The run needs a format: a file without one is refused whole.
+    // The run needs a format: a file without one is refused whole, before
+    // anything of it is taken.
     if (file.get_value(udb_profile_keys::excel_settings, udb_profile_keys::format_version).empty())
       throw tk_exception(
           std::wstring(L"Profile names no MS Excel format version.\nPlease verify the correct path/name was given."), 1);
-    if (convertor.load_profile(path, true)) return true;
+    if (convertor.apply_profile(file)) return true;
     throw tk_exception(udb_profile::load_failure_message(path), 1);
   } catch (const tk_exception& e) {
     error_handler::instance().handle(e, true);
