@@ -11,8 +11,10 @@ import os
 import shutil
 import signal
 import sqlite3
+import struct
 import subprocess
 import tempfile
+import termios
 import time
 import unittest
 
@@ -55,14 +57,16 @@ def plain(value):
     return str(value)
 
 
-def blocked_writing(pid, fd):
-    """True while the process waits in write(2) on that descriptor."""
+def waits_on_console(pid, reader):
+    """True while the pipe holds what the process wrote and the process
+    sleeps in write(2) or poll(2): it waits to write the rest."""
     try:
         with open("/proc/%d/syscall" % pid) as f:
-            fields = f.read().split()
-    except OSError:
+            call = f.read().split()[0]
+    except (OSError, IndexError):
         return False
-    return len(fields) > 1 and fields[0] == "1" and int(fields[1], 16) == fd
+    queued = struct.unpack("i", fcntl.ioctl(reader, termios.FIONREAD, b"\0" * 4))[0]
+    return call in ("1", "7") and queued > 0
 
 
 def ended(process, seconds, what):
@@ -177,13 +181,36 @@ class InterruptTest(unittest.TestCase):
                 process = self.launch(["SMALL"] + missing, version, stdout=subprocess.DEVNULL, stderr=writer)
                 os.close(writer)
                 try:
-                    # Blocked in write(2) on its standard error.
-                    wait_for(lambda: process.poll() is not None or blocked_writing(process.pid, 2), "a full pipe")
+                    wait_for(lambda: process.poll() is not None or waits_on_console(process.pid, reader),
+                             "a full pipe")
                     self.assertIsNone(process.poll(), "the run did not wait for its console")
                     process.send_signal(signal.SIGTERM)
                     code = ended(process, 30, "the first signal did not end the run")
                 finally:
                     os.close(reader)
+                self.assertEqual(code, -signal.SIGTERM)
+                self.assert_nothing_left()
+
+    def test_a_signal_ends_a_run_that_waits_to_write_one_line_longer_than_its_console_takes(self):
+        # A table name of 1 MB: its error line alone fills the pipe many times over.
+        missing = "Z" * (1 << 20)
+        for version in (2, 1):
+            with self.subTest(version=version):
+                self.fresh_folders()
+                out_reader, out_writer = os.pipe()
+                err_reader, err_writer = os.pipe()
+                process = self.launch(["SMALL", missing], version, stdout=out_writer, stderr=err_writer)
+                os.close(out_writer)
+                os.close(err_writer)
+                try:
+                    wait_for(lambda: process.poll() is not None or waits_on_console(process.pid, err_reader),
+                             "a full pipe")
+                    self.assertIsNone(process.poll(), "the run did not wait for its console")
+                    process.send_signal(signal.SIGTERM)
+                    code = ended(process, 30, "the first signal did not end the run")
+                finally:
+                    os.close(out_reader)
+                    os.close(err_reader)
                 self.assertEqual(code, -signal.SIGTERM)
                 self.assert_nothing_left()
 
