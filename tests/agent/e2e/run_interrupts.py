@@ -170,49 +170,34 @@ class InterruptTest(unittest.TestCase):
         self.assert_nothing_left()
 
     def test_a_signal_ends_a_run_that_waits_for_its_console(self):
-        # Error lines for missing tables after one real table, into a pipe
-        # that nobody reads and that holds only a part of them.
-        missing = ["Z_MISSING_%02d_" % n + "X" * 150 for n in range(60)]
-        for version in (2, 1):
-            with self.subTest(version=version):
-                self.fresh_folders()
-                reader, writer = os.pipe()
-                fcntl.fcntl(writer, fcntl.F_SETPIPE_SZ, 4096)
-                process = self.launch(["SMALL"] + missing, version, stdout=subprocess.DEVNULL, stderr=writer)
-                os.close(writer)
-                try:
-                    wait_for(lambda: process.poll() is not None or waits_on_console(process.pid, reader),
-                             "a full pipe")
-                    self.assertIsNone(process.poll(), "the run did not wait for its console")
-                    process.send_signal(signal.SIGTERM)
-                    code = ended(process, 30, "the first signal did not end the run")
-                finally:
-                    os.close(reader)
-                self.assertEqual(code, -signal.SIGTERM)
-                self.assert_nothing_left()
-
-    def test_a_signal_ends_a_run_that_waits_to_write_one_line_longer_than_its_console_takes(self):
-        # A table name of 1 MB: its error line alone fills the pipe many times over.
-        missing = "Z" * (1 << 20)
-        for version in (2, 1):
-            with self.subTest(version=version):
-                self.fresh_folders()
-                out_reader, out_writer = os.pipe()
-                err_reader, err_writer = os.pipe()
-                process = self.launch(["SMALL", missing], version, stdout=out_writer, stderr=err_writer)
-                os.close(out_writer)
-                os.close(err_writer)
-                try:
-                    wait_for(lambda: process.poll() is not None or waits_on_console(process.pid, err_reader),
-                             "a full pipe")
-                    self.assertIsNone(process.poll(), "the run did not wait for its console")
-                    process.send_signal(signal.SIGTERM)
-                    code = ended(process, 30, "the first signal did not end the run")
-                finally:
-                    os.close(out_reader)
-                    os.close(err_reader)
-                self.assertEqual(code, -signal.SIGTERM)
-                self.assert_nothing_left()
+        # Error lines for missing tables after one real table, on consoles that nobody reads: lines that
+        # together fill a small pipe, or one line (a table name of 1 MB) longer than the pipe takes.
+        cases = [
+            ("many lines", ["Z_MISSING_%02d_" % n + "X" * 150 for n in range(60)], 4096),
+            ("one long line", ["Z" * (1 << 20)], None),
+        ]
+        for lines, missing, pipe_size in cases:
+            for version in (2, 1):
+                with self.subTest(lines=lines, version=version):
+                    self.fresh_folders()
+                    out_reader, out_writer = os.pipe()
+                    err_reader, err_writer = os.pipe()
+                    if pipe_size:
+                        fcntl.fcntl(err_writer, fcntl.F_SETPIPE_SZ, pipe_size)
+                    process = self.launch(["SMALL"] + missing, version, stdout=out_writer, stderr=err_writer)
+                    os.close(out_writer)
+                    os.close(err_writer)
+                    try:
+                        wait_for(lambda: process.poll() is not None or waits_on_console(process.pid, err_reader),
+                                 "a full pipe")
+                        self.assertIsNone(process.poll(), "the run did not wait for its console")
+                        process.send_signal(signal.SIGTERM)
+                        code = ended(process, 30, "the first signal did not end the run")
+                    finally:
+                        os.close(out_reader)
+                        os.close(err_reader)
+                    self.assertEqual(code, -signal.SIGTERM)
+                    self.assert_nothing_left()
 
     def test_a_console_that_nobody_reads_any_more_drops_its_lines(self):
         # As `QUILLCMD ... | head -c1`: the console closes after one byte,
