@@ -44,7 +44,12 @@ VARTYPE get_refined_num_type(ub4& precision, int scale) {
     precision += static_cast<ub4>(-scale);
     scale = 0;
   }
-  if (precision > 38) return VT_R8;
+  // Past 38 digits no width holds every value: each is a DECIMAL when one
+  // holds it exactly, else the server's text, never a rounded double.
+  if (precision > 38) {
+    precision = 0;
+    return VT_DECIMAL;
+  }
   if (scale == 0) {
     tk_log::write(1, "Refine type mapping for int (prec=%u)", precision);
     if (precision <= 2) return VT_I1;

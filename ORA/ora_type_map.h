@@ -20,9 +20,10 @@ bool ora_is_supported_type(const std::wstring& type_name);
 // The variant type of a NUMBER column, chosen so that every value the column
 // holds fits: precision 1-2 VT_I1, 3-4 VT_I2, 5-9 VT_I4, 10-18 VT_I8, 19-38
 // VT_DECIMAL; a fraction VT_DECIMAL; FLOAT (scale -127), no precision or
-// more than 38 digits VT_R8. A negative scale -s widens the precision by s.
-// The precision may be written back (widened, or raised by one when it
-// equals the scale).
+// more than 38 digits VT_DECIMAL of precision 0, whose values that a
+// DECIMAL cannot hold stay the server's text. A negative scale -s widens
+// the precision by s. The precision may be written back (widened, set to
+// 0, or raised by one when it equals the scale).
 VARTYPE get_refined_num_type(ub4& precision, int scale);
 
 // Size 0 or above 2000 of a text or binary type: written as a LOB.

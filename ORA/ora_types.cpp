@@ -65,6 +65,14 @@ std::wstring canonical_number(const std::wstring& text) {
   return (negative ? L"-" : L"") + digits.substr(first, last - first + 1) + L"e" + std::to_wstring(power);
 }
 
+// The server writes a number below 1 without its leading zero (".5",
+// "-.000123"); a kept text reads as a person writes it, digits unchanged.
+std::wstring with_leading_zero(std::wstring text) {
+  std::size_t point = !text.empty() && (text[0] == L'-' || text[0] == L'+') ? 1 : 0;
+  if (point < text.size() && text[point] == L'.') text.insert(point, 1, L'0');
+  return text;
+}
+
 const unsigned char k_no_bytes = 0;
 
 }  // namespace
@@ -153,10 +161,11 @@ void ora_number::define(OCIStmt* stmt, ub4 position) {
 
 ole_variant ora_number::number_value(const std::wstring& text, VARTYPE vt) {
   ole_variant value = ole_variant::from_string(narrow(text), vt);
-  if (value.var.vt == VT_EMPTY && !text.empty()) return ole_variant(text);
+  if (value.var.vt == VT_EMPTY && !text.empty()) return ole_variant(with_leading_zero(text));
   // A DECIMAL holds 28 to 29 digits and 28 decimal places: 1E-30 would
   // round to 0, a 38-digit number lose its last digits.
-  if (vt == VT_DECIMAL && canonical_number(value.to_wstring()) != canonical_number(text)) return ole_variant(text);
+  if (vt == VT_DECIMAL && canonical_number(value.to_wstring()) != canonical_number(text))
+    return ole_variant(with_leading_zero(text));
   return value;
 }
 

@@ -48,7 +48,7 @@ class ora_number : public ora_type {
 
   // The value of a number text as `vt`; text that the type cannot hold
   // exactly (a DECIMAL beyond 28 significant digits or decimal places)
-  // stays text.
+  // stays text, with a zero before a leading point ("-0.5" for "-.5").
   static ole_variant number_value(const std::wstring& text, VARTYPE vt);
 
   ub4 precision = 0;

@@ -1,11 +1,13 @@
 #include "ocilite/ol_database.h"
 
+#include "ocilite/ol_decimal.h"
 #include "ocilite/ol_dictionary.h"
 #include "ocilite/ol_error.h"
 #include "ocilite/ol_text.h"
 #include "ocilite/ol_types.h"
 #include "ocilite/ol_values.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <dirent.h>
@@ -186,6 +188,48 @@ void fit_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_value(ctx, v);
 }
 
+// OL_ADD, OL_SUB, OL_MUL and OL_DIV(a, b): the statements' + - * / (the
+// translation writes them so), in decimal as on the server; NULL when
+// either side is NULL. An infinite BINARY_DOUBLE takes IEEE arithmetic.
+template <decimal (*op)(const decimal&, const decimal&), double (*ieee)(double, double)>
+void arithmetic_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  cell a = cell::from_value(argv[0]), b = cell::from_value(argv[1]);
+  if (a.type == SQLITE_NULL || b.type == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  try {
+    auto infinite = [](const cell& c) { return c.type == SQLITE_FLOAT && !std::isfinite(c.d); };
+    if (infinite(a) || infinite(b)) {
+      auto real = [](const cell& c) { return c.type == SQLITE_FLOAT ? c.d : decimal_to_double(decimal_of(c)); };
+      sqlite3_result_double(ctx, ieee(real(a), real(b)));
+      return;
+    }
+    number_result(op(decimal_of(a), decimal_of(b))).result_to(ctx);
+  } catch (const ora_failure& f) {
+    function_error(ctx, f.error.code);
+  }
+}
+
+double ieee_add(double a, double b) { return a + b; }
+double ieee_subtract(double a, double b) { return a - b; }
+double ieee_multiply(double a, double b) { return a * b; }
+double ieee_divide(double a, double b) { return a / b; }
+
+// OL_NUM(x): a result of the functions above where SQLite compares,
+// sorts or sums it: a number BLOB becomes the nearest REAL.
+void number_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) != SQLITE_BLOB) {
+    sqlite3_result_value(ctx, argv[0]);
+    return;
+  }
+  try {
+    sqlite3_result_double(ctx, decimal_to_double(decimal_of(cell::from_value(argv[0]))));
+  } catch (const ora_failure& f) {
+    function_error(ctx, f.error.code);
+  }
+}
+
 // The version of each schema file (main, temp): what a cache of names was
 // made for.
 std::pair<int, int> schema_versions(sqlite3* db) {
@@ -327,6 +371,16 @@ std::shared_ptr<database> database::open(const std::string& path) {
   sqlite3_create_function(d->db_, "TO_DATE", 2, SQLITE_UTF8, nullptr, to_date, nullptr, nullptr);
   sqlite3_create_function(d->db_, "OL_FIT", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fit_function, nullptr,
                           nullptr);
+  const int pure = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+  sqlite3_create_function(d->db_, "OL_ADD", 2, pure, nullptr, arithmetic_function<decimal_add, ieee_add>, nullptr,
+                          nullptr);
+  sqlite3_create_function(d->db_, "OL_SUB", 2, pure, nullptr, arithmetic_function<decimal_subtract, ieee_subtract>, nullptr,
+                          nullptr);
+  sqlite3_create_function(d->db_, "OL_MUL", 2, pure, nullptr, arithmetic_function<decimal_multiply, ieee_multiply>,
+                          nullptr, nullptr);
+  sqlite3_create_function(d->db_, "OL_DIV", 2, pure, nullptr, arithmetic_function<decimal_divide, ieee_divide>,
+                          nullptr, nullptr);
+  sqlite3_create_function(d->db_, "OL_NUM", 1, pure, nullptr, number_function, nullptr, nullptr);
   sqlite3_create_function(d->db_, "OL_NEXTVAL", 1, SQLITE_UTF8, d.get(), next_value_function, nullptr, nullptr);
   sqlite3_create_function(d->db_, "OL_CURRVAL", 1, SQLITE_UTF8, d.get(), current_value_function, nullptr,
                           nullptr);

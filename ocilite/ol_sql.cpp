@@ -336,12 +336,17 @@ struct rewriter {
   std::vector<std::string> before, after;
   std::vector<std::optional<std::string>> replace;
   std::vector<col_kind> target;  // of placeholder tokens
+  // The calls that arithmetic becomes, inside what the passes above put
+  // around a value.
+  std::vector<std::string> arith_before, arith_after;
+  std::vector<std::optional<std::string>> arith_replace;
 
   std::string user;
 
   rewriter(std::vector<token>& t, std::vector<std::size_t>& s, const std::string& session_user)
       : tokens(t), sig(s), drop(t.size()), before(t.size()), after(t.size()), replace(t.size()),
-        target(t.size(), col_kind::by_value), user(session_user) {}
+        target(t.size(), col_kind::by_value), arith_before(t.size()), arith_after(t.size()),
+        arith_replace(t.size()), user(session_user) {}
 
   const token& at(std::size_t n) const { return tokens[sig[n]]; }
   bool punct(std::size_t n, const char* p) const {
@@ -483,8 +488,10 @@ struct rewriter {
     if (!word(n, "VALUES") || !punct(n + 1, "(")) return;
     std::size_t values_close = closing(n + 1);
     auto values = items(n + 1, values_close);
-    for (std::size_t i = 0; i < names.size() && i < values.size(); ++i)
+    for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) {
       value(values[i].first, values[i].second, kind_of(cols, names[i]));
+      exact_value(values[i].first, values[i].second, kind_of(cols, names[i]));
+    }
     for (const sequence_fill& f : schema.fills(table)) {
       std::string next = "OL_NEXTVAL(" + sql_string(f.sequence) + ")";
       std::size_t i = 0;
@@ -525,6 +532,7 @@ struct rewriter {
       while (eq < n && !punct(eq, "=")) ++eq;
       if (eq > item && eq + 1 < n) {
         value(eq + 1, n - 1, kind_of(cols, object_name(at(eq - 1))));
+        exact_value(eq + 1, n - 1, kind_of(cols, object_name(at(eq - 1))));
         fit(eq + 1, n - 1, column_of(cols, object_name(at(eq - 1))), table);
       }
       item = n + 1;
@@ -542,6 +550,269 @@ struct rewriter {
     if (cols.empty()) return;
     while (n < sig.size() && !word(n, "WHERE")) ++n;
     if (n < sig.size()) conditions(n + 1, cols);
+  }
+
+  // ------------------------------------------------------------ arithmetic
+
+  // One operand or operation of an arithmetic expression, on significant
+  // positions [first, last].
+  struct arith_node {
+    enum { leaf, binary, negate } kind = leaf;
+    std::size_t first = 0, last = 0, op = 0;
+    int left = -1, right = -1;
+  };
+  // An expression whose outermost operation is arithmetic; `exact` when
+  // its value is stored or fetched as it is, `consumed` when an enclosing
+  // operation takes it.
+  struct arith_root {
+    std::size_t first, last;
+    bool exact = false, consumed = false;
+  };
+  std::vector<arith_node> nodes;
+  std::vector<arith_root> roots;
+
+  bool not_operand(std::size_t n) const { return expects_name(at(n)) || word(n, "END"); }
+
+  // One past the primary at n (a literal, a name, a call, a parenthesised
+  // expression, CASE ... END), or 0 when none starts there.
+  std::size_t primary_end(std::size_t n, std::size_t to) const {
+    if (n >= to) return 0;
+    const token& t = at(n);
+    if (t.kind == tok::number || t.kind == tok::string || t.kind == tok::blob || t.kind == tok::param) return n + 1;
+    if (punct(n, "(")) {
+      std::size_t close = closing(n);
+      return close < to ? close + 1 : 0;
+    }
+    if (word(n, "CASE")) {
+      int depth = 0;
+      for (std::size_t m = n; m < to; ++m) {
+        if (word(m, "CASE")) ++depth;
+        if (word(m, "END") && --depth == 0) return m + 1;
+      }
+      return 0;
+    }
+    if (!is_name(n) || not_operand(n)) return 0;
+    std::size_t m = n + 1;
+    while (m + 1 < to && punct(m, ".") && is_name(m + 1)) m += 2;
+    if (m < to && punct(m, "(")) {
+      std::size_t close = closing(m);
+      return close < to ? close + 1 : 0;
+    }
+    return m;
+  }
+
+  int add_node(arith_node node) {
+    nodes.push_back(node);
+    return static_cast<int>(nodes.size() - 1);
+  }
+
+  // factor: sign factor | primary. A plus sign goes; a minus before a
+  // number literal stays part of the literal.
+  int parse_factor(std::size_t n, std::size_t to, std::size_t& end) {
+    if (n < to && (punct(n, "-") || punct(n, "+"))) {
+      int child = parse_factor(n + 1, to, end);
+      if (child < 0) return -1;
+      if (punct(n, "+")) {
+        arith_replace[sig[n]] = "";
+        nodes[static_cast<std::size_t>(child)].first = n;
+        return child;
+      }
+      const arith_node c = nodes[static_cast<std::size_t>(child)];
+      if (c.kind == arith_node::leaf && at(c.last).kind == tok::number && c.first == c.last)
+        return add_node({arith_node::leaf, n, c.last});
+      return add_node({arith_node::negate, n, c.last, n, child});
+    }
+    std::size_t e = primary_end(n, to);
+    if (!e) return -1;
+    end = e;
+    return add_node({arith_node::leaf, n, e - 1});
+  }
+
+  // expression: term (+|- term)*; term: factor (*|/ factor)*.
+  int parse_chain(std::size_t n, std::size_t to, std::size_t& end, bool additive) {
+    int left = additive ? parse_chain(n, to, end, false) : parse_factor(n, to, end);
+    while (left >= 0 && end < to &&
+           (additive ? punct(end, "+") || punct(end, "-") : punct(end, "*") || punct(end, "/"))) {
+      std::size_t op = end, right_end = 0;
+      int right = additive ? parse_chain(op + 1, to, right_end, false) : parse_factor(op + 1, to, right_end);
+      if (right < 0) break;
+      left = add_node({arith_node::binary, nodes[static_cast<std::size_t>(left)].first,
+                       nodes[static_cast<std::size_t>(right)].last, op, left, right});
+      end = right_end;
+    }
+    return left;
+  }
+
+  // Past the parentheses that wrap the whole of [first, last].
+  void unwrap(std::size_t& first, std::size_t& last) const {
+    while (first < last && punct(first, "(") && closing(first) == last) {
+      ++first;
+      --last;
+    }
+  }
+
+  void emit(int index) {
+    const arith_node node = nodes[static_cast<std::size_t>(index)];
+    if (node.kind == arith_node::binary) {
+      static const char* const calls[] = {"OL_ADD(", "OL_SUB(", "OL_MUL(", "OL_DIV("};
+      const std::string& op = at(node.op).text;
+      arith_before[sig[node.first]] += calls[op == "+" ? 0 : op == "-" ? 1 : op == "*" ? 2 : 3];
+      arith_replace[sig[node.op]] = ",";
+      emit(node.left);
+      emit(node.right);
+      arith_after[sig[node.last]] += ")";
+      return;
+    }
+    if (node.kind == arith_node::negate) {
+      arith_replace[sig[node.op]] = "OL_SUB(0, ";
+      emit(node.left);
+      arith_after[sig[node.last]] += ")";
+      return;
+    }
+    if (at(node.last).kind == tok::number) {
+      // A literal that SQLite would round goes as the BLOB of its text.
+      bool negative = node.last > node.first && punct(node.last - 1, "-");
+      auto d = parse_decimal((negative ? "-" : "") + at(node.last).text);
+      if (d && needs_exact_storage(*d)) {
+        if (negative) arith_replace[sig[node.last - 1]] = "";
+        arith_replace[sig[node.last]] = blob_literal(number_text(*d));
+      }
+      return;
+    }
+    // Inside parentheses, a call's arguments or CASE ... END.
+    std::size_t start = node.first;
+    while (start < node.last && punct(start, "+")) ++start;
+    std::size_t open = start;
+    while (open < node.last && !punct(open, "(") && !word(open, "CASE")) ++open;
+    if (open == node.last) return;
+    std::size_t count = roots.size();
+    scan(open + 1, node.last);
+    if (open != start || !punct(open, "(")) return;
+    std::size_t inner_first = open + 1, inner_last = node.last - 1;
+    unwrap(inner_first, inner_last);
+    for (std::size_t r = count; r < roots.size(); ++r)
+      if (roots[r].first == inner_first && roots[r].last == inner_last) roots[r].consumed = true;
+  }
+
+  // Every arithmetic expression of [from, to).
+  void scan(std::size_t from, std::size_t to) {
+    for (std::size_t n = from; n < to;) {
+      std::size_t end = 0;
+      int root = parse_chain(n, to, end, true);
+      if (root < 0 || nodes[static_cast<std::size_t>(root)].kind == arith_node::leaf) {
+        ++n;
+        continue;
+      }
+      const arith_node top = nodes[static_cast<std::size_t>(root)];
+      roots.push_back({top.first, top.last});
+      emit(root);
+      n = end;
+    }
+  }
+
+  arith_root* root_at(std::size_t first, std::size_t last) {
+    unwrap(first, last);
+    for (arith_root& r : roots)
+      if (r.first == first && r.last == last) return &r;
+    return nullptr;
+  }
+
+  // A value stored as it is: into a NUMBER column.
+  void exact_value(std::size_t first, std::size_t last, col_kind kind) {
+    if (kind != col_kind::number) return;
+    if (arith_root* r = root_at(first, last)) r->exact = true;
+  }
+
+  // The text SQLite gets for raw tokens [first, last], arithmetic aside.
+  std::string plain_text(std::size_t first, std::size_t last) const {
+    std::string out;
+    for (std::size_t k = first; k <= last; ++k) {
+      if (k > first) out += before[k];
+      if (!drop[k]) out += replace[k] ? *replace[k] : tokens[k].kind == tok::word ? tokens[k].value : tokens[k].text;
+      if (k < last) out += after[k];
+    }
+    return out;
+  }
+
+  // The select lists: an expression with arithmetic keeps the name SQLite
+  // would give it; the arithmetic items of a query's outermost lists are
+  // exact, and NUMBER columns of its result.
+  void select_lists(bool query, std::vector<std::string>& number_columns) {
+    std::vector<std::size_t> selects;
+    std::vector<int> depths;
+    int depth = 0, outer = 0;
+    for (std::size_t n = 0; n < sig.size(); ++n) {
+      if (punct(n, "(")) ++depth;
+      if (punct(n, ")")) --depth;
+      if (!word(n, "SELECT")) continue;
+      if (selects.empty() || depth < outer) outer = depth;
+      selects.push_back(n);
+      depths.push_back(depth);
+    }
+    bool named = false;
+    for (std::size_t s = 0; s < selects.size(); ++s) {
+      // The lists joined by UNION and the like are exact alike; the first
+      // names the columns.
+      bool outermost = query && depths[s] == outer;
+      std::vector<std::string> ignored;
+      std::vector<std::string>& names = outermost && !named ? number_columns : ignored;
+      named = named || outermost;
+      std::size_t n = selects[s] + 1;
+      if (word(n, "DISTINCT") || word(n, "UNIQUE") || word(n, "ALL")) ++n;
+      std::size_t item = n;
+      for (int d = 0;; ++n) {
+        bool at_end = n >= sig.size() || (d == 0 && (punct(n, ")") || word(n, "FROM") || word(n, "INTO") ||
+                                                     word(n, "UNION") || word(n, "INTERSECT") ||
+                                                     word(n, "MINUS") || word(n, "EXCEPT")));
+        if (at_end || (d == 0 && punct(n, ","))) {
+          if (n > item) select_item(item, n - 1, outermost, names);
+          if (at_end) break;
+          item = n + 1;
+          continue;
+        }
+        if (punct(n, "(")) ++d;
+        if (punct(n, ")")) --d;
+      }
+    }
+  }
+
+  void select_item(std::size_t first, std::size_t last, bool outermost, std::vector<std::string>& number_columns) {
+    std::size_t expr_last = last;
+    std::optional<std::string> alias;
+    if (last > first && is_name(last) && !not_operand(last)) {
+      bool after_as = word(last - 1, "AS");
+      bool after_operand =
+          (at(last - 1).kind != tok::punct || at(last - 1).text == ")") && !expects_name(at(last - 1));
+      if (after_as || after_operand) {
+        alias = object_name(at(last));
+        expr_last = after_as ? last - 2 : last - 1;
+      }
+    }
+    if (expr_last < first || expr_last > last) return;
+    bool rewritten = false;
+    for (const arith_root& r : roots) rewritten = rewritten || (r.first >= first && r.last <= expr_last);
+    if (!rewritten) return;
+    if (!alias) {
+      alias = plain_text(sig[first], sig[last]);
+      std::string quoted;
+      for (char c : *alias) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+      after[sig[last]] += " AS \"" + quoted + "\"";
+    }
+    if (!outermost) return;
+    if (arith_root* r = root_at(first, expr_last)) {
+      r->exact = true;
+      number_columns.push_back(*alias);
+    }
+  }
+
+  // What SQLite compares, sorts or passes on is a REAL, never the BLOB of
+  // an exact number.
+  void finish_arithmetic() {
+    for (const arith_root& r : roots) {
+      if (r.exact || r.consumed) continue;
+      arith_before[sig[r.first]] = "OL_NUM(" + arith_before[sig[r.first]];
+      arith_after[sig[r.last]] += ")";
+    }
   }
 
   // The column types of CREATE TABLE that SQLite's grammar does not take
@@ -661,11 +932,19 @@ sql_plan translate(std::string_view sql, const std::string& user, schema_lookup*
   }
   if (plan.for_update && first_from != std::string::npos) r.before[first_from] += ", ROWID ";
 
-  if (plan.kind == stmt_kind::query || plan.kind == stmt_kind::dml) r.sequences();
+  bool computes = plan.kind == stmt_kind::query || plan.kind == stmt_kind::dml;
+  if (computes) {
+    r.sequences();
+    r.scan(0, sig.size());
+  }
   if (schema && plan.kind == stmt_kind::dml) {
     if (plan.first_word == "INSERT") r.insert(*schema);
     if (plan.first_word == "UPDATE") r.update(*schema);
     if (plan.first_word == "DELETE") r.remove(*schema);
+  }
+  if (computes) {
+    r.select_lists(plan.kind == stmt_kind::query, plan.number_columns);
+    r.finish_arithmetic();
   }
   if (plan.kind == stmt_kind::ddl && r.word(0, "CREATE") && r.word(1, "TABLE")) {
     r.defaults();
@@ -677,6 +956,7 @@ sql_plan translate(std::string_view sql, const std::string& user, schema_lookup*
   for (std::size_t k = 0; k < tokens.size(); ++k) {
     const token& t = tokens[k];
     out += r.before[k];
+    out += r.arith_before[k];
     if (t.kind == tok::param) {
       placeholder p;
       p.name = t.value;
@@ -690,17 +970,17 @@ sql_plan translate(std::string_view sql, const std::string& user, schema_lookup*
       p.index = ++plan.in_count;
       plan.placeholders.push_back(p);
       out += "?" + std::to_string(p.index);
-      out += r.after[k];
-      continue;
-    }
-    if (!drop[k]) {
-      if (r.replace[k])
+    } else if (!drop[k]) {
+      if (r.arith_replace[k])
+        out += *r.arith_replace[k];
+      else if (r.replace[k])
         out += *r.replace[k];
       else if (t.kind == tok::word)
         out += t.value;
       else
         out += t.text;
     }
+    out += r.arith_after[k];
     out += r.after[k];
   }
   plan.sqlite_sql = out;

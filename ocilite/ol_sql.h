@@ -76,6 +76,9 @@ struct sql_plan {
   int in_count = 0;
   bool for_update = false;  // the last result column is the row number
   bool returning = false;
+  // The select-list columns that are arithmetic: NUMBER, whatever their
+  // values (an exact one is a BLOB of its text), by the names SQLite gives.
+  std::vector<std::string> number_columns;
 };
 
 // The kind and statement type only; needs no connection.
@@ -87,7 +90,11 @@ sql_plan classify(std::string_view sql);
 // (ol_values.h), texts into RAW and BLOB columns are read as hexadecimal
 // digits (ORA-01465 when they are not), and columns numbered by an insert
 // trigger get the next value of its sequence. SEQ.NEXTVAL and SEQ.CURRVAL
-// call the sequence functions of the connection. DEFAULT clauses of CREATE
+// call the sequence functions of the connection. The + - * / of queries
+// and DML become calls of the decimal functions OL_ADD, OL_SUB, OL_MUL and
+// OL_DIV (unary minus OL_SUB(0, x)); a result that SQLite compares or
+// sorts goes through OL_NUM, and an expression of a select list keeps the
+// name SQLite would give it. DEFAULT clauses of CREATE
 // TABLE that call functions are put between parentheses for SQLite. A
 // leading WITH clause that leads anything but a SELECT is ORA-00928.
 sql_plan translate(std::string_view sql, const std::string& user, schema_lookup* schema = nullptr);

@@ -5,6 +5,7 @@
 #include "ocilite/ol_ddl.h"
 #include "ocilite/ol_text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -56,7 +57,9 @@ void describe(stmt_handle& stmt) {
     const char* table = sqlite3_column_table_name(stmt.st, i);
     const char* origin = sqlite3_column_origin_name(stmt.st, i);
     const char* schema = sqlite3_column_database_name(stmt.st, i);
-    c.type = decl ? parse_declared_type(decl) : col_type{};
+    bool arithmetic = std::find(stmt.plan.number_columns.begin(), stmt.plan.number_columns.end(), c.name) !=
+                      stmt.plan.number_columns.end();
+    c.type = decl ? parse_declared_type(decl) : arithmetic ? number_expression_type() : col_type{};
     if (table && origin) {
       const char* type = nullptr;
       const char* collation = nullptr;

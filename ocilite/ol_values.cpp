@@ -9,25 +9,26 @@
 
 namespace ocilite {
 
-cell cell::from_column(sqlite3_stmt* st, int column) {
+cell cell::from_column(sqlite3_stmt* st, int column) { return from_value(sqlite3_column_value(st, column)); }
+
+cell cell::from_value(sqlite3_value* v) {
   cell c;
-  c.type = sqlite3_column_type(st, column);
+  c.type = sqlite3_value_type(v);
   switch (c.type) {
     case SQLITE_INTEGER:
-      c.i = sqlite3_column_int64(st, column);
+      c.i = sqlite3_value_int64(v);
       break;
     case SQLITE_FLOAT:
-      c.d = sqlite3_column_double(st, column);
+      c.d = sqlite3_value_double(v);
       break;
     case SQLITE_TEXT: {
-      const unsigned char* t = sqlite3_column_text(st, column);
-      c.bytes.assign(reinterpret_cast<const char*>(t),
-                     static_cast<std::size_t>(sqlite3_column_bytes(st, column)));
+      const unsigned char* t = sqlite3_value_text(v);
+      c.bytes.assign(reinterpret_cast<const char*>(t), static_cast<std::size_t>(sqlite3_value_bytes(v)));
       break;
     }
     case SQLITE_BLOB: {
-      const void* b = sqlite3_column_blob(st, column);
-      int n = sqlite3_column_bytes(st, column);
+      const void* b = sqlite3_value_blob(v);
+      int n = sqlite3_value_bytes(v);
       if (b && n > 0) c.bytes.assign(static_cast<const char*>(b), static_cast<std::size_t>(n));
       break;
     }
@@ -81,6 +82,26 @@ void cell::bind_to(sqlite3_stmt* st, int index) const {
       break;
     default:
       sqlite3_bind_null(st, index);
+      break;
+  }
+}
+
+void cell::result_to(sqlite3_context* ctx) const {
+  switch (type) {
+    case SQLITE_INTEGER:
+      sqlite3_result_int64(ctx, i);
+      break;
+    case SQLITE_FLOAT:
+      sqlite3_result_double(ctx, d);
+      break;
+    case SQLITE_TEXT:
+      sqlite3_result_text(ctx, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+      break;
+    case SQLITE_BLOB:
+      sqlite3_result_blob(ctx, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+      break;
+    default:
+      sqlite3_result_null(ctx);
       break;
   }
 }
@@ -141,7 +162,8 @@ decimal from_double(double v) {
   return d ? *d : decimal{};
 }
 
-// Rounds to at most `keep` significant digits, half away from zero.
+}  // namespace
+
 void round_digits(decimal& d, std::size_t keep) {
   if (d.digits.size() <= keep) return;
   bool up = d.digits[keep] >= '5';
@@ -162,8 +184,6 @@ void round_digits(decimal& d, std::size_t keep) {
   std::size_t trail = d.digits.find_last_not_of('0');
   d.digits.resize(trail == std::string::npos ? 0 : trail + 1);
 }
-
-}  // namespace
 
 decimal decimal_of(const cell& c) {
   switch (c.type) {
@@ -197,9 +217,16 @@ cell number_cell(const std::string& text) {
   return cell::blob(number_text(*d));
 }
 
+cell number_result(const decimal& d) {
+  std::int64_t whole = 0;
+  if (d.exponent >= static_cast<int>(d.digits.size()) && decimal_to_int64(d, whole)) return cell::integer(whole);
+  if (!needs_exact_storage(d)) return cell::real(decimal_to_double(d));
+  return cell::blob(number_text(d));
+}
+
 std::string number_text(const decimal& in) {
   decimal d = in;
-  round_digits(d, 40);
+  round_digits(d, k_number_digits);
   if (d.digits.empty()) return "0";
   std::string out = d.negative ? "-" : "";
   int n = static_cast<int>(d.digits.size());

@@ -20,11 +20,13 @@ struct cell {
   double d = 0;
   std::string bytes;  // text (UTF-8) or blob
   static cell from_column(sqlite3_stmt* st, int column);
+  static cell from_value(sqlite3_value* v);
   static cell text(std::string s);
   static cell blob(std::string s);
   static cell integer(std::int64_t v);
   static cell real(double v);
   void bind_to(sqlite3_stmt* st, int index) const;
+  void result_to(sqlite3_context* ctx) const;  // as an SQL function's result
 };
 
 // A decimal number: value = 0.digits x 10^exponent; digits carry no
@@ -47,12 +49,19 @@ bool needs_exact_storage(const decimal& d);
 // The value to store for a number text in a NUMBER column: the BLOB of the
 // convention when the number needs it, else the text for SQLite's affinity.
 cell number_cell(const std::string& text);
+// The significant digits a NUMBER keeps.
+constexpr std::size_t k_number_digits = 40;
+// The value of a computed number, held as the convention holds it: an
+// INTEGER of 64 bits, a REAL of 15 significant digits, else the BLOB.
+cell number_result(const decimal& d);
 // The server's text of a NUMBER: ".5", "-.5", "1234.56", "0".
 std::string number_text(const decimal& d);
 // The server's text of a BINARY_DOUBLE, "1.5E+000", and of a BINARY_FLOAT,
 // in nine significant digits: 0.1f is "1.00000001E-001".
 std::string binary_number_text(double v);
 std::string binary_number_text(float v);
+// Rounds to at most `keep` significant digits, half away from zero.
+void round_digits(decimal& d, std::size_t keep);
 // Rounds to an integer; false when it does not fit 64 bits.
 bool decimal_to_int64(const decimal& d, std::int64_t& out);
 double decimal_to_double(const decimal& d);

@@ -126,14 +126,34 @@ TEST_F(ora_reading, decimals_beyond_28_places_keep_the_servers_text) {
   auto rows = rows_of(L"N");
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0][0].get_type(), VT_BSTR);
-  EXPECT_EQ(rows[0][0].to_wstring(), L".000000000000000000000000000001");
+  // Written with the zero the server leaves out.
+  EXPECT_EQ(rows[0][0].to_wstring(), L"0.000000000000000000000000000001");
   EXPECT_EQ(rows[0][1].get_type(), VT_BSTR);
-  EXPECT_EQ(rows[0][1].to_wstring(), L".00000000000000000000000000012");
+  EXPECT_EQ(rows[0][1].to_wstring(), L"0.00000000000000000000000000012");
   // What a DECIMAL holds stays one.
   EXPECT_EQ(rows[1][0].get_type(), VT_DECIMAL);
   EXPECT_EQ(rows[1][0].to_wstring(), L"0.5");
   EXPECT_EQ(rows[1][1].get_type(), VT_DECIMAL);
   EXPECT_EQ(rows[1][1].to_wstring(), L"1.25");
+}
+
+TEST_F(ora_reading, numbers_of_negative_scale_are_decimals_or_the_servers_text) {
+  // NUMBER(38,-1) holds integers of 39 digits, NUMBER(30,-10) of 40.
+  open("CREATE TABLE \"R\" (\"A\" NUMBER(38,-1), \"B\" NUMBER(30,-10));"
+       "INSERT INTO \"R\" VALUES (CAST('123456789012345678901234567890123456780' AS BLOB), 12300000000);");
+  db->get_tables();
+  auto rs = db->get_table(L"R");
+  ASSERT_EQ(rs->schema.size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(rs->schema[i].vartype, VT_DECIMAL) << i;
+    EXPECT_EQ(rs->schema[i].reserved, 0u) << "no precision of its own";
+  }
+  auto rows = read_rows(*rs);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0].get_type(), VT_BSTR);
+  EXPECT_EQ(rows[0][0].to_wstring(), L"123456789012345678901234567890123456780");
+  EXPECT_EQ(rows[0][1].get_type(), VT_DECIMAL);
+  EXPECT_EQ(rows[0][1].to_wstring(), L"12300000000");
 }
 
 TEST_F(ora_reading, dates_and_timestamps) {

@@ -23,9 +23,9 @@ TEST(ora_type_maps, number_types_hold_every_value_of_their_column) {
       {1, 0, VT_I1, 1},       {2, 0, VT_I1, 2},         {3, 0, VT_I2, 3},         {4, 0, VT_I2, 4},
       {5, 0, VT_I4, 5},       {9, 0, VT_I4, 9},         {10, 0, VT_I8, 10},       {18, 0, VT_I8, 18},
       {19, 0, VT_DECIMAL, 19}, {20, 0, VT_DECIMAL, 20}, {38, 0, VT_DECIMAL, 38},  {0, 0, VT_DECIMAL, 0},
-      {39, 0, VT_R8, 39},     {126, -127, VT_DECIMAL, 0}, {0, -127, VT_DECIMAL, 0}, {10, 2, VT_DECIMAL, 10},
+      {39, 0, VT_DECIMAL, 0}, {126, -127, VT_DECIMAL, 0}, {0, -127, VT_DECIMAL, 0}, {10, 2, VT_DECIMAL, 10},
       {5, 5, VT_DECIMAL, 6},  {2, 4, VT_DECIMAL, 2},    {3, -1, VT_I2, 4},        {5, -2, VT_I4, 7},
-      {9, -2, VT_I8, 11},     {17, -2, VT_DECIMAL, 19}, {38, -1, VT_R8, 39},
+      {9, -2, VT_I8, 11},     {17, -2, VT_DECIMAL, 19}, {38, -1, VT_DECIMAL, 0},  {30, -10, VT_DECIMAL, 0},
   };
   for (const num_case& c : cases) {
     ub4 precision = c.precision;
@@ -147,7 +147,10 @@ TEST(ora_type_maps, number_texts_keep_their_values) {
       {L"-.5", VT_DECIMAL, VT_DECIMAL, L"-0.5"},
       // More decimal places than a DECIMAL has.
       {L"1E-30", VT_DECIMAL, VT_BSTR, L"1E-30"},
-      {L"-.00000000000000000000000000012", VT_DECIMAL, VT_BSTR, L"-.00000000000000000000000000012"},
+      {L"-.00000000000000000000000000012", VT_DECIMAL, VT_BSTR, L"-0.00000000000000000000000000012"},
+      {L"." + std::wstring(40, L'3'), VT_DECIMAL, VT_BSTR, L"0." + std::wstring(40, L'3')},
+      // NUMBER(38,-1): an integer of 39 digits.
+      {digits38 + L"0", VT_DECIMAL, VT_BSTR, digits38 + L"0"},
       {L"1.5E-3", VT_DECIMAL, VT_DECIMAL, L"0.0015"},
       {L".0000000000000000000000000001", VT_DECIMAL, VT_DECIMAL, L"0.0000000000000000000000000001"},
   };

@@ -156,4 +156,19 @@ TEST(ocilite_describe, expressions_are_typed_by_their_values) {
   for (const described& x : d) EXPECT_EQ(1, x.is_null);
 }
 
+TEST(ocilite_describe, arithmetic_is_a_number_named_as_written) {
+  // An exact value is held as the BLOB of its text: still a NUMBER.
+  temp_db db("CREATE TABLE \"T\" (\"N\" NUMBER); INSERT INTO \"T\" VALUES (CAST('1234567890123456789012345' AS BLOB));");
+  oci_session s;
+  s.connect(db.path);
+  auto d = describe(s, "SELECT 1/3, n * 2 x, (\"N\" - 1) AS \"Y\", -n, n FROM t");
+  ASSERT_EQ(5u, d.size());
+  const char* const names[] = {"1/3", "X", "Y", "-N", "N"};
+  for (std::size_t i = 0; i < d.size(); ++i) {
+    EXPECT_EQ(names[i], d[i].name);
+    EXPECT_EQ(SQLT_NUM, d[i].code) << names[i];
+  }
+  EXPECT_EQ(-127, d[0].scale);
+}
+
 }  // namespace

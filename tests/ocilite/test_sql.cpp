@@ -192,6 +192,97 @@ TEST(ocilite_sql, a_with_clause_leads_only_a_select) {
   for (const row& r : kept) EXPECT_EQ(r.rows, s.query(r.sql)) << r.sql << ": " << s.error_text();
 }
 
+// N holds 30 digits, kept as the BLOB of its text: a double would round it.
+const char* const k_numbers_script =
+    "CREATE TABLE \"T\" (\"ID\" NUMBER(4), \"N\" NUMBER, \"S\" VARCHAR2(10));"
+    "INSERT INTO \"T\" VALUES (1, CAST('123456789012345678901234567890' AS BLOB), '12');"
+    "INSERT INTO \"T\" VALUES (2, 0.1, 'abc');"
+    "INSERT INTO \"T\" VALUES (3, NULL, NULL);";
+
+TEST(ocilite_sql, arithmetic_is_decimal_to_40_digits) {
+  temp_db db(k_numbers_script);
+  oci_session s;
+  s.connect(db.path);
+  const std::string n2 = "15241578753238836750495351562536198787500000000000000000000";
+  struct row {
+    const char* expression;
+    std::string text;
+  } rows[] = {
+      {"1/3", "." + std::string(40, '3')},
+      {"2/3", "." + std::string(39, '6') + "7"},
+      {"7/2", "3.5"},
+      {"6/2", "3"},
+      {"-7/2", "-3.5"},
+      {"1/-8", "-.125"},
+      {"1 + 2 * 3", "7"},
+      {"(1 + 2) * 3", "9"},
+      {"10 - 4 - 3", "3"},
+      {"24 / 4 / 2", "3"},
+      {"2 * -3", "-6"},
+      {"-(2 + 1) * 3", "-9"},
+      {"0.1 + 0.2", ".3"},
+      {"n + 1", "123456789012345678901234567891"},
+      {"n - n", "0"},
+      {"n / n", "1"},
+      {"-n", "-123456789012345678901234567890"},
+      {"n * n", n2},
+      {"(n + 0.5) / 2", "61728394506172839450617283945.25"},
+      {"12345678901234567890123456789 * 10", "123456789012345678901234567890"},
+      {"-12345678901234567890123456789 * 10", "-123456789012345678901234567890"},
+      {"1E-129 / 100", "0"},
+      {"s + 1", "13"},
+      {"null + 1", "<null>"},
+  };
+  for (const row& r : rows) {
+    auto result = s.query(std::string("select ") + r.expression + " from t where id = 1");
+    ASSERT_EQ(1u, result.size()) << r.expression;
+    EXPECT_EQ(r.text, result[0].at(0)) << r.expression;
+  }
+  // Compared and sorted by value.
+  EXPECT_EQ((rows_t{{"2"}, {"1"}}), s.query("select id from t where n / 3 < 1E+30 order by n * 2"));
+  EXPECT_EQ((rows_t{{"1"}}), s.query("select id from t where n / 3 > 10"));
+  // Stored as it is into a NUMBER column.
+  ASSERT_EQ(OCI_SUCCESS, s.exec("update t set n = n * 10 + 1 where id = 1")) << s.error_text();
+  ASSERT_EQ(OCI_SUCCESS, s.exec("insert into t (id, n) values (4, 2/3)")) << s.error_text();
+  EXPECT_EQ((rows_t{{"1234567890123456789012345678901"}, {"." + std::string(39, '6') + "7"}}),
+            s.query("select n from t where id in (1, 4) order by id"));
+}
+
+TEST(ocilite_sql, arithmetic_errors_are_the_servers) {
+  temp_db db(k_numbers_script);
+  oci_session s;
+  s.connect(db.path);
+  // The error of the first row, at the execute or at the fetch.
+  auto first_row = [&](const std::string& sql) {
+    OCIStmt* st = s.statement();
+    sword status = s.run(st, sql, 0);
+    char16_t buffer[64];
+    OCIDefine* define = nullptr;
+    sb2 ind = 0;
+    if (status == OCI_SUCCESS)
+      status = s.f.OCIDefineByPos(st, &define, s.err, 1, buffer, sizeof buffer, SQLT_STR, &ind, nullptr, nullptr,
+                                  OCI_DEFAULT);
+    if (status == OCI_SUCCESS) status = s.f.OCIStmtFetch(st, s.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
+    s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
+    return status;
+  };
+  struct row {
+    const char* expression;
+    sb4 code;
+  } rows[] = {
+      {"1/0", 1476},
+      {"n / (id - 2)", 1476},
+      {"s * 2", 1722},  // 'abc' is no number
+      {"1E+125 * 100", 1426},
+  };
+  for (const row& r : rows) {
+    EXPECT_EQ(OCI_ERROR, first_row(std::string("select ") + r.expression + " from t where id = 2")) << r.expression;
+    EXPECT_EQ(r.code, s.error_code()) << r.expression << ": " << s.error_text();
+  }
+  first_row("select 1/0 from t");
+  EXPECT_EQ("ORA-01476: divisor is equal to zero\n", s.error_text());
+}
+
 TEST(ocilite_sql, describe_only_parses_without_running) {
   temp_db db("CREATE TABLE \"T\" (\"A\" NUMBER(4)); INSERT INTO \"T\" VALUES (1);");
   oci_session s;

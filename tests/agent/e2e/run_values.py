@@ -37,7 +37,7 @@ NUMBER_TEXTS = [
     ["5", "12345678901234567", None, "1234567890.1234567891", "16777216", "5E-324"],
     ["6", "123456789012345678901234567890", None, None, "16777216", "1E+21"],
     ["7", "1E+100", None, None, "3.4E+38", "123456789.125"],
-    ["8", ".3333333333333333333333333333333333333333", None, None, None, None],
+    ["8", "0.3333333333333333333333333333333333333333", None, None, None, None],
 ]
 NUMBER_QUERY = 'SELECT COUNT(*) AS CNT, SUM("ID") AS S, SUM("NPS") AS SNPS, MAX("ID") * 0.25 AS Q FROM "NUMBERS"'
 
@@ -54,7 +54,13 @@ def build(path):
                    [(1, MILLION), (2, MILLION + b"\x42"), (3, None)])
     # ocilite keeps a number exactly as the BLOB of its text.
     x('CREATE TABLE "TINY" ("ID" NUMBER(4), "N" NUMBER(38,38))')
-    db.executemany('INSERT INTO "TINY" VALUES (?, ?)', [(1, b"1E-30"), (2, 0.5)])
+    db.executemany('INSERT INTO "TINY" VALUES (?, ?)', [(1, b"1E-30"), (2, 0.5), (3, b"-1.23E-30")])
+    # A negative scale rounds to tens: NUMBER(38,-1) holds 39 digits.
+    x('CREATE TABLE "ROUNDED" ("ID" NUMBER(4), "A" NUMBER(38,-1), "B" NUMBER(30,-10))')
+    db.executemany('INSERT INTO "ROUNDED" VALUES (?, ?, ?)', [
+        (1, b"123456789012345678901234567890123456780", 12300000000),
+        (2, b"-999999999999999999999999999999999999990", -10000000000),
+        (3, 10, 0)])
     x('CREATE TABLE "NULS" ("ID" NUMBER(4), "V" VARCHAR2(20), "L" LONG, "C" CLOB)')
     x('INSERT INTO "NULS" VALUES (1, ?, ?, ?)', ("ab\0cd", "ij\0kl", "ef\0gh"))
     x('CREATE TABLE "NANOS" ("ID" NUMBER(4), "TS" TIMESTAMP(9))')
@@ -104,18 +110,29 @@ class ValuesTest(unittest.TestCase):
         sheets = e2e_support.cell_texts(dest) if version == 2 else e2e_support.xls_cells(dest)
         return code, out, sheets[table]
 
-    def convert_query(self, name, query, version):
-        """Runs QUILLCMD on one query of a settings file; the exit code, the
-        output and the workbook's rows of that query."""
+    def convert_queries(self, queries, version):
+        """Runs QUILLCMD on the queries of a settings file, (name, text)
+        pairs; the exit code, the output and the workbook's sheets. The
+        source is left as it was, byte for byte."""
         work = tempfile.mkdtemp(prefix="run_", dir=self.folder)
         dest = os.path.join(work, "out.xlsx" if version == 2 else "out.xls")
         with open(os.path.join(work, "p.qlt"), "w") as f:
             f.write("[Generic settings]\ndest=%s\nsrc=vals\n\n[MS Excel settings]\nformat version=%d\n\n"
-                    "[Oracle settings]\nuser=SCOTT\npassword=tiger\n\n[Selected Tables]\n%s=%s\n"
-                    % (dest, version, name, query))
+                    "[Oracle settings]\nuser=SCOTT\npassword=tiger\n\n[Selected Tables]\n%s\n"
+                    % (dest, version, "".join("%s=%s\n" % q for q in queries)))
+        with open(os.path.join(self.folder, "vals.db"), "rb") as f:
+            source = f.read()
         code, out, err = e2e_support.run(["--profile=p.qlt"], work, self.folder)
         self.assertEqual(err, "")
+        with open(os.path.join(self.folder, "vals.db"), "rb") as f:
+            self.assertEqual(f.read(), source)
         sheets = e2e_support.cell_texts(dest) if version == 2 else e2e_support.xls_cells(dest)
+        return code, out, sheets
+
+    def convert_query(self, name, query, version):
+        """Runs QUILLCMD on one query of a settings file; the exit code, the
+        output and the workbook's rows of that query."""
+        code, out, sheets = self.convert_queries([(name, query)], version)
         return code, out, sheets[name]
 
     def test_years_before_100_are_not_moved(self):
@@ -197,12 +214,45 @@ class ValuesTest(unittest.TestCase):
                 self.assertEqual(cells, ["<Binary Field>", "<Binary Field>", None if version == 2 else ""])
 
     def test_a_number_beyond_28_decimal_places_is_not_rounded(self):
-        for version, expected in ((0, [1e-30, 0.5]), (1, [1e-30, 0.5]),
-                                  (2, [".000000000000000000000000000001", "0.5"])):
+        # Kept as the server's text, written with the zero before the point.
+        for version, expected in ((0, [1e-30, 0.5, -1.23e-30]), (1, [1e-30, 0.5, -1.23e-30]),
+                                  (2, ["0.000000000000000000000000000001", "0.5",
+                                       "-0.00000000000000000000000000000123"])):
             with self.subTest(version=version):
                 code, out, rows = self.convert("TINY", version)
                 self.assertEqual(code, 0, out)
                 self.assertEqual([row[1] for row in rows[1:]], expected)
+
+    def test_a_number_of_negative_scale_keeps_its_digits(self):
+        # 12300000000 fits a decimal; 39 digits do not and stay the server's.
+        texts = [["ID", "A", "B"], ["1", "123456789012345678901234567890123456780", "12300000000"],
+                 ["2", "-999999999999999999999999999999999999990", "-10000000000"], ["3", "10", "0"]]
+        for version in (0, 1, 2):
+            with self.subTest(version=version):
+                code, out, rows = self.convert("ROUNDED", version)
+                self.assertEqual(code, 0, out)
+                expected = texts if version == 2 else [texts[0]] + [[float(t) for t in row] for row in texts[1:]]
+                self.assertEqual(rows, expected)
+
+    def test_query_arithmetic_is_decimal(self):
+        # Division as the server divides, to 40 significant digits; the
+        # other operations exact on numbers of more digits than a double.
+        query = ('SELECT 1/3, 7/2 AS "B", 6/2 AS "C", -7 / 2 * 3 AS "D", "N" * 10 + 1 AS "E", "N" - 1 AS "F", '
+                 '-"N" AS "G", ("N" + 0.5) / 2 AS "H", 2/3 AS "I" FROM "NUMBERS" WHERE "N" / 3 > 10000 AND "ID" > 5')
+        row = ["0.3333333333333333333333333333333333333333", "3.5", "3", "-10.5",
+               "1234567890123456789012345678901", "123456789012345678901234567889",
+               "-123456789012345678901234567890", "61728394506172839450617283945.25",
+               "0.6666666666666666666666666666666666666667"]
+        code, out, sheets = self.convert_queries([("Q", query), ("QZ", 'SELECT "ID" / 0 FROM "NUMBERS"')], 2)
+        self.assertEqual(code, 255, out)
+        self.assertIn("Error:\nQZ: ORA-01476: divisor is equal to zero", out)
+        self.assertEqual(sheets["Q"], [["1/3", "B", "C", "D", "E", "F", "G", "H", "I"], row, row[:4] + [
+            "1E+101", "1E+100", "-1E+100", "5E+99", row[8]]])
+        for version in (0, 1):
+            with self.subTest(version=version):
+                code, out, rows = self.convert_query("Q", query, version)
+                self.assertEqual(code, 0, out)
+                self.assertEqual(rows[1][:4], [1 / 3, 3.5, 3.0, -10.5])
 
     def test_a_nul_character_does_not_end_a_text(self):
         # No cell holds the character itself: only that character goes.
