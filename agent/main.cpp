@@ -44,6 +44,7 @@ int run(int argc, char** argv) {
       throw;
     }
     tk_log::instance().release();
+    refuse_special_destination(convertor->known_destination());
     convertor->connect_oracle_server(convertor->source_name);
     convertor->check_dest();
     (*convertor)();
