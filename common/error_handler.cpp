@@ -97,6 +97,8 @@ std::string error_handler::compose(const tk_exception& e) const {
 
 std::string error_handler::with_outcome(std::string text) const {
   if (outcome.empty()) return text;
-  while (!text.empty() && text.back() == '\n') text.pop_back();
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  // A sentence of its own after the message.
+  if (!text.empty() && text.back() != '.') text += '.';
   return text + "\n" + outcome;
 }

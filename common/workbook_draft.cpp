@@ -16,8 +16,10 @@ namespace {
 
 }  // namespace
 
-workbook_draft::workbook_draft(const std::wstring& destination, const std::wstring& extension)
-    : destination(destination), file_name(L"workbook" + extension) {}
+// Under the destination's own name, which messages then show: its folder
+// keeps the path apart.
+workbook_draft::workbook_draft(const std::wstring& destination)
+    : destination(destination), file_name(destination.substr(destination.rfind(L'/') + 1)) {}
 
 const std::wstring& workbook_draft::path() {
   if (folder) return file;

@@ -12,7 +12,7 @@
 class workbook_draft {
  public:
   // Makes nothing yet.
-  workbook_draft(const std::wstring& destination, const std::wstring& extension);
+  explicit workbook_draft(const std::wstring& destination);
 
   // The file the run writes; its folder is made at the first call. Raises
   // tk_exception (level 1), naming the destination, when it cannot be made.

@@ -323,7 +323,7 @@ void xls_converter::do_convert(udb_database& source) {
     if (e) e->wrap = wrap_text;
   items_written = 0;
   ending_told = false;
-  draft = std::make_unique<workbook_draft>(destination, format_version == 2 ? L".xlsx" : L".xls");
+  draft = std::make_unique<workbook_draft>(destination);
   try {
     convert_selection(source);
   } catch (const tk_final_exception&) {
