@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -306,7 +307,9 @@ void xls_converter::end_item() {
 }
 
 std::string xls_converter::old_workbook_note() const {
-  return file_exists(destination) ? "The existing workbook was left as it was." : std::string();
+  struct stat st {};
+  bool there = ::stat(qm_platform::path_to_utf8(destination.c_str()).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return there ? "The existing workbook was left as it was." : std::string();
 }
 
 void xls_converter::tell_no_workbook(const char* why) {
