@@ -7,8 +7,6 @@
 #include "platform/utf8.h"
 #include "platform/win32.h"
 
-#include <cstdlib>
-#include <memory>
 #include <sys/stat.h>
 
 namespace {
@@ -20,20 +18,13 @@ bool names_no_regular_file(const std::string& name) {
   return ::stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
 }
 
-std::string full_path(const std::string& path) {
-  std::unique_ptr<char, decltype(&std::free)> full(_fullpath(nullptr, path.c_str(), 0), &std::free);
-  return full ? std::string(full.get()) : path;
-}
+// The name as the user gave it, for a message.
+std::wstring name_text(const std::string& name) { return qm_platform::path_from_utf8(name.c_str()); }
 
-// The log names the destination: the same name, or the same file under
-// another name (a link).
-bool names_destination(const std::string& log_file, const std::wstring& destination) {
-  if (log_file.empty() || destination.empty()) return false;
-  std::string file = qm_platform::path_to_utf8(destination.c_str());
-  struct stat log_st {}, file_st {};
-  return full_path(log_file) == full_path(file) ||
-         (::stat(log_file.c_str(), &log_st) == 0 && ::stat(file.c_str(), &file_st) == 0 &&
-          log_st.st_dev == file_st.st_dev && log_st.st_ino == file_st.st_ino);
+// The name the log writes to; empty while it writes nowhere.
+std::string log_target() {
+  if (!tk_log::exists() || !tk_log::get()->enabled) return std::string();
+  return tk_log::get()->file_name;
 }
 
 }  // namespace
@@ -61,16 +52,32 @@ void tk_converter::set_logfile(const std::string& name) {
   if (!tk_is_path_exist(parts.drive + parts.dir))
     throw tk_exception("Logfile path does not exist.\nPlease verify the correct path was given.", 1);
   // Refused before the log's first line empties the file: it may be the
-  // user's old workbook.
-  if (names_destination(name, known_destination()))
-    throw tk_exception("Logfile name specifies the destination file.", 1);
+  // user's old workbook, or a file the run is about to read.
+  refuse_log_name(name, known_destination());
   tk_log& log = tk_log::instance();
   log.set_file_name(name.c_str());
   log.enabled = true;
 }
 
 void tk_converter::check_logfile_apart(const std::wstring& destination) const {
-  // By now the log is written, so it exists: a link to it is found too.
-  if (names_destination(log_file, destination))
+  // Not log_file: a settings file without a log name clears it, while the
+  // log goes on writing under the name it was given.
+  std::string name = log_target();
+  if (!name.empty()) refuse_log_name(name, destination);
+}
+
+void tk_converter::reads_file(const std::string& path) { read_files.emplace_back(path); }
+
+void tk_converter::refuse_log_name(const std::string& name, const std::wstring& destination) const {
+  qm_platform::file_identity log(name);
+  std::string workbook = qm_platform::path_to_utf8(destination.c_str());
+  if (!workbook.empty() && log.same_file(qm_platform::file_identity(workbook)))
     throw tk_exception("Logfile name specifies the destination file.", 1);
+  bool read = false;
+  for (const qm_platform::file_identity& file : read_files) read = read || log.same_file(file);
+  for (const qm_platform::file_identity& file : qm_platform::open_files()) read = read || log.same_file(file);
+  if (read) throw tk_exception(L"Logfile name specifies a file the run reads: " + name_text(name), 1);
+  // The log would write wherever the link leads, another user's file too.
+  if (qm_platform::is_symbolic_link(name))
+    throw tk_exception(L"Logfile name specifies a symbolic link: " + name_text(name), 1);
 }

@@ -3,9 +3,11 @@
 #pragma once
 
 #include "TK/tk_thread.h"
+#include "platform/file_identity.h"
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 class tk_converter : public tk_thread_functor {
  public:
@@ -17,9 +19,14 @@ class tk_converter : public tk_thread_functor {
   // name of the destination known by then is refused before the log
   // touches the file.
   void set_logfile(const std::string& name);
-  // Refuses a destination that is the log file: the run would write its
-  // workbook and its log lines into one file.
+  // Refuses a log that would take the place of a file of the user's: one
+  // whose name leads to the destination, to a file the run reads (one given
+  // to reads_file, or one the process holds open, such as the source), or
+  // that is a symbolic link. Checks the name the log writes to.
   void check_logfile_apart(const std::wstring& destination) const;
+  // A file the run reads (a settings file, a table list): the log may not
+  // name it.
+  void reads_file(const std::string& path);
   // The file the run would write, as far as the settings tell it yet.
   virtual std::wstring known_destination() const { return dest; }
   // Where the run can stop cleanly: a requested stop ends it there with
@@ -32,4 +39,8 @@ class tk_converter : public tk_thread_functor {
   std::wstring src;
   std::wstring dest;
   std::string log_file;
+  std::vector<qm_platform::file_identity> read_files;
+
+ private:
+  void refuse_log_name(const std::string& name, const std::wstring& destination) const;
 };

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -30,16 +31,32 @@ tk_log* ready_instance() {
 
 // The log file, made readable by its owner only: it holds every value the
 // run reads. Only a regular file: a named pipe or a device put in its place
-// would hold the run up, so the open never waits and anything else is let go.
-int open_log_file(const std::string& name, int flags) {
-  int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | flags, 0600);
-  if (fd < 0) return -1;
+// would hold the run up, so the open never waits and anything else is let
+// go; nor a link put in its place, which could lead to anyone's file.
+int open_log_file(tk_log& log, int flags) {
+  int fd = ::open(log.file_name.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | flags, 0600);
+  if (fd < 0) {
+    log.report_open_failure(errno);
+    return -1;
+  }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
+    log.report_open_failure(0);
     return -1;
   }
   return fd;
+}
+
+// The system's text of the error, as the rest of a sentence.
+std::string reason_text(int error) {
+  if (error == 0) return "not a regular file";
+  char work[256];
+  const char* text = strerror_r(error, work, sizeof work);
+  std::string reason = text && *text ? text : "unknown error";
+  if (reason.size() > 1 && reason[0] >= 'A' && reason[0] <= 'Z' && reason[1] >= 'a' && reason[1] <= 'z')
+    reason[0] = static_cast<char>(reason[0] - 'A' + 'a');
+  return reason;
 }
 
 std::string time_stamp_text() {
@@ -51,7 +68,7 @@ std::string time_stamp_text() {
 }
 
 std::FILE* open_line(tk_log& log) {
-  int fd = open_log_file(log.file_name, O_APPEND);
+  int fd = open_log_file(log, O_APPEND);
   if (fd < 0) return nullptr;
   std::FILE* f = ::fdopen(fd, "ab");
   if (!f) {
@@ -151,7 +168,7 @@ void tk_log::write(int level, const wchar_t* format, ...) {
 
 void tk_log::truncate_once() {
   if (truncated) return;
-  int fd = open_log_file(file_name, O_TRUNC);
+  int fd = open_log_file(*this, O_TRUNC);
   if (fd >= 0) {
     // A log left by an earlier run may have been readable by others.
     ::fchmod(fd, 0600);
@@ -170,7 +187,7 @@ void tk_log::release() {
   if (!enabled || lines.empty()) return;
   errno_keeper keep;
   truncate_once();
-  int fd = open_log_file(file_name, O_APPEND);
+  int fd = open_log_file(*this, O_APPEND);
   if (fd < 0) return;
   for (std::size_t done = 0; done < lines.size();) {
     ssize_t n = ::write(fd, lines.data() + done, lines.size() - done);
@@ -185,6 +202,15 @@ void tk_log::discard() {
   held = false;
   held_lines.clear();
   enabled = false;
+}
+
+void tk_log::report_open_failure(int error) {
+  if (failure_reported || !report_failure) return;
+  failure_reported = true;
+  std::wstring name = qm_platform::path_as_text(qm_platform::path_from_utf8(file_name.c_str()));
+  std::string text;
+  if (!qm_platform::wide_to_utf8(name.data(), name.size(), text)) text = "?";
+  report_failure("Cannot open the log file " + text + ": " + reason_text(error));
 }
 
 void tk_log::set_file_name(const char* name) {

@@ -29,6 +29,10 @@ class tk_log : public tk_singleton<tk_log> {
   // stays as it was.
   void discard();
 
+  // The first time the file cannot be opened, the program is told why,
+  // once; the log goes on without the lines it could not write.
+  void report_open_failure(int error);
+
   std::string file_name;
   int threshold = 1;
   bool append_crlf = true;  // the line end of this platform, "\n"
@@ -37,6 +41,10 @@ class tk_log : public tk_singleton<tk_log> {
   bool time_stamp = true;
   bool held = false;
   std::string held_lines;
+  // Where the program shows the text of report_open_failure; none by
+  // default.
+  void (*report_failure)(const std::string& message) = nullptr;
+  bool failure_reported = false;
 
   static constexpr std::size_t wide_buffer_size = 10240;
   static constexpr std::size_t utf8_buffer_size = 10240;

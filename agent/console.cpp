@@ -5,17 +5,35 @@
 #include "platform/utf8.h"
 #include "common/stop_signals.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
-#include <stdio_ext.h>
+#include <poll.h>
+#include <unistd.h>
 
 int console_errors_printed = 0;
 
 void console_write(std::FILE* stream, const std::string& text) {
-  if (stop_signals::received()) return;
-  if (std::fwrite(text.data(), 1, text.size(), stream) != text.size() || std::fflush(stream) != 0) {
-    // What the failed write left behind would be written again at the end.
-    __fpurge(stream);
-    std::clearerr(stream);
+  int fd = fileno(stream);
+  for (std::size_t done = 0; done < text.size();) {
+    // Not stdio: its write goes on after the short write that a signal
+    // causes, so a console that nobody reads would hold the run for ever.
+    if (stop_signals::received()) return;
+    pollfd waits[2] = {{fd, POLLOUT, 0}, {stop_signals::wake_fd(), POLLIN, 0}};
+    if (::poll(waits, waits[1].fd >= 0 ? 2 : 1, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (waits[1].revents) return;
+    // At most what a ready pipe takes without waiting: the write itself
+    // must not wait where a signal could not end it.
+    ssize_t n = ::write(fd, text.data() + done, std::min<std::size_t>(text.size() - done, PIPE_BUF));
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+    } else if (n < 0 && errno != EINTR && errno != EAGAIN) {
+      return;
+    }
   }
 }
 

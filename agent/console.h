@@ -14,9 +14,10 @@ struct console_exit {
   int code;
 };
 
-// Writes the text to the console stream and flushes it. The run never waits
-// on its console: once a stop signal has come the text is dropped, and so
-// is what a console that nobody reads any more (a closed pipe) refuses.
+// Writes the text to the console stream at once. The run never waits on its
+// console past a stop signal: once one has come the rest of the text is
+// dropped, and so is what a console that nobody reads any more (a closed
+// pipe) refuses.
 void console_write(std::FILE* stream, const std::string& text);
 
 // Logs the text at level 3, writes it and a line end to the standard error

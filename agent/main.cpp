@@ -28,24 +28,44 @@ void keep_running_on_closed_pipe() {
   sigaction(SIGPIPE, &action, nullptr);
 }
 
+// The log's first touch of its file comes once its name is known to lead
+// to no file the run writes or reads; a name that does is refused, and
+// the lines held until then are dropped.
+void start_log(const quillet_convertor& convertor) {
+  tk_log& log = tk_log::instance();
+  if (!log.held) return;
+  try {
+    convertor.check_logfile_apart(convertor.known_destination());
+  } catch (...) {
+    log.discard();
+    throw;
+  }
+  log.release();
+}
+
+void report_log_failure(const std::string& message) { console_write(stderr, message + "\n"); }
+
 int run(int argc, char** argv) {
   console_front_end front;
   std::unique_ptr<quillet_convertor> convertor;
   try {
     convertor = std::make_unique<quillet_convertor>(front);
     // A settings file may name the log before a later option names the
-    // destination: nothing is written to the log until both are known.
+    // destination, and the source it reads is known once it is open:
+    // nothing is written to the log until then.
     tk_log::instance().hold();
-    if (argc < 2 || !parse_cmd_line(argc, argv)) fatal_exit(usage_text());
     try {
+      if (argc < 2 || !parse_cmd_line(argc, argv)) fatal_exit(usage_text());
+      // Refused before anything is connected, as any other bad option.
       convertor->check_logfile_apart(convertor->known_destination());
-    } catch (const tk_exception&) {
-      tk_log::instance().discard();
+      refuse_special_destination(convertor->known_destination());
+      convertor->connect_oracle_server(convertor->source_name);
+    } catch (...) {
+      // What a run that ended before its source was open logged.
+      start_log(*convertor);
       throw;
     }
-    tk_log::instance().release();
-    refuse_special_destination(convertor->known_destination());
-    convertor->connect_oracle_server(convertor->source_name);
+    start_log(*convertor);
     convertor->check_dest();
     (*convertor)();
   } catch (const tk_exception& e) {
@@ -67,6 +87,7 @@ int main(int argc, char** argv) {
   keep_running_on_closed_pipe();
   // Disabled until a settings file names a log file.
   tk_log log;
+  log.report_failure = report_log_failure;
   error_handler handler(oracle_error_count, oracle_error_table);
   handler.load_err_map(dao_error_count, dao_error_table);
   handler.load_err_map(date_range_error_count, date_range_error_table);
@@ -76,8 +97,6 @@ int main(int argc, char** argv) {
   } catch (const console_exit& e) {
     code = e.code;
   }
-  // What a run that ended among its options logged.
-  log.release();
   std::fflush(stdout);
   stop_signals::end_process_if_received();
   return code;

@@ -143,6 +143,7 @@ bool quillet_convertor::store_profile(const std::wstring& file_name) {
 }
 
 bool quillet_convertor::load_profile(const std::wstring& file_name) {
+  reads_file(qm_platform::path_to_utf8(file_name.c_str()));
   udb_profile profile;
   return profile.load(file_name) && apply_profile(profile);
 }

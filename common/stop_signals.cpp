@@ -58,7 +58,7 @@ stop_signals::~stop_signals() {
   }
 }
 
-int stop_signals::wake_fd() const { return wake_pipe[0]; }
+int stop_signals::wake_fd() { return wake_pipe[0]; }
 
 bool stop_signals::received() { return first_signal != 0; }
 

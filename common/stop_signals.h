@@ -15,8 +15,9 @@ class stop_signals {
   stop_signals(const stop_signals&) = delete;
   stop_signals& operator=(const stop_signals&) = delete;
 
-  // Becomes readable when a signal has come, for an event loop to watch.
-  int wake_fd() const;
+  // Becomes readable when a signal has come, for an event loop or a wait
+  // to watch; -1 while no handlers are installed.
+  static int wake_fd();
   // True once one of the signals has come.
   static bool received();
   // After a signal: ends the process by it, as the signal's default action

@@ -210,8 +210,13 @@ TEST_F(LogFile, TheDestinationIsRefusedWhenItIsTheLogFile) {
   ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
   ASSERT_EQ(chdir(here.c_str()), 0);
   tk_converter relative;
-  relative.log_file = "new.log";
+  relative.set_logfile("new.log");
   std::string named = here + "/new.log";
+  EXPECT_THROW(relative.check_logfile_apart(std::wstring(named.begin(), named.end())), tk_exception);
+  // A later settings file without a log name clears the member, not the
+  // name the log goes on writing to.
+  relative.set_logfile("");
+  EXPECT_TRUE(relative.log_file.empty());
   EXPECT_THROW(relative.check_logfile_apart(std::wstring(named.begin(), named.end())), tk_exception);
   ASSERT_EQ(chdir(previous), 0);
 }

@@ -11,8 +11,10 @@ import os
 import shutil
 import signal
 import sqlite3
+import struct
 import subprocess
 import tempfile
+import termios
 import time
 import unittest
 
@@ -55,14 +57,16 @@ def plain(value):
     return str(value)
 
 
-def blocked_writing(pid, fd):
-    """True while the process waits in write(2) on that descriptor."""
+def waits_on_console(pid, reader):
+    """True while the pipe holds what the process wrote and the process
+    sleeps in write(2) or poll(2): it waits to write the rest."""
     try:
         with open("/proc/%d/syscall" % pid) as f:
-            fields = f.read().split()
-    except OSError:
+            call = f.read().split()[0]
+    except (OSError, IndexError):
         return False
-    return len(fields) > 1 and fields[0] == "1" and int(fields[1], 16) == fd
+    queued = struct.unpack("i", fcntl.ioctl(reader, termios.FIONREAD, b"\0" * 4))[0]
+    return call in ("1", "7") and queued > 0
 
 
 def ended(process, seconds, what):
@@ -166,26 +170,34 @@ class InterruptTest(unittest.TestCase):
         self.assert_nothing_left()
 
     def test_a_signal_ends_a_run_that_waits_for_its_console(self):
-        # Error lines for missing tables after one real table, into a pipe
-        # that nobody reads and that holds only a part of them.
-        missing = ["Z_MISSING_%02d_" % n + "X" * 150 for n in range(60)]
-        for version in (2, 1):
-            with self.subTest(version=version):
-                self.fresh_folders()
-                reader, writer = os.pipe()
-                fcntl.fcntl(writer, fcntl.F_SETPIPE_SZ, 4096)
-                process = self.launch(["SMALL"] + missing, version, stdout=subprocess.DEVNULL, stderr=writer)
-                os.close(writer)
-                try:
-                    # Blocked in write(2) on its standard error.
-                    wait_for(lambda: process.poll() is not None or blocked_writing(process.pid, 2), "a full pipe")
-                    self.assertIsNone(process.poll(), "the run did not wait for its console")
-                    process.send_signal(signal.SIGTERM)
-                    code = ended(process, 30, "the first signal did not end the run")
-                finally:
-                    os.close(reader)
-                self.assertEqual(code, -signal.SIGTERM)
-                self.assert_nothing_left()
+        # Error lines for missing tables after one real table, on consoles that nobody reads: lines that
+        # together fill a small pipe, or one line (a table name of 1 MB) longer than the pipe takes.
+        cases = [
+            ("many lines", ["Z_MISSING_%02d_" % n + "X" * 150 for n in range(60)], 4096),
+            ("one long line", ["Z" * (1 << 20)], None),
+        ]
+        for lines, missing, pipe_size in cases:
+            for version in (2, 1):
+                with self.subTest(lines=lines, version=version):
+                    self.fresh_folders()
+                    out_reader, out_writer = os.pipe()
+                    err_reader, err_writer = os.pipe()
+                    if pipe_size:
+                        fcntl.fcntl(err_writer, fcntl.F_SETPIPE_SZ, pipe_size)
+                    process = self.launch(["SMALL"] + missing, version, stdout=out_writer, stderr=err_writer)
+                    os.close(out_writer)
+                    os.close(err_writer)
+                    try:
+                        wait_for(lambda: process.poll() is not None or waits_on_console(process.pid, err_reader),
+                                 "a full pipe")
+                        self.assertIsNone(process.poll(), "the run did not wait for its console")
+                        process.send_signal(signal.SIGTERM)
+                        code = ended(process, 30, "the first signal did not end the run")
+                    finally:
+                        os.close(out_reader)
+                        os.close(err_reader)
+                    self.assertEqual(code, -signal.SIGTERM)
+                    self.assert_nothing_left()
 
     def test_a_console_that_nobody_reads_any_more_drops_its_lines(self):
         # As `QUILLCMD ... | head -c1`: the console closes after one byte,

@@ -1,11 +1,15 @@
 """QUILLCMD beside the user's own files: the log file a settings file names
-(never a pipe or a device, never the workbook, never holding the password,
-readable by its owner only) and what stands beside the destination under
-the names the .xls writer might take (never followed, never consumed).
+(never a pipe or a device, never the workbook, never a file the run reads
+or a symbolic link, never holding the password, readable by its owner
+only, and said so when it cannot be made) and what stands beside the
+destination under the names the .xls writer might take (never followed,
+never consumed).
 
 usage: run_user_files.py QUILLCMD [unittest arguments]
 """
 import os
+import shutil
+import sqlite3
 import stat
 
 import e2e_support
@@ -14,9 +18,27 @@ NOT_A_LOG_FILE = "Error:\nLogfile name specifies an existing path.\n"
 LOG_IS_DESTINATION = "Error:\nLogfile name specifies the destination file.\n"
 
 
-def settings(dest, version, logfile):
-    return ("[Generic settings]\nsrc=demo\ndest=%s\nlogfile=%s\n\n[MS Excel settings]\nformat version=%d\n\n"
-            "[Oracle settings]\nuser=scott\n\n[Selected Tables]\nDEPT\n\n" % (dest, logfile, version))
+def settings(dest, version, logfile, src="demo"):
+    return ("[Generic settings]\nsrc=%s\ndest=%s\nlogfile=%s\n\n[MS Excel settings]\nformat version=%d\n\n"
+            "[Oracle settings]\nuser=scott\npassword=Tiger!42\n\n[Selected Tables]\nDEPT\n\n"
+            % (src, dest, logfile, version))
+
+
+def snapshot(folder):
+    """Every file and link under the folder: its bytes (a link's target) and mode."""
+    found = {}
+    for root, dirs, names in os.walk(folder):
+        for name in dirs + names:
+            path = os.path.join(root, name)
+            st = os.lstat(path)
+            if stat.S_ISLNK(st.st_mode):
+                found[path] = ("link", os.readlink(path))
+            elif stat.S_ISREG(st.st_mode):
+                with open(path, "rb") as f:
+                    found[path] = (f.read(), stat.S_IMODE(st.st_mode))
+            else:
+                found[path] = ("folder", stat.S_IMODE(st.st_mode))
+    return found
 
 
 class UserFilesTest(e2e_support.WorkFolderTest):
@@ -66,7 +88,7 @@ class UserFilesTest(e2e_support.WorkFolderTest):
             ("out.xls", 0, "sub/../out.xls", (), (), True),
             ("out.xls", 1, self.path("out.xls"), (), (), True),
             ("out.xls", 1, "link.log", (), (), True),  # the same file under another name
-            ("out.xls", 1, "link.log", (), (), False),  # ... not there yet: the log makes it
+            ("out.xls", 1, "link.log", (), (), False),  # ... not there yet
             # Named by an option after the settings file: the log waits for every option.
             ("other.xls", 1, "out.xls", (), ("--dest=out.xls",), True),
             ("out.xlsx", 2, "out.xls", (), ("--xls_ver=0",), True),
@@ -79,15 +101,111 @@ class UserFilesTest(e2e_support.WorkFolderTest):
                         f.write(old)
                 code, out, err = self.run_with_settings(dest, version, logfile, *after, first=first)
                 self.assertEqual((code, out, err), (255, LOG_IS_DESTINATION, ""))
-                with open(target, "rb") as f:
-                    content = f.read()
                 if known:
-                    self.assertEqual(content, old)
+                    with open(target, "rb") as f:
+                        self.assertEqual(f.read(), old)
+                    os.remove(target)
                 else:
-                    self.assertFalse(content.startswith(b"\xd0\xcf\x11\xe0") or content.startswith(b"PK"),
-                                     "a workbook was written")
-                os.remove(target)
+                    self.assertFalse(os.path.lexists(target), "the log or a workbook made the file")
                 self.assertEqual(sorted(os.listdir(self.work)), ["link.log", "p.qlt", "sub"])
+
+    def test_no_order_of_settings_files_and_options_makes_the_log_the_destination(self):
+        # A settings file without a logfile= line leaves the log on under the name an earlier one gave.
+        run_only = "[Generic settings]\nsrc=demo\ndest=book.xlsx\n\n[MS Excel settings]\nformat version=2\n"
+        cases = [
+            # settings files, options, the destination they come to
+            ({"log.qlt": "[Generic settings]\nlogfile=book.xlsx\n", "run.qlt": run_only},
+             ["--profile=log.qlt", "--profile=run.qlt"], "book.xlsx"),
+            ({"a.qlt": settings("", 2, "book.xlsx"), "b.qlt": "[Generic settings]\nsrc=demo\n"},
+             ["--profile=a.qlt", "--dest=book.xlsx", "--profile=b.qlt"], "book.xlsx"),
+            ({"log.qlt": "[Generic settings]\nlogfile=book.xls\n", "run.qlt": run_only},
+             ["--profile=log.qlt", "--profile=run.qlt", "--xls_ver=1"], "book.xls"),
+        ]
+        for files, options, dest in cases:
+            with self.subTest(options=options):
+                for name, text in files.items():
+                    with open(self.path(name), "w") as f:
+                        f.write(text)
+                with open(self.path(dest), "wb") as f:
+                    f.write(b"PK the user's old workbook")
+                before = snapshot(self.work)
+                code, out, err = e2e_support.run(options, self.work, timeout=30)
+                self.assertEqual((code, out, err), (255, LOG_IS_DESTINATION, ""))
+                self.assertEqual(snapshot(self.work), before)
+                for name in os.listdir(self.work):
+                    os.remove(self.path(name))
+
+    def files_the_run_reads(self):
+        """A fresh source database, its hard link, a table list, a second
+        settings file, and someone else's file with a link to it."""
+        shutil.rmtree(self.work)
+        os.mkdir(self.work)
+        source = self.path("src")
+        os.mkdir(source)
+        db = sqlite3.connect(os.path.join(source, "shop.db"))
+        db.execute('CREATE TABLE "DEPT" ("DEPTNO" NUMBER(2), "DNAME" VARCHAR2(14))')
+        db.execute("INSERT INTO \"DEPT\" VALUES (10, 'FINANCE')")
+        db.commit()
+        db.close()
+        os.link(os.path.join(source, "shop.db"), self.path("hard.log"))
+        with open(self.path("tables.txt"), "w") as f:
+            f.write("DEPT\n")
+        with open(self.path("other.qlt"), "w") as f:
+            f.write("[Generic settings]\nsrc=shop\n")
+        with open(self.path("theirs.txt"), "w") as f:
+            f.write("not the user's\n")
+        os.chmod(self.path("theirs.txt"), 0o644)
+        os.symlink("theirs.txt", self.path("link.log"))
+        return source
+
+    def test_a_log_file_that_leads_to_a_file_the_run_reads_or_through_a_link_is_refused(self):
+        shop = os.path.join(self.work, "src", "shop.db")
+        reads = "Error:\nLogfile name specifies a file the run reads: %s\n"
+        cases = [
+            # log file, options before the settings file and after it, message
+            (shop, (), (), reads % shop),
+            ("hard.log", (), (), reads % "hard.log"),
+            ("p.qlt", (), (), reads % "p.qlt"),
+            ("other.qlt", ("--profile=other.qlt",), (), reads % "other.qlt"),
+            ("tables.txt", (), ("--tab_file=tables.txt",), reads % "tables.txt"),
+            ("link.log", (), (), "Error:\nLogfile name specifies a symbolic link: link.log\n"),
+        ]
+        for logfile, first, after, message in cases:
+            with self.subTest(logfile=logfile, options=first + after):
+                source = self.files_the_run_reads()
+                with open(self.path("p.qlt"), "w") as f:
+                    f.write(settings("out.xlsx", 2, logfile, src="shop"))
+                before = snapshot(self.work)
+                code, out, err = e2e_support.run([*first, "--profile=p.qlt", *after], self.work, source=source,
+                                                 timeout=30)
+                self.assertEqual((code, out, err), (255, message, ""))
+                self.assertEqual(snapshot(self.work), before)
+
+    def test_a_log_file_whose_folder_is_reached_through_a_link_is_taken(self):
+        source = self.files_the_run_reads()
+        os.mkdir(self.path("logs"))
+        os.symlink("logs", self.path("linked"))
+        with open(self.path("p.qlt"), "w") as f:
+            f.write(settings("out.xlsx", 2, "linked/run.log", src="shop"))
+        code, out, err = e2e_support.run(["--profile=p.qlt"], self.work, source=source, timeout=30)
+        self.assertEqual((code, err), (0, ""), out)
+        self.assertEqual(os.listdir(self.path("logs")), ["run.log"])
+        self.assertEqual(e2e_support.cell_texts(self.path("out.xlsx")),
+                         {"DEPT": [["DEPTNO", "DNAME"], ["10", "FINANCE"]]})
+
+    def test_a_log_file_that_cannot_be_made_is_said_once_and_the_run_goes_on(self):
+        long_name = "x" * 300 + ".log"
+        cases = [(long_name, "file name too long")]
+        # The owner of every file may write anywhere.
+        if os.geteuid() != 0:
+            os.mkdir(self.path("closed"), 0o555)
+            cases.append(("closed/run.log", "permission denied"))
+        for logfile, reason in cases:
+            with self.subTest(logfile=logfile):
+                code, out, err = self.run_with_settings("out.xlsx", 2, logfile)
+                self.assertEqual((code, err), (0, "Cannot open the log file %s: %s\n" % (logfile, reason)), out)
+                self.assertEqual(sorted(e2e_support.cell_texts(self.path("out.xlsx"))), ["DEPT"])
+                os.remove(self.path("out.xlsx"))
 
     def test_what_stands_beside_an_xls_destination_is_neither_followed_nor_consumed(self):
         for version in (0, 1):
