@@ -6,7 +6,6 @@
 #include "platform/storage.h"
 #include "platform/utf8.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>

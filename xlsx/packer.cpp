@@ -5,10 +5,8 @@
 #include "platform/utf8.h"
 #include "xlsx/package_parts.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <stdlib.h>
 #include <unistd.h>
 
 namespace XlsxModel {
