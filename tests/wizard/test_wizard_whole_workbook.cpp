@@ -89,8 +89,8 @@ struct run_folder {
   }
   ~run_folder() {
     for (const char* name : {"OCILITE_PATH", "TMPDIR", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) unsetenv(name);
+    std::filesystem::remove_all(path);
   }
-  void remove() const { std::filesystem::remove_all(path); }
   std::string path;
 };
 
@@ -186,7 +186,6 @@ TEST(wizard_whole_workbook, abort_leaves_the_old_workbook_and_the_finish_page_sa
   EXPECT_EQ(entries[1].trimmed(), QString("The conversion was aborted. The existing workbook was left as it was."));
   EXPECT_TRUE(file_bytes(workbook) == old_bytes) << "the old workbook changed";
   EXPECT_EQ(listing(folder.path + "/out"), "book.xls\n");
-  folder.remove();
 }
 
 // QUILLCMD converts one of the same tables into the destination of a
@@ -248,5 +247,4 @@ TEST(wizard_whole_workbook, runs_beside_the_wizard_on_its_destination_never_mix_
     expected += names[t] + " " + std::to_string(rows + 1) + " 2 ID,NOTE\n";
   EXPECT_EQ(read_workbook(workbook), expected) << (wizard_ran_on ? "the wizard" : "QUILLCMD") << " ended last";
   EXPECT_EQ(listing(folder.path + "/out"), "book.xls\n");
-  folder.remove();
 }
