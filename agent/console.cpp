@@ -71,3 +71,9 @@ void console_front_end::on_other_exception(const std::exception& e) {
   tk_log::write(3, "ERROR:\n%s", e.what());
   console_write(stderr, std::string(e.what()) + "\n");
 }
+
+void console_front_end::on_run_outcome(const std::string& text) {
+  ++console_errors_printed;
+  tk_log::write(3, "Error:\n%s", text.c_str());
+  console_write(stdout, "Error:\n" + text + "\n");
+}

@@ -38,6 +38,7 @@ class console_front_end : public conversion_front_end {
   void on_table_converted(const std::wstring& text) override;
   void on_missing_table(const std::wstring& name) override;
   void on_other_exception(const std::exception& e) override;
+  void on_run_outcome(const std::string& text) override;
 };
 
 // Errors printed by the console's error handler; the exit code tells them.

@@ -8,7 +8,10 @@ void error_handler::handle(const tk_exception& e, bool) {
   tk_log::write(1, "error_handler::handle");
   if (e.level == 2) {
     tk_log::write(3, "Internal error:\n%s", e.what());
-    console_write(stdout, "Internal error: " + std::string(e.what()) + "\n");
+    // The code stays as it is; the outcome on a line of its own.
+    std::string text = e.what();
+    if (!outcome.empty()) text += "\n" + outcome;
+    console_write(stdout, "Internal error: " + text + "\n");
     throw console_exit{-1};
   }
   std::string text = compose(e);

@@ -58,6 +58,7 @@ int run(int argc, char** argv) {
       if (argc < 2 || !parse_cmd_line(argc, argv)) fatal_exit(usage_text());
       // Refused before anything is connected, as any other bad option.
       convertor->check_logfile_apart(convertor->known_destination());
+      refuse_special_destination(convertor->known_destination());
       convertor->connect_oracle_server(convertor->source_name);
     } catch (...) {
       // What a run that ended before its source was open logged.

@@ -92,5 +92,13 @@ std::string error_handler::compose(const tk_exception& e) const {
   std::string text = messages.convert(e.code);
   if (text.empty()) text = e.what();
   if (!prefix.empty()) text = prefix + ": " + text;
-  return text;
+  return with_outcome(text);
+}
+
+std::string error_handler::with_outcome(std::string text) const {
+  if (outcome.empty()) return text;
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  // A sentence of its own after the message.
+  if (!text.empty() && text.back() != '.') text += '.';
+  return text + "\n" + outcome;
 }

@@ -28,14 +28,30 @@ class error_handler : public tk_singleton<error_handler> {
     }
   };
 
+  // What became of the destination, told after the messages while it
+  // lives: a failure that ends a run says that the old workbook stays.
+  struct outcome_scope {
+    explicit outcome_scope(const std::string& text) {
+      if (exists()) instance().outcome = text;
+    }
+    outcome_scope(const outcome_scope&) = delete;
+    outcome_scope& operator=(const outcome_scope&) = delete;
+    ~outcome_scope() {
+      if (exists()) instance().outcome.clear();
+    }
+  };
+
   // Supplied by each program.
   void handle(const tk_exception& e, bool top_level);
 
   // The mapped text of the exception's code, or its own text; behind the
-  // prefix and ": " when there is a prefix.
+  // prefix and ": " when there is a prefix; the outcome on a line of its own
+  // after it.
   std::string compose(const tk_exception& e) const;
+  std::string with_outcome(std::string text) const;
 
   std::string prefix;
+  std::string outcome;
   bool quiet = false;
   std::map<int, std::string> help_map;
   tk_error_converter messages;

@@ -27,4 +27,7 @@ class conversion_front_end {
   virtual void on_missing_table(const std::wstring& name) = 0;
   // A standard exception outside the program's family ended the run.
   virtual void on_other_exception(const std::exception& e) = 0;
+  // The run ends without a workbook of its own (every item failed, or the
+  // user aborted it): why, and what became of the destination.
+  virtual void on_run_outcome(const std::string& text) = 0;
 };

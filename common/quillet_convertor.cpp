@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <sys/stat.h>
 
 namespace {
 const char settings_key[] = "Software\\Brightfold\\Quillmark";
@@ -18,11 +19,21 @@ constexpr int version_major = 4;
 constexpr int version_minor = 1;
 }  // namespace
 
+void refuse_special_destination(const std::wstring& path) {
+  struct stat st {};
+  if (path.empty() || ::stat(qm_platform::path_to_utf8(path.c_str()).c_str(), &st) != 0) return;
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+    throw tk_exception(
+        L"Destination name should specify a file, not a named pipe, socket or device: \"" + path + L"\".", 1);
+}
+
 void common_check_dest(const std::wstring& path) {
   // A path that ends in a folder names no file, whether that folder exists or not.
   bool names_folder = !path.empty() && path.back() == L'/';
   if (names_folder || tk_is_path_exist(path))
     throw tk_exception(std::string("Destination name should specify a file, not folder."), 1);
+  // Before the file is opened to be tried: a pipe would wait.
+  refuse_special_destination(path);
   if (tk_is_file_exist(path, 0) && !tk_is_file_exist(path, 1))
     throw tk_exception(std::string("Destination name specifies an existing read-only file."), 1);
   tk_file_wname parts(path);
@@ -104,7 +115,7 @@ void quillet_convertor::check_dest() {
   if (destination.empty()) throw tk_exception(std::string("You should enter MS Excel spredsheet name"), 1);
   // Every setting is known now, wherever the destination and the format came from.
   destination = with_format_extension(destination, format_version);
-  // An existing file stays until the run has an item to write over it.
+  // Nothing is deleted: the run puts its whole workbook in place at its end.
   common_check_dest(destination);
   check_logfile_apart(destination);
 }
@@ -177,6 +188,8 @@ int quillet_convertor::operator()() {
       front.on_database_start(source_name, tables_total);
       do_convert(*source_db);
     } catch (const tk_exception& e) {
+      // Nothing of this run has replaced the destination.
+      error_handler::outcome_scope told(old_workbook_note());
       error_handler::instance().handle(e, true);
     } catch (const tk_final_exception&) {
       throw;

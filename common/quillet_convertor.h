@@ -15,6 +15,10 @@ class tk_serializer {};
 // The destination names a file in an existing folder that can be written;
 // raises tk_exception (level 1) otherwise.
 void common_check_dest(const std::wstring& path);
+// A named pipe, socket or device at the destination (or a link to one) is
+// refused with its name (tk_exception, level 1): the run would wait on a
+// pipe, and the workbook would take the place of what the user keeps there.
+void refuse_special_destination(const std::wstring& path);
 
 class quillet_convertor : public xls_converter,
                           public oracle_converter_impl,
@@ -39,8 +43,8 @@ class quillet_convertor : public xls_converter,
   std::vector<std::wstring> get_all_tables();
   // Gives the destination the extension of the format and checks it;
   // raises tk_exception (level 1) for an empty destination and the failures
-  // of common_check_dest. An existing destination is replaced by the run,
-  // and only when it has something to write.
+  // of common_check_dest. It deletes nothing: an existing destination is
+  // replaced at the end of a run that wrote its whole workbook.
   void check_dest();
   // The destination with the extension of the format known so far.
   std::wstring known_destination() const override;

@@ -4,6 +4,7 @@
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 #include "common/error_handler.h"
+#include "common/workbook_draft.h"
 #include "common/xls_engine.h"
 #include "dao/dao_database.h"
 #include "dao/dao_exception.h"
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -47,15 +49,6 @@ std::wstring without_nul(std::wstring text) {
 
 bool file_exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// The run ends with an error of its own already: a failed write is told besides.
-void tell_unwritten(const tk_exception& e) noexcept {
-  tk_log::write(3, "The workbook was not written at the end of the run");
-  try {
-    error_handler::instance().handle(e, true);
-  } catch (...) {
-  }
-}
-
 }  // namespace
 
 std::wstring with_format_extension(const std::wstring& path, int format_version) {
@@ -76,16 +69,6 @@ std::wstring destination_path(const std::wstring& value) {
   std::wstring path = tk_file_wname(value).get_path();
   if ((last.empty() || last == L"." || last == L"..") && path.back() != L'/') path += L'/';
   return path;
-}
-
-void delete_destination_file(const std::wstring& path) {
-  tk_log::write(1, L"Delete file '%ls'", path.c_str());
-  if (DeleteFileW(path.c_str())) return;
-  std::string narrow;
-  if (!tk_w2a(qm_platform::path_as_text(path).c_str(), narrow)) narrow.assign(1, '?');
-  std::string prefix("Cannot delete the destination file ");
-  prefix.append(narrow).append(": ");
-  throw tk_exception_ex(prefix, 1);
 }
 
 xls_converter::xls_converter(conversion_front_end& front_end) : dao(false), front(front_end) {
@@ -117,27 +100,31 @@ void xls_converter::set_current_table(const std::wstring& name) {
 // Split data splits nothing: no run writes a numbered part (book(1).xls)
 // beside the destination, so a file of that name is the user's and is
 // neither deleted nor patched.
-void xls_converter::clean_if_exists() {
-  if (file_exists(destination)) delete_destination_file(destination);
-}
-
 void xls_converter::do_patch() {
   if (tables_total == 0 || (format_version != 0 && format_version != 1)) return;
-  engine_for(format_version).patch(destination);
+  engine_for(format_version).patch(written_path());
+}
+
+const std::wstring& xls_converter::written_path() {
+  if (!draft) throw tk_mail_assertion("xls_conv", __LINE__);
+  return draft->path();
 }
 
 std::unique_ptr<udb_database> xls_converter::get_xls_base() {
   tk_log::write(1, L"xls_converter::get_xls_base(%ls)", destination.c_str());
-  if (file_exists(destination)) {
+  // The run's own file, never the destination: that changes only at the end.
+  const std::wstring& path = written_path();
+  if (file_exists(path)) {
     if (format_version == 2) throw tk_mail_assertion("xls_conv", 552);
-    return dao.open_dao_src(destination, engine_for(format_version).connect, 8);
+    return dao.open_dao_src(path, engine_for(format_version).connect, 8);
   }
   if (format_version == 2) {
     auto workbook = std::make_unique<xlsx_database>(destination, one_workbook_per_table);
+    workbook->written_path = path;
     workbook->stop_requested = [this] { return stop_requested(); };
     return workbook;
   }
-  return dao.create_dao_src(destination, engine_for(format_version).connect);
+  return dao.create_dao_src(path, engine_for(format_version).connect);
 }
 
 std::unique_ptr<t_ftd> xls_converter::map_column(const t_ftd& source) const {
@@ -189,6 +176,8 @@ void xls_converter::convert_table(udb_database* destination_db, udb_recordset& s
   const int row_cap =
       format_version == 2 ? xlsx_max_rows - 1 : static_cast<int>(engine_for(format_version).max_rows);
   bool cut = false;
+  // Ended by a failure of the destination rather than at the source's end.
+  bool broken_off = false;
   udb_record output;
   source.first();
   while (!source.is_eof()) {
@@ -209,6 +198,7 @@ void xls_converter::convert_table(udb_database* destination_db, udb_recordset& s
     }
     try {
       table->append_record(output);
+      item_written = true;
     } catch (const dao_exception& e) {
       error_handler::prefix_scope reset;
       error_handler::instance().set_prefix(name, records_done + 1);
@@ -218,11 +208,14 @@ void xls_converter::convert_table(udb_database* destination_db, udb_recordset& s
       if (e.level != 0) throw;
       // Any other step failure ends the item's records without a message.
       --records_done;
+      broken_off = true;
       break;
     }
     ++records_done;
     source.next();
   }
+  // A sheet read to its end is written, an empty one too.
+  if (!broken_off) item_written = true;
   tk_log::write(1, "xls_converter::save_table(active_idx=%d)", format_version);
   if (format_version == 2) static_cast<xlsx_database*>(destination_db)->save_table(*table);
   table.reset();
@@ -276,6 +269,7 @@ bool xls_converter::item_is_missing(udb_database& source, const std::wstring& na
 void xls_converter::convert_item(udb_database& source, const std::function<udb_database*()>& open_destination,
                                  const std::wstring& name, const std::wstring& text, const std::wstring& sheet) {
   udb_database* destination_db = nullptr;
+  item_written = false;
   try {
     std::unique_ptr<udb_recordset> recordset = text.empty() ? source.get_table(name) : source.get_query(name, text, 1);
     std::size_t n = recordset->schema.size();
@@ -285,7 +279,6 @@ void xls_converter::convert_item(udb_database& source, const std::function<udb_d
     }
     udb_schema schema(format_version != 2);
     for (std::size_t i = 0; i < n; ++i) schema.push_back(map_column(recordset->schema[i]));
-    // Only an item that has its records to write replaces the old workbook.
     destination_db = open_destination();
     convert_table(destination_db, *recordset, sheet, schema);
     wchar_t line[64];
@@ -295,13 +288,16 @@ void xls_converter::convert_item(udb_database& source, const std::function<udb_d
     front.on_table_converted(done);
   } catch (const tk_exception& e) {
     ++items_failed;
-    // The wizard ends the process on an internal error: what the run has
-    // converted goes to the file before the handler hears of it.
-    if (e.level == 2 && format_version != 2) write_before_exit(destination_db);
+    // The wizard ends the process on an internal error, in the handler.
+    if (e.level == 2) abandon_item(destination_db);
     error_handler::prefix_scope reset;
     error_handler::instance().set_prefix(get_current_table());
+    // An error that ends the run says what became of the destination.
+    if (e.level != 0) ending_told = true;
+    error_handler::outcome_scope told(e.level != 0 ? old_workbook_note() : std::string());
     error_handler::instance().handle(e, false);
   }
+  if (item_written) ++items_written;
 }
 
 void xls_converter::end_item() {
@@ -310,34 +306,51 @@ void xls_converter::end_item() {
   ++tables_done;
 }
 
+std::string xls_converter::old_workbook_note() const {
+  struct stat st {};
+  bool there = ::stat(qm_platform::path_to_utf8(destination.c_str()).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return there ? "The existing workbook was left as it was." : std::string();
+}
+
+void xls_converter::tell_no_workbook(const char* why) {
+  std::string note = old_workbook_note();
+  front.on_run_outcome(std::string(why) + " " + (note.empty() ? std::string("No workbook was written.") : note));
+}
+
 void xls_converter::do_convert(udb_database& source) {
-  // Before anything is deleted: a settings file may leave the format unset.
+  // Before anything is written: a settings file may leave the format unset.
   engine_for(format_version);
   // The patch reads the engines' flags; wrap_text may have come from a
   // settings file or the registry as well as from the option or the page.
   for (xls_engine* e : engines)
     if (e) e->wrap = wrap_text;
-  destination_replaced = false;
+  items_written = 0;
+  ending_told = false;
+  draft = std::make_unique<workbook_draft>(destination);
   try {
     convert_selection(source);
   } catch (const tk_final_exception&) {
-    // A stopped run leaves no workbook; one that the user aborted keeps
-    // what was written. A run that wrote nothing leaves the old one.
-    if (stop_requested() && destination_replaced) remove_unfinished();
+    abandon_draft();
+    // The user chose Abort; a stop (Cancel, a signal) has nobody to tell.
+    if (!stop_requested() && !ending_told) tell_no_workbook("The conversion was aborted.");
+    throw;
+  } catch (...) {
+    abandon_draft();
     throw;
   }
+  draft.reset();
 }
 
-void xls_converter::replace_destination() {
-  if (destination_replaced) return;
-  clean_if_exists();
-  destination_replaced = true;
+void xls_converter::put_workbook_in_place() {
+  // The last moment at which a stop keeps the old workbook.
+  end_run_if_stopped();
+  draft->put_in_place();
 }
 
-void xls_converter::remove_unfinished() {
-  if (file_exists(destination) && !DeleteFileW(destination.c_str()))
-    tk_log::write(3, L"The unfinished file '%ls' stays: error %u", destination.c_str(),
-                  static_cast<unsigned>(GetLastError()));
+void xls_converter::end_without_workbook() {
+  abandon_draft();
+  // Every item failed before or at its first record.
+  if (items_failed > 0) tell_no_workbook("No table or query was converted.");
 }
 
 void xls_converter::convert_selection(udb_database& source) {
@@ -361,7 +374,6 @@ void xls_converter::convert_selection(udb_database& source) {
         std::unique_ptr<udb_database> destination_db;
         std::wstring sheet = sheet_name_of(validator, name);
         convert_item(source, [&] {
-          replace_destination();
           destination_db = get_xls_base();
           return destination_db.get();
         }, name, text, sheet);
@@ -372,46 +384,49 @@ void xls_converter::convert_selection(udb_database& source) {
       end_item();
     }
     end_run_if_stopped();
+    // The DBEngine keeps the workbook from one item to the next; the file
+    // must hold every item before the patch reads it.
+    dao.refresh_cache();
   } catch (...) {
-    // Written and let go also when the run was stopped and its file is
-    // about to be removed: the DBEngine must not write it again later.
-    write_kept_workbook();
+    let_go_of_kept_workbook();
     throw;
   }
-  // The DBEngine keeps the workbook from one item to the next; the file
-  // must hold every item before the patch reads it. A workbook that the
-  // run did not write is not its to patch.
-  if (destination_replaced) {
-    dao.refresh_cache();
+  if (items_written == 0) {
+    end_without_workbook();
+  } else {
     do_patch();
+    put_workbook_in_place();
   }
   finished = true;
 }
 
-void xls_converter::write_kept_workbook() noexcept {
+void xls_converter::let_go_of_kept_workbook() noexcept {
+  // Written into the run's own file, which goes: the DBEngine must never
+  // write that path later.
   try {
     dao.refresh_cache();
-  } catch (const tk_exception& e) {
-    // A stopped run's file goes anyway.
-    if (!stop_requested()) tell_unwritten(e);
   } catch (...) {
   }
 }
 
-void xls_converter::write_before_exit(udb_database* destination_db) noexcept {
+void xls_converter::abandon_item(udb_database* destination_db) noexcept {
   try {
     // Closed here, the later close of the item does nothing.
-    if (destination_db) static_cast<dao_database*>(destination_db)->close();
-  } catch (const tk_exception& e) {
-    tell_unwritten(e);
+    if (destination_db && format_version != 2) static_cast<dao_database*>(destination_db)->close();
+    // Its temporary tree goes with its workbook.
+    if (destination_db && format_version == 2) static_cast<xlsx_database*>(destination_db)->workbook.reset();
   } catch (...) {
   }
-  write_kept_workbook();
+  abandon_draft();
+}
+
+void xls_converter::abandon_draft() noexcept {
+  if (format_version != 2) let_go_of_kept_workbook();
+  if (draft) draft->discard();
 }
 
 void xls_converter::do_convert_xlsx(udb_database& source) {
-  // Made for the first item that has records to write: without one the old
-  // workbook stays.
+  // Made for the first item that has records to write.
   std::unique_ptr<udb_database> destination_db;
   xls_tn_validator validator(selected_tables, source.get_tables(), 31);
   for (const auto& [name, text] : selected) {
@@ -420,10 +435,7 @@ void xls_converter::do_convert_xlsx(udb_database& source) {
     if (!item_is_missing(source, name, text)) {
       std::wstring sheet = sheet_name_of(validator, name);
       convert_item(source, [&] {
-        if (!destination_db) {
-          replace_destination();
-          destination_db = get_xls_base();
-        }
+        if (!destination_db) destination_db = get_xls_base();
         return destination_db.get();
       }, name, text, sheet);
       record_sheet_name(validator, name, sheet);
@@ -432,6 +444,12 @@ void xls_converter::do_convert_xlsx(udb_database& source) {
   }
   end_run_if_stopped();
   tk_log::write(1, "xls_converter::save(active_idx=%d)", format_version);
-  if (format_version == 2 && destination_db) static_cast<xlsx_database&>(*destination_db).save();
+  if (destination_db && items_written > 0) {
+    static_cast<xlsx_database&>(*destination_db).save();
+    put_workbook_in_place();
+  } else {
+    destination_db.reset();
+    end_without_workbook();
+  }
   finished = true;
 }

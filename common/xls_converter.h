@@ -15,6 +15,7 @@
 #include <string>
 
 class udb_validator;
+class workbook_draft;
 
 // The path with the extension of the format: ".xlsx" for format 2, ".xls"
 // for 0 and 1; another extension is replaced, a missing one added. A path
@@ -34,8 +35,11 @@ class xls_converter : public udb_converter {
   explicit xls_converter(conversion_front_end& front_end);
   ~xls_converter() override;
 
-  // A stop request ends the run between records, between items and around
-  // the packing, with tk_final_exception; the run's files are then removed.
+  // The whole workbook is written under a name of the run's own beside the
+  // destination and put in its place in one step at the end; a run that
+  // fails, is stopped or aborted, or writes no item, leaves the destination
+  // as it was and removes what it made. A stop request ends the run between
+  // records, between items and around the packing, with tk_final_exception.
   void do_convert(udb_database& source);
   void do_convert_xlsx(udb_database& source);
   // Copies the records into the columns of `schema`; a table that had more
@@ -43,8 +47,9 @@ class xls_converter : public udb_converter {
   // level-0 tk_exception that says so, once the sheet is written.
   void convert_table(udb_database* destination, udb_recordset& source, const std::wstring& sheet_name,
                      const udb_schema& schema);
+  // The destination database of the current format over the run's own file.
   std::unique_ptr<udb_database> get_xls_base();
-  void clean_if_exists();
+  // The BIFF patch of the run's own file.
   void do_patch();
 
   // The destination column of a source column (dates become texts when
@@ -55,6 +60,10 @@ class xls_converter : public udb_converter {
   // The same into a field of the output record, which keeps its storage
   // from one record to the next.
   void map_field(const udb_field& field, udb_field& out) const;
+
+  // "The existing workbook was left as it was." when the destination is
+  // there, else empty: told after an error that ends the run.
+  std::string old_workbook_note() const;
 
   // A copy taken under a lock: the wizard's timer reads it while the run
   // writes it.
@@ -82,6 +91,8 @@ class xls_converter : public udb_converter {
   std::atomic<int> records_done{0};
   // Items that failed or were skipped: the console's exit code tells them.
   std::atomic<int> items_failed{0};
+  // Items of this run that reached their end or wrote a record.
+  int items_written = 0;
   // From the start of a run until it has ended and removed its files.
   std::atomic<bool> running{false};
 
@@ -101,27 +112,29 @@ class xls_converter : public udb_converter {
   void end_item();
   // The selection's items, on the road of the format.
   void convert_selection(udb_database& source);
-  // Deletes the old destination, once a run, before the run's first item is
-  // written: a run with nothing to convert, or whose every item failed
-  // before its records, keeps it.
-  void replace_destination();
-  // The destination, deleted after a stopped run.
-  void remove_unfinished();
-  // On a way out of the run other than its end: what the DBEngine still
-  // holds of the workbook is written; a failure is told, never thrown.
-  void write_kept_workbook() noexcept;
-  // The same, with the item's database closed first.
-  void write_before_exit(udb_database* destination) noexcept;
+  // The path the run writes: its own, beside the destination.
+  const std::wstring& written_path();
+  void put_workbook_in_place();
+  // No item was written: the old workbook stays, and a run with failures says so.
+  void end_without_workbook();
+  // Tells the front end why the run ends without a workbook of its own and
+  // what became of the destination.
+  void tell_no_workbook(const char* why);
+  // The DBEngine writes what it holds of the run's file and lets it go.
+  void let_go_of_kept_workbook() noexcept;
+  // Removes what the run made; the destination stays as it was.
+  void abandon_draft() noexcept;
+  // The same, with the item's database closed or dropped first.
+  void abandon_item(udb_database* destination) noexcept;
 
-  // The run has deleted the old destination: what stands there is its own.
-  bool destination_replaced = false;
+  std::unique_ptr<workbook_draft> draft;
+  // The current item wrote a record or was read to its end.
+  bool item_written = false;
+  // An error that ended the run was told with what became of the destination.
+  bool ending_told = false;
   mutable std::mutex current_lock;
   std::wstring current_table;
 };
-
-// Deletes a file of the destination; one that stays is a level-1 error that
-// names it and the system's reason, raised before anything is written.
-void delete_destination_file(const std::wstring& path);
 
 // The longest sheet of an Excel 2010 workbook, its header row included.
 constexpr int xlsx_max_rows = 1048576;

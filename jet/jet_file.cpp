@@ -2,14 +2,13 @@
 
 #include "TK/tk_log.h"
 #include "jet/jet_com.h"
+#include "platform/private_folder.h"
 #include "platform/storage.h"
 #include "platform/utf8.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,42 +42,12 @@ std::wstring reason(HRESULT hr) {
   }
 }
 
-// The new file beside the destination, under a name no one else has: made
-// exclusively, so that a link or a file standing at a name the writer might
-// have taken is never followed or consumed. Removed unless it was put in
-// the destination's place, also when the writer unwinds.
-class temporary_file {
- public:
-  HRESULT create(const std::wstring& destination, IStorage** storage) {
-    static const wchar_t letters[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device device;
-    std::uniform_int_distribution<int> pick(0, 61);
-    HRESULT hr = STG_E_FILEALREADYEXISTS;
-    for (int attempt = 0; attempt < 100 && hr == STG_E_FILEALREADYEXISTS; ++attempt) {
-      std::wstring name = destination + L".";
-      for (int i = 0; i < 6; ++i) name += letters[pick(device)];
-      name += L".jet~";
-      hr = StgCreateDocfile(name.c_str(), STGM_FAILIFTHERE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage);
-      if (SUCCEEDED(hr)) path = qm_platform::path_to_utf8(name.c_str());
-    }
-    return hr;
-  }
-  // False, with errno set, when the rename fails.
-  bool put_in_place_of(const std::string& destination) {
-    if (std::rename(path.c_str(), destination.c_str()) != 0) return false;
-    path.clear();
-    return true;
-  }
-  ~temporary_file() {
-    if (path.empty()) return;
-    int saved = errno;
-    std::remove(path.c_str());
-    errno = saved;
-  }
-
- private:
-  std::string path;
-};
+std::wstring system_reason(int error_number) {
+  const char* system = std::strerror(error_number);
+  std::wstring why;
+  qm_platform::utf8_to_wide(system, std::strlen(system), why);
+  return why;
+}
 
 HRESULT not_a_workbook(jet_session& session, const std::wstring& path, const std::wstring& why) {
   return jet_fail_text(session, jet_error::not_a_workbook, L"'" + path + L"' is not a workbook of the expected format: " + why + L".");
@@ -134,11 +103,17 @@ jet_file_stamp jet_stamp_of(const std::wstring& path) {
 HRESULT jet_write_file(jet_session& session, const std::wstring& path, biff_version v,
                        const jet_stream_source& stream) {
   tk_log::write(1, L"jet_write_file(%ls)", path.c_str());
-  temporary_file temporary;
+  // The new file is made whole in a folder of our own beside the old one,
+  // under a short name whatever the length of the destination's.
+  qm_platform::private_folder own(path);
+  if (own.path().empty())
+    return jet_fail_text(session, jet_error::write_failed,
+                         L"Cannot write the file '" + path + L"': " + system_reason(own.error()) + L".");
+  const std::wstring written = own.path() + L"/workbook";
   HRESULT hr;
   {
     jet_held<IStorage> storage;
-    hr = temporary.create(path, &storage.p);
+    hr = StgCreateDocfile(written.c_str(), STGM_FAILIFTHERE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &storage.p);
     jet_held<IStream> data;
     if (SUCCEEDED(hr))
       hr = storage.p->CreateStream(jet_stream_name(v).c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
@@ -187,11 +162,8 @@ HRESULT jet_write_file(jet_session& session, const std::wstring& path, biff_vers
   }
   if (FAILED(hr))
     return jet_fail_text(session, jet_error::write_failed, L"Cannot write the file '" + path + L"': " + reason(hr) + L".");
-  if (!temporary.put_in_place_of(qm_platform::path_to_utf8(path.c_str()))) {
-    const char* system = std::strerror(errno);
-    std::wstring why;
-    qm_platform::utf8_to_wide(system, std::strlen(system), why);
-    return jet_fail_text(session, jet_error::write_failed, L"Cannot write the file '" + path + L"': " + why + L".");
-  }
+  if (int rc = qm_platform::put_in_place(written, path))
+    return jet_fail_text(session, jet_error::write_failed,
+                         L"Cannot write the file '" + path + L"': " + system_reason(rc) + L".");
   return S_OK;
 }

@@ -19,8 +19,8 @@ HRESULT jet_read_file(jet_session& session, const std::wstring& path, biff_versi
 // it is given, which takes a piece and answers false to stop; false when it
 // was stopped.
 using jet_stream_source = std::function<bool(const std::function<bool(const std::uint8_t*, std::size_t)>&)>;
-// Writes a new file beside the old one and then puts it in its place, so a
-// failed write leaves the old file as it was.
+// Writes a new file whole beside the old one and then puts it in its place
+// (qm_platform::put_in_place), so a failed write leaves the old file as it was.
 HRESULT jet_write_file(jet_session& session, const std::wstring& path, biff_version v,
                        const jet_stream_source& stream);
 

@@ -81,6 +81,7 @@ void run_wizard(const char* command_line, int& result) {
     sel_file_page destination;
     qlt_sel_tables_page tables;
     if (quick_launch) {
+      refuse_special_destination(convertor.known_destination());
       if (!oracle.connect_with_animation()) return;
       convertor.get_all_tables();
       convertor.check_dest();

@@ -2,6 +2,7 @@
 
 #include "GUI2/wizard_shell.h"
 #include "TK/tk_exception.h"
+#include "TK/tk_log.h"
 #include "wizard/error_dialogs.h"
 
 void wizard_front_end::start_timer() { wizard_shell::instance().start_timer(200); }
@@ -16,3 +17,10 @@ void wizard_front_end::on_table_converted(const std::wstring& text) {
 }
 
 void wizard_front_end::on_other_exception(const std::exception& e) { wizard_shell::error(std::string(e.what())); }
+
+void wizard_front_end::on_run_outcome(const std::string& text) {
+  tk_log::write(3, "Error:\n%s", text.c_str());
+  if (!wizard_shell::is_initialized()) return;
+  std::vector<std::string>& list = wizard_shell::instance().error_list;
+  if (list.size() < wizard_shell::error_list_limit) list.push_back(text);
+}

@@ -18,4 +18,6 @@ class wizard_front_end : public conversion_front_end {
   void on_table_converted(const std::wstring& text) override;
   void on_missing_table(const std::wstring&) override {}
   void on_other_exception(const std::exception& e) override;
+  // Listed on the finish page.
+  void on_run_outcome(const std::string& text) override;
 };

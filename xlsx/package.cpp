@@ -274,6 +274,8 @@ bool CWorkbook::Save(const std::wstring& destination) {
     return false;
   }
   saved = true;
+  // Never into a folder that is not ours; the constructor said why.
+  if (!folder_claimed) return false;
   bool ok = write_core_props(*this) && write_app_props(*this) && write_content_types(*this) &&
             write_theme(*this) && write_comments_parts(*this) && write_shared_strings(*this) &&
             write_styles(*this) && write_workbook_part(*this);

@@ -1,13 +1,12 @@
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
+#include "platform/private_folder.h"
 #include "platform/process.h"
 #include "platform/utf8.h"
 #include "xlsx/package_parts.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <stdlib.h>
 #include <unistd.h>
 
 namespace XlsxModel {
@@ -39,29 +38,6 @@ struct process_handle {
 
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// The zip program writes into a folder of our own beside the destination:
-// its temporary file and a half-made archive never lie beside the user's
-// files, and a finished archive is renamed into place in one step.
-class packing_folder {
- public:
-  explicit packing_folder(const std::wstring& destination) {
-    std::size_t slash = destination.rfind(L'/');
-    std::string pattern = qm_platform::path_to_utf8(destination.substr(0, slash + 1).c_str()) + ".quillmark-XXXXXX";
-    if (::mkdtemp(pattern.data()))
-      path = qm_platform::path_from_utf8(pattern.c_str());
-    else
-      error = errno;
-  }
-  ~packing_folder() {
-    if (!path.empty()) part_file_system::real().remove_tree(path);
-  }
-  packing_folder(const packing_folder&) = delete;
-  packing_folder& operator=(const packing_folder&) = delete;
-
-  std::wstring path;
-  int error = 0;
-};
-
 }  // namespace
 
 bool pack_folder(const std::wstring& folder, const std::wstring& destination_path, std::wstring& error,
@@ -75,13 +51,16 @@ bool pack_folder(const std::wstring& folder, const std::wstring& destination_pat
     error = L"the packing was stopped";
     return false;
   }
-  packing_folder own(destination);
-  if (own.path.empty()) {
-    error = L"cannot create a folder beside \"" + destination + L"\": " + system_error_text(own.error);
+  // zip writes into a folder of our own beside the destination: its
+  // temporary file and a half-made archive never lie beside the user's
+  // files, and a finished archive is put in place in one step.
+  qm_platform::private_folder own(destination);
+  if (own.path().empty()) {
+    error = L"cannot create a folder beside \"" + destination + L"\": " + system_error_text(own.error());
     return false;
   }
   // With its own extension zip adds none, whatever the destination's is.
-  std::wstring archive = own.path + L"/package.zip";
+  std::wstring archive = own.path() + L"/package.zip";
   std::wstring packer = tk_get_module_dir_w() + L"zip";
   if (::access(qm_platform::path_to_utf8(packer.c_str()).c_str(), X_OK) != 0) packer = L"zip";
   // The folder's content goes in at the root: "." takes the folders too.
@@ -126,10 +105,8 @@ bool pack_folder(const std::wstring& folder, const std::wstring& destination_pat
     error = L"the zip program \"" + packer + L"\" left no file \"" + archive + L"\"";
     return false;
   }
-  std::string from = qm_platform::path_to_utf8(archive.c_str());
-  std::string to = qm_platform::path_to_utf8(destination.c_str());
-  if (std::rename(from.c_str(), to.c_str()) != 0) {
-    error = L"cannot replace \"" + destination + L"\": " + system_error_text(errno);
+  if (int rc = qm_platform::put_in_place(archive, destination)) {
+    error = L"cannot replace \"" + destination + L"\": " + system_error_text(rc);
     return false;
   }
   return true;

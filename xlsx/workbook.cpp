@@ -78,10 +78,11 @@ CWorkbook::CWorkbook(part_file_system& files) : files(files) {
     }
     if (rc != EEXIST) {
       error = L"cannot create the folder \"" + temp_folder + L"\": " + system_error_text(rc);
-      tk_log::write(3, L"%ls", error.c_str());
       break;
     }
   }
+  if (!folder_claimed && error.empty()) error = L"no free folder name under \"" + base + L"\"";
+  if (!folder_claimed) tk_log::write(3, L"%ls", error.c_str());
   tk_log::write(1, L"CWorkbook::ctor(%ls)", temp_folder.c_str());
 }
 
@@ -94,7 +95,9 @@ CWorkbook::~CWorkbook() {
 
 CWorksheet* CWorkbook::AddSheet2(const std::wstring& name, const std::vector<ColumnWidth>& widths) {
   tk_log::write(2, L"CWorkbook::AddSheet2(%ls)", name.c_str());
-  auto sheet = std::make_unique<CWorksheet>(static_cast<int>(sheets.size()) + 1, widths, temp_folder, files);
+  // Never a folder that is not ours: without one the sheet has no part.
+  auto sheet = std::make_unique<CWorksheet>(static_cast<int>(sheets.size()) + 1, widths,
+                                            folder_claimed ? temp_folder : std::wstring(), files);
   sheet->title = cut_title(name);
   sheet->shared_strings = &shared_strings;
   sheet->comments = &comments;

@@ -35,6 +35,10 @@ void CWorksheet::write_sheet_head(const std::vector<ColumnWidth>& widths, int fr
   row = column = column_offset = 0;
   orientation = 0;
 
+  if (temp_folder.empty()) {
+    error = L"the workbook has no temporary folder";
+    return;
+  }
   stream = files.open(temp_folder + L"/xl/worksheets/sheet" + std::to_wstring(index) + L".xml", error);
   if (!stream) {
     tk_log::write(3, L"%ls", error.c_str());

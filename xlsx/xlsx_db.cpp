@@ -47,6 +47,8 @@ std::unique_ptr<udb_recordset> xlsx_database::create_table(const std::wstring& t
                                                            const udb_indexes&) {
   tk_log::write(1, L"xlsx_database::create_table(%ls)", table_name.c_str());
   if (!workbook || one_workbook_per_table) workbook = std::make_unique<XlsxModel::CWorkbook>();
+  // Told before the records are read: without its folder no sheet is written.
+  if (!workbook->has_folder()) cannot_write(name, workbook->GetLastError());
   XlsxModel::CWorksheet* sheet = workbook->AddSheet2(table_name, {});
   return std::make_unique<xlsx_worksheet>(table_name, sheet, schema);
 }
@@ -61,13 +63,13 @@ std::unique_ptr<udb_recordset> xlsx_database::get_table(const std::wstring&, int
 
 bool xlsx_database::test_query(const std::wstring&) { return true; }
 
-void xlsx_database::save_workbook(const std::wstring& path) {
+void xlsx_database::save_workbook(const std::wstring& path, const std::wstring& shown) {
   workbook->stop_requested = stop_requested;
   bool ok = workbook->Save(path);
   std::wstring cause = workbook->GetLastError();
   workbook.reset();
   if (!ok && stop_requested && stop_requested()) throw tk_final_exception();
-  if (!ok) cannot_write(path, cause);
+  if (!ok) cannot_write(shown, cause);
 }
 
 void xlsx_database::save_table(udb_recordset& table) {
@@ -78,14 +80,15 @@ void xlsx_database::save_table(udb_recordset& table) {
   }
   if (one_workbook_per_table && workbook) {
     tk_file_wname destination(name);
-    save_workbook(destination.drive + destination.dir + table.name + L".xlsx");
+    std::wstring path = destination.drive + destination.dir + table.name + L".xlsx";
+    save_workbook(path, path);
   }
 }
 
 void xlsx_database::save() {
   tk_log::write(1, "xlsx_database::save");
   if (one_workbook_per_table || !workbook) return;
-  save_workbook(name);
+  save_workbook(written_path.empty() ? name : written_path, name);
 }
 
 xlsx_worksheet::xlsx_worksheet(const std::wstring& name, XlsxModel::CWorksheet* sheet, const udb_schema& schema)

@@ -30,8 +30,8 @@ class xlsx_database : public udb_database {
   // Closes the table's sheet; in the per-table mode saves its workbook
   // beside the destination. Raises tk_exception (level 1) when that fails.
   void save_table(udb_recordset& table);
-  // Saves the workbook to the destination. Raises tk_exception (level 1)
-  // when that fails.
+  // Saves the workbook to `written_path`, else to the destination. Raises
+  // tk_exception (level 1), naming the destination, when that fails.
   void save();
 
   std::unique_ptr<XlsxModel::CWorkbook> workbook;
@@ -39,9 +39,12 @@ class xlsx_database : public udb_database {
   // The run's stop request: a save it stops raises tk_final_exception and
   // leaves no file.
   std::function<bool()> stop_requested;
+  // Where the workbook is written when not at the destination itself: the
+  // run writes it whole under a name of its own first.
+  std::wstring written_path;
 
  private:
-  void save_workbook(const std::wstring& path);
+  void save_workbook(const std::wstring& path, const std::wstring& shown);
 };
 
 class xlsx_worksheet : public udb_recordset {

@@ -125,6 +125,8 @@ class CWorkbook {
   std::function<bool()> stop_requested;
   std::wstring GetSafeTitle(const CChartsheet& chart) const;
   const std::wstring& GetLastError() const { return error; }
+  // The temporary folder is there and ours; GetLastError tells why not.
+  bool has_folder() const { return folder_claimed; }
 
   bool has_formula() const;
 

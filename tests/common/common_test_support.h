@@ -26,8 +26,9 @@ struct recording_front_end : conversion_front_end {
   void on_table_converted(const std::wstring& text) override { converted.push_back(text); }
   void on_missing_table(const std::wstring& name) override { missing.push_back(name); }
   void on_other_exception(const std::exception& e) override { others.push_back(e.what()); }
+  void on_run_outcome(const std::string& text) override { outcomes.push_back(text); }
   std::vector<std::wstring> started, converted, missing;
-  std::vector<std::string> others;
+  std::vector<std::string> others, outcomes;
 };
 
 class temp_folder {

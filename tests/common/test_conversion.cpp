@@ -9,6 +9,8 @@
 #include "jet/jet_file.h"
 #include "xlsx/xlsx_db.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -89,47 +91,19 @@ TEST_F(Conversion, ValuesOfTheDestination) {
   EXPECT_EQ(copy->to_string(), "42");
 }
 
-// No run writes a numbered part beside the destination: a file so named is
-// the user's, split data or not.
-TEST_F(Conversion, FilesNamedLikeSplitPartsAreNotTheRunsToDelete) {
-  temp_folder folder;
-  for (const char* name : {"book.xls", "book(1).xls", "book(3).xls"}) std::ofstream(folder.path + "/" + name) << "x";
-  converter.destination = tk_from_utf8(folder.path + "/book.xls");
-  converter.split_data = true;
-  converter.clean_if_exists();
-  struct stat st{};
-  EXPECT_NE(stat((folder.path + "/book.xls").c_str(), &st), 0);
-  EXPECT_EQ(stat((folder.path + "/book(1).xls").c_str(), &st), 0);
-  EXPECT_EQ(stat((folder.path + "/book(3).xls").c_str(), &st), 0);
-}
-
-TEST_F(Conversion, ADestinationThatCannotBeDeletedStopsTheRun) {
-  temp_folder folder;
-  std::string stuck = folder.path + "/stuck.xlsx";
-  mkdir(stuck.c_str(), 0700);
-  converter.destination = tk_from_utf8(stuck);
-  try {
-    converter.clean_if_exists();
-    FAIL();
-  } catch (const tk_exception& e) {
-    EXPECT_EQ(e.level, 1);
-    EXPECT_EQ(e.message.rfind("Cannot delete the destination file " + stuck + ": ", 0), 0u) << e.message;
-  }
-}
-
 // A source of `rows` records of one number column; with `failure`, the
-// record after the first raises it.
+// record after the first `good` ones raises it.
 class counting_source : public udb_recordset {
  public:
-  explicit counting_source(int rows, const tk_exception* failure = nullptr)
-      : udb_recordset(L"BIG", false), left(rows), failure(failure) {
+  explicit counting_source(int rows, const tk_exception* failure = nullptr, int good = 1)
+      : udb_recordset(L"BIG", false), left(rows), failure(failure), good(good) {
     schema.push_back(std::make_unique<t_ftd>(4, L"N", VT_I4, false, 0, ole_variant(), 0, L"NUMBER"));
     record_count = rows;
   }
   void append_record(udb_record&) override {}
   bool is_eof() override { return left == 0; }
   udb_record* get_item() override {
-    if (failure && left < record_count) throw *failure;
+    if (failure && record_count - left >= good) throw *failure;
     current.clear();
     current.push_back(std::make_unique<udb_field>(L"N", 4, ole_variant(left), false, 0));
     return &current;
@@ -143,6 +117,7 @@ class counting_source : public udb_recordset {
  private:
   int left;
   const tk_exception* failure;
+  int good;
   udb_record current;
 };
 
@@ -274,6 +249,7 @@ class tables_source : public udb_database {
   }
   std::unique_ptr<udb_recordset> get_query(const std::wstring&, const std::wstring&, int) override { return nullptr; }
   std::unique_ptr<udb_recordset> get_table(const std::wstring& name, int) override {
+    if (every_first_record_fails) return std::make_unique<counting_source>(3, &failure, 0);
     return std::make_unique<counting_source>(3, name == failing ? &failure : nullptr);
   }
   bool test_query(const std::wstring&) override { return false; }
@@ -282,8 +258,22 @@ class tables_source : public udb_database {
     return udb_database::is_table_exist(name);
   }
   std::wstring failing, lost;
+  bool every_first_record_fails = false;
   tk_exception failure{std::string("ORA-01722: invalid number"), 0};
 };
+
+std::string file_text(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The names in a folder, sorted; hidden ones too.
+std::vector<std::string> names_in(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 // The sheets of the file and their record counts, read past the DBEngine.
 std::vector<std::pair<std::wstring, std::size_t>> sheets_in(const std::wstring& path, int format) {
@@ -298,64 +288,116 @@ std::vector<std::pair<std::wstring, std::size_t>> sheets_in(const std::wstring& 
   return sheets;
 }
 
-// However an .xls run ends, the file holds every item it reported converted.
-TEST_F(Conversion, AnXlsRunThatEndsEarlyLeavesEveryConvertedItemInTheFile) {
+// A run that ends before its end (the user aborts, a level-1 error, an
+// internal error) leaves the old workbook byte for byte and nothing of its
+// own beside it; one that goes on to its end replaces it with every item.
+TEST_F(Conversion, ARunThatEndsEarlyLeavesTheOldWorkbookAsItWas) {
   using sheets = std::vector<std::pair<std::wstring, std::size_t>>;
-  enum ending { runs_on, user_stops, level_1, internal_error };
-  for (int format : {0, 1})
-    for (ending end : {runs_on, user_stops, level_1, internal_error}) {
+  enum ending { runs_on, user_aborts, level_1, internal_error };
+  const std::string old_bytes = "\xd0\xcf\x11\xe0 an earlier workbook";
+  for (int format : {0, 1, 2})
+    for (ending end : {runs_on, user_aborts, level_1, internal_error}) {
       SCOPED_TRACE("format " + std::to_string(format) + ", ending " + std::to_string(end));
       temp_folder folder;
+      std::string temp = folder.path + "/tmp", out = folder.path + "/out";
+      mkdir(temp.c_str(), 0700);
+      mkdir(out.c_str(), 0700);
+      setenv("TEMP", temp.c_str(), 1);
+      std::string name = format == 2 ? "run.xlsx" : "run.xls";
+      std::ofstream(out + "/" + name, std::ios::binary) << old_bytes;
       converter.format_version = format;
-      converter.destination = tk_from_utf8(folder.path + "/run.xls");
+      converter.destination = tk_from_utf8(out + "/" + name);
       converter.selected_tables = {L"A", L"B", L"C", L"D", L"E"};
       converter.selected.clear();
       front.converted.clear();
+      front.outcomes.clear();
       handled.clear();
       tables_source source;
       source.failing = L"C";
       if (end == level_1) source.lost = L"D";
       if (end == internal_error) source.failure = tk_mail_assertion("xls_test", 1);
-      // What the file held when the handler heard of the failure: the
-      // wizard ends the process there on an internal error.
-      sheets on_disk;
-      on_error = [&](const tk_exception&) {
-        on_disk = sheets_in(converter.destination, format);
-        if (end == user_stops) throw tk_final_exception();
+      // What the folder held when the handler heard of the failure: the
+      // programs end the process there on an internal error.
+      std::vector<std::string> on_disk;
+      on_error = [&](const tk_exception& e) {
+        on_disk = names_in(out);
+        if (end == user_aborts || e.level == 2) throw tk_final_exception();
       };
       bool ended = false;
       try {
         converter.do_convert(source);
       } catch (const tk_final_exception&) {
-        ended = end == user_stops;
+        ended = end == user_aborts || end == internal_error;
       } catch (const tk_exception& e) {
         ended = end == level_1 && e.level == 1;
       }
-      EXPECT_EQ(ended, end == user_stops || end == level_1);
+      unsetenv("TEMP");
+      EXPECT_EQ(ended, end != runs_on);
       ASSERT_FALSE(handled.empty());
       EXPECT_EQ(handled[0].substr(0, 3), "C: ");
-      // Each converted item is in, and the failed one with its first record.
-      sheets expected{{L"A", 3}, {L"B", 3}, {L"C", 1}};
+      EXPECT_EQ(names_in(out), std::vector<std::string>{name}) << "something of the run stays";
+      EXPECT_EQ(names_in(temp), std::vector<std::string>{}) << "the temporary tree stays";
       if (end == internal_error) {
-        EXPECT_EQ(on_disk, expected);
+        EXPECT_EQ(on_disk, std::vector<std::string>{name});
+        EXPECT_EQ(handled[0].substr(handled[0].size() - 42), "\nThe existing workbook was left as it was.");
       }
-      if (end == runs_on || end == internal_error) expected.insert(expected.end(), {{L"D", 3}, {L"E", 3}});
-      EXPECT_EQ(sheets_in(converter.destination, format), expected);
-      EXPECT_EQ(front.converted.size(), expected.size() - 1);
+      EXPECT_EQ(front.outcomes, end == user_aborts ? std::vector<std::string>{"The conversion was aborted. The existing "
+                                                                              "workbook was left as it was."}
+                                                   : std::vector<std::string>{});
+      front.outcomes.clear();
+      if (end != runs_on) {
+        EXPECT_TRUE(file_text(out + "/" + name) == old_bytes) << "the old workbook changed";
+      } else if (format == 2) {
+        EXPECT_EQ(file_text(out + "/" + name).substr(0, 2), "PK");
+      } else {
+        // Each item is in, and the failed one with its first record.
+        EXPECT_EQ(sheets_in(converter.destination, format),
+                  (sheets{{L"A", 3}, {L"B", 3}, {L"C", 1}, {L"D", 3}, {L"E", 3}}));
+        EXPECT_EQ(front.converted.size(), 4u);
+      }
       converter.tables_done = 0;
+      converter.items_failed = 0;
     }
 }
 
+// The run's own file is put in place with one rename: a destination that
+// became a folder since it was checked stays as it was, and the error names it.
+TEST_F(Conversion, AWorkbookThatCannotBePutInPlaceLeavesTheDestination) {
+  for (int format : {1, 2}) {
+    SCOPED_TRACE(format);
+    temp_folder folder;
+    std::string name = format == 2 ? "/book.xlsx" : "/book.xls";
+    std::string dest = folder.path + name;
+    mkdir(dest.c_str(), 0700);
+    std::ofstream(dest + "/inside") << "the user's";
+    converter.format_version = format;
+    converter.destination = tk_from_utf8(dest);
+    converter.selected_tables = {L"A"};
+    converter.selected.clear();
+    tables_source source;
+    try {
+      converter.do_convert(source);
+      ADD_FAILURE();
+    } catch (const tk_exception& e) {
+      EXPECT_EQ(e.level, 1);
+      EXPECT_EQ(e.message, "Cannot write the destination file \"" + dest + "\": Is a directory");
+    }
+    EXPECT_EQ(names_in(folder.path), std::vector<std::string>{name.substr(1)});
+    EXPECT_EQ(file_text(dest + "/inside"), "the user's");
+  }
+}
+
 // The old workbook goes only when the run has an item to write over it: a
-// selection that is empty, that names only tables the source lacks, or a
-// run stopped before its first item leaves it as it was; a run with an item
+// selection that is empty, that names only tables the source lacks, whose
+// every item fails at its first record, or a run stopped before its first
+// item leaves it as it was (a run with failures says so); a run with an item
 // replaces it. A file named like a split part stays whatever the run did.
 TEST(ConversionOfNothing, KeepsTheOldWorkbook) {
   recording_front_end front;
   error_handler errors{oracle_error_count, oracle_error_table};
-  enum selection { empty, missing_only, stopped_first, one_table };
+  enum selection { empty, missing_only, failing_first, stopped_first, one_table };
   for (int format : {0, 1, 2})
-    for (selection choice : {empty, missing_only, stopped_first, one_table}) {
+    for (selection choice : {empty, missing_only, failing_first, stopped_first, one_table}) {
       SCOPED_TRACE("format " + std::to_string(format) + ", selection " + std::to_string(choice));
       temp_folder folder;
       std::string ext = format == 2 ? ".xlsx" : ".xls";
@@ -367,8 +409,10 @@ TEST(ConversionOfNothing, KeepsTheOldWorkbook) {
       run.destination = tk_from_utf8(old);
       if (choice == missing_only) run.selected_tables = {L"NO_SUCH_TABLE"};
       if (choice == stopped_first || choice == one_table) run.selected_tables = {L"A"};
+      if (choice == failing_first) run.selected_tables = {L"A", L"B"};
       if (choice == stopped_first) run.request_stop();
       tables_source source;
+      source.every_first_record_fails = choice == failing_first;
       if (choice == stopped_first)
         EXPECT_THROW(run.do_convert(source), tk_final_exception);
       else
@@ -387,6 +431,12 @@ TEST(ConversionOfNothing, KeepsTheOldWorkbook) {
       } else {
         EXPECT_EQ(text, "an earlier workbook");
       }
+      EXPECT_EQ(names_in(folder.path), (std::vector<std::string>{"book(1)" + ext, "book" + ext}));
+      bool told = choice == missing_only || choice == failing_first;
+      EXPECT_EQ(front.outcomes, told ? std::vector<std::string>{"No table or query was converted. The existing "
+                                                                "workbook was left as it was."}
+                                     : std::vector<std::string>{});
+      front.outcomes.clear();
     }
 }
 
@@ -433,6 +483,7 @@ TEST(StoppedConversion, EndsBetweenRecordsAndLeavesNoFiles) {
     EXPECT_EQ(run.records_done, 100);
     struct stat st{};
     EXPECT_NE(stat(tk_to_utf8(run.destination).c_str(), &st), 0) << "an unfinished workbook stays";
+    EXPECT_EQ(names_in(folder.path), std::vector<std::string>{"temp"}) << "the run's own file stays";
     EXPECT_EQ(std::system(("test -z \"$(ls -A '" + temp + "')\"").c_str()), 0) << "the temporary tree stays";
   }
   unsetenv("TEMP");

@@ -279,6 +279,23 @@ TEST_F(IsamFiles, WhatStandsAtANameBesideTheWorkbookIsNeverFollowedNorConsumed) 
                                                  "mine.txt"}));
 }
 
+// The new file is made under a short name of its own, whatever the length
+// of the workbook's, and takes the old file's permission bits.
+TEST_F(IsamFiles, AWorkbookOfTheLongestNameKeepsItsPermissionBits) {
+  std::wstring name(251, L'n');
+  name += L".xls";
+  std::wstring path = dir.file(name);
+  add_sheet(path, L"Excel 8.0;", L"First");
+  ASSERT_EQ(chmod(narrow(path).c_str(), 0600), 0);
+  add_sheet(path, L"Excel 8.0;", L"Second");
+  ASSERT_EQ(refresh(), S_OK);
+  EXPECT_EQ(sheets_on_disk(path, biff_version::biff8), (std::vector<std::wstring>{L"First", L"Second"}));
+  struct stat st {};
+  ASSERT_EQ(stat(narrow(path).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(entries(), std::vector<std::string>{narrow(name)});
+}
+
 TEST_F(IsamFiles, TheEngineWritesWhatItKeptWhenToldOrWhenItGoes) {
   for (biff_version v : {biff_version::biff5, biff_version::biff8}) {
     const wchar_t* connect = v == biff_version::biff5 ? L"Excel 5.0;" : L"Excel 8.0;";

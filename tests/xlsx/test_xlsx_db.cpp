@@ -150,24 +150,25 @@ TEST_F(XlsxDatabase, FailedPackageRaisesAndCleansUp) {
   EXPECT_FALSE(file_exists(destination));
 }
 
-TEST_F(XlsxDatabase, SheetThatCannotBeWrittenFailsItsTable) {
+// Told when the table is made, before its records are read, with the
+// system's reason for the folder (not that of a part inside it).
+TEST_F(XlsxDatabase, ATemporaryFolderThatCannotBeMadeFailsTheTableAtOnce) {
   // A file where the temporary folder's parent should be.
   std::string blocker = scratch.path + "/not a folder";
   std::ofstream(blocker) << "x";
   setenv("TEMP", blocker.c_str(), 1);
   xlsx_database db(wide(scratch.path + "/out.xlsx"), false);
-  std::unique_ptr<udb_recordset> t = db.create_table(L"T", schema_of({L"A"}), {});
-  append(*t, {ole_variant(1)});
   try {
-    db.save_table(*t);
+    db.create_table(L"T", schema_of({L"A"}), {});
     FAIL() << "the sheet part cannot exist";
   } catch (const tk_exception& e) {
     EXPECT_EQ(e.level, 1);
-    EXPECT_NE(e.message.find("Cannot write the destination file \"" + scratch.path + "/out.xlsx\": "),
-              std::string::npos);
-    EXPECT_NE(e.message.find("Not a directory"), std::string::npos) << e.message;
+    EXPECT_EQ(e.message.rfind("Cannot write the destination file \"" + scratch.path + "/out.xlsx\": cannot create the "
+                              "folder \"" + blocker + "/xlsx_", 0), 0u) << e.message;
+    EXPECT_EQ(e.message.substr(e.message.size() - 18), "\": Not a directory") << e.message;
   }
   EXPECT_THROW(db.save(), tk_exception);
+  EXPECT_FALSE(file_exists(scratch.path + "/out.xlsx"));
 }
 
 }  // namespace

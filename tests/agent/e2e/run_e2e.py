@@ -340,12 +340,14 @@ class QuillcmdTest(unittest.TestCase):
                     "[Selected Tables]\nQ1=SELECT * FROM NO_SUCH_TABLE\nQ2=SELECT NOPE FROM EMP\n\n")
         # A source without tables; a table list that names none of the
         # source's; a selection whose every item fails before its first row.
+        # A run with failures says what became of the old workbook.
+        kept = "Error:\nNo table or query was converted. The existing workbook was left as it was.\n"
         cases = ((["--src=empty", "--user=SCOTT", "--pswd=tiger"], 0, "Converting database empty(0 tables)\n", ""),
-                 (self.login() + ["--tab_file=" + missing], 255, "Converting database e2e(1 tables)\n",
+                 (self.login() + ["--tab_file=" + missing], 255, "Converting database e2e(1 tables)\n" + kept,
                   "Table NO_SUCH_TABLE not exists\n"),
                  (["--profile=failing.qlt"], 255,
                   "Converting database e2e(0 tables)\nError:\nQ1: ORA-00942: table or view does not exist \n"
-                  "Error:\nQ2: ORA-00904: \"NOPE\": invalid identifier \n", ""))
+                  "Error:\nQ2: ORA-00904: \"NOPE\": invalid identifier \n" + kept, ""))
         for version, ext in (("0", "xls"), ("1", "xls"), ("2", "xlsx")):
             for args, code, out, err in cases:
                 with self.subTest(version=version, args=args):

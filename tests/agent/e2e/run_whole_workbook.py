@@ -1,0 +1,337 @@
+"""QUILLCMD replaces the destination in one step at the end of a run that
+wrote its whole workbook, or not at all: a packer that fails, a full disk,
+a temporary folder that cannot be made, a selection whose every item fails
+at its first record, a kill between items, each leaves the old workbook
+byte for byte and says so. Runs at once on one destination never mix; long
+names, the file's mode and what is no regular file are taken care of.
+
+usage: run_whole_workbook.py QUILLCMD [unittest arguments]
+"""
+import errno
+import os
+import resource
+import shutil
+import signal
+import socket
+import sqlite3
+import stat
+import subprocess
+import tempfile
+import time
+import unittest
+
+import e2e_support
+
+OLD = b"\xd0\xcf\x11\xe0 yesterday's workbook, which only this run's whole workbook may replace"
+KEPT = "The existing workbook was left as it was."
+EXT = {0: "xls", 1: "xls", 2: "xlsx"}
+TABLES = 40
+ROWS = 300
+BIG_ROWS = 300000
+
+
+def build_sources(folder):
+    """bad.db: tables whose first record cannot be fetched (ORA-01722) and
+    one good one; many.db: TABLES tables whose values tell them apart;
+    parts.db: tables whose .xlsx parts are small, their package not;
+    kill.db: a small table and then a long one."""
+    db = sqlite3.connect(os.path.join(folder, "bad.db"))
+    for name in ("BAD1", "BAD2"):
+        db.execute('CREATE TABLE "%s" ("N" NUMBER(10))' % name)
+        db.execute('INSERT INTO "%s" VALUES (\'not a number\')' % name)
+    db.execute('CREATE TABLE "GOOD" ("N" NUMBER(10))')
+    db.execute('INSERT INTO "GOOD" VALUES (7)')
+    db.commit()
+    db.close()
+    db = sqlite3.connect(os.path.join(folder, "many.db"))
+    for t in range(TABLES):
+        db.execute('CREATE TABLE "T%02d" ("N" NUMBER(10))' % t)
+        db.executemany('INSERT INTO "T%02d" VALUES (?)' % t, [(t * 1000 + r,) for r in range(ROWS)])
+    db.commit()
+    db.close()
+    db = sqlite3.connect(os.path.join(folder, "parts.db"))
+    for t in range(60):
+        db.execute('CREATE TABLE "P%02d" ("N" NUMBER(10))' % t)
+        db.executemany('INSERT INTO "P%02d" VALUES (1)' % t, [()] * 30)
+    db.commit()
+    db.close()
+    db = sqlite3.connect(os.path.join(folder, "kill.db"))
+    db.execute('CREATE TABLE "A_SMALL" ("N" NUMBER(10))')
+    db.execute('INSERT INTO "A_SMALL" VALUES (1)')
+    db.execute('CREATE TABLE "B_BIG" ("ID" NUMBER(10), "NOTE" VARCHAR2(60))')
+    db.execute("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %d) "
+               "INSERT INTO \"B_BIG\" SELECT i, 'a note that makes the row longer ' || i FROM n" % BIG_ROWS)
+    db.commit()
+    db.close()
+
+
+def many_expected(tables):
+    """The sheets of a run over these tables of many.db, as read_book gives them."""
+    return {"T%02d" % t: [["N"]] + [[str(t * 1000 + r)] for r in range(ROWS)] for t in tables}
+
+
+def read_book(path, version):
+    """Every sheet as rows of texts, whole numbers without a fraction."""
+    read = e2e_support.cell_texts if version == 2 else e2e_support.xls_cells
+
+    def text(value):
+        return str(int(value)) if isinstance(value, float) and value.is_integer() else str(value)
+    return {sheet: [[text(v) for v in row] for row in rows] for sheet, rows in read(path).items()}
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class WholeWorkbookTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.sources = tempfile.mkdtemp(prefix="qm_whole_sources_")
+        build_sources(cls.sources)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.sources)
+
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="qm_whole_")
+        self.fresh()
+
+    def tearDown(self):
+        for folder, _, _ in os.walk(self.root):
+            os.chmod(folder, 0o700)
+        shutil.rmtree(self.root)
+
+    def fresh(self):
+        """An empty destination folder `out` and temporary folder `temp`."""
+        self.run_folder = tempfile.mkdtemp(dir=self.root)
+        self.out = os.path.join(self.run_folder, "out")
+        self.temp = os.path.join(self.run_folder, "tmp")
+        os.mkdir(self.out)
+        os.mkdir(self.temp)
+
+    def old_workbook(self, name, mode=0o644):
+        path = os.path.join(self.out, name)
+        with open(path, "wb") as f:
+            f.write(OLD)
+        os.chmod(path, mode)
+        return path
+
+    def arguments(self, version, dest, src="demo", tables=None):
+        args = ["--src=" + src, "--user=scott", "--xls_ver=%d" % version, "--dest=" + dest]
+        if tables is not None:
+            listed = os.path.join(self.run_folder, "tables%d.txt" % len(os.listdir(self.run_folder)))
+            with open(listed, "w") as f:
+                f.write("".join(t + "\n" for t in tables))
+            args.append("--tab_file=" + listed)
+        return args
+
+    def quillcmd(self, args, path=None, temp=None, file_size=None, umask=None, timeout=120):
+        """QUILLCMD run in `out`: exit code, output, error output. With
+        `file_size`, no file it writes grows past that many bytes (a full
+        disk, for root too)."""
+        def limits():
+            if file_size is not None:
+                signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+                resource.setrlimit(resource.RLIMIT_FSIZE, (file_size, file_size))
+            if umask is not None:
+                os.umask(umask)
+        done = subprocess.run([e2e_support.QUILLCMD, *args], cwd=self.out,
+                              env=e2e_support.environment(temp or self.temp, self.sources, path),
+                              capture_output=True, text=True, errors="replace", timeout=timeout,
+                              preexec_fn=limits)
+        return done.returncode, done.stdout, done.stderr
+
+    def fake_zip(self, body):
+        """A folder holding only a zip program that runs `body` (sh)."""
+        folder = tempfile.mkdtemp(dir=self.root)
+        with open(os.path.join(folder, "zip"), "w") as f:
+            f.write("#!/bin/sh\n" + body + "\n")
+        os.chmod(os.path.join(folder, "zip"), 0o755)
+        return folder
+
+    def assert_kept(self, path, code, out, err, cause):
+        """The run failed, told the cause and that the old workbook stays,
+        and left nothing of its own."""
+        self.assertEqual(code, 255, out + err)
+        self.assertEqual(read_bytes(path), OLD, "the old workbook changed")
+        self.assertIn("Error:\n", out)
+        self.assertIn(cause, out)
+        self.assertTrue(out.endswith(KEPT + "\n"), out)
+        self.assertEqual(os.listdir(self.out), [os.path.basename(path)])
+        self.assertEqual(os.listdir(self.temp), [])
+
+    def test_1_a_packer_that_fails_leaves_the_old_workbook(self):
+        cases = [
+            ("no zip", tempfile.mkdtemp(dir=self.root), 'cannot start the zip program "zip": No such file or directory'),
+            ("exit 1", self.fake_zip("exit 1"), "ended with exit code 1"),
+            ("killed", self.fake_zip("kill -9 $$"), "ended with exit code 137"),
+            ("no archive", self.fake_zip("exit 0"), "left no file"),
+        ]
+        for what, path, cause in cases:
+            with self.subTest(what):
+                self.fresh()
+                dest = self.old_workbook("book.xlsx")
+                code, out, err = self.quillcmd(self.arguments(2, "book.xlsx"), path=path)
+                self.assert_kept(dest, code, out, err, cause)
+
+    def test_2_a_full_disk_or_an_unusable_temporary_folder_leaves_the_old_workbook(self):
+        # The workbook's own files cannot grow: in the destination's folder
+        # (.xls, the packer's archive of many small parts), in TMPDIR (.xlsx parts).
+        for version, src, size, cause in ((0, "demo", 4000, "the disk is full"), (1, "demo", 4000, "the disk is full"),
+                                          (2, "parts", 12000, "exit code 14 (the archive cannot be written)"),
+                                          (2, "demo", 4000, "File too large")):
+            with self.subTest(version=version, src=src, file_size=size):
+                self.fresh()
+                dest = self.old_workbook("book." + EXT[version])
+                code, out, err = self.quillcmd(self.arguments(version, dest, src), file_size=size)
+                self.assert_kept(dest, code, out, err, cause)
+        # TMPDIR a regular file, or a folder the user cannot write in: the
+        # message gives the reason the folder cannot be made.
+        a_file = os.path.join(self.root, "a file")
+        with open(a_file, "w") as f:
+            f.write("not a folder")
+        cases = [(a_file, "Not a directory")]
+        unwritable = os.path.join(self.root, "read-only")
+        os.mkdir(unwritable, 0o500)
+        if os.geteuid() == 0:
+            unwritable = "/sys"  # no folder is made there, also by root
+        # Where a folder can be made after all (a root that may), that case is left out.
+        probe = os.path.join(unwritable, "probe")
+        try:
+            os.mkdir(probe)
+            os.rmdir(probe)
+        except OSError as e:
+            if e.errno != errno.ENOENT:
+                cases.append((unwritable, os.strerror(e.errno)))
+        for temp, cause in cases:
+            with self.subTest(temp=temp):
+                self.fresh()
+                dest = self.old_workbook("book.xlsx")
+                code, out, err = self.quillcmd(self.arguments(2, dest), temp=temp)
+                self.assert_kept(dest, code, out, err, 'cannot create the folder "%s/xlsx_' % temp)
+                self.assertIn('": %s. ' % cause, out)
+
+    def test_3_a_selection_whose_every_item_fails_at_its_first_record_keeps_the_old_workbook(self):
+        for version in (0, 1, 2):
+            with self.subTest(version=version):
+                self.fresh()
+                dest = self.old_workbook("book." + EXT[version])
+                code, out, err = self.quillcmd(self.arguments(version, dest, "bad", ["BAD1", "BAD2"]))
+                self.assert_kept(dest, code, out, err, "BAD2: ORA-01722: invalid number")
+                self.assertIn("\nError:\nNo table or query was converted. " + KEPT + "\n", out)
+                # One item that is written replaces it: its sheet is whole.
+                code, out, err = self.quillcmd(self.arguments(version, dest, "bad", ["BAD1", "GOOD"]))
+                self.assertEqual(code, 255, out + err)
+                self.assertEqual(read_book(dest, version)["GOOD"], [["N"], ["7"]])
+                self.assertEqual(os.listdir(self.out), [os.path.basename(dest)])
+
+    def test_4_a_kill_between_items_leaves_the_old_workbook_and_the_next_run_takes_no_notice(self):
+        for version in (0, 1, 2):
+            with self.subTest(version=version):
+                self.fresh()
+                name = "book." + EXT[version]
+                dest = self.old_workbook(name)
+                process = subprocess.Popen([e2e_support.QUILLCMD, *self.arguments(version, dest, "kill")], cwd=self.out,
+                                           env=e2e_support.environment(self.temp, self.sources),
+                                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+                try:
+                    # The second item begins once the first is written.
+                    for line in process.stdout:
+                        if line.startswith("Converting table B_BIG"):
+                            break
+                    process.kill()
+                finally:
+                    process.communicate()
+                self.assertEqual(process.returncode, -signal.SIGKILL)
+                self.assertEqual(read_bytes(dest), OLD, "the old workbook changed")
+                left = [n for n in os.listdir(self.out) if n != name]
+                self.assertEqual(len(left), 1, left)
+                self.assertTrue(left[0].startswith(".quillmark-") and os.path.isdir(os.path.join(self.out, left[0])))
+                inside = sorted(os.listdir(os.path.join(self.out, left[0])))
+                code, out, err = self.quillcmd(self.arguments(version, dest, "kill", ["A_SMALL"]))
+                self.assertEqual((code, err), (0, ""), out)
+                self.assertEqual(read_book(dest, version), {"A_SMALL": [["N"], ["1"]]})
+                self.assertEqual(sorted(os.listdir(self.out)), sorted([name, left[0]]))
+                self.assertEqual(sorted(os.listdir(os.path.join(self.out, left[0]))), inside)
+
+    def test_5_runs_at_once_on_one_destination_never_mix(self):
+        selections = [list(range(TABLES)), list(range(0, TABLES, 3))]
+        # Eight runs started together, a few times over: how they interleave varies.
+        for version, attempt in [(v, a) for v in (1, 2) for a in range(4)]:
+            with self.subTest(version=version, attempt=attempt):
+                self.fresh()
+                name = "book." + EXT[version]
+                dest = self.old_workbook(name)
+                runs = []
+                for i in range(8):
+                    tables = ["T%02d" % t for t in selections[i % 2]]
+                    runs.append(subprocess.Popen([e2e_support.QUILLCMD,
+                                                  *self.arguments(version, dest, "many", tables)], cwd=self.out,
+                                                 env=e2e_support.environment(self.temp, self.sources),
+                                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True))
+                for run in runs:
+                    out, err = run.communicate(timeout=300)
+                    # Each run wrote its whole workbook and says so.
+                    self.assertEqual((run.returncode, err), (0, ""), out)
+                    self.assertNotIn("Error", out)
+                book = read_book(dest, version)
+                self.assertTrue(book in [many_expected(s) for s in selections],
+                                "a workbook of no single run: " + str({k: len(v) for k, v in book.items()}))
+                self.assertEqual(os.listdir(self.out), [name])
+                self.assertEqual(os.listdir(self.temp), [])
+
+    def test_6_a_destination_name_as_long_as_the_file_system_takes_is_written(self):
+        for version in (0, 1, 2):
+            for length in (244, 255):
+                with self.subTest(version=version, length=length):
+                    self.fresh()
+                    ext = "." + EXT[version]
+                    name = "n" * (length - len(ext)) + ext
+                    dest = self.old_workbook(name)
+                    code, out, err = self.quillcmd(self.arguments(version, name, tables=["DEPT"]))
+                    self.assertEqual((code, err), (0, ""), out)
+                    self.assertEqual(list(read_book(dest, version)), ["DEPT"])
+                    self.assertEqual(len(read_book(dest, version)["DEPT"]), 5)
+                    self.assertEqual(os.listdir(self.out), [name])
+
+    def test_7_the_workbook_keeps_the_permission_bits_of_the_file_it_replaces(self):
+        for version in (0, 1, 2):
+            with self.subTest(version=version):
+                self.fresh()
+                dest = self.old_workbook("book." + EXT[version], 0o600)
+                code, out, err = self.quillcmd(self.arguments(version, dest, tables=["DEPT"]), umask=0o022)
+                self.assertEqual((code, err), (0, ""), out)
+                self.assertEqual(list(read_book(dest, version)), ["DEPT"])
+                self.assertEqual(stat.S_IMODE(os.stat(dest).st_mode), 0o600)
+                # A new one gets what the user's umask gives.
+                new = os.path.join(self.out, "new." + EXT[version])
+                code, out, err = self.quillcmd(self.arguments(version, new, tables=["DEPT"]), umask=0o027)
+                self.assertEqual((code, err), (0, ""), out)
+                self.assertEqual(stat.S_IMODE(os.stat(new).st_mode), 0o640)
+
+    def test_8_a_named_pipe_socket_or_device_is_refused_before_anything_is_connected(self):
+        os.mkfifo(os.path.join(self.out, "pipe.xls"))
+        os.symlink("pipe.xls", os.path.join(self.out, "to_pipe.xls"))
+        os.symlink("/dev/null", os.path.join(self.out, "device.xlsx"))
+        server = socket.socket(socket.AF_UNIX)
+        server.bind(os.path.join(self.out, "socket.xlsx"))
+        try:
+            before = sorted(os.listdir(self.out))
+            for version, name in ((1, "pipe.xls"), (0, "to_pipe.xls"), (2, "device.xlsx"), (2, "socket.xlsx")):
+                with self.subTest(name=name):
+                    refused = ('Error:\nDestination name should specify a file, not a named pipe, socket or device: '
+                               '"%s".\n' % os.path.join(self.out, name))
+                    # A source that cannot be reached, whose error would come first, and one that can.
+                    for src in ("no_such_source", "demo"):
+                        args = ["--src=" + src, "--user=scott", "--xls_ver=%d" % version, "--dest=" + name]
+                        self.assertEqual(self.quillcmd(args, timeout=30), (255, refused, ""))
+                        self.assertEqual(sorted(os.listdir(self.out)), before)
+            self.assertTrue(stat.S_ISFIFO(os.stat(os.path.join(self.out, "pipe.xls")).st_mode))
+        finally:
+            server.close()
+
+
+if __name__ == "__main__":
+    e2e_support.main()

@@ -1,0 +1,250 @@
+// The wizard replaces the destination only with the whole workbook of a
+// run that reached its end: Cancel and Abort leave the old one byte for
+// byte, and a run beside it on the same destination never mixes with it.
+#include "wizard_test_support.h"
+
+#include "common/quillet_convertor.h"
+#include "wizard/quillet_app.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+const std::string old_bytes = "\xd0\xcf\x11\xe0 yesterday's workbook";
+
+QPushButton* sheet_button(const char* name) { return find_as<QPushButton>(name); }
+
+template <class T>
+T* control_as(int id) {
+  return qobject_cast<T*>(find_visible(QString("id_%1").arg(id)));
+}
+
+int run_wizard(const std::string& command_line) {
+  std::string line = command_line;
+  return WinMain(nullptr, nullptr, line.data(), 1);
+}
+
+void make_source(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  char* error = nullptr;
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+  sqlite3_free(error);
+  sqlite3_close(db);
+}
+
+std::string rows_sql(const std::string& table, int rows, int base) {
+  return "CREATE TABLE \"" + table + "\" (\"ID\" NUMBER(10), \"NOTE\" VARCHAR2(60));"
+         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(rows) +
+         ") INSERT INTO \"" + table + "\" SELECT " + std::to_string(base) + " + i, 'a note ' || i FROM n;";
+}
+
+void write_settings(const std::string& file, const std::string& source, const std::string& destination, int format,
+                    const std::vector<std::string>& tables) {
+  std::ofstream out(file);
+  out << "[Generic settings]\nsrc=" << source << "\ndest=" << destination << "\n\n[MS Excel settings]\nformat version="
+      << format << "\n\n[Oracle settings]\nuser=scott\n\n[Selected Tables]\n";
+  for (const std::string& t : tables) out << t << "\n";
+}
+
+std::string file_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string listing(const std::string& folder) {
+  std::string out;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) out += entry.path().filename().string() + "\n";
+  return out;
+}
+
+// A folder of its own for the test, with tmp, out, config and runtime
+// folders, the settings store and the sources in it.
+struct run_folder {
+  explicit run_folder(const char* pattern) {
+    std::string name = pattern;
+    path = mkdtemp(name.data());
+    for (const char* sub : {"/tmp", "/out", "/config", "/runtime"}) mkdir((path + sub).c_str(), 0700);
+    setenv("OCILITE_PATH", path.c_str(), 1);
+    setenv("TMPDIR", (path + "/tmp").c_str(), 1);
+    unsetenv("TEMP");
+    setenv("XDG_CONFIG_HOME", (path + "/config").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (path + "/runtime").c_str(), 1);
+  }
+  ~run_folder() {
+    for (const char* name : {"OCILITE_PATH", "TMPDIR", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) unsetenv(name);
+    std::filesystem::remove_all(path);
+  }
+  std::string path;
+};
+
+}  // namespace
+
+// Cancel, and Yes, once the first table is written and the second under way.
+TEST(wizard_whole_workbook, cancel_after_the_first_table_leaves_the_old_workbook_byte_for_byte) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The death test's child runs this body again: it finds the parent's folder.
+  const char* shared = std::getenv("QM_WHOLE_CANCEL_FOLDER");
+  std::string folder;
+  if (shared) {
+    folder = shared;
+  } else {
+    char pattern[] = "/tmp/qm_whole_cancel_XXXXXX";
+    folder = mkdtemp(pattern);
+    make_source(folder + "/two.db", rows_sql("A_FIRST", 10, 0) + rows_sql("B_LONG", 300000, 0));
+    setenv("QM_WHOLE_CANCEL_FOLDER", folder.c_str(), 1);
+  }
+  for (int format : {1, 2}) {
+    SCOPED_TRACE(format);
+    std::string sub = folder + "/format" + std::to_string(format);
+    std::string workbook = sub + "/out/book" + (format == 2 ? ".xlsx" : ".xls");
+    if (!shared) {
+      for (const char* part : {"", "/tmp", "/out", "/config", "/runtime"}) mkdir((sub + part).c_str(), 0700);
+      std::ofstream(workbook, std::ios::binary) << old_bytes;
+      write_settings(sub + "/run.qlt", "two", workbook, format, {"A_FIRST", "B_LONG"});
+    }
+    setenv("OCILITE_PATH", folder.c_str(), 1);
+    setenv("TMPDIR", (sub + "/tmp").c_str(), 1);
+    unsetenv("TEMP");
+    setenv("XDG_CONFIG_HOME", (sub + "/config").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (sub + "/runtime").c_str(), 1);
+    EXPECT_EXIT(
+        {
+          test_app();
+          ui_script ui;
+          ui.step("second table under way",
+                  [] {
+                    return page_shown(106) && quillet_convertor::exists() &&
+                           quillet_convertor::instance().tables_done == 1 &&
+                           quillet_convertor::instance().records_done > 2000;
+                  },
+                  [] { click_later(sheet_button("cancel")); })
+              .step("cancel question", [] { return front_box() != nullptr; },
+                    [] { answer_box(QMessageBox::Yes); });
+          ui.start(60);
+          int code = run_wizard(sub + "/run.qlt");
+          std::exit(ui.done() ? code : 9);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(file_bytes(workbook) == old_bytes) << "the old workbook changed";
+    EXPECT_EQ(listing(sub + "/out"), workbook.substr(workbook.rfind('/') + 1) + "\n");
+    EXPECT_EQ(listing(sub + "/tmp"), "") << "the temporary tree stays";
+  }
+  for (const char* name : {"QM_WHOLE_CANCEL_FOLDER", "OCILITE_PATH", "TMPDIR", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
+    unsetenv(name);
+  std::filesystem::remove_all(folder);
+}
+
+// Abort in the Continue/Abort dialog, after a table was written: the old
+// workbook stays and the finish page says so.
+TEST(wizard_whole_workbook, abort_leaves_the_old_workbook_and_the_finish_page_says_so) {
+  run_folder folder("/tmp/qm_whole_abort_XXXXXX");
+  make_source(folder.path + "/bad.db", rows_sql("A_GOOD", 3, 0) +
+                                           "CREATE TABLE \"B_BAD\" (\"N\" NUMBER(10));"
+                                           "INSERT INTO \"B_BAD\" VALUES ('not a number');");
+  std::string workbook = folder.path + "/out/book.xls";
+  std::ofstream(workbook, std::ios::binary) << old_bytes;
+  write_settings(folder.path + "/run.qlt", "bad", workbook, 1, {"A_GOOD", "B_BAD"});
+  QString errors, result;
+  ui_script ui;
+  ui.step("the failure", [] { return find_visible("dialog_115") != nullptr; },
+          [] {
+            QWidget* dialog = find_visible("dialog_115");
+            EXPECT_TRUE(dialog->findChild<QLabel*>("id_1320")->text().startsWith("B_BAD: ORA-01722"));
+            click_later(dialog->findChild<QPushButton*>("id_1"));
+          })
+      .step("finish page", [] { return page_shown(107) && control_as<QPlainTextEdit>(1016); },
+            [&] {
+              errors = control_as<QPlainTextEdit>(1016)->toPlainText();
+              result = control_as<QLabel>(1314)->text();
+              if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
+              click_later(sheet_button("finish"));
+            });
+  ui.start(60);
+  EXPECT_EQ(run_wizard(folder.path + "/run.qlt"), 1);
+  EXPECT_TRUE(ui.done());
+  EXPECT_EQ(result, QString("There were some errors while converting databases.\nClick 'Finish' to exit the wizard."));
+  QStringList entries = errors.split("\n\n", Qt::SkipEmptyParts);
+  ASSERT_EQ(entries.size(), 2) << errors.toStdString();
+  EXPECT_TRUE(entries[0].startsWith("B_BAD: ORA-01722"));
+  EXPECT_EQ(entries[1].trimmed(), QString("The conversion was aborted. The existing workbook was left as it was."));
+  EXPECT_TRUE(file_bytes(workbook) == old_bytes) << "the old workbook changed";
+  EXPECT_EQ(listing(folder.path + "/out"), "book.xls\n");
+}
+
+// QUILLCMD converts one of the same tables into the destination of a
+// running wizard, again and again: each run writes its own whole workbook,
+// the one that ends last stays, and every run says it succeeded.
+TEST(wizard_whole_workbook, runs_beside_the_wizard_on_its_destination_never_mix_with_it) {
+  run_folder folder("/tmp/qm_whole_beside_XXXXXX");
+  constexpr int tables = 120, rows = 1000;
+  std::string sql;
+  std::vector<std::string> names;
+  for (int t = 0; t < tables; ++t) {
+    char name[8];
+    std::snprintf(name, sizeof name, "T%03d", t);
+    names.push_back(name);
+    sql += rows_sql(name, rows, t * 10000);
+  }
+  make_source(folder.path + "/many.db", sql);
+  std::string workbook = folder.path + "/out/book.xls";
+  std::ofstream(workbook, std::ios::binary) << old_bytes;
+  write_settings(folder.path + "/run.qlt", "many", workbook, 1, names);
+  std::ofstream(folder.path + "/one.txt") << names[0] << "\n";
+  // Ten runs one after the other; the first that fails ends them.
+  std::string script = std::string("for i in 1 2 3 4 5 6 7 8 9 10; do '") + QM_BINARY_DIR "/bin/QUILLCMD' --src=many "
+                       "--user=scott --xls_ver=1 --dest='" + workbook + "' --tab_file='" + folder.path +
+                       "/one.txt' >/dev/null || exit 1; done";
+  pid_t other = -1;
+  int other_status = -1;
+  bool wizard_ran_on = false;
+  QString result, errors;
+  ui_script ui;
+  ui.step("wizard under way",
+          [] { return page_shown(106) && quillet_convertor::exists() && quillet_convertor::instance().tables_done >= 3; },
+          [&] {
+            other = fork();
+            if (other == 0) {
+              execl("/bin/sh", "sh", "-c", script.c_str(), static_cast<char*>(nullptr));
+              _exit(127);
+            }
+          })
+      .step("the other runs ended", [&] { return other > 0 && waitpid(other, &other_status, WNOHANG) == other; },
+            [&] { wizard_ran_on = !quillet_convertor::instance().finished; })
+      .step("finish page", [] { return page_shown(107); },
+            [&] {
+              result = control_as<QLabel>(1314)->text();
+              if (auto* pane = control_as<QPlainTextEdit>(1016)) errors = pane->toPlainText();
+              if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
+              click_later(sheet_button("finish"));
+            });
+  ui.start(120);
+  EXPECT_EQ(run_wizard(folder.path + "/run.qlt"), 1);
+  EXPECT_TRUE(ui.done());
+  EXPECT_TRUE(WIFEXITED(other_status) && WEXITSTATUS(other_status) == 0) << "status " << other_status;
+  EXPECT_EQ(result, QString("Wizard has converted your Oracle database into\nMS Excel spreadsheet successfully.\n\n"
+                            "Click 'Finish' to exit the wizard."))
+      << errors.toStdString();
+  // The wizard's whole workbook when it ended last, else that of the other runs.
+  std::string expected;
+  for (int t = 0; t < (wizard_ran_on ? tables : 1); ++t)
+    expected += names[t] + " " + std::to_string(rows + 1) + " 2 ID,NOTE\n";
+  EXPECT_EQ(read_workbook(workbook), expected) << (wizard_ran_on ? "the wizard" : "QUILLCMD") << " ended last";
+  EXPECT_EQ(listing(folder.path + "/out"), "book.xls\n");
+}
