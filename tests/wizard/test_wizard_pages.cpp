@@ -21,7 +21,10 @@
 
 #include <cstdio>
 #include <fstream>
+#include <filesystem>
 #include <iterator>
+#include <map>
+#include <set>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -739,4 +742,115 @@ TEST(wizard_quick_launch, the_destination_gets_the_extension_of_the_format) {
   EXPECT_TRUE(ui.done());
   EXPECT_EQ(read_workbook(box.file("report.xlsx")), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
   EXPECT_FALSE(tk_is_file_exist(named, 0));
+}
+
+namespace {
+
+// Every file below the folder, by its path below it, with its bytes.
+std::map<std::string, std::string> files_below(const std::string& folder) {
+  std::map<std::string, std::string> out;
+  if (!std::filesystem::is_directory(folder)) return out;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    std::string below = entry.path().string().substr(folder.size());
+    if (!entry.is_regular_file()) {
+      out[below + "/"];
+      continue;
+    }
+    std::ifstream in(entry.path(), std::ios::binary);
+    out[below].assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  return out;
+}
+
+// The names below the folder of workbooks and settings files.
+std::set<std::string> written_files(const std::string& folder) {
+  std::set<std::string> out;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    std::string ext = entry.path().extension().string();
+    if (ext == ".qlt" || ext == ".xls" || ext == ".xlsx") out.insert(entry.path().filename().string());
+  }
+  return out;
+}
+
+void keep_open_on_exit_off() {
+  if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
+}
+
+}  // namespace
+
+// Load Settings, Browse and Save Settings take a typed name with double
+// quotes whole; nothing is written anywhere else.
+TEST(wizard_pages, typed_file_names_with_quotes_are_the_names_used) {
+  wizard_sandbox box;
+  const std::string loaded = box.file("my \"weekly\".qlt"), here = box.file("here");
+  std::ofstream(loaded) << "[Generic settings]\nsrc=demo\ndest=" << box.file("first.xlsx")
+                        << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\nuser=scott\n\n"
+                           "[Selected Tables]\nDEPT\n\n";
+  ASSERT_EQ(mkdir(here.c_str(), 0700), 0);
+  const auto box_before = files_below(box.path);
+  const std::string program_folder = tk_get_module_dir();
+  const std::set<std::string> program_files = written_files(program_folder);
+  std::string started_in = tk_to_utf8(tk_get_current_dir_w());
+  ASSERT_EQ(chdir(here.c_str()), 0);
+  ui_script ui;
+  ui.step("welcome", [] { return page_shown(103); }, [] { click_later(control_as<QPushButton>(1115)); })
+      .step("load dialog", [] { return find_visible("open_file_dialog") != nullptr; },
+            [&] { EXPECT_TRUE(press_file_dialog_ok("open_file_dialog", QString::fromStdString(loaded))); })
+      .step("loaded", [] { return !find_visible("open_file_dialog"); },
+            [] {
+              EXPECT_EQ(front_box(), nullptr) << box_text().toStdString();
+              click_later(sheet_button("next"));
+            })
+      .step("connection page", [] { return page_shown(132); },
+            [] {
+              EXPECT_EQ(control_as<QLineEdit>(1014)->text(), QString("demo"));
+              click_later(sheet_button("next"));
+            })
+      .step("destination page", [] { return page_shown(105); },
+            [&] {
+              EXPECT_EQ(control_as<QLineEdit>(1004)->text().toStdString(), box.file("first.xlsx"));
+              click_later(control_as<QPushButton>(1103));
+            })
+      .step("browse dialog", [] { return find_visible("save_file_dialog") != nullptr; },
+            [] { EXPECT_TRUE(press_file_dialog_ok("save_file_dialog", "br \"z\" y.xlsx")); })
+      .step("chosen", [] { return !find_visible("save_file_dialog"); },
+            [&] {
+              EXPECT_EQ(control_as<QLineEdit>(1004)->text().toStdString(), box.file("br \"z\" y.xlsx"));
+              click_later(sheet_button("next"));
+            })
+      .step("table page", [] { return page_shown(127) && !items(1318).isEmpty(); },
+            [] {
+              EXPECT_EQ(items(1318), QStringList{"DEPT"});
+              click_later(sheet_button("next"));
+            })
+      .step("finish page", [] { return page_shown(107); },
+            [] {
+              keep_open_on_exit_off();
+              click_later(control_as<QPushButton>(1116));
+            })
+      .step("save dialog", [] { return find_visible("save_file_dialog") != nullptr; },
+            [&] { EXPECT_TRUE(press_file_dialog_ok("save_file_dialog", QString::fromStdString(box.file("saved \"copy\"")))); })
+      .step("saved", [] { return !find_visible("save_file_dialog") && page_shown(107); },
+            [] {
+              EXPECT_EQ(front_box(), nullptr) << box_text().toStdString();
+              click_later(sheet_button("finish"));
+            });
+  ui.start();
+  int result = run_wizard();
+  EXPECT_EQ(chdir(started_in.c_str()), 0);
+  EXPECT_EQ(result, 1);
+  EXPECT_TRUE(ui.done());
+  EXPECT_EQ(read_workbook(box.file("br \"z\" y.xlsx")), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
+  auto box_after = files_below(box.path);
+  std::ifstream in(box.file("saved \"copy\".qlt"));
+  std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(saved.find("\ndest=" + box.file("br \"z\" y.xlsx") + "\n"), std::string::npos) << saved;
+  // The settings file read is as it was; beside it only the two files named,
+  // the settings store and Qt's own dialog settings.
+  EXPECT_EQ(box_after["/my \"weekly\".qlt"], box_before.at("/my \"weekly\".qlt"));
+  std::set<std::string> names;
+  for (const auto& [name, bytes] : box_after)
+    if (name.rfind("/quillmark-registry", 0) != 0 && name != "/QtProject.conf") names.insert(name);
+  EXPECT_EQ(names, (std::set<std::string>{"/br \"z\" y.xlsx", "/here/", "/my \"weekly\".qlt", "/saved \"copy\".qlt"}));
+  EXPECT_EQ(written_files(program_folder), program_files);
 }
