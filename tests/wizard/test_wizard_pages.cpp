@@ -3,6 +3,7 @@
 
 #include "TK/tk_utils.h"
 #include "oci/oci_library.h"
+#include "platform/utf8.h"
 #include "common/quillet_convertor.h"
 #include "wizard/quillet_app.h"
 #include "wizard/wizard_front_end.h"
@@ -853,4 +854,59 @@ TEST(wizard_pages, typed_file_names_with_quotes_are_the_names_used) {
     if (name.rfind("/quillmark-registry", 0) != 0 && name != "/QtProject.conf") names.insert(name);
   EXPECT_EQ(names, (std::set<std::string>{"/br \"z\" y.xlsx", "/here/", "/my \"weekly\".qlt", "/saved \"copy\".qlt"}));
   EXPECT_EQ(written_files(program_folder), program_files);
+}
+
+// A destination whose name is not UTF-8 keeps its bytes on the page while
+// the user leaves the text as it is: Next finds its folder, and passing the
+// page leaves the saved settings byte for byte as they were.
+TEST(wizard_pages, a_destination_whose_name_is_no_text_keeps_its_bytes) {
+  wizard_sandbox box;
+  const std::string folder = box.file("caf\xe9"), workbook = folder + "/b\xf6\xf6k.xlsx";
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  const std::string profile = box.file("run.qlt");
+  demo_settings(profile, workbook);
+  ui_script quick;
+  quick.step("finish page", [] { return page_shown(107); },
+             [] {
+               keep_open_on_exit_off();
+               click_later(sheet_button("finish"));
+             });
+  quick.start();
+  ASSERT_EQ(run_wizard(profile), 1);
+  ASSERT_EQ(read_workbook(workbook), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
+  const auto store = files_below(box.file("quillmark-registry")), workbook_bytes = files_below(folder);
+  ASSERT_NE(store.size(), 0u);
+  const QString shown = QString::fromStdWString(qm_platform::path_as_text(qm_platform::path_from_utf8(workbook.c_str())));
+  QString asked;
+  ui_script ui;
+  ui.step("welcome", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
+      .step("connection page", [] { return page_shown(132); }, [] { click_later(sheet_button("next")); })
+      .step("destination page", [] { return page_shown(105); },
+            [&] {
+              EXPECT_EQ(control_as<QLineEdit>(1004)->text(), shown);
+              // The extension follows the format and keeps the rest.
+              control_as<QComboBox>(1302)->setCurrentIndex(1);
+              control_as<QComboBox>(1302)->setCurrentIndex(2);
+              EXPECT_EQ(control_as<QLineEdit>(1004)->text(), shown);
+              click_later(sheet_button("next"));
+            })
+      .step("asked", [] { return front_box() != nullptr; },
+            [&] {
+              asked = box_text();
+              answer_box(QMessageBox::Yes);
+            })
+      .step("table page", [] { return !front_box() && page_shown(127); }, [] { click_later(sheet_button("back")); })
+      .step("destination again", [] { return page_shown(105); },
+            [&] {
+              EXPECT_EQ(control_as<QLineEdit>(1004)->text(), shown);
+              click_later(sheet_button("back"));
+            })
+      .step("connection again", [] { return page_shown(132); }, [] { click_later(sheet_button("cancel")); })
+      .step("cancel question", [] { return front_box() != nullptr; }, [] { answer_box(QMessageBox::Yes); });
+  ui.start();
+  EXPECT_EQ(run_wizard(), 0);
+  EXPECT_TRUE(ui.done());
+  EXPECT_EQ(asked, QString("Destination file already exists. Overwrite?"));
+  EXPECT_EQ(files_below(box.file("quillmark-registry")), store);
+  EXPECT_EQ(files_below(folder), workbook_bytes);
 }
