@@ -170,14 +170,16 @@ TEST(wizard_pages, connection_destination_and_table_rules) {
               // A query may take the name of a table that is not chosen.
               fill_query("EMP", "\n  select DNAME from DEPT", 1);
             })
-      .step("query chosen", [] { return !find_visible("dialog_128") && items(1318).size() == 2; },
+      .step("in the table's place", [] { return box_says("The query \"EMP\" takes the place of the table of that name."); },
+            [] { answer_box(QMessageBox::Ok); })
+      .step("query chosen", [] { return !front_box() && !find_visible("dialog_128") && items(1318).size() == 2; },
             [] {
               EXPECT_EQ(items(1318), (QStringList{"DEPT", "EMP"}));
               click_later(control_as<QPushButton>(1110));
             })
       .step("all removed", [] { return items(1318).isEmpty(); },
             [] {
-              EXPECT_EQ(items(1317), (QStringList{"EMP", "ALL_TYPES", "RAW_DATA", "DEPT", "EMP"}));
+              EXPECT_EQ(items(1317), (QStringList{"ALL_TYPES", "RAW_DATA", "DEPT", "EMP"}));
               click_later(sheet_button("next"));
             })
       .step("nothing chosen", [] { return box_says("There are no tables selected. Continue anyway?"); },
@@ -773,6 +775,13 @@ std::set<std::string> written_files(const std::string& folder) {
   return out;
 }
 
+// Double-clicks the item of the selected list, which edits a query.
+void edit_selected(int row) {
+  auto* list = control_as<QListWidget>(1318);
+  list->setCurrentRow(row);
+  QTimer::singleShot(0, list, [list] { emit list->itemDoubleClicked(list->currentItem()); });
+}
+
 void keep_open_on_exit_off() {
   if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
 }
@@ -909,4 +918,127 @@ TEST(wizard_pages, a_destination_whose_name_is_no_text_keeps_its_bytes) {
   EXPECT_EQ(asked, QString("Destination file already exists. Overwrite?"));
   EXPECT_EQ(files_below(box.file("quillmark-registry")), store);
   EXPECT_EQ(files_below(folder), workbook_bytes);
+}
+
+// A query named like a table takes the table's place, says so, and stays
+// that query over Back and Next and in the run; a name that differs from a
+// table's only in case is a name of its own.
+TEST(wizard_pages, a_query_named_like_a_table_stays_that_query) {
+  wizard_sandbox box;
+  const std::string workbook = box.file("q.xlsx");
+  ui_script ui;
+  ui.step("welcome", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
+      .step("connection page", [] { return page_shown(132); }, connect_to_demo)
+      .step("destination page", [] { return page_shown(105); },
+            [&] {
+              control_as<QComboBox>(1302)->setCurrentIndex(2);
+              control_as<QLineEdit>(1004)->setText(QString::fromStdString(workbook));
+              click_later(sheet_button("next"));
+            })
+      .step("table page", [] { return page_shown(127) && !items(1317).isEmpty(); },
+            [] { click_later(control_as<QPushButton>(1114)); })
+      .step("query dialog", [] { return find_visible("dialog_128") != nullptr; },
+            [] { fill_query("EMP", "select dname from dept", 1); })
+      .step("told", [] { return front_box() != nullptr; },
+            [] {
+              EXPECT_EQ(box_text(), QString("The query \"EMP\" takes the place of the table of that name."));
+              answer_box(QMessageBox::Ok);
+            })
+      .step("listed", [] { return !front_box() && !find_visible("dialog_128"); },
+            [] {
+              EXPECT_EQ(items(1317), (QStringList{"DEPT", "ALL_TYPES", "RAW_DATA"}));
+              EXPECT_EQ(items(1318), QStringList{"EMP"});
+              click_later(control_as<QPushButton>(1114));
+            })
+      .step("second query", [] { return find_visible("dialog_128") != nullptr; },
+            [] { fill_query("dept", "select loc from dept", 1); })
+      .step("both listed", [] { return !find_visible("dialog_128") && items(1318).size() == 2; },
+            [] {
+              EXPECT_EQ(front_box(), nullptr);
+              EXPECT_EQ(items(1317), (QStringList{"DEPT", "ALL_TYPES", "RAW_DATA"}));
+              edit_selected(0);
+            })
+      // Renamed, the query gives the table back and takes another's place.
+      .step("edit dialog", [] { return find_visible("dialog_128") != nullptr; },
+            [] { fill_query("DEPT", "select dname from dept", 1); })
+      .step("taken", [] { return box_says("Duplicate table name. Try again."); }, [] { answer_box(QMessageBox::Ok); })
+      .step("edit again", [] { return !front_box() && find_visible("dialog_128"); },
+            [] { fill_query("RAW_DATA", "select dname from dept", 1); })
+      .step("renamed", [] { return front_box() != nullptr; },
+            [] {
+              EXPECT_EQ(box_text(), QString("The query \"RAW_DATA\" takes the place of the table of that name."));
+              answer_box(QMessageBox::Ok);
+            })
+      .step("renamed listed", [] { return !front_box() && !find_visible("dialog_128"); },
+            [] {
+              EXPECT_EQ(items(1317), (QStringList{"DEPT", "ALL_TYPES", "EMP"}));
+              EXPECT_EQ(items(1318), (QStringList{"dept", "RAW_DATA"}));
+              edit_selected(1);
+            })
+      .step("rename back", [] { return find_visible("dialog_128") != nullptr; },
+            [] { fill_query("EMP", "select dname from dept", 1); })
+      .step("named back", [] { return box_says("The query \"EMP\" takes the place of the table of that name."); },
+            [] { answer_box(QMessageBox::Ok); })
+      .step("named back listed", [] { return !front_box() && !find_visible("dialog_128"); },
+            [] {
+              EXPECT_EQ(items(1317), (QStringList{"DEPT", "ALL_TYPES", "RAW_DATA"}));
+              EXPECT_EQ(items(1318), (QStringList{"dept", "EMP"}));
+              click_later(sheet_button("back"));
+            })
+      .step("destination again", [] { return page_shown(105); }, [] { click_later(sheet_button("next")); })
+      .step("table page again", [] { return page_shown(127); },
+            [] {
+              EXPECT_EQ(items(1317), (QStringList{"DEPT", "ALL_TYPES", "RAW_DATA"}));
+              EXPECT_EQ(items(1318), (QStringList{"EMP", "dept"}));
+              screenshot(control(1317), "query_named_like_a_table");
+              click_later(sheet_button("next"));
+            })
+      .step("finish page", [] { return page_shown(107); },
+            [] {
+              keep_open_on_exit_off();
+              click_later(sheet_button("finish"));
+            });
+  ui.start();
+  EXPECT_EQ(run_wizard(), 1);
+  EXPECT_TRUE(ui.done());
+  EXPECT_EQ(read_workbook(workbook), "EMP 5 1 DNAME\ndept 5 1 LOC\n");
+}
+
+// Load Settings of a file whose selection holds a query named like a table
+// selects the query, also when a file loaded before chose the table.
+TEST(wizard_pages, load_settings_of_a_query_named_like_a_table_selects_the_query) {
+  wizard_sandbox box;
+  const std::string workbook = box.file("loaded.xlsx"), tables = box.file("tables.qlt"), profile = box.file("emp.qlt");
+  std::ofstream(tables) << "[Selected Tables]\nDEPT\nEMP\n";
+  std::ofstream(profile) << "[Generic settings]\nsrc=demo\ndest=" << workbook
+                         << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\nuser=scott\n\n"
+                            "[Selected Tables]\nEMP=select dname from dept\n\n";
+  const auto before = files_below(box.path);
+  ui_script ui;
+  for (const std::string& file : {tables, profile})
+    ui.step("welcome", [] { return page_shown(103) && !find_visible("open_file_dialog"); },
+            [] { click_later(control_as<QPushButton>(1115)); })
+        .step("load dialog", [] { return find_visible("open_file_dialog") != nullptr; },
+              [file] { EXPECT_TRUE(press_file_dialog_ok("open_file_dialog", QString::fromStdString(file))); });
+  ui.step("loaded", [] { return !find_visible("open_file_dialog") && !front_box(); },
+          [] { click_later(sheet_button("next")); })
+      .step("connection", [] { return page_shown(132); }, [] { click_later(sheet_button("next")); })
+      .step("destination", [] { return page_shown(105); }, [] { click_later(sheet_button("next")); })
+      .step("tables", [] { return page_shown(127) && !items(1317).isEmpty(); },
+            [] {
+              EXPECT_EQ(items(1317), (QStringList{"ALL_TYPES", "RAW_DATA"}));
+              EXPECT_EQ(items(1318), (QStringList{"DEPT", "EMP"}));
+              click_later(sheet_button("next"));
+            })
+      .step("finish page", [] { return page_shown(107); },
+            [] {
+              keep_open_on_exit_off();
+              click_later(sheet_button("finish"));
+            });
+  ui.start();
+  EXPECT_EQ(run_wizard(), 1);
+  EXPECT_TRUE(ui.done());
+  EXPECT_EQ(read_workbook(workbook), "DEPT 5 3 DEPTNO,DNAME,LOC\nEMP 5 1 DNAME\n");
+  auto after = files_below(box.path);
+  for (const char* name : {"/tables.qlt", "/emp.qlt"}) EXPECT_EQ(after[name], before.at(name)) << name;
 }
