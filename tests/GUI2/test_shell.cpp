@@ -213,6 +213,10 @@ TEST(file_dialogs, a_typed_name_with_quotes_is_one_name_in_the_folder_shown) {
   test_app();
   char tmpl[] = "/tmp/qm_dialog_XXXXXX";
   const std::string folder = mkdtemp(tmpl);
+  // The dialog keeps its history in the user's settings: these go here.
+  const char* config = getenv("XDG_CONFIG_HOME");
+  const std::string user_config = config ? config : "";
+  setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
   ASSERT_EQ(mkdir((folder + "/sub").c_str(), 0700), 0);
   for (const char* name : {"/my \"weekly\".qlt", "/sub/a \"b\" c.qlt"}) std::ofstream(folder + name) << "x";
   const std::wstring start = tk_from_utf8(folder) + L"/old.qlt";
@@ -268,5 +272,9 @@ TEST(file_dialogs, a_typed_name_with_quotes_is_one_name_in_the_folder_shown) {
   ui.start(20);
   EXPECT_FALSE(missing.run());
   EXPECT_TRUE(ui.done());
+  if (config)
+    setenv("XDG_CONFIG_HOME", user_config.c_str(), 1);
+  else
+    unsetenv("XDG_CONFIG_HOME");
   std::filesystem::remove_all(folder);
 }

@@ -56,6 +56,19 @@ int run_wizard(const std::string& command_line = std::string()) {
   return WinMain(nullptr, nullptr, line.data(), 1);
 }
 
+// A normal start with `folder` as the current folder; the folder before is
+// current again afterwards.
+int run_wizard_in(const std::string& folder) {
+  std::string started_in = tk_to_utf8(tk_get_current_dir_w());
+  if (chdir(folder.c_str()) != 0) {
+    ADD_FAILURE() << "cannot enter " << folder;
+    return -2;
+  }
+  int result = run_wizard();
+  EXPECT_EQ(chdir(started_in.c_str()), 0);
+  return result;
+}
+
 // Types into the query dialog and presses a button of it.
 void fill_query(const char* name, const char* text, int button) {
   control_as<QLineEdit>(1019)->setText(name);
@@ -629,8 +642,6 @@ TEST(wizard_pages, mended_mistakes_then_a_clean_run_list_no_errors) {
   wizard_sandbox box;
   std::string notes = box.file("notes.qlt");
   std::ofstream(notes) << "my notes for the weekly run\n";
-  std::string started_in = tk_to_utf8(tk_get_current_dir_w());
-  ASSERT_EQ(chdir(box.path.c_str()), 0);
   ui_script ui;
   ui.step("welcome", [] { return page_shown(103); },
           [] {
@@ -698,9 +709,7 @@ TEST(wizard_pages, mended_mistakes_then_a_clean_run_list_no_errors) {
               click_later(sheet_button("finish"));
             });
   ui.start();
-  int result = run_wizard();
-  EXPECT_EQ(chdir(started_in.c_str()), 0);
-  EXPECT_EQ(result, 1);
+  EXPECT_EQ(run_wizard_in(box.path), 1);
   EXPECT_TRUE(ui.done());
   EXPECT_EQ(read_workbook(box.file("book.xlsx")), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
   wizard_front_end front;
@@ -782,8 +791,26 @@ void edit_selected(int row) {
   QTimer::singleShot(0, list, [list] { emit list->itemDoubleClicked(list->currentItem()); });
 }
 
+void expect_lists(const QStringList& available, const QStringList& chosen) {
+  EXPECT_EQ(items(1317), available);
+  EXPECT_EQ(items(1318), chosen);
+}
+
 void keep_open_on_exit_off() {
   if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
+}
+
+// Ends the script on the finish page, opening nothing, and runs the wizard
+// through it.
+void run_to_finish(ui_script& ui, const std::string& command_line = std::string()) {
+  ui.step("finish page", [] { return page_shown(107); },
+          [] {
+            keep_open_on_exit_off();
+            click_later(sheet_button("finish"));
+          });
+  ui.start();
+  EXPECT_EQ(run_wizard(command_line), 1);
+  EXPECT_TRUE(ui.done());
 }
 
 }  // namespace
@@ -800,8 +827,6 @@ TEST(wizard_pages, typed_file_names_with_quotes_are_the_names_used) {
   const auto box_before = files_below(box.path);
   const std::string program_folder = tk_get_module_dir();
   const std::set<std::string> program_files = written_files(program_folder);
-  std::string started_in = tk_to_utf8(tk_get_current_dir_w());
-  ASSERT_EQ(chdir(here.c_str()), 0);
   ui_script ui;
   ui.step("welcome", [] { return page_shown(103); }, [] { click_later(control_as<QPushButton>(1115)); })
       .step("load dialog", [] { return find_visible("open_file_dialog") != nullptr; },
@@ -846,9 +871,7 @@ TEST(wizard_pages, typed_file_names_with_quotes_are_the_names_used) {
               click_later(sheet_button("finish"));
             });
   ui.start();
-  int result = run_wizard();
-  EXPECT_EQ(chdir(started_in.c_str()), 0);
-  EXPECT_EQ(result, 1);
+  EXPECT_EQ(run_wizard_in(here), 1);
   EXPECT_TRUE(ui.done());
   EXPECT_EQ(read_workbook(box.file("br \"z\" y.xlsx")), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
   auto box_after = files_below(box.path);
@@ -875,13 +898,7 @@ TEST(wizard_pages, a_destination_whose_name_is_no_text_keeps_its_bytes) {
   const std::string profile = box.file("run.qlt");
   demo_settings(profile, workbook);
   ui_script quick;
-  quick.step("finish page", [] { return page_shown(107); },
-             [] {
-               keep_open_on_exit_off();
-               click_later(sheet_button("finish"));
-             });
-  quick.start();
-  ASSERT_EQ(run_wizard(profile), 1);
+  run_to_finish(quick, profile);
   ASSERT_EQ(read_workbook(workbook), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
   const auto store = files_below(box.file("quillmark-registry")), workbook_bytes = files_below(folder);
   ASSERT_NE(store.size(), 0u);
@@ -939,15 +956,11 @@ TEST(wizard_pages, a_query_named_like_a_table_stays_that_query) {
             [] { click_later(control_as<QPushButton>(1114)); })
       .step("query dialog", [] { return find_visible("dialog_128") != nullptr; },
             [] { fill_query("EMP", "select dname from dept", 1); })
-      .step("told", [] { return front_box() != nullptr; },
-            [] {
-              EXPECT_EQ(box_text(), QString("The query \"EMP\" takes the place of the table of that name."));
-              answer_box(QMessageBox::Ok);
-            })
+      .step("told", [] { return box_says("The query \"EMP\" takes the place of the table of that name."); },
+            [] { answer_box(QMessageBox::Ok); })
       .step("listed", [] { return !front_box() && !find_visible("dialog_128"); },
             [] {
-              EXPECT_EQ(items(1317), (QStringList{"DEPT", "ALL_TYPES", "RAW_DATA"}));
-              EXPECT_EQ(items(1318), QStringList{"EMP"});
+              expect_lists({"DEPT", "ALL_TYPES", "RAW_DATA"}, {"EMP"});
               click_later(control_as<QPushButton>(1114));
             })
       .step("second query", [] { return find_visible("dialog_128") != nullptr; },
@@ -964,15 +977,11 @@ TEST(wizard_pages, a_query_named_like_a_table_stays_that_query) {
       .step("taken", [] { return box_says("Duplicate table name. Try again."); }, [] { answer_box(QMessageBox::Ok); })
       .step("edit again", [] { return !front_box() && find_visible("dialog_128"); },
             [] { fill_query("RAW_DATA", "select dname from dept", 1); })
-      .step("renamed", [] { return front_box() != nullptr; },
-            [] {
-              EXPECT_EQ(box_text(), QString("The query \"RAW_DATA\" takes the place of the table of that name."));
-              answer_box(QMessageBox::Ok);
-            })
+      .step("renamed", [] { return box_says("The query \"RAW_DATA\" takes the place of the table of that name."); },
+            [] { answer_box(QMessageBox::Ok); })
       .step("renamed listed", [] { return !front_box() && !find_visible("dialog_128"); },
             [] {
-              EXPECT_EQ(items(1317), (QStringList{"DEPT", "ALL_TYPES", "EMP"}));
-              EXPECT_EQ(items(1318), (QStringList{"dept", "RAW_DATA"}));
+              expect_lists({"DEPT", "ALL_TYPES", "EMP"}, {"dept", "RAW_DATA"});
               edit_selected(1);
             })
       .step("rename back", [] { return find_visible("dialog_128") != nullptr; },
@@ -981,26 +990,17 @@ TEST(wizard_pages, a_query_named_like_a_table_stays_that_query) {
             [] { answer_box(QMessageBox::Ok); })
       .step("named back listed", [] { return !front_box() && !find_visible("dialog_128"); },
             [] {
-              EXPECT_EQ(items(1317), (QStringList{"DEPT", "ALL_TYPES", "RAW_DATA"}));
-              EXPECT_EQ(items(1318), (QStringList{"dept", "EMP"}));
+              expect_lists({"DEPT", "ALL_TYPES", "RAW_DATA"}, {"dept", "EMP"});
               click_later(sheet_button("back"));
             })
       .step("destination again", [] { return page_shown(105); }, [] { click_later(sheet_button("next")); })
       .step("table page again", [] { return page_shown(127); },
             [] {
-              EXPECT_EQ(items(1317), (QStringList{"DEPT", "ALL_TYPES", "RAW_DATA"}));
-              EXPECT_EQ(items(1318), (QStringList{"EMP", "dept"}));
+              expect_lists({"DEPT", "ALL_TYPES", "RAW_DATA"}, {"EMP", "dept"});
               screenshot(control(1317), "query_named_like_a_table");
               click_later(sheet_button("next"));
-            })
-      .step("finish page", [] { return page_shown(107); },
-            [] {
-              keep_open_on_exit_off();
-              click_later(sheet_button("finish"));
             });
-  ui.start();
-  EXPECT_EQ(run_wizard(), 1);
-  EXPECT_TRUE(ui.done());
+  run_to_finish(ui);
   EXPECT_EQ(read_workbook(workbook), "EMP 5 1 DNAME\ndept 5 1 LOC\n");
 }
 
@@ -1026,18 +1026,10 @@ TEST(wizard_pages, load_settings_of_a_query_named_like_a_table_selects_the_query
       .step("destination", [] { return page_shown(105); }, [] { click_later(sheet_button("next")); })
       .step("tables", [] { return page_shown(127) && !items(1317).isEmpty(); },
             [] {
-              EXPECT_EQ(items(1317), (QStringList{"ALL_TYPES", "RAW_DATA"}));
-              EXPECT_EQ(items(1318), (QStringList{"DEPT", "EMP"}));
+              expect_lists({"ALL_TYPES", "RAW_DATA"}, {"DEPT", "EMP"});
               click_later(sheet_button("next"));
-            })
-      .step("finish page", [] { return page_shown(107); },
-            [] {
-              keep_open_on_exit_off();
-              click_later(sheet_button("finish"));
             });
-  ui.start();
-  EXPECT_EQ(run_wizard(), 1);
-  EXPECT_TRUE(ui.done());
+  run_to_finish(ui);
   EXPECT_EQ(read_workbook(workbook), "DEPT 5 3 DEPTNO,DNAME,LOC\nEMP 5 1 DNAME\n");
   auto after = files_below(box.path);
   for (const char* name : {"/tables.qlt", "/emp.qlt"}) EXPECT_EQ(after[name], before.at(name)) << name;
