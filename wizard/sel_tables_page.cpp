@@ -204,9 +204,9 @@ void sel_tables_page_ex<converter, ID1, HELP_ID>::on_add_query() {
     name = dialog.name;
     text = dialog.text;
     if (!is_taken(name, -1)) {
-      take_place_of_table(name);
       add_item(selected, name);
       selected_queries[name] = text;
+      take_place_of_table(name);
       return;
     }
     wizard_shell::message(L"Duplicate table name. Try again.");
@@ -238,11 +238,11 @@ void sel_tables_page_ex<converter, ID1, HELP_ID>::on_edit_query() {
     wizard_shell::message(L"Duplicate table name. Try again.");
   }
   selected_queries.erase(name);
-  if (new_name != name) take_place_of_table(new_name);
   selected_queries[new_name] = new_text;
   delete selected->takeItem(index);
   add_item(selected, new_name);
   give_back_table(name);
+  if (new_name != name) take_place_of_table(new_name);
 }
 
 template class sel_tables_page_ex<quillet_convertor, 1025, 1025>;
