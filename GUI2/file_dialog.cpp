@@ -4,6 +4,7 @@
 #include "TK/tk_file_name.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
+#include "platform/utf8.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -109,10 +110,11 @@ QStringList filter_to_qt(const std::wstring& filter) {
 }
 
 bool file_dialog::run_dialog(bool save) {
-  std::string folder;
-  if (!tk_w2a(initial_folder.c_str(), folder)) return false;
-  tk_temp_chdir in_folder(folder);
-  one_name_dialog dialog(owner, QString::fromStdWString(title), QString::fromStdString(folder));
+  // A folder whose name is no text is entered by its bytes; the dialog,
+  // which takes text only, gets the name with U+FFFD for them.
+  tk_temp_chdir in_folder(qm_platform::path_to_utf8(initial_folder.c_str()));
+  one_name_dialog dialog(owner, QString::fromStdWString(title),
+                         QString::fromStdWString(qm_platform::path_as_text(initial_folder)));
   dialog.setObjectName(save ? "save_file_dialog" : "open_file_dialog");
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);

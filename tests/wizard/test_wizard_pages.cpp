@@ -911,6 +911,14 @@ TEST(wizard_pages, a_destination_whose_name_is_no_text_keeps_its_bytes) {
               control_as<QComboBox>(1302)->setCurrentIndex(1);
               control_as<QComboBox>(1302)->setCurrentIndex(2);
               EXPECT_EQ(control_as<QLineEdit>(1004)->text(), shown);
+              click_later(control_as<QPushButton>(1103));
+            })
+      // Browse opens, and cancelled changes nothing.
+      .step("browse", [] { return find_visible("save_file_dialog") != nullptr; },
+            [] { QTimer::singleShot(0, find_as<QDialog>("save_file_dialog"), &QDialog::reject); })
+      .step("browsed", [] { return !find_visible("save_file_dialog") && page_shown(105); },
+            [&] {
+              EXPECT_EQ(control_as<QLineEdit>(1004)->text(), shown);
               click_later(sheet_button("next"));
             })
       .step("asked", [] { return front_box() != nullptr; },
