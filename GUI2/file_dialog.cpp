@@ -4,9 +4,85 @@
 #include "TK/tk_file_name.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
+#include "platform/utf8.h"
 
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QStringList>
+
+namespace {
+// Qt's dialog reads a typed text that holds a double quote as a list of
+// quoted names and takes one of them. Ours select one file: the text is
+// one name, taken against the folder the dialog shows.
+class one_name_dialog : public QFileDialog {
+ public:
+  using QFileDialog::QFileDialog;
+
+  // Once the widgets exist; after Qt's own handlers, so that ours decide
+  // the button last.
+  void watch_typed_name() {
+    edit = findChild<QLineEdit*>("fileNameEdit");
+    if (!edit) return;
+    connect(edit, &QLineEdit::textChanged, this, [this] { update_ok(); });
+    connect(this, &QFileDialog::directoryEntered, this, [this] { update_ok(); });
+    if (auto* list = findChild<QListView*>("listView"); list && list->selectionModel())
+      connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { update_ok(); },
+              Qt::QueuedConnection);
+    update_ok();
+  }
+  // The path of a typed name that holds a quote and was accepted; empty
+  // when Qt's own reading of the text applied.
+  const QString& chosen() const { return chosen_path; }
+
+  void accept() override {
+    if (!quoted()) {
+      QFileDialog::accept();
+      return;
+    }
+    QFileInfo info(typed_path());
+    if (info.isDir()) {
+      setDirectory(info.absoluteFilePath());
+      edit->clear();
+      return;
+    }
+    if (fileMode() == QFileDialog::ExistingFile && !info.exists()) {
+      QMessageBox::warning(this, windowTitle(),
+                           QFileDialog::tr("%1\nFile not found.\nPlease verify the correct file name was given.")
+                               .arg(edit->text()));
+      return;
+    }
+    chosen_path = info.filePath();
+    QDialog::accept();
+  }
+
+ private:
+  bool quoted() const { return edit && edit->text().contains('"'); }
+  QString typed_path() const {
+    QString text = edit->text();
+    if (text == "~" || text.startsWith("~/")) return QDir::homePath() + text.mid(1);
+    if (QFileInfo(text).isAbsolute()) return text;
+    return directory().absolutePath() + '/' + text;
+  }
+  void update_ok() {
+    if (!quoted()) return;
+    auto* buttons = findChild<QDialogButtonBox*>("buttonBox");
+    QPushButton* ok =
+        buttons ? buttons->button(acceptMode() == AcceptOpen ? QDialogButtonBox::Open : QDialogButtonBox::Save) : nullptr;
+    if (!ok) return;
+    QFileInfo info(typed_path());
+    ok->setEnabled(fileMode() == QFileDialog::ExistingFile ? info.exists() : !edit->text().endsWith('/'));
+  }
+
+  QLineEdit* edit = nullptr;
+  QString chosen_path;
+};
+}  // namespace
 
 file_dialog::file_dialog(QWidget* o, const file_filter& f, const std::wstring& initial_path, unsigned dialog_flags)
     : owner(o), filter(f.filter), title(f.title), flags(dialog_flags) {
@@ -34,10 +110,11 @@ QStringList filter_to_qt(const std::wstring& filter) {
 }
 
 bool file_dialog::run_dialog(bool save) {
-  std::string folder;
-  if (!tk_w2a(initial_folder.c_str(), folder)) return false;
-  tk_temp_chdir in_folder(folder);
-  QFileDialog dialog(owner, QString::fromStdWString(title), QString::fromStdString(folder));
+  // A folder whose name is no text is entered by its bytes; the dialog,
+  // which takes text only, gets the name with U+FFFD for them.
+  tk_temp_chdir in_folder(qm_platform::path_to_utf8(initial_folder.c_str()));
+  one_name_dialog dialog(owner, QString::fromStdWString(title),
+                         QString::fromStdWString(qm_platform::path_as_text(initial_folder)));
   dialog.setObjectName(save ? "save_file_dialog" : "open_file_dialog");
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
@@ -45,7 +122,13 @@ bool file_dialog::run_dialog(bool save) {
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode((flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog.selectFile(QString::fromStdWString(file_name));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  dialog.watch_typed_name();
+  if (dialog.exec() != QDialog::Accepted) return false;
+  if (!dialog.chosen().isEmpty()) {
+    file_name = dialog.chosen().toStdWString();
+    return true;
+  }
+  if (dialog.selectedFiles().isEmpty()) return false;
   file_name = dialog.selectedFiles().front().toStdWString();
   return true;
 }

@@ -35,7 +35,9 @@ bool udb_converter::store_profile(udb_profile& profile) {
 bool udb_converter::load_profile(udb_profile& profile) {
   tk_log::write(1, "udb_converter::load_profile");
   for (const auto& [name, text] : profile.get_selected_tables()) {
-    selected.emplace(name, text);
+    auto [at, added] = selected.emplace(name, text);
+    // A query keeps its text against a table of its name, whichever came first.
+    if (!added && at->second.empty()) at->second = text;
     if (text.empty()) {
       tk_log::write(1, L"Push back table '%ls'", name.c_str());
       selected_tables.push_back(name);

@@ -7,6 +7,7 @@
 #include "TK/tk_utils.h"
 #include "common/quillet_convertor.h"
 #include "common/xls_engine.h"
+#include "platform/utf8.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -75,7 +76,7 @@ bool sel_file_page::page_init() {
   std::wstring destination = c.destination;
   if (destination.empty()) destination = c.service + (c.format_version >= 2 ? L".xlsx" : L".xls");
   // The name that will be written: the extension follows the format.
-  set_text(1004, with_format_extension(destination_path(destination), c.format_version));
+  show_destination(with_format_extension(destination_path(destination), c.format_version));
   filling = true;
   if (!format_box) {
     format_box = control_as<QComboBox>(1302);
@@ -97,17 +98,28 @@ void sel_file_page::on_format_change() {
   if (index < 0 || index >= 3) return;
   quillet_convertor::instance().format_version = index;
   set_text(1320, engines[index]->get_notice_w());
-  set_text(1004, with_format_extension(get_text(1004), index));
+  show_destination(with_format_extension(destination_shown(), index));
+}
+
+void sel_file_page::show_destination(const std::wstring& path) {
+  kept_path = path;
+  set_text(1004, qm_platform::path_as_text(path));
+  shown_path = control_as<QLineEdit>(1004)->text();
+}
+
+std::wstring sel_file_page::destination_shown() const {
+  QString text = control_as<QLineEdit>(1004)->text();
+  return text == shown_path ? kept_path : from_qt(text);
 }
 
 void sel_file_page::on_browse() {
-  std::wstring initial = get_text(1004);
+  std::wstring initial = destination_shown();
   std::wstring filter(L"MS Excel Files (.xls;.xlsx)\0*.xls;*.xlsx\0All Files (*.*)\0*.*\0\0", 62);
   int format = quillet_convertor::instance().format_version;
   save_file_dialog dialog(window(), file_filter{filter, L"Select destination MS Excel file"}, initial,
                           format < 2 ? L"xls" : L"xlsx");
   // The chosen extension does not change the format.
-  if (dialog.run()) set_text(1004, with_format_extension(dialog.get_file_name(), format));
+  if (dialog.run()) show_destination(with_format_extension(dialog.get_file_name(), format));
 }
 
 void sel_file_page::store_file_info() {
@@ -120,8 +132,8 @@ void sel_file_page::store_file_info() {
     if (e) e->wrap = c.wrap_text;
   c.split_data = is_checked(1204);
   // Kept whole: the next start, in another folder, shows the same file.
-  c.destination = with_format_extension(destination_path(get_text(1004)), c.format_version);
-  set_text(1004, c.destination);
+  c.destination = with_format_extension(destination_path(destination_shown()), c.format_version);
+  show_destination(c.destination);
 }
 
 int sel_file_page::on_back() {

@@ -4,6 +4,10 @@
 
 #include "GUI2/wizard_page.h"
 
+#include <QString>
+
+#include <string>
+
 class QComboBox;
 
 class sel_file_page : public wizard_page<105, PSWIZB_BACK | PSWIZB_NEXT, PSP_HASHELP> {
@@ -22,6 +26,14 @@ class sel_file_page : public wizard_page<105, PSWIZB_BACK | PSWIZB_NEXT, PSP_HAS
   void create_controls() override;
 
  private:
+  // A line edit cannot hold the code points that stand for a file name's
+  // bytes that are no UTF-8: the edit shows them as U+FFFD, and while its
+  // text is the one shown the page keeps using the path itself.
+  void show_destination(const std::wstring& path);
+  std::wstring destination_shown() const;
+
   QComboBox* format_box = nullptr;
   bool filling = false;
+  std::wstring kept_path;
+  QString shown_path;
 };

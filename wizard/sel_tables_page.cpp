@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 sel_tables_page::sel_tables_page(const std::wstring& q) : question(q) {}
 
 void sel_tables_page::create_controls() {
@@ -145,7 +147,9 @@ void sel_tables_page::do_page_init() {
   tk_log::write(1, "sel_tables_page::do_page_init");
   available->clear();
   selected->clear();
-  for (const auto& name : table_names) add_item(available, name);
+  // A query that has a table's name stands in its place.
+  for (const auto& name : table_names)
+    if (!is_query(name)) add_item(available, name);
   if (available->count() > 0) available->setCurrentRow(0);
 }
 
@@ -159,14 +163,35 @@ void sel_tables_page::select_names(const query_map& names) {
 template <class converter, int ID1, int HELP_ID>
 void sel_tables_page_ex<converter, ID1, HELP_ID>::select_names(const query_map& names) {
   for (const auto& [name, text] : names) {
-    if (!text.empty() && find_item(available, name, true) < 0 && find_item(selected, name, true) < 0) {
-      add_item(selected, name);
+    if (!text.empty()) {
+      if (find_item(selected, name, false) < 0) add_item(selected, name);
       selected_queries[name] = text;
       continue;
     }
     int index = find_item(available, name, false);
     if (index >= 0) move_to_selected(index);
   }
+}
+
+template <class converter, int ID1, int HELP_ID>
+bool sel_tables_page_ex<converter, ID1, HELP_ID>::is_taken(const std::wstring& name, int editing) {
+  for (int i = 0; i < selected->count(); ++i)
+    if (i != editing && tk_compare_no_case(item_text(selected, i), name) == 0) return true;
+  return holds_text(available_queries, name);
+}
+
+template <class converter, int ID1, int HELP_ID>
+void sel_tables_page_ex<converter, ID1, HELP_ID>::take_place_of_table(const std::wstring& name) {
+  int index = find_item(available, name, false);
+  if (index < 0) return;
+  delete available->takeItem(index);
+  wizard_shell::message(L"The query \"" + name + L"\" takes the place of the table of that name.");
+}
+
+template <class converter, int ID1, int HELP_ID>
+void sel_tables_page_ex<converter, ID1, HELP_ID>::give_back_table(const std::wstring& name) {
+  if (is_query(name) || find_item(available, name, false) >= 0) return;
+  if (std::find(table_names.begin(), table_names.end(), name) != table_names.end()) add_item(available, name);
 }
 
 template <class converter, int ID1, int HELP_ID>
@@ -178,9 +203,10 @@ void sel_tables_page_ex<converter, ID1, HELP_ID>::on_add_query() {
     if (dialog.do_modal(active_window()) != IDOK) return;
     name = dialog.name;
     text = dialog.text;
-    if (find_item(selected, name, true) < 0) {
+    if (!is_taken(name, -1)) {
       add_item(selected, name);
       selected_queries[name] = text;
+      take_place_of_table(name);
       return;
     }
     wizard_shell::message(L"Duplicate table name. Try again.");
@@ -202,12 +228,21 @@ void sel_tables_page_ex<converter, ID1, HELP_ID>::on_edit_query() {
     show_type_mapping(name);
     return;
   }
-  set_query_dlg<converter, HELP_ID> dialog(name, it->second);
-  if (dialog.do_modal(active_window()) != IDOK) return;
-  selected_queries.erase(it);
-  selected_queries[dialog.name] = dialog.text;
+  std::wstring new_name = name, new_text = it->second;
+  for (;;) {
+    set_query_dlg<converter, HELP_ID> dialog(new_name, new_text);
+    if (dialog.do_modal(active_window()) != IDOK) return;
+    new_name = dialog.name;
+    new_text = dialog.text;
+    if (!is_taken(new_name, index)) break;
+    wizard_shell::message(L"Duplicate table name. Try again.");
+  }
+  selected_queries.erase(name);
+  selected_queries[new_name] = new_text;
   delete selected->takeItem(index);
-  add_item(selected, dialog.name);
+  add_item(selected, new_name);
+  give_back_table(name);
+  if (new_name != name) take_place_of_table(new_name);
 }
 
 template class sel_tables_page_ex<quillet_convertor, 1025, 1025>;
@@ -223,16 +258,20 @@ bool qlt_sel_tables_page::page_init() {
   set_text(1312, L"&Selected tables:");
   quillet_convertor& c = quillet_convertor::instance();
   table_names = c.get_all_tables();
+  // The queries first: a name that holds one is that query on both lists.
+  selected_queries.clear();
+  for (const auto& [name, text] : c.selected)
+    if (!text.empty()) selected_queries[name] = text;
+  available_queries = c.available_queries;
   do_page_init();
   control(1114)->show();
-  selected_queries.clear();
+  for (const auto& [name, text] : available_queries)
+    if (!text.empty() && !selected_queries.count(name) && find_item(available, name, false) < 0)
+      add_item(available, name);
   // The plain tables chosen on an earlier visit are chosen again.
   query_map names = c.selected;
   for (const auto& name : c.selected_tables) names.emplace(name, std::wstring());
   select_names(names);
-  available_queries = c.available_queries;
-  for (const auto& [name, text] : available_queries)
-    if (!text.empty() && find_item(available, name, true) < 0) add_item(available, name);
   return true;
 }
 

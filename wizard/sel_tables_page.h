@@ -80,8 +80,9 @@ class sel_tables_page_ex : public sel_tables_page {
  public:
   using sel_tables_page::sel_tables_page;
 
+  // A name without a text holds no query: it stays the table's.
   bool is_query(const std::wstring& name) override {
-    return selected_queries.count(name) != 0 || available_queries.count(name) != 0;
+    return holds_text(selected_queries, name) || holds_text(available_queries, name);
   }
   void do_add_query(const std::wstring& name) override { move_entry(available_queries, selected_queries, name); }
   void do_remove_query(const std::wstring& name) override {
@@ -97,6 +98,18 @@ class sel_tables_page_ex : public sel_tables_page {
   query_map available_queries;
 
  private:
+  // The name is on the selected list (ignoring case; not counting the item
+  // being edited) or names a query of the available list.
+  bool is_taken(const std::wstring& name, int editing);
+  // A table of the query's name leaves the available list, and the user is
+  // told; a table whose name no query holds any more comes back.
+  void take_place_of_table(const std::wstring& name);
+  void give_back_table(const std::wstring& name);
+
+  static bool holds_text(const query_map& queries, const std::wstring& name) {
+    auto it = queries.find(name);
+    return it != queries.end() && !it->second.empty();
+  }
   static void move_entry(query_map& from, query_map& to, const std::wstring& name) {
     auto it = from.find(name);
     if (it == from.end()) return;

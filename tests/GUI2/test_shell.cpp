@@ -5,12 +5,18 @@
 #include "GUI2/wizard_page.h"
 #include "GUI2/wizard_shell.h"
 #include "TK/tk_exception.h"
+#include "TK/tk_utils.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QFileDialog>
 #include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -199,4 +205,76 @@ TEST(file_dialogs, a_typed_name_gets_the_extension_and_starts_in_the_initial_fol
   EXPECT_EQ(shown_folder.toStdString(), folder);
   EXPECT_EQ(dialog.get_file_name(), wide_folder + L"/report.qlt");
   rmdir(folder.c_str());
+}
+
+// A typed name is one name, quotes and all, taken against the folder the
+// dialog shows; the dialog's own button accepts it.
+TEST(file_dialogs, a_typed_name_with_quotes_is_one_name_in_the_folder_shown) {
+  test_app();
+  char tmpl[] = "/tmp/qm_dialog_XXXXXX";
+  const std::string folder = mkdtemp(tmpl);
+  // The dialog keeps its history in the user's settings: these go here.
+  const char* config = getenv("XDG_CONFIG_HOME");
+  const std::string user_config = config ? config : "";
+  setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+  ASSERT_EQ(mkdir((folder + "/sub").c_str(), 0700), 0);
+  for (const char* name : {"/my \"weekly\".qlt", "/sub/a \"b\" c.qlt"}) std::ofstream(folder + name) << "x";
+  const std::wstring start = tk_from_utf8(folder) + L"/old.qlt";
+  const std::wstring filter(L"Profile Files (.qlt)\0*.qlt\0\0", 28);
+  const struct {
+    bool save;
+    std::string typed;
+    std::string chosen;  // below the folder
+  } cases[] = {
+      {true, "my \"weekly\"", "/my \"weekly\".qlt"},
+      {true, "new \"one\".qlt", "/new \"one\".qlt"},
+      {true, "it\"s", "/it\"s.qlt"},
+      {true, "sub/\"x\" y", "/sub/\"x\" y.qlt"},
+      {true, folder + "/sub/\"z\".qlt", "/sub/\"z\".qlt"},
+      {false, "my \"weekly\".qlt", "/my \"weekly\".qlt"},
+      {false, "sub/a \"b\" c.qlt", "/sub/a \"b\" c.qlt"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    std::unique_ptr<file_dialog> dialog;
+    if (c.save)
+      dialog = std::make_unique<save_file_dialog>(nullptr, file_filter{filter, L"t"}, start, L"qlt");
+    else
+      dialog = std::make_unique<open_file_dialog>(nullptr, file_filter{filter, L"t"}, start);
+    const QString name = c.save ? "save_file_dialog" : "open_file_dialog";
+    bool pressed = false;
+    ui_script ui;
+    ui.step("dialog", [name] { return find_visible(name) != nullptr; },
+            [&] {
+              pressed = press_file_dialog_ok(name, QString::fromStdString(c.typed));
+              if (!pressed) QTimer::singleShot(0, find_as<QDialog>(name), &QDialog::reject);
+            });
+    ui.start(20);
+    EXPECT_TRUE(dialog->run());
+    EXPECT_TRUE(pressed);
+    EXPECT_EQ(tk_to_utf8(dialog->get_file_name()), folder + c.chosen);
+  }
+  // A name that is not there keeps the open dialog, naming it whole.
+  open_file_dialog missing(nullptr, file_filter{filter, L"t"}, start);
+  ui_script ui;
+  ui.step("dialog", [] { return find_visible("open_file_dialog") != nullptr; },
+          [] {
+            EXPECT_FALSE(press_file_dialog_ok("open_file_dialog", "my \"weekly\""));
+            accept_file_dialog("open_file_dialog", "my \"weekly\"");
+          })
+      .step("not found", [] { return front_box() != nullptr; },
+            [] {
+              EXPECT_TRUE(front_box()->text().startsWith("my \"weekly\"\nFile not found.")) << front_box()->text().toStdString();
+              answer_box(QMessageBox::Ok);
+            })
+      .step("still open", [] { return !front_box() && find_visible("open_file_dialog"); },
+            [] { QTimer::singleShot(0, find_as<QDialog>("open_file_dialog"), &QDialog::reject); });
+  ui.start(20);
+  EXPECT_FALSE(missing.run());
+  EXPECT_TRUE(ui.done());
+  if (config)
+    setenv("XDG_CONFIG_HOME", user_config.c_str(), 1);
+  else
+    unsetenv("XDG_CONFIG_HOME");
+  std::filesystem::remove_all(folder);
 }

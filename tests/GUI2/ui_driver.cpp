@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPixmap>
@@ -70,6 +71,19 @@ void accept_file_dialog(const QString& dialog_name, const std::string& path) {
   if (!dialog) return;
   dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(path));
   QTimer::singleShot(0, dialog, &QDialog::accept);
+}
+
+bool press_file_dialog_ok(const QString& dialog_name, const QString& typed) {
+  auto* dialog = find_as<QDialog>(dialog_name);
+  if (!dialog) return false;
+  dialog->findChild<QLineEdit*>("fileNameEdit")->setText(typed);
+  QAbstractButton* ok = nullptr;
+  if (auto* buttons = dialog->findChild<QDialogButtonBox*>("buttonBox"))
+    for (QAbstractButton* b : buttons->buttons())
+      if (buttons->buttonRole(b) == QDialogButtonBox::AcceptRole) ok = b;
+  if (!ok || !ok->isEnabled()) return false;
+  click_later(ok);
+  return true;
 }
 
 void screenshot(QWidget* widget, const std::string& name) {

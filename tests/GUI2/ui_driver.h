@@ -39,6 +39,10 @@ void answer_box(QMessageBox::StandardButton button);
 // Types the path into the visible file dialog of that object name and
 // accepts it once the current step has returned.
 void accept_file_dialog(const QString& dialog_name, const std::string& path);
+// Types the text into the visible file dialog of that object name and
+// presses its Open or Save button once the current step has returned, as a
+// user does; false (and nothing pressed) when that button is disabled.
+bool press_file_dialog_ok(const QString& dialog_name, const QString& typed);
 // Saves the window of the widget as <name>.png in $QM_SCREENSHOT_DIR, when set.
 void screenshot(QWidget* widget, const std::string& name);
 

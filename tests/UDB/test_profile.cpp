@@ -300,15 +300,21 @@ TEST(ConverterProfile, EmptyValuesKeepTheSettings) {
   }
 }
 
-TEST(ConverterProfile, SelectedNameKeepsItsFirstText) {
+// A query keeps its text against a table of its name, whichever was
+// selected first; of two queries the first keeps its text.
+TEST(ConverterProfile, SelectedQueryKeepsItsTextAgainstATableOfItsName) {
   udb_converter conv;
   conv.selected[L"EMP"] = L"SELECT * FROM EMP";
+  conv.selected[L"DEPT"] = L"";
+  conv.selected[L"Q"] = L"SELECT 1 FROM DUAL";
   udb_profile profile;
   profile.set_value(keys::selected_tables, L"EMP", L"");
-  profile.set_value(keys::selected_tables, L"DEPT", L"");
+  profile.set_value(keys::selected_tables, L"DEPT", L"SELECT DNAME FROM DEPT");
+  profile.set_value(keys::selected_tables, L"Q", L"SELECT 2 FROM DUAL");
   ASSERT_TRUE(conv.load_profile(profile));
-  EXPECT_EQ(conv.selected.size(), 2u);
-  EXPECT_EQ(conv.selected[L"EMP"], L"SELECT * FROM EMP");
+  EXPECT_EQ(conv.selected, (std::map<std::wstring, std::wstring>{{L"DEPT", L"SELECT DNAME FROM DEPT"},
+                                                                  {L"EMP", L"SELECT * FROM EMP"},
+                                                                  {L"Q", L"SELECT 1 FROM DUAL"}}));
 }
 
 TEST(ConverterProfile, LogFileIsHandedToTheLog) {

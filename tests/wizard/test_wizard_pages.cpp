@@ -3,6 +3,7 @@
 
 #include "TK/tk_utils.h"
 #include "oci/oci_library.h"
+#include "platform/utf8.h"
 #include "common/quillet_convertor.h"
 #include "wizard/quillet_app.h"
 #include "wizard/wizard_front_end.h"
@@ -21,7 +22,10 @@
 
 #include <cstdio>
 #include <fstream>
+#include <filesystem>
 #include <iterator>
+#include <map>
+#include <set>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -50,6 +54,19 @@ bool box_says(const char* text) { return front_box() && front_box()->text() == Q
 int run_wizard(const std::string& command_line = std::string()) {
   std::string line = command_line;
   return WinMain(nullptr, nullptr, line.data(), 1);
+}
+
+// A normal start with `folder` as the current folder; the folder before is
+// current again afterwards.
+int run_wizard_in(const std::string& folder) {
+  std::string started_in = tk_to_utf8(tk_get_current_dir_w());
+  if (chdir(folder.c_str()) != 0) {
+    ADD_FAILURE() << "cannot enter " << folder;
+    return -2;
+  }
+  int result = run_wizard();
+  EXPECT_EQ(chdir(started_in.c_str()), 0);
+  return result;
 }
 
 // Types into the query dialog and presses a button of it.
@@ -166,14 +183,16 @@ TEST(wizard_pages, connection_destination_and_table_rules) {
               // A query may take the name of a table that is not chosen.
               fill_query("EMP", "\n  select DNAME from DEPT", 1);
             })
-      .step("query chosen", [] { return !find_visible("dialog_128") && items(1318).size() == 2; },
+      .step("in the table's place", [] { return box_says("The query \"EMP\" takes the place of the table of that name."); },
+            [] { answer_box(QMessageBox::Ok); })
+      .step("query chosen", [] { return !front_box() && !find_visible("dialog_128") && items(1318).size() == 2; },
             [] {
               EXPECT_EQ(items(1318), (QStringList{"DEPT", "EMP"}));
               click_later(control_as<QPushButton>(1110));
             })
       .step("all removed", [] { return items(1318).isEmpty(); },
             [] {
-              EXPECT_EQ(items(1317), (QStringList{"EMP", "ALL_TYPES", "RAW_DATA", "DEPT", "EMP"}));
+              EXPECT_EQ(items(1317), (QStringList{"ALL_TYPES", "RAW_DATA", "DEPT", "EMP"}));
               click_later(sheet_button("next"));
             })
       .step("nothing chosen", [] { return box_says("There are no tables selected. Continue anyway?"); },
@@ -623,8 +642,6 @@ TEST(wizard_pages, mended_mistakes_then_a_clean_run_list_no_errors) {
   wizard_sandbox box;
   std::string notes = box.file("notes.qlt");
   std::ofstream(notes) << "my notes for the weekly run\n";
-  std::string started_in = tk_to_utf8(tk_get_current_dir_w());
-  ASSERT_EQ(chdir(box.path.c_str()), 0);
   ui_script ui;
   ui.step("welcome", [] { return page_shown(103); },
           [] {
@@ -692,9 +709,7 @@ TEST(wizard_pages, mended_mistakes_then_a_clean_run_list_no_errors) {
               click_later(sheet_button("finish"));
             });
   ui.start();
-  int result = run_wizard();
-  EXPECT_EQ(chdir(started_in.c_str()), 0);
-  EXPECT_EQ(result, 1);
+  EXPECT_EQ(run_wizard_in(box.path), 1);
   EXPECT_TRUE(ui.done());
   EXPECT_EQ(read_workbook(box.file("book.xlsx")), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
   wizard_front_end front;
@@ -739,4 +754,291 @@ TEST(wizard_quick_launch, the_destination_gets_the_extension_of_the_format) {
   EXPECT_TRUE(ui.done());
   EXPECT_EQ(read_workbook(box.file("report.xlsx")), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
   EXPECT_FALSE(tk_is_file_exist(named, 0));
+}
+
+namespace {
+
+// Every file below the folder, by its path below it, with its bytes.
+std::map<std::string, std::string> files_below(const std::string& folder) {
+  std::map<std::string, std::string> out;
+  if (!std::filesystem::is_directory(folder)) return out;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    std::string below = entry.path().string().substr(folder.size());
+    if (!entry.is_regular_file()) {
+      out[below + "/"];
+      continue;
+    }
+    std::ifstream in(entry.path(), std::ios::binary);
+    out[below].assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  return out;
+}
+
+// The names below the folder of workbooks and settings files.
+std::set<std::string> written_files(const std::string& folder) {
+  std::set<std::string> out;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    std::string ext = entry.path().extension().string();
+    if (ext == ".qlt" || ext == ".xls" || ext == ".xlsx") out.insert(entry.path().filename().string());
+  }
+  return out;
+}
+
+// Double-clicks the item of the selected list, which edits a query.
+void edit_selected(int row) {
+  auto* list = control_as<QListWidget>(1318);
+  list->setCurrentRow(row);
+  QTimer::singleShot(0, list, [list] { emit list->itemDoubleClicked(list->currentItem()); });
+}
+
+void expect_lists(const QStringList& available, const QStringList& chosen) {
+  EXPECT_EQ(items(1317), available);
+  EXPECT_EQ(items(1318), chosen);
+}
+
+void keep_open_on_exit_off() {
+  if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
+}
+
+// Ends the script on the finish page, opening nothing, and runs the wizard
+// through it.
+void run_to_finish(ui_script& ui, const std::string& command_line = std::string()) {
+  ui.step("finish page", [] { return page_shown(107); },
+          [] {
+            keep_open_on_exit_off();
+            click_later(sheet_button("finish"));
+          });
+  ui.start();
+  EXPECT_EQ(run_wizard(command_line), 1);
+  EXPECT_TRUE(ui.done());
+}
+
+}  // namespace
+
+// Load Settings, Browse and Save Settings take a typed name with double
+// quotes whole; nothing is written anywhere else.
+TEST(wizard_pages, typed_file_names_with_quotes_are_the_names_used) {
+  wizard_sandbox box;
+  const std::string loaded = box.file("my \"weekly\".qlt"), here = box.file("here");
+  const std::wstring first = tk_from_utf8(box.file("first.xlsx"));
+  std::ofstream(loaded) << "[Generic settings]\nsrc=demo\ndest=" << box.file("first.xlsx")
+                        << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\nuser=scott\n\n"
+                           "[Selected Tables]\nDEPT\n\n";
+  ASSERT_EQ(mkdir(here.c_str(), 0700), 0);
+  const auto box_before = files_below(box.path);
+  const std::string program_folder = tk_get_module_dir();
+  const std::set<std::string> program_files = written_files(program_folder);
+  ui_script ui;
+  ui.step("welcome", [] { return page_shown(103); }, [] { click_later(control_as<QPushButton>(1115)); })
+      .step("load dialog", [] { return find_visible("open_file_dialog") != nullptr; },
+            [&] { EXPECT_TRUE(press_file_dialog_ok("open_file_dialog", QString::fromStdString(loaded))); })
+      // A settings file that does not load would leave a box in front.
+      .step("loaded", [&] { return !front_box() && quillet_convertor::instance().destination == first; },
+            [] { click_later(sheet_button("next")); })
+      .step("connection page", [] { return page_shown(132); },
+            [] {
+              EXPECT_EQ(control_as<QLineEdit>(1014)->text(), QString("demo"));
+              click_later(sheet_button("next"));
+            })
+      .step("destination page", [] { return page_shown(105); },
+            [&] {
+              EXPECT_EQ(control_as<QLineEdit>(1004)->text().toStdString(), box.file("first.xlsx"));
+              click_later(control_as<QPushButton>(1103));
+            })
+      .step("browse dialog", [] { return find_visible("save_file_dialog") != nullptr; },
+            [] { EXPECT_TRUE(press_file_dialog_ok("save_file_dialog", "br \"z\" y.xlsx")); })
+      .step("chosen", [&] { return control_as<QLineEdit>(1004)->text().toStdWString() != first; },
+            [&] {
+              EXPECT_EQ(control_as<QLineEdit>(1004)->text().toStdString(), box.file("br \"z\" y.xlsx"));
+              click_later(sheet_button("next"));
+            })
+      .step("table page", [] { return page_shown(127) && !items(1318).isEmpty(); },
+            [] {
+              EXPECT_EQ(items(1318), QStringList{"DEPT"});
+              click_later(sheet_button("next"));
+            })
+      .step("finish page", [] { return page_shown(107); },
+            [] {
+              keep_open_on_exit_off();
+              click_later(control_as<QPushButton>(1116));
+            })
+      .step("save dialog", [] { return find_visible("save_file_dialog") != nullptr; },
+            [&] { EXPECT_TRUE(press_file_dialog_ok("save_file_dialog", QString::fromStdString(box.file("saved \"copy\"")))); })
+      // A failed save would leave a box in front.
+      .step("saved", [&] { return !front_box() && tk_is_file_exist(box.file("saved \"copy\".qlt"), 0); },
+            [] { click_later(sheet_button("finish")); });
+  ui.start();
+  EXPECT_EQ(run_wizard_in(here), 1);
+  EXPECT_TRUE(ui.done());
+  EXPECT_EQ(read_workbook(box.file("br \"z\" y.xlsx")), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
+  auto box_after = files_below(box.path);
+  std::ifstream in(box.file("saved \"copy\".qlt"));
+  std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(saved.find("\ndest=" + box.file("br \"z\" y.xlsx") + "\n"), std::string::npos) << saved;
+  // The settings file read is as it was; beside it only the two files named,
+  // the settings store and Qt's own dialog settings.
+  EXPECT_EQ(box_after["/my \"weekly\".qlt"], box_before.at("/my \"weekly\".qlt"));
+  std::set<std::string> names;
+  for (const auto& [name, bytes] : box_after)
+    if (name.rfind("/quillmark-registry", 0) != 0 && name != "/QtProject.conf") names.insert(name);
+  EXPECT_EQ(names, (std::set<std::string>{"/br \"z\" y.xlsx", "/here/", "/my \"weekly\".qlt", "/saved \"copy\".qlt"}));
+  EXPECT_EQ(written_files(program_folder), program_files);
+}
+
+// A destination whose name is not UTF-8 keeps its bytes on the page while
+// the user leaves the text as it is: Next finds its folder, and passing the
+// page leaves the saved settings byte for byte as they were.
+TEST(wizard_pages, a_destination_whose_name_is_no_text_keeps_its_bytes) {
+  wizard_sandbox box;
+  const std::string folder = box.file("caf\xe9"), workbook = folder + "/b\xf6\xf6k.xlsx";
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  const std::string profile = box.file("run.qlt");
+  demo_settings(profile, workbook);
+  ui_script quick;
+  run_to_finish(quick, profile);
+  ASSERT_EQ(read_workbook(workbook), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
+  const auto store = files_below(box.file("quillmark-registry")), workbook_bytes = files_below(folder);
+  ASSERT_NE(store.size(), 0u);
+  const QString shown = QString::fromStdWString(qm_platform::path_as_text(qm_platform::path_from_utf8(workbook.c_str())));
+  QString asked;
+  ui_script ui;
+  ui.step("welcome", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
+      .step("connection page", [] { return page_shown(132); }, [] { click_later(sheet_button("next")); })
+      .step("destination page", [] { return page_shown(105); },
+            [&] {
+              EXPECT_EQ(control_as<QLineEdit>(1004)->text(), shown);
+              // The extension follows the format and keeps the rest.
+              control_as<QComboBox>(1302)->setCurrentIndex(1);
+              control_as<QComboBox>(1302)->setCurrentIndex(2);
+              EXPECT_EQ(control_as<QLineEdit>(1004)->text(), shown);
+              click_later(control_as<QPushButton>(1103));
+            })
+      // Browse opens, and cancelled changes nothing.
+      .step("browse", [] { return find_visible("save_file_dialog") != nullptr; },
+            [] { QTimer::singleShot(0, find_as<QDialog>("save_file_dialog"), &QDialog::reject); })
+      .step("browsed", [] { return !find_visible("save_file_dialog") && page_shown(105); },
+            [&] {
+              EXPECT_EQ(control_as<QLineEdit>(1004)->text(), shown);
+              click_later(sheet_button("next"));
+            })
+      .step("asked", [] { return front_box() != nullptr; },
+            [&] {
+              asked = box_text();
+              answer_box(QMessageBox::Yes);
+            })
+      .step("table page", [] { return !front_box() && page_shown(127); }, [] { click_later(sheet_button("back")); })
+      .step("destination again", [] { return page_shown(105); },
+            [&] {
+              EXPECT_EQ(control_as<QLineEdit>(1004)->text(), shown);
+              click_later(sheet_button("back"));
+            })
+      .step("connection again", [] { return page_shown(132); }, [] { click_later(sheet_button("cancel")); })
+      .step("cancel question", [] { return front_box() != nullptr; }, [] { answer_box(QMessageBox::Yes); });
+  ui.start();
+  EXPECT_EQ(run_wizard(), 0);
+  EXPECT_TRUE(ui.done());
+  EXPECT_EQ(asked, QString("Destination file already exists. Overwrite?"));
+  EXPECT_EQ(files_below(box.file("quillmark-registry")), store);
+  EXPECT_EQ(files_below(folder), workbook_bytes);
+}
+
+// A query named like a table takes the table's place, says so, and stays
+// that query over Back and Next and in the run; a name that differs from a
+// table's only in case is a name of its own.
+TEST(wizard_pages, a_query_named_like_a_table_stays_that_query) {
+  wizard_sandbox box;
+  const std::string workbook = box.file("q.xlsx");
+  ui_script ui;
+  ui.step("welcome", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
+      .step("connection page", [] { return page_shown(132); }, connect_to_demo)
+      .step("destination page", [] { return page_shown(105); },
+            [&] {
+              control_as<QComboBox>(1302)->setCurrentIndex(2);
+              control_as<QLineEdit>(1004)->setText(QString::fromStdString(workbook));
+              click_later(sheet_button("next"));
+            })
+      .step("table page", [] { return page_shown(127) && !items(1317).isEmpty(); },
+            [] { click_later(control_as<QPushButton>(1114)); })
+      .step("query dialog", [] { return find_visible("dialog_128") != nullptr; },
+            [] { fill_query("EMP", "select dname from dept", 1); })
+      .step("told", [] { return box_says("The query \"EMP\" takes the place of the table of that name."); },
+            [] { answer_box(QMessageBox::Ok); })
+      .step("listed", [] { return !front_box() && items(1318).size() == 1; },
+            [] {
+              expect_lists({"DEPT", "ALL_TYPES", "RAW_DATA"}, {"EMP"});
+              click_later(control_as<QPushButton>(1114));
+            })
+      .step("second query", [] { return find_visible("dialog_128") != nullptr; },
+            [] { fill_query("dept", "select loc from dept", 1); })
+      .step("both listed", [] { return !find_visible("dialog_128") && items(1318).size() == 2; },
+            [] {
+              EXPECT_EQ(front_box(), nullptr);
+              EXPECT_EQ(items(1317), (QStringList{"DEPT", "ALL_TYPES", "RAW_DATA"}));
+              edit_selected(0);
+            })
+      // Renamed, the query gives the table back and takes another's place.
+      .step("edit dialog", [] { return find_visible("dialog_128") != nullptr; },
+            [] { fill_query("DEPT", "select dname from dept", 1); })
+      .step("taken", [] { return box_says("Duplicate table name. Try again."); }, [] { answer_box(QMessageBox::Ok); })
+      .step("edit again", [] { return !front_box() && find_visible("dialog_128"); },
+            [] { fill_query("RAW_DATA", "select dname from dept", 1); })
+      .step("renamed", [] { return box_says("The query \"RAW_DATA\" takes the place of the table of that name."); },
+            [] { answer_box(QMessageBox::Ok); })
+      .step("renamed listed", [] { return !front_box() && items(1318).contains("RAW_DATA"); },
+            [] {
+              expect_lists({"DEPT", "ALL_TYPES", "EMP"}, {"dept", "RAW_DATA"});
+              edit_selected(1);
+            })
+      .step("rename back", [] { return find_visible("dialog_128") != nullptr; },
+            [] { fill_query("EMP", "select dname from dept", 1); })
+      .step("named back", [] { return box_says("The query \"EMP\" takes the place of the table of that name."); },
+            [] { answer_box(QMessageBox::Ok); })
+      .step("named back listed", [] { return !front_box() && items(1318).contains("EMP"); },
+            [] {
+              expect_lists({"DEPT", "ALL_TYPES", "RAW_DATA"}, {"dept", "EMP"});
+              click_later(sheet_button("back"));
+            })
+      .step("destination again", [] { return page_shown(105); }, [] { click_later(sheet_button("next")); })
+      .step("table page again", [] { return page_shown(127); },
+            [] {
+              expect_lists({"DEPT", "ALL_TYPES", "RAW_DATA"}, {"EMP", "dept"});
+              screenshot(control(1317), "query_named_like_a_table");
+              click_later(sheet_button("next"));
+            });
+  run_to_finish(ui);
+  EXPECT_EQ(read_workbook(workbook), "EMP 5 1 DNAME\ndept 5 1 LOC\n");
+}
+
+// Load Settings of a file whose selection holds a query named like a table
+// selects the query, also when a file loaded before chose the table.
+TEST(wizard_pages, load_settings_of_a_query_named_like_a_table_selects_the_query) {
+  wizard_sandbox box;
+  const std::string workbook = box.file("loaded.xlsx"), tables = box.file("tables.qlt"), profile = box.file("emp.qlt");
+  std::ofstream(tables) << "[Selected Tables]\nDEPT\nEMP\n";
+  std::ofstream(profile) << "[Generic settings]\nsrc=demo\ndest=" << workbook
+                         << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\nuser=scott\n\n"
+                            "[Selected Tables]\nEMP=select dname from dept\n\n";
+  const auto before = files_below(box.path);
+  ui_script ui;
+  // Each load shows in the settings, or leaves a box in front.
+  ui.step("welcome", [] { return page_shown(103); }, [] { click_later(control_as<QPushButton>(1115)); })
+      .step("load the tables", [] { return find_visible("open_file_dialog") != nullptr; },
+            [&] { EXPECT_TRUE(press_file_dialog_ok("open_file_dialog", QString::fromStdString(tables))); })
+      .step("tables loaded", [&] { return !front_box() && quillet_convertor::instance().selected_tables.size() == 2; },
+            [] { click_later(control_as<QPushButton>(1115)); })
+      .step("load the query", [] { return find_visible("open_file_dialog") != nullptr; },
+            [&] { EXPECT_TRUE(press_file_dialog_ok("open_file_dialog", QString::fromStdString(profile))); })
+      .step("query loaded", [&] { return !front_box() && quillet_convertor::instance().destination == tk_from_utf8(workbook); },
+            [] { click_later(sheet_button("next")); })
+      .step("connection", [] { return page_shown(132); }, [] { click_later(sheet_button("next")); })
+      .step("destination", [] { return page_shown(105); }, [] { click_later(sheet_button("next")); })
+      .step("tables", [] { return page_shown(127) && !items(1317).isEmpty(); },
+            [] {
+              expect_lists({"ALL_TYPES", "RAW_DATA"}, {"DEPT", "EMP"});
+              click_later(sheet_button("next"));
+            });
+  run_to_finish(ui);
+  EXPECT_EQ(read_workbook(workbook), "DEPT 5 3 DEPTNO,DNAME,LOC\nEMP 5 1 DNAME\n");
+  auto after = files_below(box.path);
+  for (const char* name : {"/tables.qlt", "/emp.qlt"}) EXPECT_EQ(after[name], before.at(name)) << name;
 }
