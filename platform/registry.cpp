@@ -59,6 +59,12 @@ bool fail(int code, const std::string& path, const std::string& reason = std::st
   return false;
 }
 
+// The same, for a call that returns the code.
+LONG failed(int code, const std::string& path) {
+  fail(code, path);
+  return code;
+}
+
 const char* root_name(HKEY root) {
   if (root == HKEY_CURRENT_USER) return "HKEY_CURRENT_USER";
   if (root == HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE";
@@ -361,20 +367,14 @@ LONG RegCreateKeyExA(HKEY root, LPCSTR subkey, DWORD, LPSTR, DWORD, REGSAM, void
   key->file = file;
   bool existed = read_values(file, key->values);
   if (!existed) {
-    if (errno != ENOENT) {
-      fail(errno, file);
-      return last_code;
-    }
+    if (errno != ENOENT) return failed(errno, file);
     // Made under the lock: another program may be making it, or already
     // writing its values into it.
     store_lock lock;
     if (!lock.take(store)) return last_code;
     existed = read_values(file, key->values);
     if (!existed) {
-      if (errno != ENOENT) {
-        fail(errno, file);
-        return last_code;
-      }
+      if (errno != ENOENT) return failed(errno, file);
       if (!write_values(file, {})) return last_code;
     }
   }
@@ -393,10 +393,7 @@ LONG RegFlushKey(HKEY key) {
   if (!lock.take(key->store)) return last_code;
   // What other programs wrote meanwhile stays, but for the values this key changed.
   value_map current;
-  if (!read_values(key->file, current) && errno != ENOENT) {
-    fail(errno, key->file);
-    return last_code;
-  }
+  if (!read_values(key->file, current) && errno != ENOENT) return failed(errno, key->file);
   for (auto& [name, change] : key->changes) {
     if (change)
       current[name] = *change;
