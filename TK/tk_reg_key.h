@@ -1,5 +1,6 @@
 // The owner of one open registry key; serialize_value walks one list of
-// values for both loading and saving.
+// values for both loading and saving. The values set reach the store
+// together when the key is closed: close's result tells whether they did.
 #pragma once
 
 #include "platform/registry.h"

@@ -5,6 +5,7 @@
 #include "TK/tk_utils.h"
 #include "platform/private_file.h"
 #include "platform/utf8.h"
+#include "platform/win32.h"
 
 namespace {
 
@@ -131,6 +132,15 @@ bool udb_profile::store(const std::wstring& file_name) {
 
 std::wstring udb_profile::load_failure_message(const std::wstring& file_name) {
   return L"Cannot load the settings file \"" + file_name + L"\": it has a line before its first section header.";
+}
+
+std::wstring udb_profile::store_failure_message(const std::wstring& file_name) {
+  DWORD code = GetLastError();
+  char reason[256] = "";
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, reason, sizeof reason, nullptr);
+  while (length > 0 && (reason[length - 1] == '\n' || reason[length - 1] == '\r')) reason[--length] = 0;
+  return L"Cannot save the settings file \"" + qm_platform::path_as_text(file_name) +
+         L"\": " + qm_platform::text_from_system(reason) + L".";
 }
 
 bool udb_profile::load(const std::wstring& file_name) {

@@ -60,6 +60,8 @@ class udb_profile {
   // read as it stands. The values of "dest" and "logfile" name files:
   // their bytes are written as they are (see path_to_utf8), text or not;
   // every other text must convert to UTF-8.
+  // False, with the system's error (GetLastError), when the file cannot be
+  // written; store_failure_message then tells the user.
   bool store(const std::wstring& file_name);
   // Raises tk_exception when the file does not exist or cannot be read
   // (also when a read fails on the way or a line holds a zero byte);
@@ -71,6 +73,9 @@ class udb_profile {
 
   // What the user is told of a file whose load() gave false.
   static std::wstring load_failure_message(const std::wstring& file_name);
+  // What the user is told of a file whose store() gave false, with the
+  // system's reason: call it before anything else can change that error.
+  static std::wstring store_failure_message(const std::wstring& file_name);
 
   std::map<std::wstring, t_section> sections;
   // Lines without "=" of each section, as loaded.

@@ -17,6 +17,14 @@ namespace {
 const char settings_key[] = "Software\\Brightfold\\Quillmark";
 constexpr int version_major = 4;
 constexpr int version_minor = 1;
+
+// Why the settings were not kept, from the store's own account of it.
+std::wstring store_failure_message() {
+  qm_platform::registry_problem problem = qm_platform::registry_last_problem();
+  std::wstring where = qm_platform::path_as_text(qm_platform::path_from_utf8(problem.path.c_str()));
+  return L"Cannot save the settings in \"" + where + L"\": " + qm_platform::text_from_system(problem.reason.c_str()) +
+         L".";
+}
 }  // namespace
 
 void refuse_special_destination(const std::wstring& path) {
@@ -64,16 +72,19 @@ quillet_convertor::~quillet_convertor() {
   }
 }
 
-void quillet_convertor::save_settings() {
-  if (settings_left) return;
+bool quillet_convertor::save_settings() {
+  if (settings_left) return true;
   settings_saved = true;
-  serialize(true);
+  return serialize(true);
 }
 
 bool quillet_convertor::serialize(bool store) {
+  if (store) failure.clear();
   if (reg_key.open(HKEY_CURRENT_USER, settings_key, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                   nullptr) != ERROR_SUCCESS)
+                   nullptr) != ERROR_SUCCESS) {
+    if (store) failure = store_failure_message();
     return false;
+  }
   if (!store) {
     dates_to_strings = false;
     destination.clear();
@@ -101,7 +112,11 @@ bool quillet_convertor::serialize(bool store) {
   ok &= reg_key.serialize_value("split", split_data, store);
   ok &= reg_key.serialize_value("wrap text", wrap_text, store);
   if (!store) format_version = static_cast<std::int32_t>(engine_number);
-  reg_key.close();
+  // The stored values reach the store here, all of them or none.
+  if (reg_key.close() != ERROR_SUCCESS && store) {
+    failure = store_failure_message();
+    ok = false;
+  }
   return ok;
 }
 

@@ -34,11 +34,13 @@ class quillet_convertor : public xls_converter,
   int operator()() override;
 
   // The registry exchange of the wizard's settings; true only when every
-  // value was exchanged.
+  // value was exchanged. The values stored are written as one whole.
   bool serialize(bool store);
   // Writes the registry values back; the wizard calls it before the
-  // convertor goes. Nothing after leave_saved_settings.
-  void save_settings();
+  // convertor goes. Nothing after leave_saved_settings. False when they
+  // could not be kept: settings_failure() says where and why.
+  bool save_settings();
+  const std::wstring& settings_failure() const { return failure; }
 
   std::vector<std::wstring> get_all_tables();
   // Gives the destination the extension of the format and checks it;
@@ -49,6 +51,8 @@ class quillet_convertor : public xls_converter,
   // The destination with the extension of the format known so far.
   std::wstring known_destination() const override;
   std::wstring get_title() const;
+  // False, with the system's error (GetLastError), when the file cannot
+  // be written (udb_profile::store_failure_message).
   bool store_profile(const std::wstring& file_name);
   // Loads the settings file and applies it; false when it does not load.
   bool load_profile(const std::wstring& file_name);
@@ -65,4 +69,5 @@ class quillet_convertor : public xls_converter,
  private:
   bool settings_saved = false;
   bool settings_left = false;
+  std::wstring failure;
 };

@@ -4,21 +4,22 @@
 #include "platform/utf8.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <map>
+#include <memory>
+#include <optional>
+#include <pwd.h>
 #include <sstream>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
-
-struct qm_hkey {
-  std::string file;
-};
 
 namespace {
 
@@ -29,6 +30,41 @@ struct reg_value {
 };
 using value_map = std::map<std::string, reg_value>;
 
+}  // namespace
+
+struct qm_hkey {
+  std::string store;  // the store's folder, which holds the lock
+  std::string file;
+  // The values as the key was opened, with this handle's changes.
+  value_map values;
+  // What the next flush writes: a value, or nothing for a deletion.
+  std::map<std::string, std::optional<reg_value>> changes;
+};
+
+namespace {
+
+thread_local qm_platform::registry_problem last_problem;
+thread_local LONG last_code = ERROR_SUCCESS;
+
+std::string system_text(int code) {
+  char work[256];
+  // GNU strerror_r returns the text, which may not be `work`.
+  return strerror_r(code, work, sizeof work);
+}
+
+// Records where and why a call stopped; always false.
+bool fail(int code, const std::string& path, const std::string& reason = std::string()) {
+  last_code = code;
+  last_problem = {path, reason.empty() ? system_text(code) : reason};
+  return false;
+}
+
+// The same, for a call that returns the code.
+LONG failed(int code, const std::string& path) {
+  fail(code, path);
+  return code;
+}
+
 const char* root_name(HKEY root) {
   if (root == HKEY_CURRENT_USER) return "HKEY_CURRENT_USER";
   if (root == HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE";
@@ -36,27 +72,97 @@ const char* root_name(HKEY root) {
   return nullptr;
 }
 
-std::string store_folder() {
+// $HOME, else the home folder of the account: never a folder that another
+// user could have made first.
+std::string home_folder() {
+  const char* home = std::getenv("HOME");
+  if (home && *home) return home;
+  long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir)
+    return std::string();
+  return found->pw_dir;
+}
+
+// The folder of the store; false, with the problem recorded, when the user
+// has no home folder.
+bool store_folder(std::string& folder) {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   std::string base;
   if (xdg && *xdg) {
     base = xdg;
   } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home && *home ? home : "/tmp") + "/.config";
+    std::string home = home_folder();
+    if (home.empty()) return fail(ERROR_PATH_NOT_FOUND, "~/.config/quillmark-registry", "the user has no home folder");
+    base = home + "/.config";
   }
-  return base + "/quillmark-registry";
+  folder = base + "/quillmark-registry";
+  return true;
 }
 
-bool make_folders(const std::string& path) {
-  for (std::size_t i = 1; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == '/') {
-      std::string part = path.substr(0, i);
-      if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    }
+// The folder exists, made with mode 0700 when it was missing; false, with
+// the problem recorded, when it cannot be made or is no folder.
+bool make_folder(const std::string& path, struct stat& st) {
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno != ENOENT) return fail(errno, path);
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return fail(errno, path);
+    if (::stat(path.c_str(), &st) != 0) return fail(errno, path);
+  }
+  if (!S_ISDIR(st.st_mode)) return fail(ENOTDIR, path);
+  return true;
+}
+
+// The store holds the Oracle password: its folders are the user's own, and
+// no one else can put a file or a folder of theirs into them.
+bool own_folder(const std::string& path) {
+  struct stat st{};
+  if (!make_folder(path, st)) return false;
+  if (st.st_uid != ::geteuid()) return fail(ERROR_ACCESS_DENIED, path, "the folder belongs to another user");
+  if (st.st_mode & (S_IWGRP | S_IWOTH))
+    return fail(ERROR_ACCESS_DENIED, path, "the folder can be written by other users");
+  return true;
+}
+
+// The folders from the root down to the key's file: those above the store
+// made when missing, the store's own ones checked as well.
+bool prepare_folders(const std::string& store, const std::string& file) {
+  std::string folder = file.substr(0, file.rfind('/'));
+  for (std::size_t i = 1; i <= folder.size(); ++i) {
+    if (i < folder.size() && folder[i] != '/') continue;
+    std::string part = folder.substr(0, i);
+    struct stat st{};
+    bool in_store = part.size() >= store.size();
+    if (!(in_store ? own_folder(part) : make_folder(part, st))) return false;
   }
   return true;
 }
+
+// The store's exclusive lock, held while a key's file is replaced, so that
+// the changes of two programs never mix in one file.
+class store_lock {
+ public:
+  ~store_lock() {
+    if (fd >= 0) ::close(fd);
+  }
+  bool take(const std::string& store) {
+    fd = ::open((store + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return fail(errno, store);
+    // A replace takes moments; a holder that never lets go is stopped, not busy.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      if (errno != EWOULDBLOCK && errno != EINTR) return fail(errno, store);
+      if (std::chrono::steady_clock::now() > deadline)
+        return fail(EWOULDBLOCK, store, "another program keeps the store locked");
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+  }
+
+ private:
+  int fd = -1;
+};
 
 std::string quote(const std::string& s) {
   std::string out = "\"";
@@ -92,9 +198,32 @@ bool unquote(const std::string& line, std::size_t& pos, std::string& out) {
   return false;
 }
 
-value_map read_values(const std::string& file) {
-  value_map values;
-  std::ifstream in(file, std::ios::binary);
+// The whole file; false, with errno set, when it cannot be read.
+bool read_whole(const std::string& file, std::string& text) {
+  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  text.clear();
+  char buffer[8192];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      int saved = errno;
+      ::close(fd);
+      errno = saved;
+      return n == 0;
+    }
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+// The values of a key's file; false, with errno set, when it cannot be
+// read (ENOENT: the key does not exist yet).
+bool read_values(const std::string& file, value_map& values) {
+  std::string text;
+  if (!read_whole(file, text)) return false;
+  values.clear();
+  std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) {
     std::size_t pos = 0;
@@ -121,10 +250,12 @@ value_map read_values(const std::string& file) {
     }
     values.emplace(name, std::move(v));
   }
-  return values;
+  return true;
 }
 
-LONG write_values(const std::string& file, const value_map& values) {
+// Replaces the key's file with the values; false, with the problem
+// recorded, when it cannot.
+bool write_values(const std::string& file, const value_map& values) {
   std::ostringstream out;
   out << "; registry key\n";
   for (const auto& [name, v] : values) {
@@ -147,9 +278,8 @@ LONG write_values(const std::string& file, const value_map& values) {
     }
     out << '\n';
   }
-  std::string text = out.str();
-  if (!qm_platform::replace_private_file(file, text)) return static_cast<LONG>(errno);
-  return ERROR_SUCCESS;
+  if (!qm_platform::replace_private_file(file, out.str())) return fail(errno, file);
+  return true;
 }
 
 bool valid_key(HKEY key) { return key && key->file.size() > 0; }
@@ -177,9 +307,8 @@ bool key_path_of(const char* subkey, std::string& path) {
 
 LONG query(HKEY key, const std::string& name, LPDWORD type, LPBYTE data, LPDWORD size, bool wide) {
   if (!valid_key(key)) return ERROR_INVALID_HANDLE;
-  value_map values = read_values(key->file);
-  auto it = values.find(name);
-  if (it == values.end()) return ERROR_FILE_NOT_FOUND;
+  auto it = key->values.find(name);
+  if (it == key->values.end()) return ERROR_FILE_NOT_FOUND;
   const reg_value& v = it->second;
   std::vector<BYTE> bytes;
   if (v.type == REG_SZ) {
@@ -211,12 +340,16 @@ LONG query(HKEY key, const std::string& name, LPDWORD type, LPBYTE data, LPDWORD
 
 LONG set(HKEY key, const std::string& name, reg_value v) {
   if (!valid_key(key)) return ERROR_INVALID_HANDLE;
-  value_map values = read_values(key->file);
-  values[name] = std::move(v);
-  return write_values(key->file, values);
+  key->values[name] = v;
+  key->changes[name] = std::move(v);
+  return ERROR_SUCCESS;
 }
 
 }  // namespace
+
+namespace qm_platform {
+registry_problem registry_last_problem() { return last_problem; }
+}  // namespace qm_platform
 
 LONG RegCreateKeyExA(HKEY root, LPCSTR subkey, DWORD, LPSTR, DWORD, REGSAM, void*, PHKEY result,
                      LPDWORD disposition) {
@@ -224,25 +357,60 @@ LONG RegCreateKeyExA(HKEY root, LPCSTR subkey, DWORD, LPSTR, DWORD, REGSAM, void
   if (!rootname || !result) return ERROR_INVALID_PARAMETER;
   std::string path;
   if (!key_path_of(subkey, path)) return ERROR_INVALID_PARAMETER;
-  std::string folder = store_folder() + "/" + rootname;
-  std::string file = folder + "/" + (path.empty() ? std::string("(root)") : path) + ".reg";
-  std::string file_folder = file.substr(0, file.rfind('/'));
-  if (!make_folders(file_folder)) return static_cast<LONG>(errno);
-  struct stat st{};
-  bool existed = ::stat(file.c_str(), &st) == 0;
+  last_problem = {};
+  std::string store;
+  if (!store_folder(store)) return last_code;
+  std::string file = store + "/" + rootname + "/" + (path.empty() ? std::string("(root)") : path) + ".reg";
+  if (!prepare_folders(store, file)) return last_code;
+  auto key = std::make_unique<qm_hkey>();
+  key->store = store;
+  key->file = file;
+  bool existed = read_values(file, key->values);
   if (!existed) {
-    LONG rc = write_values(file, {});
-    if (rc != ERROR_SUCCESS) return rc;
+    if (errno != ENOENT) return failed(errno, file);
+    // Made under the lock: another program may be making it, or already
+    // writing its values into it.
+    store_lock lock;
+    if (!lock.take(store)) return last_code;
+    existed = read_values(file, key->values);
+    if (!existed) {
+      if (errno != ENOENT) return failed(errno, file);
+      if (!write_values(file, {})) return last_code;
+    }
   }
   if (disposition) *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
-  *result = new qm_hkey{file};
+  *result = key.release();
+  return ERROR_SUCCESS;
+}
+
+LONG RegFlushKey(HKEY key) {
+  if (!valid_key(key)) return ERROR_INVALID_HANDLE;
+  if (key->changes.empty()) return ERROR_SUCCESS;
+  last_problem = {};
+  // The folders again: the session may have lasted long enough for them to change.
+  if (!prepare_folders(key->store, key->file)) return last_code;
+  store_lock lock;
+  if (!lock.take(key->store)) return last_code;
+  // What other programs wrote meanwhile stays, but for the values this key changed.
+  value_map current;
+  if (!read_values(key->file, current) && errno != ENOENT) return failed(errno, key->file);
+  for (auto& [name, change] : key->changes) {
+    if (change)
+      current[name] = *change;
+    else
+      current.erase(name);
+  }
+  if (!write_values(key->file, current)) return last_code;
+  key->values = std::move(current);
+  key->changes.clear();
   return ERROR_SUCCESS;
 }
 
 LONG RegCloseKey(HKEY key) {
   if (!valid_key(key)) return ERROR_INVALID_HANDLE;
+  LONG rc = RegFlushKey(key);
   delete key;
-  return ERROR_SUCCESS;
+  return rc;
 }
 
 LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size) {
@@ -283,7 +451,8 @@ LONG RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, const BYTE* data,
 
 LONG RegDeleteValueA(HKEY key, LPCSTR name) {
   if (!valid_key(key)) return ERROR_INVALID_HANDLE;
-  value_map values = read_values(key->file);
-  if (!values.erase(name ? name : "")) return ERROR_FILE_NOT_FOUND;
-  return write_values(key->file, values);
+  std::string n = name ? name : "";
+  if (!key->values.erase(n)) return ERROR_FILE_NOT_FOUND;
+  key->changes[n] = std::nullopt;
+  return ERROR_SUCCESS;
 }

@@ -5,6 +5,7 @@
 #include "TK/tk_exception.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
+#include "UDB/udb_profile.h"
 #include "common/quillet_convertor.h"
 #include "platform/process.h"
 
@@ -95,5 +96,7 @@ void finish_page::on_save_settings() {
   filter.push_back(L'\0');
   filter.push_back(L'\0');
   save_file_dialog dialog(window(), file_filter{filter, L"Select Profile File"}, std::wstring(), extension);
-  if (dialog.run()) quillet_convertor::instance().store_profile(dialog.get_file_name());
+  if (!dialog.run()) return;
+  std::wstring name = dialog.get_file_name();
+  if (!quillet_convertor::instance().store_profile(name)) wizard_shell::error(udb_profile::store_failure_message(name));
 }

@@ -60,6 +60,27 @@ bool load_quick_launch_profile(quillet_convertor& convertor, const char* command
   return false;
 }
 
+// Writes the settings back once the sheet is gone, however it ended, and
+// says so when they cannot be kept.
+class settings_keeper {
+ public:
+  explicit settings_keeper(quillet_convertor& c) : convertor(c) {}
+  ~settings_keeper() {
+    try {
+      if (!convertor.save_settings()) wizard_shell::error(convertor.settings_failure());
+    } catch (const tk_exception& e) {
+      tk_log_internal_error(e);
+    } catch (const std::exception& e) {
+      tk_log::write(3, "%s", e.what());
+    }
+  }
+  settings_keeper(const settings_keeper&) = delete;
+  settings_keeper& operator=(const settings_keeper&) = delete;
+
+ private:
+  quillet_convertor& convertor;
+};
+
 void run_wizard(const char* command_line, int& result) {
   // Until the sheet returns, no workbook can have been written: an error
   // that ends the program before then is a failure.
@@ -74,6 +95,7 @@ void run_wizard(const char* command_line, int& result) {
     convertor.leave_saved_settings();
     return;
   }
+  settings_keeper keeper(convertor);
   {
     wizard_shell shell(convertor.get_title(), 501, 311, 312);
     welcome_page welcome(L"qlt");
@@ -97,7 +119,6 @@ void run_wizard(const char* command_line, int& result) {
     shell.add_page(&finish);
     result = shell.run_modal(active_window());
   }
-  convertor.save_settings();
 }
 
 }  // namespace
@@ -152,9 +173,13 @@ void wizard_end_by_signal() {
     quillet_convertor& c = quillet_convertor::instance();
     for (DWORD waited = 0; c.running && waited < tk_thread::stop_wait_ms; waited += 10) Sleep(10);
     // The convertor is not destroyed on this way out: the settings are
-    // written back here, as every other close does.
+    // written back here, as every other close does. The program is ending:
+    // no box waits for an answer.
     try {
-      c.save_settings();
+      if (!c.save_settings()) {
+        tk_log::write(3, L"%ls", c.settings_failure().c_str());
+        std::fprintf(stderr, "%s\n", tk_to_utf8(c.settings_failure()).c_str());
+      }
     } catch (const tk_exception& e) {
       tk_log_internal_error(e);
     }

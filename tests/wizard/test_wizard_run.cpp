@@ -403,13 +403,8 @@ TEST(quillet_program, a_signal_during_a_run_stops_it_and_ends_the_program_by_tha
   }
   EXPECT_GE(size, 2000000u);
   kill(pid, SIGTERM);
-  int status = 0;
-  for (int i = 0; i < 600 && waitpid(pid, &status, WNOHANG) == 0; ++i) Sleep(50);
-  if (waitpid(pid, &status, WNOHANG) == 0) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    ADD_FAILURE() << "quillet did not end";
-  }
+  int status = wait_for_end(pid, 30);
+  EXPECT_NE(status, -1) << "quillet did not end";
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
   EXPECT_EQ(listing(folder + "/tmp"), "") << "the temporary tree stays";
   EXPECT_EQ(listing(folder + "/out"), "") << "an unfinished workbook stays";

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/types.h>
 #include <unistd.h>
 
 // A fresh folder, also the home of the settings store, for one test.
@@ -24,6 +25,15 @@ class wizard_sandbox {
   std::string file(const std::string& name) const { return path + "/" + name; }
   std::string path;
 };
+
+// Root passes by the modes of files and folders; this process then meets
+// them as their owner does, and so do the threads it starts afterwards.
+// Nothing changes for any other user. False when that cannot be done.
+bool meet_file_modes_even_as_root();
+
+// The status of a child process once it has ended; when it has not ended
+// within `seconds` it is killed, and the result is -1.
+int wait_for_end(pid_t pid, int seconds);
 
 // The workbook as openpyxl (.xlsx) or xlrd (.xls) reads it: one line per sheet, "name rows
 // columns first-header", or the reader's error.

@@ -1,0 +1,289 @@
+// The settings the wizard keeps for its next start, and the settings files
+// it saves: what the user is told when they cannot be kept.
+#include "wizard_test_support.h"
+
+#include "../platform/file_tree.h"
+#include "TK/tk_utils.h"
+#include "common/quillet_convertor.h"
+#include "wizard/quillet_app.h"
+#include "wizard/wizard_front_end.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <vector>
+
+namespace {
+
+const QString exit_question = "Are you sure you want to exit the wizard?";
+
+int run_wizard(const std::string& command_line = std::string()) {
+  std::string line = command_line;
+  return WinMain(nullptr, nullptr, line.data(), 1);
+}
+
+// What a session before this one left in the store.
+void store_old_settings() {
+  wizard_front_end front;
+  quillet_convertor c(front);
+  c.source_name = L"oldsrc";
+  c.user = L"olduser";
+  c.password = L"oldpassword";
+}
+
+// A death test's process reports nothing of its own expectations: each
+// mismatch is told on stderr, and the process ends with their count.
+int mismatches = 0;
+void expect_same(const std::string& what, const std::string& got, const std::string& wanted) {
+  if (got == wanted) return;
+  ++mismatches;
+  std::fprintf(stderr, "%s\n  got:    %s\n  wanted: %s\n", what.c_str(), got.c_str(), wanted.c_str());
+}
+
+// The cases of the test below, in a process of their own.
+int unkept_settings_cases(const std::string& folder) {
+  if (!meet_file_modes_even_as_root()) return 3;
+  test_app();
+  const std::string saved_home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  const std::string other_user = " the folder belongs to another user.";
+  const std::string others_write = " the folder can be written by other users.";
+  const struct {
+    const char* what;
+    // Given the case's folder and its store (the XDG folder's), makes
+    // what the wizard finds.
+    std::function<void(const std::string&, const std::string&)> make;
+    bool old_settings_read;
+    // The folder or file named, below the case's folder, and the reason.
+    std::string named, reason;
+  } cases[] = {
+      {"the key's folder is read-only",
+       [](const std::string&, const std::string& store) {
+         store_old_settings();
+         chmod((store + "/HKEY_CURRENT_USER/Software/Brightfold").c_str(), 0500);
+       },
+       true, "/config/quillmark-registry/HKEY_CURRENT_USER/Software/Brightfold/Quillmark.reg",
+       " Permission denied."},
+      {"a file where the store's folder should be",
+       [](const std::string& at, const std::string& store) {
+         mkdir((at + "/config").c_str(), 0700);
+         std::ofstream(store) << "not a folder\n";
+       },
+       false, "/config/quillmark-registry", " Not a directory."},
+      {"HOME is read-only",
+       [](const std::string& at, const std::string&) {
+         unsetenv("XDG_CONFIG_HOME");
+         mkdir((at + "/home").c_str(), 0500);
+         setenv("HOME", (at + "/home").c_str(), 1);
+       },
+       false, "/home/.config", " Permission denied."},
+      {"others can write the store's folder",
+       [](const std::string&, const std::string& store) {
+         store_old_settings();
+         chmod(store.c_str(), 0757);
+       },
+       false, "/config/quillmark-registry", others_write},
+      {"anyone can write the store's folder",
+       [](const std::string&, const std::string& store) {
+         store_old_settings();
+         chmod(store.c_str(), 0777);
+       },
+       false, "/config/quillmark-registry", others_write},
+      {"the store's folder is another user's",
+       [](const std::string& at, const std::string& store) {
+         store_old_settings();
+         // Root makes one; anyone else finds one: "/" stands for it.
+         if (geteuid() == 0) {
+           expect_same("chown", std::to_string(chown(store.c_str(), 65534, 65534)), "0");
+           chmod(store.c_str(), 0755);
+         } else {
+           std::filesystem::rename(store, at + "/kept");
+           std::filesystem::create_directory_symlink("/", store);
+         }
+       },
+       false, "/config/quillmark-registry", other_user},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    const std::string at = folder + "/" + std::to_string(++n);
+    mkdir(at.c_str(), 0700);
+    setenv("XDG_CONFIG_HOME", (at + "/config").c_str(), 1);
+    c.make(at, at + "/config/quillmark-registry");
+    const std::string before = file_tree(at);
+    QString user, said;
+    ui_script ui;
+    ui.step("welcome page", [] { return page_shown(103); }, [] { click_later(find_as<QPushButton>("next")); })
+        .step("connection page", [] { return page_shown(132); },
+              [&] {
+                user = find_as<QLineEdit>("id_1012")->text();
+                click_later(find_as<QPushButton>("cancel"));
+              })
+        .step("exit question", [] { return front_box() && front_box()->text() == exit_question; },
+              [] { answer_box(QMessageBox::Yes); })
+        .step("the settings' box", [] { return front_box() && front_box()->text() != exit_question; },
+              [&] {
+                said = front_box()->text();
+                answer_box(QMessageBox::Ok);
+              });
+    ui.start(30);
+    const std::string what = c.what;
+    expect_same(what + ": result", std::to_string(run_wizard()), "0");
+    expect_same(what + ": user shown", user.toStdString(), c.old_settings_read ? "olduser" : "");
+    expect_same(what + ": box", said.toStdString(), "Cannot save the settings in \"" + at + c.named + "\":" + c.reason);
+    expect_same(what + ": store", file_tree(at), before);
+    setenv("HOME", saved_home.c_str(), 1);
+  }
+  return mismatches;
+}
+
+int unwritable_file_cases(const std::string& folder) {
+  if (!meet_file_modes_even_as_root()) return 3;
+  test_app();
+  setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+  const std::string profile = folder + "/run.qlt";
+  std::ofstream(profile) << "[Generic settings]\nsrc=demo\ndest=" << folder
+                         << "/book.xlsx\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\n"
+                            "user=scott\n\n[Selected Tables]\nDEPT\n\n";
+  const std::string read_only = folder + "/read_only";
+  mkdir(read_only.c_str(), 0700);
+  std::ofstream(read_only + "/saved.qlt") << "the settings of last week\n";
+  chmod(read_only.c_str(), 0500);
+  const struct {
+    std::string file, reason;
+  } cases[] = {
+      {read_only + "/saved.qlt", "Permission denied"},
+      {folder + "/no_folder/saved.qlt", "No such file or directory"},
+  };
+  for (const auto& c : cases) {
+    const std::string before = file_tree(folder + "/read_only");
+    QString said;
+    ui_script ui;
+    ui.step("finish page", [] { return page_shown(107); },
+            [] {
+              if (find_as<QAbstractButton>("id_1225")->isChecked()) click_later(find_as<QAbstractButton>("id_1225"));
+              click_later(find_as<QPushButton>("id_1116"));
+            })
+        .step("save settings dialog", [] { return find_visible("save_file_dialog") != nullptr; },
+              [&] { accept_file_dialog("save_file_dialog", c.file); })
+        .step("the box", [] { return !find_visible("save_file_dialog") && front_box(); },
+              [&] {
+                said = front_box()->text();
+                answer_box(QMessageBox::Ok);
+              })
+        .step("finish", [] { return !front_box() && page_shown(107); },
+              [] { click_later(find_as<QPushButton>("finish")); });
+    ui.start(20);
+    expect_same(c.file + ": result", std::to_string(run_wizard(profile)), "1");
+    expect_same(c.file + ": box", said.toStdString(), "Cannot save the settings file \"" + c.file + "\": " + c.reason + ".");
+    expect_same(c.file + ": folder", file_tree(read_only), before);
+    expect_same(c.file + ": no folder made", std::to_string(tk_is_path_exist(folder + "/no_folder")), "0");
+  }
+  return mismatches;
+}
+
+// Read-only folders stop root only when it does without its file
+// privileges: the cases run, in a folder of their own, in a process that
+// does without them. That process runs the test's body again and finds
+// the folder the test made.
+void run_cases_as_owner(int (*cases)(const std::string& folder)) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const char* variable = "QM_SETTINGS_TEST_FOLDER";
+  std::string folder;
+  if (const char* shared = std::getenv(variable)) {
+    folder = shared;
+  } else {
+    char pattern[] = "/tmp/qm_settings_XXXXXX";
+    folder = mkdtemp(pattern);
+    setenv(variable, folder.c_str(), 1);
+  }
+  EXPECT_EXIT(std::_Exit(cases(folder)), ::testing::ExitedWithCode(0), "");
+  std::string cmd = "chmod -R u+rwx '" + folder + "' 2>/dev/null; rm -rf '" + folder + "'";
+  EXPECT_EQ(std::system(cmd.c_str()), 0);
+  unsetenv(variable);
+}
+
+}  // namespace
+
+TEST(wizard_settings, settings_that_cannot_be_kept_are_said_at_the_close_and_the_store_stays_as_it_was) {
+  run_cases_as_owner(unkept_settings_cases);
+}
+
+TEST(wizard_settings, save_settings_to_a_file_that_cannot_be_written_says_so_and_keeps_the_old_file) {
+  run_cases_as_owner(unwritable_file_cases);
+}
+
+// Eight quick launches, each with its own user, password and destination,
+// are ended at the same moment; the next start finds the settings of one.
+TEST(quillet_program, eight_wizards_ended_at_once_leave_the_settings_of_one_of_them) {
+  char pattern[] = "/tmp/qm_sessions_XXXXXX";
+  const std::string folder = mkdtemp(pattern);
+  for (const char* sub : {"/config", "/runtime", "/tmp", "/home", "/out"}) mkdir((folder + sub).c_str(), 0700);
+  std::string program = QM_BINARY_DIR "/bin/quillet";
+  std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + folder + "/config",
+                                  "XDG_RUNTIME_DIR=" + folder + "/runtime", "TMPDIR=" + folder + "/tmp",
+                                  "HOME=" + folder + "/home"};
+  if (const char* path = std::getenv("PATH")) env.push_back(std::string("PATH=") + path);
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  auto workbook = [&](int k) { return folder + "/out/book" + std::to_string(k) + ".xlsx"; };
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    std::vector<pid_t> wizards;
+    for (int k = 0; k < 8; ++k) {
+      std::remove(workbook(k).c_str());
+      std::string profile = folder + "/run" + std::to_string(k) + ".qlt";
+      std::ofstream(profile) << "[Generic settings]\nsrc=demo\ndest=" << workbook(k)
+                             << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\npassword=pass" << k
+                             << "\nuser=user" << k << "\n\n[Selected Tables]\nDEPT\n";
+      std::vector<char*> argv = {program.data(), profile.data(), nullptr};
+      pid_t pid = fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        execve(program.c_str(), argv.data(), envp.data());
+        _exit(127);
+      }
+      wizards.push_back(pid);
+    }
+    // Each has converted: its settings are those of its run.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    auto all_written = [&] {
+      for (int k = 0; k < 8; ++k)
+        if (!tk_is_file_exist(workbook(k), 0)) return false;
+      return true;
+    };
+    while (!all_written() && std::chrono::steady_clock::now() < deadline) Sleep(20);
+    EXPECT_TRUE(all_written());
+    for (pid_t pid : wizards) kill(pid, SIGTERM);
+    for (pid_t pid : wizards) {
+      int status = wait_for_end(pid, 60);
+      EXPECT_NE(status, -1) << "a wizard did not end";
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+    }
+    setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+    wizard_front_end front;
+    quillet_convertor saved(front);
+    saved.leave_saved_settings();
+    unsetenv("XDG_CONFIG_HOME");
+    std::string user = tk_to_utf8(saved.user);
+    if (user.size() != 5 || user.compare(0, 4, "user") != 0) {
+      ADD_FAILURE() << "stored user: " << user;
+      continue;
+    }
+    std::string k = user.substr(4);
+    EXPECT_EQ(tk_to_utf8(saved.password), "pass" + k);
+    EXPECT_EQ(tk_to_utf8(saved.destination), workbook(std::stoi(k)));
+  }
+  std::filesystem::remove_all(folder);
+}
