@@ -5,6 +5,7 @@
 #include "GUI2/wizard_page.h"
 #include "GUI2/wizard_shell.h"
 #include "TK/tk_exception.h"
+#include "tests/support/temp_folder.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -177,8 +178,8 @@ TEST(file_dialogs, the_filter_pairs_become_the_dialogs_filters) {
 
 TEST(file_dialogs, a_typed_name_gets_the_extension_and_starts_in_the_initial_folder) {
   test_app();
-  char tmpl[] = "/tmp/qm_dialog_XXXXXX";
-  std::string folder = mkdtemp(tmpl);
+  qm_test::temp_folder made("qm_dialog_");
+  std::string folder = made.path;
   std::wstring wide_folder(folder.begin(), folder.end());
   save_file_dialog dialog(nullptr, file_filter{std::wstring(L"Profile Files (.qlt)\0*.qlt\0\0", 28), L"Select Profile File"},
                           wide_folder + L"/old.qlt", L"qlt");
@@ -198,5 +199,4 @@ TEST(file_dialogs, a_typed_name_gets_the_extension_and_starts_in_the_initial_fol
   EXPECT_TRUE(dialog.run());
   EXPECT_EQ(shown_folder.toStdString(), folder);
   EXPECT_EQ(dialog.get_file_name(), wide_folder + L"/report.qlt");
-  rmdir(folder.c_str());
 }
