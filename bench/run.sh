@@ -8,7 +8,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${QM_BUILD_DIR:-$top/build}
 rows=${1:-100000}
-work=$(mktemp -d /tmp/qm_bench_XXXXXX)
+work=$(mktemp -d -t qm_bench_XXXXXX)
 trap 'rm -rf "$work"' EXIT
 /usr/bin/python3 "$top/bench/make_bench_db.py" "$work/bench.db" "$rows" "${2:-}"
 OCILITE_PATH="$work" TMPDIR="$work" /usr/bin/time -v "$build/bin/QUILLCMD" --src=bench --xls_ver=2 \
