@@ -6,6 +6,7 @@
 #include "UDB/udb_profile.h"
 #include "common/error_handler.h"
 #include "common/init_conversion.h"
+#include "common/program_version.h"
 #include "platform/registry.h"
 
 #include <cstdio>
@@ -13,8 +14,6 @@
 
 namespace {
 const char settings_key[] = "Software\\Brightfold\\Quillmark";
-constexpr int version_major = 4;
-constexpr int version_minor = 1;
 }  // namespace
 
 void common_check_dest(const std::wstring& path) {
@@ -114,7 +113,7 @@ std::wstring quillet_convertor::known_destination() const {
 
 std::wstring quillet_convertor::get_title() const {
   wchar_t version[32];
-  std::swprintf(version, 32, L"%d.%d", version_major, version_minor);
+  std::swprintf(version, 32, L"%d.%d", program_version_major, program_version_minor);
   return std::wstring(L"Quillmark ") + version;
 }
 
