@@ -77,9 +77,10 @@ std::string temp_base() {
 }
 
 std::string make_temp_folder(const std::string& prefix, const std::string& base) {
-  std::string pattern = (base.empty() ? temp_base() : base) + "/" + prefix + "XXXXXX";
-  if (!mkdtemp(pattern.data())) throw std::runtime_error(failure("cannot make the folder", pattern, errno));
-  return pattern;
+  const std::string pattern = (base.empty() ? temp_base() : base) + "/" + prefix + "XXXXXX";
+  std::string made = pattern;
+  if (!mkdtemp(made.data())) throw std::runtime_error(failure("cannot make the folder", pattern, errno));
+  return made;
 }
 
 bool remove_tree(const std::string& path) {
