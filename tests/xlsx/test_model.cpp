@@ -245,12 +245,13 @@ TEST(Worksheet, MemoryDoesNotGrowWithTheRows) {
   EXPECT_TRUE(sheet->Save());
 }
 
-// The time itself is bench/distinct_cells.sh's figure. What is checked here
-// is the growth: the last of ten blocks of 100,000 distinct texts costs
-// about what the first did, not many times it, as it would if a new text
-// were sought among a share of all the others. The processor time of this
-// thread, so that a loaded machine does not count; the cheaper of two
-// blocks at each end, so that the one rehash of the table does not either.
+// The time itself is the figure of `bench/run.sh 100000 distinct`. What is
+// checked here is the growth: the last of ten blocks of 100,000 distinct
+// texts costs about what the first did, not many times it, as it would if a
+// new text were sought among a share of all the others. The processor time
+// of this thread, so that a loaded machine does not count; the cheaper of
+// two blocks at each end, so that the one rehash of the table does not
+// either.
 TEST(Worksheet, AMillionDistinctCellsCostNoMoreEachAtTheEndThanAtTheStart) {
   auto thread_seconds = [] {
     timespec t{};
