@@ -1,7 +1,9 @@
 // The folders the tests live in.
+#include "tests/support/child_run.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_sandbox.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -41,16 +43,24 @@ TEST(TestSandbox, HomeXdgFoldersAndTmpdirAreTheProgramsOwn) {
   EXPECT_EQ(folder.path.rfind(box.temp + "/qm_", 0), 0u) << folder.path;
 }
 
-TEST(TestSandbox, ARunOfTheProgramThatItStartsSharesIt) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+TEST(TestSandbox, ARunOfTheProgramInAChildSharesIt) {
   const std::string home = qm_test::sandbox().home;
-  EXPECT_EXIT(
-      {
-        std::fprintf(stderr, "child home %s\n", qm_test::sandbox().home == home ? "shared" : "new");
-        std::_Exit(0);
-      },
-      ::testing::ExitedWithCode(0), "child home shared");
+  qm_test::child_run end = qm_test::run_in_child([&] {
+    std::fprintf(stderr, "child home %s\n", qm_test::sandbox().home == home ? "shared" : "new");
+    std::_Exit(3);
+  });
+  EXPECT_TRUE(end.exited_with(3)) << end.describe();
+  EXPECT_EQ(end.error_output, "child home shared\n");
   EXPECT_TRUE(exists(home)) << "the child removed the sandbox";
+}
+
+TEST(ChildRun, AStatementThatReturnsOrHangsFailsAndSaysSo) {
+  qm_test::child_run returned = qm_test::run_in_child([] {});
+  EXPECT_TRUE(returned.exited_with(1)) << returned.describe();
+  EXPECT_EQ(returned.error_output, "run_in_child: the statement returned\n");
+  qm_test::child_run hung = qm_test::run_in_child([] { pause(); }, std::chrono::seconds(1));
+  EXPECT_FALSE(hung.exited_with(0));
+  EXPECT_EQ(hung.problem, "the child did not end within 1 s and was killed");
 }
 
 TEST(TempFolder, AFolderThatCannotBeMadeNamesItsPathAndErrno) {

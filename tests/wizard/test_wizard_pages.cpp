@@ -1,5 +1,6 @@
 // The pages' own rules, met as a user meets them.
 #include "wizard_test_support.h"
+#include "tests/support/child_run.h"
 #include "tests/support/wait_for.h"
 
 #include "TK/tk_utils.h"
@@ -385,9 +386,7 @@ TEST(wizard_quick_launch, a_destination_folder_that_is_missing_ends_with_minus_o
 TEST(wizard_quick_launch, without_a_client_library_ends_with_minus_one) {
   // The library is bound once a process: in a process of its own, before
   // anything binds it.
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
+  qm_test::child_run end = qm_test::run_in_child([] {
         int result;
         {
           wizard_sandbox box;
@@ -398,8 +397,9 @@ TEST(wizard_quick_launch, without_a_client_library_ends_with_minus_one) {
         }
         std::fprintf(stderr, "result=%d\n", result);
         std::_Exit(result & 0xFF);
-      },
-      ::testing::ExitedWithCode(255), "result=-1");
+  });
+  EXPECT_TRUE(end.exited_with(255)) << end.describe();
+  EXPECT_TRUE(end.error_output_matches("result=-1")) << end.describe();
 }
 
 TEST(wizard_quick_launch, a_settings_file_that_does_not_exist_or_load_ends_with_minus_one_and_changes_nothing) {

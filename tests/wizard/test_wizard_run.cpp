@@ -1,5 +1,6 @@
 // Whole runs of the wizard, driven through its windows.
 #include "wizard_test_support.h"
+#include "tests/support/child_run.h"
 
 #include "TK/tk_utils.h"
 #include "common/quillet_convertor.h"
@@ -270,8 +271,7 @@ TEST(wizard_run, settings_saved_in_a_folder_whose_name_is_no_text_name_that_fold
 }
 
 TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  // The death test's child runs this body again: it finds the parent's folder.
+  // The child runs this body again: it finds the parent's folder.
   const char* shared = std::getenv("QM_CANCEL_TEST_FOLDER");
   const bool child = shared != nullptr;
   std::string folder = child ? shared : make_big_run("qm_cancel_");
@@ -282,8 +282,7 @@ TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
   scoped_env config("XDG_CONFIG_HOME", folder + "/config");
   scoped_env runtime("XDG_RUNTIME_DIR", folder + "/runtime");
 
-  EXPECT_EXIT(
-      {
+  qm_test::child_run end = qm_test::run_in_child([&] {
         test_app();
         int cancelled_at = 0;
         std::chrono::steady_clock::time_point answered;
@@ -309,9 +308,11 @@ TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
         std::fprintf(stderr, "cancelled at record %d of 300000\n", cancelled_at);
         if (stopped < std::chrono::seconds(3)) std::fprintf(stderr, "stopped in time\n");
         std::exit(ui.done() ? code : 9);
-      },
-      ::testing::ExitedWithCode(0),
-      "question: Are you sure you want to exit the wizard\\?.*cancelled at record [0-9]+ of 300000.*stopped in time");
+  });
+  EXPECT_TRUE(end.exited_with(0)) << end.describe();
+  EXPECT_TRUE(end.error_output_matches(
+      "question: Are you sure you want to exit the wizard\\?.*cancelled at record [0-9]+ of 300000.*stopped in time"))
+      << end.describe();
 
   EXPECT_EQ(listing(folder + "/tmp"), "") << "the temporary tree stays";
   EXPECT_EQ(listing(folder + "/out"), "") << "an unfinished workbook stays";
