@@ -2,6 +2,7 @@
 
 #include "platform/utf8.h"
 #include "platform/win32.h"
+#include "platform/write_all.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -189,12 +190,7 @@ void tk_log::release() {
   truncate_once();
   int fd = open_log_file(*this, O_APPEND);
   if (fd < 0) return;
-  for (std::size_t done = 0; done < lines.size();) {
-    ssize_t n = ::write(fd, lines.data() + done, lines.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
-  }
+  qm_platform::write_all(fd, lines.data(), lines.size());
   ::close(fd);
 }
 

@@ -8,6 +8,7 @@
 #include "agent/ansi_cmd_line.h"
 #include "agent/console.h"
 #include "agent/tab_file.h"
+#include "common/program_version.h"
 #include "common/quillet_convertor.h"
 #include "common/xls_engine.h"
 #include "platform/utf8.h"
@@ -52,14 +53,11 @@ std::wstring text_value(int id, const char* value) {
   fatal_exit("The value of " + option + " is not UTF-8 text");
 }
 
-constexpr int version_major = 4;
-constexpr int version_minor = 1;
-
 }  // namespace
 
 std::string usage_text() {
   char first[64];
-  std::snprintf(first, sizeof first, "QUILLCMD v%d.%d\n", version_major, version_minor);
+  std::snprintf(first, sizeof first, "QUILLCMD v%d.%d\n", program_version_major, program_version_minor);
   return std::string(first) +
          "Usage: QUILLCMD.EXE OPTIONS\n"
          "\n"

@@ -11,7 +11,7 @@ build=${QM_BUILD_DIR:-$top/build}
 tables=${1:-300}
 rows=${2:-2000}
 formats=${3:-0 1 2}
-work=$(mktemp -d /tmp/qm_bench_XXXXXX)
+work=$(mktemp -d -t qm_bench_XXXXXX)
 trap 'rm -rf "$work"' EXIT
 /usr/bin/python3 "$top/bench/make_many_tables_db.py" "$work/many.db" "$tables" "$rows"
 echo "$tables tables of $rows rows and 5 columns"

@@ -30,21 +30,21 @@ endfunction()
 
 # qm_tests(<label> [TIMEOUT seconds] SOURCES ... [LIBS ...])
 # One GoogleTest program per folder; every test carries the folder's label,
-# so `ctest -L <label>` runs one subsystem. With TIMEOUT, CTest ends a test
-# that runs longer.
+# so `ctest -L <label>` runs one subsystem. CTest ends a test that runs
+# longer than TIMEOUT (default 60 seconds). The programs' main gives each
+# one a HOME, XDG folders and a TMPDIR of its own (tests/support).
 function(qm_tests label)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
-  set(timeout)
-  if(ARG_TIMEOUT)
-    set(timeout TIMEOUT ${ARG_TIMEOUT})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 60)
   endif()
   string(TOLOWER "test_${label}" exe)
   add_executable(${exe} ${ARG_SOURCES})
   qm_target_defaults(${exe})
-  target_link_libraries(${exe} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${exe} PRIVATE ${ARG_LIBS} qm_test_main GTest::gmock)
   target_compile_definitions(${exe} PRIVATE
     QM_SOURCE_DIR="${PROJECT_SOURCE_DIR}" QM_BINARY_DIR="${PROJECT_BINARY_DIR}")
   gtest_discover_tests(${exe}
-    PROPERTIES LABELS ${label} ${timeout}
+    PROPERTIES LABELS ${label} TIMEOUT ${ARG_TIMEOUT}
     DISCOVERY_TIMEOUT 60)
 endfunction()

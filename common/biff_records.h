@@ -3,6 +3,8 @@
 // and, in the tests, workbooks of known records.
 #pragma once
 
+#include "jet/biff_id.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -76,22 +78,22 @@ inline std::vector<record> parse(const bytes& data) {
   return out;
 }
 
-// Record ids.
-constexpr std::uint16_t id_dimensions = 0x0200;
-constexpr std::uint16_t id_blank = 0x0201;
-constexpr std::uint16_t id_label = 0x0204;
-constexpr std::uint16_t id_row = 0x0208;
-constexpr std::uint16_t id_index = 0x020B;
-constexpr std::uint16_t id_window2 = 0x023E;
-constexpr std::uint16_t id_style = 0x0293;
-constexpr std::uint16_t id_bof = 0x0809;
-constexpr std::uint16_t id_eof = 0x000A;
-constexpr std::uint16_t id_datemode = 0x0022;
-constexpr std::uint16_t id_font = 0x0031;
-constexpr std::uint16_t id_window1 = 0x003D;
-constexpr std::uint16_t id_codepage = 0x0042;
-constexpr std::uint16_t id_boundsheet = 0x0085;
-constexpr std::uint16_t id_dbcell = 0x00D7;
-constexpr std::uint16_t id_xf = 0x00E0;
+// Record ids, by the names the templates and the tests use.
+constexpr std::uint16_t id_dimensions = biff_id::dimensions;
+constexpr std::uint16_t id_blank = biff_id::blank;
+constexpr std::uint16_t id_label = biff_id::label;
+constexpr std::uint16_t id_row = biff_id::row;
+constexpr std::uint16_t id_index = biff_id::index;
+constexpr std::uint16_t id_window2 = biff_id::window2;
+constexpr std::uint16_t id_style = biff_id::style;
+constexpr std::uint16_t id_bof = biff_id::bof;
+constexpr std::uint16_t id_eof = biff_id::eof;
+constexpr std::uint16_t id_datemode = biff_id::date_mode;
+constexpr std::uint16_t id_font = biff_id::font;
+constexpr std::uint16_t id_window1 = biff_id::window1;
+constexpr std::uint16_t id_codepage = biff_id::codepage;
+constexpr std::uint16_t id_boundsheet = biff_id::bound_sheet;
+constexpr std::uint16_t id_dbcell = biff_id::dbcell;
+constexpr std::uint16_t id_xf = biff_id::xf;
 
 }  // namespace biff

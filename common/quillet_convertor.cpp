@@ -6,6 +6,7 @@
 #include "UDB/udb_profile.h"
 #include "common/error_handler.h"
 #include "common/init_conversion.h"
+#include "common/program_version.h"
 #include "platform/registry.h"
 #include "platform/utf8.h"
 
@@ -15,9 +16,6 @@
 
 namespace {
 const char settings_key[] = "Software\\Brightfold\\Quillmark";
-constexpr int version_major = 4;
-constexpr int version_minor = 1;
-
 // Why the settings were not kept, from the store's own account of it.
 std::wstring store_failure_message() {
   qm_platform::registry_problem problem = qm_platform::registry_last_problem();
@@ -141,7 +139,7 @@ std::wstring quillet_convertor::known_destination() const {
 
 std::wstring quillet_convertor::get_title() const {
   wchar_t version[32];
-  std::swprintf(version, 32, L"%d.%d", version_major, version_minor);
+  std::swprintf(version, 32, L"%d.%d", program_version_major, program_version_minor);
   return std::wstring(L"Quillmark ") + version;
 }
 

@@ -4,20 +4,13 @@
 #include "TK/tk_exception.h"
 #include "TK/tk_log.h"
 #include "common/xls_engine.h"
+#include "jet/biff_id.h"
 #include "platform/storage.h"
 
 #include <cstring>
 #include <vector>
 
 namespace {
-
-constexpr std::uint16_t id_font = 0x0031;
-constexpr std::uint16_t id_xf = 0x00E0;
-constexpr std::uint16_t id_boundsheet = 0x0085;
-constexpr std::uint16_t id_eof = 0x000A;
-constexpr std::uint16_t id_bof = 0x0809;
-constexpr std::uint16_t id_index = 0x020B;
-constexpr std::uint16_t id_dbcell = 0x00D7;
 
 // Height 200 (10 points), options 1, colour 0x7FFF, weight 700 (bold),
 // no escapement or underline, family 2.
@@ -141,10 +134,10 @@ std::vector<std::uint32_t> patch_globals(IStream* stream, const flavour& f, bool
     }
     auto id = static_cast<std::uint16_t>(h[0] | (h[1] << 8));
     auto length = static_cast<std::uint16_t>(h[2] | (h[3] << 8));
-    if (id == id_eof) break;
-    if (id == id_font) {
+    if (id == biff_id::eof) break;
+    if (id == biff_id::font) {
       if (++fonts == 4) overwrite_body(io, length, bold_font, sizeof bold_font, __LINE__);
-    } else if (id == id_xf) {
+    } else if (id == biff_id::xf) {
       ++xfs;
       if (xfs == 17) {
         std::uint8_t xf[20];
@@ -157,7 +150,7 @@ std::vector<std::uint32_t> patch_globals(IStream* stream, const flavour& f, bool
         if (wrap) xf[alignment] |= wrap_bit;
         overwrite_body(io, length, xf, sizeof xf, __LINE__);
       }
-    } else if (id == id_boundsheet) {
+    } else if (id == biff_id::bound_sheet) {
       io.check(length >= 4, __LINE__);
       sheets.push_back(io.read32());
     }
@@ -170,11 +163,11 @@ void patch_header_row(IStream* stream, std::uint32_t offset, const flavour& f) {
   biff_io io(stream);
   io.seek(offset);
   header bof = io.read_header();
-  io.check(bof.id == id_bof, __LINE__);
+  io.check(bof.id == biff_id::bof, __LINE__);
   std::uint64_t index_at = std::uint64_t{offset} + 4 + bof.length;
   io.seek(index_at);
   header index = io.read_header();
-  io.check(index.id == id_index, __LINE__);
+  io.check(index.id == biff_id::index, __LINE__);
   if (index.length < f.index_min) {
     tk_log::write(1, "Empty sheet");
     return;
@@ -185,7 +178,7 @@ void patch_header_row(IStream* stream, std::uint32_t offset, const flavour& f) {
 
   io.seek(dbcell);
   header cell_block = io.read_header();
-  io.check(cell_block.id == id_dbcell, __LINE__);
+  io.check(cell_block.id == biff_id::dbcell, __LINE__);
   io.check(cell_block.length >= 6, __LINE__);
   std::uint32_t distance = io.read32();
   std::uint16_t first_cell = io.read16();

@@ -1,5 +1,6 @@
 #include "platform/handle.h"
 #include "platform/utf8.h"
+#include "platform/write_all.h"
 
 #include <cerrno>
 #include <climits>
@@ -98,18 +99,13 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD to_write, LPDWORD written, voi
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  const char* p = static_cast<const char*>(buffer);
-  DWORD done = 0;
-  while (done < to_write) {
-    ssize_t n = ::write(f->fd, p + done, to_write - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      if (written) *written = done;
-      return FALSE;
-    }
-    done += static_cast<DWORD>(n);
+  std::size_t done = 0;
+  int error = qm_platform::write_all(f->fd, buffer, to_write, &done);
+  if (written) *written = static_cast<DWORD>(done);
+  if (error) {
+    errno = error;
+    return FALSE;
   }
-  if (written) *written = done;
   return TRUE;
 }
 

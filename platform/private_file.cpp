@@ -1,5 +1,7 @@
 #include "platform/private_file.h"
 
+#include "platform/write_all.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -14,17 +16,9 @@ namespace {
 // failure.
 bool write_sync_close(int fd, const std::string& text) {
   bool ok = true;
-  const char* p = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
+  if (int error = write_all(fd, text.data(), text.size())) {
+    errno = error;
+    ok = false;
   }
   if (ok && ::fsync(fd) != 0) ok = false;
   int saved = errno;

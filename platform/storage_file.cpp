@@ -1,6 +1,7 @@
 #include "platform/storage_file.h"
 
 #include "platform/utf8.h"
+#include "platform/write_all.h"
 
 #include <atomic>
 #include <cerrno>
@@ -32,17 +33,7 @@ class native_file final : public storage_file {
     return 0;
   }
   int write_at(std::uint64_t offset, const void* data, std::size_t size) override {
-    const auto* p = static_cast<const char*>(data);
-    std::size_t done = 0;
-    while (done < size) {
-      ssize_t n = ::pwrite(fd, p + done, size - done, static_cast<off_t>(offset + done));
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
-      done += static_cast<std::size_t>(n);
-    }
-    return 0;
+    return write_all_at(fd, data, size, offset);
   }
   int get_size(std::uint64_t& size) override {
     struct stat st{};

@@ -3,6 +3,7 @@
 #include "TK/tk_log.h"
 #include "platform/utf8.h"
 #include "platform/win32.h"
+#include "platform/write_all.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -28,33 +29,15 @@ class file_output : public part_output {
   }
 
  protected:
-  bool sink(const char* data, std::size_t size) override {
-    while (size > 0) {
-      ssize_t n = ::write(fd, data, size);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        set_error(L"cannot write " + in_quotes(path) + L": " + system_error_text(errno));
-        return false;
-      }
-      data += n;
-      size -= static_cast<std::size_t>(n);
-    }
-    return true;
-  }
+  bool sink(const char* data, std::size_t size) override { return written(qm_platform::write_all(fd, data, size)); }
 
   bool sink_at(std::uint64_t offset, const char* data, std::size_t size) override {
-    while (size > 0) {
-      ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        set_error(L"cannot write " + in_quotes(path) + L": " + system_error_text(errno));
-        return false;
-      }
-      data += n;
-      size -= static_cast<std::size_t>(n);
-      offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
+    return written(qm_platform::write_all_at(fd, data, size, offset));
+  }
+
+  bool written(int error) {
+    if (error) set_error(L"cannot write " + in_quotes(path) + L": " + system_error_text(error));
+    return !error;
   }
 
   bool finish() override {

@@ -5,6 +5,7 @@
 #include "GUI2/gui_dialog.h"
 #include "TK/tk_desktop.h"
 #include "TK/tk_utils.h"
+#include "tests/support/temp_folder.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -76,9 +77,8 @@ TEST_F(send_bug, returns_without_a_mail_library_and_keeps_the_folder) {
 }
 
 TEST_F(send_bug, hands_the_report_to_the_mail_library_and_restores_the_folder) {
-  char tmpl[] = "/tmp/qm_mail_XXXXXX";
-  std::string dir = mkdtemp(tmpl);
-  std::string out = dir + "/mail.txt";
+  qm_test::temp_folder dir("qm_mail_");
+  std::string out = dir.file("mail.txt");
   setenv("QUILLMARK_MAIL_LIBRARY", (test_libraries + "libfake_mail.so").c_str(), 1);
   setenv("QM_FAKE_MAIL_OUT", out.c_str(), 1);
   std::string before = folder();
@@ -95,6 +95,4 @@ TEST_F(send_bug, hands_the_report_to_the_mail_library_and_restores_the_folder) {
   int y, mo, d, h, mi;
   EXPECT_EQ(std::sscanf(mail.c_str() + at, "date=%d/%d/%d %d:%d", &y, &mo, &d, &h, &mi), 5) << mail;
   EXPECT_GE(y, 2024);
-  std::remove(out.c_str());
-  rmdir(dir.c_str());
 }

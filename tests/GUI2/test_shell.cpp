@@ -6,6 +6,7 @@
 #include "GUI2/wizard_shell.h"
 #include "TK/tk_exception.h"
 #include "TK/tk_utils.h"
+#include "tests/support/temp_folder.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -13,7 +14,6 @@
 #include <QFileDialog>
 #include <QTimer>
 
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sys/stat.h>
@@ -183,8 +183,8 @@ TEST(file_dialogs, the_filter_pairs_become_the_dialogs_filters) {
 
 TEST(file_dialogs, a_typed_name_gets_the_extension_and_starts_in_the_initial_folder) {
   test_app();
-  char tmpl[] = "/tmp/qm_dialog_XXXXXX";
-  std::string folder = mkdtemp(tmpl);
+  qm_test::temp_folder made("qm_dialog_");
+  std::string folder = made.path;
   std::wstring wide_folder(folder.begin(), folder.end());
   save_file_dialog dialog(nullptr, file_filter{std::wstring(L"Profile Files (.qlt)\0*.qlt\0\0", 28), L"Select Profile File"},
                           wide_folder + L"/old.qlt", L"qlt");
@@ -204,19 +204,14 @@ TEST(file_dialogs, a_typed_name_gets_the_extension_and_starts_in_the_initial_fol
   EXPECT_TRUE(dialog.run());
   EXPECT_EQ(shown_folder.toStdString(), folder);
   EXPECT_EQ(dialog.get_file_name(), wide_folder + L"/report.qlt");
-  rmdir(folder.c_str());
 }
 
 // A typed name is one name, quotes and all, taken against the folder the
 // dialog shows; the dialog's own button accepts it.
 TEST(file_dialogs, a_typed_name_with_quotes_is_one_name_in_the_folder_shown) {
   test_app();
-  char tmpl[] = "/tmp/qm_dialog_XXXXXX";
-  const std::string folder = mkdtemp(tmpl);
-  // The dialog keeps its history in the user's settings: these go here.
-  const char* config = getenv("XDG_CONFIG_HOME");
-  const std::string user_config = config ? config : "";
-  setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+  qm_test::temp_folder made("qm_dialog_");
+  const std::string folder = made.path;
   ASSERT_EQ(mkdir((folder + "/sub").c_str(), 0700), 0);
   for (const char* name : {"/my \"weekly\".qlt", "/sub/a \"b\" c.qlt"}) std::ofstream(folder + name) << "x";
   const std::wstring start = tk_from_utf8(folder) + L"/old.qlt";
@@ -272,9 +267,4 @@ TEST(file_dialogs, a_typed_name_with_quotes_is_one_name_in_the_folder_shown) {
   ui.start(20);
   EXPECT_FALSE(missing.run());
   EXPECT_TRUE(ui.done());
-  if (config)
-    setenv("XDG_CONFIG_HOME", user_config.c_str(), 1);
-  else
-    unsetenv("XDG_CONFIG_HOME");
-  std::filesystem::remove_all(folder);
 }

@@ -5,6 +5,7 @@
 #include "ORA/ora_database.h"
 #include "ORA/ora_engine.h"
 #include "TK/tk_log.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -16,17 +17,10 @@
 #include <unistd.h>
 #include <vector>
 
-class ora_schema_folder {
+// A folder of schema files, removed with them at the end.
+class ora_schema_folder : public qm_test::temp_folder {
  public:
-  ora_schema_folder() {
-    char tmpl[] = "/tmp/qm_ora_XXXXXX";
-    path = mkdtemp(tmpl);
-  }
-  ~ora_schema_folder() {
-    std::string cmd = "rm -rf '" + path + "'";
-    if (std::system(cmd.c_str()) != 0) {
-    }
-  }
+  ora_schema_folder() : temp_folder("qm_ora_") {}
   // Runs the script in a new schema file `<name>.db`; returns its path.
   std::string make(const std::string& name, const std::string& script) const {
     std::string file = path + "/" + name + ".db";
@@ -43,7 +37,6 @@ class ora_schema_folder {
     sqlite3_close(db);
     if (rc != SQLITE_OK) throw std::runtime_error("script failed: " + why);
   }
-  std::string path;
 };
 
 inline std::wstring wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }

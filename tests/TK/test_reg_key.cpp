@@ -1,5 +1,6 @@
 #include "TK/tk_exception.h"
 #include "TK/tk_reg_key.h"
+#include "tests/support/scoped_env.h"
 #include "tk_test_support.h"
 
 #include <gtest/gtest.h>
@@ -8,9 +9,8 @@ namespace {
 
 class RegKey : public ::testing::Test {
  protected:
-  void SetUp() override { setenv("XDG_CONFIG_HOME", folder.path.c_str(), 1); }
-  void TearDown() override { unsetenv("XDG_CONFIG_HOME"); }
   temp_folder folder;
+  scoped_env config{"XDG_CONFIG_HOME", folder.path};
 };
 
 bool open(tk_reg_key& key) {

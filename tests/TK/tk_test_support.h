@@ -1,19 +1,5 @@
 #pragma once
-#include <cstdlib>
-#include <string>
-#include <unistd.h>
+#include "tests/support/temp_folder.h"
 
-// A fresh folder below /tmp, removed with its content at the end.
-class temp_folder {
- public:
-  temp_folder() {
-    char tmpl[] = "/tmp/qm_tk_XXXXXX";
-    path = mkdtemp(tmpl);
-  }
-  ~temp_folder() {
-    std::string cmd = "rm -rf '" + path + "'";
-    if (std::system(cmd.c_str()) != 0) {
-    }
-  }
-  std::string path;
-};
+// A fresh folder under TMPDIR, removed with its content at the end.
+using qm_test::temp_folder;

@@ -1,5 +1,6 @@
 #pragma once
 #include "TK/tk_log.h"
+#include "tests/support/temp_folder.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -7,20 +8,8 @@
 #include <string>
 #include <unistd.h>
 
-// A fresh folder below /tmp, removed with its content at the end.
-class temp_folder {
- public:
-  temp_folder() {
-    char tmpl[] = "/tmp/qm_udb_XXXXXX";
-    path = mkdtemp(tmpl);
-  }
-  ~temp_folder() {
-    std::string cmd = "rm -rf '" + path + "'";
-    if (std::system(cmd.c_str()) != 0) {
-    }
-  }
-  std::string path;
-};
+// A fresh folder under TMPDIR, removed with its content at the end.
+using qm_test::temp_folder;
 
 inline std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

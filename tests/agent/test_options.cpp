@@ -5,6 +5,7 @@
 #include "common/xls_engine.h"
 
 #include "TK/tk_utils.h"
+#include "tests/support/temp_folder.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -16,20 +17,13 @@ namespace {
 
 class Options : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/qm_agent_XXXXXX";
-    folder = mkdtemp(tmpl);
-  }
-  void TearDown() override {
-    std::string cmd = "rm -rf '" + folder + "'";
-    EXPECT_EQ(std::system(cmd.c_str()), 0);
-  }
   bool parse(std::vector<std::string> args) {
     std::vector<char*> argv{const_cast<char*>("QUILLCMD")};
     for (auto& a : args) argv.push_back(a.data());
     return parse_cmd_line(static_cast<int>(argv.size()), argv.data());
   }
-  std::string folder;
+  qm_test::temp_folder made{"qm_agent_"};
+  std::string folder = made.path;
   console_front_end front;
   error_handler errors{oracle_error_count, oracle_error_table};
 };

@@ -1,6 +1,7 @@
 #pragma once
 #include "TK/tk_exception.h"
 #include "common/front_end.h"
+#include "tests/support/temp_folder.h"
 
 #include <cstdlib>
 #include <functional>
@@ -31,16 +32,5 @@ struct recording_front_end : conversion_front_end {
   std::vector<std::string> others, outcomes;
 };
 
-class temp_folder {
- public:
-  temp_folder() {
-    char tmpl[] = "/tmp/qm_common_XXXXXX";
-    path = mkdtemp(tmpl);
-  }
-  ~temp_folder() {
-    std::string cmd = "rm -rf '" + path + "'";
-    if (std::system(cmd.c_str()) != 0) {
-    }
-  }
-  std::string path;
-};
+// A fresh folder under TMPDIR, removed with its content at the end.
+using qm_test::temp_folder;

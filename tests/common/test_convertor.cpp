@@ -1,6 +1,7 @@
 #include "common/error_handler.h"
 #include "common/quillet_convertor.h"
 #include "common_test_support.h"
+#include "tests/support/scoped_env.h"
 
 #include "TK/tk_utils.h"
 
@@ -12,12 +13,9 @@ namespace {
 
 class Convertor : public ::testing::Test {
  protected:
-  void SetUp() override {
-    setenv("XDG_CONFIG_HOME", folder.path.c_str(), 1);
-    handled.clear();
-  }
-  void TearDown() override { unsetenv("XDG_CONFIG_HOME"); }
+  void SetUp() override { handled.clear(); }
   temp_folder folder;
+  scoped_env config{"XDG_CONFIG_HOME", folder.path};
   recording_front_end front;
   error_handler errors{oracle_error_count, oracle_error_table};
 };

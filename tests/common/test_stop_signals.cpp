@@ -1,5 +1,7 @@
 #include "TK/tk_thread.h"
 #include "common/stop_signals.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wait_for.h"
 
 #include <cerrno>
 #include <chrono>
@@ -19,24 +21,18 @@ namespace {
 
 // Each test runs in a process of its own: the first signal stays received.
 TEST(StopSignals, TheFirstSignalEndsACallThatWaits) {
-  char folder[] = "/tmp/qm_stop_XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  std::string pipe = std::string(folder) + "/pipe";
+  qm_test::temp_folder folder("qm_stop_");
+  std::string pipe = folder.file("pipe");
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
   // Should the open wait on, the test ends here instead of hanging.
   alarm(20);
   stop_signals interrupts;
   EXPECT_FALSE(stop_signals::received());
   pthread_t waiting = pthread_self();
-  std::string syscall = "/proc/self/task/" + std::to_string(gettid()) + "/syscall";
-  std::thread sender([waiting, syscall] {
+  pid_t waiting_id = gettid();
+  std::thread sender([waiting, waiting_id] {
     // Once the open waits: a signal before it would leave it waiting.
-    for (;;) {
-      std::ifstream in(syscall);
-      long number = -1;
-      if ((in >> number) && number == SYS_openat) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    qm_test::wait_for([&] { return qm_test::system_call_of(waiting_id) == SYS_openat; }, std::chrono::seconds(15));
     pthread_kill(waiting, SIGTERM);
   });
   // No reader ever comes: only the signal ends the open.
@@ -48,8 +44,6 @@ TEST(StopSignals, TheFirstSignalEndsACallThatWaits) {
   EXPECT_EQ(error, EINTR);
   EXPECT_TRUE(stop_signals::received());
   EXPECT_TRUE(tk_thread_functor().stop_requested());
-  unlink(pipe.c_str());
-  rmdir(folder);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "dao/dao_engine.h"
 #include "dao/dao_exception.h"
 #include "fake_access_database.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -203,9 +204,8 @@ TEST_F(AccessDatabase, ANewDatabaseIsMadeWithTheEnglishLocale) {
 }
 
 TEST(DaoGenerator, DeletesTheFileAndItsLockFileWhenAsked) {
-  char folder[] = "/tmp/qm_dao_gen_XXXXXX";
-  ASSERT_TRUE(mkdtemp(folder));
-  const std::string file = std::string(folder) + "/made.mdb";
+  qm_test::temp_folder folder("qm_dao_gen_");
+  const std::string file = folder.file("made.mdb");
   auto exists = [](const std::string& path) { return access(path.c_str(), F_OK) == 0; };
   for (bool remove : {false, true}) {
     std::ofstream(file) << "db";
@@ -225,7 +225,6 @@ TEST(DaoGenerator, DeletesTheFileAndItsLockFileWhenAsked) {
     without_lock.delete_on_destruction = true;
   }
   EXPECT_FALSE(exists(file));
-  rmdir(folder);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "dao_args.h"
 #include "jet/jet_engine.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -76,10 +77,8 @@ class jet_fixture : public ::testing::Test {
 };
 
 // A folder of its own for each test.
-class temp_dir {
+class temp_dir : public qm_test::temp_folder {
  public:
-  temp_dir();
-  ~temp_dir();
+  temp_dir() : temp_folder("qm_jet_") {}
   std::wstring file(const std::wstring& name) const;
-  std::string path;
 };

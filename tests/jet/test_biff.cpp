@@ -3,6 +3,7 @@
 #include "jet/biff_writer.h"
 
 #include "platform/utf8.h"
+#include "tests/support/temp_folder.h"
 
 #include <cstdio>
 #include <fstream>
@@ -98,15 +99,14 @@ std::string read_all(FILE* pipe) {
 
 // xlrd reads a workbook stream without its compound file too.
 std::string xlrd_dump(const std::vector<std::uint8_t>& stream) {
-  char path[] = "/tmp/qm_biff_XXXXXX";
-  int fd = mkstemp(path);
-  EXPECT_EQ(write(fd, stream.data(), stream.size()), static_cast<ssize_t>(stream.size()));
-  close(fd);
-  std::string command = std::string("/usr/bin/python3 ") + QM_SOURCE_DIR + "/tests/jet/xlrd_dump.py " + path;
+  qm_test::temp_folder folder("qm_biff_");
+  std::string path = folder.file("stream.bin");
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
+  std::string command = std::string("/usr/bin/python3 ") + QM_SOURCE_DIR + "/tests/jet/xlrd_dump.py '" + path + "'";
   FILE* pipe = popen(command.c_str(), "r");
   std::string out = read_all(pipe);
   EXPECT_EQ(pclose(pipe), 0) << out;
-  unlink(path);
   return out;
 }
 

@@ -1,6 +1,8 @@
 // The BIFF reader and the spreadsheet driver on the workbooks of the corpus
 // and on seeded mutations of them.
 #include "jet_fuzz.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_sandbox.h"
 
 #include <cstdlib>
 #include <dirent.h>
@@ -40,20 +42,8 @@ std::string joined(const std::vector<std::string>& problems) {
 
 class Fuzz : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // Each input is written and committed to a file: in memory when the
-    // machine offers it, so that its flushes cost nothing.
-    char shm[] = "/dev/shm/qm_fuzz_XXXXXX";
-    char tmp[] = "/tmp/qm_fuzz_XXXXXX";
-    const char* made = mkdtemp(shm);
-    folder = made ? made : mkdtemp(tmp);
-  }
-  void TearDown() override {
-    std::string cmd = "rm -rf '" + folder + "'";
-    if (std::system(cmd.c_str()) != 0) {
-    }
-  }
-  std::string folder;
+  qm_test::temp_folder made{"qm_fuzz_"};
+  std::string folder = made.path;
 };
 
 TEST_F(Fuzz, TheCorpusReplays) {
@@ -81,8 +71,9 @@ TEST_F(Fuzz, MutatedWorkbooksAreReadOrRefusedCleanly) {
     std::vector<std::string> problems = jet_fuzz_input(mutated.data(), mutated.size(), folder);
     if (problems.empty()) continue;
     ++failures;
-    // Kept for the corpus once the fault is mended.
-    std::string kept = "/tmp/qm_fuzz_failure_" + std::to_string(i) + ".bin";
+    // Kept for the corpus once the fault is mended, outside the test's own
+    // folders, which go at its end.
+    std::string kept = qm_test::sandbox().outer_temp + "/qm_fuzz_failure_" + std::to_string(i) + ".bin";
     std::ofstream(kept, std::ios::binary).write(reinterpret_cast<const char*>(mutated.data()),
                                                 static_cast<std::streamsize>(mutated.size()));
     ADD_FAILURE() << "mutation " << i << " of " << seed.name << " (" << kept << ")" << joined(problems);

@@ -1,4 +1,5 @@
 #include "oci/oci_library.h"
+#include "tests/support/child_run.h"
 
 #include "TK/tk_exception.h"
 
@@ -67,9 +68,7 @@ TEST(oci_library, the_bundled_library_beside_the_program_is_the_last_resort) {
 // In a fresh process: the message comes from the first use of the table,
 // before any client function could be called.
 TEST(oci_library, a_missing_client_gives_the_message_before_any_call) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
+  qm_test::child_run end = qm_test::run_in_child([] {
         setenv("QUILLMARK_OCI_LIBRARY", "/nonexistent/libclntsh.so", 1);
         int code = 3;
         if (!oci_available()) {
@@ -81,8 +80,8 @@ TEST(oci_library, a_missing_client_gives_the_message_before_any_call) {
           }
         }
         std::_Exit(code);
-      },
-      ::testing::ExitedWithCode(0), "");
+  });
+  EXPECT_TRUE(end.exited_with(0)) << end.describe();
 }
 
 }  // namespace

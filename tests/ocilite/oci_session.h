@@ -3,6 +3,7 @@
 #pragma once
 
 #include "oci/oci_library.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -66,23 +67,21 @@ inline std::string u8(const std::u16string& s) {
 // An SQLite file made from a script, removed at the end.
 class temp_db {
  public:
-  explicit temp_db(const std::string& script, const std::string& name = "test") {
-    char tmpl[] = "/tmp/qm_ocilite_XXXXXX";
-    folder = mkdtemp(tmpl);
-    path = folder + "/" + name + ".db";
+  explicit temp_db(const std::string& script, const std::string& name = "test")
+      : made("qm_ocilite_"), folder(made.path), path(folder + "/" + name + ".db") {
     sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) ADD_FAILURE() << "cannot open " << path;
     char* error = nullptr;
     if (sqlite3_exec(db, script.c_str(), nullptr, nullptr, &error) != SQLITE_OK)
       ADD_FAILURE() << "fixture script: " << (error ? error : "?");
     sqlite3_free(error);
     sqlite3_close(db);
   }
-  ~temp_db() {
-    std::string cmd = "rm -rf '" + folder + "'";
-    if (std::system(cmd.c_str()) != 0) {
-    }
-  }
+
+ private:
+  qm_test::temp_folder made;  // before the names below, which are made from it
+
+ public:
   std::string folder, path;
 };
 

@@ -1,7 +1,10 @@
 #include "oci_session.h"
+#include "tests/support/wait_for.h"
 
 #include <atomic>
 #include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -113,12 +116,12 @@ constexpr bool cancel_supported = true;
 
 struct blocked_call {
   oci_session* session;
-  std::atomic<bool> entered{false};
+  std::atomic<pid_t> thread_id{0};
 };
 
 void* count_rows(void* argument) {
   auto* call = static_cast<blocked_call*>(argument);
-  call->entered = true;
+  call->thread_id = gettid();
   call->session->query("SELECT COUNT(*) FROM \"T\"");
   return nullptr;
 }
@@ -138,9 +141,12 @@ TEST(ocilite_api, a_thread_cancelled_inside_a_call_unwinds_through_the_entry_gua
   blocked_call call{session};
   pthread_t thread;
   ASSERT_EQ(pthread_create(&thread, nullptr, count_rows, &call), 0);
-  while (!call.entered) usleep(1000);
   // The query waits in SQLite's busy handler, which sleeps.
-  usleep(300000);
+  auto sleeping = [&] {
+    long call_number = call.thread_id ? qm_test::system_call_of(call.thread_id) : -1;
+    return call_number == SYS_nanosleep || call_number == SYS_clock_nanosleep;
+  };
+  EXPECT_TRUE(qm_test::wait_for(sleeping, std::chrono::seconds(10))) << "the query never waited for the lock";
   ASSERT_EQ(pthread_cancel(thread), 0);
   void* result = nullptr;
   ASSERT_EQ(pthread_join(thread, &result), 0);

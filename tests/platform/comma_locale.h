@@ -1,4 +1,6 @@
 #pragma once
+#include "tests/support/temp_folder.h"
+
 #include <clocale>
 #include <cstdlib>
 #include <string>
@@ -10,25 +12,15 @@
 inline bool use_comma_locale() {
   struct built {
     built() {
-      char tmpl[] = "/tmp/qm_locale_XXXXXX";
-      if (!mkdtemp(tmpl)) return;
-      folder = tmpl;
-      std::string cmd = "localedef -i de_DE -f UTF-8 '" + folder + "/de_DE.UTF-8' >/dev/null 2>&1";
+      std::string cmd = "localedef -i de_DE -f UTF-8 '" + made.path + "/de_DE.UTF-8' >/dev/null 2>&1";
       if (std::system(cmd.c_str()) != 0) {
       }
     }
-    ~built() {
-      if (folder.empty()) return;
-      std::string cmd = "rm -rf '" + folder + "'";
-      if (std::system(cmd.c_str()) != 0) {
-      }
-    }
-    std::string folder;
+    qm_test::temp_folder made{"qm_locale_"};
   };
   if (std::setlocale(LC_ALL, "de_DE.UTF-8")) return true;
   static built locale;
-  if (locale.folder.empty()) return false;
-  setenv("LOCPATH", locale.folder.c_str(), 1);
+  setenv("LOCPATH", locale.made.path.c_str(), 1);
   return std::setlocale(LC_ALL, "de_DE.UTF-8") && std::localeconv()->decimal_point[0] == ',';
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/storage.h"
 #include "platform/storage_file.h"
+#include "tests/support/temp_folder.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -21,20 +22,17 @@ using bytes = std::vector<std::uint8_t>;
 
 class scratch {
  public:
-  scratch() {
-    char pattern[] = "/tmp/qm_storage_XXXXXX";
-    folder = mkdtemp(pattern);
-  }
-  ~scratch() {
-    std::string command = "rm -rf '" + folder + "'";
-    if (std::system(command.c_str()) != 0) {
-    }
-  }
+  scratch() : made("qm_storage_"), folder(made.path) {}
   std::string path(const std::string& name) const { return folder + "/" + name; }
   std::wstring wpath(const std::string& name) const {
     std::string p = path(name);
     return std::wstring(p.begin(), p.end());
   }
+
+ private:
+  qm_test::temp_folder made;  // before the name below, which is made from it
+
+ public:
   std::string folder;
 };
 

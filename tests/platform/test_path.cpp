@@ -1,5 +1,6 @@
 #include "platform/utf8.h"
 #include "platform/win32.h"
+#include "tests/support/temp_folder.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -32,9 +33,8 @@ TEST(Paths, FullPathFoldsDotsWithoutTouchingTheDisk) {
 }
 
 TEST(Paths, AFolderNameThatIsNoTextNamesThatFolderOnly) {
-  char top[] = "/tmp/qm_platform_XXXXXX";
-  ASSERT_NE(mkdtemp(top), nullptr);
-  const std::string latin1 = std::string(top) + "/caf\xe9", utf8 = std::string(top) + "/caf\xc3\xa9";
+  qm_test::temp_folder top("qm_platform_");
+  const std::string latin1 = top.file("caf\xe9"), utf8 = top.file("caf\xc3\xa9");
   ASSERT_EQ(mkdir(latin1.c_str(), 0700), 0);
   ASSERT_EQ(mkdir(utf8.c_str(), 0700), 0);
   char previous[MAX_PATH];
@@ -58,8 +58,6 @@ TEST(Paths, AFolderNameThatIsNoTextNamesThatFolderOnly) {
   EXPECT_TRUE(DeleteFileW(full));
   // Back from the wide form of its name, the folder itself is found.
   EXPECT_TRUE(RemoveDirectoryW(qm_platform::path_from_utf8(latin1.c_str()).c_str()));
-  rmdir(utf8.c_str());
-  rmdir(top);
 }
 
 TEST(Paths, SplitAndMake) {
@@ -79,24 +77,24 @@ TEST(Paths, SplitAndMake) {
 }
 
 TEST(Files, ReadOnlyFileRefusesWritingEvenToTheSuperUser) {
-  char name[] = "/tmp/qm_platform_XXXXXX";
-  int fd = mkstemp(name);
-  ASSERT_GE(fd, 0);
+  qm_test::temp_folder folder("qm_platform_");
+  std::string file = folder.file("read_only");
+  int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0444);
+  ASSERT_GE(fd, 0) << file;
   close(fd);
-  chmod(name, 0444);
+  const char* name = file.c_str();
   HANDLE h = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_NE(h, INVALID_HANDLE_VALUE);
   CloseHandle(h);
   h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_EQ(h, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(CreateFileA("/tmp", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
-  unlink(name);
+  EXPECT_EQ(CreateFileA(folder.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
 }
 
 TEST(Files, OnlyRegularFilesOpenAndNoneMakesTheCallerWait) {
-  char folder[] = "/tmp/qm_platform_XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  std::string pipe = std::string(folder) + "/pipe";
+  qm_test::temp_folder folder("qm_platform_");
+  std::string pipe = folder.file("pipe");
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
   for (const std::string& name : {pipe, std::string("/dev/null")}) {
     for (DWORD access : {DWORD(GENERIC_READ), DWORD(GENERIC_READ | GENERIC_WRITE)}) {
@@ -115,8 +113,6 @@ TEST(Files, OnlyRegularFilesOpenAndNoneMakesTheCallerWait) {
       if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
     }
   }
-  unlink(pipe.c_str());
-  rmdir(folder);
 }
 
 TEST(Module, NamesTheRunningProgram) {

@@ -1,4 +1,6 @@
 #include "platform/registry.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_folder.h"
 
 #include "file_tree.h"
 
@@ -55,17 +57,9 @@ namespace {
 
 class Registry : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/qm_registry_XXXXXX";
-    folder = mkdtemp(tmpl);
-    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-  }
-  void TearDown() override {
-    std::string cmd = "rm -rf '" + folder + "'";
-    EXPECT_EQ(std::system(cmd.c_str()), 0);
-    unsetenv("XDG_CONFIG_HOME");
-  }
-  std::string folder;
+  qm_test::temp_folder made{"qm_registry_"};
+  std::string folder = made.path;
+  scoped_env config{"XDG_CONFIG_HOME", folder};
 };
 
 TEST_F(Registry, CreatesOnDemandAndKeepsValuesAcrossOpens) {

@@ -1,5 +1,6 @@
 // The wizard's error display and the progress page's reading of the run.
 #include "wizard_test_support.h"
+#include "tests/support/child_run.h"
 
 #include "GUI2/wizard_shell.h"
 #include "common/error_handler.h"
@@ -178,9 +179,7 @@ TEST_F(handler_fixture, the_continue_dialog_goes_on_aborts_or_stays_quiet) {
 }
 
 TEST(internal_error, shows_the_dialog_copies_its_text_and_ends_the_program) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
+  qm_test::child_run end = qm_test::run_in_child([] {
         test_app();
         qm_set_clipboard_hook([](const std::wstring& text) {
           std::fprintf(stderr, "clipboard=%ls\n", text.c_str());
@@ -197,6 +196,7 @@ TEST(internal_error, shows_the_dialog_copies_its_text_and_ends_the_program) {
         ui.start(20);
         handler.handle(tk_mail_assertion("qlt_conv", 72), false);
         std::fprintf(stderr, "handle returned\n");
-      },
-      ::testing::ExitedWithCode(255), "caption=Error\nclipboard=Internal error");
+  });
+  EXPECT_TRUE(end.exited_with(255)) << end.describe();
+  EXPECT_TRUE(end.error_output_matches("caption=Error\nclipboard=Internal error")) << end.describe();
 }

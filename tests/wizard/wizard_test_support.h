@@ -1,5 +1,7 @@
 #pragma once
 #include "../GUI2/ui_driver.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_folder.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,22 +10,12 @@
 #include <unistd.h>
 
 // A fresh folder, also the home of the settings store, for one test.
-class wizard_sandbox {
+class wizard_sandbox : public qm_test::temp_folder {
  public:
-  wizard_sandbox() {
-    char tmpl[] = "/tmp/qm_wizard_XXXXXX";
-    path = mkdtemp(tmpl);
-    setenv("XDG_CONFIG_HOME", path.c_str(), 1);
-    test_app();
-  }
-  ~wizard_sandbox() {
-    unsetenv("XDG_CONFIG_HOME");
-    std::string cmd = "rm -rf '" + path + "'";
-    if (std::system(cmd.c_str()) != 0) {
-    }
-  }
-  std::string file(const std::string& name) const { return path + "/" + name; }
-  std::string path;
+  wizard_sandbox() : temp_folder("qm_wizard_") { test_app(); }
+
+ private:
+  scoped_env config{"XDG_CONFIG_HOME", path};
 };
 
 // Root passes by the modes of files and folders; this process then meets

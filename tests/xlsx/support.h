@@ -10,39 +10,14 @@
 #include <string>
 #include <unistd.h>
 
-// Sets or clears an environment variable for one scope.
-class scoped_env {
- public:
-  scoped_env(const char* name, const char* value) : name(name) {
-    if (const char* old = std::getenv(name)) saved = old;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~scoped_env() {
-    if (saved)
-      setenv(name, saved->c_str(), 1);
-    else
-      unsetenv(name);
-  }
-  scoped_env(const scoped_env&) = delete;
-  scoped_env& operator=(const scoped_env&) = delete;
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_folder.h"
 
- private:
-  const char* name;
-  std::optional<std::string> saved;
-};
-
-// A fresh folder below /tmp, removed with its content at the end.
-class scratch_folder {
+// A fresh folder under TMPDIR, removed with its content at the end, and
+// shell lines of the tests.
+class scratch_folder : public qm_test::temp_folder {
  public:
-  scratch_folder() {
-    char pattern[] = "/tmp/qm_xlsx_XXXXXX";
-    path = mkdtemp(pattern);
-  }
-  ~scratch_folder() { run("rm -rf " + quote(path)); }
-  std::string path;
+  scratch_folder() : temp_folder("qm_xlsx_") {}
 
   static std::string quote(const std::string& s) {
     std::string out = "'";

@@ -4,9 +4,16 @@ and xlrd (.xls).
 
 A script ends with `e2e_support.main()`, which takes the program from its
 first argument: usage: SCRIPT.py QUILLCMD [unittest arguments]
+
+On import the script gets a folder of its own, under the TMPDIR (else
+/tmp) of whoever runs it, that is its HOME (with the XDG folders), its
+XDG_RUNTIME_DIR and its TMPDIR, so that nothing a run writes lands among
+that person's files; it is removed when the script ends.
 """
+import atexit
 import os
 import shutil
+import stat
 import subprocess
 import sys
 import tempfile
@@ -18,6 +25,40 @@ import xlrd
 QUILLCMD = None
 
 
+def remove_tree(path):
+    """Removes the folder with everything in it, read-only folders too."""
+    os.chmod(path, os.stat(path).st_mode | stat.S_IRWXU)
+    for root, folders, _ in os.walk(path):
+        for name in folders:
+            folder = os.path.join(root, name)
+            if not os.path.islink(folder):
+                os.chmod(folder, os.stat(folder).st_mode | stat.S_IRWXU)
+    shutil.rmtree(path)
+
+
+def make_sandbox():
+    base = os.environ.get("TMPDIR") or "/tmp"
+    try:
+        top = tempfile.mkdtemp(prefix="qm_test_", dir=base)
+        folders = {"HOME": "home", "XDG_CONFIG_HOME": "home/.config", "XDG_CACHE_HOME": "home/.cache",
+                   "XDG_DATA_HOME": "home/.local/share", "XDG_STATE_HOME": "home/.local/state",
+                   "XDG_RUNTIME_DIR": "run", "TMPDIR": "tmp"}
+        for name, folder in folders.items():
+            path = os.path.join(top, folder)
+            os.makedirs(path, mode=0o700, exist_ok=True)
+            os.environ[name] = path
+    except OSError as e:
+        sys.exit("test sandbox: cannot make its folders under %s: %s" % (base, e))
+    # The runs' own temporary folders follow TEMP first.
+    os.environ.pop("TEMP", None)
+    tempfile.tempdir = None
+    owner = os.getpid()
+    atexit.register(lambda: os.getpid() == owner and remove_tree(top))
+
+
+make_sandbox()
+
+
 class WorkFolderTest(unittest.TestCase):
     """A test with a fresh folder of its own, `work`, removed after it."""
     prefix = "qm_"
@@ -26,7 +67,7 @@ class WorkFolderTest(unittest.TestCase):
         self.work = tempfile.mkdtemp(prefix=self.prefix)
 
     def tearDown(self):
-        shutil.rmtree(self.work)
+        remove_tree(self.work)
 
     def path(self, name):
         return os.path.join(self.work, name)

@@ -42,12 +42,33 @@ def tree_size(folder):
     return sum(os.path.getsize(os.path.join(root, name)) for root, _, names in os.walk(folder) for name in names)
 
 
-def wait_for(condition, what, seconds=60):
+def wait_for(condition, what, seconds=60, poll=0.05):
     deadline = time.monotonic() + seconds
     while not condition():
         if time.monotonic() > deadline:
             raise AssertionError("not reached: " + what)
-        time.sleep(0.05)
+        time.sleep(poll)
+
+
+def bytes_read(pid):
+    """What the process has read so far (Linux's /proc), 0 once it is gone."""
+    try:
+        with open("/proc/%d/io" % pid) as f:
+            for line in f:
+                if line.startswith("rchar:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
+
+
+def stopped(pid):
+    """True while the process is stopped (SIGSTOP), or once it is gone."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] in ("T", "Z")
+    except OSError:
+        return True
 
 
 def plain(value):
@@ -162,9 +183,17 @@ class InterruptTest(unittest.TestCase):
         process = self.start(version=1)
         self.assertTrue(process.stdout.readline().startswith("Converting database"))
         self.assertTrue(process.stdout.readline().startswith("Converting table BIG"))
-        time.sleep(0.3)
+        # Its records are being read: a MB of the source since the line.
+        start = bytes_read(process.pid)
+        wait_for(lambda: process.poll() is not None or bytes_read(process.pid) > start + 1000000, "records read",
+                 poll=0.002)
+        # Held where it is, so that the signal finds it there however fast
+        # the rest of the table would go.
+        process.send_signal(signal.SIGSTOP)
+        wait_for(lambda: stopped(process.pid), "the run stopped", poll=0.002)
         self.assertIsNone(process.poll(), "the run ended before the signal")
         process.send_signal(signal.SIGTERM)
+        process.send_signal(signal.SIGCONT)
         code, out, err = self.finish(process)
         self.assertEqual(code, -signal.SIGTERM, out + err)
         self.assert_nothing_left()
