@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -72,11 +73,12 @@ class box_reader {
 };
 
 // A folder with an ocilite source `src` (src.db, found through
-// OCILITE_PATH), a file of the user's and a link to it.
+// OCILITE_PATH), a file of the user's, a link to it, and the place of the
+// settings file run.qlt.
 struct user_files {
   wizard_sandbox box;
   const std::string source = box.file("src.db"), notes = box.file("notes.txt"), link = box.file("link.log"),
-                    workbook = box.file("book.xlsx");
+                    profile = box.file("run.qlt"), workbook = box.file("book.xlsx");
 
   user_files() {
     sqlite3* db = nullptr;
@@ -95,17 +97,39 @@ struct user_files {
 
   // A settings file that converts DEPT of `src` into book.xlsx, its log
   // named `log`.
-  std::string settings(const std::string& name, const std::string& log, const std::string& src = "src") const {
-    std::string path = box.file(name);
+  std::string settings(const std::string& path, const std::string& log, const std::string& src = "src") const {
     std::ofstream(path) << "[Generic settings]\ndest=" << workbook << "\nlogfile=" << log << "\nsrc=" << src
                         << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\npassword=tiger\n"
                            "user=scott\n\n[Selected Tables]\nDEPT\n";
     return path;
   }
   // The settings file, the source, the user's file and the link, as they are.
-  std::vector<std::string> now(const std::string& profile) const {
-    return {bytes(profile), bytes(source), bytes(notes), link_target(link)};
+  std::map<std::string, std::string> now() const {
+    return {{"the settings file", bytes(profile)},
+            {"the source", bytes(source)},
+            {"the user's file", bytes(notes)},
+            {"the link", link_target(link)}};
   }
+  // What differs from `before`, by name.
+  std::vector<std::string> changed(const std::map<std::string, std::string>& before) const {
+    std::vector<std::string> names;
+    for (const auto& [name, content] : now())
+      if (before.at(name) != content) names.push_back(name);
+    return names;
+  }
+};
+
+// The log names the settings file, the source or the link; the refusal
+// that says so.
+struct log_case {
+  const char* what;
+  const std::string user_files::*log;
+  const char* refusal;
+};
+const log_case log_cases[] = {
+    {"the settings file", &user_files::profile, "Logfile name specifies a file the run reads: "},
+    {"the source", &user_files::source, "Logfile name specifies a file the run reads: "},
+    {"a link", &user_files::link, "Logfile name specifies a symbolic link: "},
 };
 
 std::wstring saved_source() {
@@ -143,77 +167,58 @@ void load_and_connect(ui_script& ui, const box_reader& boxes, const std::string&
 }  // namespace
 
 TEST(wizard_log, a_quick_launch_refuses_a_log_named_like_a_file_of_the_user_and_leaves_it) {
-  user_files f;
-  const std::string profile = f.box.file("run.qlt");
-  const struct {
-    const char* what;
-    std::string log;
-    std::string message;
-  } cases[] = {
-      {"the settings file", profile, "Logfile name specifies a file the run reads: " + profile},
-      {"the source", f.source, "Logfile name specifies a file the run reads: " + f.source},
-      {"a link", f.link, "Logfile name specifies a symbolic link: " + f.link},
-  };
-  for (const auto& c : cases) {
+  for (const log_case& c : log_cases) {
     SCOPED_TRACE(c.what);
+    user_files f;
     tk_log log;
-    f.settings("run.qlt", c.log);
-    const std::vector<std::string> before = f.now(profile);
+    f.settings(f.profile, f.*c.log);
+    const auto before = f.now();
     box_reader boxes;
     ui_script ui;
     ui.step("finish page", [] { return page_shown(107) && !front_box(); }, press_finish);
     ui.start();
-    EXPECT_EQ(run_wizard(profile), -1);
-    EXPECT_EQ(boxes.texts, std::vector<std::string>{c.message});
-    EXPECT_EQ(f.now(profile), before);
-    EXPECT_EQ(bytes(f.workbook), "");
+    EXPECT_EQ(run_wizard(f.profile), -1);
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{c.refusal + f.*c.log});
+    EXPECT_EQ(f.changed(before), std::vector<std::string>{});
+    EXPECT_NE(access(f.workbook.c_str(), F_OK), 0) << "a workbook was written";
     // A settings file refused is not the next start's.
     EXPECT_EQ(saved_source(), L"");
   }
 }
 
+// Also when an earlier connection has started the log under another name:
+// the new name is checked against the source the next connection opens.
 TEST(wizard_log, load_settings_refuses_a_log_named_like_a_file_of_the_user_also_after_an_earlier_connection) {
-  user_files f;
-  const std::string profile = f.box.file("run.qlt"), first_log = f.box.file("first.log");
-  const struct {
-    const char* what;
-    std::string log;
-    std::string message;
-    bool connected_before;
-  } cases[] = {
-      {"the settings file", profile, "Logfile name specifies a file the run reads: " + profile, false},
-      {"the source", f.source, "Logfile name specifies a file the run reads: " + f.source, false},
-      {"the source, after a connection with another log", f.source,
-       "Logfile name specifies a file the run reads: " + f.source, true},
-      {"a link", f.link, "Logfile name specifies a symbolic link: " + f.link, false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    tk_log log;
-    std::remove(first_log.c_str());
-    const std::string first = f.settings("first.qlt", first_log, "demo");
-    f.settings("run.qlt", c.log);
-    const std::vector<std::string> before = f.now(profile);
-    box_reader boxes;
-    ui_script ui;
-    if (c.connected_before) {
-      // The demo source, its log written; then back to the welcome page.
-      load_and_connect(ui, boxes, first, "demo");
-      ui.step("destination page", [] { return page_shown(105); }, [] { click_later(sheet_button("back")); })
-          .step("back on the connection page", [] { return page_shown(132); },
-                [] { click_later(sheet_button("back")); });
-    }
-    load_and_connect(ui, boxes, profile, "src");
-    ui.step("cancel", [] { return !front_box(); }, [] { click_later(sheet_button("cancel")); })
-        .step("cancel question", [] { return front_box() && front_box()->button(QMessageBox::Yes); },
-              [] { answer_box(QMessageBox::Yes); });
-    ui.start();
-    EXPECT_EQ(run_wizard(), 0);
-    EXPECT_TRUE(ui.done());
-    EXPECT_EQ(boxes.texts, std::vector<std::string>{c.message});
-    EXPECT_EQ(f.now(profile), before);
-    if (c.connected_before) {
-      EXPECT_NE(bytes(first_log).find("Connection has been established"), std::string::npos) << bytes(first_log);
+  for (const log_case& c : log_cases) {
+    for (bool connected_before : {false, true}) {
+      SCOPED_TRACE(std::string(c.what) + (connected_before ? ", after a connection with another log" : ""));
+      user_files f;
+      tk_log log;
+      const std::string first_log = f.box.file("first.log");
+      const std::string first = f.settings(f.box.file("first.qlt"), first_log, "demo");
+      f.settings(f.profile, f.*c.log);
+      const auto before = f.now();
+      box_reader boxes;
+      ui_script ui;
+      if (connected_before) {
+        // The demo source, its log written; then back to the welcome page.
+        load_and_connect(ui, boxes, first, "demo");
+        ui.step("destination page", [] { return page_shown(105); }, [] { click_later(sheet_button("back")); })
+            .step("back on the connection page", [] { return page_shown(132); },
+                  [] { click_later(sheet_button("back")); });
+      }
+      load_and_connect(ui, boxes, f.profile, "src");
+      ui.step("cancel", [] { return !front_box(); }, [] { click_later(sheet_button("cancel")); })
+          .step("cancel question", [] { return front_box() && front_box()->button(QMessageBox::Yes); },
+                [] { answer_box(QMessageBox::Yes); });
+      ui.start();
+      EXPECT_EQ(run_wizard(), 0);
+      EXPECT_TRUE(ui.done());
+      EXPECT_EQ(boxes.texts, std::vector<std::string>{c.refusal + f.*c.log});
+      EXPECT_EQ(f.changed(before), std::vector<std::string>{});
+      if (connected_before) {
+        EXPECT_NE(bytes(first_log).find("Connection has been established"), std::string::npos);
+      }
     }
   }
 }
@@ -222,7 +227,7 @@ TEST(wizard_log, a_log_that_cannot_be_made_is_said_once_and_the_run_goes_on) {
   user_files f;
   tk_log log;
   const std::string too_long = f.box.file(std::string(300, 'x') + ".log");
-  const std::string profile = f.settings("run.qlt", too_long);
+  const std::string profile = f.settings(f.profile, too_long);
   box_reader boxes;
   ui_script ui;
   ui.step("finish page", [] { return page_shown(107) && !front_box(); }, press_finish);
