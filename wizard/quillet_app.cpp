@@ -55,7 +55,11 @@ class log_hold {
     convertor.hold_log();
   }
   ~log_hold() {
-    if (tk_log::exists() && tk_log::get()->held) tk_log::get()->discard();
+    if (!tk_log::exists()) return;
+    tk_log& log = *tk_log::get();
+    if (log.held) log.discard();
+    // No window is left to show it.
+    log.report_failure = nullptr;
   }
 };
 
@@ -91,7 +95,7 @@ void run_wizard(const char* command_line, int& result) {
   gui_startup_check();
   wizard_front_end front;
   quillet_convertor convertor(front);
-  log_hold log(convertor);
+  log_hold held_log(convertor);
   bool quick_launch = command_line && *command_line;
   // The user named a file: running on other settings would convert what
   // was not asked for. The saved settings stay as they were.
