@@ -68,6 +68,22 @@ void tk_converter::check_logfile_apart(const std::wstring& destination) const {
 
 void tk_converter::reads_file(const std::string& path) { read_files.emplace_back(path); }
 
+void tk_converter::hold_log() const {
+  if (tk_log::exists()) tk_log::get()->hold();
+}
+
+void tk_converter::start_log(const std::wstring& destination) const {
+  if (!tk_log::exists() || !tk_log::get()->held) return;
+  tk_log& log = *tk_log::get();
+  try {
+    check_logfile_apart(destination);
+  } catch (...) {
+    log.discard();
+    throw;
+  }
+  log.release();
+}
+
 void tk_converter::refuse_log_name(const std::string& name, const std::wstring& destination) const {
   qm_platform::file_identity log(name);
   std::string workbook = qm_platform::path_to_utf8(destination.c_str());

@@ -27,6 +27,13 @@ class tk_converter : public tk_thread_functor {
   // A file the run reads (a settings file, a table list): the log may not
   // name it.
   void reads_file(const std::string& path);
+  // The log keeps its lines in memory and leaves its file untouched until
+  // start_log: the files the run reads are known once the source is open.
+  void hold_log() const;
+  // Ends the hold with check_logfile_apart: the waiting lines are written,
+  // or, for a name that is refused, dropped with the log, and the refusal
+  // is thrown. Does nothing while the log is not held.
+  void start_log(const std::wstring& destination) const;
   // The file the run would write, as far as the settings tell it yet.
   virtual std::wstring known_destination() const { return dest; }
   // Where the run can stop cleanly: a requested stop ends it there with

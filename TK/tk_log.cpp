@@ -88,11 +88,14 @@ void close_line(tk_log& log, std::FILE* f) {
 // One line to the file; while the log is held, kept as the file would get
 // it until the hold ends.
 void emit_line(tk_log& log, const std::string& text) {
-  if (log.held) {
-    if (log.time_stamp) log.held_lines += time_stamp_text();
-    log.held_lines += text;
-    if (log.append_crlf) log.held_lines += '\n';
-    return;
+  {
+    std::lock_guard<std::mutex> lock(log.held_lock);
+    if (log.held) {
+      if (log.time_stamp) log.held_lines += time_stamp_text();
+      log.held_lines += text;
+      if (log.append_crlf) log.held_lines += '\n';
+      return;
+    }
   }
   std::FILE* f = open_line(log);
   if (!f) return;
@@ -178,13 +181,19 @@ void tk_log::truncate_once() {
   truncated = true;
 }
 
-void tk_log::hold() { held = true; }
+void tk_log::hold() {
+  std::lock_guard<std::mutex> lock(held_lock);
+  held = true;
+}
 
 void tk_log::release() {
-  if (!held) return;
-  held = false;
   std::string lines;
-  lines.swap(held_lines);
+  {
+    std::lock_guard<std::mutex> lock(held_lock);
+    if (!held) return;
+    held = false;
+    lines.swap(held_lines);
+  }
   if (!enabled || lines.empty()) return;
   errno_keeper keep;
   truncate_once();
@@ -195,6 +204,7 @@ void tk_log::release() {
 }
 
 void tk_log::discard() {
+  std::lock_guard<std::mutex> lock(held_lock);
   held = false;
   held_lines.clear();
   enabled = false;

@@ -5,6 +5,8 @@
 #include "TK/tk_log_fwd.h"
 #include "TK/tk_singleton.h"
 
+#include <atomic>
+#include <mutex>
 #include <string>
 
 class tk_log : public tk_singleton<tk_log> {
@@ -39,7 +41,9 @@ class tk_log : public tk_singleton<tk_log> {
   bool enabled = false;
   bool truncated = false;
   bool time_stamp = true;
-  bool held = false;
+  std::atomic<bool> held{false};
+  // Threads log while the log is held (the connect thread and the window's).
+  std::mutex held_lock;
   std::string held_lines;
   // Where the program shows the text of report_open_failure; none by
   // default.

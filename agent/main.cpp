@@ -28,21 +28,6 @@ void keep_running_on_closed_pipe() {
   sigaction(SIGPIPE, &action, nullptr);
 }
 
-// The log's first touch of its file comes once its name is known to lead
-// to no file the run writes or reads; a name that does is refused, and
-// the lines held until then are dropped.
-void start_log(const quillet_convertor& convertor) {
-  tk_log& log = tk_log::instance();
-  if (!log.held) return;
-  try {
-    convertor.check_logfile_apart(convertor.known_destination());
-  } catch (...) {
-    log.discard();
-    throw;
-  }
-  log.release();
-}
-
 void report_log_failure(const std::string& message) { console_write(stderr, message + "\n"); }
 
 int run(int argc, char** argv) {
@@ -53,7 +38,7 @@ int run(int argc, char** argv) {
     // A settings file may name the log before a later option names the
     // destination, and the source it reads is known once it is open:
     // nothing is written to the log until then.
-    tk_log::instance().hold();
+    convertor->hold_log();
     try {
       if (argc < 2 || !parse_cmd_line(argc, argv)) fatal_exit(usage_text());
       // Refused before anything is connected, as any other bad option.
@@ -62,10 +47,12 @@ int run(int argc, char** argv) {
       convertor->connect_oracle_server(convertor->source_name);
     } catch (...) {
       // What a run that ended before its source was open logged.
-      start_log(*convertor);
+      convertor->start_log(convertor->known_destination());
       throw;
     }
-    start_log(*convertor);
+    // The log's first touch of its file comes once its name is known to
+    // lead to no file the run writes or reads.
+    convertor->start_log(convertor->known_destination());
     convertor->check_dest();
     (*convertor)();
   } catch (const tk_exception& e) {

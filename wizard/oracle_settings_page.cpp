@@ -63,7 +63,7 @@ int oracle_settings_page::on_next() {
   }
   if (connect_with_animation()) {
     tk_log::write(1, "Connection has been established");
-    return 0;
+    return start_log() ? 0 : -1;
   }
   tk_log::write(1, "Cannot connect to Oracle");
   return -1;
@@ -71,6 +71,9 @@ int oracle_settings_page::on_next() {
 
 bool oracle_settings_page::connect_with_animation() {
   connected = false;
+  // Another source may be opened, or the settings loaded since may name
+  // another log: nothing is written until the check after the connection.
+  quillet_convertor::instance().hold_log();
   // In a quick launch it is the program's only window.
   anim.caption = quillet_convertor::instance().get_title();
   start();
@@ -79,6 +82,17 @@ bool oracle_settings_page::connect_with_animation() {
   // shows); it is about to end itself.
   WaitForSingleObject(handle, INFINITE);
   return connected;
+}
+
+bool oracle_settings_page::start_log() {
+  quillet_convertor& c = quillet_convertor::instance();
+  try {
+    c.start_log(c.known_destination());
+    return true;
+  } catch (const tk_exception& e) {
+    error_handler::instance().handle(e, true);
+  }
+  return false;
 }
 
 void oracle_settings_page::animation::create_controls(gui_dialog& dialog, QLabel* icon) {

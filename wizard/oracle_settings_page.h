@@ -22,6 +22,10 @@ class oracle_settings_page : public ora_settings_page2<quillet_convertor>, publi
   // Starts the connect thread and shows dialog 101 until the thread ends
   // it; true when connected. Also the quick launch's connection.
   bool connect_with_animation();
+  // After a connection: the log's name is checked against the open source
+  // and the destination, and the log starts; a name that is refused is
+  // shown as a settings error and the log ends. False when refused.
+  bool start_log();
 
   class animation : public dlg_animation<101, 1301, 502, 8>, public tk_thread_functor {
    public:

@@ -37,6 +37,32 @@ class app_module {
   void term() { remove_clipboard_hook(); }
 };
 
+// A log that cannot be opened is told in a box of its own, once; the box
+// waits for the window's loop, since the failure comes inside a line of
+// any thread, and the run goes on without the log.
+void report_log_failure(const std::string& message) {
+  gui_post([text = tk_from_utf8(message)] { wizard_shell::error(text); });
+}
+
+// The log writes nothing before the source is open and its name is checked
+// against it (oracle_settings_page::start_log); the lines of a wizard that
+// never opened one are dropped, and the file stays as it was.
+class log_hold {
+ public:
+  explicit log_hold(const quillet_convertor& convertor) {
+    if (!tk_log::exists()) return;
+    tk_log::get()->report_failure = report_log_failure;
+    convertor.hold_log();
+  }
+  ~log_hold() {
+    if (!tk_log::exists()) return;
+    tk_log& log = *tk_log::get();
+    if (log.held) log.discard();
+    // No window is left to show it.
+    log.report_failure = nullptr;
+  }
+};
+
 // The settings file of a quick launch; false, after its error box, when the
 // file does not exist or does not load.
 bool load_quick_launch_profile(quillet_convertor& convertor, const char* command_line) {
@@ -52,6 +78,8 @@ bool load_quick_launch_profile(quillet_convertor& convertor, const char* command
     if (file.get_value(udb_profile_keys::excel_settings, udb_profile_keys::format_version).empty())
       throw tk_exception(
           std::wstring(L"Profile names no MS Excel format version.\nPlease verify the correct path/name was given."), 1);
+    // Its log may not name it.
+    convertor.reads_file(command_line);
     if (convertor.apply_profile(file)) return true;
     throw tk_exception(udb_profile::load_failure_message(path), 1);
   } catch (const tk_exception& e) {
@@ -88,6 +116,7 @@ void run_wizard(const char* command_line, int& result) {
   gui_startup_check();
   wizard_front_end front;
   quillet_convertor convertor(front);
+  log_hold held_log(convertor);
   bool quick_launch = command_line && *command_line;
   // The user named a file: running on other settings would convert what
   // was not asked for. The saved settings stay as they were.
@@ -105,6 +134,11 @@ void run_wizard(const char* command_line, int& result) {
     if (quick_launch) {
       refuse_special_destination(convertor.known_destination());
       if (!oracle.connect_with_animation()) return;
+      // A log refused is a settings file refused.
+      if (!oracle.start_log()) {
+        convertor.leave_saved_settings();
+        return;
+      }
       convertor.get_all_tables();
       convertor.check_dest();
     } else {

@@ -32,7 +32,14 @@ void welcome_page::create_controls() {
   auto* link = new QLabel("www.brightfold.example", this);
   add_control(1320, link);
   layout->addWidget(link);
-  QObject::connect(load, &QPushButton::clicked, [this] { gui_guarded([this] { on_load(); }); });
+  QObject::connect(load, &QPushButton::clicked, [this] {
+    gui_guarded([this] {
+      // The settings may name another log: it waits for the check of the
+      // next connection.
+      quillet_convertor::instance().hold_log();
+      on_load();
+    });
+  });
 }
 
 bool welcome_page::page_init() {

@@ -1,0 +1,239 @@
+// The trace log that a settings file names, beside the user's own files:
+// the quick launch and Load Settings, driven through the wizard's windows.
+#include "wizard_test_support.h"
+
+#include "TK/tk_log.h"
+#include "common/quillet_convertor.h"
+#include "wizard/quillet_app.h"
+#include "wizard/wizard_front_end.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+QWidget* control(int id) { return find_visible(QString("id_%1").arg(id)); }
+QPushButton* sheet_button(const char* name) { return qobject_cast<QPushButton*>(find_any(name)); }
+
+// Finish, with nothing opened on this desktop.
+void press_finish() {
+  auto* open_on_exit = qobject_cast<QAbstractButton*>(control(1225));
+  if (open_on_exit && open_on_exit->isChecked()) click_later(open_on_exit);
+  click_later(sheet_button("finish"));
+}
+
+int run_wizard(const std::string& command_line = std::string()) {
+  std::string line = command_line;
+  return WinMain(nullptr, nullptr, line.data(), 1);
+}
+
+std::string bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string link_target(const std::string& path) {
+  char target[PATH_MAX];
+  ssize_t n = readlink(path.c_str(), target, sizeof target);
+  return n < 0 ? std::string() : std::string(target, static_cast<std::size_t>(n));
+}
+
+// Answers each box that only informs (its button OK) as it comes, as a user
+// who reads it, and keeps its text.
+class box_reader {
+ public:
+  box_reader() : timer(new QTimer(&test_app())) {
+    QObject::connect(timer, &QTimer::timeout, [this] {
+      QMessageBox* box = front_box();
+      if (!box || box->property("read").toBool() || !box->button(QMessageBox::Ok)) return;
+      box->setProperty("read", true);
+      texts.push_back(box->text().toStdString());
+      click_later(box->button(QMessageBox::Ok));
+    });
+    timer->start(20);
+  }
+  ~box_reader() { delete timer; }
+  std::vector<std::string> texts;
+
+ private:
+  QTimer* timer;
+};
+
+// A folder with an ocilite source `src` (src.db, found through
+// OCILITE_PATH), a file of the user's, a link to it, and the place of the
+// settings file run.qlt.
+struct user_files {
+  wizard_sandbox box;
+  const std::string source = box.file("src.db"), notes = box.file("notes.txt"), link = box.file("link.log"),
+                    profile = box.file("run.qlt"), workbook = box.file("book.xlsx");
+
+  user_files() {
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open(source.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE \"DEPT\" (\"DEPTNO\" NUMBER(2), \"DNAME\" VARCHAR2(14));"
+                           "INSERT INTO \"DEPT\" VALUES (10, 'ACCOUNTING'), (20, 'RESEARCH');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    std::ofstream(notes) << "my notes, kept for years\n";
+    EXPECT_EQ(symlink("notes.txt", link.c_str()), 0);
+    setenv("OCILITE_PATH", box.path.c_str(), 1);
+  }
+  ~user_files() { unsetenv("OCILITE_PATH"); }
+
+  // A settings file that converts DEPT of `src` into book.xlsx, its log
+  // named `log`.
+  std::string settings(const std::string& path, const std::string& log, const std::string& src = "src") const {
+    std::ofstream(path) << "[Generic settings]\ndest=" << workbook << "\nlogfile=" << log << "\nsrc=" << src
+                        << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\npassword=tiger\n"
+                           "user=scott\n\n[Selected Tables]\nDEPT\n";
+    return path;
+  }
+  // The settings file, the source, the user's file and the link, as they are.
+  std::map<std::string, std::string> now() const {
+    return {{"the settings file", bytes(profile)},
+            {"the source", bytes(source)},
+            {"the user's file", bytes(notes)},
+            {"the link", link_target(link)}};
+  }
+  // What differs from `before`, by name.
+  std::vector<std::string> changed(const std::map<std::string, std::string>& before) const {
+    std::vector<std::string> names;
+    for (const auto& [name, content] : now())
+      if (before.at(name) != content) names.push_back(name);
+    return names;
+  }
+};
+
+// The log names the settings file, the source or the link; the refusal
+// that says so.
+struct log_case {
+  const char* what;
+  const std::string user_files::*log;
+  const char* refusal;
+};
+const log_case log_cases[] = {
+    {"the settings file", &user_files::profile, "Logfile name specifies a file the run reads: "},
+    {"the source", &user_files::source, "Logfile name specifies a file the run reads: "},
+    {"a link", &user_files::link, "Logfile name specifies a symbolic link: "},
+};
+
+std::wstring saved_source() {
+  wizard_front_end front;
+  quillet_convertor saved(front);
+  return saved.source_name;
+}
+
+// Load Settings of `profile` on the welcome page, Next, and Next on the
+// connection page for `source`, up to where that connection has ended.
+void load_and_connect(ui_script& ui, const box_reader& boxes, const std::string& profile, const std::string& source) {
+  auto boxes_before = std::make_shared<std::size_t>();
+  ui.step("welcome page", [] { return page_shown(103) && !front_box(); },
+          [] { click_later(qobject_cast<QPushButton*>(control(1115))); })
+      .step("load dialog", [] { return find_visible("open_file_dialog") != nullptr; },
+            [profile] { accept_file_dialog("open_file_dialog", profile); })
+      .step("loaded", [] { return !find_visible("open_file_dialog") && page_shown(103) && !front_box(); },
+            [] { click_later(sheet_button("next")); })
+      .step("connection page", [] { return page_shown(132) && !front_box(); },
+            [&boxes, boxes_before, source] {
+              qobject_cast<QLineEdit*>(control(1003))->setText("");
+              qobject_cast<QLineEdit*>(control(1004))->setText("");
+              qobject_cast<QLineEdit*>(control(1014))->setText(QString::fromStdString(source));
+              qobject_cast<QLineEdit*>(control(1012))->setText("scott");
+              *boxes_before = boxes.texts.size();
+              click_later(sheet_button("next"));
+            })
+      .step("connection ended",
+            [&boxes, boxes_before] {
+              return !front_box() && (page_shown(105) || (page_shown(132) && boxes.texts.size() > *boxes_before));
+            },
+            [] {});
+}
+
+}  // namespace
+
+TEST(wizard_log, a_quick_launch_refuses_a_log_named_like_a_file_of_the_user_and_leaves_it) {
+  for (const log_case& c : log_cases) {
+    SCOPED_TRACE(c.what);
+    user_files f;
+    tk_log log;
+    f.settings(f.profile, f.*c.log);
+    const auto before = f.now();
+    box_reader boxes;
+    ui_script ui;
+    ui.step("finish page", [] { return page_shown(107) && !front_box(); }, press_finish);
+    ui.start();
+    EXPECT_EQ(run_wizard(f.profile), -1);
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{c.refusal + f.*c.log});
+    EXPECT_EQ(f.changed(before), std::vector<std::string>{});
+    EXPECT_NE(access(f.workbook.c_str(), F_OK), 0) << "a workbook was written";
+    // A settings file refused is not the next start's.
+    EXPECT_EQ(saved_source(), L"");
+  }
+}
+
+// Also when an earlier connection has started the log under another name:
+// the new name is checked against the source the next connection opens.
+TEST(wizard_log, load_settings_refuses_a_log_named_like_a_file_of_the_user_also_after_an_earlier_connection) {
+  for (const log_case& c : log_cases) {
+    for (bool connected_before : {false, true}) {
+      SCOPED_TRACE(std::string(c.what) + (connected_before ? ", after a connection with another log" : ""));
+      user_files f;
+      tk_log log;
+      const std::string first_log = f.box.file("first.log");
+      const std::string first = f.settings(f.box.file("first.qlt"), first_log, "demo");
+      f.settings(f.profile, f.*c.log);
+      const auto before = f.now();
+      box_reader boxes;
+      ui_script ui;
+      if (connected_before) {
+        // The demo source, its log written; then back to the welcome page.
+        load_and_connect(ui, boxes, first, "demo");
+        ui.step("destination page", [] { return page_shown(105); }, [] { click_later(sheet_button("back")); })
+            .step("back on the connection page", [] { return page_shown(132); },
+                  [] { click_later(sheet_button("back")); });
+      }
+      load_and_connect(ui, boxes, f.profile, "src");
+      ui.step("cancel", [] { return !front_box(); }, [] { click_later(sheet_button("cancel")); })
+          .step("cancel question", [] { return front_box() && front_box()->button(QMessageBox::Yes); },
+                [] { answer_box(QMessageBox::Yes); });
+      ui.start();
+      EXPECT_EQ(run_wizard(), 0);
+      EXPECT_TRUE(ui.done());
+      EXPECT_EQ(boxes.texts, std::vector<std::string>{c.refusal + f.*c.log});
+      EXPECT_EQ(f.changed(before), std::vector<std::string>{});
+      if (connected_before) {
+        EXPECT_NE(bytes(first_log).find("Connection has been established"), std::string::npos);
+      }
+    }
+  }
+}
+
+TEST(wizard_log, a_log_that_cannot_be_made_is_said_once_and_the_run_goes_on) {
+  user_files f;
+  tk_log log;
+  const std::string too_long = f.box.file(std::string(300, 'x') + ".log");
+  const std::string profile = f.settings(f.profile, too_long);
+  box_reader boxes;
+  ui_script ui;
+  ui.step("finish page", [] { return page_shown(107) && !front_box(); }, press_finish);
+  ui.start();
+  EXPECT_EQ(run_wizard(profile), 1);
+  EXPECT_TRUE(ui.done());
+  EXPECT_EQ(boxes.texts, std::vector<std::string>{"Cannot open the log file " + too_long + ": file name too long"});
+  EXPECT_EQ(read_workbook(f.workbook), "DEPT 3 2 DEPTNO,DNAME\n");
+}
