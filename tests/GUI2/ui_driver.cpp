@@ -1,4 +1,5 @@
 #include "ui_driver.h"
+#include "tests/support/test_sandbox.h"
 
 #include <QDateTime>
 #include <QDialog>
@@ -55,7 +56,7 @@ QMessageBox* front_box() { return qobject_cast<QMessageBox*>(QApplication::activ
 void click_later(QAbstractButton* button) {
   if (!button) {
     std::fprintf(stderr, "ui_script: no button to click\n");
-    std::_Exit(3);
+    qm_test::end_now(3);
   }
   QTimer::singleShot(0, button, &QAbstractButton::click);
 }
@@ -134,6 +135,6 @@ void ui_script::poll() {
     if (QMessageBox* box = front_box())
       std::fprintf(stderr, "ui_script: the box in front says: %s\n", box->text().toUtf8().constData());
     std::fflush(stderr);
-    std::_Exit(2);
+    qm_test::end_now(2);
   }
 }

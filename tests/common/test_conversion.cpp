@@ -7,6 +7,7 @@
 #include "jet/biff_reader.h"
 #include "jet/jet_engine.h"
 #include "jet/jet_file.h"
+#include "tests/support/scoped_env.h"
 #include "xlsx/xlsx_db.h"
 
 #include <algorithm>
@@ -302,7 +303,7 @@ TEST_F(Conversion, ARunThatEndsEarlyLeavesTheOldWorkbookAsItWas) {
       std::string temp = folder.path + "/tmp", out = folder.path + "/out";
       mkdir(temp.c_str(), 0700);
       mkdir(out.c_str(), 0700);
-      setenv("TEMP", temp.c_str(), 1);
+      scoped_env run_temp("TEMP", temp);
       std::string name = format == 2 ? "run.xlsx" : "run.xls";
       std::ofstream(out + "/" + name, std::ios::binary) << old_bytes;
       converter.format_version = format;
@@ -331,7 +332,6 @@ TEST_F(Conversion, ARunThatEndsEarlyLeavesTheOldWorkbookAsItWas) {
       } catch (const tk_exception& e) {
         ended = end == level_1 && e.level == 1;
       }
-      unsetenv("TEMP");
       EXPECT_EQ(ended, end != runs_on);
       ASSERT_FALSE(handled.empty());
       EXPECT_EQ(handled[0].substr(0, 3), "C: ");
@@ -464,7 +464,7 @@ TEST(StoppedConversion, EndsBetweenRecordsAndLeavesNoFiles) {
   temp_folder folder;
   std::string temp = folder.path + "/temp";
   mkdir(temp.c_str(), 0700);
-  setenv("TEMP", temp.c_str(), 1);
+  scoped_env run_temp("TEMP", temp);
   for (int format : {1, 2}) {
     SCOPED_TRACE(format);
     xls_converter run(front);
@@ -486,7 +486,6 @@ TEST(StoppedConversion, EndsBetweenRecordsAndLeavesNoFiles) {
     EXPECT_EQ(names_in(folder.path), std::vector<std::string>{"temp"}) << "the run's own file stays";
     EXPECT_EQ(std::system(("test -z \"$(ls -A '" + temp + "')\"").c_str()), 0) << "the temporary tree stays";
   }
-  unsetenv("TEMP");
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include "TK/tk_utils.h"
 #include "dao/dao_bstr.h"
 #include "dao/dao_database.h"
 #include "dao/dao_engine.h"
@@ -5,6 +6,7 @@
 #include "dao_test_support.h"
 #include "jet/jet_engine.h"
 #include "platform/com_runtime.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -200,11 +202,12 @@ TEST_F(DaoEngine, AnEmptyErrorCollectionCannotMakeTheException) {
 }
 
 TEST_F(DaoEngine, TheDriverOpensAndMakesWorkbooks) {
+  qm_test::temp_folder folder("qm_dao_");
   dao_engine engine(false);
   ASSERT_TRUE(engine.set_version_if(0));
-  auto made = engine.create_dao_src(L"/tmp/qm_dao_never_written.xls", L"Excel 8.0;");
+  auto made = engine.create_dao_src(tk_from_utf8(folder.file("never_written.xls")), L"Excel 8.0;");
   EXPECT_EQ(made->mode, 114);
-  auto opened = engine.open_dao_src(L"/tmp/qm_dao_never_written2.xls", L"Excel 5.0;", 8);
+  auto opened = engine.open_dao_src(tk_from_utf8(folder.file("never_written2.xls")), L"Excel 5.0;", 8);
   EXPECT_EQ(opened->mode, 40);
   EXPECT_THROW(engine.open_dao_src(L"/tmp/x.xls", L"Excel 12.0;", 8), dao_exception);
   try {

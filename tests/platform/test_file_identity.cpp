@@ -1,6 +1,6 @@
 #include "platform/file_identity.h"
+#include "tests/support/temp_folder.h"
 
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -15,10 +15,6 @@ namespace fs = std::filesystem;
 class FileIdentity : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* temp = std::getenv("TMPDIR");
-    std::string pattern = std::string(temp && *temp ? temp : "/tmp") + "/qm_identity_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    top = pattern;
     fs::create_directory(top + "/real");
     std::ofstream(top + "/real/book.xlsx") << "a workbook";
     fs::create_directory_symlink("real", top + "/linked");
@@ -26,13 +22,13 @@ class FileIdentity : public ::testing::Test {
     fs::create_symlink("real/book.xlsx", top + "/to_book");
     fs::create_symlink("real/new.log", top + "/to_new");
   }
-  void TearDown() override { fs::remove_all(top); }
 
   bool same(const std::string& a, const std::string& b) {
     return qm_platform::file_identity(top + "/" + a).same_file(qm_platform::file_identity(top + "/" + b));
   }
 
-  std::string top;
+  qm_test::temp_folder folder{"qm_identity_"};
+  std::string top = folder.path;
 };
 
 TEST_F(FileIdentity, NamesOfOneFileAreOneFileWhetherItExistsOrNot) {

@@ -105,14 +105,16 @@ TEST_F(Registry, KeyNamesThatWouldLeaveTheStoreAreRefused) {
   // beside it.
   std::string home = folder + "/home";
   ASSERT_EQ(mkdir(home.c_str(), 0700), 0);
-  setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+  scoped_env store_home("XDG_CONFIG_HOME", home);
+  // An absolute name, of a file beside the store's home.
+  const std::string absolute = folder + "/escaped";
   const char* names[] = {"..\\..\\..\\escaped",
                          "Software\\..\\..\\..\\..\\escaped",
                          "Software\\.\\App",
                          "Software\\\\App",
                          "\\Software\\App",
                          "Software/../../../../escaped",
-                         "/tmp/escaped",
+                         absolute.c_str(),
                          "..",
                          "Software\\App/.."};
   for (const char* name : names) {
@@ -123,7 +125,7 @@ TEST_F(Registry, KeyNamesThatWouldLeaveTheStoreAreRefused) {
     EXPECT_EQ(key, nullptr) << name;
   }
   struct stat st{};
-  EXPECT_NE(stat("/tmp/escaped.reg", &st), 0);
+  EXPECT_NE(stat((absolute + ".reg").c_str(), &st), 0);
   // Nothing beside the store's home.
   DIR* dir = opendir(folder.c_str());
   ASSERT_NE(dir, nullptr);
@@ -170,9 +172,8 @@ std::wstring get_text(HKEY key, const std::wstring& name) {
 }
 
 TEST_F(Registry, WithoutHomeTheStoreIsInTheHomeFolderOfTheAccount) {
-  std::string saved_home = std::getenv("HOME") ? std::getenv("HOME") : "";
-  unsetenv("XDG_CONFIG_HOME");
-  unsetenv("HOME");
+  scoped_env no_config("XDG_CONFIG_HOME", nullptr);
+  scoped_env no_home("HOME", nullptr);
   std::string account = folder + "/account";
   ASSERT_EQ(mkdir(account.c_str(), 0700), 0);
   fake_account_home = account.c_str();
@@ -204,7 +205,6 @@ TEST_F(Registry, WithoutHomeTheStoreIsInTheHomeFolderOfTheAccount) {
   EXPECT_NE(stat(elsewhere.c_str(), &st), 0);
   unlink(elsewhere.c_str());
   fake_account_home = nullptr;
-  setenv("HOME", saved_home.c_str(), 1);
 }
 
 // Eight processes write their settings, each a whole session of values, at

@@ -20,4 +20,9 @@ struct sandbox_folders {
 
 const sandbox_folders& sandbox();
 
+// Ends the program at once, as std::_Exit does, for a test that cannot go
+// on (a modal loop that never returns): the sandbox goes first when this
+// process made it, since _Exit runs no handler that would remove it.
+[[noreturn]] void end_now(int code);
+
 }  // namespace qm_test

@@ -1,10 +1,12 @@
 // The folders the tests live in.
 #include "tests/support/child_run.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_sandbox.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -52,6 +54,24 @@ TEST(TestSandbox, ARunOfTheProgramInAChildSharesIt) {
   EXPECT_TRUE(end.exited_with(3)) << end.describe();
   EXPECT_EQ(end.error_output, "child home shared\n");
   EXPECT_TRUE(exists(home)) << "the child removed the sandbox";
+}
+
+TEST(TestSandbox, AProgramEndedOnTheSpotRemovesTheSandboxItMadeAndNoOther) {
+  // A run of the program in a child shares the sandbox: it stays.
+  qm_test::child_run shared = qm_test::run_in_child([] { qm_test::end_now(3); });
+  EXPECT_TRUE(shared.exited_with(3)) << shared.describe();
+  EXPECT_TRUE(exists(qm_test::sandbox().home)) << "the child removed the sandbox";
+  // A program started afresh makes its own in its TMPDIR.
+  qm_test::temp_folder outer;
+  {
+    scoped_env temp("TMPDIR", outer.path);
+    scoped_env afresh("QM_TEST_SANDBOX", nullptr);
+    qm_test::child_run own = qm_test::run_in_child([] { qm_test::end_now(3); });
+    EXPECT_TRUE(own.exited_with(3)) << own.describe();
+  }
+  std::string left;
+  for (const auto& entry : std::filesystem::directory_iterator(outer.path)) left += entry.path().filename().string() + " ";
+  EXPECT_EQ(left, "");
 }
 
 TEST(ChildRun, AStatementThatReturnsOrHangsFailsAndSaysSo) {

@@ -289,8 +289,7 @@ TEST(wizard_quick_launch, a_settings_file_runs_at_once_and_lists_the_errors) {
   mkdir(bin.c_str(), 0755);
   std::ofstream(bin + "/xdg-open") << "#!/bin/sh\necho \"$1\" > '" << opened << "'\n";
   chmod((bin + "/xdg-open").c_str(), 0755);
-  std::string path = getenv("PATH") ? getenv("PATH") : "";
-  setenv("PATH", (bin + ":" + path).c_str(), 1);
+  scoped_env opener("PATH", bin + ":" + (getenv("PATH") ? getenv("PATH") : ""));
   {
     wizard_front_end front;
     quillet_convertor c(front);
@@ -339,7 +338,6 @@ TEST(wizard_quick_launch, a_settings_file_runs_at_once_and_lists_the_errors) {
   std::string line;
   std::getline(in, line);
   EXPECT_EQ(line, workbook);
-  setenv("PATH", path.c_str(), 1);
 }
 
 TEST(wizard_quick_launch, without_a_connection_ends_with_minus_one_and_no_sheet) {

@@ -1,6 +1,8 @@
 // The settings the wizard keeps for its next start, and the settings files
 // it saves: what the user is told when they cannot be kept.
 #include "wizard_test_support.h"
+#include "tests/support/child_run.h"
+#include "tests/support/wait_for.h"
 
 #include "../platform/file_tree.h"
 #include "TK/tk_utils.h"
@@ -16,10 +18,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -43,8 +47,8 @@ void store_old_settings() {
   c.password = L"oldpassword";
 }
 
-// A death test's process reports nothing of its own expectations: each
-// mismatch is told on stderr, and the process ends with their count.
+// The child that runs the cases reports nothing of its own expectations:
+// each mismatch is told on stderr, and the process ends with their count.
 int mismatches = 0;
 void expect_same(const std::string& what, const std::string& got, const std::string& wanted) {
   if (got == wanted) return;
@@ -56,7 +60,6 @@ void expect_same(const std::string& what, const std::string& got, const std::str
 int unkept_settings_cases(const std::string& folder) {
   if (!meet_file_modes_even_as_root()) return 3;
   test_app();
-  const std::string saved_home = std::getenv("HOME") ? std::getenv("HOME") : "";
   const std::string other_user = " the folder belongs to another user.";
   const std::string others_write = " the folder can be written by other users.";
   const struct {
@@ -64,6 +67,9 @@ int unkept_settings_cases(const std::string& folder) {
     // Given the case's folder and its store (the XDG folder's), makes
     // what the wizard finds.
     std::function<void(const std::string&, const std::string&)> make;
+    // The store is found through HOME (the case's folder's "home"), not
+    // XDG_CONFIG_HOME.
+    bool through_home;
     bool old_settings_read;
     // The folder or file named, below the case's folder, and the reason.
     std::string named, reason;
@@ -73,33 +79,29 @@ int unkept_settings_cases(const std::string& folder) {
          store_old_settings();
          chmod((store + "/HKEY_CURRENT_USER/Software/Brightfold").c_str(), 0500);
        },
-       true, "/config/quillmark-registry/HKEY_CURRENT_USER/Software/Brightfold/Quillmark.reg",
+       false, true, "/config/quillmark-registry/HKEY_CURRENT_USER/Software/Brightfold/Quillmark.reg",
        " Permission denied."},
       {"a file where the store's folder should be",
        [](const std::string& at, const std::string& store) {
          mkdir((at + "/config").c_str(), 0700);
          std::ofstream(store) << "not a folder\n";
        },
-       false, "/config/quillmark-registry", " Not a directory."},
+       false, false, "/config/quillmark-registry", " Not a directory."},
       {"HOME is read-only",
-       [](const std::string& at, const std::string&) {
-         unsetenv("XDG_CONFIG_HOME");
-         mkdir((at + "/home").c_str(), 0500);
-         setenv("HOME", (at + "/home").c_str(), 1);
-       },
-       false, "/home/.config", " Permission denied."},
+       [](const std::string& at, const std::string&) { mkdir((at + "/home").c_str(), 0500); },
+       true, false, "/home/.config", " Permission denied."},
       {"others can write the store's folder",
        [](const std::string&, const std::string& store) {
          store_old_settings();
          chmod(store.c_str(), 0757);
        },
-       false, "/config/quillmark-registry", others_write},
+       false, false, "/config/quillmark-registry", others_write},
       {"anyone can write the store's folder",
        [](const std::string&, const std::string& store) {
          store_old_settings();
          chmod(store.c_str(), 0777);
        },
-       false, "/config/quillmark-registry", others_write},
+       false, false, "/config/quillmark-registry", others_write},
       {"the store's folder is another user's",
        [](const std::string& at, const std::string& store) {
          store_old_settings();
@@ -112,13 +114,15 @@ int unkept_settings_cases(const std::string& folder) {
            std::filesystem::create_directory_symlink("/", store);
          }
        },
-       false, "/config/quillmark-registry", other_user},
+       false, false, "/config/quillmark-registry", other_user},
   };
   int n = 0;
   for (const auto& c : cases) {
     const std::string at = folder + "/" + std::to_string(++n);
     mkdir(at.c_str(), 0700);
-    setenv("XDG_CONFIG_HOME", (at + "/config").c_str(), 1);
+    const std::string config_folder = at + "/config", home_folder = at + "/home";
+    scoped_env config("XDG_CONFIG_HOME", c.through_home ? nullptr : config_folder.c_str());
+    scoped_env home("HOME", c.through_home ? home_folder.c_str() : std::getenv("HOME"));
     c.make(at, at + "/config/quillmark-registry");
     const std::string before = file_tree(at);
     QString user, said;
@@ -142,7 +146,6 @@ int unkept_settings_cases(const std::string& folder) {
     expect_same(what + ": user shown", user.toStdString(), c.old_settings_read ? "olduser" : "");
     expect_same(what + ": box", said.toStdString(), "Cannot save the settings in \"" + at + c.named + "\":" + c.reason);
     expect_same(what + ": store", file_tree(at), before);
-    setenv("HOME", saved_home.c_str(), 1);
   }
   return mismatches;
 }
@@ -150,7 +153,7 @@ int unkept_settings_cases(const std::string& folder) {
 int unwritable_file_cases(const std::string& folder) {
   if (!meet_file_modes_even_as_root()) return 3;
   test_app();
-  setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+  scoped_env config("XDG_CONFIG_HOME", folder + "/config");
   const std::string profile = folder + "/run.qlt";
   std::ofstream(profile) << "[Generic settings]\nsrc=demo\ndest=" << folder
                          << "/book.xlsx\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\n"
@@ -197,20 +200,9 @@ int unwritable_file_cases(const std::string& folder) {
 // does without them. That process runs the test's body again and finds
 // the folder the test made.
 void run_cases_as_owner(int (*cases)(const std::string& folder)) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  const char* variable = "QM_SETTINGS_TEST_FOLDER";
-  std::string folder;
-  if (const char* shared = std::getenv(variable)) {
-    folder = shared;
-  } else {
-    char pattern[] = "/tmp/qm_settings_XXXXXX";
-    folder = mkdtemp(pattern);
-    setenv(variable, folder.c_str(), 1);
-  }
-  EXPECT_EXIT(std::_Exit(cases(folder)), ::testing::ExitedWithCode(0), "");
-  std::string cmd = "chmod -R u+rwx '" + folder + "' 2>/dev/null; rm -rf '" + folder + "'";
-  EXPECT_EQ(std::system(cmd.c_str()), 0);
-  unsetenv(variable);
+  folder_shared_with_child folder("QM_SETTINGS_TEST_FOLDER", "qm_settings_");
+  qm_test::child_run end = qm_test::run_in_child([&] { std::_Exit(cases(folder.path)); });
+  EXPECT_TRUE(end.exited_with(0)) << end.describe();
 }
 
 }  // namespace
@@ -226,9 +218,10 @@ TEST(wizard_settings, save_settings_to_a_file_that_cannot_be_written_says_so_and
 // Eight quick launches, each with its own user, password and destination,
 // are ended at the same moment; the next start finds the settings of one.
 TEST(quillet_program, eight_wizards_ended_at_once_leave_the_settings_of_one_of_them) {
-  char pattern[] = "/tmp/qm_sessions_XXXXXX";
-  const std::string folder = mkdtemp(pattern);
-  for (const char* sub : {"/config", "/runtime", "/tmp", "/home", "/out"}) mkdir((folder + sub).c_str(), 0700);
+  qm_test::temp_folder made("qm_sessions_");
+  const std::string folder = made.path;
+  for (const char* sub : {"/config", "/runtime", "/tmp", "/home", "/out"})
+    ASSERT_EQ(mkdir((folder + sub).c_str(), 0700), 0) << folder << sub << ": " << std::strerror(errno);
   std::string program = QM_BINARY_DIR "/bin/quillet";
   std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + folder + "/config",
                                   "XDG_RUNTIME_DIR=" + folder + "/runtime", "TMPDIR=" + folder + "/tmp",
@@ -257,25 +250,22 @@ TEST(quillet_program, eight_wizards_ended_at_once_leave_the_settings_of_one_of_t
       wizards.push_back(pid);
     }
     // Each has converted: its settings are those of its run.
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     auto all_written = [&] {
       for (int k = 0; k < 8; ++k)
         if (!tk_is_file_exist(workbook(k), 0)) return false;
       return true;
     };
-    while (!all_written() && std::chrono::steady_clock::now() < deadline) Sleep(20);
-    EXPECT_TRUE(all_written());
+    EXPECT_TRUE(qm_test::wait_for(all_written, std::chrono::seconds(120), std::chrono::milliseconds(20)));
     for (pid_t pid : wizards) kill(pid, SIGTERM);
     for (pid_t pid : wizards) {
       int status = wait_for_end(pid, 60);
       EXPECT_NE(status, -1) << "a wizard did not end";
       EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
     }
-    setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+    scoped_env config("XDG_CONFIG_HOME", folder + "/config");
     wizard_front_end front;
     quillet_convertor saved(front);
     saved.leave_saved_settings();
-    unsetenv("XDG_CONFIG_HOME");
     std::string user = tk_to_utf8(saved.user);
     if (user.size() != 5 || user.compare(0, 4, "user") != 0) {
       ADD_FAILURE() << "stored user: " << user;
@@ -285,5 +275,4 @@ TEST(quillet_program, eight_wizards_ended_at_once_leave_the_settings_of_one_of_t
     EXPECT_EQ(tk_to_utf8(saved.password), "pass" + k);
     EXPECT_EQ(tk_to_utf8(saved.destination), workbook(std::stoi(k)));
   }
-  std::filesystem::remove_all(folder);
 }

@@ -2,6 +2,7 @@
 // run that reached its end: Cancel and Abort leave the old one byte for
 // byte, and a run beside it on the same destination never mixes with it.
 #include "wizard_test_support.h"
+#include "tests/support/child_run.h"
 
 #include "common/quillet_convertor.h"
 #include "wizard/quillet_app.h"
@@ -16,8 +17,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -74,87 +77,76 @@ std::string listing(const std::string& folder) {
   return out;
 }
 
-// A folder of its own for the test, with tmp, out, config and runtime
-// folders, the settings store and the sources in it.
-struct run_folder {
-  explicit run_folder(const char* pattern) {
-    std::string name = pattern;
-    path = mkdtemp(name.data());
-    for (const char* sub : {"/tmp", "/out", "/config", "/runtime"}) mkdir((path + sub).c_str(), 0700);
-    setenv("OCILITE_PATH", path.c_str(), 1);
-    setenv("TMPDIR", (path + "/tmp").c_str(), 1);
-    unsetenv("TEMP");
-    setenv("XDG_CONFIG_HOME", (path + "/config").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (path + "/runtime").c_str(), 1);
-  }
-  ~run_folder() {
-    for (const char* name : {"OCILITE_PATH", "TMPDIR", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) unsetenv(name);
-    std::filesystem::remove_all(path);
-  }
-  std::string path;
+// The folders of a run below `top`: tmp, out, config and runtime.
+void make_run_folders(const std::string& top) {
+  for (const char* sub : {"/tmp", "/out", "/config", "/runtime"})
+    if (mkdir((top + sub).c_str(), 0700) != 0)
+      ADD_FAILURE() << "cannot make " << top << sub << ": " << std::strerror(errno);
+}
+
+// The environment of a run whose folders are below `top`, its sources in
+// `sources`.
+struct run_environment {
+  run_environment(const std::string& top, const std::string& sources)
+      : source("OCILITE_PATH", sources),
+        temp("TMPDIR", top + "/tmp"),
+        config("XDG_CONFIG_HOME", top + "/config"),
+        runtime("XDG_RUNTIME_DIR", top + "/runtime") {}
+  scoped_env source, temp;
+  scoped_env no_temp{"TEMP", nullptr};
+  scoped_env config, runtime;
+};
+
+// A folder of its own for the test, with the run's folders, the settings
+// store and the sources in it.
+struct run_folder : qm_test::temp_folder {
+  explicit run_folder(const char* prefix) : temp_folder(prefix) { make_run_folders(path); }
+  run_environment environment{path, path};
 };
 
 }  // namespace
 
 // Cancel, and Yes, once the first table is written and the second under way.
 TEST(wizard_whole_workbook, cancel_after_the_first_table_leaves_the_old_workbook_byte_for_byte) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  // The death test's child runs this body again: it finds the parent's folder.
-  const char* shared = std::getenv("QM_WHOLE_CANCEL_FOLDER");
-  std::string folder;
-  if (shared) {
-    folder = shared;
-  } else {
-    char pattern[] = "/tmp/qm_whole_cancel_XXXXXX";
-    folder = mkdtemp(pattern);
-    make_source(folder + "/two.db", rows_sql("A_FIRST", 10, 0) + rows_sql("B_LONG", 300000, 0));
-    setenv("QM_WHOLE_CANCEL_FOLDER", folder.c_str(), 1);
-  }
+  folder_shared_with_child folder("QM_WHOLE_CANCEL_FOLDER", "qm_whole_cancel_");
+  if (!folder.child()) make_source(folder.file("two.db"), rows_sql("A_FIRST", 10, 0) + rows_sql("B_LONG", 300000, 0));
   for (int format : {1, 2}) {
     SCOPED_TRACE(format);
-    std::string sub = folder + "/format" + std::to_string(format);
+    std::string sub = folder.file("format" + std::to_string(format));
     std::string workbook = sub + "/out/book" + (format == 2 ? ".xlsx" : ".xls");
-    if (!shared) {
-      for (const char* part : {"", "/tmp", "/out", "/config", "/runtime"}) mkdir((sub + part).c_str(), 0700);
+    if (!folder.child()) {
+      ASSERT_EQ(mkdir(sub.c_str(), 0700), 0) << sub << ": " << std::strerror(errno);
+      make_run_folders(sub);
       std::ofstream(workbook, std::ios::binary) << old_bytes;
       write_settings(sub + "/run.qlt", "two", workbook, format, {"A_FIRST", "B_LONG"});
     }
-    setenv("OCILITE_PATH", folder.c_str(), 1);
-    setenv("TMPDIR", (sub + "/tmp").c_str(), 1);
-    unsetenv("TEMP");
-    setenv("XDG_CONFIG_HOME", (sub + "/config").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (sub + "/runtime").c_str(), 1);
-    EXPECT_EXIT(
-        {
-          test_app();
-          ui_script ui;
-          ui.step("second table under way",
-                  [] {
-                    return page_shown(106) && quillet_convertor::exists() &&
-                           quillet_convertor::instance().tables_done == 1 &&
-                           quillet_convertor::instance().records_done > 2000;
-                  },
-                  [] { click_later(sheet_button("cancel")); })
-              .step("cancel question", [] { return front_box() != nullptr; },
-                    [] { answer_box(QMessageBox::Yes); });
-          ui.start(60);
-          int code = run_wizard(sub + "/run.qlt");
-          std::exit(ui.done() ? code : 9);
-        },
-        ::testing::ExitedWithCode(0), "");
+    run_environment environment(sub, folder.path);
+    qm_test::child_run end = qm_test::run_in_child([&] {
+      test_app();
+      ui_script ui;
+      ui.step("second table under way",
+              [] {
+                return page_shown(106) && quillet_convertor::exists() &&
+                       quillet_convertor::instance().tables_done == 1 &&
+                       quillet_convertor::instance().records_done > 2000;
+              },
+              [] { click_later(sheet_button("cancel")); })
+          .step("cancel question", [] { return front_box() != nullptr; }, [] { answer_box(QMessageBox::Yes); });
+      ui.start(60);
+      int code = run_wizard(sub + "/run.qlt");
+      std::exit(ui.done() ? code : 9);
+    });
+    EXPECT_TRUE(end.exited_with(0)) << end.describe();
     EXPECT_TRUE(file_bytes(workbook) == old_bytes) << "the old workbook changed";
     EXPECT_EQ(listing(sub + "/out"), workbook.substr(workbook.rfind('/') + 1) + "\n");
     EXPECT_EQ(listing(sub + "/tmp"), "") << "the temporary tree stays";
   }
-  for (const char* name : {"QM_WHOLE_CANCEL_FOLDER", "OCILITE_PATH", "TMPDIR", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
-    unsetenv(name);
-  std::filesystem::remove_all(folder);
 }
 
 // Abort in the Continue/Abort dialog, after a table was written: the old
 // workbook stays and the finish page says so.
 TEST(wizard_whole_workbook, abort_leaves_the_old_workbook_and_the_finish_page_says_so) {
-  run_folder folder("/tmp/qm_whole_abort_XXXXXX");
+  run_folder folder("qm_whole_abort_");
   make_source(folder.path + "/bad.db", rows_sql("A_GOOD", 3, 0) +
                                            "CREATE TABLE \"B_BAD\" (\"N\" NUMBER(10));"
                                            "INSERT INTO \"B_BAD\" VALUES ('not a number');");
@@ -169,7 +161,8 @@ TEST(wizard_whole_workbook, abort_leaves_the_old_workbook_and_the_finish_page_sa
             EXPECT_TRUE(dialog->findChild<QLabel*>("id_1320")->text().startsWith("B_BAD: ORA-01722"));
             click_later(dialog->findChild<QPushButton*>("id_1"));
           })
-      .step("finish page", [] { return page_shown(107) && control_as<QPlainTextEdit>(1016); },
+      // The page is current a moment before its Finish button shows.
+      .step("finish page", [] { return page_shown(107) && control_as<QPlainTextEdit>(1016) && sheet_button("finish"); },
             [&] {
               errors = control_as<QPlainTextEdit>(1016)->toPlainText();
               result = control_as<QLabel>(1314)->text();
@@ -192,7 +185,7 @@ TEST(wizard_whole_workbook, abort_leaves_the_old_workbook_and_the_finish_page_sa
 // running wizard, again and again: each run writes its own whole workbook,
 // the one that ends last stays, and every run says it succeeded.
 TEST(wizard_whole_workbook, runs_beside_the_wizard_on_its_destination_never_mix_with_it) {
-  run_folder folder("/tmp/qm_whole_beside_XXXXXX");
+  run_folder folder("qm_whole_beside_");
   constexpr int tables = 120, rows = 1000;
   std::string sql;
   std::vector<std::string> names;
@@ -227,7 +220,7 @@ TEST(wizard_whole_workbook, runs_beside_the_wizard_on_its_destination_never_mix_
           })
       .step("the other runs ended", [&] { return other > 0 && waitpid(other, &other_status, WNOHANG) == other; },
             [&] { wizard_ran_on = !quillet_convertor::instance().finished; })
-      .step("finish page", [] { return page_shown(107); },
+      .step("finish page", [] { return page_shown(107) && sheet_button("finish"); },
             [&] {
               result = control_as<QLabel>(1314)->text();
               if (auto* pane = control_as<QPlainTextEdit>(1016)) errors = pane->toPlainText();

@@ -1,4 +1,5 @@
 #include "wizard_test_support.h"
+#include "tests/support/wait_for.h"
 
 #include <array>
 #include <cstdio>
@@ -23,11 +24,9 @@ bool meet_file_modes_even_as_root() {
 
 int wait_for_end(pid_t pid, int seconds) {
   int status = 0;
-  for (int i = 0; i < seconds * 20; ++i) {
-    if (waitpid(pid, &status, WNOHANG) == pid) return status;
-    usleep(50000);
-  }
-  if (waitpid(pid, &status, WNOHANG) == pid) return status;
+  if (qm_test::wait_for([&] { return waitpid(pid, &status, WNOHANG) == pid; }, std::chrono::seconds(seconds),
+                        std::chrono::milliseconds(50)))
+    return status;
   kill(pid, SIGKILL);
   waitpid(pid, &status, 0);
   return -1;

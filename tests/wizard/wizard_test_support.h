@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <unistd.h>
@@ -16,6 +17,30 @@ class wizard_sandbox : public qm_test::temp_folder {
 
  private:
   scoped_env config{"XDG_CONFIG_HOME", path};
+};
+
+// A folder of the test's own that the child of qm_test::run_in_child,
+// which runs the test's body again, finds too: the test's process makes it
+// and removes it at its end, the child takes it from `variable`.
+class folder_shared_with_child {
+ public:
+  folder_shared_with_child(const char* variable, const std::string& prefix) {
+    if (const char* shared = std::getenv(variable)) {
+      path = shared;
+    } else {
+      made.emplace(prefix);
+      path = made->path;
+    }
+    share.emplace(variable, path);
+  }
+  bool child() const { return !made; }
+  std::string file(const std::string& name) const { return path + "/" + name; }
+
+  std::string path;
+
+ private:
+  std::optional<qm_test::temp_folder> made;
+  std::optional<scoped_env> share;
 };
 
 // Root passes by the modes of files and folders; this process then meets

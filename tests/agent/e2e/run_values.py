@@ -8,7 +8,6 @@ with xlrd (.xls) and openpyxl (.xlsx).
 usage: run_values.py QUILLCMD [unittest arguments]
 """
 import os
-import shutil
 import sqlite3
 import struct
 import tempfile
@@ -95,7 +94,7 @@ class ValuesTest(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
-        shutil.rmtree(cls.folder)
+        e2e_support.remove_tree(cls.folder)
 
     def convert(self, table, version, *args):
         """Runs QUILLCMD on one table; the exit code, the output and the

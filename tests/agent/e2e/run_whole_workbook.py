@@ -10,14 +10,12 @@ usage: run_whole_workbook.py QUILLCMD [unittest arguments]
 import errno
 import os
 import resource
-import shutil
 import signal
 import socket
 import sqlite3
 import stat
 import subprocess
 import tempfile
-import time
 import unittest
 
 import e2e_support
@@ -84,7 +82,9 @@ def read_bytes(path):
         return f.read()
 
 
-class WholeWorkbookTest(unittest.TestCase):
+class WholeWorkbookTest(e2e_support.WorkFolderTest):
+    prefix = "qm_whole_"
+
     @classmethod
     def setUpClass(cls):
         cls.sources = tempfile.mkdtemp(prefix="qm_whole_sources_")
@@ -92,20 +92,15 @@ class WholeWorkbookTest(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
-        shutil.rmtree(cls.sources)
+        e2e_support.remove_tree(cls.sources)
 
     def setUp(self):
-        self.root = tempfile.mkdtemp(prefix="qm_whole_")
+        super().setUp()
         self.fresh()
-
-    def tearDown(self):
-        for folder, _, _ in os.walk(self.root):
-            os.chmod(folder, 0o700)
-        shutil.rmtree(self.root)
 
     def fresh(self):
         """An empty destination folder `out` and temporary folder `temp`."""
-        self.run_folder = tempfile.mkdtemp(dir=self.root)
+        self.run_folder = tempfile.mkdtemp(dir=self.work)
         self.out = os.path.join(self.run_folder, "out")
         self.temp = os.path.join(self.run_folder, "tmp")
         os.mkdir(self.out)
@@ -145,7 +140,7 @@ class WholeWorkbookTest(unittest.TestCase):
 
     def fake_zip(self, body):
         """A folder holding only a zip program that runs `body` (sh)."""
-        folder = tempfile.mkdtemp(dir=self.root)
+        folder = tempfile.mkdtemp(dir=self.work)
         with open(os.path.join(folder, "zip"), "w") as f:
             f.write("#!/bin/sh\n" + body + "\n")
         os.chmod(os.path.join(folder, "zip"), 0o755)
@@ -164,7 +159,7 @@ class WholeWorkbookTest(unittest.TestCase):
 
     def test_1_a_packer_that_fails_leaves_the_old_workbook(self):
         cases = [
-            ("no zip", tempfile.mkdtemp(dir=self.root), 'cannot start the zip program "zip": No such file or directory'),
+            ("no zip", tempfile.mkdtemp(dir=self.work), 'cannot start the zip program "zip": No such file or directory'),
             ("exit 1", self.fake_zip("exit 1"), "ended with exit code 1"),
             ("killed", self.fake_zip("kill -9 $$"), "ended with exit code 137"),
             ("no archive", self.fake_zip("exit 0"), "left no file"),
@@ -189,11 +184,11 @@ class WholeWorkbookTest(unittest.TestCase):
                 self.assert_kept(dest, code, out, err, cause)
         # TMPDIR a regular file, or a folder the user cannot write in: the
         # message gives the reason the folder cannot be made.
-        a_file = os.path.join(self.root, "a file")
+        a_file = self.path("a file")
         with open(a_file, "w") as f:
             f.write("not a folder")
         cases = [(a_file, "Not a directory")]
-        unwritable = os.path.join(self.root, "read-only")
+        unwritable = self.path("read-only")
         os.mkdir(unwritable, 0o500)
         if os.geteuid() == 0:
             unwritable = "/sys"  # no folder is made there, also by root
