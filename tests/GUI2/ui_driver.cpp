@@ -100,6 +100,8 @@ bool page_shown(int dialog_id) {
          pages->currentWidget()->objectName() == QString("page_%1").arg(dialog_id);
 }
 
+bool finish_page_shown() { return page_shown(107) && find_visible("finish"); }
+
 ui_script& ui_script::step(const std::string& what, std::function<bool()> ready, std::function<void()> action) {
   steps.push_back({what, std::move(ready), std::move(action)});
   return *this;

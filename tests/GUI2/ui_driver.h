@@ -79,3 +79,6 @@ class ui_script {
 
 // The page of that dialog id is the one shown.
 bool page_shown(int dialog_id);
+// The finish page is shown with its Finish button: the sheet sets a page's
+// buttons a moment after it makes the page current.
+bool finish_page_shown();

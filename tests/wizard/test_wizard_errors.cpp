@@ -112,7 +112,7 @@ TEST(progress, the_page_shows_the_counters_and_moves_on_when_the_run_has_finishe
       .step("format phase", [] { return control_as<QLabel>(1323)->text() == "Applying format settings"; },
             [&] { c.finished = true; })
       // The sheet's buttons change through a posted message, after the page.
-      .step("finish page", [] { return page_shown(107) && find_as<QPushButton>("finish"); },
+      .step("finish page", [] { return finish_page_shown(); },
             [&] {
               EXPECT_FALSE(shell.timer_running());
               EXPECT_EQ(control_as<QLabel>(1314)->text().left(26), QString("Wizard has converted your "));

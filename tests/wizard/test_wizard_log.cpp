@@ -175,7 +175,7 @@ TEST(wizard_log, a_quick_launch_refuses_a_log_named_like_a_file_of_the_user_and_
     const auto before = f.now();
     box_reader boxes;
     ui_script ui;
-    ui.step("finish page", [] { return page_shown(107) && !front_box(); }, press_finish);
+    ui.step("finish page", [] { return finish_page_shown() && !front_box(); }, press_finish);
     ui.start();
     EXPECT_EQ(run_wizard(f.profile), -1);
     EXPECT_EQ(boxes.texts, std::vector<std::string>{c.refusal + f.*c.log});
@@ -230,7 +230,7 @@ TEST(wizard_log, a_log_that_cannot_be_made_is_said_once_and_the_run_goes_on) {
   const std::string profile = f.settings(f.profile, too_long);
   box_reader boxes;
   ui_script ui;
-  ui.step("finish page", [] { return page_shown(107) && !front_box(); }, press_finish);
+  ui.step("finish page", [] { return finish_page_shown() && !front_box(); }, press_finish);
   ui.start();
   EXPECT_EQ(run_wizard(profile), 1);
   EXPECT_TRUE(ui.done());

@@ -312,7 +312,7 @@ TEST(wizard_quick_launch, a_settings_file_runs_at_once_and_lists_the_errors) {
             click_later(control_as<QAbstractButton>(1222));
             click_later(control_as<QPushButton>(2));
           })
-      .step("finish page", [] { return page_shown(107); },
+      .step("finish page", [] { return finish_page_shown(); },
             [] {
               auto* pane = control_as<QPlainTextEdit>(1016);
               ASSERT_NE(pane, nullptr);
@@ -655,7 +655,7 @@ TEST(wizard_pages, the_destination_follows_the_format_and_the_table_page_keeps_t
               EXPECT_EQ(items(1317), (QStringList{"EMP", "ALL_TYPES", "RAW_DATA"}));
               click_later(sheet_button("next"));
             })
-      .step("finish page", [] { return page_shown(107); },
+      .step("finish page", [] { return finish_page_shown(); },
             [] {
               EXPECT_TRUE(control_as<QLabel>(1314)->text().startsWith("Wizard has converted"));
               click_later(control_as<QAbstractButton>(1225));
@@ -764,7 +764,7 @@ TEST(wizard_pages, mended_mistakes_then_a_clean_run_list_no_errors) {
               click_later(control_as<QPushButton>(1101));
               click_later(sheet_button("next"));
             })
-      .step("finish page", [] { return page_shown(107); },
+      .step("finish page", [] { return finish_page_shown(); },
             [] {
               expect_texts_whole_at_the_smallest_size("finish");
               EXPECT_TRUE(control_as<QLabel>(1314)->text().startsWith("Wizard has converted"))
@@ -790,7 +790,7 @@ TEST(wizard_quick_launch, a_settings_file_that_selects_nothing_keeps_the_old_wor
                          << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\nuser=scott\n\n";
   std::ofstream(workbook) << "an old file";
   ui_script ui;
-  ui.step("finish page", [] { return page_shown(107); },
+  ui.step("finish page", [] { return finish_page_shown(); },
           [] {
             if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
             click_later(sheet_button("finish"));
@@ -809,7 +809,7 @@ TEST(wizard_quick_launch, the_destination_gets_the_extension_of_the_format) {
   std::string profile = box.file("run.qlt");
   demo_settings(profile, named);
   ui_script ui;
-  ui.step("finish page", [] { return page_shown(107); },
+  ui.step("finish page", [] { return finish_page_shown(); },
           [] {
             click_later(control_as<QAbstractButton>(1225));
             click_later(sheet_button("finish"));
@@ -868,7 +868,7 @@ void keep_open_on_exit_off() {
 // Ends the script on the finish page, opening nothing, and runs the wizard
 // through it.
 void run_to_finish(ui_script& ui, const std::string& command_line = std::string()) {
-  ui.step("finish page", [] { return page_shown(107); },
+  ui.step("finish page", [] { return finish_page_shown(); },
           [] {
             keep_open_on_exit_off();
             click_later(sheet_button("finish"));
@@ -922,7 +922,7 @@ TEST(wizard_pages, typed_file_names_with_quotes_are_the_names_used) {
               EXPECT_EQ(items(1318), QStringList{"DEPT"});
               click_later(sheet_button("next"));
             })
-      .step("finish page", [] { return page_shown(107); },
+      .step("finish page", [] { return finish_page_shown(); },
             [] {
               keep_open_on_exit_off();
               click_later(control_as<QPushButton>(1116));

@@ -93,9 +93,9 @@ TEST(wizard_run, converts_the_demo_tables_and_a_query_to_xlsx) {
               screenshot(control(1317), "4_tables");
               click_later(sheet_button("next"));
             })
-      .step("progress page", [] { return page_shown(106) || page_shown(107); },
+      .step("progress page", [] { return page_shown(106) || finish_page_shown(); },
             [] { screenshot(sheet_button("next"), "6_progress"); })
-      .step("finish page", [] { return page_shown(107); },
+      .step("finish page", [] { return finish_page_shown(); },
             [] {
               screenshot(control(1313), "7_finish");
               // Nothing is opened on this desktop.
@@ -104,7 +104,7 @@ TEST(wizard_run, converts_the_demo_tables_and_a_query_to_xlsx) {
             })
       .step("save settings dialog", [] { return find_visible("save_file_dialog") != nullptr; },
             [profile] { accept_file_dialog("save_file_dialog", profile.substr(0, profile.size() - 4)); })
-      .step("finish", [] { return page_shown(107) && !find_visible("save_file_dialog"); },
+      .step("finish", [] { return finish_page_shown() && !find_visible("save_file_dialog"); },
             [] { click_later(sheet_button("finish")); });
   ui.start();
   EXPECT_EQ(run_wizard(), 1);
@@ -191,7 +191,7 @@ TEST(wizard_run, a_table_wider_than_an_xls_sheet_is_cut_and_the_finish_page_says
   ui.step("the question before the cut", [&] { return shown("Table will be truncated up to 256 columns."); },
           [] { click_later(control_as<QPushButton>(2)); })
       .step("the cut, reported", [&] { return shown(cut); }, [] { click_later(control_as<QPushButton>(2)); })
-      .step("finish page", [] { return page_shown(107) && control(1016) && find_as<QPushButton>("finish"); },
+      .step("finish page", [] { return finish_page_shown() && control(1016); },
             [&] {
               errors = control_as<QPlainTextEdit>(1016)->toPlainText();
               click_later(find_as<QPushButton>("finish"));
@@ -237,21 +237,21 @@ TEST(wizard_run, settings_saved_in_a_folder_whose_name_is_no_text_name_that_fold
               click_later(control_as<QPushButton>(1101));
               click_later(sheet_button("next"));
             })
-      .step("finish page", [] { return page_shown(107); },
+      .step("finish page", [] { return finish_page_shown(); },
             [] {
               if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
               click_later(control_as<QPushButton>(1116));
             })
       .step("save settings dialog", [] { return find_visible("save_file_dialog") != nullptr; },
             [profile] { accept_file_dialog("save_file_dialog", profile); })
-      .step("saved", [] { return !find_visible("save_file_dialog") && (front_box() || page_shown(107)); },
+      .step("saved", [] { return !find_visible("save_file_dialog") && (front_box() || finish_page_shown()); },
             [&] {
               if (front_box()) {
                 message = front_box()->text();
                 answer_box(QMessageBox::Ok);
               }
             })
-      .step("finish", [] { return !front_box() && page_shown(107); },
+      .step("finish", [] { return !front_box() && finish_page_shown(); },
             [] { click_later(sheet_button("finish")); });
   ui.start();
   int result = run_wizard();
@@ -347,7 +347,7 @@ TEST(wizard_run, a_cancel_question_open_when_the_run_ends_closes) {
       // A question that outlives the run ends the test at the step's deadline;
       // the page is current a moment before its Finish button shows.
       .step("the question gone and the finish page shown",
-            [] { return !front_box() && page_shown(107) && sheet_button("finish"); },
+            [] { return !front_box() && finish_page_shown(); },
             [] {
               if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
               click_later(sheet_button("finish"));

@@ -172,7 +172,7 @@ int unwritable_file_cases(const std::string& folder) {
     const std::string before = file_tree(folder + "/read_only");
     QString said;
     ui_script ui;
-    ui.step("finish page", [] { return page_shown(107); },
+    ui.step("finish page", [] { return finish_page_shown(); },
             [] {
               if (find_as<QAbstractButton>("id_1225")->isChecked()) click_later(find_as<QAbstractButton>("id_1225"));
               click_later(find_as<QPushButton>("id_1116"));
@@ -184,7 +184,7 @@ int unwritable_file_cases(const std::string& folder) {
                 said = front_box()->text();
                 answer_box(QMessageBox::Ok);
               })
-        .step("finish", [] { return !front_box() && page_shown(107); },
+        .step("finish", [] { return !front_box() && finish_page_shown(); },
               [] { click_later(find_as<QPushButton>("finish")); });
     ui.start(20);
     expect_same(c.file + ": result", std::to_string(run_wizard(profile)), "1");

@@ -162,7 +162,7 @@ TEST(wizard_whole_workbook, abort_leaves_the_old_workbook_and_the_finish_page_sa
             click_later(dialog->findChild<QPushButton*>("id_1"));
           })
       // The page is current a moment before its Finish button shows.
-      .step("finish page", [] { return page_shown(107) && control_as<QPlainTextEdit>(1016) && sheet_button("finish"); },
+      .step("finish page", [] { return finish_page_shown() && control_as<QPlainTextEdit>(1016) && sheet_button("finish"); },
             [&] {
               errors = control_as<QPlainTextEdit>(1016)->toPlainText();
               result = control_as<QLabel>(1314)->text();
@@ -220,7 +220,7 @@ TEST(wizard_whole_workbook, runs_beside_the_wizard_on_its_destination_never_mix_
           })
       .step("the other runs ended", [&] { return other > 0 && waitpid(other, &other_status, WNOHANG) == other; },
             [&] { wizard_ran_on = !quillet_convertor::instance().finished; })
-      .step("finish page", [] { return page_shown(107) && sheet_button("finish"); },
+      .step("finish page", [] { return finish_page_shown(); },
             [&] {
               result = control_as<QLabel>(1314)->text();
               if (auto* pane = control_as<QPlainTextEdit>(1016)) errors = pane->toPlainText();
