@@ -72,7 +72,11 @@ void tk_converter::hold_log() const {
   if (tk_log::exists()) tk_log::get()->hold();
 }
 
-void tk_converter::start_log(const std::wstring& destination) const {
+void tk_converter::start_log(const std::wstring& destination) const { end_log_hold(destination, true); }
+
+void tk_converter::start_log_without_source(const std::wstring& destination) const { end_log_hold(destination, false); }
+
+void tk_converter::end_log_hold(const std::wstring& destination, bool source_open) const {
   if (!tk_log::exists() || !tk_log::get()->held) return;
   tk_log& log = *tk_log::get();
   try {
@@ -81,7 +85,15 @@ void tk_converter::start_log(const std::wstring& destination) const {
     log.discard();
     throw;
   }
-  log.release();
+  if (source_open)
+    log.release();
+  else
+    log.release_without_source();
+}
+
+bool tk_converter::names_log_file(const std::string& name) const {
+  std::string target = log_target();
+  return !target.empty() && qm_platform::file_identity(name).same_file(qm_platform::file_identity(target));
 }
 
 void tk_converter::refuse_log_name(const std::string& name, const std::wstring& destination) const {

@@ -34,6 +34,12 @@ class tk_converter : public tk_thread_functor {
   // or, for a name that is refused, dropped with the log, and the refusal
   // is thrown. Does nothing while the log is not held.
   void start_log(const std::wstring& destination) const;
+  // As start_log, for a run that ended before its source was open: the
+  // file it would have read is not known, so the lines are written only
+  // into a log file that is new or empty (tk_log::release_without_source).
+  void start_log_without_source(const std::wstring& destination) const;
+  // True when the name leads to the file the log writes to.
+  bool names_log_file(const std::string& name) const;
   // The file the run would write, as far as the settings tell it yet.
   virtual std::wstring known_destination() const { return dest; }
   // Where the run can stop cleanly: a requested stop ends it there with
@@ -49,5 +55,6 @@ class tk_converter : public tk_thread_functor {
   std::vector<qm_platform::file_identity> read_files;
 
  private:
+  void end_log_hold(const std::wstring& destination, bool source_open) const;
   void refuse_log_name(const std::string& name, const std::wstring& destination) const;
 };

@@ -186,19 +186,48 @@ void tk_log::hold() {
   held = true;
 }
 
-void tk_log::release() {
+std::string tk_log::take_held_lines() {
+  std::lock_guard<std::mutex> lock(held_lock);
   std::string lines;
-  {
-    std::lock_guard<std::mutex> lock(held_lock);
-    if (!held) return;
-    held = false;
-    lines.swap(held_lines);
-  }
+  if (!held) return lines;
+  held = false;
+  lines.swap(held_lines);
+  return lines;
+}
+
+void tk_log::release() {
+  std::string lines = take_held_lines();
   if (!enabled || lines.empty()) return;
   errno_keeper keep;
   truncate_once();
   int fd = open_log_file(*this, O_APPEND);
   if (fd < 0) return;
+  qm_platform::write_all(fd, lines.data(), lines.size());
+  ::close(fd);
+}
+
+void tk_log::release_without_source() {
+  // A file the log has emptied before holds its own earlier lines.
+  if (truncated) return release();
+  std::string lines = take_held_lines();
+  if (!enabled || lines.empty()) return;
+  errno_keeper keep;
+  // Neither emptied nor appended to: what the file holds is looked at
+  // through the descriptor the lines would go through.
+  int fd = open_log_file(*this, 0);
+  if (fd < 0) return;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || st.st_size != 0) {
+    ::close(fd);
+    enabled = false;
+    if (report_failure)
+      report_failure("The log file " + file_name_text() +
+                     " was left as it was: the run ended before its source was open.");
+    return;
+  }
+  ::fchmod(fd, 0600);
+  // Later lines follow these instead of emptying the file again.
+  truncated = true;
   qm_platform::write_all(fd, lines.data(), lines.size());
   ::close(fd);
 }
@@ -213,10 +242,14 @@ void tk_log::discard() {
 void tk_log::report_open_failure(int error) {
   if (failure_reported || !report_failure) return;
   failure_reported = true;
+  report_failure("Cannot open the log file " + file_name_text() + ": " + reason_text(error));
+}
+
+std::string tk_log::file_name_text() const {
   std::wstring name = qm_platform::path_as_text(qm_platform::path_from_utf8(file_name.c_str()));
   std::string text;
   if (!qm_platform::wide_to_utf8(name.data(), name.size(), text)) text = "?";
-  report_failure("Cannot open the log file " + text + ": " + reason_text(error));
+  return text;
 }
 
 void tk_log::set_file_name(const char* name) {

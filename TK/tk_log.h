@@ -30,6 +30,12 @@ class tk_log : public tk_singleton<tk_log> {
   // Ends the hold and the log: the waiting lines are dropped and the file
   // stays as it was.
   void discard();
+  // Ends the hold of a run that ended before its source was open, when the
+  // file the source would have been is not known and may be the log's: the
+  // waiting lines go only into a file that is new or empty, and later lines
+  // follow them. Any other file stays as it was, the log ends, and the
+  // program is told so.
+  void release_without_source();
 
   // The first time the file cannot be opened, the program is told why,
   // once; the log goes on without the lines it could not write.
@@ -52,4 +58,10 @@ class tk_log : public tk_singleton<tk_log> {
 
   static constexpr std::size_t wide_buffer_size = 10240;
   static constexpr std::size_t utf8_buffer_size = 10240;
+
+ private:
+  // Ends the hold; the lines that waited.
+  std::string take_held_lines();
+  // The file's name as a message shows it.
+  std::string file_name_text() const;
 };

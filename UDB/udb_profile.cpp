@@ -139,8 +139,11 @@ std::wstring udb_profile::store_failure_message(const std::wstring& file_name) {
   char reason[256] = "";
   DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, reason, sizeof reason, nullptr);
   while (length > 0 && (reason[length - 1] == '\n' || reason[length - 1] == '\r')) reason[--length] = 0;
-  return L"Cannot save the settings file \"" + qm_platform::path_as_text(file_name) +
-         L"\": " + qm_platform::text_from_system(reason) + L".";
+  return store_failure_message(file_name, qm_platform::text_from_system(reason));
+}
+
+std::wstring udb_profile::store_failure_message(const std::wstring& file_name, const std::wstring& reason) {
+  return L"Cannot save the settings file \"" + qm_platform::path_as_text(file_name) + L"\": " + reason + L".";
 }
 
 bool udb_profile::load(const std::wstring& file_name) {

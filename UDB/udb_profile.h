@@ -76,6 +76,8 @@ class udb_profile {
   // What the user is told of a file whose store() gave false, with the
   // system's reason: call it before anything else can change that error.
   static std::wstring store_failure_message(const std::wstring& file_name);
+  // The same, with the reason given.
+  static std::wstring store_failure_message(const std::wstring& file_name, const std::wstring& reason);
 
   std::map<std::wstring, t_section> sections;
   // Lines without "=" of each section, as loaded.

@@ -46,8 +46,9 @@ int run(int argc, char** argv) {
       refuse_special_destination(convertor->known_destination());
       convertor->connect_oracle_server(convertor->source_name);
     } catch (...) {
-      // What a run that ended before its source was open logged.
-      convertor->start_log(convertor->known_destination());
+      // What a run that ended before its source was open logged: the log
+      // may name the file that source is, left unopened.
+      convertor->start_log_without_source(convertor->known_destination());
       throw;
     }
     // The log's first touch of its file comes once its name is known to

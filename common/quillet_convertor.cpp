@@ -145,14 +145,25 @@ std::wstring quillet_convertor::get_title() const {
 
 bool quillet_convertor::store_profile(const std::wstring& file_name) {
   namespace k = udb_profile_keys;
+  // The log goes on writing under its name, into whatever file has it:
+  // its later lines would be added to the settings.
+  if (names_log_file(qm_platform::path_to_utf8(file_name.c_str()))) {
+    profile_failure_text = udb_profile::store_failure_message(file_name, L"it is the log file");
+    return false;
+  }
+  // The system's reason, read before anything else can change it.
+  auto failed = [&] {
+    profile_failure_text = udb_profile::store_failure_message(file_name);
+    return false;
+  };
   udb_profile profile;
-  if (!udb_converter::store_profile(profile)) return false;
+  if (!udb_converter::store_profile(profile)) return failed();
   profile.set_value(k::excel_settings, k::format_version, std::to_wstring(format_version));
   profile.set_value(k::excel_settings, k::split_data, split_data ? L"1" : L"0");
   profile.set_value(k::excel_settings, k::wrap_text, wrap_text ? L"1" : L"0");
   profile.set_value(k::excel_settings, k::dates_to_strings, dates_to_strings ? L"1" : L"0");
-  if (!oracle_converter_impl::store_profile(profile)) return false;
-  return profile.store(file_name);
+  if (!oracle_converter_impl::store_profile(profile) || !profile.store(file_name)) return failed();
+  return true;
 }
 
 bool quillet_convertor::load_profile(const std::wstring& file_name) {

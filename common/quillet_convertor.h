@@ -51,9 +51,10 @@ class quillet_convertor : public xls_converter,
   // The destination with the extension of the format known so far.
   std::wstring known_destination() const override;
   std::wstring get_title() const;
-  // False, with the system's error (GetLastError), when the file cannot
-  // be written (udb_profile::store_failure_message).
+  // False when the file is not written: it cannot be, or it is the file
+  // the log writes to. profile_failure() then says why.
   bool store_profile(const std::wstring& file_name);
+  const std::wstring& profile_failure() const { return profile_failure_text; }
   // Loads the settings file and applies it; false when it does not load.
   bool load_profile(const std::wstring& file_name);
   // Applies a loaded settings file: what it leaves out keeps its value.
@@ -70,4 +71,5 @@ class quillet_convertor : public xls_converter,
   bool settings_saved = false;
   bool settings_left = false;
   std::wstring failure;
+  std::wstring profile_failure_text;
 };

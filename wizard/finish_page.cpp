@@ -5,7 +5,6 @@
 #include "TK/tk_exception.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
-#include "UDB/udb_profile.h"
 #include "common/quillet_convertor.h"
 #include "platform/process.h"
 
@@ -98,5 +97,6 @@ void finish_page::on_save_settings() {
   save_file_dialog dialog(window(), file_filter{filter, L"Select Profile File"}, std::wstring(), extension);
   if (!dialog.run()) return;
   std::wstring name = dialog.get_file_name();
-  if (!quillet_convertor::instance().store_profile(name)) wizard_shell::error(udb_profile::store_failure_message(name));
+  quillet_convertor& c = quillet_convertor::instance();
+  if (!c.store_profile(name)) wizard_shell::error(c.profile_failure());
 }

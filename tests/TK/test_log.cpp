@@ -7,6 +7,7 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -163,6 +164,45 @@ TEST_F(LogFile, OnlyItsOwnerReadsItWhetherNewOrLeftByAnEarlierRun) {
   tk_log::write(1, "fresh");
   EXPECT_EQ(read_file(old), "fresh\n");
   EXPECT_EQ(mode_of(old), 0600u);
+}
+
+std::vector<std::string> reported;
+void keep_report(const std::string& message) { reported.push_back(message); }
+
+// A run that ended before its source was open may have a log named like
+// that source: the held lines go only where they take nothing's place.
+TEST_F(LogFile, HeldLinesOfARunWithoutItsSourceGoOnlyIntoANewOrEmptyFile) {
+  log.report_failure = keep_report;
+  const std::string left = "The log file " + file + " was left as it was: the run ended before its source was open.";
+  struct {
+    const char* what;
+    bool exists;
+    std::string before;
+    bool emptied_before;  // by this log, earlier in the process
+    std::string after;
+    std::vector<std::string> said;
+  } cases[] = {
+      {"new", false, "", false, "held\nafter\n", {}},
+      {"empty", true, "", false, "held\nafter\n", {}},
+      {"a file of the user's", true, std::string("SQLite format 3\0the user's data", 31), false,
+       std::string("SQLite format 3\0the user's data", 31), {left}},
+      {"the log's own", true, "earlier\n", true, "earlier\nheld\nafter\n", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    unlink(file.c_str());
+    if (c.exists) std::ofstream(file, std::ios::binary) << c.before;
+    reported.clear();
+    log.enabled = true;
+    log.truncated = c.emptied_before;
+    log.hold();
+    tk_log::write(1, "held");
+    log.release_without_source();
+    tk_log::write(1, "after");
+    EXPECT_EQ(read_file(file), c.after);
+    EXPECT_EQ(reported, c.said);
+    if (c.said.empty() && !c.emptied_before) EXPECT_EQ(mode_of(file), 0600u);
+  }
 }
 
 TEST_F(LogFile, APipePutInItsPlaceIsNeverWaitedOn) {

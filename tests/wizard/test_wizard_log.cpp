@@ -237,3 +237,69 @@ TEST(wizard_log, a_log_that_cannot_be_made_is_said_once_and_the_run_goes_on) {
   EXPECT_EQ(boxes.texts, std::vector<std::string>{"Cannot open the log file " + too_long + ": file name too long"});
   EXPECT_EQ(read_workbook(f.workbook), "DEPT 3 2 DEPTNO,DNAME\n");
 }
+
+// A connection that fails leaves the source unopened, so the file the log
+// names could be it: the quick launch then writes nothing to the log.
+TEST(wizard_log, a_quick_launch_whose_connection_fails_leaves_a_source_named_by_the_log_as_it_was) {
+  for (const char* source : {"locked", "no database"}) {
+    SCOPED_TRACE(source);
+    user_files f;
+    tk_log log;
+    if (std::string(source) == "no database") std::ofstream(f.source) << "my notes, kept as a database would be\n";
+    f.settings(f.profile, f.source);
+    const auto before = f.now();
+    std::unique_ptr<sqlite_lock_holder> lock;
+    if (std::string(source) == "locked") {
+      lock = std::make_unique<sqlite_lock_holder>(f.source);
+      ASSERT_TRUE(lock->held());
+    }
+    box_reader boxes;
+    EXPECT_EQ(run_wizard(f.profile), -1);
+    lock.reset();
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_NE(boxes.texts[0].find("ORA-01034"), std::string::npos) << boxes.texts[0];
+    EXPECT_EQ(f.changed(before), std::vector<std::string>{});
+  }
+}
+
+// Save Settings replaces the file it names: the log, writing on under its
+// name, would then add its later lines to the settings. (The dialog keeps
+// a name with the settings extension as it is.)
+TEST(wizard_log, save_settings_refuses_the_file_the_log_writes_to) {
+  user_files f;
+  tk_log log;
+  const std::string run_log = f.box.file("trace.qlt"), linked = f.box.file("linked");
+  ASSERT_EQ(symlink(f.box.path.c_str(), linked.c_str()), 0);
+  const std::string profile = f.settings(f.profile, run_log);
+  const struct {
+    std::string file;
+    bool refused;
+  } saves[] = {
+      {run_log, true},
+      {linked + "/trace.qlt", true},  // its folder reached through a link
+      {f.box.file("saved.qlt"), false},
+  };
+  box_reader boxes;
+  ui_script ui;
+  for (const auto& save : saves) {
+    ui.step("finish page", [] { return page_shown(107) && !front_box(); },
+            [] { click_later(qobject_cast<QPushButton*>(control(1116))); })
+        .step("save dialog", [] { return find_visible("save_file_dialog") != nullptr; },
+              [file = save.file] { accept_file_dialog("save_file_dialog", file); })
+        .step("saved", [] { return !find_visible("save_file_dialog") && !front_box(); }, [] {});
+  }
+  ui.step("finish", [] { return page_shown(107) && !front_box(); }, press_finish);
+  ui.start();
+  EXPECT_EQ(run_wizard(profile), 1);
+  EXPECT_TRUE(ui.done());
+  std::vector<std::string> said;
+  for (const auto& save : saves)
+    if (save.refused) said.push_back("Cannot save the settings file \"" + save.file + "\": it is the log file.");
+  EXPECT_EQ(boxes.texts, said);
+  const std::string logged = bytes(run_log);
+  EXPECT_EQ(logged.find("[Generic settings]"), std::string::npos) << "settings were written into the log";
+  EXPECT_NE(logged.find("finish_page::on_finish"), std::string::npos) << "the log's later lines are missing";
+  const std::string saved = bytes(f.box.file("saved.qlt"));
+  EXPECT_NE(saved.find("[Generic settings]\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("\nlogfile=" + run_log + "\n"), std::string::npos) << saved;
+}

@@ -181,6 +181,55 @@ class UserFilesTest(e2e_support.WorkFolderTest):
                 self.assertEqual((code, out, err), (255, message, ""))
                 self.assertEqual(snapshot(self.work), before)
 
+    def test_a_run_that_ends_before_its_source_is_open_logs_only_into_a_new_or_empty_file(self):
+        # The file the source would have been is not known then: the log may name it.
+        left = "The log file %s was left as it was: the run ended before its source was open.\n"
+        cases = [
+            # what ends the run, the source, the log file, options after the settings file, the error output
+            ("a locked source", "shop", "src/shop.db", (), left % "src/shop.db"),
+            ("no database", "notes", "src/notes.db", (), left % "src/notes.db"),
+            ("a settings file after it that does not exist", "shop", "src/shop.db", ("--profile=none.qlt",),
+             left % "src/shop.db"),
+            ("a source that does not exist", "missing", "src/shop.db", (), left % "src/shop.db"),
+            ("a source that does not exist", "missing", "new.log", (), ""),
+            ("a source that does not exist", "missing", "empty.log", (), ""),
+            ("a locked source", "shop", "new.log", (), ""),
+        ]
+        for what, src, logfile, after, err_expected in cases:
+            with self.subTest(what=what, logfile=logfile, options=after):
+                source = self.files_the_run_reads()
+                with open(os.path.join(source, "notes.db"), "w") as f:
+                    f.write("the user's notes, kept as a database would be\n" * 100)
+                open(self.path("empty.log"), "w").close()
+                with open(self.path("p.qlt"), "w") as f:
+                    f.write(settings("out.xlsx", 2, logfile, src=src))
+                before = snapshot(self.work)
+                lock = None
+                if what == "a locked source":
+                    lock = sqlite3.connect(os.path.join(source, "shop.db"), isolation_level=None)
+                    lock.execute("BEGIN EXCLUSIVE")
+                try:
+                    code, out, err = e2e_support.run(["--profile=p.qlt", *after], self.work, source=source,
+                                                     timeout=60)
+                finally:
+                    if lock:
+                        lock.close()
+                after_run = snapshot(self.work)
+                changed = sorted(name for name in set(before) | set(after_run)
+                                 if before.get(name) != after_run.get(name))
+                # The log's file byte for byte, or the log made or written into.
+                self.assertEqual(changed, [] if err_expected else [self.path(logfile)])
+                self.assertEqual((code, err), (255, err_expected), out)
+                self.assertTrue(out.startswith("Error:\n"), out)
+                if err_expected:
+                    continue
+                log, mode = after_run[self.path(logfile)]
+                text = log.decode("utf-8", "replace")
+                self.assertTrue("Connecting to Oracle data source '%s'" % src in text, "the held lines are missing")
+                # Logged after the held lines were written: it follows them.
+                self.assertTrue("Got 0-level error" in text, "the later lines are missing")
+                self.assertEqual(mode, 0o600)
+
     def test_a_log_file_whose_folder_is_reached_through_a_link_is_taken(self):
         source = self.files_the_run_reads()
         os.mkdir(self.path("logs"))
