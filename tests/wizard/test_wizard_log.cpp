@@ -79,6 +79,7 @@ struct user_files {
   wizard_sandbox box;
   const std::string source = box.file("src.db"), notes = box.file("notes.txt"), link = box.file("link.log"),
                     profile = box.file("run.qlt"), workbook = box.file("book.xlsx");
+  scoped_env sources{"OCILITE_PATH", box.path};
 
   user_files() {
     sqlite3* db = nullptr;
@@ -91,9 +92,7 @@ struct user_files {
     sqlite3_close(db);
     std::ofstream(notes) << "my notes, kept for years\n";
     EXPECT_EQ(symlink("notes.txt", link.c_str()), 0);
-    setenv("OCILITE_PATH", box.path.c_str(), 1);
   }
-  ~user_files() { unsetenv("OCILITE_PATH"); }
 
   // A settings file that converts DEPT of `src` into book.xlsx, its log
   // named `log`.
