@@ -111,10 +111,11 @@ unsigned biff_codepage_for(const std::set<wchar_t>& characters) {
   auto in_none = [&](wchar_t ch) {
     return std::none_of(tables.begin(), tables.end(), [&](const auto& t) { return encode(*t.second, ch, byte); });
   };
-  for (const auto& [codepage, table] : tables)
+  // Not a structured binding: clang 14 cannot capture one in the lambda.
+  for (const auto& candidate : tables)
     if (std::all_of(characters.begin(), characters.end(),
-                    [&](wchar_t ch) { return encode(*table, ch, byte) || in_none(ch); }))
-      return codepage;
+                    [&](wchar_t ch) { return encode(*candidate.second, ch, byte) || in_none(ch); }))
+      return candidate.first;
   return biff_cp1252;
 }
 
