@@ -112,7 +112,7 @@ QStringList filter_to_qt(const std::wstring& filter) {
 bool file_dialog::run_dialog(bool save) {
   // A folder whose name is no text is entered by its bytes; the dialog,
   // which takes text only, gets the name with U+FFFD for them.
-  tk_temp_chdir in_folder(qm_platform::path_to_utf8(initial_folder.c_str()));
+  tk_temp_chdir_w in_folder(initial_folder);
   one_name_dialog dialog(owner, QString::fromStdWString(title),
                          QString::fromStdWString(qm_platform::path_as_text(initial_folder)));
   dialog.setObjectName(save ? "save_file_dialog" : "open_file_dialog");

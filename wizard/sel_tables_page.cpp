@@ -195,22 +195,25 @@ void sel_tables_page_ex<converter, ID1, HELP_ID>::give_back_table(const std::wst
 }
 
 template <class converter, int ID1, int HELP_ID>
+bool sel_tables_page_ex<converter, ID1, HELP_ID>::ask_query(std::wstring& name, std::wstring& text, int editing) {
+  for (;;) {
+    set_query_dlg<converter, HELP_ID> dialog(name, text);
+    if (dialog.do_modal(active_window()) != IDOK) return false;
+    name = dialog.name;
+    text = dialog.text;
+    if (!is_taken(name, editing)) return true;
+    wizard_shell::message(L"Duplicate table name. Try again.");
+  }
+}
+
+template <class converter, int ID1, int HELP_ID>
 void sel_tables_page_ex<converter, ID1, HELP_ID>::on_add_query() {
   tk_log::write(1, "sel_tables_page::on_add_query");
   std::wstring name, text;
-  for (;;) {
-    set_query_dlg<converter, HELP_ID> dialog(name, text);
-    if (dialog.do_modal(active_window()) != IDOK) return;
-    name = dialog.name;
-    text = dialog.text;
-    if (!is_taken(name, -1)) {
-      add_item(selected, name);
-      selected_queries[name] = text;
-      take_place_of_table(name);
-      return;
-    }
-    wizard_shell::message(L"Duplicate table name. Try again.");
-  }
+  if (!ask_query(name, text, -1)) return;
+  add_item(selected, name);
+  selected_queries[name] = text;
+  take_place_of_table(name);
 }
 
 template <class converter, int ID1, int HELP_ID>
@@ -229,14 +232,7 @@ void sel_tables_page_ex<converter, ID1, HELP_ID>::on_edit_query() {
     return;
   }
   std::wstring new_name = name, new_text = it->second;
-  for (;;) {
-    set_query_dlg<converter, HELP_ID> dialog(new_name, new_text);
-    if (dialog.do_modal(active_window()) != IDOK) return;
-    new_name = dialog.name;
-    new_text = dialog.text;
-    if (!is_taken(new_name, index)) break;
-    wizard_shell::message(L"Duplicate table name. Try again.");
-  }
+  if (!ask_query(new_name, new_text, index)) return;
   selected_queries.erase(name);
   selected_queries[new_name] = new_text;
   delete selected->takeItem(index);

@@ -101,6 +101,8 @@ class sel_tables_page_ex : public sel_tables_page {
   // The name is on the selected list (ignoring case; not counting the item
   // being edited) or names a query of the available list.
   bool is_taken(const std::wstring& name, int editing);
+  // The query dialog, shown again while the name is taken; false on Cancel.
+  bool ask_query(std::wstring& name, std::wstring& text, int editing);
   // A table of the query's name leaves the available list, and the user is
   // told; a table whose name no query holds any more comes back.
   void take_place_of_table(const std::wstring& name);
