@@ -1,5 +1,6 @@
 #include "TK/tk_log.h"
 
+#include "platform/system_error.h"
 #include "platform/utf8.h"
 #include "platform/win32.h"
 #include "platform/write_all.h"
@@ -7,7 +8,6 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 #include <cwchar>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -52,9 +52,8 @@ int open_log_file(tk_log& log, int flags) {
 // The system's text of the error, as the rest of a sentence.
 std::string reason_text(int error) {
   if (error == 0) return "not a regular file";
-  char work[256];
-  const char* text = strerror_r(error, work, sizeof work);
-  std::string reason = text && *text ? text : "unknown error";
+  std::string reason = qm_platform::system_error_text(error);
+  if (reason.empty()) reason = "unknown error";
   if (reason.size() > 1 && reason[0] >= 'A' && reason[0] <= 'Z' && reason[1] >= 'a' && reason[1] <= 'z')
     reason[0] = static_cast<char>(reason[0] - 'A' + 'a');
   return reason;

@@ -4,6 +4,7 @@
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 #include "platform/private_file.h"
+#include "platform/system_error.h"
 #include "platform/utf8.h"
 #include "platform/win32.h"
 
@@ -135,11 +136,8 @@ std::wstring udb_profile::load_failure_message(const std::wstring& file_name) {
 }
 
 std::wstring udb_profile::store_failure_message(const std::wstring& file_name) {
-  DWORD code = GetLastError();
-  char reason[256] = "";
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, reason, sizeof reason, nullptr);
-  while (length > 0 && (reason[length - 1] == '\n' || reason[length - 1] == '\r')) reason[--length] = 0;
-  return store_failure_message(file_name, qm_platform::text_from_system(reason));
+  std::string reason = qm_platform::system_error_text(static_cast<int>(GetLastError()));
+  return store_failure_message(file_name, qm_platform::text_from_system(reason.c_str()));
 }
 
 std::wstring udb_profile::store_failure_message(const std::wstring& file_name, const std::wstring& reason) {

@@ -1,9 +1,23 @@
 #include "platform/win32.h"
 
+#include "platform/system_error.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+namespace qm_platform {
+
+std::string system_error_text(int error) {
+  if (error == 0) return std::string();
+  char work[256];
+  // GNU strerror_r returns the text, which may not be `work`.
+  const char* text = strerror_r(error, work, sizeof work);
+  return text ? text : std::string();
+}
+
+}  // namespace qm_platform
 
 DWORD GetLastError() { return static_cast<DWORD>(errno); }
 
@@ -11,12 +25,11 @@ void SetLastError(DWORD code) { errno = static_cast<int>(code); }
 
 DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD message_id, DWORD, LPSTR buffer, DWORD size,
                      void*) {
-  if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || message_id == 0) return 0;
-  char work[256];
-  // GNU strerror_r returns the text, which may not be `work`.
-  const char* text = strerror_r(static_cast<int>(message_id), work, sizeof work);
-  if (!text || !*text) return 0;
-  std::size_t length = std::strlen(text) + 1;  // with the line end
+  if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM)) return 0;
+  std::string system = qm_platform::system_error_text(static_cast<int>(message_id));
+  if (system.empty()) return 0;
+  const char* text = system.c_str();
+  std::size_t length = system.size() + 1;  // with the line end
   if (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
     char* out = static_cast<char*>(std::malloc(length + 1));
     if (!out) return 0;

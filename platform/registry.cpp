@@ -1,6 +1,7 @@
 #include "platform/registry.h"
 
 #include "platform/private_file.h"
+#include "platform/system_error.h"
 #include "platform/utf8.h"
 
 #include <cerrno>
@@ -46,16 +47,10 @@ namespace {
 thread_local qm_platform::registry_problem last_problem;
 thread_local LONG last_code = ERROR_SUCCESS;
 
-std::string system_text(int code) {
-  char work[256];
-  // GNU strerror_r returns the text, which may not be `work`.
-  return strerror_r(code, work, sizeof work);
-}
-
 // Records where and why a call stopped; always false.
 bool fail(int code, const std::string& path, const std::string& reason = std::string()) {
   last_code = code;
-  last_problem = {path, reason.empty() ? system_text(code) : reason};
+  last_problem = {path, reason.empty() ? qm_platform::system_error_text(code) : reason};
   return false;
 }
 

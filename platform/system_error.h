@@ -1,0 +1,10 @@
+// The system's text of an error number (an errno value), for a message.
+#pragma once
+
+#include <string>
+
+namespace qm_platform {
+// strerror's text, as FormatMessageA gives it without its line end; empty
+// for 0, which is no error.
+std::string system_error_text(int error);
+}  // namespace qm_platform
