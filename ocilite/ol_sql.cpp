@@ -204,6 +204,15 @@ std::string sql_string(const std::string& text) {
   return out + "'";
 }
 
+std::string sql_name(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) {
+    out += c;
+    if (c == '"') out += '"';
+  }
+  return out + "\"";
+}
+
 std::string blob_literal(const std::string& bytes) {
   static const char digits[] = "0123456789ABCDEF";
   std::string out = "X'";
@@ -794,9 +803,7 @@ struct rewriter {
     if (!rewritten) return;
     if (!alias) {
       alias = plain_text(sig[first], sig[last]);
-      std::string quoted;
-      for (char c : *alias) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-      after[sig[last]] += " AS \"" + quoted + "\"";
+      after[sig[last]] += " AS " + sql_name(*alias);
     }
     if (!outermost) return;
     if (arith_root* r = root_at(first, expr_last)) {
