@@ -400,6 +400,14 @@ struct rewriter {
     return out;
   }
 
+  // The BLOB literal of the number literal at n (negated after a minus)
+  // when SQLite would round it: the storage convention of NUMBER columns.
+  std::optional<std::string> exact_literal(std::size_t n, bool negative) const {
+    cell c = number_cell((negative ? "-" : "") + at(n).text);
+    if (c.type != SQLITE_BLOB) return std::nullopt;
+    return blob_literal(c.bytes);
+  }
+
   // A value written into, or compared with, a column of that kind.
   void value(std::size_t first, std::size_t last, col_kind kind) {
     if (first == last && at(first).kind == tok::param) {
@@ -410,10 +418,10 @@ struct rewriter {
     std::size_t n = negative ? last : first;
     if (n != last) return;
     if (kind == col_kind::number && at(n).kind == tok::number) {
-      auto d = parse_decimal((negative ? "-" : "") + at(n).text);
-      if (!d || !needs_exact_storage(*d)) return;
+      std::optional<std::string> exact = exact_literal(n, negative);
+      if (!exact) return;
       if (negative) drop[sig[first]] = true;
-      replace[sig[n]] = blob_literal(number_text(*d));
+      replace[sig[n]] = *exact;
     } else if ((kind == col_kind::raw || kind == col_kind::blob) && !negative && at(n).kind == tok::string &&
                !at(n).value.empty()) {
       replace[sig[n]] = blob_literal(hex_to_bytes(at(n).value));
@@ -681,10 +689,9 @@ struct rewriter {
     if (at(node.last).kind == tok::number) {
       // A literal that SQLite would round goes as the BLOB of its text.
       bool negative = node.last > node.first && punct(node.last - 1, "-");
-      auto d = parse_decimal((negative ? "-" : "") + at(node.last).text);
-      if (d && needs_exact_storage(*d)) {
+      if (std::optional<std::string> exact = exact_literal(node.last, negative)) {
         if (negative) arith_replace[sig[node.last - 1]] = "";
-        arith_replace[sig[node.last]] = blob_literal(number_text(*d));
+        arith_replace[sig[node.last]] = *exact;
       }
       return;
     }
