@@ -739,12 +739,17 @@ struct rewriter {
     if (arith_root* r = root_at(first, last)) r->exact = true;
   }
 
+  // The text SQLite gets for the raw token k, kept, arithmetic aside.
+  std::string plain_token(std::size_t k) const {
+    return replace[k] ? *replace[k] : tokens[k].kind == tok::word ? tokens[k].value : tokens[k].text;
+  }
+
   // The text SQLite gets for raw tokens [first, last], arithmetic aside.
   std::string plain_text(std::size_t first, std::size_t last) const {
     std::string out;
     for (std::size_t k = first; k <= last; ++k) {
       if (k > first) out += before[k];
-      if (!drop[k]) out += replace[k] ? *replace[k] : tokens[k].kind == tok::word ? tokens[k].value : tokens[k].text;
+      if (!drop[k]) out += plain_token(k);
       if (k < last) out += after[k];
     }
     return out;
@@ -985,14 +990,7 @@ sql_plan translate(std::string_view sql, const std::string& user, schema_lookup*
       plan.placeholders.push_back(p);
       out += "?" + std::to_string(p.index);
     } else if (!drop[k]) {
-      if (r.arith_replace[k])
-        out += *r.arith_replace[k];
-      else if (r.replace[k])
-        out += *r.replace[k];
-      else if (t.kind == tok::word)
-        out += t.value;
-      else
-        out += t.text;
+      out += r.arith_replace[k] ? *r.arith_replace[k] : r.plain_token(k);
     }
     out += r.arith_after[k];
     out += r.after[k];
