@@ -16,18 +16,9 @@ namespace {
 
 using row_list = std::vector<std::vector<std::optional<std::string>>>;
 
-std::string quote(const std::string& name) {
-  std::string out = "\"";
-  for (char c : name) {
-    out += c;
-    if (c == '"') out += '"';
-  }
-  return out + "\"";
-}
-
 std::string join_quoted(const std::vector<std::string>& names) {
   std::string out;
-  for (const std::string& n : names) out += (out.empty() ? "" : ", ") + quote(n);
+  for (const std::string& n : names) out += (out.empty() ? "" : ", ") + sql_name(n);
   return out;
 }
 
@@ -201,7 +192,7 @@ std::vector<std::string> real_columns(database& db, const std::string& table, co
   std::vector<std::string> out;
   for (const ident& n : names) {
     auto it = std::find_if(columns.begin(), columns.end(), [&](const std::string& c) { return matches(c, n); });
-    if (it == columns.end()) fail(904, quote(n.name));
+    if (it == columns.end()) fail(904, sql_name(n.name));
     out.push_back(*it);
   }
   return out;
@@ -245,7 +236,7 @@ struct table_text {
   bool without_rowid = false;
 
   std::string sql(const std::string& as_name) const {
-    std::string out = "CREATE TABLE " + quote(as_name) + " (";
+    std::string out = "CREATE TABLE " + sql_name(as_name) + " (";
     for (std::size_t k = 0; k < items.size(); ++k) out += (k ? ", " : "") + items[k];
     return out + ")" + tail;
   }
@@ -413,17 +404,17 @@ void rebuild(database& db, const table_text& text, Map copy_errors) {
     }
   } restore_pragmas{db};
   definition work(db);
-  db.exec("DROP TABLE IF EXISTS main." + quote(temporary));
+  db.exec("DROP TABLE IF EXISTS main." + sql_name(temporary));
   db.exec(text.sql(temporary));
   try {
-    db.exec("INSERT INTO main." + quote(temporary) + " (" + row_number + columns + ") SELECT " + row_number + columns +
-            " FROM main." + quote(table));
+    db.exec("INSERT INTO main." + sql_name(temporary) + " (" + row_number + columns + ") SELECT " + row_number +
+            columns + " FROM main." + sql_name(table));
   } catch (const ora_failure& f) {
     copy_errors(f);
     throw;
   }
-  db.exec("DROP TABLE main." + quote(table));
-  db.exec("ALTER TABLE main." + quote(temporary) + " RENAME TO " + quote(table));
+  db.exec("DROP TABLE main." + sql_name(table));
+  db.exec("ALTER TABLE main." + sql_name(temporary) + " RENAME TO " + sql_name(table));
   for (const auto& row : saved) db.exec(*row[0]);
   work.commit();
 }
@@ -480,7 +471,7 @@ void add_constraint(database& db, const words& w, std::size_t i, const std::stri
     std::size_t close = w.closing(i + 1);
     if (parse_only) return;
     table_text t = read_table(db, table);
-    t.items.push_back((name.empty() ? "" : "CONSTRAINT " + quote(name) + " ") + w.slice(i, close));
+    t.items.push_back((name.empty() ? "" : "CONSTRAINT " + sql_name(name) + " ") + w.slice(i, close));
     w.done(close + 1);
     rebuild(db, t, no_mapping);
     return;
@@ -492,7 +483,7 @@ void add_constraint(database& db, const words& w, std::size_t i, const std::stri
     fail(2264);
   std::string label = db.user() + "." + (name.empty() ? "SYS_C" : name);
   table_text t = read_table(db, table);
-  std::string clause = name.empty() ? "" : "CONSTRAINT " + quote(name) + " ";
+  std::string clause = name.empty() ? "" : "CONSTRAINT " + sql_name(name) + " ";
   if (type == 'P' || type == 'U') {
     for (const key& k : keys_of(db, table)) {
       if (type == 'P' && k.type == 'P') fail(2260);
@@ -502,8 +493,8 @@ void add_constraint(database& db, const words& w, std::size_t i, const std::stri
     if (type == 'P') {
       // The key's columns become NOT NULL, as on the server.
       std::string any_null;
-      for (const std::string& c : columns) any_null += (any_null.empty() ? "" : " OR ") + quote(c) + " IS NULL";
-      if (!db.rows("SELECT 1 FROM main." + quote(table) + " WHERE " + any_null + " LIMIT 1").empty()) fail(1449);
+      for (const std::string& c : columns) any_null += (any_null.empty() ? "" : " OR ") + sql_name(c) + " IS NULL";
+      if (!db.rows("SELECT 1 FROM main." + sql_name(table) + " WHERE " + any_null + " LIMIT 1").empty()) fail(1449);
       for (const std::string& c : columns) {
         int at = item_of_column(t, c);
         if (at < 0) continue;
@@ -532,7 +523,7 @@ void add_constraint(database& db, const words& w, std::size_t i, const std::stri
                    [&](const key& k) { return same_list(k.columns, ref_columns); }))
     fail(2270);
   if (parse_only) return;
-  t.items.push_back(clause + "FOREIGN KEY (" + join_quoted(columns) + ") REFERENCES " + quote(parent) + " (" +
+  t.items.push_back(clause + "FOREIGN KEY (" + join_quoted(columns) + ") REFERENCES " + sql_name(parent) + " (" +
                     join_quoted(ref_columns) + ")" + (rule.empty() ? "" : " " + rule));
   // Every row must find its parent.
   bool orphans = false;
@@ -540,11 +531,11 @@ void add_constraint(database& db, const words& w, std::size_t i, const std::stri
     std::string condition;
     std::string join;
     for (std::size_t k = 0; k < columns.size(); ++k) {
-      condition += (condition.empty() ? "" : " AND ") + ("c." + quote(columns[k])) + " IS NOT NULL";
-      join += (join.empty() ? "" : " AND ") + ("p." + quote(ref_columns[k])) + " = c." + quote(columns[k]);
+      condition += (condition.empty() ? "" : " AND ") + ("c." + sql_name(columns[k])) + " IS NOT NULL";
+      join += (join.empty() ? "" : " AND ") + ("p." + sql_name(ref_columns[k])) + " = c." + sql_name(columns[k]);
     }
-    orphans = !db.rows("SELECT 1 FROM main." + quote(table) + " c WHERE " + condition + " AND NOT EXISTS (SELECT 1 FROM main." +
-                       quote(parent) + " p WHERE " + join + ") LIMIT 1")
+    orphans = !db.rows("SELECT 1 FROM main." + sql_name(table) + " c WHERE " + condition +
+                       " AND NOT EXISTS (SELECT 1 FROM main." + sql_name(parent) + " p WHERE " + join + ") LIMIT 1")
                    .empty();
   }
   if (orphans) fail(2298, label);
@@ -606,13 +597,13 @@ void modify_columns(database& db, const words& w, std::size_t i, const std::stri
     else if (i < stop) fail(933);
 
     int at = item_of_column(t, column);
-    if (at < 0) fail(904, quote(column));
+    if (at < 0) fail(904, sql_name(column));
     column_def d = parse_column(t.items[static_cast<std::size_t>(at)]);
     bool key = std::any_of(pk.begin(), pk.end(), [&](const std::string& p) { return equal_no_case(p, column); });
     if (not_null && !*not_null && (!d.not_null || key)) fail(1451);
     if (not_null && *not_null) {
       if (d.not_null || key) fail(1442);
-      if (!db.rows("SELECT 1 FROM main." + quote(table) + " WHERE " + quote(column) + " IS NULL LIMIT 1").empty())
+      if (!db.rows("SELECT 1 FROM main." + sql_name(table) + " WHERE " + sql_name(column) + " IS NULL LIMIT 1").empty())
         fail(2296, db.user() + ".SYS_C");
     }
     if (!type.empty()) d.type = type;
@@ -845,9 +836,9 @@ void create_view(database& db, const words& w, bool replace, bool parse_only) {
   if (parse_only) return;
   if (table_name(db, name) || sequence_exists(db, name)) fail(955);
   definition work(db);
-  if (replace) db.exec("DROP VIEW IF EXISTS main." + quote(name));
+  if (replace) db.exec("DROP VIEW IF EXISTS main." + sql_name(name));
   db.exec(plan.sqlite_sql);
-  if (!force) db.rows("SELECT * FROM main." + quote(name) + " LIMIT 0");
+  if (!force) db.rows("SELECT * FROM main." + sql_name(name) + " LIMIT 0");
   work.commit();
 }
 
@@ -860,7 +851,7 @@ void drop_table(database& db, const words& w, bool parse_only) {
   if (parse_only) return;
   std::string table = existing_table(db, name);
   definition work(db);
-  db.exec("DROP TABLE main." + quote(table));
+  db.exec("DROP TABLE main." + sql_name(table));
   // Its triggers go with it.
   if (db.has_table("OCILITE_TRIGGERS"))
     db.exec("DELETE FROM main.OCILITE_TRIGGERS WHERE TABLE_NAME = " + sql_string(table));

@@ -204,6 +204,15 @@ std::string sql_string(const std::string& text) {
   return out + "'";
 }
 
+std::string sql_name(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) {
+    out += c;
+    if (c == '"') out += '"';
+  }
+  return out + "\"";
+}
+
 std::string blob_literal(const std::string& bytes) {
   static const char digits[] = "0123456789ABCDEF";
   std::string out = "X'";
@@ -391,6 +400,14 @@ struct rewriter {
     return out;
   }
 
+  // The BLOB literal of the number literal at n (negated after a minus)
+  // when SQLite would round it: the storage convention of NUMBER columns.
+  std::optional<std::string> exact_literal(std::size_t n, bool negative) const {
+    cell c = number_cell((negative ? "-" : "") + at(n).text);
+    if (c.type != SQLITE_BLOB) return std::nullopt;
+    return blob_literal(c.bytes);
+  }
+
   // A value written into, or compared with, a column of that kind.
   void value(std::size_t first, std::size_t last, col_kind kind) {
     if (first == last && at(first).kind == tok::param) {
@@ -401,10 +418,10 @@ struct rewriter {
     std::size_t n = negative ? last : first;
     if (n != last) return;
     if (kind == col_kind::number && at(n).kind == tok::number) {
-      auto d = parse_decimal((negative ? "-" : "") + at(n).text);
-      if (!d || !needs_exact_storage(*d)) return;
+      std::optional<std::string> exact = exact_literal(n, negative);
+      if (!exact) return;
       if (negative) drop[sig[first]] = true;
-      replace[sig[n]] = blob_literal(number_text(*d));
+      replace[sig[n]] = *exact;
     } else if ((kind == col_kind::raw || kind == col_kind::blob) && !negative && at(n).kind == tok::string &&
                !at(n).value.empty()) {
       replace[sig[n]] = blob_literal(hex_to_bytes(at(n).value));
@@ -672,10 +689,9 @@ struct rewriter {
     if (at(node.last).kind == tok::number) {
       // A literal that SQLite would round goes as the BLOB of its text.
       bool negative = node.last > node.first && punct(node.last - 1, "-");
-      auto d = parse_decimal((negative ? "-" : "") + at(node.last).text);
-      if (d && needs_exact_storage(*d)) {
+      if (std::optional<std::string> exact = exact_literal(node.last, negative)) {
         if (negative) arith_replace[sig[node.last - 1]] = "";
-        arith_replace[sig[node.last]] = blob_literal(number_text(*d));
+        arith_replace[sig[node.last]] = *exact;
       }
       return;
     }
@@ -723,12 +739,17 @@ struct rewriter {
     if (arith_root* r = root_at(first, last)) r->exact = true;
   }
 
+  // The text SQLite gets for the raw token k, kept, arithmetic aside.
+  std::string plain_token(std::size_t k) const {
+    return replace[k] ? *replace[k] : tokens[k].kind == tok::word ? tokens[k].value : tokens[k].text;
+  }
+
   // The text SQLite gets for raw tokens [first, last], arithmetic aside.
   std::string plain_text(std::size_t first, std::size_t last) const {
     std::string out;
     for (std::size_t k = first; k <= last; ++k) {
       if (k > first) out += before[k];
-      if (!drop[k]) out += replace[k] ? *replace[k] : tokens[k].kind == tok::word ? tokens[k].value : tokens[k].text;
+      if (!drop[k]) out += plain_token(k);
       if (k < last) out += after[k];
     }
     return out;
@@ -794,9 +815,7 @@ struct rewriter {
     if (!rewritten) return;
     if (!alias) {
       alias = plain_text(sig[first], sig[last]);
-      std::string quoted;
-      for (char c : *alias) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-      after[sig[last]] += " AS \"" + quoted + "\"";
+      after[sig[last]] += " AS " + sql_name(*alias);
     }
     if (!outermost) return;
     if (arith_root* r = root_at(first, expr_last)) {
@@ -971,14 +990,7 @@ sql_plan translate(std::string_view sql, const std::string& user, schema_lookup*
       plan.placeholders.push_back(p);
       out += "?" + std::to_string(p.index);
     } else if (!drop[k]) {
-      if (r.arith_replace[k])
-        out += *r.arith_replace[k];
-      else if (r.replace[k])
-        out += *r.replace[k];
-      else if (t.kind == tok::word)
-        out += t.value;
-      else
-        out += t.text;
+      out += r.arith_replace[k] ? *r.arith_replace[k] : r.plain_token(k);
     }
     out += r.arith_after[k];
     out += r.after[k];

@@ -115,6 +115,8 @@ std::optional<std::string> storable_type(const std::vector<token>& type);
 std::string object_name(const token& t);
 // A string literal of `text`, quotes doubled.
 std::string sql_string(const std::string& text);
+// A quoted name of `name`, double quotes doubled.
+std::string sql_name(const std::string& name);
 // The BLOB literal X'..' of the bytes.
 std::string blob_literal(const std::string& bytes);
 // The bytes of hexadecimal digits (an odd count has a leading 0 implied);

@@ -201,15 +201,6 @@ std::optional<std::string> savepoint_of(const std::string& sql) {
   return name(i);
 }
 
-std::string sql_name(const std::string& name) {
-  std::string out = "\"";
-  for (char c : name) {
-    out += c;
-    if (c == '"') out += '"';
-  }
-  return out + "\"";
-}
-
 }  // namespace
 
 void stmt_prepare(stmt_handle& stmt, const std::string& sql) {
