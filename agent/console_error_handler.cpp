@@ -8,10 +8,7 @@ void error_handler::handle(const tk_exception& e, bool) {
   tk_log::write(1, "error_handler::handle");
   if (e.level == 2) {
     tk_log::write(3, "Internal error:\n%s", e.what());
-    // The code stays as it is; the outcome on a line of its own.
-    std::string text = e.what();
-    if (!outcome.empty()) text += "\n" + outcome;
-    console_write(stdout, "Internal error: " + text + "\n");
+    console_write(stdout, "Internal error: " + internal_text(e) + "\n");
     throw console_exit{-1};
   }
   std::string text = compose(e);

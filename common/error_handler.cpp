@@ -102,3 +102,8 @@ std::string error_handler::with_outcome(std::string text) const {
   if (!text.empty() && text.back() != '.') text += '.';
   return text + "\n" + outcome;
 }
+
+std::string error_handler::internal_text(const tk_exception& e) const {
+  std::string text = e.what();
+  return outcome.empty() ? text : text + "\n" + outcome;
+}

@@ -49,6 +49,9 @@ class error_handler : public tk_singleton<error_handler> {
   // after it.
   std::string compose(const tk_exception& e) const;
   std::string with_outcome(std::string text) const;
+  // An internal error's own text as it is, the outcome on a line of its own
+  // after it.
+  std::string internal_text(const tk_exception& e) const;
 
   std::string prefix;
   std::string outcome;

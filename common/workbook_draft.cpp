@@ -2,15 +2,13 @@
 
 #include "TK/tk_exception.h"
 #include "TK/tk_log.h"
-#include "platform/utf8.h"
-
-#include <cstring>
+#include "platform/system_error.h"
 
 namespace {
 
 [[noreturn]] void cannot_write(const std::wstring& destination, const std::wstring& cause, int error_number) {
   throw tk_exception(L"Cannot write the destination file \"" + destination + L"\": " + cause +
-                         qm_platform::text_from_system(std::strerror(error_number)),
+                         qm_platform::system_error_wide_text(error_number),
                      1);
 }
 

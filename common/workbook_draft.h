@@ -17,7 +17,6 @@ class workbook_draft {
   // The file the run writes; its folder is made at the first call. Raises
   // tk_exception (level 1), naming the destination, when it cannot be made.
   const std::wstring& path();
-  bool begun() const { return folder != nullptr; }
   // The complete workbook becomes the destination, with the old file's
   // permission bits. Raises tk_exception (level 1), naming the destination,
   // when it cannot; the destination is then as it was.

@@ -365,32 +365,28 @@ void xls_converter::convert_selection(udb_database& source) {
     return;
   }
   xls_tn_validator validator(selected_tables, source.get_tables(), 31);
-  try {
-    for (const auto& [name, text] : selected) {
-      end_run_if_stopped();
-      set_current_table(name);
-      tk_log::write(1, L"Processing '%ls'", name.c_str());
-      if (!item_is_missing(source, name, text)) {
-        std::unique_ptr<udb_database> destination_db;
-        std::wstring sheet = sheet_name_of(validator, name);
-        convert_item(source, [&] {
-          destination_db = get_xls_base();
-          return destination_db.get();
-        }, name, text, sheet);
-        record_sheet_name(validator, name, sheet);
-        // A failure to close (or to write) ends the run with its message.
-        if (destination_db) static_cast<dao_database&>(*destination_db).close();
-      }
-      end_item();
-    }
+  // A way out of here other than its end goes through abandon_draft.
+  for (const auto& [name, text] : selected) {
     end_run_if_stopped();
-    // The DBEngine keeps the workbook from one item to the next; the file
-    // must hold every item before the patch reads it.
-    dao.refresh_cache();
-  } catch (...) {
-    let_go_of_kept_workbook();
-    throw;
+    set_current_table(name);
+    tk_log::write(1, L"Processing '%ls'", name.c_str());
+    if (!item_is_missing(source, name, text)) {
+      std::unique_ptr<udb_database> destination_db;
+      std::wstring sheet = sheet_name_of(validator, name);
+      convert_item(source, [&] {
+        destination_db = get_xls_base();
+        return destination_db.get();
+      }, name, text, sheet);
+      record_sheet_name(validator, name, sheet);
+      // A failure to close (or to write) ends the run with its message.
+      if (destination_db) static_cast<dao_database&>(*destination_db).close();
+    }
+    end_item();
   }
+  end_run_if_stopped();
+  // The DBEngine keeps the workbook from one item to the next; the file
+  // must hold every item before the patch reads it.
+  dao.refresh_cache();
   if (items_written == 0) {
     end_without_workbook();
   } else {
@@ -398,15 +394,6 @@ void xls_converter::convert_selection(udb_database& source) {
     put_workbook_in_place();
   }
   finished = true;
-}
-
-void xls_converter::let_go_of_kept_workbook() noexcept {
-  // Written into the run's own file, which goes: the DBEngine must never
-  // write that path later.
-  try {
-    dao.refresh_cache();
-  } catch (...) {
-  }
 }
 
 void xls_converter::abandon_item(udb_database* destination_db) noexcept {
@@ -421,7 +408,14 @@ void xls_converter::abandon_item(udb_database* destination_db) noexcept {
 }
 
 void xls_converter::abandon_draft() noexcept {
-  if (format_version != 2) let_go_of_kept_workbook();
+  // What the DBEngine keeps of the run's file is written into it, which
+  // goes: the engine must never write that path later.
+  if (format_version != 2) {
+    try {
+      dao.refresh_cache();
+    } catch (...) {
+    }
+  }
   if (draft) draft->discard();
 }
 

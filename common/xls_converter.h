@@ -120,8 +120,6 @@ class xls_converter : public udb_converter {
   // Tells the front end why the run ends without a workbook of its own and
   // what became of the destination.
   void tell_no_workbook(const char* why);
-  // The DBEngine writes what it holds of the run's file and lets it go.
-  void let_go_of_kept_workbook() noexcept;
   // Removes what the run made; the destination stays as it was.
   void abandon_draft() noexcept;
   // The same, with the item's database closed or dropped first.

@@ -4,10 +4,10 @@
 #include "jet/jet_com.h"
 #include "platform/private_folder.h"
 #include "platform/storage.h"
+#include "platform/system_error.h"
 #include "platform/utf8.h"
 
 #include <cstdio>
-#include <cstring>
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,13 +40,6 @@ std::wstring reason(HRESULT hr) {
       return text;
     }
   }
-}
-
-std::wstring system_reason(int error_number) {
-  const char* system = std::strerror(error_number);
-  std::wstring why;
-  qm_platform::utf8_to_wide(system, std::strlen(system), why);
-  return why;
 }
 
 HRESULT not_a_workbook(jet_session& session, const std::wstring& path, const std::wstring& why) {
@@ -106,9 +99,10 @@ HRESULT jet_write_file(jet_session& session, const std::wstring& path, biff_vers
   // The new file is made whole in a folder of our own beside the old one,
   // under a short name whatever the length of the destination's.
   qm_platform::private_folder own(path);
-  if (own.path().empty())
-    return jet_fail_text(session, jet_error::write_failed,
-                         L"Cannot write the file '" + path + L"': " + system_reason(own.error()) + L".");
+  if (own.path().empty()) {
+    std::wstring why = qm_platform::system_error_wide_text(own.error());
+    return jet_fail_text(session, jet_error::write_failed, L"Cannot write the file '" + path + L"': " + why + L".");
+  }
   const std::wstring written = own.path() + L"/workbook";
   HRESULT hr;
   {
@@ -164,6 +158,6 @@ HRESULT jet_write_file(jet_session& session, const std::wstring& path, biff_vers
     return jet_fail_text(session, jet_error::write_failed, L"Cannot write the file '" + path + L"': " + reason(hr) + L".");
   if (int rc = qm_platform::put_in_place(written, path))
     return jet_fail_text(session, jet_error::write_failed,
-                         L"Cannot write the file '" + path + L"': " + system_reason(rc) + L".");
+                         L"Cannot write the file '" + path + L"': " + qm_platform::system_error_wide_text(rc) + L".");
   return S_OK;
 }

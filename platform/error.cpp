@@ -1,6 +1,7 @@
 #include "platform/win32.h"
 
 #include "platform/system_error.h"
+#include "platform/utf8.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +17,8 @@ std::string system_error_text(int error) {
   const char* text = strerror_r(error, work, sizeof work);
   return text ? text : std::string();
 }
+
+std::wstring system_error_wide_text(int error) { return text_from_system(system_error_text(error).c_str()); }
 
 }  // namespace qm_platform
 

@@ -27,8 +27,7 @@ void error_handler::handle(const tk_exception& e, bool top_level) {
   tk_log::write(1, "error_handler::handle");
   if (e.level == 2) {
     tk_log::write(3, "Internal error:\n%s", e.what());
-    // The code stays as it is; the outcome on a line of its own.
-    dlg_error_ex<114> dialog(widen(outcome.empty() ? std::string(e.what()) : e.what() + ("\n" + outcome)));
+    dlg_error_ex<114> dialog(widen(internal_text(e)));
     dialog.do_modal();
     wizard_exit_process(-1);
   }

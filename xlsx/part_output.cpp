@@ -1,6 +1,7 @@
 #include "xlsx/part_output.h"
 
 #include "TK/tk_log.h"
+#include "platform/system_error.h"
 #include "platform/utf8.h"
 #include "platform/win32.h"
 #include "platform/write_all.h"
@@ -150,11 +151,7 @@ bool memory_output::sink_at(std::uint64_t offset, const char* data, std::size_t 
   return true;
 }
 
-std::wstring system_error_text(int error_number) {
-  char work[256];
-  const char* text = strerror_r(error_number, work, sizeof work);
-  return qm_platform::text_from_system(text ? text : "unknown error");
-}
+std::wstring system_error_text(int error_number) { return qm_platform::system_error_wide_text(error_number); }
 
 bool make_dir_path(const std::wstring& path) {
   std::size_t from = 0;
