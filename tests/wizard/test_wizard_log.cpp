@@ -25,9 +25,6 @@
 
 namespace {
 
-QWidget* control(int id) { return find_visible(QString("id_%1").arg(id)); }
-QPushButton* sheet_button(const char* name) { return qobject_cast<QPushButton*>(find_any(name)); }
-
 // Finish, with nothing opened on this desktop.
 void press_finish() {
   auto* open_on_exit = qobject_cast<QAbstractButton*>(control(1225));

@@ -41,12 +41,6 @@
 
 namespace {
 
-QPushButton* sheet_button(const char* name) { return qobject_cast<QPushButton*>(find_any(name)); }
-QWidget* control(int id) { return find_visible(QString("id_%1").arg(id)); }
-template <class T>
-T* control_as(int id) {
-  return qobject_cast<T*>(control(id));
-}
 QStringList items(int id) {
   QStringList out;
   auto* list = control_as<QListWidget>(id);

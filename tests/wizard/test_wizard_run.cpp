@@ -33,15 +33,6 @@
 
 namespace {
 
-QPushButton* sheet_button(const char* name) { return find_as<QPushButton>(name); }
-
-QWidget* control(int id) { return find_visible(QString("id_%1").arg(id)); }
-
-template <class T>
-T* control_as(int id) {
-  return qobject_cast<T*>(control(id));
-}
-
 int run_wizard(const std::string& command_line = std::string()) {
   std::string line = command_line;
   return WinMain(nullptr, nullptr, line.data(), 1);
@@ -57,7 +48,7 @@ TEST(wizard_run, converts_the_demo_tables_and_a_query_to_xlsx) {
   ui.step("welcome page", [] { return page_shown(103); },
           [] {
             screenshot(control(1337), "1_welcome");
-            click_later(sheet_button("next"));
+            click_later(find_as<QPushButton>("next"));
           })
       .step("connection page", [] { return page_shown(132); },
             [] {
@@ -67,14 +58,14 @@ TEST(wizard_run, converts_the_demo_tables_and_a_query_to_xlsx) {
               control_as<QLineEdit>(1012)->setText("scott");
               control_as<QLineEdit>(1013)->setText("tiger");
               screenshot(control(1014), "2_connection");
-              click_later(sheet_button("next"));
+              click_later(find_as<QPushButton>("next"));
             })
       .step("destination page", [] { return page_shown(105); },
             [workbook] {
               control_as<QLineEdit>(1004)->setText(QString::fromStdString(workbook));
               control_as<QComboBox>(1302)->setCurrentIndex(2);
               screenshot(control(1004), "3_destination");
-              click_later(sheet_button("next"));
+              click_later(find_as<QPushButton>("next"));
             })
       .step("table page", [] { return page_shown(127) && control_as<QListWidget>(1317)->count() > 0; },
             [] {
@@ -91,10 +82,10 @@ TEST(wizard_run, converts_the_demo_tables_and_a_query_to_xlsx) {
       .step("query listed", [] { return !find_visible("dialog_128") && page_shown(127); },
             [] {
               screenshot(control(1317), "4_tables");
-              click_later(sheet_button("next"));
+              click_later(find_as<QPushButton>("next"));
             })
       .step("progress page", [] { return page_shown(106) || finish_page_shown(); },
-            [] { screenshot(sheet_button("next"), "6_progress"); })
+            [] { screenshot(find_as<QPushButton>("next"), "6_progress"); })
       .step("finish page", [] { return finish_page_shown(); },
             [] {
               screenshot(control(1313), "7_finish");
@@ -105,7 +96,7 @@ TEST(wizard_run, converts_the_demo_tables_and_a_query_to_xlsx) {
       .step("save settings dialog", [] { return find_visible("save_file_dialog") != nullptr; },
             [profile] { accept_file_dialog("save_file_dialog", profile.substr(0, profile.size() - 4)); })
       .step("finish", [] { return finish_page_shown() && !find_visible("save_file_dialog"); },
-            [] { click_later(sheet_button("finish")); });
+            [] { click_later(find_as<QPushButton>("finish")); });
   ui.start();
   EXPECT_EQ(run_wizard(), 1);
   EXPECT_TRUE(ui.done());
@@ -216,26 +207,26 @@ TEST(wizard_run, settings_saved_in_a_folder_whose_name_is_no_text_name_that_fold
   ASSERT_EQ(chdir(folder.c_str()), 0);
   QString message;
   ui_script ui;
-  ui.step("welcome page", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
+  ui.step("welcome page", [] { return page_shown(103); }, [] { click_later(find_as<QPushButton>("next")); })
       .step("connection page", [] { return page_shown(132); },
             [] {
               control_as<QLineEdit>(1003)->setText("");
               control_as<QLineEdit>(1004)->setText("");
               control_as<QLineEdit>(1014)->setText("demo");
               control_as<QLineEdit>(1012)->setText("scott");
-              click_later(sheet_button("next"));
+              click_later(find_as<QPushButton>("next"));
             })
       .step("destination page", [] { return page_shown(105); },
             [] {
               control_as<QComboBox>(1302)->setCurrentIndex(2);
               control_as<QLineEdit>(1004)->setText("book");
-              click_later(sheet_button("next"));
+              click_later(find_as<QPushButton>("next"));
             })
       .step("table page", [] { return page_shown(127) && control_as<QListWidget>(1317)->count() > 0; },
             [] {
               control_as<QListWidget>(1317)->setCurrentRow(0);
               click_later(control_as<QPushButton>(1101));
-              click_later(sheet_button("next"));
+              click_later(find_as<QPushButton>("next"));
             })
       .step("finish page", [] { return finish_page_shown(); },
             [] {
@@ -252,7 +243,7 @@ TEST(wizard_run, settings_saved_in_a_folder_whose_name_is_no_text_name_that_fold
               }
             })
       .step("finish", [] { return !front_box() && finish_page_shown(); },
-            [] { click_later(sheet_button("finish")); });
+            [] { click_later(find_as<QPushButton>("finish")); });
   ui.start();
   int result = run_wizard();
   EXPECT_EQ(chdir(started_in.c_str()), 0);
@@ -294,7 +285,7 @@ TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
                 },
                 [&] {
                   cancelled_at = quillet_convertor::instance().records_done;
-                  click_later(sheet_button("cancel"));
+                  click_later(find_as<QPushButton>("cancel"));
                 })
             .step("cancel question", [] { return front_box() != nullptr; },
                   [&] {
@@ -336,7 +327,7 @@ TEST(wizard_run, a_cancel_question_open_when_the_run_ends_closes) {
   ui_script ui;
   ui.step("run under way",
           [] { return page_shown(106) && quillet_convertor::instance().records_done > 1000; },
-          [] { click_later(sheet_button("cancel")); })
+          [] { click_later(find_as<QPushButton>("cancel")); })
       .step("cancel question", [] { return front_box() != nullptr; },
             [] {
               EXPECT_EQ(front_box()->text(), QString("Are you sure you want to exit the wizard?"));
@@ -350,7 +341,7 @@ TEST(wizard_run, a_cancel_question_open_when_the_run_ends_closes) {
             [] { return !front_box() && finish_page_shown(); },
             [] {
               if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
-              click_later(sheet_button("finish"));
+              click_later(find_as<QPushButton>("finish"));
             });
   ui.start(60);
   EXPECT_EQ(run_wizard(folder + "/run.qlt"), 1);

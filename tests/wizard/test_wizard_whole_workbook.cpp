@@ -29,13 +29,6 @@ namespace {
 
 const std::string old_bytes = "\xd0\xcf\x11\xe0 yesterday's workbook";
 
-QPushButton* sheet_button(const char* name) { return find_as<QPushButton>(name); }
-
-template <class T>
-T* control_as(int id) {
-  return qobject_cast<T*>(find_visible(QString("id_%1").arg(id)));
-}
-
 int run_wizard(const std::string& command_line) {
   std::string line = command_line;
   return WinMain(nullptr, nullptr, line.data(), 1);
@@ -130,7 +123,7 @@ TEST(wizard_whole_workbook, cancel_after_the_first_table_leaves_the_old_workbook
                        quillet_convertor::instance().tables_done == 1 &&
                        quillet_convertor::instance().records_done > 2000;
               },
-              [] { click_later(sheet_button("cancel")); })
+              [] { click_later(find_as<QPushButton>("cancel")); })
           .step("cancel question", [] { return front_box() != nullptr; }, [] { answer_box(QMessageBox::Yes); });
       ui.start(60);
       int code = run_wizard(sub + "/run.qlt");
@@ -162,12 +155,12 @@ TEST(wizard_whole_workbook, abort_leaves_the_old_workbook_and_the_finish_page_sa
             click_later(dialog->findChild<QPushButton*>("id_1"));
           })
       // The page is current a moment before its Finish button shows.
-      .step("finish page", [] { return finish_page_shown() && control_as<QPlainTextEdit>(1016) && sheet_button("finish"); },
+      .step("finish page", [] { return finish_page_shown() && control_as<QPlainTextEdit>(1016); },
             [&] {
               errors = control_as<QPlainTextEdit>(1016)->toPlainText();
               result = control_as<QLabel>(1314)->text();
               if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
-              click_later(sheet_button("finish"));
+              click_later(find_as<QPushButton>("finish"));
             });
   ui.start(60);
   EXPECT_EQ(run_wizard(folder.path + "/run.qlt"), 1);
@@ -225,7 +218,7 @@ TEST(wizard_whole_workbook, runs_beside_the_wizard_on_its_destination_never_mix_
               result = control_as<QLabel>(1314)->text();
               if (auto* pane = control_as<QPlainTextEdit>(1016)) errors = pane->toPlainText();
               if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
-              click_later(sheet_button("finish"));
+              click_later(find_as<QPushButton>("finish"));
             });
   ui.start(120);
   EXPECT_EQ(run_wizard(folder.path + "/run.qlt"), 1);
