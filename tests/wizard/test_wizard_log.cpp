@@ -4,7 +4,6 @@
 
 #include "TK/tk_log.h"
 #include "common/quillet_convertor.h"
-#include "wizard/quillet_app.h"
 #include "wizard/wizard_front_end.h"
 
 #include <QLineEdit>
@@ -24,18 +23,6 @@
 #include <vector>
 
 namespace {
-
-// Finish, with nothing opened on this desktop.
-void press_finish() {
-  auto* open_on_exit = qobject_cast<QAbstractButton*>(control(1225));
-  if (open_on_exit && open_on_exit->isChecked()) click_later(open_on_exit);
-  click_later(sheet_button("finish"));
-}
-
-int run_wizard(const std::string& command_line = std::string()) {
-  std::string line = command_line;
-  return WinMain(nullptr, nullptr, line.data(), 1);
-}
 
 std::string bytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -146,12 +133,8 @@ void load_and_connect(ui_script& ui, const box_reader& boxes, const std::string&
             [] { click_later(sheet_button("next")); })
       .step("connection page", [] { return page_shown(132) && !front_box(); },
             [&boxes, boxes_before, source] {
-              qobject_cast<QLineEdit*>(control(1003))->setText("");
-              qobject_cast<QLineEdit*>(control(1004))->setText("");
-              qobject_cast<QLineEdit*>(control(1014))->setText(QString::fromStdString(source));
-              qobject_cast<QLineEdit*>(control(1012))->setText("scott");
               *boxes_before = boxes.texts.size();
-              click_later(sheet_button("next"));
+              connect_to(QString::fromStdString(source));
             })
       .step("connection ended",
             [&boxes, boxes_before] {

@@ -7,7 +7,6 @@
 #include "oci/oci_library.h"
 #include "platform/utf8.h"
 #include "common/quillet_convertor.h"
-#include "wizard/quillet_app.h"
 #include "wizard/wizard_front_end.h"
 
 #include <QComboBox>
@@ -50,11 +49,6 @@ QStringList items(int id) {
 QString box_text() { return front_box() ? front_box()->text() : QString(); }
 bool box_says(const char* text) { return front_box() && front_box()->text() == QString(text); }
 
-int run_wizard(const std::string& command_line = std::string()) {
-  std::string line = command_line;
-  return WinMain(nullptr, nullptr, line.data(), 1);
-}
-
 // A normal start with `folder` as the current folder; the folder before is
 // current again afterwards.
 int run_wizard_in(const std::string& folder) {
@@ -73,15 +67,6 @@ void fill_query(const char* name, const char* text, int button) {
   control_as<QLineEdit>(1019)->setText(name);
   control_as<QPlainTextEdit>(1020)->setPlainText(text);
   click_later(control_as<QPushButton>(button));
-}
-
-// Fills the connection page for the bundled demo source and presses Next.
-void connect_to_demo() {
-  control_as<QLineEdit>(1003)->setText("");
-  control_as<QLineEdit>(1004)->setText("");
-  control_as<QLineEdit>(1014)->setText("demo");
-  control_as<QLineEdit>(1012)->setText("scott");
-  click_later(sheet_button("next"));
 }
 
 }  // namespace
@@ -230,13 +215,7 @@ TEST(wizard_pages, escape_on_the_connecting_dialog_waits_for_the_slow_connect) {
   ui_script ui;
   ui.step("welcome", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
       .step("connection page", [] { return page_shown(132); },
-            [&] {
-              control_as<QLineEdit>(1003)->setText("");
-              control_as<QLineEdit>(1004)->setText("");
-              control_as<QLineEdit>(1014)->setText(QString::fromStdString(source));
-              control_as<QLineEdit>(1012)->setText("scott");
-              click_later(sheet_button("next"));
-            })
+            [&] { connect_to(QString::fromStdString(source)); })
       .step("connecting dialog", [] { return find_visible("dialog_101") != nullptr; },
             [&] {
               QWidget* dialog = find_visible("dialog_101");
@@ -612,7 +591,7 @@ TEST(wizard_pages, the_destination_follows_the_format_and_the_table_page_keeps_t
   std::string workbook = box.file("book.xlsx");
   ui_script ui;
   ui.step("welcome", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
-      .step("connection page", [] { return page_shown(132); }, connect_to_demo)
+      .step("connection page", [] { return page_shown(132); }, [] { connect_to("demo"); })
       .step("destination page", [] { return page_shown(105); },
             [&] {
               auto* path = control_as<QLineEdit>(1004);
@@ -721,7 +700,7 @@ TEST(wizard_pages, mended_mistakes_then_a_clean_run_list_no_errors) {
       .step("connection page", [] { return page_shown(132); },
             [] {
               expect_texts_whole_at_the_smallest_size("connection");
-              connect_to_demo();
+              connect_to("demo");
             })
       .step("destination page", [] { return page_shown(105); },
             [&] {
@@ -764,8 +743,7 @@ TEST(wizard_pages, mended_mistakes_then_a_clean_run_list_no_errors) {
               EXPECT_TRUE(control_as<QLabel>(1314)->text().startsWith("Wizard has converted"))
                   << control_as<QLabel>(1314)->text().toStdString();
               EXPECT_EQ(control(1016), nullptr) << "the error list is shown";
-              if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
-              click_later(sheet_button("finish"));
+              press_finish();
             });
   ui.start();
   EXPECT_EQ(run_wizard_in(box.path), 1);
@@ -785,10 +763,7 @@ TEST(wizard_quick_launch, a_settings_file_that_selects_nothing_keeps_the_old_wor
   std::ofstream(workbook) << "an old file";
   ui_script ui;
   ui.step("finish page", [] { return finish_page_shown(); },
-          [] {
-            if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
-            click_later(sheet_button("finish"));
-          });
+          press_finish);
   ui.start();
   EXPECT_EQ(run_wizard(profile), 1);
   EXPECT_TRUE(ui.done());
@@ -855,18 +830,10 @@ void expect_lists(const QStringList& available, const QStringList& chosen) {
   EXPECT_EQ(items(1318), chosen);
 }
 
-void keep_open_on_exit_off() {
-  if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
-}
-
 // Ends the script on the finish page, opening nothing, and runs the wizard
 // through it.
 void run_to_finish(ui_script& ui, const std::string& command_line = std::string()) {
-  ui.step("finish page", [] { return finish_page_shown(); },
-          [] {
-            keep_open_on_exit_off();
-            click_later(sheet_button("finish"));
-          });
+  ui.step("finish page", [] { return finish_page_shown(); }, press_finish);
   ui.start();
   EXPECT_EQ(run_wizard(command_line), 1);
   EXPECT_TRUE(ui.done());
@@ -1009,7 +976,7 @@ TEST(wizard_pages, a_query_named_like_a_table_stays_that_query) {
   const std::string workbook = box.file("q.xlsx");
   ui_script ui;
   ui.step("welcome", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
-      .step("connection page", [] { return page_shown(132); }, connect_to_demo)
+      .step("connection page", [] { return page_shown(132); }, [] { connect_to("demo"); })
       .step("destination page", [] { return page_shown(105); },
             [&] {
               control_as<QComboBox>(1302)->setCurrentIndex(2);

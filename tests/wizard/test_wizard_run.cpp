@@ -5,7 +5,6 @@
 #include "TK/tk_utils.h"
 #include "common/quillet_convertor.h"
 #include "platform/utf8.h"
-#include "wizard/quillet_app.h"
 #include "wizard/wizard_front_end.h"
 
 #include <QComboBox>
@@ -32,11 +31,6 @@
 #include <vector>
 
 namespace {
-
-int run_wizard(const std::string& command_line = std::string()) {
-  std::string line = command_line;
-  return WinMain(nullptr, nullptr, line.data(), 1);
-}
 
 }  // namespace
 
@@ -209,13 +203,7 @@ TEST(wizard_run, settings_saved_in_a_folder_whose_name_is_no_text_name_that_fold
   ui_script ui;
   ui.step("welcome page", [] { return page_shown(103); }, [] { click_later(find_as<QPushButton>("next")); })
       .step("connection page", [] { return page_shown(132); },
-            [] {
-              control_as<QLineEdit>(1003)->setText("");
-              control_as<QLineEdit>(1004)->setText("");
-              control_as<QLineEdit>(1014)->setText("demo");
-              control_as<QLineEdit>(1012)->setText("scott");
-              click_later(find_as<QPushButton>("next"));
-            })
+            [] { connect_to("demo"); })
       .step("destination page", [] { return page_shown(105); },
             [] {
               control_as<QComboBox>(1302)->setCurrentIndex(2);
@@ -230,7 +218,7 @@ TEST(wizard_run, settings_saved_in_a_folder_whose_name_is_no_text_name_that_fold
             })
       .step("finish page", [] { return finish_page_shown(); },
             [] {
-              if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
+              keep_open_on_exit_off();
               click_later(control_as<QPushButton>(1116));
             })
       .step("save settings dialog", [] { return find_visible("save_file_dialog") != nullptr; },
@@ -339,10 +327,7 @@ TEST(wizard_run, a_cancel_question_open_when_the_run_ends_closes) {
       // the page is current a moment before its Finish button shows.
       .step("the question gone and the finish page shown",
             [] { return !front_box() && finish_page_shown(); },
-            [] {
-              if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
-              click_later(find_as<QPushButton>("finish"));
-            });
+            press_finish);
   ui.start(60);
   EXPECT_EQ(run_wizard(folder + "/run.qlt"), 1);
   EXPECT_TRUE(ui.done());

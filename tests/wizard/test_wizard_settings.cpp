@@ -7,7 +7,6 @@
 #include "../platform/file_tree.h"
 #include "TK/tk_utils.h"
 #include "common/quillet_convertor.h"
-#include "wizard/quillet_app.h"
 #include "wizard/wizard_front_end.h"
 
 #include <QLineEdit>
@@ -32,11 +31,6 @@
 namespace {
 
 const QString exit_question = "Are you sure you want to exit the wizard?";
-
-int run_wizard(const std::string& command_line = std::string()) {
-  std::string line = command_line;
-  return WinMain(nullptr, nullptr, line.data(), 1);
-}
 
 // What a session before this one left in the store.
 void store_old_settings() {
@@ -174,7 +168,7 @@ int unwritable_file_cases(const std::string& folder) {
     ui_script ui;
     ui.step("finish page", [] { return finish_page_shown(); },
             [] {
-              if (find_as<QAbstractButton>("id_1225")->isChecked()) click_later(find_as<QAbstractButton>("id_1225"));
+              keep_open_on_exit_off();
               click_later(find_as<QPushButton>("id_1116"));
             })
         .step("save settings dialog", [] { return find_visible("save_file_dialog") != nullptr; },

@@ -5,7 +5,6 @@
 #include "tests/support/child_run.h"
 
 #include "common/quillet_convertor.h"
-#include "wizard/quillet_app.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -28,11 +27,6 @@
 namespace {
 
 const std::string old_bytes = "\xd0\xcf\x11\xe0 yesterday's workbook";
-
-int run_wizard(const std::string& command_line) {
-  std::string line = command_line;
-  return WinMain(nullptr, nullptr, line.data(), 1);
-}
 
 void make_source(const std::string& path, const std::string& sql) {
   sqlite3* db = nullptr;
@@ -159,8 +153,7 @@ TEST(wizard_whole_workbook, abort_leaves_the_old_workbook_and_the_finish_page_sa
             [&] {
               errors = control_as<QPlainTextEdit>(1016)->toPlainText();
               result = control_as<QLabel>(1314)->text();
-              if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
-              click_later(find_as<QPushButton>("finish"));
+              press_finish();
             });
   ui.start(60);
   EXPECT_EQ(run_wizard(folder.path + "/run.qlt"), 1);
@@ -217,8 +210,7 @@ TEST(wizard_whole_workbook, runs_beside_the_wizard_on_its_destination_never_mix_
             [&] {
               result = control_as<QLabel>(1314)->text();
               if (auto* pane = control_as<QPlainTextEdit>(1016)) errors = pane->toPlainText();
-              if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
-              click_later(find_as<QPushButton>("finish"));
+              press_finish();
             });
   ui.start(120);
   EXPECT_EQ(run_wizard(folder.path + "/run.qlt"), 1);

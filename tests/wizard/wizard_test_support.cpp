@@ -1,6 +1,10 @@
 #include "wizard_test_support.h"
 #include "tests/support/wait_for.h"
 
+#include "wizard/quillet_app.h"
+
+#include <QLineEdit>
+
 #include <array>
 #include <cstdio>
 #include <linux/capability.h>
@@ -9,6 +13,29 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+int run_wizard(const std::string& command_line) {
+  std::string line = command_line;
+  return WinMain(nullptr, nullptr, line.data(), 1);
+}
+
+void keep_open_on_exit_off() {
+  auto* open_on_exit = control_as<QAbstractButton>(1225);
+  if (open_on_exit && open_on_exit->isChecked()) click_later(open_on_exit);
+}
+
+void press_finish() {
+  keep_open_on_exit_off();
+  click_later(sheet_button("finish"));
+}
+
+void connect_to(const QString& source) {
+  control_as<QLineEdit>(1003)->setText("");
+  control_as<QLineEdit>(1004)->setText("");
+  control_as<QLineEdit>(1014)->setText(source);
+  control_as<QLineEdit>(1012)->setText("scott");
+  click_later(sheet_button("next"));
+}
 
 bool meet_file_modes_even_as_root() {
   if (geteuid() != 0) return true;

@@ -43,6 +43,20 @@ class folder_shared_with_child {
   std::optional<scoped_env> share;
 };
 
+// The wizard run in this process as the program runs it, the command line
+// (a settings file's path, or nothing) given whole; what it returns.
+int run_wizard(const std::string& command_line = std::string());
+
+// On the finish page: the box that opens the workbook at the end unticked,
+// so that nothing is opened on this desktop.
+void keep_open_on_exit_off();
+// That, and Finish pressed.
+void press_finish();
+
+// Fills the connection page for `source` (no host or port, user scott)
+// and presses Next.
+void connect_to(const QString& source);
+
 // Root passes by the modes of files and folders; this process then meets
 // them as their owner does, and so do the threads it starts afterwards.
 // Nothing changes for any other user. False when that cannot be done.
