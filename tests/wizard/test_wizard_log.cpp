@@ -1,6 +1,7 @@
 // The trace log that a settings file names, beside the user's own files:
 // the quick launch and Load Settings, driven through the wizard's windows.
 #include "wizard_test_support.h"
+#include "tests/support/files.h"
 
 #include "TK/tk_log.h"
 #include "common/quillet_convertor.h"
@@ -16,18 +17,12 @@
 #include <climits>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace {
-
-std::string bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::string link_target(const std::string& path) {
   char target[PATH_MAX];
@@ -88,9 +83,9 @@ struct user_files {
   }
   // The settings file, the source, the user's file and the link, as they are.
   std::map<std::string, std::string> now() const {
-    return {{"the settings file", bytes(profile)},
-            {"the source", bytes(source)},
-            {"the user's file", bytes(notes)},
+    return {{"the settings file", qm_test::file_bytes(profile)},
+            {"the source", qm_test::file_bytes(source)},
+            {"the user's file", qm_test::file_bytes(notes)},
             {"the link", link_target(link)}};
   }
   // What differs from `before`, by name.
@@ -196,7 +191,7 @@ TEST(wizard_log, load_settings_refuses_a_log_named_like_a_file_of_the_user_also_
       EXPECT_EQ(boxes.texts, std::vector<std::string>{c.refusal + f.*c.log});
       EXPECT_EQ(f.changed(before), std::vector<std::string>{});
       if (connected_before) {
-        EXPECT_NE(bytes(first_log).find("Connection has been established"), std::string::npos);
+        EXPECT_NE(qm_test::file_bytes(first_log).find("Connection has been established"), std::string::npos);
       }
     }
   }
@@ -275,10 +270,10 @@ TEST(wizard_log, save_settings_refuses_the_file_the_log_writes_to) {
   for (const auto& save : saves)
     if (save.refused) said.push_back("Cannot save the settings file \"" + save.file + "\": it is the log file.");
   EXPECT_EQ(boxes.texts, said);
-  const std::string logged = bytes(run_log);
+  const std::string logged = qm_test::file_bytes(run_log);
   EXPECT_EQ(logged.find("[Generic settings]"), std::string::npos) << "settings were written into the log";
   EXPECT_NE(logged.find("finish_page::on_finish"), std::string::npos) << "the log's later lines are missing";
-  const std::string saved = bytes(f.box.file("saved.qlt"));
+  const std::string saved = qm_test::file_bytes(f.box.file("saved.qlt"));
   EXPECT_NE(saved.find("[Generic settings]\n"), std::string::npos) << saved;
   EXPECT_NE(saved.find("\nlogfile=" + run_log + "\n"), std::string::npos) << saved;
 }

@@ -1,6 +1,7 @@
 // The pages' own rules, met as a user meets them.
 #include "wizard_test_support.h"
 #include "tests/support/child_run.h"
+#include "tests/support/files.h"
 #include "tests/support/wait_for.h"
 
 #include "TK/tk_utils.h"
@@ -27,7 +28,6 @@
 #include <cstring>
 #include <fstream>
 #include <filesystem>
-#include <iterator>
 #include <map>
 #include <set>
 #include <netinet/in.h>
@@ -432,9 +432,7 @@ TEST(wizard_quick_launch, a_settings_file_that_does_not_exist_or_load_ends_with_
     EXPECT_EQ(quick_launch_refused(k.line, k.message), -1);
     // Nothing was connected, converted or deleted, and the saved settings
     // are the ones the next start shows.
-    std::ifstream in(workbook);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(text, "an old file");
+    EXPECT_EQ(qm_test::file_bytes(workbook), "an old file");
     EXPECT_FALSE(tk_is_file_exist(box.file("other.xls"), 0));
     EXPECT_EQ(saved_settings(), before);
   }
@@ -767,9 +765,7 @@ TEST(wizard_quick_launch, a_settings_file_that_selects_nothing_keeps_the_old_wor
   ui.start();
   EXPECT_EQ(run_wizard(profile), 1);
   EXPECT_TRUE(ui.done());
-  std::ifstream in(workbook);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(text, "an old file");
+  EXPECT_EQ(qm_test::file_bytes(workbook), "an old file");
 }
 
 TEST(wizard_quick_launch, the_destination_gets_the_extension_of_the_format) {
@@ -802,8 +798,7 @@ std::map<std::string, std::string> files_below(const std::string& folder) {
       out[below + "/"];
       continue;
     }
-    std::ifstream in(entry.path(), std::ios::binary);
-    out[below].assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    out[below] = qm_test::file_bytes(entry.path().string());
   }
   return out;
 }
@@ -898,8 +893,7 @@ TEST(wizard_pages, typed_file_names_with_quotes_are_the_names_used) {
   EXPECT_TRUE(ui.done());
   EXPECT_EQ(read_workbook(box.file("br \"z\" y.xlsx")), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
   auto box_after = files_below(box.path);
-  std::ifstream in(box.file("saved \"copy\".qlt"));
-  std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string saved = qm_test::file_bytes(box.file("saved \"copy\".qlt"));
   EXPECT_NE(saved.find("\ndest=" + box.file("br \"z\" y.xlsx") + "\n"), std::string::npos) << saved;
   // The settings file read is as it was; beside it only the two files named,
   // the settings store and Qt's own dialog settings.

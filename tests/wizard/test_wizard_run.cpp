@@ -1,6 +1,7 @@
 // Whole runs of the wizard, driven through its windows.
 #include "wizard_test_support.h"
 #include "tests/support/child_run.h"
+#include "tests/support/files.h"
 
 #include "TK/tk_utils.h"
 #include "common/quillet_convertor.h"
@@ -27,7 +28,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace {
@@ -103,11 +103,9 @@ TEST(wizard_run, converts_the_demo_tables_and_a_query_to_xlsx) {
             "Q_DEPT 5 2 DEPTNO,DNAME\n"
             "RAW_DATA 3 2 ID,PAYLOAD\n");
   // The saved settings name the query and the format.
-  std::ifstream in(profile);
-  std::stringstream text;
-  text << in.rdbuf();
-  EXPECT_NE(text.str().find("select DEPTNO, DNAME from DEPT"), std::string::npos) << text.str();
-  EXPECT_NE(text.str().find("format version=2"), std::string::npos) << text.str();
+  const std::string saved = qm_test::file_bytes(profile);
+  EXPECT_NE(saved.find("select DEPTNO, DNAME from DEPT"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("format version=2"), std::string::npos) << saved;
 }
 
 namespace {
@@ -139,12 +137,6 @@ std::string make_big_run(const std::string& prefix) {
                                      << "/out/big.xlsx\nsrc=big\n\n[MS Excel settings]\nformat version=2\n\n"
                                         "[Oracle settings]\npassword=tiger\nuser=scott\n\n[Selected Tables]\nBIG\n";
   return folder;
-}
-
-std::string listing(const std::string& folder) {
-  std::string out;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) out += entry.path().filename().string() + "\n";
-  return out;
 }
 
 }  // namespace
@@ -239,10 +231,8 @@ TEST(wizard_run, settings_saved_in_a_folder_whose_name_is_no_text_name_that_fold
   EXPECT_TRUE(ui.done());
   EXPECT_EQ(message, QString());
   EXPECT_EQ(read_workbook(folder + "/book.xlsx"), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
-  std::ifstream in(profile, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  EXPECT_NE(text.str().find("\ndest=" + folder + "/book.xlsx\n"), std::string::npos) << text.str();
+  const std::string saved = qm_test::file_bytes(profile);
+  EXPECT_NE(saved.find("\ndest=" + folder + "/book.xlsx\n"), std::string::npos) << saved;
   wizard_front_end front;
   quillet_convertor loaded(front);
   ASSERT_TRUE(loaded.load_profile(qm_platform::path_from_utf8(profile.c_str())));
@@ -269,7 +259,7 @@ TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
         ui.step("run under way",
                 [&] {
                   return page_shown(106) && quillet_convertor::exists() &&
-                         quillet_convertor::instance().records_done > 2000 && listing(folder + "/tmp") != "";
+                         quillet_convertor::instance().records_done > 2000 && qm_test::listing(folder + "/tmp") != "";
                 },
                 [&] {
                   cancelled_at = quillet_convertor::instance().records_done;
@@ -293,8 +283,8 @@ TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
       "question: Are you sure you want to exit the wizard\\?.*cancelled at record [0-9]+ of 300000.*stopped in time"))
       << end.describe();
 
-  EXPECT_EQ(listing(folder + "/tmp"), "") << "the temporary tree stays";
-  EXPECT_EQ(listing(folder + "/out"), "") << "an unfinished workbook stays";
+  EXPECT_EQ(qm_test::listing(folder + "/tmp"), "") << "the temporary tree stays";
+  EXPECT_EQ(qm_test::listing(folder + "/out"), "") << "an unfinished workbook stays";
   {
     // The settings of the run are the next start's.
     wizard_front_end front;
@@ -367,8 +357,8 @@ TEST(quillet_program, a_signal_during_a_run_stops_it_and_ends_the_program_by_tha
   int status = wait_for_end(pid, 30);
   EXPECT_NE(status, -1) << "quillet did not end";
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
-  EXPECT_EQ(listing(folder + "/tmp"), "") << "the temporary tree stays";
-  EXPECT_EQ(listing(folder + "/out"), "") << "an unfinished workbook stays";
+  EXPECT_EQ(qm_test::listing(folder + "/tmp"), "") << "the temporary tree stays";
+  EXPECT_EQ(qm_test::listing(folder + "/out"), "") << "an unfinished workbook stays";
   {
     // The settings of the run are the next start's, as after any other
     // close. The convertor saves them again as it goes: into the run's

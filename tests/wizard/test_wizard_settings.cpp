@@ -2,9 +2,9 @@
 // it saves: what the user is told when they cannot be kept.
 #include "wizard_test_support.h"
 #include "tests/support/child_run.h"
+#include "tests/support/files.h"
 #include "tests/support/wait_for.h"
 
-#include "../platform/file_tree.h"
 #include "TK/tk_utils.h"
 #include "common/quillet_convertor.h"
 #include "wizard/wizard_front_end.h"
@@ -118,7 +118,7 @@ int unkept_settings_cases(const std::string& folder) {
     scoped_env config("XDG_CONFIG_HOME", c.through_home ? nullptr : config_folder.c_str());
     scoped_env home("HOME", c.through_home ? home_folder.c_str() : std::getenv("HOME"));
     c.make(at, at + "/config/quillmark-registry");
-    const std::string before = file_tree(at);
+    const std::string before = qm_test::file_tree(at);
     QString user, said;
     ui_script ui;
     ui.step("welcome page", [] { return page_shown(103); }, [] { click_later(find_as<QPushButton>("next")); })
@@ -139,7 +139,7 @@ int unkept_settings_cases(const std::string& folder) {
     expect_same(what + ": result", std::to_string(run_wizard()), "0");
     expect_same(what + ": user shown", user.toStdString(), c.old_settings_read ? "olduser" : "");
     expect_same(what + ": box", said.toStdString(), "Cannot save the settings in \"" + at + c.named + "\":" + c.reason);
-    expect_same(what + ": store", file_tree(at), before);
+    expect_same(what + ": store", qm_test::file_tree(at), before);
   }
   return mismatches;
 }
@@ -163,7 +163,7 @@ int unwritable_file_cases(const std::string& folder) {
       {folder + "/no_folder/saved.qlt", "No such file or directory"},
   };
   for (const auto& c : cases) {
-    const std::string before = file_tree(folder + "/read_only");
+    const std::string before = qm_test::file_tree(folder + "/read_only");
     QString said;
     ui_script ui;
     ui.step("finish page", [] { return finish_page_shown(); },
@@ -183,7 +183,7 @@ int unwritable_file_cases(const std::string& folder) {
     ui.start(20);
     expect_same(c.file + ": result", std::to_string(run_wizard(profile)), "1");
     expect_same(c.file + ": box", said.toStdString(), "Cannot save the settings file \"" + c.file + "\": " + c.reason + ".");
-    expect_same(c.file + ": folder", file_tree(read_only), before);
+    expect_same(c.file + ": folder", qm_test::file_tree(read_only), before);
     expect_same(c.file + ": no folder made", std::to_string(tk_is_path_exist(folder + "/no_folder")), "0");
   }
   return mismatches;

@@ -3,6 +3,7 @@
 // byte, and a run beside it on the same destination never mixes with it.
 #include "wizard_test_support.h"
 #include "tests/support/child_run.h"
+#include "tests/support/files.h"
 
 #include "common/quillet_convertor.h"
 
@@ -20,9 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -49,19 +48,6 @@ void write_settings(const std::string& file, const std::string& source, const st
   out << "[Generic settings]\nsrc=" << source << "\ndest=" << destination << "\n\n[MS Excel settings]\nformat version="
       << format << "\n\n[Oracle settings]\nuser=scott\n\n[Selected Tables]\n";
   for (const std::string& t : tables) out << t << "\n";
-}
-
-std::string file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::string listing(const std::string& folder) {
-  std::string out;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) out += entry.path().filename().string() + "\n";
-  return out;
 }
 
 // The folders of a run below `top`: tmp, out, config and runtime.
@@ -124,9 +110,9 @@ TEST(wizard_whole_workbook, cancel_after_the_first_table_leaves_the_old_workbook
       std::exit(ui.done() ? code : 9);
     });
     EXPECT_TRUE(end.exited_with(0)) << end.describe();
-    EXPECT_TRUE(file_bytes(workbook) == old_bytes) << "the old workbook changed";
-    EXPECT_EQ(listing(sub + "/out"), workbook.substr(workbook.rfind('/') + 1) + "\n");
-    EXPECT_EQ(listing(sub + "/tmp"), "") << "the temporary tree stays";
+    EXPECT_TRUE(qm_test::file_bytes(workbook) == old_bytes) << "the old workbook changed";
+    EXPECT_EQ(qm_test::listing(sub + "/out"), workbook.substr(workbook.rfind('/') + 1) + "\n");
+    EXPECT_EQ(qm_test::listing(sub + "/tmp"), "") << "the temporary tree stays";
   }
 }
 
@@ -163,8 +149,8 @@ TEST(wizard_whole_workbook, abort_leaves_the_old_workbook_and_the_finish_page_sa
   ASSERT_EQ(entries.size(), 2) << errors.toStdString();
   EXPECT_TRUE(entries[0].startsWith("B_BAD: ORA-01722"));
   EXPECT_EQ(entries[1].trimmed(), QString("The conversion was aborted. The existing workbook was left as it was."));
-  EXPECT_TRUE(file_bytes(workbook) == old_bytes) << "the old workbook changed";
-  EXPECT_EQ(listing(folder.path + "/out"), "book.xls\n");
+  EXPECT_TRUE(qm_test::file_bytes(workbook) == old_bytes) << "the old workbook changed";
+  EXPECT_EQ(qm_test::listing(folder.path + "/out"), "book.xls\n");
 }
 
 // QUILLCMD converts one of the same tables into the destination of a
@@ -224,5 +210,5 @@ TEST(wizard_whole_workbook, runs_beside_the_wizard_on_its_destination_never_mix_
   for (int t = 0; t < (wizard_ran_on ? tables : 1); ++t)
     expected += names[t] + " " + std::to_string(rows + 1) + " 2 ID,NOTE\n";
   EXPECT_EQ(read_workbook(workbook), expected) << (wizard_ran_on ? "the wizard" : "QUILLCMD") << " ended last";
-  EXPECT_EQ(listing(folder.path + "/out"), "book.xls\n");
+  EXPECT_EQ(qm_test::listing(folder.path + "/out"), "book.xls\n");
 }
