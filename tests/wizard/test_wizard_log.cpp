@@ -11,7 +11,6 @@
 #include <QPushButton>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <climits>
@@ -61,14 +60,9 @@ struct user_files {
   scoped_env sources{"OCILITE_PATH", box.path};
 
   user_files() {
-    sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open(source.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db,
-                           "CREATE TABLE \"DEPT\" (\"DEPTNO\" NUMBER(2), \"DNAME\" VARCHAR2(14));"
-                           "INSERT INTO \"DEPT\" VALUES (10, 'ACCOUNTING'), (20, 'RESEARCH');",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    make_source(source,
+                "CREATE TABLE \"DEPT\" (\"DEPTNO\" NUMBER(2), \"DNAME\" VARCHAR2(14));"
+                "INSERT INTO \"DEPT\" VALUES (10, 'ACCOUNTING'), (20, 'RESEARCH');");
     std::ofstream(notes) << "my notes, kept for years\n";
     EXPECT_EQ(symlink("notes.txt", link.c_str()), 0);
   }

@@ -17,7 +17,6 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -110,49 +109,30 @@ TEST(wizard_run, converts_the_demo_tables_and_a_query_to_xlsx) {
 
 namespace {
 
-// One table of `rows` records, in an ocilite source file.
-void make_big_source(const std::string& path, int rows) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  std::string sql =
-      "CREATE TABLE \"BIG\" (\"ID\" NUMBER(10), \"NAME\" VARCHAR2(40), \"NOTE\" VARCHAR2(80));"
-      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-      std::to_string(rows) +
-      ") INSERT INTO \"BIG\" SELECT i, 'name ' || i, 'a note that makes the row longer, number ' || (i * 7) FROM n;";
-  char* error = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
-  sqlite3_free(error);
-  sqlite3_close(db);
-}
-
-// A fresh folder (named from `prefix`) for a long run: its own tmp, out,
-// config and runtime folders, a source "big" of 300000 records and the
-// settings file run.qlt that converts it to out/big.xlsx.
-std::string make_big_run(const std::string& prefix) {
-  std::string folder = qm_test::make_temp_folder(prefix);
-  for (const char* sub : {"/tmp", "/out", "/config", "/runtime"})
-    if (mkdir((folder + sub).c_str(), 0700) != 0) ADD_FAILURE() << "cannot make " << folder << sub;
-  make_big_source(folder + "/big.db", 300000);
+// A long run in `folder`: its run folders, a source "big" of 300000 records
+// and the settings file run.qlt that converts it to out/big.xlsx.
+void make_big_run(const std::string& folder) {
+  make_run_folders(folder);
+  make_source(folder + "/big.db",
+              "CREATE TABLE \"BIG\" (\"ID\" NUMBER(10), \"NAME\" VARCHAR2(40), \"NOTE\" VARCHAR2(80));"
+              "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300000) INSERT INTO \"BIG\" "
+              "SELECT i, 'name ' || i, 'a note that makes the row longer, number ' || (i * 7) FROM n;");
   std::ofstream(folder + "/run.qlt") << "[Generic settings]\ndest=" << folder
                                      << "/out/big.xlsx\nsrc=big\n\n[MS Excel settings]\nformat version=2\n\n"
                                         "[Oracle settings]\npassword=tiger\nuser=scott\n\n[Selected Tables]\nBIG\n";
-  return folder;
 }
 
 }  // namespace
 
 TEST(wizard_run, a_table_wider_than_an_xls_sheet_is_cut_and_the_finish_page_says_so) {
   wizard_sandbox box;
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(box.file("wide.db").c_str(), &db), SQLITE_OK);
   std::string columns, values;
   for (int n = 1; n <= 300; ++n) {
     columns += std::string(n > 1 ? ", " : "") + "\"C" + std::to_string(n) + "\" NUMBER(4)";
     values += std::string(n > 1 ? ", " : "") + std::to_string(n);
   }
-  std::string sql = "CREATE TABLE \"WIDE\" (" + columns + "); INSERT INTO \"WIDE\" VALUES (" + values + ");";
-  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(db);
+  ASSERT_TRUE(make_source(box.file("wide.db"),
+                          "CREATE TABLE \"WIDE\" (" + columns + "); INSERT INTO \"WIDE\" VALUES (" + values + ");"));
   std::ofstream(box.file("run.qlt")) << "[Generic settings]\ndest=" << box.file("wide.xls")
                                      << "\nsrc=wide\n\n[MS Excel settings]\nformat version=1\n\n"
                                         "[Oracle settings]\npassword=tiger\nuser=scott\n\n[Selected Tables]\nWIDE\n";
@@ -241,15 +221,10 @@ TEST(wizard_run, settings_saved_in_a_folder_whose_name_is_no_text_name_that_fold
 
 TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
   // The child runs this body again: it finds the parent's folder.
-  const char* shared = std::getenv("QM_CANCEL_TEST_FOLDER");
-  const bool child = shared != nullptr;
-  std::string folder = child ? shared : make_big_run("qm_cancel_");
-  scoped_env share("QM_CANCEL_TEST_FOLDER", folder);
-  scoped_env source("OCILITE_PATH", folder);
-  scoped_env temp("TMPDIR", folder + "/tmp");
-  scoped_env no_temp("TEMP", nullptr);
-  scoped_env config("XDG_CONFIG_HOME", folder + "/config");
-  scoped_env runtime("XDG_RUNTIME_DIR", folder + "/runtime");
+  folder_shared_with_child shared("QM_CANCEL_TEST_FOLDER", "qm_cancel_");
+  if (!shared.child()) make_big_run(shared.path);
+  const std::string& folder = shared.path;
+  run_environment environment(folder, folder);
 
   qm_test::child_run end = qm_test::run_in_child([&] {
         test_app();
@@ -292,13 +267,14 @@ TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
     EXPECT_EQ(saved.source_name, L"big");
     EXPECT_EQ(saved.format_version, 2);
   }
-  if (!child) qm_test::remove_tree(folder);
 }
 
 // The user opens the Cancel question and the run ends before the answer:
 // the question goes, and the finished workbook ends the wizard as Finish.
 TEST(wizard_run, a_cancel_question_open_when_the_run_ends_closes) {
-  std::string folder = make_big_run("qm_question_");
+  qm_test::temp_folder made("qm_question_");
+  const std::string& folder = made.path;
+  make_big_run(folder);
   scoped_env source("OCILITE_PATH", folder);
   scoped_env config("XDG_CONFIG_HOME", folder + "/config");
   test_app();
@@ -322,11 +298,12 @@ TEST(wizard_run, a_cancel_question_open_when_the_run_ends_closes) {
   EXPECT_EQ(run_wizard(folder + "/run.qlt"), 1);
   EXPECT_TRUE(ui.done());
   EXPECT_TRUE(tk_is_file_exist(folder + "/out/big.xlsx", 0));
-  qm_test::remove_tree(folder);
 }
 
 TEST(quillet_program, a_signal_during_a_run_stops_it_and_ends_the_program_by_that_signal) {
-  std::string folder = make_big_run("qm_signal_");
+  qm_test::temp_folder made("qm_signal_");
+  const std::string& folder = made.path;
+  make_big_run(folder);
   std::string profile = folder + "/run.qlt";
   std::string program = QM_BINARY_DIR "/bin/quillet";
   std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "OCILITE_PATH=" + folder, "TMPDIR=" + folder + "/tmp",
@@ -370,5 +347,4 @@ TEST(quillet_program, a_signal_during_a_run_stops_it_and_ends_the_program_by_tha
     EXPECT_EQ(saved.format_version, 2);
     EXPECT_EQ(tk_to_utf8(saved.destination), folder + "/out/big.xlsx");
   }
-  qm_test::remove_tree(folder);
 }

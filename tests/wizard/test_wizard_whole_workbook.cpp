@@ -12,7 +12,6 @@
 #include <QPushButton>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,15 +26,6 @@ namespace {
 
 const std::string old_bytes = "\xd0\xcf\x11\xe0 yesterday's workbook";
 
-void make_source(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  char* error = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
-  sqlite3_free(error);
-  sqlite3_close(db);
-}
-
 std::string rows_sql(const std::string& table, int rows, int base) {
   return "CREATE TABLE \"" + table + "\" (\"ID\" NUMBER(10), \"NOTE\" VARCHAR2(60));"
          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(rows) +
@@ -49,26 +39,6 @@ void write_settings(const std::string& file, const std::string& source, const st
       << format << "\n\n[Oracle settings]\nuser=scott\n\n[Selected Tables]\n";
   for (const std::string& t : tables) out << t << "\n";
 }
-
-// The folders of a run below `top`: tmp, out, config and runtime.
-void make_run_folders(const std::string& top) {
-  for (const char* sub : {"/tmp", "/out", "/config", "/runtime"})
-    if (mkdir((top + sub).c_str(), 0700) != 0)
-      ADD_FAILURE() << "cannot make " << top << sub << ": " << std::strerror(errno);
-}
-
-// The environment of a run whose folders are below `top`, its sources in
-// `sources`.
-struct run_environment {
-  run_environment(const std::string& top, const std::string& sources)
-      : source("OCILITE_PATH", sources),
-        temp("TMPDIR", top + "/tmp"),
-        config("XDG_CONFIG_HOME", top + "/config"),
-        runtime("XDG_RUNTIME_DIR", top + "/runtime") {}
-  scoped_env source, temp;
-  scoped_env no_temp{"TEMP", nullptr};
-  scoped_env config, runtime;
-};
 
 // A folder of its own for the test, with the run's folders, the settings
 // store and the sources in it.

@@ -5,7 +5,12 @@
 
 #include <QLineEdit>
 
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <linux/capability.h>
 #include <sys/stat.h>
@@ -35,6 +40,27 @@ void connect_to(const QString& source) {
   control_as<QLineEdit>(1014)->setText(source);
   control_as<QLineEdit>(1012)->setText("scott");
   click_later(sheet_button("next"));
+}
+
+bool make_source(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) {
+    ADD_FAILURE() << "cannot open " << path << ": " << (db ? sqlite3_errmsg(db) : "out of memory");
+    sqlite3_close(db);
+    return false;
+  }
+  char* error = nullptr;
+  const bool made = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK;
+  if (!made) ADD_FAILURE() << path << ": " << (error ? error : "");
+  sqlite3_free(error);
+  sqlite3_close(db);
+  return made;
+}
+
+void make_run_folders(const std::string& top) {
+  for (const char* sub : {"/tmp", "/out", "/config", "/runtime"})
+    if (mkdir((top + sub).c_str(), 0700) != 0)
+      ADD_FAILURE() << "cannot make " << top << sub << ": " << std::strerror(errno);
 }
 
 bool meet_file_modes_even_as_root() {

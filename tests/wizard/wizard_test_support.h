@@ -57,6 +57,26 @@ void press_finish();
 // and presses Next.
 void connect_to(const QString& source);
 
+// An ocilite source file made by the SQL statements; false (and a failure
+// of the test) when it cannot be.
+bool make_source(const std::string& path, const std::string& sql);
+
+// The folders of a run below `top`: tmp, out, config and runtime.
+void make_run_folders(const std::string& top);
+
+// The environment of a run whose folders are below `top`, its sources in
+// `sources`.
+struct run_environment {
+  run_environment(const std::string& top, const std::string& sources)
+      : source("OCILITE_PATH", sources),
+        temp("TMPDIR", top + "/tmp"),
+        config("XDG_CONFIG_HOME", top + "/config"),
+        runtime("XDG_RUNTIME_DIR", top + "/runtime") {}
+  scoped_env source, temp;
+  scoped_env no_temp{"TEMP", nullptr};
+  scoped_env config, runtime;
+};
+
 // Root passes by the modes of files and folders; this process then meets
 // them as their owner does, and so do the threads it starts afterwards.
 // Nothing changes for any other user. False when that cannot be done.
