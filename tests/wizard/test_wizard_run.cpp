@@ -304,21 +304,11 @@ TEST(quillet_program, a_signal_during_a_run_stops_it_and_ends_the_program_by_tha
   qm_test::temp_folder made("qm_signal_");
   const std::string& folder = made.path;
   make_big_run(folder);
-  std::string profile = folder + "/run.qlt";
-  std::string program = QM_BINARY_DIR "/bin/quillet";
-  std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "OCILITE_PATH=" + folder, "TMPDIR=" + folder + "/tmp",
+  std::vector<std::string> env = {"OCILITE_PATH=" + folder, "TMPDIR=" + folder + "/tmp",
                                   "XDG_CONFIG_HOME=" + folder + "/config", "XDG_RUNTIME_DIR=" + folder + "/runtime"};
-  for (const char* name : {"PATH", "HOME"})
-    if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
-  std::vector<char*> envp, argv = {program.data(), profile.data(), nullptr};
-  for (std::string& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  pid_t pid = fork();
+  if (const char* home = std::getenv("HOME")) env.push_back(std::string("HOME=") + home);
+  pid_t pid = start_quillet(folder + "/run.qlt", env);
   ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    execve(program.c_str(), argv.data(), envp.data());
-    _exit(127);
-  }
   // Some MB of the table are in the temporary tree.
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   std::uintmax_t size = 0;

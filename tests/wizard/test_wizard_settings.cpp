@@ -216,14 +216,9 @@ TEST(quillet_program, eight_wizards_ended_at_once_leave_the_settings_of_one_of_t
   const std::string folder = made.path;
   for (const char* sub : {"/config", "/runtime", "/tmp", "/home", "/out"})
     ASSERT_EQ(mkdir((folder + sub).c_str(), 0700), 0) << folder << sub << ": " << std::strerror(errno);
-  std::string program = QM_BINARY_DIR "/bin/quillet";
-  std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + folder + "/config",
-                                  "XDG_RUNTIME_DIR=" + folder + "/runtime", "TMPDIR=" + folder + "/tmp",
-                                  "HOME=" + folder + "/home"};
-  if (const char* path = std::getenv("PATH")) env.push_back(std::string("PATH=") + path);
-  std::vector<char*> envp;
-  for (std::string& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
+  const std::vector<std::string> env = {"XDG_CONFIG_HOME=" + folder + "/config",
+                                        "XDG_RUNTIME_DIR=" + folder + "/runtime", "TMPDIR=" + folder + "/tmp",
+                                        "HOME=" + folder + "/home"};
   auto workbook = [&](int k) { return folder + "/out/book" + std::to_string(k) + ".xlsx"; };
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
@@ -234,13 +229,8 @@ TEST(quillet_program, eight_wizards_ended_at_once_leave_the_settings_of_one_of_t
       std::ofstream(profile) << "[Generic settings]\nsrc=demo\ndest=" << workbook(k)
                              << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\npassword=pass" << k
                              << "\nuser=user" << k << "\n\n[Selected Tables]\nDEPT\n";
-      std::vector<char*> argv = {program.data(), profile.data(), nullptr};
-      pid_t pid = fork();
+      pid_t pid = start_quillet(profile, env);
       ASSERT_GE(pid, 0);
-      if (pid == 0) {
-        execve(program.c_str(), argv.data(), envp.data());
-        _exit(127);
-      }
       wizards.push_back(pid);
     }
     // Each has converted: its settings are those of its run.

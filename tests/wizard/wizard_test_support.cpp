@@ -75,6 +75,22 @@ bool meet_file_modes_even_as_root() {
   return syscall(SYS_capset, &header, data) == 0;
 }
 
+pid_t start_quillet(const std::string& profile, std::vector<std::string> environment) {
+  std::string program = QM_BINARY_DIR "/bin/quillet", settings = profile;
+  environment.push_back("QT_QPA_PLATFORM=offscreen");
+  if (const char* path = std::getenv("PATH")) environment.push_back(std::string("PATH=") + path);
+  // Made before the fork: the child of a process with threads only calls execve.
+  std::vector<char*> argv = {program.data(), settings.data(), nullptr}, envp;
+  for (std::string& e : environment) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    execve(program.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
+  return pid;
+}
+
 int wait_for_end(pid_t pid, int seconds) {
   int status = 0;
   if (qm_test::wait_for([&] { return waitpid(pid, &status, WNOHANG) == pid; }, std::chrono::seconds(seconds),

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <vector>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -81,6 +82,11 @@ struct run_environment {
 // them as their owner does, and so do the threads it starts afterwards.
 // Nothing changes for any other user. False when that cannot be done.
 bool meet_file_modes_even_as_root();
+
+// Starts the program quillet on the settings file `profile`, on the
+// offscreen platform, with `environment` and this process's PATH as its
+// environment; its process id, or -1 when it cannot be started.
+pid_t start_quillet(const std::string& profile, std::vector<std::string> environment);
 
 // The status of a child process once it has ended; when it has not ended
 // within `seconds` it is killed, and the result is -1.
