@@ -70,10 +70,7 @@ struct user_files {
   // A settings file that converts DEPT of `src` into book.xlsx, its log
   // named `log`.
   std::string settings(const std::string& path, const std::string& log, const std::string& src = "src") const {
-    std::ofstream(path) << "[Generic settings]\ndest=" << workbook << "\nlogfile=" << log << "\nsrc=" << src
-                        << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\npassword=tiger\n"
-                           "user=scott\n\n[Selected Tables]\nDEPT\n";
-    return path;
+    return run_settings(workbook).from(src).as("scott", "tiger").logging_to(log).write(path);
   }
   // The settings file, the source, the user's file and the link, as they are.
   std::map<std::string, std::string> now() const {

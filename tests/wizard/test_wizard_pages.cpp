@@ -340,13 +340,6 @@ TEST(wizard_quick_launch, without_a_connection_ends_with_minus_one_and_no_sheet)
 
 namespace {
 
-// Writes a settings file of the demo source, format 2, to `destination`.
-void demo_settings(const std::string& file, const std::string& destination) {
-  std::ofstream(file) << "[Generic settings]\nsrc=demo\ndest=" << destination
-                      << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\nuser=scott\n\n"
-                         "[Selected Tables]\nDEPT\n\n";
-}
-
 // Runs a quick launch that cannot start its run, answering its one error
 // box; what the wizard returns.
 int quick_launch_refused(const std::string& profile, const std::string& message) {
@@ -368,7 +361,7 @@ int quick_launch_refused(const std::string& profile, const std::string& message)
 TEST(wizard_quick_launch, a_destination_folder_that_is_missing_ends_with_minus_one) {
   wizard_sandbox box;
   std::string profile = box.file("run.qlt");
-  demo_settings(profile, box.file("no_folder/book.xlsx"));
+  run_settings(box.file("no_folder/book.xlsx")).write(profile);
   EXPECT_EQ(quick_launch_refused(profile, "Destination path does not exist.\nPlease verify the correct path was given."),
             -1);
 }
@@ -381,7 +374,7 @@ TEST(wizard_quick_launch, without_a_client_library_ends_with_minus_one) {
         {
           wizard_sandbox box;
           std::string profile = box.file("run.qlt");
-          demo_settings(profile, box.file("book.xlsx"));
+          run_settings(box.file("book.xlsx")).write(profile);
           setenv("QUILLMARK_OCI_LIBRARY", box.file("no_such_client.so").c_str(), 1);
           result = quick_launch_refused(profile, oci_missing_client_message);
         }
@@ -772,7 +765,7 @@ TEST(wizard_quick_launch, the_destination_gets_the_extension_of_the_format) {
   wizard_sandbox box;
   std::string named = box.file("report.xls");
   std::string profile = box.file("run.qlt");
-  demo_settings(profile, named);
+  run_settings(named).write(profile);
   ui_script ui;
   ui.step("finish page", [] { return finish_page_shown(); },
           [] {
@@ -842,9 +835,7 @@ TEST(wizard_pages, typed_file_names_with_quotes_are_the_names_used) {
   wizard_sandbox box;
   const std::string loaded = box.file("my \"weekly\".qlt"), here = box.file("here");
   const std::wstring first = tk_from_utf8(box.file("first.xlsx"));
-  std::ofstream(loaded) << "[Generic settings]\nsrc=demo\ndest=" << box.file("first.xlsx")
-                        << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\nuser=scott\n\n"
-                           "[Selected Tables]\nDEPT\n\n";
+  run_settings(box.file("first.xlsx")).write(loaded);
   ASSERT_EQ(mkdir(here.c_str(), 0700), 0);
   const auto box_before = files_below(box.path);
   const std::string program_folder = tk_get_module_dir();
@@ -913,7 +904,7 @@ TEST(wizard_pages, a_destination_whose_name_is_no_text_keeps_its_bytes) {
   const std::string folder = box.file("caf\xe9"), workbook = folder + "/b\xf6\xf6k.xlsx";
   ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
   const std::string profile = box.file("run.qlt");
-  demo_settings(profile, workbook);
+  run_settings(workbook).write(profile);
   ui_script quick;
   run_to_finish(quick, profile);
   ASSERT_EQ(read_workbook(workbook), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
@@ -1035,9 +1026,7 @@ TEST(wizard_pages, load_settings_of_a_query_named_like_a_table_selects_the_query
   wizard_sandbox box;
   const std::string workbook = box.file("loaded.xlsx"), tables = box.file("tables.qlt"), profile = box.file("emp.qlt");
   std::ofstream(tables) << "[Selected Tables]\nDEPT\nEMP\n";
-  std::ofstream(profile) << "[Generic settings]\nsrc=demo\ndest=" << workbook
-                         << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\nuser=scott\n\n"
-                            "[Selected Tables]\nEMP=select dname from dept\n\n";
+  run_settings(workbook).selecting({"EMP=select dname from dept"}).write(profile);
   const auto before = files_below(box.path);
   ui_script ui;
   // Each load shows in the settings, or leaves a box in front.

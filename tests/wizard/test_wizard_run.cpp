@@ -117,9 +117,7 @@ void make_big_run(const std::string& folder) {
               "CREATE TABLE \"BIG\" (\"ID\" NUMBER(10), \"NAME\" VARCHAR2(40), \"NOTE\" VARCHAR2(80));"
               "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300000) INSERT INTO \"BIG\" "
               "SELECT i, 'name ' || i, 'a note that makes the row longer, number ' || (i * 7) FROM n;");
-  std::ofstream(folder + "/run.qlt") << "[Generic settings]\ndest=" << folder
-                                     << "/out/big.xlsx\nsrc=big\n\n[MS Excel settings]\nformat version=2\n\n"
-                                        "[Oracle settings]\npassword=tiger\nuser=scott\n\n[Selected Tables]\nBIG\n";
+  run_settings(folder + "/out/big.xlsx").from("big").selecting({"BIG"}).as("scott", "tiger").write(folder + "/run.qlt");
 }
 
 }  // namespace
@@ -133,9 +131,8 @@ TEST(wizard_run, a_table_wider_than_an_xls_sheet_is_cut_and_the_finish_page_says
   }
   ASSERT_TRUE(make_source(box.file("wide.db"),
                           "CREATE TABLE \"WIDE\" (" + columns + "); INSERT INTO \"WIDE\" VALUES (" + values + ");"));
-  std::ofstream(box.file("run.qlt")) << "[Generic settings]\ndest=" << box.file("wide.xls")
-                                     << "\nsrc=wide\n\n[MS Excel settings]\nformat version=1\n\n"
-                                        "[Oracle settings]\npassword=tiger\nuser=scott\n\n[Selected Tables]\nWIDE\n";
+  run_settings(box.file("wide.xls")).from("wide").in_format(1).selecting({"WIDE"}).as("scott", "tiger").write(
+      box.file("run.qlt"));
   scoped_env source("OCILITE_PATH", box.path);
   const QString cut = "WIDE: The table has more columns than an Excel 2000 worksheet holds; only its first 255 "
                       "fields were written.";

@@ -149,9 +149,7 @@ int unwritable_file_cases(const std::string& folder) {
   test_app();
   scoped_env config("XDG_CONFIG_HOME", folder + "/config");
   const std::string profile = folder + "/run.qlt";
-  std::ofstream(profile) << "[Generic settings]\nsrc=demo\ndest=" << folder
-                         << "/book.xlsx\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\n"
-                            "user=scott\n\n[Selected Tables]\nDEPT\n\n";
+  run_settings(folder + "/book.xlsx").write(profile);
   const std::string read_only = folder + "/read_only";
   mkdir(read_only.c_str(), 0700);
   std::ofstream(read_only + "/saved.qlt") << "the settings of last week\n";
@@ -226,9 +224,8 @@ TEST(quillet_program, eight_wizards_ended_at_once_leave_the_settings_of_one_of_t
     for (int k = 0; k < 8; ++k) {
       std::remove(workbook(k).c_str());
       std::string profile = folder + "/run" + std::to_string(k) + ".qlt";
-      std::ofstream(profile) << "[Generic settings]\nsrc=demo\ndest=" << workbook(k)
-                             << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\npassword=pass" << k
-                             << "\nuser=user" << k << "\n\n[Selected Tables]\nDEPT\n";
+      const std::string n = std::to_string(k);
+      run_settings(workbook(k)).as("user" + n, "pass" + n).write(profile);
       pid_t pid = start_quillet(profile, env);
       ASSERT_GE(pid, 0);
       wizards.push_back(pid);

@@ -32,14 +32,6 @@ std::string rows_sql(const std::string& table, int rows, int base) {
          ") INSERT INTO \"" + table + "\" SELECT " + std::to_string(base) + " + i, 'a note ' || i FROM n;";
 }
 
-void write_settings(const std::string& file, const std::string& source, const std::string& destination, int format,
-                    const std::vector<std::string>& tables) {
-  std::ofstream out(file);
-  out << "[Generic settings]\nsrc=" << source << "\ndest=" << destination << "\n\n[MS Excel settings]\nformat version="
-      << format << "\n\n[Oracle settings]\nuser=scott\n\n[Selected Tables]\n";
-  for (const std::string& t : tables) out << t << "\n";
-}
-
 // A folder of its own for the test, with the run's folders, the settings
 // store and the sources in it.
 struct run_folder : qm_test::temp_folder {
@@ -61,7 +53,7 @@ TEST(wizard_whole_workbook, cancel_after_the_first_table_leaves_the_old_workbook
       ASSERT_EQ(mkdir(sub.c_str(), 0700), 0) << sub << ": " << std::strerror(errno);
       make_run_folders(sub);
       std::ofstream(workbook, std::ios::binary) << old_bytes;
-      write_settings(sub + "/run.qlt", "two", workbook, format, {"A_FIRST", "B_LONG"});
+      run_settings(workbook).from("two").in_format(format).selecting({"A_FIRST", "B_LONG"}).write(sub + "/run.qlt");
     }
     run_environment environment(sub, folder.path);
     qm_test::child_run end = qm_test::run_in_child([&] {
@@ -95,7 +87,7 @@ TEST(wizard_whole_workbook, abort_leaves_the_old_workbook_and_the_finish_page_sa
                                            "INSERT INTO \"B_BAD\" VALUES ('not a number');");
   std::string workbook = folder.path + "/out/book.xls";
   std::ofstream(workbook, std::ios::binary) << old_bytes;
-  write_settings(folder.path + "/run.qlt", "bad", workbook, 1, {"A_GOOD", "B_BAD"});
+  run_settings(workbook).from("bad").in_format(1).selecting({"A_GOOD", "B_BAD"}).write(folder.path + "/run.qlt");
   QString errors, result;
   ui_script ui;
   ui.step("the failure", [] { return find_visible("dialog_115") != nullptr; },
@@ -140,7 +132,7 @@ TEST(wizard_whole_workbook, runs_beside_the_wizard_on_its_destination_never_mix_
   make_source(folder.path + "/many.db", sql);
   std::string workbook = folder.path + "/out/book.xls";
   std::ofstream(workbook, std::ios::binary) << old_bytes;
-  write_settings(folder.path + "/run.qlt", "many", workbook, 1, names);
+  run_settings(workbook).from("many").in_format(1).selecting(names).write(folder.path + "/run.qlt");
   std::ofstream(folder.path + "/one.txt") << names[0] << "\n";
   // Ten runs one after the other; the first that fails ends them.
   std::string script = std::string("for i in 1 2 3 4 5 6 7 8 9 10; do '") + QM_BINARY_DIR "/bin/QUILLCMD' --src=many "

@@ -11,6 +11,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <cstdio>
 #include <linux/capability.h>
 #include <sys/stat.h>
@@ -40,6 +41,17 @@ void connect_to(const QString& source) {
   control_as<QLineEdit>(1014)->setText(source);
   control_as<QLineEdit>(1012)->setText("scott");
   click_later(sheet_button("next"));
+}
+
+std::string run_settings::write(const std::string& path) const {
+  std::ofstream out(path);
+  out << "[Generic settings]\nsrc=" << source << "\ndest=" << destination << "\n";
+  if (!log.empty()) out << "logfile=" << log << "\n";
+  out << "\n[MS Excel settings]\nformat version=" << format << "\n\n[Oracle settings]\n";
+  if (!password.empty()) out << "password=" << password << "\n";
+  out << "user=" << user << "\n\n[Selected Tables]\n";
+  for (const std::string& table : tables) out << table << "\n";
+  return path;
 }
 
 bool make_source(const std::string& path, const std::string& sql) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 #include <sys/types.h>
 #include <unistd.h>
@@ -57,6 +58,43 @@ void press_finish();
 // Fills the connection page for `source` (no host or port, user scott)
 // and presses Next.
 void connect_to(const QString& source);
+
+// A settings file of a run into `destination`: by default one that
+// converts DEPT of the demo source to Excel 2010 as scott, with no
+// password and no log file.
+class run_settings {
+ public:
+  explicit run_settings(std::string destination) : destination(std::move(destination)) {}
+  run_settings& from(std::string name) {
+    source = std::move(name);
+    return *this;
+  }
+  run_settings& in_format(int version) {
+    format = version;
+    return *this;
+  }
+  run_settings& selecting(std::vector<std::string> names) {
+    tables = std::move(names);
+    return *this;
+  }
+  run_settings& as(std::string name, std::string its_password) {
+    user = std::move(name);
+    password = std::move(its_password);
+    return *this;
+  }
+  run_settings& logging_to(std::string file) {
+    log = std::move(file);
+    return *this;
+  }
+  // Writes the file at `path`; the path.
+  std::string write(const std::string& path) const;
+
+ private:
+  std::string destination, source = "demo";
+  int format = 2;
+  std::vector<std::string> tables = {"DEPT"};
+  std::string user = "scott", password, log;
+};
 
 // An ocilite source file made by the SQL statements; false (and a failure
 // of the test) when it cannot be.
