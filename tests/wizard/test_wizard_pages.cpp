@@ -25,7 +25,6 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <filesystem>
 #include <map>
@@ -433,10 +432,6 @@ TEST(wizard_quick_launch, a_settings_file_that_does_not_exist_or_load_ends_with_
 
 namespace {
 
-std::string errno_text(const std::string& what) {
-  return what + ": " + std::strerror(errno) + " (errno " + std::to_string(errno) + ")";
-}
-
 // The abstract socket X clients on Linux try first for display ":N"; it
 // needs no folder.
 sockaddr_un abstract_display_address(int number, socklen_t& size) {
@@ -485,7 +480,7 @@ struct silent_display {
       socklen_t size = sizeof a;
       if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&a), size) != 0 ||
           getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) != 0 || listen(fd, 8) != 0) {
-        error = errno_text("a loopback TCP socket");
+        error = qm_test::errno_text("a loopback TCP socket");
         return;
       }
       int port = ntohs(a.sin_port);
@@ -500,14 +495,14 @@ struct silent_display {
     for (int number = first; number < first + 64; ++number) {
       fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
       if (fd < 0) {
-        error = errno_text("a Unix socket");
+        error = qm_test::errno_text("a Unix socket");
         return;
       }
       socklen_t size = 0;
       sockaddr_un a = abstract_display_address(number, size);
       if (bind(fd, reinterpret_cast<sockaddr*>(&a), size) == 0) {
         if (listen(fd, 8) != 0) {
-          error = errno_text("listening on the abstract socket of display :" + std::to_string(number));
+          error = qm_test::errno_text("listening on the abstract socket of display :" + std::to_string(number));
           return;
         }
         name = ":" + std::to_string(number);
@@ -518,7 +513,7 @@ struct silent_display {
       fd = -1;
       if (failure != EADDRINUSE) {
         errno = failure;
-        error = errno_text("the abstract socket of display :" + std::to_string(number));
+        error = qm_test::errno_text("the abstract socket of display :" + std::to_string(number));
         return;
       }
     }
