@@ -44,8 +44,6 @@ class probe_page : public wizard_page<IDD, BUTTONS, PSP_HASHELP> {
   void create_controls() override { this->add_control(1016, new QPlainTextEdit(this)); }
 };
 
-QPushButton* sheet_button(const char* name) { return qobject_cast<QPushButton*>(find_any(name)); }
-
 std::string assertion_text(const char* source, int line) { return tk_mail_assertion(source, line).what(); }
 
 }  // namespace

@@ -51,6 +51,10 @@ QWidget* find_any(const QString& name) {
   return nullptr;
 }
 
+QPushButton* sheet_button(const char* name) { return qobject_cast<QPushButton*>(find_any(name)); }
+
+QWidget* control(int id) { return find_visible(QString("id_%1").arg(id)); }
+
 QMessageBox* front_box() { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); }
 
 void click_later(QAbstractButton* button) {

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QSize>
 #include <QTimer>
 #include <QWidget>
@@ -30,6 +31,15 @@ T* find_as(const QString& name) {
 }
 // Any widget of that name in a visible window, shown or hidden.
 QWidget* find_any(const QString& name);
+// A button of the wizard sheet by its name ("next", "finish", ...), shown
+// or hidden: a hidden one can still be asked whether it is enabled.
+QPushButton* sheet_button(const char* name);
+// The visible control of a dialog or page by its id, or null.
+QWidget* control(int id);
+template <class T>
+T* control_as(int id) {
+  return qobject_cast<T*>(control(id));
+}
 // The message box in front, or null.
 QMessageBox* front_box();
 // Presses a button once the current step has returned.

@@ -1,8 +1,7 @@
 #include "platform/registry.h"
+#include "tests/support/files.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
-
-#include "file_tree.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -14,7 +13,6 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <pwd.h>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -146,13 +144,6 @@ TEST_F(Registry, KeyNamesThatWouldLeaveTheStoreAreRefused) {
   }
 }
 
-std::string file_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 LONG open_key(const char* subkey, HKEY& key) {
   key = nullptr;
   return RegCreateKeyExA(HKEY_CURRENT_USER, subkey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
@@ -188,7 +179,7 @@ TEST_F(Registry, WithoutHomeTheStoreIsInTheHomeFolderOfTheAccount) {
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
   }
   std::string store = account + "/.config/quillmark-registry";
-  EXPECT_NE(file_text(store + "/HKEY_CURRENT_USER/Software/" + name + ".reg").find("secret"), std::string::npos);
+  EXPECT_NE(qm_test::file_bytes(store + "/HKEY_CURRENT_USER/Software/" + name + ".reg").find("secret"), std::string::npos);
   for (const std::string& made : {account + "/.config", store}) {
     struct stat st{};
     EXPECT_EQ(stat(made.c_str(), &st), 0) << made;
@@ -311,14 +302,14 @@ TEST_F(Registry, AStoreThatIsNotTheUsersOwnOrCannotBeMadeIsNeitherReadNorWritten
     SCOPED_TRACE(c.what);
     store_secret("Software\\Test\\App");
     c.make();
-    const std::string before = file_tree(folder);
+    const std::string before = qm_test::file_tree(folder);
     HKEY key = nullptr;
     EXPECT_EQ(open_key("Software\\Test\\App", key), c.reason == "Not a directory" ? ENOTDIR : ERROR_ACCESS_DENIED);
     EXPECT_EQ(key, nullptr);
     if (key) RegCloseKey(key);
     EXPECT_EQ(qm_platform::registry_last_problem().path, c.path);
     EXPECT_EQ(qm_platform::registry_last_problem().reason, c.reason);
-    EXPECT_EQ(file_tree(folder), before);
+    EXPECT_EQ(qm_test::file_tree(folder), before);
     std::string cmd = "chmod -R u+rwx '" + folder + "' && rm -rf '" + folder + "'/*";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
   }
@@ -338,7 +329,7 @@ TEST_F(Registry, AKeyWritesItsOwnChangesAsOneWholeOverWhatOthersWrote) {
   ASSERT_EQ(RegDeleteValueA(mine, "dropped"), ERROR_SUCCESS);
   EXPECT_EQ(get_text(mine, L"oracleu"), L"mine");
   EXPECT_EQ(get_text(mine, L"dropped"), L"(none)");
-  EXPECT_EQ(file_text(file).find("mine"), std::string::npos);
+  EXPECT_EQ(qm_test::file_bytes(file).find("mine"), std::string::npos);
   ASSERT_EQ(set_text(theirs, L"oraclep", L"theirs"), ERROR_SUCCESS);
   ASSERT_EQ(RegCloseKey(theirs), ERROR_SUCCESS);
   ASSERT_EQ(RegCloseKey(mine), ERROR_SUCCESS);
@@ -360,11 +351,11 @@ TEST_F(Registry, AKeyWritesItsOwnChangesAsOneWholeOverWhatOthersWrote) {
   std::string store = folder + "/quillmark-registry";
   std::filesystem::rename(store, folder + "/kept");
   std::ofstream(store) << "not a folder";
-  const std::string before = file_tree(folder);
+  const std::string before = qm_test::file_tree(folder);
   EXPECT_EQ(RegCloseKey(mine), ENOTDIR);
   EXPECT_EQ(qm_platform::registry_last_problem().path, store);
   EXPECT_EQ(qm_platform::registry_last_problem().reason, "Not a directory");
-  EXPECT_EQ(file_tree(folder), before);
+  EXPECT_EQ(qm_test::file_tree(folder), before);
 }
 
 }  // namespace

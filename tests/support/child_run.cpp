@@ -1,4 +1,5 @@
 #include "tests/support/child_run.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -24,10 +25,6 @@ namespace {
 
 // Names the call of the test that a child is to carry out: "<test>#<n>".
 constexpr const char* child_variable = "QM_CHILD_RUN";
-
-std::string errno_text(const std::string& what) {
-  return what + ": " + std::strerror(errno) + " (errno " + std::to_string(errno) + ")";
-}
 
 // "<suite>.<test>#<n>" for the n-th call within the running test.
 std::string call_name() {

@@ -18,7 +18,7 @@ namespace {
 failure_reporter reporter = nullptr;
 
 std::string failure(const std::string& what, const std::string& path, int error) {
-  return what + " \"" + path + "\": " + std::strerror(error) + " (errno " + std::to_string(error) + ")";
+  return errno_text(what + " \"" + path + "\"", error);
 }
 
 // Empties the folder open as `fd` (closed here), named `path` in reports.
@@ -70,6 +70,10 @@ bool empty_folder(int fd, const std::string& path) {
 }
 
 }  // namespace
+
+std::string errno_text(const std::string& what, int error) {
+  return what + ": " + std::strerror(error) + " (errno " + std::to_string(error) + ")";
+}
 
 std::string temp_base() {
   const char* dir = std::getenv("TMPDIR");

@@ -3,6 +3,7 @@
 // one that cannot be removed is reported the same way.
 #pragma once
 
+#include <cerrno>
 #include <string>
 
 namespace qm_test {
@@ -17,6 +18,9 @@ std::string make_temp_folder(const std::string& prefix = "qm_", const std::strin
 // Removes the folder and everything in it, read-only folders included,
 // without following links. False (and a report) on the first failure.
 bool remove_tree(const std::string& path);
+
+// "<what>: <the error's text> (errno <n>)", as the support's failures say.
+std::string errno_text(const std::string& what, int error = errno);
 
 // Where failures found in destructors go: stderr unless the test main
 // turns them into failures of the running test.

@@ -2,10 +2,8 @@
 
 #include "tests/support/temp_folder.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,7 +27,7 @@ pid_t owner = 0;
 
 void make(const std::string& path, mode_t mode) {
   if (mkdir(path.c_str(), mode) != 0)
-    give_up("cannot make the folder \"" + path + "\": " + std::strerror(errno) + " (errno " + std::to_string(errno) + ")");
+    give_up(errno_text("cannot make the folder \"" + path + "\""));
 }
 
 void set(const char* name, const std::string& value) {

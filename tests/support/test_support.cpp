@@ -1,12 +1,12 @@
 // The folders the tests live in.
 #include "tests/support/child_run.h"
+#include "tests/support/files.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_sandbox.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -69,9 +69,7 @@ TEST(TestSandbox, AProgramEndedOnTheSpotRemovesTheSandboxItMadeAndNoOther) {
     qm_test::child_run own = qm_test::run_in_child([] { qm_test::end_now(3); });
     EXPECT_TRUE(own.exited_with(3)) << own.describe();
   }
-  std::string left;
-  for (const auto& entry : std::filesystem::directory_iterator(outer.path)) left += entry.path().filename().string() + " ";
-  EXPECT_EQ(left, "");
+  EXPECT_EQ(qm_test::listing(outer.path), "");
 }
 
 TEST(ChildRun, AStatementThatReturnsOrHangsFailsAndSaysSo) {

@@ -23,12 +23,6 @@
 
 namespace {
 
-QWidget* control(int id) { return find_visible(QString("id_%1").arg(id)); }
-template <class T>
-T* control_as(int id) {
-  return qobject_cast<T*>(control(id));
-}
-
 struct handler_fixture : ::testing::Test {
   handler_fixture() : handler(dao_error_count, dao_error_table) {
     test_app();

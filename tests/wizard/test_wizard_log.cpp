@@ -1,49 +1,27 @@
 // The trace log that a settings file names, beside the user's own files:
 // the quick launch and Load Settings, driven through the wizard's windows.
 #include "wizard_test_support.h"
+#include "tests/support/files.h"
 
 #include "TK/tk_log.h"
 #include "common/quillet_convertor.h"
-#include "wizard/quillet_app.h"
 #include "wizard/wizard_front_end.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace {
-
-QWidget* control(int id) { return find_visible(QString("id_%1").arg(id)); }
-QPushButton* sheet_button(const char* name) { return qobject_cast<QPushButton*>(find_any(name)); }
-
-// Finish, with nothing opened on this desktop.
-void press_finish() {
-  auto* open_on_exit = qobject_cast<QAbstractButton*>(control(1225));
-  if (open_on_exit && open_on_exit->isChecked()) click_later(open_on_exit);
-  click_later(sheet_button("finish"));
-}
-
-int run_wizard(const std::string& command_line = std::string()) {
-  std::string line = command_line;
-  return WinMain(nullptr, nullptr, line.data(), 1);
-}
-
-std::string bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::string link_target(const std::string& path) {
   char target[PATH_MAX];
@@ -82,14 +60,9 @@ struct user_files {
   scoped_env sources{"OCILITE_PATH", box.path};
 
   user_files() {
-    sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open(source.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db,
-                           "CREATE TABLE \"DEPT\" (\"DEPTNO\" NUMBER(2), \"DNAME\" VARCHAR2(14));"
-                           "INSERT INTO \"DEPT\" VALUES (10, 'ACCOUNTING'), (20, 'RESEARCH');",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    make_source(source,
+                "CREATE TABLE \"DEPT\" (\"DEPTNO\" NUMBER(2), \"DNAME\" VARCHAR2(14));"
+                "INSERT INTO \"DEPT\" VALUES (10, 'ACCOUNTING'), (20, 'RESEARCH');");
     std::ofstream(notes) << "my notes, kept for years\n";
     EXPECT_EQ(symlink("notes.txt", link.c_str()), 0);
   }
@@ -97,16 +70,13 @@ struct user_files {
   // A settings file that converts DEPT of `src` into book.xlsx, its log
   // named `log`.
   std::string settings(const std::string& path, const std::string& log, const std::string& src = "src") const {
-    std::ofstream(path) << "[Generic settings]\ndest=" << workbook << "\nlogfile=" << log << "\nsrc=" << src
-                        << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\npassword=tiger\n"
-                           "user=scott\n\n[Selected Tables]\nDEPT\n";
-    return path;
+    return run_settings(workbook).from(src).as("scott", "tiger").logging_to(log).write(path);
   }
   // The settings file, the source, the user's file and the link, as they are.
   std::map<std::string, std::string> now() const {
-    return {{"the settings file", bytes(profile)},
-            {"the source", bytes(source)},
-            {"the user's file", bytes(notes)},
+    return {{"the settings file", qm_test::file_bytes(profile)},
+            {"the source", qm_test::file_bytes(source)},
+            {"the user's file", qm_test::file_bytes(notes)},
             {"the link", link_target(link)}};
   }
   // What differs from `before`, by name.
@@ -149,12 +119,8 @@ void load_and_connect(ui_script& ui, const box_reader& boxes, const std::string&
             [] { click_later(sheet_button("next")); })
       .step("connection page", [] { return page_shown(132) && !front_box(); },
             [&boxes, boxes_before, source] {
-              qobject_cast<QLineEdit*>(control(1003))->setText("");
-              qobject_cast<QLineEdit*>(control(1004))->setText("");
-              qobject_cast<QLineEdit*>(control(1014))->setText(QString::fromStdString(source));
-              qobject_cast<QLineEdit*>(control(1012))->setText("scott");
               *boxes_before = boxes.texts.size();
-              click_later(sheet_button("next"));
+              connect_to(QString::fromStdString(source));
             })
       .step("connection ended",
             [&boxes, boxes_before] {
@@ -216,7 +182,7 @@ TEST(wizard_log, load_settings_refuses_a_log_named_like_a_file_of_the_user_also_
       EXPECT_EQ(boxes.texts, std::vector<std::string>{c.refusal + f.*c.log});
       EXPECT_EQ(f.changed(before), std::vector<std::string>{});
       if (connected_before) {
-        EXPECT_NE(bytes(first_log).find("Connection has been established"), std::string::npos);
+        EXPECT_NE(qm_test::file_bytes(first_log).find("Connection has been established"), std::string::npos);
       }
     }
   }
@@ -295,10 +261,10 @@ TEST(wizard_log, save_settings_refuses_the_file_the_log_writes_to) {
   for (const auto& save : saves)
     if (save.refused) said.push_back("Cannot save the settings file \"" + save.file + "\": it is the log file.");
   EXPECT_EQ(boxes.texts, said);
-  const std::string logged = bytes(run_log);
+  const std::string logged = qm_test::file_bytes(run_log);
   EXPECT_EQ(logged.find("[Generic settings]"), std::string::npos) << "settings were written into the log";
   EXPECT_NE(logged.find("finish_page::on_finish"), std::string::npos) << "the log's later lines are missing";
-  const std::string saved = bytes(f.box.file("saved.qlt"));
+  const std::string saved = qm_test::file_bytes(f.box.file("saved.qlt"));
   EXPECT_NE(saved.find("[Generic settings]\n"), std::string::npos) << saved;
   EXPECT_NE(saved.find("\nlogfile=" + run_log + "\n"), std::string::npos) << saved;
 }

@@ -1,13 +1,13 @@
 // The pages' own rules, met as a user meets them.
 #include "wizard_test_support.h"
 #include "tests/support/child_run.h"
+#include "tests/support/files.h"
 #include "tests/support/wait_for.h"
 
 #include "TK/tk_utils.h"
 #include "oci/oci_library.h"
 #include "platform/utf8.h"
 #include "common/quillet_convertor.h"
-#include "wizard/quillet_app.h"
 #include "wizard/wizard_front_end.h"
 
 #include <QComboBox>
@@ -25,10 +25,8 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <filesystem>
-#include <iterator>
 #include <map>
 #include <set>
 #include <netinet/in.h>
@@ -41,12 +39,6 @@
 
 namespace {
 
-QPushButton* sheet_button(const char* name) { return qobject_cast<QPushButton*>(find_any(name)); }
-QWidget* control(int id) { return find_visible(QString("id_%1").arg(id)); }
-template <class T>
-T* control_as(int id) {
-  return qobject_cast<T*>(control(id));
-}
 QStringList items(int id) {
   QStringList out;
   auto* list = control_as<QListWidget>(id);
@@ -55,11 +47,6 @@ QStringList items(int id) {
 }
 QString box_text() { return front_box() ? front_box()->text() : QString(); }
 bool box_says(const char* text) { return front_box() && front_box()->text() == QString(text); }
-
-int run_wizard(const std::string& command_line = std::string()) {
-  std::string line = command_line;
-  return WinMain(nullptr, nullptr, line.data(), 1);
-}
 
 // A normal start with `folder` as the current folder; the folder before is
 // current again afterwards.
@@ -79,15 +66,6 @@ void fill_query(const char* name, const char* text, int button) {
   control_as<QLineEdit>(1019)->setText(name);
   control_as<QPlainTextEdit>(1020)->setPlainText(text);
   click_later(control_as<QPushButton>(button));
-}
-
-// Fills the connection page for the bundled demo source and presses Next.
-void connect_to_demo() {
-  control_as<QLineEdit>(1003)->setText("");
-  control_as<QLineEdit>(1004)->setText("");
-  control_as<QLineEdit>(1014)->setText("demo");
-  control_as<QLineEdit>(1012)->setText("scott");
-  click_later(sheet_button("next"));
 }
 
 }  // namespace
@@ -236,13 +214,7 @@ TEST(wizard_pages, escape_on_the_connecting_dialog_waits_for_the_slow_connect) {
   ui_script ui;
   ui.step("welcome", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
       .step("connection page", [] { return page_shown(132); },
-            [&] {
-              control_as<QLineEdit>(1003)->setText("");
-              control_as<QLineEdit>(1004)->setText("");
-              control_as<QLineEdit>(1014)->setText(QString::fromStdString(source));
-              control_as<QLineEdit>(1012)->setText("scott");
-              click_later(sheet_button("next"));
-            })
+            [&] { connect_to(QString::fromStdString(source)); })
       .step("connecting dialog", [] { return find_visible("dialog_101") != nullptr; },
             [&] {
               QWidget* dialog = find_visible("dialog_101");
@@ -367,13 +339,6 @@ TEST(wizard_quick_launch, without_a_connection_ends_with_minus_one_and_no_sheet)
 
 namespace {
 
-// Writes a settings file of the demo source, format 2, to `destination`.
-void demo_settings(const std::string& file, const std::string& destination) {
-  std::ofstream(file) << "[Generic settings]\nsrc=demo\ndest=" << destination
-                      << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\nuser=scott\n\n"
-                         "[Selected Tables]\nDEPT\n\n";
-}
-
 // Runs a quick launch that cannot start its run, answering its one error
 // box; what the wizard returns.
 int quick_launch_refused(const std::string& profile, const std::string& message) {
@@ -395,7 +360,7 @@ int quick_launch_refused(const std::string& profile, const std::string& message)
 TEST(wizard_quick_launch, a_destination_folder_that_is_missing_ends_with_minus_one) {
   wizard_sandbox box;
   std::string profile = box.file("run.qlt");
-  demo_settings(profile, box.file("no_folder/book.xlsx"));
+  run_settings(box.file("no_folder/book.xlsx")).write(profile);
   EXPECT_EQ(quick_launch_refused(profile, "Destination path does not exist.\nPlease verify the correct path was given."),
             -1);
 }
@@ -408,7 +373,7 @@ TEST(wizard_quick_launch, without_a_client_library_ends_with_minus_one) {
         {
           wizard_sandbox box;
           std::string profile = box.file("run.qlt");
-          demo_settings(profile, box.file("book.xlsx"));
+          run_settings(box.file("book.xlsx")).write(profile);
           setenv("QUILLMARK_OCI_LIBRARY", box.file("no_such_client.so").c_str(), 1);
           result = quick_launch_refused(profile, oci_missing_client_message);
         }
@@ -459,19 +424,13 @@ TEST(wizard_quick_launch, a_settings_file_that_does_not_exist_or_load_ends_with_
     EXPECT_EQ(quick_launch_refused(k.line, k.message), -1);
     // Nothing was connected, converted or deleted, and the saved settings
     // are the ones the next start shows.
-    std::ifstream in(workbook);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(text, "an old file");
+    EXPECT_EQ(qm_test::file_bytes(workbook), "an old file");
     EXPECT_FALSE(tk_is_file_exist(box.file("other.xls"), 0));
     EXPECT_EQ(saved_settings(), before);
   }
 }
 
 namespace {
-
-std::string errno_text(const std::string& what) {
-  return what + ": " + std::strerror(errno) + " (errno " + std::to_string(errno) + ")";
-}
 
 // The abstract socket X clients on Linux try first for display ":N"; it
 // needs no folder.
@@ -521,7 +480,7 @@ struct silent_display {
       socklen_t size = sizeof a;
       if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&a), size) != 0 ||
           getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) != 0 || listen(fd, 8) != 0) {
-        error = errno_text("a loopback TCP socket");
+        error = qm_test::errno_text("a loopback TCP socket");
         return;
       }
       int port = ntohs(a.sin_port);
@@ -536,14 +495,14 @@ struct silent_display {
     for (int number = first; number < first + 64; ++number) {
       fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
       if (fd < 0) {
-        error = errno_text("a Unix socket");
+        error = qm_test::errno_text("a Unix socket");
         return;
       }
       socklen_t size = 0;
       sockaddr_un a = abstract_display_address(number, size);
       if (bind(fd, reinterpret_cast<sockaddr*>(&a), size) == 0) {
         if (listen(fd, 8) != 0) {
-          error = errno_text("listening on the abstract socket of display :" + std::to_string(number));
+          error = qm_test::errno_text("listening on the abstract socket of display :" + std::to_string(number));
           return;
         }
         name = ":" + std::to_string(number);
@@ -554,7 +513,7 @@ struct silent_display {
       fd = -1;
       if (failure != EADDRINUSE) {
         errno = failure;
-        error = errno_text("the abstract socket of display :" + std::to_string(number));
+        error = qm_test::errno_text("the abstract socket of display :" + std::to_string(number));
         return;
       }
     }
@@ -618,7 +577,7 @@ TEST(wizard_pages, the_destination_follows_the_format_and_the_table_page_keeps_t
   std::string workbook = box.file("book.xlsx");
   ui_script ui;
   ui.step("welcome", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
-      .step("connection page", [] { return page_shown(132); }, connect_to_demo)
+      .step("connection page", [] { return page_shown(132); }, [] { connect_to("demo"); })
       .step("destination page", [] { return page_shown(105); },
             [&] {
               auto* path = control_as<QLineEdit>(1004);
@@ -727,7 +686,7 @@ TEST(wizard_pages, mended_mistakes_then_a_clean_run_list_no_errors) {
       .step("connection page", [] { return page_shown(132); },
             [] {
               expect_texts_whole_at_the_smallest_size("connection");
-              connect_to_demo();
+              connect_to("demo");
             })
       .step("destination page", [] { return page_shown(105); },
             [&] {
@@ -770,8 +729,7 @@ TEST(wizard_pages, mended_mistakes_then_a_clean_run_list_no_errors) {
               EXPECT_TRUE(control_as<QLabel>(1314)->text().startsWith("Wizard has converted"))
                   << control_as<QLabel>(1314)->text().toStdString();
               EXPECT_EQ(control(1016), nullptr) << "the error list is shown";
-              if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
-              click_later(sheet_button("finish"));
+              press_finish();
             });
   ui.start();
   EXPECT_EQ(run_wizard_in(box.path), 1);
@@ -791,23 +749,18 @@ TEST(wizard_quick_launch, a_settings_file_that_selects_nothing_keeps_the_old_wor
   std::ofstream(workbook) << "an old file";
   ui_script ui;
   ui.step("finish page", [] { return finish_page_shown(); },
-          [] {
-            if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
-            click_later(sheet_button("finish"));
-          });
+          press_finish);
   ui.start();
   EXPECT_EQ(run_wizard(profile), 1);
   EXPECT_TRUE(ui.done());
-  std::ifstream in(workbook);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(text, "an old file");
+  EXPECT_EQ(qm_test::file_bytes(workbook), "an old file");
 }
 
 TEST(wizard_quick_launch, the_destination_gets_the_extension_of_the_format) {
   wizard_sandbox box;
   std::string named = box.file("report.xls");
   std::string profile = box.file("run.qlt");
-  demo_settings(profile, named);
+  run_settings(named).write(profile);
   ui_script ui;
   ui.step("finish page", [] { return finish_page_shown(); },
           [] {
@@ -833,8 +786,7 @@ std::map<std::string, std::string> files_below(const std::string& folder) {
       out[below + "/"];
       continue;
     }
-    std::ifstream in(entry.path(), std::ios::binary);
-    out[below].assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    out[below] = qm_test::file_bytes(entry.path().string());
   }
   return out;
 }
@@ -861,18 +813,10 @@ void expect_lists(const QStringList& available, const QStringList& chosen) {
   EXPECT_EQ(items(1318), chosen);
 }
 
-void keep_open_on_exit_off() {
-  if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
-}
-
 // Ends the script on the finish page, opening nothing, and runs the wizard
 // through it.
 void run_to_finish(ui_script& ui, const std::string& command_line = std::string()) {
-  ui.step("finish page", [] { return finish_page_shown(); },
-          [] {
-            keep_open_on_exit_off();
-            click_later(sheet_button("finish"));
-          });
+  ui.step("finish page", [] { return finish_page_shown(); }, press_finish);
   ui.start();
   EXPECT_EQ(run_wizard(command_line), 1);
   EXPECT_TRUE(ui.done());
@@ -886,9 +830,7 @@ TEST(wizard_pages, typed_file_names_with_quotes_are_the_names_used) {
   wizard_sandbox box;
   const std::string loaded = box.file("my \"weekly\".qlt"), here = box.file("here");
   const std::wstring first = tk_from_utf8(box.file("first.xlsx"));
-  std::ofstream(loaded) << "[Generic settings]\nsrc=demo\ndest=" << box.file("first.xlsx")
-                        << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\nuser=scott\n\n"
-                           "[Selected Tables]\nDEPT\n\n";
+  run_settings(box.file("first.xlsx")).write(loaded);
   ASSERT_EQ(mkdir(here.c_str(), 0700), 0);
   const auto box_before = files_below(box.path);
   const std::string program_folder = tk_get_module_dir();
@@ -937,8 +879,7 @@ TEST(wizard_pages, typed_file_names_with_quotes_are_the_names_used) {
   EXPECT_TRUE(ui.done());
   EXPECT_EQ(read_workbook(box.file("br \"z\" y.xlsx")), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
   auto box_after = files_below(box.path);
-  std::ifstream in(box.file("saved \"copy\".qlt"));
-  std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string saved = qm_test::file_bytes(box.file("saved \"copy\".qlt"));
   EXPECT_NE(saved.find("\ndest=" + box.file("br \"z\" y.xlsx") + "\n"), std::string::npos) << saved;
   // The settings file read is as it was; beside it only the two files named,
   // the settings store and Qt's own dialog settings.
@@ -958,7 +899,7 @@ TEST(wizard_pages, a_destination_whose_name_is_no_text_keeps_its_bytes) {
   const std::string folder = box.file("caf\xe9"), workbook = folder + "/b\xf6\xf6k.xlsx";
   ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
   const std::string profile = box.file("run.qlt");
-  demo_settings(profile, workbook);
+  run_settings(workbook).write(profile);
   ui_script quick;
   run_to_finish(quick, profile);
   ASSERT_EQ(read_workbook(workbook), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
@@ -1015,7 +956,7 @@ TEST(wizard_pages, a_query_named_like_a_table_stays_that_query) {
   const std::string workbook = box.file("q.xlsx");
   ui_script ui;
   ui.step("welcome", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
-      .step("connection page", [] { return page_shown(132); }, connect_to_demo)
+      .step("connection page", [] { return page_shown(132); }, [] { connect_to("demo"); })
       .step("destination page", [] { return page_shown(105); },
             [&] {
               control_as<QComboBox>(1302)->setCurrentIndex(2);
@@ -1080,9 +1021,7 @@ TEST(wizard_pages, load_settings_of_a_query_named_like_a_table_selects_the_query
   wizard_sandbox box;
   const std::string workbook = box.file("loaded.xlsx"), tables = box.file("tables.qlt"), profile = box.file("emp.qlt");
   std::ofstream(tables) << "[Selected Tables]\nDEPT\nEMP\n";
-  std::ofstream(profile) << "[Generic settings]\nsrc=demo\ndest=" << workbook
-                         << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\nuser=scott\n\n"
-                            "[Selected Tables]\nEMP=select dname from dept\n\n";
+  run_settings(workbook).selecting({"EMP=select dname from dept"}).write(profile);
   const auto before = files_below(box.path);
   ui_script ui;
   // Each load shows in the settings, or leaves a box in front.

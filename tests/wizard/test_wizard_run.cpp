@@ -1,11 +1,11 @@
 // Whole runs of the wizard, driven through its windows.
 #include "wizard_test_support.h"
 #include "tests/support/child_run.h"
+#include "tests/support/files.h"
 
 #include "TK/tk_utils.h"
 #include "common/quillet_convertor.h"
 #include "platform/utf8.h"
-#include "wizard/quillet_app.h"
 #include "wizard/wizard_front_end.h"
 
 #include <QComboBox>
@@ -17,7 +17,6 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,24 +27,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace {
-
-QPushButton* sheet_button(const char* name) { return find_as<QPushButton>(name); }
-
-QWidget* control(int id) { return find_visible(QString("id_%1").arg(id)); }
-
-template <class T>
-T* control_as(int id) {
-  return qobject_cast<T*>(control(id));
-}
-
-int run_wizard(const std::string& command_line = std::string()) {
-  std::string line = command_line;
-  return WinMain(nullptr, nullptr, line.data(), 1);
-}
 
 }  // namespace
 
@@ -57,7 +41,7 @@ TEST(wizard_run, converts_the_demo_tables_and_a_query_to_xlsx) {
   ui.step("welcome page", [] { return page_shown(103); },
           [] {
             screenshot(control(1337), "1_welcome");
-            click_later(sheet_button("next"));
+            click_later(find_as<QPushButton>("next"));
           })
       .step("connection page", [] { return page_shown(132); },
             [] {
@@ -67,14 +51,14 @@ TEST(wizard_run, converts_the_demo_tables_and_a_query_to_xlsx) {
               control_as<QLineEdit>(1012)->setText("scott");
               control_as<QLineEdit>(1013)->setText("tiger");
               screenshot(control(1014), "2_connection");
-              click_later(sheet_button("next"));
+              click_later(find_as<QPushButton>("next"));
             })
       .step("destination page", [] { return page_shown(105); },
             [workbook] {
               control_as<QLineEdit>(1004)->setText(QString::fromStdString(workbook));
               control_as<QComboBox>(1302)->setCurrentIndex(2);
               screenshot(control(1004), "3_destination");
-              click_later(sheet_button("next"));
+              click_later(find_as<QPushButton>("next"));
             })
       .step("table page", [] { return page_shown(127) && control_as<QListWidget>(1317)->count() > 0; },
             [] {
@@ -91,10 +75,10 @@ TEST(wizard_run, converts_the_demo_tables_and_a_query_to_xlsx) {
       .step("query listed", [] { return !find_visible("dialog_128") && page_shown(127); },
             [] {
               screenshot(control(1317), "4_tables");
-              click_later(sheet_button("next"));
+              click_later(find_as<QPushButton>("next"));
             })
       .step("progress page", [] { return page_shown(106) || finish_page_shown(); },
-            [] { screenshot(sheet_button("next"), "6_progress"); })
+            [] { screenshot(find_as<QPushButton>("next"), "6_progress"); })
       .step("finish page", [] { return finish_page_shown(); },
             [] {
               screenshot(control(1313), "7_finish");
@@ -105,7 +89,7 @@ TEST(wizard_run, converts_the_demo_tables_and_a_query_to_xlsx) {
       .step("save settings dialog", [] { return find_visible("save_file_dialog") != nullptr; },
             [profile] { accept_file_dialog("save_file_dialog", profile.substr(0, profile.size() - 4)); })
       .step("finish", [] { return finish_page_shown() && !find_visible("save_file_dialog"); },
-            [] { click_later(sheet_button("finish")); });
+            [] { click_later(find_as<QPushButton>("finish")); });
   ui.start();
   EXPECT_EQ(run_wizard(), 1);
   EXPECT_TRUE(ui.done());
@@ -118,67 +102,37 @@ TEST(wizard_run, converts_the_demo_tables_and_a_query_to_xlsx) {
             "Q_DEPT 5 2 DEPTNO,DNAME\n"
             "RAW_DATA 3 2 ID,PAYLOAD\n");
   // The saved settings name the query and the format.
-  std::ifstream in(profile);
-  std::stringstream text;
-  text << in.rdbuf();
-  EXPECT_NE(text.str().find("select DEPTNO, DNAME from DEPT"), std::string::npos) << text.str();
-  EXPECT_NE(text.str().find("format version=2"), std::string::npos) << text.str();
+  const std::string saved = qm_test::file_bytes(profile);
+  EXPECT_NE(saved.find("select DEPTNO, DNAME from DEPT"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("format version=2"), std::string::npos) << saved;
 }
 
 namespace {
 
-// One table of `rows` records, in an ocilite source file.
-void make_big_source(const std::string& path, int rows) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  std::string sql =
-      "CREATE TABLE \"BIG\" (\"ID\" NUMBER(10), \"NAME\" VARCHAR2(40), \"NOTE\" VARCHAR2(80));"
-      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-      std::to_string(rows) +
-      ") INSERT INTO \"BIG\" SELECT i, 'name ' || i, 'a note that makes the row longer, number ' || (i * 7) FROM n;";
-  char* error = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
-  sqlite3_free(error);
-  sqlite3_close(db);
-}
-
-// A fresh folder (named from `prefix`) for a long run: its own tmp, out,
-// config and runtime folders, a source "big" of 300000 records and the
-// settings file run.qlt that converts it to out/big.xlsx.
-std::string make_big_run(const std::string& prefix) {
-  std::string folder = qm_test::make_temp_folder(prefix);
-  for (const char* sub : {"/tmp", "/out", "/config", "/runtime"})
-    if (mkdir((folder + sub).c_str(), 0700) != 0) ADD_FAILURE() << "cannot make " << folder << sub;
-  make_big_source(folder + "/big.db", 300000);
-  std::ofstream(folder + "/run.qlt") << "[Generic settings]\ndest=" << folder
-                                     << "/out/big.xlsx\nsrc=big\n\n[MS Excel settings]\nformat version=2\n\n"
-                                        "[Oracle settings]\npassword=tiger\nuser=scott\n\n[Selected Tables]\nBIG\n";
-  return folder;
-}
-
-std::string listing(const std::string& folder) {
-  std::string out;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) out += entry.path().filename().string() + "\n";
-  return out;
+// A long run in `folder`: its run folders, a source "big" of 300000 records
+// and the settings file run.qlt that converts it to out/big.xlsx.
+void make_big_run(const std::string& folder) {
+  make_run_folders(folder);
+  make_source(folder + "/big.db",
+              "CREATE TABLE \"BIG\" (\"ID\" NUMBER(10), \"NAME\" VARCHAR2(40), \"NOTE\" VARCHAR2(80));"
+              "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300000) INSERT INTO \"BIG\" "
+              "SELECT i, 'name ' || i, 'a note that makes the row longer, number ' || (i * 7) FROM n;");
+  run_settings(folder + "/out/big.xlsx").from("big").selecting({"BIG"}).as("scott", "tiger").write(folder + "/run.qlt");
 }
 
 }  // namespace
 
 TEST(wizard_run, a_table_wider_than_an_xls_sheet_is_cut_and_the_finish_page_says_so) {
   wizard_sandbox box;
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(box.file("wide.db").c_str(), &db), SQLITE_OK);
   std::string columns, values;
   for (int n = 1; n <= 300; ++n) {
     columns += std::string(n > 1 ? ", " : "") + "\"C" + std::to_string(n) + "\" NUMBER(4)";
     values += std::string(n > 1 ? ", " : "") + std::to_string(n);
   }
-  std::string sql = "CREATE TABLE \"WIDE\" (" + columns + "); INSERT INTO \"WIDE\" VALUES (" + values + ");";
-  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(db);
-  std::ofstream(box.file("run.qlt")) << "[Generic settings]\ndest=" << box.file("wide.xls")
-                                     << "\nsrc=wide\n\n[MS Excel settings]\nformat version=1\n\n"
-                                        "[Oracle settings]\npassword=tiger\nuser=scott\n\n[Selected Tables]\nWIDE\n";
+  ASSERT_TRUE(make_source(box.file("wide.db"),
+                          "CREATE TABLE \"WIDE\" (" + columns + "); INSERT INTO \"WIDE\" VALUES (" + values + ");"));
+  run_settings(box.file("wide.xls")).from("wide").in_format(1).selecting({"WIDE"}).as("scott", "tiger").write(
+      box.file("run.qlt"));
   scoped_env source("OCILITE_PATH", box.path);
   const QString cut = "WIDE: The table has more columns than an Excel 2000 worksheet holds; only its first 255 "
                       "fields were written.";
@@ -216,30 +170,24 @@ TEST(wizard_run, settings_saved_in_a_folder_whose_name_is_no_text_name_that_fold
   ASSERT_EQ(chdir(folder.c_str()), 0);
   QString message;
   ui_script ui;
-  ui.step("welcome page", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
+  ui.step("welcome page", [] { return page_shown(103); }, [] { click_later(find_as<QPushButton>("next")); })
       .step("connection page", [] { return page_shown(132); },
-            [] {
-              control_as<QLineEdit>(1003)->setText("");
-              control_as<QLineEdit>(1004)->setText("");
-              control_as<QLineEdit>(1014)->setText("demo");
-              control_as<QLineEdit>(1012)->setText("scott");
-              click_later(sheet_button("next"));
-            })
+            [] { connect_to("demo"); })
       .step("destination page", [] { return page_shown(105); },
             [] {
               control_as<QComboBox>(1302)->setCurrentIndex(2);
               control_as<QLineEdit>(1004)->setText("book");
-              click_later(sheet_button("next"));
+              click_later(find_as<QPushButton>("next"));
             })
       .step("table page", [] { return page_shown(127) && control_as<QListWidget>(1317)->count() > 0; },
             [] {
               control_as<QListWidget>(1317)->setCurrentRow(0);
               click_later(control_as<QPushButton>(1101));
-              click_later(sheet_button("next"));
+              click_later(find_as<QPushButton>("next"));
             })
       .step("finish page", [] { return finish_page_shown(); },
             [] {
-              if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
+              keep_open_on_exit_off();
               click_later(control_as<QPushButton>(1116));
             })
       .step("save settings dialog", [] { return find_visible("save_file_dialog") != nullptr; },
@@ -252,7 +200,7 @@ TEST(wizard_run, settings_saved_in_a_folder_whose_name_is_no_text_name_that_fold
               }
             })
       .step("finish", [] { return !front_box() && finish_page_shown(); },
-            [] { click_later(sheet_button("finish")); });
+            [] { click_later(find_as<QPushButton>("finish")); });
   ui.start();
   int result = run_wizard();
   EXPECT_EQ(chdir(started_in.c_str()), 0);
@@ -260,10 +208,8 @@ TEST(wizard_run, settings_saved_in_a_folder_whose_name_is_no_text_name_that_fold
   EXPECT_TRUE(ui.done());
   EXPECT_EQ(message, QString());
   EXPECT_EQ(read_workbook(folder + "/book.xlsx"), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
-  std::ifstream in(profile, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  EXPECT_NE(text.str().find("\ndest=" + folder + "/book.xlsx\n"), std::string::npos) << text.str();
+  const std::string saved = qm_test::file_bytes(profile);
+  EXPECT_NE(saved.find("\ndest=" + folder + "/book.xlsx\n"), std::string::npos) << saved;
   wizard_front_end front;
   quillet_convertor loaded(front);
   ASSERT_TRUE(loaded.load_profile(qm_platform::path_from_utf8(profile.c_str())));
@@ -272,15 +218,10 @@ TEST(wizard_run, settings_saved_in_a_folder_whose_name_is_no_text_name_that_fold
 
 TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
   // The child runs this body again: it finds the parent's folder.
-  const char* shared = std::getenv("QM_CANCEL_TEST_FOLDER");
-  const bool child = shared != nullptr;
-  std::string folder = child ? shared : make_big_run("qm_cancel_");
-  scoped_env share("QM_CANCEL_TEST_FOLDER", folder);
-  scoped_env source("OCILITE_PATH", folder);
-  scoped_env temp("TMPDIR", folder + "/tmp");
-  scoped_env no_temp("TEMP", nullptr);
-  scoped_env config("XDG_CONFIG_HOME", folder + "/config");
-  scoped_env runtime("XDG_RUNTIME_DIR", folder + "/runtime");
+  folder_shared_with_child shared("QM_CANCEL_TEST_FOLDER", "qm_cancel_");
+  if (!shared.child()) make_big_run(shared.path);
+  const std::string& folder = shared.path;
+  run_environment environment(folder, folder);
 
   qm_test::child_run end = qm_test::run_in_child([&] {
         test_app();
@@ -290,11 +231,11 @@ TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
         ui.step("run under way",
                 [&] {
                   return page_shown(106) && quillet_convertor::exists() &&
-                         quillet_convertor::instance().records_done > 2000 && listing(folder + "/tmp") != "";
+                         quillet_convertor::instance().records_done > 2000 && qm_test::listing(folder + "/tmp") != "";
                 },
                 [&] {
                   cancelled_at = quillet_convertor::instance().records_done;
-                  click_later(sheet_button("cancel"));
+                  click_later(find_as<QPushButton>("cancel"));
                 })
             .step("cancel question", [] { return front_box() != nullptr; },
                   [&] {
@@ -314,8 +255,8 @@ TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
       "question: Are you sure you want to exit the wizard\\?.*cancelled at record [0-9]+ of 300000.*stopped in time"))
       << end.describe();
 
-  EXPECT_EQ(listing(folder + "/tmp"), "") << "the temporary tree stays";
-  EXPECT_EQ(listing(folder + "/out"), "") << "an unfinished workbook stays";
+  EXPECT_EQ(qm_test::listing(folder + "/tmp"), "") << "the temporary tree stays";
+  EXPECT_EQ(qm_test::listing(folder + "/out"), "") << "an unfinished workbook stays";
   {
     // The settings of the run are the next start's.
     wizard_front_end front;
@@ -323,20 +264,21 @@ TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
     EXPECT_EQ(saved.source_name, L"big");
     EXPECT_EQ(saved.format_version, 2);
   }
-  if (!child) qm_test::remove_tree(folder);
 }
 
 // The user opens the Cancel question and the run ends before the answer:
 // the question goes, and the finished workbook ends the wizard as Finish.
 TEST(wizard_run, a_cancel_question_open_when_the_run_ends_closes) {
-  std::string folder = make_big_run("qm_question_");
+  qm_test::temp_folder made("qm_question_");
+  const std::string& folder = made.path;
+  make_big_run(folder);
   scoped_env source("OCILITE_PATH", folder);
   scoped_env config("XDG_CONFIG_HOME", folder + "/config");
   test_app();
   ui_script ui;
   ui.step("run under way",
           [] { return page_shown(106) && quillet_convertor::instance().records_done > 1000; },
-          [] { click_later(sheet_button("cancel")); })
+          [] { click_later(find_as<QPushButton>("cancel")); })
       .step("cancel question", [] { return front_box() != nullptr; },
             [] {
               EXPECT_EQ(front_box()->text(), QString("Are you sure you want to exit the wizard?"));
@@ -348,34 +290,22 @@ TEST(wizard_run, a_cancel_question_open_when_the_run_ends_closes) {
       // the page is current a moment before its Finish button shows.
       .step("the question gone and the finish page shown",
             [] { return !front_box() && finish_page_shown(); },
-            [] {
-              if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
-              click_later(sheet_button("finish"));
-            });
+            press_finish);
   ui.start(60);
   EXPECT_EQ(run_wizard(folder + "/run.qlt"), 1);
   EXPECT_TRUE(ui.done());
   EXPECT_TRUE(tk_is_file_exist(folder + "/out/big.xlsx", 0));
-  qm_test::remove_tree(folder);
 }
 
 TEST(quillet_program, a_signal_during_a_run_stops_it_and_ends_the_program_by_that_signal) {
-  std::string folder = make_big_run("qm_signal_");
-  std::string profile = folder + "/run.qlt";
-  std::string program = QM_BINARY_DIR "/bin/quillet";
-  std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "OCILITE_PATH=" + folder, "TMPDIR=" + folder + "/tmp",
+  qm_test::temp_folder made("qm_signal_");
+  const std::string& folder = made.path;
+  make_big_run(folder);
+  std::vector<std::string> env = {"OCILITE_PATH=" + folder, "TMPDIR=" + folder + "/tmp",
                                   "XDG_CONFIG_HOME=" + folder + "/config", "XDG_RUNTIME_DIR=" + folder + "/runtime"};
-  for (const char* name : {"PATH", "HOME"})
-    if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
-  std::vector<char*> envp, argv = {program.data(), profile.data(), nullptr};
-  for (std::string& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  pid_t pid = fork();
+  if (const char* home = std::getenv("HOME")) env.push_back(std::string("HOME=") + home);
+  pid_t pid = start_quillet(folder + "/run.qlt", env);
   ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    execve(program.c_str(), argv.data(), envp.data());
-    _exit(127);
-  }
   // Some MB of the table are in the temporary tree.
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   std::uintmax_t size = 0;
@@ -391,8 +321,8 @@ TEST(quillet_program, a_signal_during_a_run_stops_it_and_ends_the_program_by_tha
   int status = wait_for_end(pid, 30);
   EXPECT_NE(status, -1) << "quillet did not end";
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
-  EXPECT_EQ(listing(folder + "/tmp"), "") << "the temporary tree stays";
-  EXPECT_EQ(listing(folder + "/out"), "") << "an unfinished workbook stays";
+  EXPECT_EQ(qm_test::listing(folder + "/tmp"), "") << "the temporary tree stays";
+  EXPECT_EQ(qm_test::listing(folder + "/out"), "") << "an unfinished workbook stays";
   {
     // The settings of the run are the next start's, as after any other
     // close. The convertor saves them again as it goes: into the run's
@@ -404,5 +334,4 @@ TEST(quillet_program, a_signal_during_a_run_stops_it_and_ends_the_program_by_tha
     EXPECT_EQ(saved.format_version, 2);
     EXPECT_EQ(tk_to_utf8(saved.destination), folder + "/out/big.xlsx");
   }
-  qm_test::remove_tree(folder);
 }

@@ -2,12 +2,11 @@
 // it saves: what the user is told when they cannot be kept.
 #include "wizard_test_support.h"
 #include "tests/support/child_run.h"
+#include "tests/support/files.h"
 #include "tests/support/wait_for.h"
 
-#include "../platform/file_tree.h"
 #include "TK/tk_utils.h"
 #include "common/quillet_convertor.h"
-#include "wizard/quillet_app.h"
 #include "wizard/wizard_front_end.h"
 
 #include <QLineEdit>
@@ -32,11 +31,6 @@
 namespace {
 
 const QString exit_question = "Are you sure you want to exit the wizard?";
-
-int run_wizard(const std::string& command_line = std::string()) {
-  std::string line = command_line;
-  return WinMain(nullptr, nullptr, line.data(), 1);
-}
 
 // What a session before this one left in the store.
 void store_old_settings() {
@@ -124,7 +118,7 @@ int unkept_settings_cases(const std::string& folder) {
     scoped_env config("XDG_CONFIG_HOME", c.through_home ? nullptr : config_folder.c_str());
     scoped_env home("HOME", c.through_home ? home_folder.c_str() : std::getenv("HOME"));
     c.make(at, at + "/config/quillmark-registry");
-    const std::string before = file_tree(at);
+    const std::string before = qm_test::file_tree(at);
     QString user, said;
     ui_script ui;
     ui.step("welcome page", [] { return page_shown(103); }, [] { click_later(find_as<QPushButton>("next")); })
@@ -145,7 +139,7 @@ int unkept_settings_cases(const std::string& folder) {
     expect_same(what + ": result", std::to_string(run_wizard()), "0");
     expect_same(what + ": user shown", user.toStdString(), c.old_settings_read ? "olduser" : "");
     expect_same(what + ": box", said.toStdString(), "Cannot save the settings in \"" + at + c.named + "\":" + c.reason);
-    expect_same(what + ": store", file_tree(at), before);
+    expect_same(what + ": store", qm_test::file_tree(at), before);
   }
   return mismatches;
 }
@@ -155,9 +149,7 @@ int unwritable_file_cases(const std::string& folder) {
   test_app();
   scoped_env config("XDG_CONFIG_HOME", folder + "/config");
   const std::string profile = folder + "/run.qlt";
-  std::ofstream(profile) << "[Generic settings]\nsrc=demo\ndest=" << folder
-                         << "/book.xlsx\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\n"
-                            "user=scott\n\n[Selected Tables]\nDEPT\n\n";
+  run_settings(folder + "/book.xlsx").write(profile);
   const std::string read_only = folder + "/read_only";
   mkdir(read_only.c_str(), 0700);
   std::ofstream(read_only + "/saved.qlt") << "the settings of last week\n";
@@ -169,12 +161,12 @@ int unwritable_file_cases(const std::string& folder) {
       {folder + "/no_folder/saved.qlt", "No such file or directory"},
   };
   for (const auto& c : cases) {
-    const std::string before = file_tree(folder + "/read_only");
+    const std::string before = qm_test::file_tree(folder + "/read_only");
     QString said;
     ui_script ui;
     ui.step("finish page", [] { return finish_page_shown(); },
             [] {
-              if (find_as<QAbstractButton>("id_1225")->isChecked()) click_later(find_as<QAbstractButton>("id_1225"));
+              keep_open_on_exit_off();
               click_later(find_as<QPushButton>("id_1116"));
             })
         .step("save settings dialog", [] { return find_visible("save_file_dialog") != nullptr; },
@@ -189,7 +181,7 @@ int unwritable_file_cases(const std::string& folder) {
     ui.start(20);
     expect_same(c.file + ": result", std::to_string(run_wizard(profile)), "1");
     expect_same(c.file + ": box", said.toStdString(), "Cannot save the settings file \"" + c.file + "\": " + c.reason + ".");
-    expect_same(c.file + ": folder", file_tree(read_only), before);
+    expect_same(c.file + ": folder", qm_test::file_tree(read_only), before);
     expect_same(c.file + ": no folder made", std::to_string(tk_is_path_exist(folder + "/no_folder")), "0");
   }
   return mismatches;
@@ -222,14 +214,9 @@ TEST(quillet_program, eight_wizards_ended_at_once_leave_the_settings_of_one_of_t
   const std::string folder = made.path;
   for (const char* sub : {"/config", "/runtime", "/tmp", "/home", "/out"})
     ASSERT_EQ(mkdir((folder + sub).c_str(), 0700), 0) << folder << sub << ": " << std::strerror(errno);
-  std::string program = QM_BINARY_DIR "/bin/quillet";
-  std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + folder + "/config",
-                                  "XDG_RUNTIME_DIR=" + folder + "/runtime", "TMPDIR=" + folder + "/tmp",
-                                  "HOME=" + folder + "/home"};
-  if (const char* path = std::getenv("PATH")) env.push_back(std::string("PATH=") + path);
-  std::vector<char*> envp;
-  for (std::string& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
+  const std::vector<std::string> env = {"XDG_CONFIG_HOME=" + folder + "/config",
+                                        "XDG_RUNTIME_DIR=" + folder + "/runtime", "TMPDIR=" + folder + "/tmp",
+                                        "HOME=" + folder + "/home"};
   auto workbook = [&](int k) { return folder + "/out/book" + std::to_string(k) + ".xlsx"; };
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
@@ -237,16 +224,10 @@ TEST(quillet_program, eight_wizards_ended_at_once_leave_the_settings_of_one_of_t
     for (int k = 0; k < 8; ++k) {
       std::remove(workbook(k).c_str());
       std::string profile = folder + "/run" + std::to_string(k) + ".qlt";
-      std::ofstream(profile) << "[Generic settings]\nsrc=demo\ndest=" << workbook(k)
-                             << "\n\n[MS Excel settings]\nformat version=2\n\n[Oracle settings]\npassword=pass" << k
-                             << "\nuser=user" << k << "\n\n[Selected Tables]\nDEPT\n";
-      std::vector<char*> argv = {program.data(), profile.data(), nullptr};
-      pid_t pid = fork();
+      const std::string n = std::to_string(k);
+      run_settings(workbook(k)).as("user" + n, "pass" + n).write(profile);
+      pid_t pid = start_quillet(profile, env);
       ASSERT_GE(pid, 0);
-      if (pid == 0) {
-        execve(program.c_str(), argv.data(), envp.data());
-        _exit(127);
-      }
       wizards.push_back(pid);
     }
     // Each has converted: its settings are those of its run.

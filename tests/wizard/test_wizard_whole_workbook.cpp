@@ -3,16 +3,15 @@
 // byte, and a run beside it on the same destination never mixes with it.
 #include "wizard_test_support.h"
 #include "tests/support/child_run.h"
+#include "tests/support/files.h"
 
 #include "common/quillet_convertor.h"
-#include "wizard/quillet_app.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,81 +20,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace {
 
 const std::string old_bytes = "\xd0\xcf\x11\xe0 yesterday's workbook";
-
-QPushButton* sheet_button(const char* name) { return find_as<QPushButton>(name); }
-
-template <class T>
-T* control_as(int id) {
-  return qobject_cast<T*>(find_visible(QString("id_%1").arg(id)));
-}
-
-int run_wizard(const std::string& command_line) {
-  std::string line = command_line;
-  return WinMain(nullptr, nullptr, line.data(), 1);
-}
-
-void make_source(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  char* error = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
-  sqlite3_free(error);
-  sqlite3_close(db);
-}
 
 std::string rows_sql(const std::string& table, int rows, int base) {
   return "CREATE TABLE \"" + table + "\" (\"ID\" NUMBER(10), \"NOTE\" VARCHAR2(60));"
          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(rows) +
          ") INSERT INTO \"" + table + "\" SELECT " + std::to_string(base) + " + i, 'a note ' || i FROM n;";
 }
-
-void write_settings(const std::string& file, const std::string& source, const std::string& destination, int format,
-                    const std::vector<std::string>& tables) {
-  std::ofstream out(file);
-  out << "[Generic settings]\nsrc=" << source << "\ndest=" << destination << "\n\n[MS Excel settings]\nformat version="
-      << format << "\n\n[Oracle settings]\nuser=scott\n\n[Selected Tables]\n";
-  for (const std::string& t : tables) out << t << "\n";
-}
-
-std::string file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::string listing(const std::string& folder) {
-  std::string out;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) out += entry.path().filename().string() + "\n";
-  return out;
-}
-
-// The folders of a run below `top`: tmp, out, config and runtime.
-void make_run_folders(const std::string& top) {
-  for (const char* sub : {"/tmp", "/out", "/config", "/runtime"})
-    if (mkdir((top + sub).c_str(), 0700) != 0)
-      ADD_FAILURE() << "cannot make " << top << sub << ": " << std::strerror(errno);
-}
-
-// The environment of a run whose folders are below `top`, its sources in
-// `sources`.
-struct run_environment {
-  run_environment(const std::string& top, const std::string& sources)
-      : source("OCILITE_PATH", sources),
-        temp("TMPDIR", top + "/tmp"),
-        config("XDG_CONFIG_HOME", top + "/config"),
-        runtime("XDG_RUNTIME_DIR", top + "/runtime") {}
-  scoped_env source, temp;
-  scoped_env no_temp{"TEMP", nullptr};
-  scoped_env config, runtime;
-};
 
 // A folder of its own for the test, with the run's folders, the settings
 // store and the sources in it.
@@ -118,7 +53,7 @@ TEST(wizard_whole_workbook, cancel_after_the_first_table_leaves_the_old_workbook
       ASSERT_EQ(mkdir(sub.c_str(), 0700), 0) << sub << ": " << std::strerror(errno);
       make_run_folders(sub);
       std::ofstream(workbook, std::ios::binary) << old_bytes;
-      write_settings(sub + "/run.qlt", "two", workbook, format, {"A_FIRST", "B_LONG"});
+      run_settings(workbook).from("two").in_format(format).selecting({"A_FIRST", "B_LONG"}).write(sub + "/run.qlt");
     }
     run_environment environment(sub, folder.path);
     qm_test::child_run end = qm_test::run_in_child([&] {
@@ -130,16 +65,16 @@ TEST(wizard_whole_workbook, cancel_after_the_first_table_leaves_the_old_workbook
                        quillet_convertor::instance().tables_done == 1 &&
                        quillet_convertor::instance().records_done > 2000;
               },
-              [] { click_later(sheet_button("cancel")); })
+              [] { click_later(find_as<QPushButton>("cancel")); })
           .step("cancel question", [] { return front_box() != nullptr; }, [] { answer_box(QMessageBox::Yes); });
       ui.start(60);
       int code = run_wizard(sub + "/run.qlt");
       std::exit(ui.done() ? code : 9);
     });
     EXPECT_TRUE(end.exited_with(0)) << end.describe();
-    EXPECT_TRUE(file_bytes(workbook) == old_bytes) << "the old workbook changed";
-    EXPECT_EQ(listing(sub + "/out"), workbook.substr(workbook.rfind('/') + 1) + "\n");
-    EXPECT_EQ(listing(sub + "/tmp"), "") << "the temporary tree stays";
+    EXPECT_TRUE(qm_test::file_bytes(workbook) == old_bytes) << "the old workbook changed";
+    EXPECT_EQ(qm_test::listing(sub + "/out"), workbook.substr(workbook.rfind('/') + 1) + "\n");
+    EXPECT_EQ(qm_test::listing(sub + "/tmp"), "") << "the temporary tree stays";
   }
 }
 
@@ -152,7 +87,7 @@ TEST(wizard_whole_workbook, abort_leaves_the_old_workbook_and_the_finish_page_sa
                                            "INSERT INTO \"B_BAD\" VALUES ('not a number');");
   std::string workbook = folder.path + "/out/book.xls";
   std::ofstream(workbook, std::ios::binary) << old_bytes;
-  write_settings(folder.path + "/run.qlt", "bad", workbook, 1, {"A_GOOD", "B_BAD"});
+  run_settings(workbook).from("bad").in_format(1).selecting({"A_GOOD", "B_BAD"}).write(folder.path + "/run.qlt");
   QString errors, result;
   ui_script ui;
   ui.step("the failure", [] { return find_visible("dialog_115") != nullptr; },
@@ -162,12 +97,11 @@ TEST(wizard_whole_workbook, abort_leaves_the_old_workbook_and_the_finish_page_sa
             click_later(dialog->findChild<QPushButton*>("id_1"));
           })
       // The page is current a moment before its Finish button shows.
-      .step("finish page", [] { return finish_page_shown() && control_as<QPlainTextEdit>(1016) && sheet_button("finish"); },
+      .step("finish page", [] { return finish_page_shown() && control_as<QPlainTextEdit>(1016); },
             [&] {
               errors = control_as<QPlainTextEdit>(1016)->toPlainText();
               result = control_as<QLabel>(1314)->text();
-              if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
-              click_later(sheet_button("finish"));
+              press_finish();
             });
   ui.start(60);
   EXPECT_EQ(run_wizard(folder.path + "/run.qlt"), 1);
@@ -177,8 +111,8 @@ TEST(wizard_whole_workbook, abort_leaves_the_old_workbook_and_the_finish_page_sa
   ASSERT_EQ(entries.size(), 2) << errors.toStdString();
   EXPECT_TRUE(entries[0].startsWith("B_BAD: ORA-01722"));
   EXPECT_EQ(entries[1].trimmed(), QString("The conversion was aborted. The existing workbook was left as it was."));
-  EXPECT_TRUE(file_bytes(workbook) == old_bytes) << "the old workbook changed";
-  EXPECT_EQ(listing(folder.path + "/out"), "book.xls\n");
+  EXPECT_TRUE(qm_test::file_bytes(workbook) == old_bytes) << "the old workbook changed";
+  EXPECT_EQ(qm_test::listing(folder.path + "/out"), "book.xls\n");
 }
 
 // QUILLCMD converts one of the same tables into the destination of a
@@ -198,7 +132,7 @@ TEST(wizard_whole_workbook, runs_beside_the_wizard_on_its_destination_never_mix_
   make_source(folder.path + "/many.db", sql);
   std::string workbook = folder.path + "/out/book.xls";
   std::ofstream(workbook, std::ios::binary) << old_bytes;
-  write_settings(folder.path + "/run.qlt", "many", workbook, 1, names);
+  run_settings(workbook).from("many").in_format(1).selecting(names).write(folder.path + "/run.qlt");
   std::ofstream(folder.path + "/one.txt") << names[0] << "\n";
   // Ten runs one after the other; the first that fails ends them.
   std::string script = std::string("for i in 1 2 3 4 5 6 7 8 9 10; do '") + QM_BINARY_DIR "/bin/QUILLCMD' --src=many "
@@ -224,8 +158,7 @@ TEST(wizard_whole_workbook, runs_beside_the_wizard_on_its_destination_never_mix_
             [&] {
               result = control_as<QLabel>(1314)->text();
               if (auto* pane = control_as<QPlainTextEdit>(1016)) errors = pane->toPlainText();
-              if (control_as<QAbstractButton>(1225)->isChecked()) click_later(control_as<QAbstractButton>(1225));
-              click_later(sheet_button("finish"));
+              press_finish();
             });
   ui.start(120);
   EXPECT_EQ(run_wizard(folder.path + "/run.qlt"), 1);
@@ -239,5 +172,5 @@ TEST(wizard_whole_workbook, runs_beside_the_wizard_on_its_destination_never_mix_
   for (int t = 0; t < (wizard_ran_on ? tables : 1); ++t)
     expected += names[t] + " " + std::to_string(rows + 1) + " 2 ID,NOTE\n";
   EXPECT_EQ(read_workbook(workbook), expected) << (wizard_ran_on ? "the wizard" : "QUILLCMD") << " ended last";
-  EXPECT_EQ(listing(folder.path + "/out"), "book.xls\n");
+  EXPECT_EQ(qm_test::listing(folder.path + "/out"), "book.xls\n");
 }

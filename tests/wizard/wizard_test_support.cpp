@@ -1,7 +1,17 @@
 #include "wizard_test_support.h"
 #include "tests/support/wait_for.h"
 
+#include "wizard/quillet_app.h"
+
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
 #include <array>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <cstdio>
 #include <linux/capability.h>
 #include <sys/stat.h>
@@ -9,6 +19,61 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+int run_wizard(const std::string& command_line) {
+  std::string line = command_line;
+  return WinMain(nullptr, nullptr, line.data(), 1);
+}
+
+void keep_open_on_exit_off() {
+  auto* open_on_exit = control_as<QAbstractButton>(1225);
+  if (open_on_exit && open_on_exit->isChecked()) click_later(open_on_exit);
+}
+
+void press_finish() {
+  keep_open_on_exit_off();
+  click_later(sheet_button("finish"));
+}
+
+void connect_to(const QString& source) {
+  control_as<QLineEdit>(1003)->setText("");
+  control_as<QLineEdit>(1004)->setText("");
+  control_as<QLineEdit>(1014)->setText(source);
+  control_as<QLineEdit>(1012)->setText("scott");
+  click_later(sheet_button("next"));
+}
+
+std::string run_settings::write(const std::string& path) const {
+  std::ofstream out(path);
+  out << "[Generic settings]\nsrc=" << source << "\ndest=" << destination << "\n";
+  if (!log.empty()) out << "logfile=" << log << "\n";
+  out << "\n[MS Excel settings]\nformat version=" << format << "\n\n[Oracle settings]\n";
+  if (!password.empty()) out << "password=" << password << "\n";
+  out << "user=" << user << "\n\n[Selected Tables]\n";
+  for (const std::string& table : tables) out << table << "\n";
+  return path;
+}
+
+bool make_source(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) {
+    ADD_FAILURE() << "cannot open " << path << ": " << (db ? sqlite3_errmsg(db) : "out of memory");
+    sqlite3_close(db);
+    return false;
+  }
+  char* error = nullptr;
+  const bool made = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK;
+  if (!made) ADD_FAILURE() << path << ": " << (error ? error : "");
+  sqlite3_free(error);
+  sqlite3_close(db);
+  return made;
+}
+
+void make_run_folders(const std::string& top) {
+  for (const char* sub : {"/tmp", "/out", "/config", "/runtime"})
+    if (mkdir((top + sub).c_str(), 0700) != 0)
+      ADD_FAILURE() << "cannot make " << top << sub << ": " << std::strerror(errno);
+}
 
 bool meet_file_modes_even_as_root() {
   if (geteuid() != 0) return true;
@@ -20,6 +85,22 @@ bool meet_file_modes_even_as_root() {
     data[cap / 32].permitted &= ~(1u << (cap % 32));
   }
   return syscall(SYS_capset, &header, data) == 0;
+}
+
+pid_t start_quillet(const std::string& profile, std::vector<std::string> environment) {
+  std::string program = QM_BINARY_DIR "/bin/quillet", settings = profile;
+  environment.push_back("QT_QPA_PLATFORM=offscreen");
+  if (const char* path = std::getenv("PATH")) environment.push_back(std::string("PATH=") + path);
+  // Made before the fork: the child of a process with threads only calls execve.
+  std::vector<char*> argv = {program.data(), settings.data(), nullptr}, envp;
+  for (std::string& e : environment) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    execve(program.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
+  return pid;
 }
 
 int wait_for_end(pid_t pid, int seconds) {

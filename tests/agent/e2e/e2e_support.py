@@ -86,12 +86,13 @@ def environment(temp, source=None, path=None):
     return env
 
 
-def run(args, work, source=None, path=None, timeout=120, temp=None):
+def run(args, work, source=None, path=None, timeout=120, temp=None, preexec_fn=None):
     """Runs QUILLCMD in `work` (its temporary files under `temp`, else
     there) to its end: the exit code, the output and the error output. A
-    program that waits for ever fails at the timeout."""
+    program that waits for ever fails at the timeout. `preexec_fn` runs in
+    the child before the program, as subprocess runs it."""
     done = subprocess.run([QUILLCMD, *args], cwd=work, env=environment(temp or work, source, path),
-                          capture_output=True, text=True, errors="replace", timeout=timeout)
+                          capture_output=True, text=True, errors="replace", timeout=timeout, preexec_fn=preexec_fn)
     return done.returncode, done.stdout, done.stderr
 
 

@@ -14,7 +14,6 @@ import signal
 import socket
 import sqlite3
 import stat
-import subprocess
 import tempfile
 import unittest
 
@@ -132,11 +131,7 @@ class WholeWorkbookTest(e2e_support.WorkFolderTest):
                 resource.setrlimit(resource.RLIMIT_FSIZE, (file_size, file_size))
             if umask is not None:
                 os.umask(umask)
-        done = subprocess.run([e2e_support.QUILLCMD, *args], cwd=self.out,
-                              env=e2e_support.environment(temp or self.temp, self.sources, path),
-                              capture_output=True, text=True, errors="replace", timeout=timeout,
-                              preexec_fn=limits)
-        return done.returncode, done.stdout, done.stderr
+        return e2e_support.run(args, self.out, self.sources, path, timeout, temp or self.temp, preexec_fn=limits)
 
     def fake_zip(self, body):
         """A folder holding only a zip program that runs `body` (sh)."""
@@ -228,9 +223,8 @@ class WholeWorkbookTest(e2e_support.WorkFolderTest):
                 self.fresh()
                 name = "book." + EXT[version]
                 dest = self.old_workbook(name)
-                process = subprocess.Popen([e2e_support.QUILLCMD, *self.arguments(version, dest, "kill")], cwd=self.out,
-                                           env=e2e_support.environment(self.temp, self.sources),
-                                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+                process = e2e_support.start(self.arguments(version, dest, "kill"), self.out, self.sources,
+                                            temp=self.temp)
                 try:
                     # The second item begins once the first is written.
                     for line in process.stdout:
@@ -262,10 +256,8 @@ class WholeWorkbookTest(e2e_support.WorkFolderTest):
                 runs = []
                 for i in range(8):
                     tables = ["T%02d" % t for t in selections[i % 2]]
-                    runs.append(subprocess.Popen([e2e_support.QUILLCMD,
-                                                  *self.arguments(version, dest, "many", tables)], cwd=self.out,
-                                                 env=e2e_support.environment(self.temp, self.sources),
-                                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True))
+                    runs.append(e2e_support.start(self.arguments(version, dest, "many", tables), self.out, self.sources,
+                                                  temp=self.temp))
                 for run in runs:
                     out, err = run.communicate(timeout=300)
                     # Each run wrote its whole workbook and says so.
