@@ -201,7 +201,9 @@ TEST_F(LogFile, HeldLinesOfARunWithoutItsSourceGoOnlyIntoANewOrEmptyFile) {
     tk_log::write(1, "after");
     EXPECT_EQ(read_file(file), c.after);
     EXPECT_EQ(reported, c.said);
-    if (c.said.empty() && !c.emptied_before) EXPECT_EQ(mode_of(file), 0600u);
+    if (c.said.empty() && !c.emptied_before) {
+      EXPECT_EQ(mode_of(file), 0600u);
+    }
   }
 }
 

@@ -111,7 +111,9 @@ TEST(Strings, NumberTextsAreTheShortestThatReadBack) {
   };
   for (const auto& c : doubles) {
     EXPECT_EQ(tk_number_text(c.value), c.text) << c.text;
-    if (std::isfinite(c.value)) EXPECT_EQ(std::strtod(c.text, nullptr), c.value) << c.text;
+    if (std::isfinite(c.value)) {
+      EXPECT_EQ(std::strtod(c.text, nullptr), c.value) << c.text;
+    }
   }
   struct {
     float value;
