@@ -195,23 +195,21 @@ sql_plan classify(std::string_view sql) { return classify_tokens(lex(sql)); }
 
 std::string object_name(const token& t) { return t.kind == tok::quoted ? t.value : to_upper_ascii(t.text); }
 
-std::string sql_string(const std::string& text) {
-  std::string out = "'";
+namespace {
+// The text between two quote marks, each one inside it doubled.
+std::string quoted(const std::string& text, char mark) {
+  std::string out(1, mark);
   for (char c : text) {
     out += c;
-    if (c == '\'') out += '\'';
+    if (c == mark) out += mark;
   }
-  return out + "'";
+  return out + mark;
 }
+}  // namespace
 
-std::string sql_name(const std::string& name) {
-  std::string out = "\"";
-  for (char c : name) {
-    out += c;
-    if (c == '"') out += '"';
-  }
-  return out + "\"";
-}
+std::string sql_string(const std::string& text) { return quoted(text, '\''); }
+
+std::string sql_name(const std::string& name) { return quoted(name, '"'); }
 
 std::string blob_literal(const std::string& bytes) {
   static const char digits[] = "0123456789ABCDEF";
