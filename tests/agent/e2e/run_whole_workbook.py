@@ -303,7 +303,14 @@ class WholeWorkbookTest(e2e_support.WorkFolderTest):
         os.symlink("pipe.xls", os.path.join(self.out, "to_pipe.xls"))
         os.symlink("/dev/null", os.path.join(self.out, "device.xlsx"))
         server = socket.socket(socket.AF_UNIX)
-        server.bind(os.path.join(self.out, "socket.xlsx"))
+        # Bound by a name relative to its folder: a socket's path holds 108
+        # bytes at most, fewer than a TMPDIR may take.
+        here = os.getcwd()
+        os.chdir(self.out)
+        try:
+            server.bind("socket.xlsx")
+        finally:
+            os.chdir(here)
         try:
             before = sorted(os.listdir(self.out))
             for version, name in ((1, "pipe.xls"), (0, "to_pipe.xls"), (2, "device.xlsx"), (2, "socket.xlsx")):
