@@ -350,6 +350,12 @@ int show_box(const std::wstring& text, const std::wstring& kind, unsigned box_fl
 
 }  // namespace
 
+void wizard_shell::list_error(const std::string& text) {
+  if (!is_initialized()) return;
+  std::vector<std::string>& list = instance().error_list;
+  if (list.size() < error_list_limit) list.push_back(text);
+}
+
 void wizard_shell::error(const std::wstring& text) {
   tk_log::write(1, L"wizard_shell::error(%ls)", text.c_str());
   tk_log::write(3, L"%ls", text.c_str());

@@ -93,6 +93,8 @@ class wizard_shell : public tk_singleton<wizard_shell> {
   // Texts of errors for the finish page; at most 20 are kept.
   std::vector<std::string> error_list;
   static constexpr std::size_t error_list_limit = 20;
+  // Adds the text to the error list of the sheet, while there is one.
+  static void list_error(const std::string& text);
 
  private:
   // A notification to a page; an error of the page's handler is reported

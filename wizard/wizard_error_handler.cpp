@@ -35,10 +35,7 @@ void error_handler::handle(const tk_exception& e, bool top_level) {
   tk_log::write(3, "Error:\n%s", text.c_str());
   for (char& c : text)
     if (c == '\n') c = ' ';
-  if (wizard_shell::is_initialized()) {
-    std::vector<std::string>& list = wizard_shell::instance().error_list;
-    if (list.size() < wizard_shell::error_list_limit) list.push_back(text);
-  }
+  wizard_shell::list_error(text);
   if (e.level == 1) {
     tk_log::write(3, "Got 1-level error");
     if (!quiet) wizard_shell::error(widen(text));

@@ -20,7 +20,5 @@ void wizard_front_end::on_other_exception(const std::exception& e) { wizard_shel
 
 void wizard_front_end::on_run_outcome(const std::string& text) {
   tk_log::write(3, "Error:\n%s", text.c_str());
-  if (!wizard_shell::is_initialized()) return;
-  std::vector<std::string>& list = wizard_shell::instance().error_list;
-  if (list.size() < wizard_shell::error_list_limit) list.push_back(text);
+  wizard_shell::list_error(text);
 }
