@@ -1,5 +1,6 @@
 #include "platform/private_file.h"
 
+#include "platform/private_folder.h"
 #include "platform/write_all.h"
 
 #include <cerrno>
@@ -31,10 +32,8 @@ bool write_sync_close(int fd, const std::string& text) {
 
 bool replace_private_file(const std::string& path, const std::string& text) {
   // A name of its own (made with mode 0600), never one that is already
-  // there: a link planted at a fixed name would be followed. Short, not
-  // the file's name with more after it, which a long name would not take.
-  std::size_t slash = path.rfind('/');
-  std::string temp = path.substr(0, slash == std::string::npos ? 0 : slash + 1) + ".quillmark-XXXXXX";
+  // there: a link planted at a fixed name would be followed.
+  std::string temp = name_pattern_beside(path);
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
   if (write_sync_close(fd, text) && ::rename(temp.c_str(), path.c_str()) == 0) return true;

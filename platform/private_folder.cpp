@@ -22,10 +22,13 @@ std::string parent_of(const std::string& path) {
 
 }  // namespace
 
-private_folder::private_folder(const std::wstring& beside) {
-  std::string path = path_to_utf8(beside.c_str());
+std::string name_pattern_beside(const std::string& path) {
   std::size_t slash = path.rfind('/');
-  std::string pattern = path.substr(0, slash == std::string::npos ? 0 : slash + 1) + ".quillmark-XXXXXX";
+  return path.substr(0, slash == std::string::npos ? 0 : slash + 1) + ".quillmark-XXXXXX";
+}
+
+private_folder::private_folder(const std::wstring& beside) {
+  std::string pattern = name_pattern_beside(path_to_utf8(beside.c_str()));
   if (::mkdtemp(pattern.data()))
     folder = path_from_utf8(pattern.c_str());
   else

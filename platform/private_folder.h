@@ -28,6 +28,11 @@ class private_folder {
   int error_number = 0;
 };
 
+// The mkstemp or mkdtemp pattern of a name of our own beside `path`:
+// ".quillmark-XXXXXX" in its folder. Short, not the file's name with more
+// after it, which a name as long as the file system takes would not take.
+std::string name_pattern_beside(const std::string& path);
+
 // Puts the file `from` in the place of `to`: its data on the disk, the
 // permission bits of the file at `to` when there is one (a link is replaced,
 // with the bits of the file it names), one rename, then the folder on the
