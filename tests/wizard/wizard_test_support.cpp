@@ -9,8 +9,6 @@
 #include <sqlite3.h>
 
 #include <array>
-#include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <cstdio>
 #include <linux/capability.h>
@@ -72,7 +70,7 @@ bool make_source(const std::string& path, const std::string& sql) {
 void make_run_folders(const std::string& top) {
   for (const char* sub : {"/tmp", "/out", "/config", "/runtime"})
     if (mkdir((top + sub).c_str(), 0700) != 0)
-      ADD_FAILURE() << "cannot make " << top << sub << ": " << std::strerror(errno);
+      ADD_FAILURE() << qm_test::errno_text("cannot make " + top + sub);
 }
 
 bool meet_file_modes_even_as_root() {
