@@ -5,6 +5,7 @@
 #include "GUI2/gui_dialog.h"
 #include "TK/tk_desktop.h"
 #include "TK/tk_utils.h"
+#include "tests/support/files.h"
 #include "tests/support/temp_folder.h"
 
 #include <QClipboard>
@@ -12,20 +13,11 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 namespace {
 
 const std::string test_libraries = QM_BINARY_DIR "/lib/test/";
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 }  // namespace
 
@@ -84,7 +76,7 @@ TEST_F(send_bug, hands_the_report_to_the_mail_library_and_restores_the_folder) {
   std::string before = folder();
   tk_send_bug("Quillmark 4.1", "Internal error: \ncode=41");
   EXPECT_EQ(folder(), before);
-  std::string mail = read_file(out);
+  std::string mail = qm_test::file_bytes(out);
   EXPECT_NE(mail.find("subject=Bug report on Quillmark 4.1\n"), std::string::npos) << mail;
   EXPECT_NE(mail.find("note=Internal error: \ncode=41\n"), std::string::npos) << mail;
   EXPECT_NE(mail.find("recipients=1\nfiles=0\nsession=0 ui=0 flags=0 reserved=0\n"), std::string::npos) << mail;

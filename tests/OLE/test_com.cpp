@@ -3,10 +3,9 @@
 #include "OLE/ole_misc.h"
 #include "TK/tk_log.h"
 #include "tests/TK/tk_test_support.h"
+#include "tests/support/files.h"
 
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 
 namespace {
 
@@ -23,13 +22,6 @@ struct counted : IUnknown {
   ULONG refs = 1;
 };
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 TEST(ComPtr, ReleasesItsReferenceAndLogsTheCount) {
   temp_folder folder;
   std::string file = folder.path + "/trace.log";
@@ -43,7 +35,7 @@ TEST(ComPtr, ReleasesItsReferenceAndLogsTheCount) {
   {
     ole_com_ptr<counted> empty;
   }
-  EXPECT_EQ(read_file(file), "");  // nothing held, nothing released or logged
+  EXPECT_EQ(qm_test::file_bytes(file), "");  // nothing held, nothing released or logged
   {
     ole_com_ptr<counted> ptr;
     void* out = nullptr;
@@ -53,7 +45,7 @@ TEST(ComPtr, ReleasesItsReferenceAndLogsTheCount) {
     EXPECT_EQ(object.refs, 3u);
   }
   EXPECT_EQ(object.refs, 2u);
-  EXPECT_EQ(read_file(file), "ole_com_ptr<T>::~ole_com_ptr() - 2 refs left\n");
+  EXPECT_EQ(qm_test::file_bytes(file), "ole_com_ptr<T>::~ole_com_ptr() - 2 refs left\n");
 }
 
 TEST(ComPtr, EmptyHolderAssertsOnUse) {

@@ -1,22 +1,15 @@
 #include "TK/tk_converter.h"
 #include "TK/tk_log.h"
+#include "tests/support/files.h"
 #include "tk_test_support.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 TEST(Log, WithoutAnInstanceNothingIsWritten) {
   ASSERT_FALSE(tk_log::exists());
@@ -38,13 +31,13 @@ class LogFile : public ::testing::Test {
 
 TEST_F(LogFile, DisabledUntilEnabledThenThresholdDecides) {
   tk_log::write(3, "before");
-  EXPECT_EQ(read_file(file), "");
+  EXPECT_EQ(qm_test::file_bytes(file), "");
   log.enabled = true;
   log.threshold = 2;
   tk_log::write(1, "trace");
   tk_log::write(2, "detail %d", 2);
   tk_log::write(3, L"event %ls", L"\u0416");
-  EXPECT_EQ(read_file(file), "detail 2\nevent \xd0\x96\n");
+  EXPECT_EQ(qm_test::file_bytes(file), "detail 2\nevent \xd0\x96\n");
 }
 
 TEST_F(LogFile, FirstWriteEmptiesAnOldFileLaterWritesAppend) {
@@ -52,7 +45,7 @@ TEST_F(LogFile, FirstWriteEmptiesAnOldFileLaterWritesAppend) {
   log.enabled = true;
   tk_log::write(1, "one");
   tk_log::write(1, "two");
-  EXPECT_EQ(read_file(file), "one\ntwo\n");
+  EXPECT_EQ(qm_test::file_bytes(file), "one\ntwo\n");
 }
 
 TEST_F(LogFile, HeldLinesWaitThenAreWrittenOrDropped) {
@@ -64,15 +57,15 @@ TEST_F(LogFile, HeldLinesWaitThenAreWrittenOrDropped) {
     log.hold();
     tk_log::write(1, "parameter #%d: %s", 1, "--profile=p.qlt");
     tk_log::write(1, L"wide %ls", L"\u0416");
-    EXPECT_EQ(read_file(file), old);
+    EXPECT_EQ(qm_test::file_bytes(file), old);
     if (refused) {
       log.discard();
       tk_log::write(1, "after");
-      EXPECT_EQ(read_file(file), old);
+      EXPECT_EQ(qm_test::file_bytes(file), old);
     } else {
       log.release();
       tk_log::write(1, "after");
-      EXPECT_EQ(read_file(file), "parameter #1: --profile=p.qlt\nwide \xd0\x96\nafter\n");
+      EXPECT_EQ(qm_test::file_bytes(file), "parameter #1: --profile=p.qlt\nwide \xd0\x96\nafter\n");
     }
   }
 }
@@ -81,7 +74,7 @@ TEST_F(LogFile, TimeStampIsTwoDigitsEachAndOneBlank) {
   log.enabled = true;
   log.time_stamp = true;
   tk_log::write(1, "stamped");
-  std::string line = read_file(file);
+  std::string line = qm_test::file_bytes(file);
   ASSERT_EQ(line.size(), 17u) << line;
   for (int i : {0, 1, 3, 4, 6, 7}) EXPECT_TRUE(isdigit(static_cast<unsigned char>(line[i]))) << line;
   EXPECT_EQ(line.substr(2, 1) + line.substr(5, 1), "::");
@@ -92,13 +85,13 @@ TEST_F(LogFile, LongWideLineIsCutNeverOverrun) {
   log.enabled = true;
   std::wstring huge(30000, L'x');
   tk_log::write(1, L"%ls", huge.c_str());
-  std::string text = read_file(file);
+  std::string text = qm_test::file_bytes(file);
   EXPECT_EQ(text, std::string(tk_log::wide_buffer_size - 1, 'x') + "\n");
   // Past the UTF-8 buffer the text is left out, the line end stays.
   std::wstring wide(6000, L'\u0416');
   log.truncated = false;
   tk_log::write(1, L"%ls", wide.c_str());
-  EXPECT_EQ(read_file(file), "\n");
+  EXPECT_EQ(qm_test::file_bytes(file), "\n");
 }
 
 TEST_F(LogFile, SetLogfileChecksTheNameThenEnables) {
@@ -162,7 +155,7 @@ TEST_F(LogFile, OnlyItsOwnerReadsItWhetherNewOrLeftByAnEarlierRun) {
   log.set_file_name(old.c_str());
   log.truncated = false;
   tk_log::write(1, "fresh");
-  EXPECT_EQ(read_file(old), "fresh\n");
+  EXPECT_EQ(qm_test::file_bytes(old), "fresh\n");
   EXPECT_EQ(mode_of(old), 0600u);
 }
 
@@ -199,7 +192,7 @@ TEST_F(LogFile, HeldLinesOfARunWithoutItsSourceGoOnlyIntoANewOrEmptyFile) {
     tk_log::write(1, "held");
     log.release_without_source();
     tk_log::write(1, "after");
-    EXPECT_EQ(read_file(file), c.after);
+    EXPECT_EQ(qm_test::file_bytes(file), c.after);
     EXPECT_EQ(reported, c.said);
     if (c.said.empty() && !c.emptied_before) {
       EXPECT_EQ(mode_of(file), 0600u);
@@ -280,7 +273,7 @@ TEST_F(LogFile, ALogNamingTheKnownDestinationIsRefusedBeforeItTouchesTheFile) {
     EXPECT_FALSE(log.enabled) << name;
   }
   tk_log::write(3, "nowhere");
-  EXPECT_EQ(read_file(workbook), old);
+  EXPECT_EQ(qm_test::file_bytes(workbook), old);
 }
 
 }  // namespace

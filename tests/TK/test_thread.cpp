@@ -1,5 +1,6 @@
 #include "TK/tk_exception.h"
 #include "TK/tk_thread.h"
+#include "tests/support/wait_for.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -64,12 +65,12 @@ TEST(Thread, StartWhileRunningIsRefusedAndRestartAfterFinish) {
   EXPECT_TRUE(t.is_running());  // the running thread is left alone
   EXPECT_EQ(message_of([&] { t.cleanup(); }), assertion(71));
   f.done = true;
-  while (t.is_running()) Sleep(1);
+  ASSERT_TRUE(qm_test::wait_for([&] { return !t.is_running(); }, std::chrono::seconds(10))) << "the thread runs on";
   EXPECT_EQ(f.dones, 1);
   f.done = false;
   EXPECT_NE(t.start(), nullptr);  // the old handle is closed, a new thread runs
   f.done = true;
-  while (t.is_running()) Sleep(1);
+  ASSERT_TRUE(qm_test::wait_for([&] { return !t.is_running(); }, std::chrono::seconds(10))) << "the thread runs on";
   EXPECT_EQ(f.dones, 2);
 }
 
@@ -83,7 +84,7 @@ TEST(Thread, KillEndsARunningThreadAndNeedsOne) {
   f->destroyed = &destroyed;
   functor_thread t(f, true);
   t.start();
-  while (f->idles < 2) Sleep(1);
+  ASSERT_TRUE(qm_test::wait_for([&] { return f->idles >= 2; }, std::chrono::seconds(10))) << "the thread never idled";
   EXPECT_EQ(t.kill(), 0);
   EXPECT_FALSE(t.is_running());
   EXPECT_TRUE(destroyed);  // an owned functor goes with the clean-up
@@ -97,7 +98,7 @@ TEST(Thread, NotOwnedFunctorSurvivesAndDestructorKills) {
   {
     functor_thread t(&f, false);
     t.start();
-    while (f.idles < 1) Sleep(1);
+    ASSERT_TRUE(qm_test::wait_for([&] { return f.idles >= 1; }, std::chrono::seconds(10))) << "the thread never idled";
   }  // the destructor kills the thread and waits for its end
   EXPECT_FALSE(destroyed);
   int idles = f.idles;

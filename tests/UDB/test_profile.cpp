@@ -34,7 +34,7 @@ TEST_F(ProfileFile, StoredSettingsAreTheDocumentedTextReadableByTheOwnerOnly) {
   udb_profile profile;
   ASSERT_TRUE(conv.store_profile(profile));
   ASSERT_TRUE(profile.store(path("emp.qlt")));
-  EXPECT_EQ(read_file(narrow("emp.qlt")),
+  EXPECT_EQ(qm_test::file_bytes(narrow("emp.qlt")),
             "[Available Queries]\nQ1=SELECT * FROM EMP\n\n"
             "[Generic settings]\ndest=C:\\out\\emp.xlsx\nlogfile=\nmode=0\nonly definitions=0\n"
             "skip indexes=0\nsrc=ORCL\n\n"
@@ -53,7 +53,7 @@ TEST_F(ProfileFile, StoredSettingsAreTheDocumentedTextReadableByTheOwnerOnly) {
 
 TEST_F(ProfileFile, EmptyProfileHoldsTheThreeSections) {
   ASSERT_TRUE(udb_profile().store(path("empty.qlt")));
-  EXPECT_EQ(read_file(narrow("empty.qlt")), "[Available Queries]\n\n[Generic settings]\n\n[Selected Tables]\n\n");
+  EXPECT_EQ(qm_test::file_bytes(narrow("empty.qlt")), "[Available Queries]\n\n[Generic settings]\n\n[Selected Tables]\n\n");
   EXPECT_FALSE(udb_profile().store(path("missing-folder/x.qlt")));
 }
 
@@ -108,7 +108,7 @@ TEST_F(ProfileFile, AFileNameThatIsNoTextNamesThatFileOnly) {
   udb_profile stored;
   stored.set_value(keys::generic_settings, keys::src, L"MINE");
   ASSERT_TRUE(stored.store(name));
-  EXPECT_EQ(read_file(utf8), "[Generic settings]\nsrc=OTHER\n");
+  EXPECT_EQ(qm_test::file_bytes(utf8), "[Generic settings]\nsrc=OTHER\n");
   udb_profile loaded;
   ASSERT_TRUE(loaded.load(name));
   EXPECT_EQ(loaded.get_value(keys::generic_settings, keys::src), L"MINE");
@@ -127,7 +127,7 @@ TEST_F(ProfileFile, PathsThatAreNoTextAreSavedWithTheirBytes) {
   udb_profile stored;
   ASSERT_TRUE(out.store_profile(stored));
   ASSERT_TRUE(stored.store(path("s.qlt")));
-  std::string text = read_file(narrow("s.qlt"));
+  std::string text = qm_test::file_bytes(narrow("s.qlt"));
   EXPECT_NE(text.find("\ndest=" + dest + "\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\nlogfile=" + log + "\n"), std::string::npos) << text;
 
@@ -149,7 +149,7 @@ TEST_F(ProfileFile, TextThatIsNoUtf8IsRefusedAndTheOldFileStays) {
   udb_profile profile;
   profile.set_value(keys::generic_settings, keys::src, qm_platform::path_from_utf8("caf\xe9"));
   EXPECT_THROW(profile.store(path("old.qlt")), tk_exception);
-  EXPECT_EQ(read_file(narrow("old.qlt")), old_text);
+  EXPECT_EQ(qm_test::file_bytes(narrow("old.qlt")), old_text);
   // Only a path may hold such bytes in a file.
   for (const char* line : {"src=caf\xe9", "user=caf\xe9", "caf\xe9", "Q=SELECT '\xe9' FROM DUAL"}) {
     write_file(narrow("in.qlt"), std::string("[Generic settings]\n") + line + "\n");
@@ -191,7 +191,7 @@ TEST_F(ProfileFile, AFailedSaveLeavesTheOldFileWhole) {
   setrlimit(RLIMIT_FSIZE, &saved);
   signal(SIGXFSZ, old_handler);
   EXPECT_FALSE(stored);
-  EXPECT_EQ(read_file(narrow("old.qlt")), old_text);
+  EXPECT_EQ(qm_test::file_bytes(narrow("old.qlt")), old_text);
   // Nothing is left beside it.
   DIR* dir = opendir(folder.path.c_str());
   ASSERT_NE(dir, nullptr);
@@ -212,7 +212,7 @@ TEST_F(ProfileFile, StoredFileLoadsBackToTheSameSettings) {
   out.set_value(keys::oracle_settings, keys::password, L"p=w rd");
   out.set_value(keys::generic_settings, keys::dest, L"C:\\new\\x.xls");
   ASSERT_TRUE(out.store(path("rt.qlt")));
-  std::string text = read_file(narrow("rt.qlt"));
+  std::string text = qm_test::file_bytes(narrow("rt.qlt"));
   EXPECT_NE(text.find("[Selected Tables]\n\xc3\x84rger \xd0\x96\xf0\x9f\x98\x80\n"), std::string::npos);
   EXPECT_NE(text.find("Q=SELECT * -- all\\r\\nFROM EMP\\nWHERE A LIKE '\\\\n\\\\\\\\r%' ESCAPE '\\\\'\\r\n"),
             std::string::npos)

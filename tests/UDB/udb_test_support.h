@@ -1,22 +1,15 @@
 #pragma once
 #include "TK/tk_log.h"
+#include "tests/support/files.h"
 #include "tests/support/temp_folder.h"
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 
 // A fresh folder under TMPDIR, removed with its content at the end.
 using qm_test::temp_folder;
-
-inline std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 inline void write_file(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
@@ -33,7 +26,7 @@ class log_capture {
     log.threshold = threshold;
     log.enabled = true;
   }
-  std::string text() const { return read_file(file); }
+  std::string text() const { return qm_test::file_bytes(file); }
   bool has_line(const std::string& line) const {
     return ("\n" + text()).find("\n" + line + "\n") != std::string::npos;
   }

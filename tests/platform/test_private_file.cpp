@@ -1,27 +1,15 @@
 #include "platform/private_file.h"
+#include "tests/support/files.h"
 #include "tests/support/temp_folder.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <dirent.h>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 
 namespace {
-
-std::string names_in(const std::string& folder) {
-  std::string names;
-  DIR* d = opendir(folder.c_str());
-  if (!d) return "?";
-  while (dirent* e = readdir(d))
-    if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names += std::string(e->d_name) + " ";
-  closedir(d);
-  return names;
-}
 
 // Any name the file system takes is written, over an old file too, owner
 // only, and nothing is left beside it.
@@ -32,14 +20,12 @@ TEST(PrivateFile, ANameAsLongAsTheFileSystemTakesIsWrittenWhole) {
     const std::string name(length, 'n');
     const std::string path = folder.file(name);
     std::ofstream(path) << "old";
-    ASSERT_TRUE(qm_platform::replace_private_file(path, "new text")) << strerror(errno);
-    std::stringstream read;
-    read << std::ifstream(path).rdbuf();
-    EXPECT_EQ(read.str(), "new text");
+    ASSERT_TRUE(qm_platform::replace_private_file(path, "new text")) << qm_test::errno_text("replace_private_file");
+    EXPECT_EQ(qm_test::file_bytes(path), "new text");
     struct stat st {};
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(names_in(folder.path), name + " ");
+    EXPECT_EQ(qm_test::listing(folder.path), name + "\n");
     std::remove(path.c_str());
   }
 }

@@ -1,4 +1,5 @@
 #include "platform/win32.h"
+#include "tests/support/wait_for.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -43,7 +44,7 @@ TEST(Threads, TerminateEndsTheThreadAndUnwindsIt) {
   progress = 0;
   unwound = false;
   HANDLE h = CreateThread(nullptr, 0, runs_forever, nullptr, 0, nullptr);
-  while (progress < 3) Sleep(1);
+  ASSERT_TRUE(qm_test::wait_for([] { return progress >= 3; }, std::chrono::seconds(10))) << "the thread made no progress";
   EXPECT_EQ(WaitForSingleObject(h, 10), WAIT_TIMEOUT);
   EXPECT_TRUE(TerminateThread(h, 0));
   EXPECT_EQ(WaitForSingleObject(h, INFINITE), WAIT_OBJECT_0);

@@ -48,19 +48,6 @@ QStringList items(int id) {
 QString box_text() { return front_box() ? front_box()->text() : QString(); }
 bool box_says(const char* text) { return front_box() && front_box()->text() == QString(text); }
 
-// A normal start with `folder` as the current folder; the folder before is
-// current again afterwards.
-int run_wizard_in(const std::string& folder) {
-  std::string started_in = tk_to_utf8(tk_get_current_dir_w());
-  if (chdir(folder.c_str()) != 0) {
-    ADD_FAILURE() << "cannot enter " << folder;
-    return -2;
-  }
-  int result = run_wizard();
-  EXPECT_EQ(chdir(started_in.c_str()), 0);
-  return result;
-}
-
 // Types into the query dialog and presses a button of it.
 void fill_query(const char* name, const char* text, int button) {
   control_as<QLineEdit>(1019)->setText(name);

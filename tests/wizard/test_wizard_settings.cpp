@@ -17,12 +17,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -213,7 +211,7 @@ TEST(quillet_program, eight_wizards_ended_at_once_leave_the_settings_of_one_of_t
   qm_test::temp_folder made("qm_sessions_");
   const std::string folder = made.path;
   for (const char* sub : {"/config", "/runtime", "/tmp", "/home", "/out"})
-    ASSERT_EQ(mkdir((folder + sub).c_str(), 0700), 0) << folder << sub << ": " << std::strerror(errno);
+    ASSERT_EQ(mkdir((folder + sub).c_str(), 0700), 0) << qm_test::errno_text(folder + sub);
   const std::vector<std::string> env = {"XDG_CONFIG_HOME=" + folder + "/config",
                                         "XDG_RUNTIME_DIR=" + folder + "/runtime", "TMPDIR=" + folder + "/tmp",
                                         "HOME=" + folder + "/home"};

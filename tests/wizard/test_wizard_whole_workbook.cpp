@@ -16,10 +16,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 
 namespace {
@@ -50,7 +48,7 @@ TEST(wizard_whole_workbook, cancel_after_the_first_table_leaves_the_old_workbook
     std::string sub = folder.file("format" + std::to_string(format));
     std::string workbook = sub + "/out/book" + (format == 2 ? ".xlsx" : ".xls");
     if (!folder.child()) {
-      ASSERT_EQ(mkdir(sub.c_str(), 0700), 0) << sub << ": " << std::strerror(errno);
+      ASSERT_EQ(mkdir(sub.c_str(), 0700), 0) << qm_test::errno_text(sub);
       make_run_folders(sub);
       std::ofstream(workbook, std::ios::binary) << old_bytes;
       run_settings(workbook).from("two").in_format(format).selecting({"A_FIRST", "B_LONG"}).write(sub + "/run.qlt");

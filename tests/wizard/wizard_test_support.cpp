@@ -1,6 +1,8 @@
 #include "wizard_test_support.h"
 #include "tests/support/wait_for.h"
 
+#include "TK/tk_utils.h"
+#include "platform/utf8.h"
 #include "wizard/quillet_app.h"
 
 #include <QLineEdit>
@@ -9,8 +11,6 @@
 #include <sqlite3.h>
 
 #include <array>
-#include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <cstdio>
 #include <linux/capability.h>
@@ -23,6 +23,18 @@
 int run_wizard(const std::string& command_line) {
   std::string line = command_line;
   return WinMain(nullptr, nullptr, line.data(), 1);
+}
+
+int run_wizard_in(const std::string& folder) {
+  // By its bytes: the folder's name need not be text.
+  const std::string started_in = qm_platform::path_to_utf8(tk_get_current_dir_w().c_str());
+  if (chdir(folder.c_str()) != 0) {
+    ADD_FAILURE() << qm_test::errno_text("cannot enter " + folder);
+    return -2;
+  }
+  int result = run_wizard();
+  EXPECT_EQ(chdir(started_in.c_str()), 0);
+  return result;
 }
 
 void keep_open_on_exit_off() {
@@ -72,7 +84,7 @@ bool make_source(const std::string& path, const std::string& sql) {
 void make_run_folders(const std::string& top) {
   for (const char* sub : {"/tmp", "/out", "/config", "/runtime"})
     if (mkdir((top + sub).c_str(), 0700) != 0)
-      ADD_FAILURE() << "cannot make " << top << sub << ": " << std::strerror(errno);
+      ADD_FAILURE() << qm_test::errno_text("cannot make " + top + sub);
 }
 
 bool meet_file_modes_even_as_root() {

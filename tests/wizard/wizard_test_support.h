@@ -48,6 +48,9 @@ class folder_shared_with_child {
 // The wizard run in this process as the program runs it, the command line
 // (a settings file's path, or nothing) given whole; what it returns.
 int run_wizard(const std::string& command_line = std::string());
+// A normal start with `folder` as the current folder; the folder before is
+// current again afterwards.
+int run_wizard_in(const std::string& folder);
 
 // On the finish page: the box that opens the workbook at the end unticked,
 // so that nothing is opened on this desktop.
