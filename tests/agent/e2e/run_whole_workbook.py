@@ -258,11 +258,19 @@ class WholeWorkbookTest(e2e_support.WorkFolderTest):
                     tables = ["T%02d" % t for t in selections[i % 2]]
                     runs.append(e2e_support.start(self.arguments(version, dest, "many", tables), self.out, self.sources,
                                                   temp=self.temp))
-                for run in runs:
-                    out, err = run.communicate(timeout=300)
-                    # Each run wrote its whole workbook and says so.
-                    self.assertEqual((run.returncode, err), (0, ""), out)
-                    self.assertNotIn("Error", out)
+                try:
+                    # Well within the script's limit: a run that hangs fails
+                    # this case, and the others are ended with it.
+                    for run in runs:
+                        out, err = run.communicate(timeout=60)
+                        # Each run wrote its whole workbook and says so.
+                        self.assertEqual((run.returncode, err), (0, ""), out)
+                        self.assertNotIn("Error", out)
+                finally:
+                    for run in runs:
+                        if run.poll() is None:
+                            run.kill()
+                            run.communicate()
                 book = read_book(dest, version)
                 self.assertTrue(book in [many_expected(s) for s in selections],
                                 "a workbook of no single run: " + str({k: len(v) for k, v in book.items()}))
