@@ -188,33 +188,42 @@ void fit_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_value(ctx, v);
 }
 
-// OL_ADD, OL_SUB, OL_MUL and OL_DIV(a, b): the statements' + - * / (the
-// translation writes them so), in decimal as on the server; NULL when
-// either side is NULL. An infinite BINARY_DOUBLE takes IEEE arithmetic.
-template <decimal (*op)(const decimal&, const decimal&), double (*ieee)(double, double)>
-void arithmetic_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  cell a = cell::from_value(argv[0]), b = cell::from_value(argv[1]);
-  if (a.type == SQLITE_NULL || b.type == SQLITE_NULL) {
-    sqlite3_result_null(ctx);
+// One step of the statements' + - * /, in decimal as on the server; NULL
+// when either side is NULL. An infinite BINARY_DOUBLE takes IEEE
+// arithmetic, whose NaN SQLite would hold as NULL.
+cell arithmetic_step(char op, const cell& a, const cell& b) {
+  if (a.type == SQLITE_NULL || b.type == SQLITE_NULL) return cell{};
+  auto infinite = [](const cell& c) { return c.type == SQLITE_FLOAT && !std::isfinite(c.d); };
+  if (infinite(a) || infinite(b)) {
+    auto real = [](const cell& c) { return c.type == SQLITE_FLOAT ? c.d : decimal_to_double(decimal_of(c)); };
+    double x = real(a), y = real(b);
+    double r = op == '+' ? x + y : op == '-' ? x - y : op == '*' ? x * y : x / y;
+    return std::isnan(r) ? cell{} : cell::real(r);
+  }
+  decimal x = decimal_of(a), y = decimal_of(b);
+  return number_result(op == '+'   ? decimal_add(x, y)
+                       : op == '-' ? decimal_subtract(x, y)
+                       : op == '*' ? decimal_multiply(x, y)
+                                   : decimal_divide(x, y));
+}
+
+// OL_CALC(ops, x0, x1, ...): x0 ops[0] x1 ops[1] x2 ..., left to right, as
+// the translation writes a chain of + and - or of * and /.
+void calculate_function(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  const unsigned char* ops = sqlite3_value_text(argv[0]);
+  if (argc < 2 || !ops || sqlite3_value_bytes(argv[0]) != argc - 2) {
+    sqlite3_result_error(ctx, "OL_CALC: one operator between each two operands", -1);
     return;
   }
   try {
-    auto infinite = [](const cell& c) { return c.type == SQLITE_FLOAT && !std::isfinite(c.d); };
-    if (infinite(a) || infinite(b)) {
-      auto real = [](const cell& c) { return c.type == SQLITE_FLOAT ? c.d : decimal_to_double(decimal_of(c)); };
-      sqlite3_result_double(ctx, ieee(real(a), real(b)));
-      return;
-    }
-    number_result(op(decimal_of(a), decimal_of(b))).result_to(ctx);
+    cell value = cell::from_value(argv[1]);
+    for (int k = 2; k < argc && value.type != SQLITE_NULL; ++k)
+      value = arithmetic_step(static_cast<char>(ops[k - 2]), value, cell::from_value(argv[k]));
+    value.result_to(ctx);
   } catch (const ora_failure& f) {
     function_error(ctx, f.error.code);
   }
 }
-
-double ieee_add(double a, double b) { return a + b; }
-double ieee_subtract(double a, double b) { return a - b; }
-double ieee_multiply(double a, double b) { return a * b; }
-double ieee_divide(double a, double b) { return a / b; }
 
 // OL_NUM(x): a result of the functions above where SQLite compares,
 // sorts or sums it: a number BLOB becomes the nearest REAL.
@@ -372,14 +381,7 @@ std::shared_ptr<database> database::open(const std::string& path) {
   sqlite3_create_function(d->db_, "OL_FIT", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fit_function, nullptr,
                           nullptr);
   const int pure = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-  sqlite3_create_function(d->db_, "OL_ADD", 2, pure, nullptr, arithmetic_function<decimal_add, ieee_add>, nullptr,
-                          nullptr);
-  sqlite3_create_function(d->db_, "OL_SUB", 2, pure, nullptr, arithmetic_function<decimal_subtract, ieee_subtract>, nullptr,
-                          nullptr);
-  sqlite3_create_function(d->db_, "OL_MUL", 2, pure, nullptr, arithmetic_function<decimal_multiply, ieee_multiply>,
-                          nullptr, nullptr);
-  sqlite3_create_function(d->db_, "OL_DIV", 2, pure, nullptr, arithmetic_function<decimal_divide, ieee_divide>,
-                          nullptr, nullptr);
+  sqlite3_create_function(d->db_, "OL_CALC", -1, pure, nullptr, calculate_function, nullptr, nullptr);
   sqlite3_create_function(d->db_, "OL_NUM", 1, pure, nullptr, number_function, nullptr, nullptr);
   sqlite3_create_function(d->db_, "OL_NEXTVAL", 1, SQLITE_UTF8, d.get(), next_value_function, nullptr, nullptr);
   sqlite3_create_function(d->db_, "OL_CURRVAL", 1, SQLITE_UTF8, d.get(), current_value_function, nullptr,

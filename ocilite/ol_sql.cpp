@@ -669,17 +669,38 @@ struct rewriter {
   void emit(int index) {
     const arith_node node = nodes[static_cast<std::size_t>(index)];
     if (node.kind == arith_node::binary) {
-      static const char* const calls[] = {"OL_ADD(", "OL_SUB(", "OL_MUL(", "OL_DIV("};
-      const std::string& op = at(node.op).text;
-      arith_before[sig[node.first]] += calls[op == "+" ? 0 : op == "-" ? 1 : op == "*" ? 2 : 3];
-      arith_replace[sig[node.op]] = ",";
-      emit(node.left);
-      emit(node.right);
+      // A chain of + and -, or of * and /, is one call, not one per
+      // operator: SQLite's parser takes only so many nested calls.
+      auto additive = [&](const arith_node& n) { return punct(n.op, "+") || punct(n.op, "-"); };
+      std::vector<int> operands;
+      std::vector<std::size_t> ops;
+      int left = index;
+      for (; nodes[static_cast<std::size_t>(left)].kind == arith_node::binary &&
+             additive(nodes[static_cast<std::size_t>(left)]) == additive(node);
+           left = nodes[static_cast<std::size_t>(left)].left) {
+        operands.push_back(nodes[static_cast<std::size_t>(left)].right);
+        ops.push_back(nodes[static_cast<std::size_t>(left)].op);
+      }
+      operands.push_back(left);
+      std::reverse(operands.begin(), operands.end());
+      std::reverse(ops.begin(), ops.end());
+      // A call takes 127 arguments: the operators and 126 operands, the
+      // first of which may be the call of the operators before them.
+      const std::size_t per_call = 125;
+      std::string calls;
+      for (std::size_t k = 0; k < ops.size(); k += per_call) {
+        std::string text;
+        for (std::size_t j = k; j < ops.size() && j < k + per_call; ++j) text += at(ops[j]).text;
+        calls = "OL_CALC('" + text + "', " + calls;
+      }
+      arith_before[sig[node.first]] += calls;
+      for (std::size_t k = 0; k < ops.size(); ++k) arith_replace[sig[ops[k]]] = k && k % per_call == 0 ? "), " : ",";
+      for (int operand : operands) emit(operand);
       arith_after[sig[node.last]] += ")";
       return;
     }
     if (node.kind == arith_node::negate) {
-      arith_replace[sig[node.op]] = "OL_SUB(0, ";
+      arith_replace[sig[node.op]] = "OL_CALC('-', 0, ";
       emit(node.left);
       arith_after[sig[node.last]] += ")";
       return;

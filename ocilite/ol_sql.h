@@ -91,12 +91,12 @@ sql_plan classify(std::string_view sql);
 // digits (ORA-01465 when they are not), and columns numbered by an insert
 // trigger get the next value of its sequence. SEQ.NEXTVAL and SEQ.CURRVAL
 // call the sequence functions of the connection. The + - * / of queries
-// and DML become calls of the decimal functions OL_ADD, OL_SUB, OL_MUL and
-// OL_DIV (unary minus OL_SUB(0, x)); a result that SQLite compares or
-// sorts goes through OL_NUM, and an expression of a select list keeps the
-// name SQLite would give it. DEFAULT clauses of CREATE
-// TABLE that call functions are put between parentheses for SQLite. A
-// leading WITH clause that leads anything but a SELECT is ORA-00928.
+// and DML become calls of the decimal function OL_CALC, one for each chain
+// of + and - or of * and / (unary minus OL_CALC('-', 0, x)); a result that
+// SQLite compares or sorts goes through OL_NUM, and an expression of a
+// select list keeps the name SQLite would give it. DEFAULT clauses of
+// CREATE TABLE that call functions are put between parentheses for SQLite.
+// A leading WITH clause that leads anything but a SELECT is ORA-00928.
 sql_plan translate(std::string_view sql, const std::string& user, schema_lookup* schema = nullptr);
 
 // A quoted name matches its object exactly, as on the server: a quoted

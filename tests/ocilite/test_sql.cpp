@@ -248,6 +248,34 @@ TEST(ocilite_sql, arithmetic_is_decimal_to_40_digits) {
             s.query("select n from t where id in (1, 4) order by id"));
 }
 
+TEST(ocilite_sql, long_chains_of_arithmetic_run_left_to_right) {
+  temp_db db(k_numbers_script);
+  oci_session s;
+  s.connect(db.path);
+  // `first`, then `op operand` repeated.
+  auto chain = [](const std::string& first, const std::string& step, int times) {
+    std::string out = first;
+    for (int k = 0; k < times; ++k) out += step;
+    return out;
+  };
+  struct row {
+    std::string expression;
+    std::string text;
+  } rows[] = {
+      {chain("id", " + id", 39), "40"},  // a sum of many columns
+      {chain("1", " + 1", 299), "300"},
+      {chain("n", " - 1 + 1", 100), "123456789012345678901234567890"},
+      {chain("2", " * 2", 99), "1267650600228229401496703205376"},
+      {chain("1 / 3", " * 3 / 3", 60) + " * 3", "." + std::string(40, '9')},
+  };
+  for (const row& r : rows) {
+    auto result = s.query("select " + r.expression + " from t where id = 1");
+    ASSERT_EQ(1u, result.size()) << r.expression;
+    EXPECT_EQ(r.text, result[0].at(0)) << r.expression;
+  }
+  EXPECT_EQ((rows_t{{"1"}}), s.query("select id from t where " + chain("id", " + id", 39) + " = 40"));
+}
+
 TEST(ocilite_sql, arithmetic_errors_are_the_servers) {
   temp_db db(k_numbers_script);
   oci_session s;
