@@ -625,6 +625,12 @@ struct rewriter {
   // number literal stays part of the literal.
   int parse_factor(std::size_t n, std::size_t to, std::size_t& end) {
     if (n < to && (punct(n, "-") || punct(n, "+"))) {
+      // SQLite takes no expression deeper than this: such a run of signs
+      // goes to it as written, for its own error, and the parse stays shallow.
+      constexpr std::size_t deepest = 1000;
+      std::size_t signs = 1;
+      while (signs <= deepest && n + signs < to && (punct(n + signs, "-") || punct(n + signs, "+"))) ++signs;
+      if (signs > deepest) return -1;
       int child = parse_factor(n + 1, to, end);
       if (child < 0) return -1;
       if (punct(n, "+")) {

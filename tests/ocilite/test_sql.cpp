@@ -274,6 +274,10 @@ TEST(ocilite_sql, long_chains_of_arithmetic_run_left_to_right) {
     EXPECT_EQ(r.text, result[0].at(0)) << r.expression;
   }
   EXPECT_EQ((rows_t{{"1"}}), s.query("select id from t where " + chain("id", " + id", 39) + " = 40"));
+  // Signs deeper than any statement SQLite takes: its error, not a crash.
+  OCIStmt* st = s.statement();
+  EXPECT_EQ(OCI_ERROR, s.run(st, "select " + chain("", "- ", 50000) + "1 from t", 0));
+  s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
 }
 
 TEST(ocilite_sql, arithmetic_errors_are_the_servers) {
