@@ -7,6 +7,9 @@
 #include "common/error_handler.h"
 #include "common/init_conversion.h"
 #include "common/program_version.h"
+#include "common/workbook_draft.h"
+#include "oci/oci_library.h"
+#include "platform/file_replacement.h"
 #include "platform/registry.h"
 #include "platform/utf8.h"
 
@@ -45,6 +48,13 @@ void common_check_dest(const std::wstring& path) {
   tk_file_wname parts(path);
   if (!tk_is_path_exist(parts.drive + parts.dir))
     throw tk_exception(std::string("Destination path does not exist.\nPlease verify the correct path was given."), 1);
+  // What only the end of the run would meet: refused before it begins.
+  std::string target;
+  qm_platform::link_refusal refusal = qm_platform::replacement_target(qm_platform::path_to_utf8(path.c_str()), target);
+  if (refusal != qm_platform::link_refusal::none)
+    cannot_write_destination(path, qm_platform::link_refusal_text(refusal));
+  std::wstring refused = qm_platform::replacement_refusal(target);
+  if (!refused.empty()) cannot_write_destination(path, refused);
 }
 
 quillet_convertor::quillet_convertor(conversion_front_end& front_end)
@@ -130,7 +140,11 @@ void quillet_convertor::check_dest() {
   destination = with_format_extension(destination, format_version);
   // Nothing is deleted: the run puts its whole workbook in place at its end.
   common_check_dest(destination);
-  check_logfile_apart(destination);
+  // The file the connection reads, known before it is made.
+  std::string source = oci_source_file(
+      qm_platform::path_to_utf8(ora_engine::make_connect_string(host, port, source_name).c_str()));
+  if (!source.empty()) reads_file(source, read_kind::source);
+  check_files_apart(destination);
 }
 
 std::wstring quillet_convertor::known_destination() const {
@@ -152,11 +166,13 @@ bool quillet_convertor::store_profile(const std::wstring& file_name) {
     return false;
   }
   // The system's reason, read before anything else can change it.
+  udb_profile profile;
   auto failed = [&] {
-    profile_failure_text = udb_profile::store_failure_message(file_name);
+    profile_failure_text = profile.store_problem.empty()
+                               ? udb_profile::store_failure_message(file_name)
+                               : udb_profile::store_failure_message(file_name, profile.store_problem);
     return false;
   };
-  udb_profile profile;
   if (!udb_converter::store_profile(profile)) return failed();
   profile.set_value(k::excel_settings, k::format_version, std::to_wstring(format_version));
   profile.set_value(k::excel_settings, k::split_data, split_data ? L"1" : L"0");

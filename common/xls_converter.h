@@ -95,6 +95,9 @@ class xls_converter : public udb_converter {
   int items_written = 0;
   // From the start of a run until it has ended and removed its files.
   std::atomic<bool> running{false};
+  // The run's workbook took the destination's place: a stop that comes
+  // after that is too late to change the run's outcome.
+  bool workbook_in_place = false;
 
  protected:
   conversion_front_end& front;
@@ -122,6 +125,8 @@ class xls_converter : public udb_converter {
   void tell_no_workbook(const char* why);
   // Removes what the run made; the destination stays as it was.
   void abandon_draft() noexcept;
+  // Tells of a folder of the run that could not be removed.
+  void tell_leftover(const std::string& text) noexcept;
   // The same, with the item's database closed or dropped first.
   void abandon_item(udb_database* destination) noexcept;
 

@@ -624,3 +624,18 @@ sword OCIDateTimeGetTime(void*, OCIError* err, OCIDateTime* datetime, ub1* hr, u
 }
 
 }  // extern "C"
+
+// Not an OCI function: the file a connect string names, found as
+// OCIServerAttach finds it, for a program that must not write over its own
+// source. The length of the path (written with its NUL when it fits), or
+// -1 when the string names no file.
+extern "C" __attribute__((visibility("default"))) long ocilite_source_file(const char* connect_string, char* path,
+                                                                           size_t size) {
+  try {
+    std::string found = resolve_connect_string(connect_string ? connect_string : "");
+    if (path && found.size() < size) std::memcpy(path, found.c_str(), found.size() + 1);
+    return static_cast<long>(found.size());
+  } catch (...) {
+    return -1;
+  }
+}

@@ -306,6 +306,7 @@ TEST(wizard_quick_launch, without_a_connection_ends_with_minus_one_and_no_sheet)
     wizard_front_end front;
     quillet_convertor c(front);
     c.source_name = L"nosuch_database";
+    c.destination = tk_from_utf8(box.file("out.xls"));
     ASSERT_TRUE(c.store_profile(std::wstring(profile.begin(), profile.end())));
   }
   bool sheet_seen = false;

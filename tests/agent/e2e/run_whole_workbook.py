@@ -1,9 +1,12 @@
 """QUILLCMD replaces the destination in one step at the end of a run that
 wrote its whole workbook, or not at all: a packer that fails, a full disk,
 a temporary folder that cannot be made, a selection whose every item fails
-at its first record, a kill between items, each leaves the old workbook
-byte for byte and says so. Runs at once on one destination never mix; long
-names, the file's mode and what is no regular file are taken care of.
+at its first record, a kill between items, a signal before the last step,
+each leaves the old workbook byte for byte, with its owner, group and mode,
+and says so; what a killed run left goes with the next run. Runs at once on
+one destination never mix; long names, the old file's owner, mode and ACL,
+links and what is no regular file are taken care of, and a destination
+that is a file the run reads is refused.
 
 usage: run_whole_workbook.py QUILLCMD [unittest arguments]
 """
@@ -14,6 +17,7 @@ import signal
 import socket
 import sqlite3
 import stat
+import struct
 import tempfile
 import unittest
 
@@ -81,6 +85,37 @@ def read_bytes(path):
         return f.read()
 
 
+def file_state(path):
+    """What a run must leave of an old file: its bytes, owner, group and mode."""
+    st = os.stat(path)
+    return read_bytes(path), st.st_uid, st.st_gid, stat.S_IMODE(st.st_mode)
+
+
+def acl(*entries):
+    """An access ACL as the system stores it: (tag, permission, id) entries."""
+    return struct.pack("<I", 2) + b"".join(struct.pack("<HHI", tag, perm, ident) for tag, perm, ident in entries)
+
+
+NO_ID = 0xFFFFFFFF
+NOBODY = 65534
+
+
+def as_nobody():
+    """For preexec_fn: the child becomes the account nobody."""
+    os.setgroups([])
+    os.setgid(NOBODY)
+    os.setuid(NOBODY)
+
+
+def reachable_by_all(path):
+    """Search permission for everyone on the folders above `path` that are ours."""
+    while len(path) > 1:
+        st = os.stat(path)
+        if st.st_uid == os.geteuid():
+            os.chmod(path, stat.S_IMODE(st.st_mode) | 0o711)
+        path = os.path.dirname(path)
+
+
 class WholeWorkbookTest(e2e_support.WorkFolderTest):
     prefix = "qm_whole_"
 
@@ -141,13 +176,16 @@ class WholeWorkbookTest(e2e_support.WorkFolderTest):
         os.chmod(os.path.join(folder, "zip"), 0o755)
         return folder
 
-    def assert_kept(self, path, code, out, err, cause):
+    def assert_kept(self, path, code, out, err, cause, before=None):
         """The run failed, told the cause and that the old workbook stays,
-        and left nothing of its own."""
+        and left nothing of its own; no message names a folder of the run's."""
         self.assertEqual(code, 255, out + err)
         self.assertEqual(read_bytes(path), OLD, "the old workbook changed")
+        if before is not None:
+            self.assertEqual(file_state(path), before)
         self.assertIn("Error:\n", out)
         self.assertIn(cause, out)
+        self.assertNotIn(".quillmark-", out)
         self.assertTrue(out.endswith(KEPT + "\n"), out)
         self.assertEqual(os.listdir(self.out), [os.path.basename(path)])
         self.assertEqual(os.listdir(self.temp), [])
@@ -174,9 +212,12 @@ class WholeWorkbookTest(e2e_support.WorkFolderTest):
                                           (2, "demo", 4000, "File too large")):
             with self.subTest(version=version, src=src, file_size=size):
                 self.fresh()
-                dest = self.old_workbook("book." + EXT[version])
+                dest = self.old_workbook("book." + EXT[version], 0o640)
+                before = file_state(dest)
                 code, out, err = self.quillcmd(self.arguments(version, dest, src), file_size=size)
-                self.assert_kept(dest, code, out, err, cause)
+                self.assert_kept(dest, code, out, err, cause, before)
+                if version != 2:
+                    self.assertIn("Cannot write the file '%s': the disk is full." % dest, out)
         # TMPDIR a regular file, or a folder the user cannot write in: the
         # message gives the reason the folder cannot be made.
         a_file = self.path("a file")
@@ -217,33 +258,52 @@ class WholeWorkbookTest(e2e_support.WorkFolderTest):
                 self.assertEqual(read_book(dest, version)["GOOD"], [["N"], ["7"]])
                 self.assertEqual(os.listdir(self.out), [os.path.basename(dest)])
 
-    def test_4_a_kill_between_items_leaves_the_old_workbook_and_the_next_run_takes_no_notice(self):
+    def start_until_big(self, version, dest):
+        """A run over kill.db, once it has written its first item and begun the long one."""
+        process = e2e_support.start(self.arguments(version, dest, "kill"), self.out, self.sources, temp=self.temp)
+        for line in process.stdout:
+            if line.startswith("Converting table B_BIG"):
+                break
+        return process
+
+    def test_4_what_a_killed_run_left_goes_with_the_next_run_and_a_live_run_keeps_its_own(self):
         for version in (0, 1, 2):
             with self.subTest(version=version):
                 self.fresh()
                 name = "book." + EXT[version]
-                dest = self.old_workbook(name)
-                process = e2e_support.start(self.arguments(version, dest, "kill"), self.out, self.sources,
-                                            temp=self.temp)
+                dest = self.old_workbook(name, 0o640)
+                before = file_state(dest)
+                live = self.start_until_big(version, dest)
+                killed = None
                 try:
-                    # The second item begins once the first is written.
-                    for line in process.stdout:
-                        if line.startswith("Converting table B_BIG"):
-                            break
-                    process.kill()
+                    live_folders = set(os.listdir(self.out)) - {name}
+                    live_trees = set(os.listdir(self.temp))
+                    killed = self.start_until_big(version, dest)
+                    killed.kill()
+                    killed.communicate()
+                    self.assertEqual(killed.returncode, -signal.SIGKILL)
+                    self.assertEqual(file_state(dest), before)
+                    # Its folder beside the destination, and for .xlsx its tree in TMPDIR.
+                    self.assertEqual(len(set(os.listdir(self.out)) - live_folders - {name}), 1)
+                    self.assertEqual(len(set(os.listdir(self.temp)) - live_trees), 1 if version == 2 else 0)
+                    code, out, err = self.quillcmd(self.arguments(version, dest, "kill", ["A_SMALL"]))
+                    self.assertEqual((code, err), (0, ""), out)
+                    self.assertEqual(read_book(dest, version), {"A_SMALL": [["N"], ["1"]]})
+                    self.assertEqual(file_state(dest)[1:], before[1:])
+                    # The killed run's are gone; the live run's stay, and it goes on to its end.
+                    self.assertEqual(set(os.listdir(self.out)), live_folders | {name})
+                    self.assertEqual(set(os.listdir(self.temp)), live_trees)
+                    out, err = live.communicate(timeout=120)
                 finally:
-                    process.communicate()
-                self.assertEqual(process.returncode, -signal.SIGKILL)
-                self.assertEqual(read_bytes(dest), OLD, "the old workbook changed")
-                left = [n for n in os.listdir(self.out) if n != name]
-                self.assertEqual(len(left), 1, left)
-                self.assertTrue(left[0].startswith(".quillmark-") and os.path.isdir(os.path.join(self.out, left[0])))
-                inside = sorted(os.listdir(os.path.join(self.out, left[0])))
-                code, out, err = self.quillcmd(self.arguments(version, dest, "kill", ["A_SMALL"]))
-                self.assertEqual((code, err), (0, ""), out)
-                self.assertEqual(read_book(dest, version), {"A_SMALL": [["N"], ["1"]]})
-                self.assertEqual(sorted(os.listdir(self.out)), sorted([name, left[0]]))
-                self.assertEqual(sorted(os.listdir(os.path.join(self.out, left[0]))), inside)
+                    for process in (live, killed):
+                        if process and process.poll() is None:
+                            process.kill()
+                            process.communicate()
+                # B_BIG has more rows than an .xls worksheet holds: cut, and said.
+                self.assertEqual((live.returncode, err), (0 if version == 2 else 255, ""), out)
+                self.assertEqual(sorted(read_book(dest, version)), ["A_SMALL", "B_BIG"])
+                self.assertEqual(os.listdir(self.out), [name])
+                self.assertEqual(os.listdir(self.temp), [])
 
     def test_5_runs_at_once_on_one_destination_never_mix(self):
         selections = [list(range(TABLES)), list(range(0, TABLES, 3))]
