@@ -52,9 +52,9 @@ void common_check_dest(const std::wstring& path) {
   std::string target;
   qm_platform::link_refusal refusal = qm_platform::replacement_target(qm_platform::path_to_utf8(path.c_str()), target);
   if (refusal != qm_platform::link_refusal::none)
-    cannot_write_destination(path, qm_platform::link_refusal_text(refusal));
+    cannot_write_destination(path, qm_platform::link_refusal_text(refusal) + L".");
   std::wstring refused = qm_platform::replacement_refusal(target);
-  if (!refused.empty()) cannot_write_destination(path, refused);
+  if (!refused.empty()) cannot_write_destination(path, refused + L".");
 }
 
 quillet_convertor::quillet_convertor(conversion_front_end& front_end)

@@ -23,7 +23,7 @@ const std::wstring& workbook_draft::path() {
   qm_platform::link_refusal refusal =
       qm_platform::replacement_target(qm_platform::path_to_utf8(destination.c_str()), resolved);
   if (refusal != qm_platform::link_refusal::none)
-    cannot_write_destination(destination, qm_platform::link_refusal_text(refusal));
+    cannot_write_destination(destination, qm_platform::link_refusal_text(refusal) + L".");
   target = qm_platform::path_from_utf8(resolved.c_str());
   auto made = std::make_unique<qm_platform::private_folder>(target);
   if (made->path().empty())

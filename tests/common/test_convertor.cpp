@@ -253,7 +253,7 @@ TEST_F(Convertor, WhatOnlyTheEndOfTheRunWouldMeetIsRefusedBeforeIt) {
     }
   };
   auto cannot = [](const std::string& destination, const std::string& why) {
-    return "Cannot write the destination file \"" + destination + "\": " + why;
+    return "Cannot write the destination file \"" + destination + "\": " + why + ".";
   };
   EXPECT_EQ(refusal(shared.file("dangling.xls")),
             cannot(shared.file("dangling.xls"), "it is a symbolic link to a file that does not exist"));

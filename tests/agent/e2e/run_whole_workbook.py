@@ -13,11 +13,13 @@ usage: run_whole_workbook.py QUILLCMD [unittest arguments]
 import errno
 import os
 import resource
+import shutil
 import signal
 import socket
 import sqlite3
 import stat
 import struct
+import subprocess
 import tempfile
 import unittest
 
@@ -393,6 +395,192 @@ class WholeWorkbookTest(e2e_support.WorkFolderTest):
             self.assertTrue(stat.S_ISFIFO(os.stat(os.path.join(self.out, "pipe.xls")).st_mode))
         finally:
             server.close()
+
+    def test_9_a_destination_that_is_a_file_the_run_reads_is_refused_before_anything_is_connected(self):
+        for version in (0, 1, 2):
+            with self.subTest(version=version):
+                self.fresh()
+                ext = "." + EXT[version]
+                shutil.copy(os.path.join(self.sources, "bad.db"), os.path.join(self.out, "db" + ext))
+                with open(os.path.join(self.out, "p" + ext), "w") as f:
+                    f.write("[Generic settings]\nsrc=demo\ndest=p%s\n\n[MS Excel settings]\nformat version=%d\n\n"
+                            "[Oracle settings]\nuser=scott\n" % (ext, version))
+                with open(os.path.join(self.out, "t" + ext), "w") as f:
+                    f.write("DEPT\n")
+                os.link(os.path.join(self.out, "db" + ext), os.path.join(self.out, "hard" + ext))
+                os.symlink("db" + ext, os.path.join(self.out, "soft" + ext))
+                source = ["--host=", "--port=", "--src=db" + ext, "--user=scott", "--xls_ver=%d" % version]
+                cases = [
+                    (source + ["--dest=db" + ext], "the source database", "db"),
+                    (source + ["--dest=./db" + ext], "the source database", "db"),
+                    (source + ["--dest=hard" + ext], "the source database", "hard"),
+                    (source + ["--dest=soft" + ext], "the source database", "soft"),
+                    (["--profile=p" + ext], "a settings file the run reads", "p"),
+                    (["--src=demo", "--user=scott", "--xls_ver=%d" % version, "--tab_file=t" + ext, "--dest=t"],
+                     "the table list", "t"),
+                ]
+                before = {name: file_state(os.path.join(self.out, name)) for name in os.listdir(self.out)}
+                for args, what, name in cases:
+                    refused = 'Error:\nDestination name specifies %s: "%s".\n' % (what, os.path.join(self.out, name + ext))
+                    self.assertEqual(self.quillcmd(args, timeout=30), (255, refused, ""), args)
+                    self.assertEqual({n: file_state(os.path.join(self.out, n)) for n in os.listdir(self.out)}, before)
+                self.assertEqual(os.listdir(self.temp), [])
+
+    def test_10_a_link_of_the_users_is_followed_and_stays_another_is_refused(self):
+        for version in (1, 2):
+            with self.subTest(version=version):
+                self.fresh()
+                ext = "." + EXT[version]
+                shared = os.path.join(self.run_folder, "shared")
+                os.mkdir(shared)
+                report = os.path.join(shared, "report" + ext)
+                with open(report, "wb") as f:
+                    f.write(OLD)
+                os.chmod(report, 0o640)
+                before = file_state(report)
+                os.symlink(os.path.join("..", "shared", "report" + ext), os.path.join(self.out, "link" + ext))
+                code, out, err = self.quillcmd(self.arguments(version, "link" + ext, tables=["DEPT"]))
+                self.assertEqual((code, err), (0, ""), out)
+                self.assertTrue(os.path.islink(os.path.join(self.out, "link" + ext)))
+                self.assertEqual(list(read_book(report, version)), ["DEPT"])
+                self.assertEqual(file_state(report)[1:], before[1:])
+                self.assertEqual(os.listdir(shared), ["report" + ext])
+                self.assertEqual(os.listdir(self.out), ["link" + ext])
+                # A link to nothing, and (for root) a link another account put in root's folder.
+                os.symlink("nothing" + ext, os.path.join(self.out, "gone" + ext))
+                refusals = [("gone", "it is a symbolic link to a file that does not exist")]
+                if os.geteuid() == 0:
+                    os.symlink(report, os.path.join(self.out, "planted" + ext))
+                    os.lchown(os.path.join(self.out, "planted" + ext), NOBODY, NOBODY)
+                    refusals.append(("planted", "it is a symbolic link that belongs to another user"))
+                for name, why in refusals:
+                    refused = 'Error:\nCannot write the destination file "%s": %s.\n' % (
+                        os.path.join(self.out, name + ext), why)
+                    args = ["--src=no_such_source", "--user=scott", "--xls_ver=%d" % version, "--dest=" + name + ext]
+                    self.assertEqual(self.quillcmd(args, timeout=30), (255, refused, ""))
+                self.assertEqual(file_state(report)[1:], before[1:])
+                self.assertEqual(os.listdir(shared), ["report" + ext])
+
+    def test_11_the_new_workbook_keeps_the_old_files_owner_group_acl_and_attributes(self):
+        # The owning group may read; the mask lets a named user write too.
+        rights = acl((1, 6, NO_ID), (2, 6, NOBODY), (4, 4, NO_ID), (0x10, 6, NO_ID), (0x20, 0, NO_ID))
+        for version in (0, 1, 2):
+            with self.subTest(version=version):
+                self.fresh()
+                dest = self.old_workbook("book." + EXT[version], 0o640)
+                try:
+                    os.setxattr(dest, "system.posix_acl_access", rights)
+                    os.setxattr(dest, "user.note", b"kept")
+                except OSError as e:
+                    self.skipTest("no ACL or user attribute here: %s" % e)
+                before = file_state(dest)
+                code, out, err = self.quillcmd(self.arguments(version, dest, tables=["DEPT"]))
+                self.assertEqual((code, err), (0, ""), out)
+                self.assertEqual(list(read_book(dest, version)), ["DEPT"])
+                self.assertEqual(file_state(dest)[1:], before[1:])
+                self.assertEqual(os.getxattr(dest, "system.posix_acl_access"), rights)
+                self.assertEqual(os.getxattr(dest, "user.note"), b"kept")
+                if os.geteuid() != 0:
+                    continue
+                # Root replaces another account's 0600 workbook: it stays that account's, readable by it.
+                theirs = self.old_workbook("theirs." + EXT[version], 0o600)
+                os.chown(theirs, NOBODY, NOBODY)
+                reachable_by_all(self.out)
+                before = file_state(theirs)
+                code, out, err = self.quillcmd(self.arguments(version, theirs, tables=["DEPT"]))
+                self.assertEqual((code, err), (0, ""), out)
+                self.assertEqual(file_state(theirs)[1:], before[1:])
+                read = subprocess.run(["cat", theirs], preexec_fn=as_nobody, capture_output=True)
+                self.assertEqual(read.returncode, 0, read.stderr)
+                self.assertEqual(read.stdout, read_bytes(theirs))
+
+    def test_12_what_only_the_rename_would_refuse_is_refused_before_anything_is_connected(self):
+        def refused(dest, why):
+            return (255, 'Error:\nCannot write the destination file "%s": %s.\n' % (dest, why), "")
+
+        args = lambda dest: ["--src=no_such_source", "--user=scott", "--xls_ver=1", "--dest=" + dest]
+        closed = os.path.join(self.run_folder, "closed")
+        os.mkdir(closed, 0o755)
+        if os.geteuid() != 0:
+            os.chmod(closed, 0o555)
+            self.assertEqual(self.quillcmd(args(os.path.join(closed, "book.xls")), timeout=30),
+                             refused(os.path.join(closed, "book.xls"),
+                                     "cannot create a folder beside it: Permission denied"))
+            os.chmod(closed, 0o755)
+            self.skipTest("the cases of another account's files need root")
+        # Another account's runs, in a folder it cannot write and beside root's file in a sticky folder.
+        reachable_by_all(self.run_folder)
+        temp = os.path.join(self.run_folder, "nobody's tmp")
+        os.mkdir(temp)
+        os.chown(temp, NOBODY, NOBODY)
+        sticky = os.path.join(self.run_folder, "sticky")
+        os.mkdir(sticky)
+        os.chmod(sticky, 0o1777)
+        roots = os.path.join(sticky, "roots.xls")
+        with open(roots, "wb") as f:
+            f.write(OLD)
+        os.chmod(roots, 0o666)
+        before = file_state(roots)
+        for dest, why in ((os.path.join(closed, "book.xls"), "cannot create a folder beside it: Permission denied"),
+                          (roots, "it belongs to another user in a folder where only the owner of a file may "
+                                  "replace it")):
+            with self.subTest(dest=dest):
+                done = subprocess.run([e2e_support.QUILLCMD, *args(dest)], cwd=temp, preexec_fn=as_nobody,
+                                      env=e2e_support.environment(temp), capture_output=True, text=True, timeout=30)
+                self.assertEqual((done.returncode, done.stdout, done.stderr), refused(dest, why))
+        self.assertEqual(file_state(roots), before)
+        self.assertEqual(os.listdir(closed), [])
+        # A file mounted over another, where this machine lets root mount.
+        mounted = self.old_workbook("mounted.xls")
+        over = os.path.join(self.run_folder, "over")
+        with open(over, "w") as f:
+            f.write("over")
+        if subprocess.run(["mount", "--bind", over, mounted], capture_output=True).returncode != 0:
+            self.skipTest("no bind mount here")
+        try:
+            self.assertEqual(self.quillcmd(args(mounted), timeout=30), refused(mounted, "it is a mount point"))
+        finally:
+            subprocess.run(["umount", mounted])
+        self.assertEqual(read_bytes(mounted), OLD)
+
+    def test_13_a_signal_before_the_last_step_keeps_the_old_workbook_and_one_during_it_does_not_stop_the_run(self):
+        shim = os.path.join(os.path.dirname(e2e_support.QUILLCMD), "..", "lib", "test", "libqm_signal_at_fsync.so")
+        if not os.path.exists(shim):
+            self.skipTest("no %s" % shim)
+
+        def run(version, dest, **env):
+            extra = dict(LD_PRELOAD=os.path.abspath(shim), **{k: str(v) for k, v in env.items()})
+            args = self.arguments(version, dest, tables=["DEPT", "EMP"])
+            done = subprocess.run([e2e_support.QUILLCMD, *args], cwd=self.out,
+                                  env=dict(e2e_support.environment(self.temp), **extra),
+                                  capture_output=True, text=True, timeout=60)
+            return done.returncode, done.stdout, done.stderr
+
+        for version in (0, 1, 2):
+            with self.subTest(version=version):
+                self.fresh()
+                dest = self.old_workbook("book." + EXT[version], 0o640)
+                count = os.path.join(self.run_folder, "fsyncs")
+                code, out, err = run(version, dest, QM_FSYNC_COUNT=count)
+                self.assertEqual((code, err), (0, ""), out)
+                with open(count) as f:
+                    calls = int(f.read())
+                # Each file put in place is synced, then its folder: the workbook's own sync is the last
+                # but one, the run's write before it two further back.
+                self.fresh()
+                dest = self.old_workbook("book." + EXT[version], 0o640)
+                before = file_state(dest)
+                code, out, err = run(version, dest, QM_SIGNAL_AT_FSYNC=calls - 3)
+                self.assertEqual((code, out, err), (-signal.SIGTERM, "Converting database demo(2 tables)\n"
+                                 "Converting table DEPT (4 records)\nConverting table EMP (11 records)\n", ""))
+                self.assertEqual(file_state(dest), before)
+                self.assertEqual(os.listdir(self.out), ["book." + EXT[version]])
+                code, out, err = run(version, dest, QM_SIGNAL_AT_FSYNC=calls - 1)
+                self.assertEqual((code, err), (0, ""), out)
+                self.assertEqual(sorted(read_book(dest, version)), ["DEPT", "EMP"])
+                self.assertEqual(file_state(dest)[1:], before[1:])
+                self.assertEqual(os.listdir(self.out), ["book." + EXT[version]])
+                self.assertEqual(os.listdir(self.temp), [])
 
 
 if __name__ == "__main__":
