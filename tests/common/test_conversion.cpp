@@ -431,7 +431,7 @@ class counted_steps : public qm_platform::replace_steps {
  public:
   int syncs = 0, renames = 0, removes = 0;
   int fail_sync_at = 0, fail_rename_at = 0, fail_remove_at = 0;
-  std::function<void(int call)> on_sync, on_rename;
+  std::function<void(int call)> on_sync, on_rename, on_remove;
   counted_steps() : before(qm_platform::set_replace_steps(this)) {}
   ~counted_steps() override { qm_platform::set_replace_steps(before); }
   int sync(int fd) override {
@@ -443,6 +443,7 @@ class counted_steps : public qm_platform::replace_steps {
     return ++renames == fail_rename_at ? ENOSPC : replace_steps::rename(from, to);
   }
   int remove_folder(const std::string& path) override {
+    if (on_remove) on_remove(removes + 1);
     return ++removes == fail_remove_at ? EBUSY : replace_steps::remove_folder(path);
   }
 
@@ -588,6 +589,30 @@ TEST(StoppedConversion, BeforeTheLastStepKeepsTheOldWorkbookAndDuringItCompletes
   EXPECT_EQ(qm_test::file_bytes(signalled.destination).substr(0, 2), "PK");
   EXPECT_EQ(signalled.leftovers(), signalled.name + "\ntmp\n");
   // Held, not lost: the program ends by it once the run is over.
+  EXPECT_TRUE(stop_signals::received());
+}
+
+// A second signal while a stopped run removes what it made changes
+// nothing: the clean-up ends, and nothing of the run stays.
+TEST(StoppedConversion, ASecondSignalWhileItCleansUpChangesNothing) {
+  recording_front_end front;
+  error_handler errors{oracle_error_count, oracle_error_table};
+  stop_signals interrupts;
+  // The first at the packing's end, the second as the run's folder goes.
+  xls_converter run(front);
+  late_step_run stopped(2);
+  counted_steps steps;
+  int signals = 0;
+  steps.on_rename = [&](int) {
+    if (signals == 0 && ++signals) kill(getpid(), SIGINT);
+  };
+  steps.on_remove = [&](int) {
+    if (signals == 1 && ++signals) kill(getpid(), SIGINT);
+  };
+  EXPECT_EQ(stopped.run(run), "stopped");
+  EXPECT_EQ(signals, 2);
+  EXPECT_EQ(state_of(stopped.destination), stopped.before);
+  EXPECT_EQ(stopped.leftovers(), stopped.name + "\ntmp\n");
   EXPECT_TRUE(stop_signals::received());
 }
 
