@@ -1,11 +1,11 @@
 #include "platform/file_replacement.h"
 
+#include "platform/file_identity.h"
 #include "platform/private_folder.h"
 #include "platform/system_error.h"
 #include "platform/utf8.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
@@ -30,14 +30,6 @@ std::string parent_of(const std::string& path) {
   std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string link_text(const std::string& path) {
-  std::string target(PATH_MAX, '\0');
-  ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-  if (n < 0 || static_cast<std::size_t>(n) >= target.size()) return std::string();
-  target.resize(static_cast<std::size_t>(n));
-  return target;
 }
 
 // The names of the file's extended attributes; empty when it has none or
@@ -97,7 +89,8 @@ void clear_acl_group(std::vector<char>& acl) {
 // The old file's owner, group, mode, ACL and other attributes onto the new
 // one, as far as the system lets us, never giving anyone more than the old
 // file gave: 0, or the errno of a change of mode that failed.
-int take_access_of(int fd, const std::string& old_path, const struct stat& old, replaced_access access) {
+int take_access_of(int fd, const std::string& old_path, const struct stat& old, replaced_access access,
+                   replace_steps& steps) {
   // Before the mode: a change of owner clears the set-id bits.
   if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
     // The owner only root may give; a group of ours the user may.
@@ -136,12 +129,12 @@ int take_access_of(int fd, const std::string& old_path, const struct stat& old, 
       if (access != replaced_access::as_old || !has_acl) continue;
       if (!same_group) clear_acl_group(acl);
       // Failing, the mode set above stands: it gives no more than the ACL.
-      ::fsetxattr(fd, name.c_str(), acl.data(), acl.size(), 0);
+      steps.set_attribute(fd, name, acl.data(), acl.size());
       continue;
     }
     if (name.compare(0, 6, "system") == 0) continue;
     // Attributes the user may not set (security.*, trusted.*) stay behind.
-    if (attribute_value(old_path, name, value)) ::fsetxattr(fd, name.c_str(), value.data(), value.size(), 0);
+    if (attribute_value(old_path, name, value)) steps.set_attribute(fd, name, value.data(), value.size());
   }
   return 0;
 }
@@ -155,6 +148,10 @@ int replace_steps::rename(const std::string& from, const std::string& to) {
 }
 
 int replace_steps::remove_folder(const std::string& path) { return ::rmdir(path.c_str()) == 0 ? 0 : errno; }
+
+int replace_steps::set_attribute(int fd, const std::string& name, const void* value, std::size_t size) {
+  return ::fsetxattr(fd, name.c_str(), value, size, 0) == 0 ? 0 : errno;
+}
 
 replace_steps* set_replace_steps(replace_steps* steps) {
   replace_steps* before = steps_in_use;
@@ -198,7 +195,7 @@ link_refusal replacement_target(const std::string& path, std::string& target) {
     struct stat holder {};
     if (::stat(folder.c_str(), &holder) != 0) return link_refusal::foreign;
     if (st.st_uid != user && st.st_uid != holder.st_uid) return link_refusal::foreign;
-    std::string next = link_text(current);
+    std::string next = symbolic_link_target(current);
     if (next.empty()) return link_refusal::dangling;
     current = next[0] == '/' ? next : folder + "/" + next;
   }
@@ -213,7 +210,7 @@ int put_in_place(const std::wstring& from, const std::wstring& to, replaced_acce
   struct stat old {};
   int rc = 0;
   if (::lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-    rc = take_access_of(fd, target, old, access);
+    rc = take_access_of(fd, target, old, access, steps);
   else if (access == replaced_access::owner_only && ::fchmod(fd, 0600) != 0)
     rc = errno;
   // A disk that is full shows at the latest here, before the old file goes.

@@ -6,6 +6,7 @@
 // it was, and a failure leaves it so.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace qm_platform {
@@ -17,6 +18,8 @@ class replace_steps {
   virtual ~replace_steps() = default;
   virtual int sync(int fd);
   virtual int rename(const std::string& from, const std::string& to);
+  // Gives the open file an extended attribute (an ACL among them).
+  virtual int set_attribute(int fd, const std::string& name, const void* value, std::size_t size);
   // Removes an empty folder.
   virtual int remove_folder(const std::string& path);
 };

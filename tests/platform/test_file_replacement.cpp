@@ -114,6 +114,27 @@ TEST(FileReplacement, TheNewFileTakesWhatTheOldOneHad) {
   if (!with_acl || !with_attribute) GTEST_SKIP() << "the file system takes no ACL or user attribute";
 }
 
+// Where the ACL cannot be copied, the owning group keeps what its own entry
+// gave it: the mask, which let a named user write, is not its due.
+TEST(FileReplacement, AnAclThatCannotBeCopiedLeavesTheGroupItsOwnBits) {
+  qm_test::temp_folder folder("qm_replace_");
+  const std::string old = folder.file("report.xls");
+  write_file(old, "yesterday", 0640);
+  const std::string rights = acl({{user_obj, 6, no_id}, {named_user, 6, 65534}, {group_obj, 4, no_id},
+                                  {mask, 6, no_id}, {other, 0, no_id}});
+  if (lsetxattr(old.c_str(), "system.posix_acl_access", rights.data(), rights.size(), 0) != 0)
+    GTEST_SKIP() << "the file system takes no ACL";
+  ASSERT_EQ(state_of(old).mode, 0660u);
+  struct no_attributes : qm_platform::replace_steps {
+    qm_platform::replace_steps* before = qm_platform::set_replace_steps(this);
+    ~no_attributes() override { qm_platform::set_replace_steps(before); }
+    int set_attribute(int, const std::string&, const void*, std::size_t) override { return ENOTSUP; }
+  } steps;
+  ASSERT_EQ(replace(old, "today"), 0);
+  EXPECT_EQ(state_of(old).mode, 0640u);
+  EXPECT_EQ(attribute(old, "system.posix_acl_access"), "(none)");
+}
+
 // A file that holds a password is its owner's alone, whatever the old one allowed.
 TEST(FileReplacement, AnOwnerOnlyFileTakesNoAclAndNoGroupBits) {
   qm_test::temp_folder folder("qm_replace_");
