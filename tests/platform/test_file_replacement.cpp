@@ -329,6 +329,8 @@ TEST(PrivateFolder, ANewOneRemovesOnlyTheFoldersOfRunsThatAreGone) {
   EXPECT_EQ(qm_test::file_tree(live) + qm_test::file_tree(elsewhere.path), before);
   kill(alive, SIGKILL);
   waitpid(alive, nullptr, 0);
+  close(ready[0]);
+  close(ready[1]);
   qm_platform::remove_dead_folders(folder.path, is_dead_name);
   EXPECT_EQ(qm_test::listing(folder.path), ".quillmark-afile1\n.quillmark-linked\n.quillmark-opened\n.quillmark-short\n");
   chmod(folder.file(".quillmark-opened/inner").c_str(), 0700);
