@@ -217,6 +217,59 @@ TEST_F(fetch_demo, execute_with_one_iteration_fetches_the_first_row) {
             s.f.OCIStmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
 }
 
+// A value longer than its buffer is cut as the server's client cuts it: the
+// indicator tells the whole length (-2 past what an sb2 holds), the return
+// length and code what the buffer got, the fetch succeeds with ORA-24345.
+// A return length never wraps: no more is put than a ub2 length tells.
+TEST(ocilite_fetch, a_cut_value_is_told_with_its_lengths) {
+  temp_db db("CREATE TABLE \"L\" (\"V\" VARCHAR2(100)); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+             "FROM n WHERE i < 40000) INSERT INTO \"L\" SELECT group_concat(char(97 + i % 3), '') FROM n;");
+  oci_session s;
+  s.connect(db.path);
+  const struct {
+    ub2 dty;
+    std::size_t bytes;
+    ub2 rlen;  // what the buffer holds (LONG VARCHAR: in its own length)
+    sb4 own_length;
+  } cases[] = {
+      {SQLT_CHR, 65536, 65534, -1},
+      {SQLT_CHR, 100000, 65534, -1},
+      {SQLT_CHR, 1000, 1000, -1},
+      {SQLT_LVC, 4 + 70000, 65535, 70000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    OCIStmt* st = s.statement();
+    ASSERT_EQ(OCI_SUCCESS, s.run(st, "SELECT \"V\" FROM \"L\"", 0));
+    std::vector<char16_t> buffer(c.bytes / 2 + 1, u'#');
+    sb2 ind = 0;
+    ub2 rlen = 0, rcode = 0;
+    OCIDefine* d = nullptr;
+    s.f.OCIDefineByPos(st, &d, s.err, 1, buffer.data(), static_cast<sb4>(c.bytes), c.dty, &ind, &rlen, &rcode,
+                       OCI_DEFAULT);
+    EXPECT_EQ(OCI_SUCCESS_WITH_INFO, s.f.OCIStmtFetch(st, s.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT));
+    EXPECT_EQ(24345, s.error_code());
+    EXPECT_EQ(-2, ind);
+    EXPECT_EQ(1406, rcode);
+    EXPECT_EQ(c.rlen, rlen);
+    const char16_t* text = buffer.data();
+    std::size_t kept = rlen / 2;
+    if (c.own_length >= 0) {
+      sb4 length = 0;
+      std::memcpy(&length, buffer.data(), 4);
+      EXPECT_EQ(c.own_length, length);
+      text += 2;
+      kept = static_cast<std::size_t>(length) / 2;
+    }
+    for (std::size_t i = 0; i < kept; ++i)
+      if (text[i] != static_cast<char16_t>(u'a' + (i + 1) % 3)) {
+        ADD_FAILURE() << "unit " << i;
+        break;
+      }
+    s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
+  }
+}
+
 TEST(ocilite_fetch, an_infinite_binary_double_is_fetched) {
   temp_db db("CREATE TABLE \"D\" (\"ID\" NUMBER, \"V\" BINARY_DOUBLE); INSERT INTO \"D\" VALUES (1, 9e999);"
              "INSERT INTO \"D\" VALUES (2, -9e999); INSERT INTO \"D\" VALUES (3, 2.25);");
