@@ -29,6 +29,9 @@ class ora_engine : public tk_singleton<ora_engine> {
 
   // Throws ora_exception on OCI_ERROR; every other status returns.
   void check_err(sword status);
+  // The number of the error or warning the last call left on the error
+  // handle; 0 when it left none.
+  sb4 error_number();
 
   int get_records_cnt(const std::wstring& name_or_query, bool is_query = false);
   // major << 16 | minor << 8 | third; 0 when the banner has no version.
@@ -59,6 +62,10 @@ class ora_engine : public tk_singleton<ora_engine> {
   // Set by the conversion run before it opens any table; tables then skip
   // their keys and indexes.
   bool conversion_mode = false;
+  // The UTF-16 units of a text value that the reader of its column needs;
+  // 0 reads every value whole. The conversion run keeps no more in a cell,
+  // so a longer value is read only until it is sure to be longer.
+  std::size_t text_limit = 0;
 
  private:
   bool logged_in = false;

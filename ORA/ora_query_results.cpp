@@ -57,6 +57,7 @@ void ora_query_results::initialize(int count, const std::wstring& select_text) {
     }
   }
   // Fetch pass on the result's own statement.
+  this->select_text = select_text;
   stmt.prepare_query(select_text);
   for (std::size_t i = 0; i < columns.size(); ++i) columns[i]->define(stmt.handle, static_cast<ub4>(i + 1));
   engine.check_err(stmt.execute(0));
@@ -111,10 +112,41 @@ void ora_query_results::append_record(udb_record&) { throw tk_mail_assertion("or
 
 sword ora_query_results::fetch_row() {
   fetched = true;
+  ora_engine& engine = ora_engine::instance();
   sword status = stmt.fetch();
-  ora_engine::instance().check_err(status);
+  engine.check_err(status);
   at_end = status == OCI_NO_DATA;
+  if (at_end) return status;
+  ++rows_read;
+  // A client may tell a cut only by the fetch's warning.
+  auto told_cut = [&] {
+    if (status != OCI_SUCCESS_WITH_INFO) return false;
+    sb4 number = engine.error_number();
+    return number == 1406 || number == 24345;
+  };
+  bool cut = told_cut();
+  for (auto& column : columns)
+    while (column->needs_more(cut) && column->widen()) {
+      read_row_again();
+      status = OCI_SUCCESS;
+      cut = false;
+    }
   return status;
+}
+
+void ora_query_results::read_row_again() {
+  ora_engine& engine = ora_engine::instance();
+  ora_stmt again;
+  again.prepare_query(select_text);
+  for (std::size_t i = 0; i < columns.size(); ++i) columns[i]->define(again.handle, static_cast<ub4>(i + 1));
+  engine.check_err(again.execute(0));
+  for (std::size_t n = 0; n < rows_read; ++n) {
+    sword status = again.fetch();
+    engine.check_err(status);
+    if (status == OCI_NO_DATA)
+      throw tk_exception(std::string("The result changed while a long value of it was read again."), 0);
+  }
+  stmt.swap(again);
 }
 
 bool ora_query_results::is_eof() {

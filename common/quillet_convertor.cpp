@@ -203,6 +203,8 @@ int quillet_convertor::operator()() {
   try {
     try {
       engine.conversion_mode = true;
+      // A text is read no further than a cell keeps.
+      engine.text_limit = cell_text_limit();
       if (!source_db) throw tk_mail_assertion("qlt_conv", 72);
       end_run_if_stopped();
       if (front.select_all_when_empty() && selected_tables.empty() && selected.empty())
