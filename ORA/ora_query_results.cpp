@@ -39,8 +39,12 @@ void ora_query_results::initialize(int count, const std::wstring& select_text) {
           f.OCIAttrGet(describe.handle, OCI_HTYPE_STMT, &column_count, nullptr, OCI_ATTR_PARAM_COUNT, engine.err));
     for (ub4 p = 1; p <= column_count; ++p) {
       OCIParam* param = nullptr;
-      engine.check_err(
-          f.OCIParamGet(describe.handle, OCI_HTYPE_STMT, engine.err, reinterpret_cast<void**>(&param), p));
+      {
+        // A client may read the rows to describe an expression.
+        ora_engine::server_call call(engine);
+        engine.check_err(
+            f.OCIParamGet(describe.handle, OCI_HTYPE_STMT, engine.err, reinterpret_cast<void**>(&param), p));
+      }
       ub2 code = 0;
       engine.check_err(f.OCIAttrGet(param, OCI_DTYPE_PARAM, &code, nullptr, OCI_ATTR_DATA_TYPE, engine.err));
       std::unique_ptr<ora_type> column;

@@ -326,6 +326,8 @@ ub4 ora_lob::read_lob(ub4 offset, void* buffer, ub4 amount) {
   }
   auto* out = static_cast<unsigned char*>(buffer);
   ub4 got = 0, asked = amount;
+  e.end_if_stopped();
+  ora_engine::server_call call(e);
   sword status = oci().OCILobRead(e.svc, e.err, locator, &asked, offset, out, bytes, nullptr, nullptr, csid, form);
   for (;;) {
     e.check_err(status);

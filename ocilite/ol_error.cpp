@@ -42,6 +42,7 @@ const catalog_entry catalog[] = {
     {1007, "variable not in select list"},
     {1008, "not all variables bound"},
     {1012, "not logged on"},
+    {1013, "user requested cancel of current operation"},
     {1017, "invalid username/password; logon denied"},
     {1034, "ORACLE not available"},
     {1036, "illegal variable name/number"},
@@ -167,6 +168,7 @@ ora_error map_sqlite_error(sqlite3* db, int rc, const std::string& first_word) {
   if (primary == SQLITE_NOMEM) return make_error(4030, "?");
   if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return make_error(54);
   if (primary == SQLITE_READONLY) return make_error(16000);
+  if (primary == SQLITE_INTERRUPT) return make_error(1013);
   if (primary == SQLITE_CONSTRAINT) {
     if (starts_with(message, "UNIQUE constraint failed: ") ||
         starts_with(message, "PRIMARY KEY must be unique"))

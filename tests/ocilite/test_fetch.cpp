@@ -1,7 +1,10 @@
 #include "oci_session.h"
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -268,6 +271,45 @@ TEST(ocilite_fetch, a_cut_value_is_told_with_its_lengths) {
       }
     s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
   }
+}
+
+TEST(ocilite_fetch, a_break_from_another_thread_ends_the_statement_under_way) {
+  temp_db db("CREATE TABLE \"CUBE\" (\"ID\" NUMBER(6)); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+             "FROM n WHERE i < 2000) INSERT INTO \"CUBE\" SELECT i FROM n;");
+  oci_session s;
+  s.connect(db.path);
+  OCIError* break_error = nullptr;
+  s.f.OCIHandleAlloc(s.env, reinterpret_cast<void**>(&break_error), OCI_HTYPE_ERROR, 0, nullptr);
+  // With nothing under way a break changes nothing.
+  EXPECT_EQ(OCI_SUCCESS, s.f.OCIBreak(s.svc, break_error));
+  EXPECT_EQ(OCI_SUCCESS, s.f.OCIBreak(s.srv, break_error));
+  EXPECT_EQ(OCI_INVALID_HANDLE, s.f.OCIBreak(s.env, break_error));
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{"2000"}}), s.query("SELECT COUNT(*) FROM \"CUBE\""));
+
+  // Minutes of counting, broken off as soon as it runs.
+  std::atomic<bool> done{false};
+  std::thread breaker([&] {
+    while (!done) {
+      s.f.OCIBreak(s.svc, break_error);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  });
+  OCIStmt* st = s.statement();
+  sb4 count = 0;
+  OCIDefine* d = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, s.prepare(st, "SELECT COUNT(*) FROM \"CUBE\" a, \"CUBE\" b, \"CUBE\" c"));
+  s.f.OCIDefineByPos(st, &d, s.err, 1, &count, 4, SQLT_INT, nullptr, nullptr, nullptr, OCI_DEFAULT);
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(OCI_ERROR, s.f.OCIStmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+  auto took = std::chrono::steady_clock::now() - started;
+  done = true;
+  breaker.join();
+  EXPECT_EQ(1013, s.error_code()) << s.error_text();
+  EXPECT_LT(took, std::chrono::seconds(10));
+  s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
+  // The session goes on.
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{"2000"}}), s.query("SELECT COUNT(*) FROM \"CUBE\""));
+  s.f.OCIHandleFree(break_error, OCI_HTYPE_ERROR);
 }
 
 TEST(ocilite_fetch, an_infinite_binary_double_is_fetched) {
