@@ -46,8 +46,9 @@ class ora_query_results : public udb_recordset {
  private:
   // Runs the SELECT again on a statement of its own, its columns defined
   // anew (a widened one takes a longer value), up to the row now read;
-  // that statement then takes the place of the first.
-  void read_row_again();
+  // that statement then takes the place of the first. The status of the
+  // row's fetch.
+  sword read_row_again();
 
   std::wstring select_text;
   // Rows fetched so far.

@@ -81,6 +81,8 @@ struct fetched_text {
   const char16_t* units;
   std::size_t told;
   std::size_t room;
+  // Told in four bytes (LONG VARCHAR), which cannot wrap.
+  bool long_length;
   std::size_t count() const { return std::min(told, room) / sizeof(char16_t); }
 };
 
@@ -101,6 +103,9 @@ bool short_of_need(const ora_type& column, const fetched_text& text, bool fetch_
   bool full = text.told + 2 * sizeof(char16_t) > text.room;
   bool cut = column.null_ind == -2 || column.null_ind > 0 || column.return_code == 1406 || text.told > text.room ||
              (fetch_told_cut && full);
+  // A length that cannot wrap shows whether the value filled its buffer: a
+  // sign of a cut without that is none.
+  if (text.long_length) cut = cut && (full || text.told > text.room);
   if (!cut) return false;
   std::size_t limit = engine().text_limit;
   return limit == 0 || ora_kept_units(text.units, text.count()) <= limit;
@@ -267,8 +272,8 @@ namespace {
 fetched_text text_of(const ora_string& column) {
   const std::size_t bytes = column.buffer.size() * sizeof(char16_t);
   if (column.long_varchar)
-    return {column.buffer.data() + 2, long_varchar_length(column.buffer), bytes - sizeof(sb4)};
-  return {column.buffer.data(), column.length, bytes};
+    return {column.buffer.data() + 2, long_varchar_length(column.buffer), bytes - sizeof(sb4), true};
+  return {column.buffer.data(), column.length, bytes, false};
 }
 
 }  // namespace
@@ -462,7 +467,7 @@ namespace {
 
 fetched_text long_text_of(const ora_str_repr& column) {
   return {column.buffer.data() + 2, long_varchar_length(column.buffer),
-          (column.buffer.size() - 2) * sizeof(char16_t)};
+          (column.buffer.size() - 2) * sizeof(char16_t), true};
 }
 
 }  // namespace
