@@ -350,19 +350,23 @@ exact exact_sum(exact a, exact b) {
   return a;
 }
 
-// a / b (b not 0) with at least 42 significant digits, the rest dropped:
-// the 41st digit then decides the rounding to 40, whatever follows.
-decimal quotient_of(const exact& a, const exact& b) {
-  if (a.magnitude.empty()) return decimal{};
-  long extra =
-      std::max(0L, static_cast<long>(b.magnitude.size()) - static_cast<long>(a.magnitude.size()) + 6);
+// a / b (b not 0) with at least `limbs_wanted` limbs past the first, the
+// rest dropped.
+exact cut_quotient(const exact& a, const exact& b, long limbs_wanted) {
+  if (a.magnitude.empty()) return a;
+  long extra = std::max(
+      0L, limbs_wanted + static_cast<long>(b.magnitude.size()) - static_cast<long>(a.magnitude.size()));
   exact q;
   limbs rest;
   divide(shifted(a.magnitude, static_cast<std::size_t>(extra)), b.magnitude, q.magnitude, rest);
-  q.negative = a.negative != b.negative;
+  q.negative = !q.magnitude.empty() && a.negative != b.negative;
   q.scale = a.scale - extra - b.scale;
-  return decimal_of_exact(q);
+  return q;
 }
+
+// a / b (b not 0) with at least 42 significant digits, the rest dropped:
+// the 41st digit then decides the rounding to 40, whatever follows.
+decimal quotient_of(const exact& a, const exact& b) { return decimal_of_exact(cut_quotient(a, b, 6)); }
 
 decimal zero() { return decimal{}; }
 
@@ -674,15 +678,7 @@ exact w_mul(const exact& a, const exact& b) {
 }
 
 exact w_div(const exact& a, const exact& b) {
-  if (a.magnitude.empty()) return a;
-  long extra = std::max(0L, static_cast<long>(k_work_limbs) + 1 + static_cast<long>(b.magnitude.size()) -
-                                static_cast<long>(a.magnitude.size()));
-  exact q;
-  limbs rest;
-  divide(shifted(a.magnitude, static_cast<std::size_t>(extra)), b.magnitude, q.magnitude, rest);
-  q.negative = a.negative != b.negative;
-  q.scale = a.scale - extra - b.scale;
-  return cut_to_work(q);
+  return cut_to_work(cut_quotient(a, b, static_cast<long>(k_work_limbs) + 1));
 }
 
 // x times 10^k.

@@ -154,27 +154,18 @@ for digits in ("1234567890123456789012345678901234567891", "9" * 40, "1" + "0" *
         for tail in ("5", "49", "51", "500000000001"):
             add_binary("add", text(digits, e), text(tail, e - 40))
             add_binary("sub", text(digits, e, True), text(tail, e - 40))
-add_binary("sub", "1E-130", "1E-171")
-add_binary("add", "-1E-130", "1E-171")
-add_binary("sub", "2E-130", "1E-130")
-add_binary("sub", "1.5E-130", "1E-130")
-# Below 1E-130 before the rounding, not after it.
-add_binary("mul", "0.999999999999999999999E-64", "1.000000000000000000001E-66")
-add_binary("mul", "0.99999999999999999999E-64", "1.00000000000000000001E-66")
-add_binary("add", text("9" * 40, 126), text("5", 86))
-add_binary("add", text("9" * 40, 126), text("4", 86))
-add_binary("mul", "1E+63", "1E+63")
-add_binary("mul", "1E+62", "9.999999999999999999999999999999999999999E+62")
-add_binary("mul", "1E-65", "1E-65")
-add_binary("mul", "1E-65", "1E-66")
-add_binary("div", "1", "3")
-add_binary("div", "2", "3")
-add_binary("div", "1", "0")
-add_binary("div", "0", "7")
-add_binary("div", "1E-100", "1E+40")
-add_binary("div", "1E+100", "1E-40")
-add_binary("div", "9" * 40, "9" * 39)
-add_binary("div", "1" + "0" * 39, "3")
+for op, a, b in (
+        ("sub", "1E-130", "1E-171"), ("add", "-1E-130", "1E-171"), ("sub", "2E-130", "1E-130"),
+        ("sub", "1.5E-130", "1E-130"),
+        # Below 1E-130 before the rounding, not after it.
+        ("mul", "0.999999999999999999999E-64", "1.000000000000000000001E-66"),
+        ("mul", "0.99999999999999999999E-64", "1.00000000000000000001E-66"),
+        ("add", text("9" * 40, 126), text("5", 86)), ("add", text("9" * 40, 126), text("4", 86)),
+        ("mul", "1E+63", "1E+63"), ("mul", "1E+62", "9.999999999999999999999999999999999999999E+62"),
+        ("mul", "1E-65", "1E-65"), ("mul", "1E-65", "1E-66"),
+        ("div", "1", "3"), ("div", "2", "3"), ("div", "1", "0"), ("div", "0", "7"), ("div", "1E-100", "1E+40"),
+        ("div", "1E+100", "1E-40"), ("div", "9" * 40, "9" * 39), ("div", "1" + "0" * 39, "3")):
+    add_binary(op, a, b)
 
 # MOD and REMAINDER: both signs, ties, a divisor of 0, far magnitudes.
 for op in ("mod", "remainder"):
