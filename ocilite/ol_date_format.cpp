@@ -1,0 +1,3 @@
+#include "ocilite/ol_date_format.h"
+
+namespace ocilite {}  // namespace ocilite

@@ -1,0 +1,3 @@
+#include "ocilite/ol_date_math.h"
+
+namespace ocilite {}  // namespace ocilite

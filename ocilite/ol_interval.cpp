@@ -1,0 +1,3 @@
+#include "ocilite/ol_interval.h"
+
+namespace ocilite {}  // namespace ocilite

@@ -1,0 +1,3 @@
+#include "ocilite/ol_text_functions.h"
+
+namespace ocilite {}  // namespace ocilite
