@@ -39,9 +39,21 @@ int iso_week(const datetime& t);
 int iso_year(const datetime& t);
 // Throws ORA-01841 unless `t` lies in years -4713..9999 (not 0).
 void check_year_range(const datetime& t);
-// The DATE of a datetime: the fraction and the zone dropped (the wall
-// time kept), as the server turns a TIMESTAMP into a DATE.
+// The DATE of a datetime, as the server turns a TIMESTAMP into a DATE:
+// the wall time kept, the zone dropped, the fraction rounded to the second
+// (half up).
 datetime as_date(const datetime& t);
+
+// Seconds of a wall time from the start of Julian day 0, and back
+// (ORA-01841 outside the calendar's years); `like` gives the fraction and
+// zone of the result.
+std::int64_t wall_seconds(const datetime& t);
+datetime from_wall_seconds(std::int64_t seconds, const datetime& like);
+
+// Whole numbers and NUMBERs: the NUMBER of an integer, and the integer of
+// a NUMBER truncated toward zero (false past 64 bits).
+decimal integer_decimal(std::int64_t n);
+bool truncated_integer(const decimal& d, std::int64_t& out);
 
 // DATE + n: n days with a fraction, the result to the nearest second (half
 // away from zero), so DATE + 1/86400 is one second later. The result is a
