@@ -4,7 +4,7 @@
 //
 // Elements, in any case (the case of a name element sets the case of the
 // name: MONTH JANUARY, Month January, month january):
-//   AD A.D. BC B.C.  AM A.M. PM P.M.  CC SCC  D  DAY DY  DD DDD  DS DL TS
+//   AD A.D. BC B.C.  AM A.M. PM P.M.  CC SCC  D  DAY DY  DD DDD
 //   FF FF1..FF9  HH HH12 HH24  IW IYYY IYY IY I  J  MI  MM MON MONTH RM
 //   Q  RR RRRR  SS SSSSS  TZH TZM TZR  W WW  X  Y,YYY YYYY SYYYY YYY YY Y
 // the suffixes TH, SP, SPTH and THSP on numeric elements (DDTH 12TH,
@@ -34,9 +34,10 @@ std::string_view default_format(datetime_kind kind);
 // TO_CHAR(t, mask). `fraction_digits` is the fractional precision of t's
 // type (9 for TO_TIMESTAMP, 6 for SYSTIMESTAMP and a TIMESTAMP column
 // without one): FF writes that many digits, FF1..FF9 as many as they say
-// (truncated). ORA-01821 for what is no element, and for FF, X's fraction
-// and TZH TZM TZR where the kind has no fraction or zone (a DATE); the
-// spelled YEAR and SYEAR are refused the same way.
+// (truncated). ORA-01821 for what is no element, for FF where the kind
+// has no fraction (a DATE) and TZH TZM TZR where it has no zone; the
+// spelled YEAR and SYEAR and the short forms DS DL TS are refused the same
+// way.
 std::string to_char_datetime(const datetime& t, std::string_view mask, datetime_kind kind,
                              int fraction_digits = 9);
 // TO_CHAR(t) and the text of t in `||`: to_char_datetime with the kind's
@@ -57,7 +58,8 @@ date_defaults current_date_defaults();
 // in any case, MON and MONTH take either form, MM takes digits or a name;
 // without FX a run of punctuation and blanks in the text stands for the
 // mask's punctuation, numbers may have fewer digits than their element, and
-// a text that ends before the mask leaves the rest at their defaults;
+// a text that ends before the mask's time fields leaves them at 0 (ending
+// before a date field is ORA-01840);
 // with FX punctuation, quoted text and widths must match exactly (FM
 // relaxes the widths). YY takes the current century, RR the one nearest
 // (00-49 after a year ending in 50-99 is the next century); four digits
@@ -74,7 +76,8 @@ date_defaults current_date_defaults();
 // ORA-01850 HH24 past 23, ORA-01851 minutes, ORA-01852 seconds,
 // ORA-01853 SSSSS past 86399, ORA-01854 J outside 1..5373484,
 // ORA-01841 year 0 or past 9999, ORA-01855 no AM/PM, ORA-01856 no BC/AD,
-// ORA-01874 and ORA-01875 a zone offset out of range, ORA-01831..ORA-01838
+// ORA-01874 and ORA-01875 a zone offset out of range, ORA-01882 a zone
+// that is no offset (+05:30, -08:00) nor UTC, ORA-01831..ORA-01838
 // fields that contradict J or SSSSS.
 datetime to_datetime(std::string_view text, std::string_view mask, datetime_kind kind,
                      const date_defaults& defaults);
