@@ -281,3 +281,19 @@ TEST(date_math, current_values_and_zones) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(date_math, stored_texts_hold_every_day_of_the_calendar) {
+  for (const char* text : {"1500-02-29 00:00:00", "-0044-03-15 12:00:00", "0001-01-01 00:00:00",
+                           "-4713-01-02 00:00:00", "9999-12-31 23:59:59"}) {
+    auto t = parse_datetime(text);
+    ASSERT_TRUE(t) << text;
+    EXPECT_EQ(text, datetime_text(*t, false, false));
+  }
+  EXPECT_EQ(-44, parse_datetime("-0044-03-15")->year);
+  for (const char* text : {"1582-10-10", "1900-02-29", "0000-01-01", "-0000-01-01"})
+    EXPECT_FALSE(parse_datetime(text)) << text;
+}
+
+}  // namespace
