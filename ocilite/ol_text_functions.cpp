@@ -12,6 +12,8 @@ namespace ocilite {
 namespace {
 
 constexpr std::int64_t k_integer_limit = std::int64_t(1) << 62;
+// The longest VARCHAR2 a function gives, in bytes.
+constexpr std::size_t k_varchar2_bytes = 4000;
 
 // Bytes of the character at i: a valid UTF-8 sequence, else one byte.
 std::size_t char_size(std::string_view s, std::size_t i) {
@@ -110,6 +112,17 @@ std::string case_changed(std::string_view s, Change change) {
   return out;
 }
 
+// The first characters of a text that fit `bytes`.
+std::string_view fitting(std::string_view s, std::size_t bytes) {
+  if (s.size() <= bytes) return s;
+  std::size_t end = 0;
+  for (std::size_t i = 0; i < s.size(); i += char_size(s, i)) {
+    if (i + char_size(s, i) > bytes) break;
+    end = i + char_size(s, i);
+  }
+  return s.substr(0, end);
+}
+
 text_result padded(std::string_view s, std::int64_t length, std::string_view pad, bool left) {
   if (length < 1 || pad.empty()) return std::nullopt;
   std::vector<std::size_t> starts = char_starts(s);
@@ -118,8 +131,11 @@ text_result padded(std::string_view s, std::int64_t length, std::string_view pad
   if (have >= want) return text_or_null(std::string(s.substr(0, starts[want])));
   std::vector<std::string_view> pad_chars = chars_of(pad);
   std::string fill;
-  for (std::size_t k = 0; k < want - have; ++k) fill += pad_chars[k % pad_chars.size()];
-  return left ? fill + std::string(s) : std::string(s) + fill;
+  // No more pad than the longest result can hold.
+  std::size_t room = left ? k_varchar2_bytes : (s.size() < k_varchar2_bytes ? k_varchar2_bytes - s.size() : 0);
+  for (std::size_t k = 0; k < want - have && fill.size() < room; ++k) fill += pad_chars[k % pad_chars.size()];
+  std::string out = left ? fill + std::string(s) : std::string(s) + fill;
+  return std::string(fitting(out, std::max(k_varchar2_bytes, left ? 0 : s.size())));
 }
 
 bool in_set(const std::vector<std::string_view>& set, std::string_view c) {

@@ -53,7 +53,9 @@ std::int64_t text_instr(std::string_view s, std::string_view sub, std::int64_t p
                         std::int64_t occurrence = 1);
 
 // LPAD and RPAD(s, length[, pad]): s cut or padded to `length` characters
-// (the pad repeated, the last copy cut); NULL for a length below 1.
+// (the pad repeated, the last copy cut); NULL for a length below 1. As a
+// VARCHAR2 the result keeps at most its first 4000 bytes (whole
+// characters), whatever the length asks.
 text_result text_lpad(std::string_view s, std::int64_t length, std::string_view pad = " ");
 text_result text_rpad(std::string_view s, std::int64_t length, std::string_view pad = " ");
 

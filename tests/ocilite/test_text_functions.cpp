@@ -97,6 +97,12 @@ TEST(text_functions, pads_trims_replace_translate) {
   EXPECT_EQ("ż  ", shown(text_rpad("ż", 3)));
   EXPECT_EQ(null_text, shown(text_lpad("abc", 0)));
   EXPECT_EQ(null_text, shown(text_rpad("abc", -2, "x")));
+  // A VARCHAR2 result: no more than 4000 bytes of whole characters.
+  EXPECT_EQ(std::string(4000, '*'), shown(text_lpad("abc", 5000, "*")));
+  std::string wide = shown(text_rpad("ab", 3000, "ż"));
+  EXPECT_EQ(4000u, wide.size());
+  EXPECT_EQ(2001, text_length(wide));
+  EXPECT_EQ(4000u, shown(text_rpad("a", std::int64_t(1) << 62, "xyz")).size());
 
   EXPECT_EQ("a", shown(text_trim("xxaxx", trim_side::both, "x")));
   EXPECT_EQ("axx", shown(text_trim("xxaxx", trim_side::leading, "x")));
