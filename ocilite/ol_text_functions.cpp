@@ -246,16 +246,19 @@ text_result text_rpad(std::string_view s, std::int64_t length, std::string_view 
 }
 
 text_result text_trim(std::string_view s, trim_side side, std::string_view c) {
+  if (c.empty()) return std::nullopt;
   std::vector<std::string_view> set = chars_of(c);
   if (set.size() != 1) fail(30001);
   return trimmed(s, set, side != trim_side::trailing, side != trim_side::leading);
 }
 
 text_result text_ltrim(std::string_view s, std::string_view set) {
+  if (set.empty()) return std::nullopt;
   return trimmed(s, chars_of(set), true, false);
 }
 
 text_result text_rtrim(std::string_view s, std::string_view set) {
+  if (set.empty()) return std::nullopt;
   return trimmed(s, chars_of(set), false, true);
 }
 

@@ -107,6 +107,8 @@ TEST(text_functions, pads_trims_replace_translate) {
   EXPECT_EQ("<=====>BROWNING", shown(text_rtrim("<=====>BROWNING<=====>", "<>=")));
   EXPECT_EQ("abc", shown(text_rtrim("abc   ")));
   EXPECT_EQ(null_text, shown(text_ltrim("xxx", "x")));
+  EXPECT_EQ(null_text, shown(text_ltrim("abc", "")));  // '' is NULL
+  EXPECT_EQ(null_text, shown(text_trim("abc", trim_side::both, "")));
 
   EXPECT_EQ("BLACK and BLUE", shown(text_replace("JACK and JUE", "J", "BL")));
   EXPECT_EQ("acac", shown(text_replace("abcabc", "b")));
