@@ -1,5 +1,6 @@
 #include "common/quillet_convertor.h"
 
+#include "ORA/ora_stop_watch.h"
 #include "TK/tk_file_name.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
@@ -219,6 +220,10 @@ int quillet_convertor::operator()() {
   try {
     try {
       engine.conversion_mode = true;
+      // A text is read no further than a cell keeps.
+      engine.text_limit = cell_text_limit();
+      // A stop breaks off a long statement instead of waiting for its end.
+      ora_stop_watch watch(engine, [this] { return stop_requested(); });
       if (!source_db) throw tk_mail_assertion("qlt_conv", 72);
       end_run_if_stopped();
       if (front.select_all_when_empty() && selected_tables.empty() && selected.empty())

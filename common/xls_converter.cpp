@@ -153,7 +153,7 @@ void xls_converter::map_field(const udb_field& field, udb_field& out) const {
   if (type == VT_BSTR) {
     std::wstring text = fold_line_ends(without_nul(field.to_wstring()));
     // Excel counts a cell's text in UTF-16 units.
-    tk_utf16_cut(text, format_version == 0 ? 254 : 32766);
+    tk_utf16_cut(text, cell_text_limit());
     static_cast<ole_variant&>(out) = text;
   } else if (type == vt_blob || type == vt_byte_array) {
     static_cast<ole_variant&>(out) = "<Binary Field>";
