@@ -69,6 +69,10 @@ std::string acl(std::initializer_list<std::array<std::uint32_t, 3>> entries) {
   return out;
 }
 constexpr std::uint32_t user_obj = 1, named_user = 2, group_obj = 4, mask = 0x10, other = 0x20, no_id = 0xFFFFFFFF;
+// The owning group reads; the mask lets the named user nobody write too.
+std::string group_reads_nobody_writes() {
+  return acl({{user_obj, 6, no_id}, {named_user, 6, 65534}, {group_obj, 4, no_id}, {mask, 6, no_id}, {other, 0, no_id}});
+}
 
 // The new file, written in a folder of our own beside `old`, put in its place.
 int replace(const std::string& old, const std::string& text,
@@ -92,8 +96,7 @@ TEST(FileReplacement, TheNewFileTakesWhatTheOldOneHad) {
   const std::string old = folder.file("report.xls"), other_name = folder.file("other name");
   write_file(old, "yesterday", 0640);
   ASSERT_EQ(link(old.c_str(), other_name.c_str()), 0);
-  const std::string rights = acl({{user_obj, 6, no_id}, {named_user, 6, 65534}, {group_obj, 4, no_id},
-                                  {mask, 6, no_id}, {other, 0, no_id}});
+  const std::string rights = group_reads_nobody_writes();
   const bool with_acl = lsetxattr(old.c_str(), "system.posix_acl_access", rights.data(), rights.size(), 0) == 0;
   const bool with_attribute = lsetxattr(old.c_str(), "user.origin", "kept", 4, 0) == 0;
   file_state before = state_of(old);
@@ -120,8 +123,7 @@ TEST(FileReplacement, AnAclThatCannotBeCopiedLeavesTheGroupItsOwnBits) {
   qm_test::temp_folder folder("qm_replace_");
   const std::string old = folder.file("report.xls");
   write_file(old, "yesterday", 0640);
-  const std::string rights = acl({{user_obj, 6, no_id}, {named_user, 6, 65534}, {group_obj, 4, no_id},
-                                  {mask, 6, no_id}, {other, 0, no_id}});
+  const std::string rights = group_reads_nobody_writes();
   if (lsetxattr(old.c_str(), "system.posix_acl_access", rights.data(), rights.size(), 0) != 0)
     GTEST_SKIP() << "the file system takes no ACL";
   ASSERT_EQ(state_of(old).mode, 0660u);
@@ -140,8 +142,7 @@ TEST(FileReplacement, AnOwnerOnlyFileTakesNoAclAndNoGroupBits) {
   qm_test::temp_folder folder("qm_replace_");
   const std::string old = folder.file("run.qlt");
   write_file(old, "old", 0664);
-  const std::string rights = acl({{user_obj, 6, no_id}, {named_user, 6, 65534}, {group_obj, 4, no_id},
-                                  {mask, 6, no_id}, {other, 4, no_id}});
+  const std::string rights = group_reads_nobody_writes();
   lsetxattr(old.c_str(), "system.posix_acl_access", rights.data(), rights.size(), 0);
   ASSERT_EQ(replace(old, "new", qm_platform::replaced_access::owner_only), 0);
   EXPECT_EQ(state_of(old).mode, 0600u);
