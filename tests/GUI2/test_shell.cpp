@@ -7,6 +7,7 @@
 #include "TK/tk_exception.h"
 #include "TK/tk_utils.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wide_text.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -183,7 +184,7 @@ TEST(file_dialogs, a_typed_name_gets_the_extension_and_starts_in_the_initial_fol
   test_app();
   qm_test::temp_folder made("qm_dialog_");
   std::string folder = made.path;
-  std::wstring wide_folder(folder.begin(), folder.end());
+  std::wstring wide_folder = qm_test::wide(folder);
   save_file_dialog dialog(nullptr, file_filter{std::wstring(L"Profile Files (.qlt)\0*.qlt\0\0", 28), L"Select Profile File"},
                           wide_folder + L"/old.qlt", L"qlt");
   QString shown_folder;
@@ -212,7 +213,7 @@ TEST(file_dialogs, a_typed_name_with_quotes_is_one_name_in_the_folder_shown) {
   const std::string folder = made.path;
   ASSERT_EQ(mkdir((folder + "/sub").c_str(), 0700), 0);
   for (const char* name : {"/my \"weekly\".qlt", "/sub/a \"b\" c.qlt"}) std::ofstream(folder + name) << "x";
-  const std::wstring start = tk_from_utf8(folder) + L"/old.qlt";
+  const std::wstring start = qm_test::wide(folder) + L"/old.qlt";
   const std::wstring filter(L"Profile Files (.qlt)\0*.qlt\0\0", 28);
   const struct {
     bool save;

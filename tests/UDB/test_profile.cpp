@@ -4,6 +4,7 @@
 #include "UDB/udb_profile.h"
 #include "platform/utf8.h"
 #include "udb_test_support.h"
+#include "tests/support/wide_text.h"
 
 #include <csignal>
 #include <dirent.h>
@@ -18,7 +19,7 @@ namespace keys = udb_profile_keys;
 
 class ProfileFile : public ::testing::Test {
  protected:
-  std::wstring path(const char* name) { return tk_from_utf8(folder.path + "/" + name); }
+  std::wstring path(const char* name) { return qm_test::wide(folder.path + "/" + name); }
   std::string narrow(const char* name) { return folder.path + "/" + name; }
   temp_folder folder;
 };
@@ -103,7 +104,7 @@ TEST_F(ProfileFile, LoadRules) {
 
 TEST_F(ProfileFile, AFileNameThatIsNoTextNamesThatFileOnly) {
   const std::string latin1 = folder.path + "/caf\xe9.qlt", utf8 = folder.path + "/caf\xc3\xa9.qlt";
-  const std::wstring name = qm_platform::path_from_utf8(latin1.c_str());
+  const std::wstring name = qm_test::wide(latin1);
   write_file(utf8, "[Generic settings]\nsrc=OTHER\n");
   udb_profile stored;
   stored.set_value(keys::generic_settings, keys::src, L"MINE");
@@ -121,7 +122,7 @@ TEST_F(ProfileFile, PathsThatAreNoTextAreSavedWithTheirBytes) {
   write_file(narrow("s.qlt"), "[Generic settings]\nsrc=OLD\n\n");
   udb_converter out;
   out.src = L"ORCL";
-  out.dest = qm_platform::path_from_utf8(dest.c_str());
+  out.dest = qm_test::wide(dest);
   out.log_file = log;
   out.available_queries[L"Q"] = L"SELECT 1\nFROM DUAL";  // escapes on as well
   udb_profile stored;
@@ -147,7 +148,7 @@ TEST_F(ProfileFile, TextThatIsNoUtf8IsRefusedAndTheOldFileStays) {
   const std::string old_text = "[Generic settings]\nsrc=KEPT\n\n";
   write_file(narrow("old.qlt"), old_text);
   udb_profile profile;
-  profile.set_value(keys::generic_settings, keys::src, qm_platform::path_from_utf8("caf\xe9"));
+  profile.set_value(keys::generic_settings, keys::src, qm_test::wide("caf\xe9"));
   EXPECT_THROW(profile.store(path("old.qlt")), tk_exception);
   EXPECT_EQ(qm_test::file_bytes(narrow("old.qlt")), old_text);
   // Only a path may hold such bytes in a file.
@@ -322,12 +323,12 @@ TEST(ConverterProfile, LogFileIsHandedToTheLog) {
   udb_converter conv;
   udb_profile profile;
   std::string name = capture.folder.path + "/run.log";
-  profile.set_value(keys::generic_settings, keys::logfile, tk_from_utf8(name));
+  profile.set_value(keys::generic_settings, keys::logfile, qm_test::wide(name));
   ASSERT_TRUE(conv.load_profile(profile));
   EXPECT_EQ(conv.log_file, name);
   EXPECT_EQ(capture.log.file_name, name);
 
-  profile.set_value(keys::generic_settings, keys::logfile, tk_from_utf8(capture.folder.path));
+  profile.set_value(keys::generic_settings, keys::logfile, qm_test::wide(capture.folder.path));
   EXPECT_THROW(conv.load_profile(profile), tk_exception);
 }
 

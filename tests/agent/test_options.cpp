@@ -6,6 +6,7 @@
 
 #include "TK/tk_utils.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wide_text.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -41,7 +42,7 @@ TEST_F(Options, ASettingsFileWrittenByTheWizardRoundTripsEverySetting) {
     wizard.selected = {{L"DEPT", L""}, {L"EMP", L""}, {L"RICH", L"SELECT * FROM EMP WHERE SAL > 3000"}};
     wizard.available_queries = {{L"RICH", L"SELECT * FROM EMP WHERE SAL > 3000"}};
     wizard.store_oracle_settings(L"db.example", L"SCOTT", L"tiger", L"1522");
-    ASSERT_TRUE(wizard.store_profile(tk_from_utf8(file)));
+    ASSERT_TRUE(wizard.store_profile(qm_test::wide(file)));
   }
   quillet_convertor console(front);
   ASSERT_TRUE(parse({"--profile=" + file}));
@@ -64,7 +65,7 @@ TEST_F(Options, OptionsOfTheCommandLine) {
   quillet_convertor console(front);
   ASSERT_TRUE(parse({"--dest=" + folder + "/out.txt", "--wrapped", "--date2str", "--src=DEMO", "--user=u",
                      "--pswd=p", "--port=1600", "--host=db", "--xls_ver=1"}));
-  EXPECT_EQ(console.destination, tk_from_utf8(folder + "/out.xls"));
+  EXPECT_EQ(console.destination, qm_test::wide(folder + "/out.xls"));
   EXPECT_EQ(console.format_version, 1);
   EXPECT_TRUE(console.wrap_text);
   for (xls_engine* e : engines) EXPECT_TRUE(e->wrap);

@@ -10,6 +10,7 @@
 #include "tests/support/files.h"
 #include "tests/support/scoped_env.h"
 #include "xlsx/xlsx_db.h"
+#include "tests/support/wide_text.h"
 
 #include <fstream>
 #include <functional>
@@ -123,7 +124,7 @@ class counting_source : public udb_recordset {
 TEST_F(Conversion, AnXlsxSheetIsCutAtItsLastRowAndSaysSo) {
   temp_folder folder;
   converter.format_version = 2;
-  converter.destination = tk_from_utf8(folder.path + "/big.xlsx");
+  converter.destination = qm_test::wide(folder.path + "/big.xlsx");
   xlsx_database destination(converter.destination, false);
   counting_source source(xlsx_max_rows + 1);
   udb_schema schema(false);
@@ -153,7 +154,7 @@ class empty_source : public udb_database {
 
 TEST_F(Conversion, TheXlsFormatsNeedDao) {
   temp_folder folder;
-  converter.destination = tk_from_utf8(folder.path + "/book.xls");
+  converter.destination = qm_test::wide(folder.path + "/book.xls");
   converter.selected_tables = {L"EMP"};
   empty_source source;
   // As on a machine without DAO.
@@ -177,7 +178,7 @@ TEST_F(Conversion, AFormatOutsideTheEnginesEndsTheRunBeforeAnythingIsDeleted) {
   temp_folder folder;
   std::string kept = folder.path + "/kept.xls";
   std::ofstream(kept) << "an earlier workbook";
-  converter.destination = tk_from_utf8(kept);
+  converter.destination = qm_test::wide(kept);
   converter.selected_tables = {L"EMP"};
   empty_source source;
   for (int format : {-1, 3}) {
@@ -215,7 +216,7 @@ TEST_F(Conversion, AnXlsSheetIsCutAtItsLastRowOrColumnAndSaysSo) {
     temp_folder folder;
     converter.format_version = c.format;
     converter.records_done = 0;
-    converter.destination = tk_from_utf8(folder.path + "/big.xls");
+    converter.destination = qm_test::wide(folder.path + "/big.xls");
     ASSERT_TRUE(converter.dao.set_version_if(0));
     auto destination = converter.dao.create_dao_src(converter.destination, c.format ? L"Excel 8.0;" : L"Excel 5.0;");
     counting_source source(c.rows);
@@ -292,7 +293,7 @@ TEST_F(Conversion, ARunThatEndsEarlyLeavesTheOldWorkbookAsItWas) {
       std::string name = format == 2 ? "run.xlsx" : "run.xls";
       std::ofstream(out + "/" + name, std::ios::binary) << old_bytes;
       converter.format_version = format;
-      converter.destination = tk_from_utf8(out + "/" + name);
+      converter.destination = qm_test::wide(out + "/" + name);
       converter.selected_tables = {L"A", L"B", L"C", L"D", L"E"};
       converter.selected.clear();
       front.converted.clear();
@@ -356,7 +357,7 @@ TEST_F(Conversion, AWorkbookThatCannotBePutInPlaceLeavesTheDestination) {
     mkdir(dest.c_str(), 0700);
     std::ofstream(dest + "/inside") << "the user's";
     converter.format_version = format;
-    converter.destination = tk_from_utf8(dest);
+    converter.destination = qm_test::wide(dest);
     converter.selected_tables = {L"A"};
     converter.selected.clear();
     tables_source source;
@@ -391,7 +392,7 @@ TEST(ConversionOfNothing, KeepsTheOldWorkbook) {
       xls_converter run(front);
       run.format_version = format;
       run.split_data = true;
-      run.destination = tk_from_utf8(old);
+      run.destination = qm_test::wide(old);
       if (choice == missing_only) run.selected_tables = {L"NO_SUCH_TABLE"};
       if (choice == stopped_first || choice == one_table) run.selected_tables = {L"A"};
       if (choice == failing_first) run.selected_tables = {L"A", L"B"};
@@ -451,7 +452,7 @@ TEST(StoppedConversion, EndsBetweenRecordsAndLeavesNoFiles) {
     SCOPED_TRACE(format);
     xls_converter run(front);
     run.format_version = format;
-    run.destination = tk_from_utf8(folder.path + (format == 2 ? "/book.xlsx" : "/book.xls"));
+    run.destination = qm_test::wide(folder.path + (format == 2 ? "/book.xlsx" : "/book.xls"));
     run.selected_tables = {L"BIG"};
     // Cancel, or an interrupt, comes in the middle of the table.
     one_table_source source([&run] {

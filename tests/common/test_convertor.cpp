@@ -4,6 +4,7 @@
 #include "tests/support/scoped_env.h"
 
 #include "TK/tk_utils.h"
+#include "tests/support/wide_text.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -60,7 +61,7 @@ TEST_F(Convertor, ConsoleStartsWithNoFormat) {
 }
 
 TEST_F(Convertor, SettingsFileRoundTripsEverySetting) {
-  std::wstring file = tk_from_utf8(folder.path + "/all.qlt");
+  std::wstring file = qm_test::wide(folder.path + "/all.qlt");
   {
     quillet_convertor stored(front);
     stored.source_name = L"ORCL";
@@ -108,7 +109,7 @@ TEST_F(Convertor, SettingsFileChangesOnlyWhatItHolds) {
   c.store_oracle_settings(L"h", L"u", L"p", L"1521");
   c.destination = L"/keep.xls";
   c.wrap_text = true;
-  ASSERT_TRUE(c.load_profile(tk_from_utf8(path)));
+  ASSERT_TRUE(c.load_profile(qm_test::wide(path)));
   EXPECT_EQ(c.format_version, 0);
   EXPECT_TRUE(c.wrap_text);
   EXPECT_EQ(c.user, L"u");
@@ -126,7 +127,7 @@ TEST_F(Convertor, TestQueryRefusesWhatIsNoSelectAndRunsNothing) {
   }
   quillet_convertor c(front);
   auto test = [&](const wchar_t* text) {
-    return c.oracle_converter_impl::test_query(tk_from_utf8(source), L"scott", L"", text);
+    return c.oracle_converter_impl::test_query(qm_test::wide(source), L"scott", L"", text);
   };
   EXPECT_TRUE(test(L"SELECT * FROM RAW_DATA"));
   EXPECT_FALSE(test(L"DROP TABLE RAW_DATA"));
@@ -158,7 +159,7 @@ TEST_F(Convertor, DestinationChecks) {
       {folder.path + "/missing/", "Destination name should specify a file, not folder."},
   };
   for (const auto& k : cases) {
-    c.destination = tk_from_utf8(k.path);
+    c.destination = qm_test::wide(k.path);
     if (!k.message) {
       c.check_dest();
       struct stat st{};

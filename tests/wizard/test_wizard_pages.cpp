@@ -9,6 +9,7 @@
 #include "platform/utf8.h"
 #include "common/quillet_convertor.h"
 #include "wizard/wizard_front_end.h"
+#include "tests/support/wide_text.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -183,7 +184,7 @@ TEST(wizard_pages, connection_destination_and_table_rules) {
   EXPECT_EQ(saved.source_name, L"demo");
   EXPECT_EQ(saved.user, L"scott");
   EXPECT_EQ(saved.format_version, 2);
-  EXPECT_EQ(saved.destination, std::wstring(existing.begin(), existing.end()));
+  EXPECT_EQ(saved.destination, qm_test::wide(existing));
   // Cancelled before any run: the old file was not the wizard's to delete.
   EXPECT_TRUE(tk_is_file_exist(existing, 0));
 }
@@ -255,11 +256,11 @@ TEST(wizard_quick_launch, a_settings_file_runs_at_once_and_lists_the_errors) {
     c.source_name = L"demo";
     c.user = L"scott";
     c.format_version = 2;
-    c.destination = std::wstring(workbook.begin(), workbook.end());
+    c.destination = qm_test::wide(workbook);
     c.selected_tables = {L"DEPT"};
     c.selected[L"DEPT"] = L"";
     for (int i = 1; i <= 21; ++i) c.selected[L"BAD" + std::to_wstring(100 + i)] = L"select * from NOSUCH";
-    ASSERT_TRUE(c.store_profile(std::wstring(profile.begin(), profile.end())));
+    ASSERT_TRUE(c.store_profile(qm_test::wide(profile)));
     c.destination.clear();
   }
   std::ofstream(workbook) << "an old file the run replaces";
@@ -306,7 +307,7 @@ TEST(wizard_quick_launch, without_a_connection_ends_with_minus_one_and_no_sheet)
     wizard_front_end front;
     quillet_convertor c(front);
     c.source_name = L"nosuch_database";
-    ASSERT_TRUE(c.store_profile(std::wstring(profile.begin(), profile.end())));
+    ASSERT_TRUE(c.store_profile(qm_test::wide(profile)));
   }
   bool sheet_seen = false;
   ui_script ui;
@@ -385,7 +386,7 @@ TEST(wizard_quick_launch, a_settings_file_that_does_not_exist_or_load_ends_with_
     c.source_name = L"demo";
     c.user = L"scott";
     c.format_version = 2;
-    c.destination = std::wstring(workbook.begin(), workbook.end());
+    c.destination = qm_test::wide(workbook);
     c.save_settings();
   }
   const std::vector<std::wstring> before = saved_settings();
@@ -816,7 +817,7 @@ void run_to_finish(ui_script& ui, const std::string& command_line = std::string(
 TEST(wizard_pages, typed_file_names_with_quotes_are_the_names_used) {
   wizard_sandbox box;
   const std::string loaded = box.file("my \"weekly\".qlt"), here = box.file("here");
-  const std::wstring first = tk_from_utf8(box.file("first.xlsx"));
+  const std::wstring first = qm_test::wide(box.file("first.xlsx"));
   run_settings(box.file("first.xlsx")).write(loaded);
   ASSERT_EQ(mkdir(here.c_str(), 0700), 0);
   const auto box_before = files_below(box.path);
@@ -892,7 +893,7 @@ TEST(wizard_pages, a_destination_whose_name_is_no_text_keeps_its_bytes) {
   ASSERT_EQ(read_workbook(workbook), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
   const auto store = files_below(box.file("quillmark-registry")), workbook_bytes = files_below(folder);
   ASSERT_NE(store.size(), 0u);
-  const QString shown = QString::fromStdWString(qm_platform::path_as_text(qm_platform::path_from_utf8(workbook.c_str())));
+  const QString shown = QString::fromStdWString(qm_platform::path_as_text(qm_test::wide(workbook)));
   QString asked;
   ui_script ui;
   ui.step("welcome", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
@@ -1019,7 +1020,7 @@ TEST(wizard_pages, load_settings_of_a_query_named_like_a_table_selects_the_query
             [] { click_later(control_as<QPushButton>(1115)); })
       .step("load the query", [] { return find_visible("open_file_dialog") != nullptr; },
             [&] { EXPECT_TRUE(press_file_dialog_ok("open_file_dialog", QString::fromStdString(profile))); })
-      .step("query loaded", [&] { return !front_box() && quillet_convertor::instance().destination == tk_from_utf8(workbook); },
+      .step("query loaded", [&] { return !front_box() && quillet_convertor::instance().destination == qm_test::wide(workbook); },
             [] { click_later(sheet_button("next")); })
       .step("connection", [] { return page_shown(132); }, [] { click_later(sheet_button("next")); })
       .step("destination", [] { return page_shown(105); }, [] { click_later(sheet_button("next")); })
