@@ -8,7 +8,9 @@
 #include "tests/support/temp_folder.h"
 #include "tests/support/wide_text.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
@@ -59,6 +61,46 @@ TEST_F(Options, ASettingsFileWrittenByTheWizardRoundTripsEverySetting) {
   EXPECT_EQ(console.user, L"SCOTT");
   EXPECT_EQ(console.password, L"tiger");
   EXPECT_EQ(console.port, L"1522");
+}
+
+// Names of tables and queries that a settings file's lines could read
+// otherwise: each is saved by the wizard and loaded by QUILLCMD as it was.
+TEST_F(Options, EveryNameTheWizardSavesLoadsBackAsItWas) {
+  const std::vector<std::wstring> names = {
+      L"sp", L" sp ", L"sp ", L"  sp", L"[q", L"[DEPT]", L"[Selected Tables]", L"a=b", L"=", L"a==b ", L"x\\s",
+      L"C:\\new\\t", L"back\\", L"tab\tin", L"\u00c4rger \u0416", L"[ Generic settings ]", L"q]", L"#;"};
+  for (bool queries : {false, true}) {
+    SCOPED_TRACE(queries ? "queries" : "tables");
+    const std::string file = folder + (queries ? "/queries.qlt" : "/tables.qlt");
+    std::map<std::wstring, std::wstring> selected, available;
+    std::vector<std::wstring> tables;
+    {
+      quillet_convertor wizard(front);
+      wizard.source_name = L"ORCL";
+      wizard.destination = L"/out/names.xlsx";
+      wizard.format_version = 2;
+      for (const std::wstring& name : names) {
+        // A query's text ends in "]" or in blanks.
+        wizard.selected[name] = queries ? L"SELECT '" + name + L"' FROM DUAL ]" : L"";
+        if (queries)
+          wizard.available_queries[name] = L"SELECT 1 FROM DUAL  ";
+        else
+          wizard.selected_tables.push_back(name);
+      }
+      wizard.store_oracle_settings(L"db", L"SCOTT", L" ti=ger ", L"1522");
+      ASSERT_TRUE(wizard.store_profile(qm_test::wide(file)));
+      selected = wizard.selected;
+      available = wizard.available_queries;
+      tables = wizard.selected_tables;
+    }
+    quillet_convertor console(front);
+    ASSERT_TRUE(parse({"--profile=" + file}));
+    EXPECT_EQ(console.selected, selected);
+    EXPECT_EQ(console.available_queries, available);
+    std::sort(tables.begin(), tables.end());
+    EXPECT_EQ(console.selected_tables, tables);
+    EXPECT_EQ(console.password, L" ti=ger ");
+  }
 }
 
 TEST_F(Options, OptionsOfTheCommandLine) {
