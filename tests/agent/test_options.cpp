@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <gtest/gtest.h>
 #include <string>
@@ -100,6 +101,27 @@ TEST_F(Options, EveryNameTheWizardSavesLoadsBackAsItWas) {
     std::sort(tables.begin(), tables.end());
     EXPECT_EQ(console.selected_tables, tables);
     EXPECT_EQ(console.password, L" ti=ger ");
+  }
+}
+
+// The blanks at the ends of a table list's lines are not part of the
+// names, as in a settings file; each name is selected once.
+TEST_F(Options, ATableListSelectsEachNameOnceWithoutTheBlanksAtItsEnds) {
+  const struct {
+    std::string text;
+    std::vector<std::wstring> tables;
+  } cases[] = {
+      {"  DEPT  \nEMP\n\n   \nDEPT\nEMP \n", {L"DEPT", L"EMP"}},
+      {"   \n\xEF\xBB\xBF EMP\r\n\t\xC3\x84RGER\r\nA B\n", {L"\t\u00c4RGER", L"A B", L"EMP"}},
+      {"\xEF\xBB\xBF\n", {}},
+  };
+  for (const auto& c : cases) {
+    std::ofstream(folder + "/list.txt", std::ios::binary | std::ios::trunc) << c.text;
+    quillet_convertor console(front);
+    console.selected = {{L"Q", L"SELECT 1 FROM DUAL"}, {L"OLD", L""}};
+    ASSERT_TRUE(parse({"--src=DEMO", "--dest=x.xlsx", "--xls_ver=2", "--tab_file=" + folder + "/list.txt"}));
+    EXPECT_EQ(console.selected_tables, c.tables) << c.text;
+    EXPECT_EQ(console.selected, (std::map<std::wstring, std::wstring>{{L"Q", L"SELECT 1 FROM DUAL"}}));
   }
 }
 

@@ -243,7 +243,9 @@ TEST_F(Conversion, AnXlsSheetIsCutAtItsLastRowOrColumnAndSaysSo) {
 // raises an error that ends the run.
 class tables_source : public udb_database {
  public:
-  tables_source() : udb_database(L"src", 0, false) { table_names = {L"A", L"B", L"C", L"D", L"E"}; }
+  explicit tables_source(bool case_sensitive = false) : udb_database(L"src", 0, case_sensitive) {
+    table_names = {L"A", L"B", L"C", L"D", L"E"};
+  }
   std::unique_ptr<udb_recordset> create_table(const std::wstring&, const udb_schema&, const udb_indexes&) override {
     return nullptr;
   }
@@ -420,6 +422,36 @@ TEST(ConversionOfNothing, KeepsTheOldWorkbook) {
                                                                 "workbook was left as it was."}
                                      : std::vector<std::string>{});
       front.outcomes.clear();
+    }
+}
+
+// Listed tables that the source lacks are said among the others in the
+// order of the names, once each, and take no sheet.
+TEST(ConversionOfAList, TablesTheSourceLacksAreSaidInTheirTurn) {
+  struct ordered_front : recording_front_end {
+    void on_table_start(const std::wstring& name, int) override { events.push_back(name); }
+    void on_missing_table(const std::wstring& name) override { events.push_back(L"missing " + name); }
+    std::vector<std::wstring> events;
+  };
+  error_handler errors{oracle_error_count, oracle_error_table};
+  for (int format : {1, 2})
+    for (bool case_sensitive : {false, true}) {
+      SCOPED_TRACE("format " + std::to_string(format) + (case_sensitive ? ", names compared exactly" : ""));
+      ordered_front front;
+      temp_folder folder;
+      xls_converter run(front);
+      run.format_version = format;
+      run.destination = qm_test::wide(folder.path + (format == 2 ? "/book.xlsx" : "/book.xls"));
+      run.selected_tables = {L"E", L"B0", L"A", L"Z", L"E", L"Z", L"a0"};
+      tables_source source(case_sensitive);
+      run.do_convert(source);
+      EXPECT_EQ(front.events, (std::vector<std::wstring>{L"A", L"missing B0", L"E", L"missing Z", L"missing a0"}));
+      EXPECT_EQ(run.items_failed, 3);
+      EXPECT_EQ(run.tables_done, 5);
+      if (format != 2) {
+        using sheets = std::vector<std::pair<std::wstring, std::size_t>>;
+        EXPECT_EQ(sheets_in(run.destination, format), (sheets{{L"A", 3}, {L"E", 3}}));
+      }
     }
 }
 
