@@ -812,6 +812,42 @@ void run_to_finish(ui_script& ui, const std::string& command_line = std::string(
 
 }  // namespace
 
+// Load Settings lists a settings file whose name, and its folder's, are
+// not UTF-8, and loads that file by its bytes.
+TEST(wizard_pages, load_settings_lists_and_loads_a_file_whose_name_is_no_text) {
+  wizard_sandbox box;
+  const std::string folder = box.file("caf\xe9");
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  run_settings(box.file("first.xlsx")).write(folder + "/s\xe9.qlt");
+  const std::wstring first = qm_test::wide(box.file("first.xlsx"));
+  auto shows = [](const std::string& path) {
+    auto* dialog = find_visible("open_file_dialog");
+    auto* edit = dialog ? dialog->findChild<QLineEdit*>("lookInEdit") : nullptr;
+    return edit && edit->text() == QString::fromStdWString(qm_platform::path_as_text(qm_test::wide(path)));
+  };
+  // The entry the list shows as `text`, chosen as a user does.
+  auto choose = [](const char* text, bool open) {
+    auto* list = find_visible("open_file_dialog")->findChild<QListWidget*>("listView");
+    auto found = list->findItems(QString::fromUtf8(text), Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1) << text;
+    list->setCurrentItem(found.front());
+    if (open) QTimer::singleShot(0, list, [list, item = found.front()] { emit list->itemActivated(item); });
+  };
+  ui_script ui;
+  ui.step("welcome", [] { return page_shown(103); }, [] { click_later(control_as<QPushButton>(1115)); })
+      .step("load dialog", [] { return find_visible("open_file_dialog") != nullptr; },
+            [&] { EXPECT_TRUE(press_file_dialog_ok("open_file_dialog", QString::fromStdString(box.path))); })
+      .step("the sandbox", [&] { return shows(box.path + "/"); }, [&] { choose("caf\xef\xbf\xbd", true); })
+      .step("the folder", [&] { return shows(folder + "/"); }, [&] { choose("s\xef\xbf\xbd.qlt", true); })
+      .step("loaded", [&] { return !find_visible("open_file_dialog") && !front_box() &&
+                                   quillet_convertor::instance().destination == first; },
+            [] { click_later(sheet_button("cancel")); })
+      .step("cancel question", [] { return front_box() != nullptr; }, [] { answer_box(QMessageBox::Yes); });
+  ui.start();
+  EXPECT_EQ(run_wizard(), 0);
+  EXPECT_TRUE(ui.done());
+}
+
 // Load Settings, Browse and Save Settings take a typed name with double
 // quotes whole; nothing is written anywhere else.
 TEST(wizard_pages, typed_file_names_with_quotes_are_the_names_used) {
@@ -880,8 +916,9 @@ TEST(wizard_pages, typed_file_names_with_quotes_are_the_names_used) {
 }
 
 // A destination whose name is not UTF-8 keeps its bytes on the page while
-// the user leaves the text as it is: Next finds its folder, and passing the
-// page leaves the saved settings byte for byte as they were.
+// the user leaves the text as it is, and through Browse: Next finds its
+// folder, and passing the page leaves the saved settings byte for byte as
+// they were.
 TEST(wizard_pages, a_destination_whose_name_is_no_text_keeps_its_bytes) {
   wizard_sandbox box;
   const std::string folder = box.file("caf\xe9"), workbook = folder + "/b\xf6\xf6k.xlsx";
@@ -911,6 +948,21 @@ TEST(wizard_pages, a_destination_whose_name_is_no_text_keeps_its_bytes) {
       .step("browse", [] { return find_visible("save_file_dialog") != nullptr; },
             [] { QTimer::singleShot(0, find_as<QDialog>("save_file_dialog"), &QDialog::reject); })
       .step("browsed", [] { return !find_visible("save_file_dialog") && page_shown(105); },
+            [&] {
+              EXPECT_EQ(control_as<QLineEdit>(1004)->text(), shown);
+              click_later(control_as<QPushButton>(1103));
+            })
+      // Browse shows the destination's folder; its name saved as proposed
+      // keeps its bytes.
+      .step("browse again", [] { return find_visible("save_file_dialog") != nullptr; },
+            [&] {
+              auto* dialog = find_as<QDialog>("save_file_dialog");
+              auto* folder_shown = dialog->findChild<QLineEdit*>("lookInEdit");
+              EXPECT_EQ(folder_shown ? folder_shown->text() : QString(),
+                        QString::fromStdWString(qm_platform::path_as_text(qm_test::wide(folder + "/"))));
+              EXPECT_TRUE(press_file_dialog_ok("save_file_dialog", dialog->findChild<QLineEdit*>("fileNameEdit")->text()));
+            })
+      .step("saved", [] { return !find_visible("save_file_dialog") && page_shown(105); },
             [&] {
               EXPECT_EQ(control_as<QLineEdit>(1004)->text(), shown);
               click_later(sheet_button("next"));
