@@ -39,6 +39,26 @@ void store_old_settings() {
   c.password = L"oldpassword";
 }
 
+// The box at the start when `started` is given (its text goes there), the
+// user the connection page shows, and Cancel there.
+ui_script& cancel_on_the_connection_page(ui_script& ui, QString* started, QString& user) {
+  if (started)
+    ui.step("the box at the start", [] { return front_box() != nullptr; },
+            [started] {
+              *started = front_box()->text();
+              answer_box(QMessageBox::Ok);
+            });
+  return ui.step("welcome page", [] { return page_shown(103) && !front_box(); },
+                 [] { click_later(find_as<QPushButton>("next")); })
+      .step("connection page", [] { return page_shown(132); },
+            [&user] {
+              user = find_as<QLineEdit>("id_1012")->text();
+              click_later(find_as<QPushButton>("cancel"));
+            })
+      .step("exit question", [] { return front_box() && front_box()->text() == exit_question; },
+            [] { answer_box(QMessageBox::Yes); });
+}
+
 // The child that runs the cases reports nothing of its own expectations:
 // each mismatch is told on stderr, and the process ends with their count.
 int mismatches = 0;
@@ -120,21 +140,7 @@ int unkept_settings_cases(const std::string& folder) {
     QString started, user, said;
     ui_script ui;
     // Settings that cannot be read are said at the start as well.
-    if (!c.old_settings_read)
-      ui.step("the box at the start", [] { return front_box() != nullptr; },
-              [&] {
-                started = front_box()->text();
-                answer_box(QMessageBox::Ok);
-              });
-    ui.step("welcome page", [] { return page_shown(103) && !front_box(); },
-            [] { click_later(find_as<QPushButton>("next")); })
-        .step("connection page", [] { return page_shown(132); },
-              [&] {
-                user = find_as<QLineEdit>("id_1012")->text();
-                click_later(find_as<QPushButton>("cancel"));
-              })
-        .step("exit question", [] { return front_box() && front_box()->text() == exit_question; },
-              [] { answer_box(QMessageBox::Yes); })
+    cancel_on_the_connection_page(ui, c.old_settings_read ? nullptr : &started, user)
         .step("the settings' box", [] { return front_box() && front_box()->text() != exit_question; },
               [&] {
                 said = front_box()->text();
@@ -222,20 +228,7 @@ TEST(wizard_settings, a_read_only_settings_file_is_said_at_the_start) {
   ASSERT_EQ(chmod(file.c_str(), 0400), 0) << qm_test::errno_text(file);
   QString started, user;
   ui_script ui;
-  ui.step("the box at the start", [] { return front_box() != nullptr; },
-          [&] {
-            started = front_box()->text();
-            answer_box(QMessageBox::Ok);
-          })
-      .step("welcome page", [] { return page_shown(103) && !front_box(); },
-            [] { click_later(find_as<QPushButton>("next")); })
-      .step("connection page", [] { return page_shown(132); },
-            [&] {
-              user = find_as<QLineEdit>("id_1012")->text();
-              click_later(find_as<QPushButton>("cancel"));
-            })
-      .step("exit question", [] { return front_box() && front_box()->text() == exit_question; },
-            [] { answer_box(QMessageBox::Yes); });
+  cancel_on_the_connection_page(ui, &started, user);
   ui.start(30);
   EXPECT_EQ(run_wizard(), 0);
   EXPECT_TRUE(ui.done());
