@@ -206,7 +206,10 @@ bool udb_profile::store(const std::wstring& file_name) {
   std::string text = format();
   // It holds the Oracle password. Written beside the old file and renamed
   // over it, so that a failed write leaves the old file whole.
-  return qm_platform::replace_private_file(path, text);
+  qm_platform::replace_failure failure = qm_platform::replace_private_file(path, text);
+  store_problem = failure.error ? std::wstring() : failure.reason;
+  if (failure.error) SetLastError(static_cast<DWORD>(failure.error));
+  return !failure.failed();
 }
 
 std::wstring udb_profile::load_failure_message(const std::wstring& file_name) {

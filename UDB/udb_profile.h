@@ -66,8 +66,11 @@ class udb_profile {
   // "logfile" name files: their bytes are written as they are (see
   // path_to_utf8), text or not; every other text must convert to UTF-8.
   // False, with the system's error (GetLastError), when the file cannot be
-  // written; store_failure_message then tells the user.
+  // written; store_failure_message then tells the user. It is written as
+  // qm_platform::replace_private_file replaces a file: a symbolic link that
+  // is not followed leaves store_problem saying why instead.
   bool store(const std::wstring& file_name);
+  std::wstring store_problem;
   // Raises tk_exception when the file does not exist or cannot be read
   // (also when a read fails on the way), and with what is wrong with it
   // when a line holds a zero byte or a header names no section of a

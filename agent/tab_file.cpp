@@ -12,7 +12,7 @@
 void process_tab_file(const std::string& path) {
   tk_log::write(1, "process_tab_file(%s)", path.c_str());
   const char unreadable[] = "Table names file does not exist.\nPlease verify the correct path/name was given.";
-  quillet_convertor::instance().reads_file(path);
+  quillet_convertor::instance().reads_file(path, tk_converter::read_kind::table_list);
   if (!tk_is_file_exist(path, 0)) fatal_exit(unreadable);
   tk_line_reader reader(path);
   if (!reader.is_open()) fatal_exit(unreadable);

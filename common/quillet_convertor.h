@@ -12,8 +12,11 @@
 
 class tk_serializer {};
 
-// The destination names a file in an existing folder that can be written;
-// raises tk_exception (level 1) otherwise.
+// The destination names a file in an existing folder that can be written,
+// and the run's workbook could take its place: a symbolic link that would
+// not be followed, a folder where no file can be made, a file of another
+// user in a sticky folder and a mount point are refused. Raises
+// tk_exception (level 1) otherwise.
 void common_check_dest(const std::wstring& path);
 // A named pipe, socket or device at the destination (or a link to one) is
 // refused with its name (tk_exception, level 1): the run would wait on a
@@ -49,9 +52,11 @@ class quillet_convertor : public xls_converter,
 
   std::vector<std::wstring> get_all_tables();
   // Gives the destination the extension of the format and checks it;
-  // raises tk_exception (level 1) for an empty destination and the failures
-  // of common_check_dest. It deletes nothing: an existing destination is
-  // replaced at the end of a run that wrote its whole workbook.
+  // raises tk_exception (level 1) for an empty destination, the failures
+  // of common_check_dest and of check_files_apart (the source that the
+  // connection would read counts, before it is made). It deletes nothing:
+  // an existing destination is replaced at the end of a run that wrote its
+  // whole workbook.
   void check_dest();
   // The destination with the extension of the format known so far.
   std::wstring known_destination() const override;

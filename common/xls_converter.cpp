@@ -4,6 +4,7 @@
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 #include "common/error_handler.h"
+#include "common/stop_signals.h"
 #include "common/workbook_draft.h"
 #include "common/xls_engine.h"
 #include "dao/dao_database.h"
@@ -154,7 +155,7 @@ void xls_converter::map_field(const udb_field& field, udb_field& out) const {
   if (type == VT_BSTR) {
     std::wstring text = fold_line_ends(without_nul(field.to_wstring()));
     // Excel counts a cell's text in UTF-16 units.
-    tk_utf16_cut(text, format_version == 0 ? 254 : 32766);
+    tk_utf16_cut(text, cell_text_limit());
     static_cast<ole_variant&>(out) = text;
   } else if (type == vt_blob || type == vt_byte_array) {
     static_cast<ole_variant&>(out) = "<Binary Field>";
@@ -328,6 +329,7 @@ void xls_converter::do_convert(udb_database& source) {
     if (e) e->wrap = wrap_text;
   items_written = 0;
   ending_told = false;
+  workbook_in_place = false;
   draft = std::make_unique<workbook_draft>(destination);
   try {
     convert_selection(source);
@@ -344,9 +346,24 @@ void xls_converter::do_convert(udb_database& source) {
 }
 
 void xls_converter::put_workbook_in_place() {
-  // The last moment at which a stop keeps the old workbook.
-  end_run_if_stopped();
-  draft->put_in_place();
+  std::string leftover;
+  {
+    // The last moment at which a stop keeps the old workbook, and the
+    // rename, are one step: a stop after the check finds the new one in place.
+    stop_signals::final_step last;
+    end_run_if_stopped();
+    leftover = draft->put_in_place();
+    workbook_in_place = true;
+  }
+  tell_leftover(leftover);
+}
+
+void xls_converter::tell_leftover(const std::string& text) noexcept {
+  if (text.empty()) return;
+  try {
+    front.on_run_outcome(text);
+  } catch (...) {
+  }
 }
 
 void xls_converter::end_without_workbook() {
@@ -462,7 +479,7 @@ void xls_converter::abandon_draft() noexcept {
     } catch (...) {
     }
   }
-  if (draft) draft->discard();
+  if (draft) tell_leftover(draft->discard());
 }
 
 void xls_converter::do_convert_xlsx(udb_database& source, const std::vector<std::wstring>& source_tables) {

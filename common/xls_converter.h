@@ -62,6 +62,8 @@ class xls_converter : public udb_converter {
   // The same into a field of the output record, which keeps its storage
   // from one record to the next.
   void map_field(const udb_field& field, udb_field& out) const;
+  // The UTF-16 units a text cell of the format keeps.
+  std::size_t cell_text_limit() const { return format_version == 0 ? 254 : 32766; }
 
   // "The existing workbook was left as it was." when the destination is
   // there, else empty: told after an error that ends the run.
@@ -97,6 +99,9 @@ class xls_converter : public udb_converter {
   int items_written = 0;
   // From the start of a run until it has ended and removed its files.
   std::atomic<bool> running{false};
+  // The run's workbook took the destination's place: a stop that comes
+  // after that is too late to change the run's outcome.
+  bool workbook_in_place = false;
 
  protected:
   conversion_front_end& front;
@@ -131,6 +136,8 @@ class xls_converter : public udb_converter {
   void tell_no_workbook(const char* why);
   // Removes what the run made; the destination stays as it was.
   void abandon_draft() noexcept;
+  // Tells of a folder of the run that could not be removed.
+  void tell_leftover(const std::string& text) noexcept;
   // The same, with the item's database closed or dropped first.
   void abandon_item(udb_database* destination) noexcept;
 

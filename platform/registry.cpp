@@ -273,8 +273,10 @@ bool write_values(const std::string& file, const value_map& values) {
     }
     out << '\n';
   }
-  if (!qm_platform::replace_private_file(file, out.str())) return fail(errno, file);
-  return true;
+  qm_platform::replace_failure failure = qm_platform::replace_private_file(file, out.str());
+  if (!failure.failed()) return true;
+  if (failure.error) return fail(failure.error, file);
+  return fail(ERROR_ACCESS_DENIED, file, qm_platform::path_to_utf8(failure.reason.c_str()));
 }
 
 bool valid_key(HKEY key) { return key && key->file.size() > 0; }

@@ -135,7 +135,14 @@ void run_wizard(const char* command_line, int& result) {
     sel_file_page destination;
     qlt_sel_tables_page tables;
     if (quick_launch) {
-      refuse_special_destination(convertor.known_destination());
+      // Refused before anything is connected; a settings file that cannot
+      // run is not the next start's.
+      try {
+        convertor.check_dest();
+      } catch (const tk_exception&) {
+        convertor.leave_saved_settings();
+        throw;
+      }
       if (!oracle.connect_with_animation()) return;
       // A log refused is a settings file refused.
       if (!oracle.start_log()) {
@@ -143,7 +150,6 @@ void run_wizard(const char* command_line, int& result) {
         return;
       }
       convertor.get_all_tables();
-      convertor.check_dest();
     } else {
       shell.add_page(&welcome);
       shell.add_page(&oracle);

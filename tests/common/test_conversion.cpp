@@ -1,4 +1,5 @@
 #include "common/error_handler.h"
+#include "common/stop_signals.h"
 #include "common/xls_converter.h"
 #include "common_test_support.h"
 
@@ -7,6 +8,7 @@
 #include "jet/biff_reader.h"
 #include "jet/jet_engine.h"
 #include "jet/jet_file.h"
+#include "platform/file_replacement.h"
 #include "tests/support/files.h"
 #include "tests/support/scoped_env.h"
 #include "xlsx/xlsx_db.h"
@@ -14,6 +16,7 @@
 
 #include <fstream>
 #include <functional>
+#include <signal.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -199,11 +202,17 @@ TEST_F(Conversion, AnXlsSheetIsCutAtItsLastRowOrColumnAndSaysSo) {
     int format;
     int rows;
     bool extra_column;  // one more column than the layout holds, as when the run cuts it
-    std::string message;
+    std::string message;  // empty: not cut
     int records_done;
+    int counted = 0;  // the count taken before the read, when it differs from the rows
   } cases[] = {
       {0, 16384, false,
        "The table has more rows than an Excel 5.0 worksheet holds; only its first 16383 records were written.", 16383},
+      // A count that says fewer: the sheet's limit cuts, and only it.
+      {0, 16384, false,
+       "The table has more rows than an Excel 5.0 worksheet holds; only its first 16383 records were written.", 16383,
+       100},
+      {1, 70, false, "", 70, 3},
       {1, 3, true,
        "The table has more columns than an Excel 2000 worksheet holds; only its first 1 fields were written.", 3},
       {1, 65536, true,
@@ -220,6 +229,7 @@ TEST_F(Conversion, AnXlsSheetIsCutAtItsLastRowOrColumnAndSaysSo) {
     ASSERT_TRUE(converter.dao.set_version_if(0));
     auto destination = converter.dao.create_dao_src(converter.destination, c.format ? L"Excel 8.0;" : L"Excel 5.0;");
     counting_source source(c.rows);
+    if (c.counted) source.record_count = c.counted;
     if (c.extra_column)
       source.schema.push_back(std::make_unique<t_ftd>(4, L"M", VT_I4, false, 0, ole_variant(), 0, L"NUMBER"));
     udb_schema schema(true);
@@ -227,12 +237,13 @@ TEST_F(Conversion, AnXlsSheetIsCutAtItsLastRowOrColumnAndSaysSo) {
     converter.set_current_table(L"BIG");
     try {
       converter.convert_table(destination.get(), source, L"BIG", schema);
-      ADD_FAILURE();
+      EXPECT_EQ(c.message, "");
     } catch (const tk_exception& e) {
       EXPECT_EQ(e.level, 0);
       EXPECT_EQ(e.message, c.message);
     }
     EXPECT_EQ(converter.records_done, c.records_done);
+    EXPECT_EQ(converter.records_total, c.counted ? c.counted : c.rows) << "the count is the progress's";
     destination->close();
     struct stat st{};
     EXPECT_EQ(stat((folder.path + "/big.xls").c_str(), &st), 0);
@@ -453,6 +464,221 @@ TEST(ConversionOfAList, TablesTheSourceLacksAreSaidInTheirTurn) {
         EXPECT_EQ(sheets_in(run.destination, format), (sheets{{L"A", 3}, {L"E", 3}}));
       }
     }
+}
+
+// The file layer's late steps, counted, one of them failing or running
+// something first.
+class counted_steps : public qm_platform::replace_steps {
+ public:
+  int syncs = 0, renames = 0, removes = 0;
+  int fail_sync_at = 0, fail_rename_at = 0, fail_remove_at = 0;
+  std::function<void(int call)> on_sync, on_rename, on_remove;
+  counted_steps() : before(qm_platform::set_replace_steps(this)) {}
+  ~counted_steps() override { qm_platform::set_replace_steps(before); }
+  int sync(int fd) override {
+    if (on_sync) on_sync(syncs + 1);
+    return ++syncs == fail_sync_at ? EIO : replace_steps::sync(fd);
+  }
+  int rename(const std::string& from, const std::string& to) override {
+    if (on_rename) on_rename(renames + 1);
+    return ++renames == fail_rename_at ? ENOSPC : replace_steps::rename(from, to);
+  }
+  int remove_folder(const std::string& path) override {
+    if (on_remove) on_remove(removes + 1);
+    return ++removes == fail_remove_at ? EBUSY : replace_steps::remove_folder(path);
+  }
+
+ private:
+  qm_platform::replace_steps* before;
+};
+
+// What a run leaves of the old workbook: its bytes, owner, group and mode.
+std::string state_of(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return "(gone)";
+  return qm_test::file_bytes(path) + " " + std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + " " +
+         std::to_string(st.st_mode & 07777);
+}
+
+// One run of two tables over an old workbook in a folder of its own.
+class late_step_run {
+ public:
+  explicit late_step_run(int format) : format(format) {
+    mkdir(temp.c_str(), 0700);
+    std::ofstream(destination, std::ios::binary) << "\xd0\xcf\x11\xe0 the old workbook";
+    chmod(destination.c_str(), 0640);
+    before = state_of(destination);
+  }
+  // The run's end: "" when it wrote its workbook, "stopped", or the error.
+  std::string run(xls_converter& converter) {
+    converter.format_version = format;
+    converter.destination = qm_test::wide(destination);
+    converter.selected_tables = {L"A", L"B"};
+    converter.selected.clear();
+    tables_source source;
+    try {
+      converter.do_convert(source);
+      return "";
+    } catch (const tk_final_exception&) {
+      return "stopped";
+    } catch (const tk_exception& e) {
+      return e.message.empty() ? "(no message)" : e.message;
+    }
+  }
+  // Nothing of the run beside the destination or in the temporary folder.
+  std::string leftovers() const { return qm_test::listing(out) + qm_test::listing(temp); }
+
+  int format;
+  temp_folder folder;
+  std::string out = folder.path, temp = folder.path + "/tmp";
+  scoped_env run_temp{"TEMP", temp};
+  std::string name = format == 2 ? "book.xlsx" : "book.xls";
+  std::string destination = out + "/" + name;
+  std::string before;
+};
+
+// Every sync and rename of a run goes through the file layer: whichever
+// fails, the run ends with the destination named, the old workbook byte for
+// byte with its owner, group and mode, and nothing of the run left. Only
+// the sync of a folder after its rename may fail without harm.
+TEST_F(Conversion, AFailingSyncOrRenameAnywhereInTheRunLeavesTheOldWorkbook) {
+  for (int format : {0, 1, 2}) {
+    SCOPED_TRACE("format " + std::to_string(format));
+    int syncs = 0, renames = 0;
+    {
+      late_step_run whole(format);
+      counted_steps steps;
+      ASSERT_EQ(whole.run(converter), "");
+      syncs = steps.syncs;
+      renames = steps.renames;
+      ASSERT_GE(renames, 2) << "the run's own write and the final rename";
+    }
+    for (bool sync : {true, false})
+      for (int call = 1; call <= (sync ? syncs : renames); ++call) {
+        SCOPED_TRACE(std::string(sync ? "sync " : "rename ") + std::to_string(call));
+        late_step_run failing(format);
+        counted_steps steps;
+        (sync ? steps.fail_sync_at : steps.fail_rename_at) = call;
+        std::string ending = failing.run(converter);
+        EXPECT_EQ(failing.leftovers(), failing.name + "\ntmp\n");
+        // The last sync is the folder's, after the final rename; the one
+        // before it puts the workbook on the disk.
+        const bool harmless = sync && call % 2 == 0;
+        if (!sync || call == syncs - 1) {
+          EXPECT_FALSE(harmless);
+        }
+        if (harmless) {
+          EXPECT_EQ(ending, "");
+          continue;
+        }
+        EXPECT_NE(ending.find(failing.destination), std::string::npos) << ending;
+        EXPECT_EQ(ending.find(".quillmark-"), std::string::npos) << ending;
+        EXPECT_NE(ending.find(sync ? "Input/output error" : "No space left on device"), std::string::npos) << ending;
+        EXPECT_EQ(state_of(failing.destination), failing.before);
+      }
+  }
+}
+
+// The last stop check and the rename are one step: a stop that comes at the
+// run's last write before it keeps the old workbook; a signal that comes
+// while the workbook is synced is held until it is in place, and the run
+// ends as a whole one.
+TEST(StoppedConversion, BeforeTheLastStepKeepsTheOldWorkbookAndDuringItCompletesTheRun) {
+  recording_front_end front;
+  error_handler errors{oracle_error_count, oracle_error_table};
+  stop_signals interrupts;
+  int syncs = 0, renames_of_last = 0;
+  for (int format : {0, 1, 2}) {
+    SCOPED_TRACE("format " + std::to_string(format));
+    int renames = 0;
+    {
+      xls_converter whole_run(front);
+      late_step_run whole(format);
+      counted_steps steps;
+      ASSERT_EQ(whole.run(whole_run), "");
+      renames = renames_of_last = steps.renames;
+      syncs = steps.syncs;
+    }
+    // A stop stays asked for: a converter of its own.
+    xls_converter run(front);
+    late_step_run stopped(format);
+    counted_steps steps;
+    steps.on_rename = [&](int call) {
+      if (call == renames - 1) run.request_stop();
+    };
+    EXPECT_EQ(stopped.run(run), "stopped");
+    EXPECT_FALSE(run.workbook_in_place);
+    EXPECT_EQ(state_of(stopped.destination), stopped.before);
+    EXPECT_EQ(stopped.leftovers(), stopped.name + "\ntmp\n");
+  }
+  ASSERT_FALSE(stop_signals::received());
+  xls_converter run(front);
+  late_step_run signalled(2);
+  counted_steps steps;
+  // The workbook's own sync, the last but one.
+  steps.on_sync = [&](int call) {
+    if (call == syncs - 1) kill(getpid(), SIGTERM);
+  };
+  bool received_at_rename = true;
+  steps.on_rename = [&](int call) {
+    if (call == renames_of_last) received_at_rename = stop_signals::received();
+  };
+  EXPECT_EQ(signalled.run(run), "");
+  EXPECT_FALSE(received_at_rename) << "the signal was let through before the rename";
+  EXPECT_EQ(steps.syncs, syncs);
+  EXPECT_TRUE(run.workbook_in_place);
+  EXPECT_EQ(qm_test::file_bytes(signalled.destination).substr(0, 2), "PK");
+  EXPECT_EQ(signalled.leftovers(), signalled.name + "\ntmp\n");
+  // Held, not lost: the program ends by it once the run is over.
+  EXPECT_TRUE(stop_signals::received());
+}
+
+// A second signal while a stopped run removes what it made changes
+// nothing: the clean-up ends, and nothing of the run stays.
+TEST(StoppedConversion, ASecondSignalWhileItCleansUpChangesNothing) {
+  recording_front_end front;
+  error_handler errors{oracle_error_count, oracle_error_table};
+  stop_signals interrupts;
+  // The first at the packing's end, the second as the run's folder goes.
+  xls_converter run(front);
+  late_step_run stopped(2);
+  counted_steps steps;
+  int signals = 0;
+  steps.on_rename = [&](int) {
+    if (signals == 0 && ++signals) kill(getpid(), SIGINT);
+  };
+  steps.on_remove = [&](int) {
+    if (signals == 1 && ++signals) kill(getpid(), SIGINT);
+  };
+  EXPECT_EQ(stopped.run(run), "stopped");
+  EXPECT_EQ(signals, 2);
+  EXPECT_EQ(state_of(stopped.destination), stopped.before);
+  EXPECT_EQ(stopped.leftovers(), stopped.name + "\ntmp\n");
+  EXPECT_TRUE(stop_signals::received());
+}
+
+// A folder of the run that cannot be removed is told; the workbook is in place.
+TEST_F(Conversion, AFolderOfTheRunThatCannotBeRemovedIsTold) {
+  for (int format : {1, 2}) {
+    SCOPED_TRACE("format " + std::to_string(format));
+    int removes = 0;
+    {
+      late_step_run whole(format);
+      counted_steps steps;
+      ASSERT_EQ(whole.run(converter), "");
+      removes = steps.removes;
+    }
+    late_step_run left(format);
+    counted_steps steps;
+    steps.fail_remove_at = removes;
+    front.outcomes.clear();
+    EXPECT_EQ(left.run(converter), "");
+    EXPECT_TRUE(converter.workbook_in_place);
+    ASSERT_EQ(front.outcomes.size(), 1u);
+    const std::string& told = front.outcomes[0];
+    EXPECT_EQ(told.find("Cannot remove the folder \"" + left.out + "/.quillmark-"), 0u) << told;
+    EXPECT_EQ(told.substr(told.size() - 27), "\": Device or resource busy.") << told;
+  }
 }
 
 // A source of one table, BIG.

@@ -307,6 +307,7 @@ TEST(wizard_quick_launch, without_a_connection_ends_with_minus_one_and_no_sheet)
     wizard_front_end front;
     quillet_convertor c(front);
     c.source_name = L"nosuch_database";
+    c.destination = qm_test::wide(box.file("out.xls"));
     ASSERT_TRUE(c.store_profile(qm_test::wide(profile)));
   }
   bool sheet_seen = false;
