@@ -1,6 +1,7 @@
 #include "ocilite/ol_sql.h"
 
 #include "ocilite/ol_error.h"
+#include "ocilite/ol_query.h"
 #include "ocilite/ol_text.h"
 #include "ocilite/ol_values.h"
 
@@ -914,7 +915,21 @@ sql_plan translate(std::string_view sql, const std::string& user, schema_lookup*
     std::optional<std::string> led = led_by_with(tokens);
     if (led && *led != "SELECT") fail(928);
   }
-  if (schema && (plan.kind == stmt_kind::query || plan.kind == stmt_kind::dml)) check_quoted_names(sql, *schema);
+  if (schema && plan.kind == stmt_kind::query) {
+    query_translation q = translate_query(tokens, user, *schema);
+    plan.sqlite_sql = q.sql;
+    plan.for_update = q.for_update;
+    plan.typed = true;
+    plan.columns = std::move(q.columns);
+    for (const std::string& name : q.placeholders) {
+      placeholder p;
+      p.name = name;
+      p.index = ++plan.in_count;
+      plan.placeholders.push_back(p);
+    }
+    return plan;
+  }
+  if (schema && plan.kind == stmt_kind::dml) check_quoted_names(sql, *schema);
 
   // Significant tokens by position, for looking ahead.
   std::vector<std::size_t> sig;

@@ -58,6 +58,18 @@ struct sequence_fill {
   std::string sequence;
   bool only_when_null = true;
 };
+// A table or view as a query reads it.
+struct schema_column {
+  std::string name;
+  std::string declared;  // the declared type
+  bool not_null = false;
+};
+struct schema_object {
+  std::string name;  // as the schema spells it
+  bool view = false;  // a view of the user's schema, read through its query
+  std::string query;  // a view's query
+  std::vector<schema_column> columns;
+};
 class schema_lookup {
  public:
   virtual ~schema_lookup() = default;
@@ -65,6 +77,15 @@ class schema_lookup {
   virtual std::vector<column_info> columns(const std::string& table) = 0;
   virtual std::vector<sequence_fill> fills(const std::string& table) = 0;
   virtual const known_names& names() = 0;
+  // The table or view of that name: spelled exactly so when `exact`, else
+  // in any case (the exact spelling first); null when there is none.
+  virtual const schema_object* object(const std::string& name, bool exact) = 0;
+};
+
+// A select-list column as a query's translation types it.
+struct result_column {
+  std::string name;
+  col_type type;
 };
 
 struct sql_plan {
@@ -79,6 +100,9 @@ struct sql_plan {
   // The select-list columns that are arithmetic: NUMBER, whatever their
   // values (an exact one is a BLOB of its text), by the names SQLite gives.
   std::vector<std::string> number_columns;
+  // A query: its select list, position by position, from the static types.
+  bool typed = false;
+  std::vector<result_column> columns;
 };
 
 // The kind and statement type only; needs no connection.

@@ -57,9 +57,16 @@ void describe(stmt_handle& stmt) {
     const char* table = sqlite3_column_table_name(stmt.st, i);
     const char* origin = sqlite3_column_origin_name(stmt.st, i);
     const char* schema = sqlite3_column_database_name(stmt.st, i);
-    bool arithmetic = std::find(stmt.plan.number_columns.begin(), stmt.plan.number_columns.end(), c.name) !=
-                      stmt.plan.number_columns.end();
-    c.type = decl ? parse_declared_type(decl) : arithmetic ? number_expression_type() : col_type{};
+    if (stmt.plan.typed && static_cast<std::size_t>(i) < stmt.plan.columns.size()) {
+      // The static type of the select list's column at this position.
+      c.name = stmt.plan.columns[static_cast<std::size_t>(i)].name;
+      c.type = stmt.plan.columns[static_cast<std::size_t>(i)].type;
+      c.scanned = true;
+    } else {
+      bool arithmetic = std::find(stmt.plan.number_columns.begin(), stmt.plan.number_columns.end(), c.name) !=
+                        stmt.plan.number_columns.end();
+      c.type = decl ? parse_declared_type(decl) : arithmetic ? number_expression_type() : col_type{};
+    }
     if (table && origin) {
       const char* type = nullptr;
       const char* collation = nullptr;
@@ -67,7 +74,7 @@ void describe(stmt_handle& stmt) {
       if (sqlite3_table_column_metadata(db, schema, table, origin, &type, &collation, &not_null,
                                         &pk, &autoinc) == SQLITE_OK)
         c.is_null = (not_null || pk) ? 0 : 1;
-      if (is_rowid_name(origin) && decl && std::strcmp(decl, "INTEGER") == 0) {
+      if (!stmt.plan.typed && is_rowid_name(origin) && decl && std::strcmp(decl, "INTEGER") == 0) {
         c.type = rowid_type();
         c.is_null = 0;
         if (is_rowid_name(c.name.c_str())) c.name = "ROWID";
