@@ -298,7 +298,7 @@ class parser {
     else accept_word("ALL");
     do b->items.push_back(select_item());
     while (accept(","));
-    if (!accept_word("FROM")) missing(923);
+    if (!accept_word("FROM")) fail(923);
     do b->from.push_back(from_item());
     while (accept(","));
     if (accept_word("WHERE")) b->where = condition();

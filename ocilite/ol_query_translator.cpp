@@ -132,6 +132,7 @@ const char* family_name(const value_type& v) {
   fail(932, std::string(expected) + " got " + family_name(got));
 }
 
+bool is_text(const value_type& v) { return v.fam == family::text; }
 bool is_lob(const value_type& v) {
   return v.fam == family::lob_text || v.fam == family::lob_raw || v.fam == family::long_text;
 }
@@ -284,7 +285,7 @@ class translator {
   std::string outermost(query_expr& q, std::vector<result_column>& columns) {
     std::vector<source_column> cols;
     std::string sql;
-    if (q.kind == query_expr::simple && !q.left && !q.body->distinct) {
+    if (q.kind == query_expr::simple && !q.left) {
       std::string with = with_clause(q, nullptr);
       sql = with + block_sql(*q.body, nullptr, &q, true, cols);
     } else {
@@ -523,6 +524,7 @@ class translator {
     sc.parent = outer;
     sc.b = &b;
     for (auto& s : b.from) resolve_source(*s, sc);
+    for (auto& s : b.from) analyze_joins(*s, sc);
     if (b.connect_by) hierarchy(b, sc);
 
     // Items, with * expanded.
@@ -648,11 +650,14 @@ class translator {
         if (c.type.desc.kind != col_kind::by_value) c.type.desc.max_length = 0;
       }
       std::string sql;
-      if (plain && plain->stored && (final_list || stored_ok)) {
+      if (plain && plain->stored && ((final_list && !b.distinct) || stored_ok)) {
         sql = column_sql(*it.e);
         c.stored = true;
       } else if (final_list) {
-        sql = sc.nested_aggregates ? std::string() : out_sql(*it.e);
+        // DISTINCT compares canonical values, which their stored forms are.
+        if (sc.nested_aggregates) sql.clear();
+        else if (b.distinct) sql = is_number(it.e->type) ? "OL_NV(" + key(*it.e) + ")" : key(*it.e);
+        else sql = out_sql(*it.e);
         c.stored = true;
       } else {
         sql = sc.nested_aggregates ? std::string() : key(*it.e);
@@ -745,8 +750,6 @@ class translator {
     out.items.clear();
     for (item* it : items) out.items.push_back(final_list ? out_sql(*it->e) : key(*it->e));
     nested_inner_ = nullptr;
-    std::string names;
-    for (std::size_t k = 0; k < inner.size(); ++k) names += (k ? ", " : "") + column_name(k);
     out.body = " FROM (" + groups.assembled(true) + ") AS \"_n\"";
   }
   const std::vector<const expr*>* nested_inner_ = nullptr;
@@ -891,6 +894,19 @@ class translator {
       using_pairs_[&s].push_back({key_of_column(*l.first, static_cast<std::size_t>(l.second)),
                                   key_of_column(*r.first, static_cast<std::size_t>(r.second))});
     }
+  }
+
+  // The ON conditions of ANSI joins, read in the block's scope.
+  void analyze_joins(source& s, scope& sc) {
+    if (s.kind != source::joined) return;
+    analyze_joins(*s.left, sc);
+    analyze_joins(*s.right, sc);
+    if (!s.join.on) return;
+    flags f;
+    f.clause = "ON";
+    f.rownum = false;
+    analyze(*s.join.on, sc, f);
+    expect_condition(*s.join.on);
   }
 
   static bool is_inside(const source& tree, const source* leaf) {
@@ -1704,6 +1720,11 @@ class translator {
         convertible(*r, e.type);
         comparable(*e.args[0], *r);
       }
+    } else if (name == "TO_DATE") {
+      args(1, 2);
+      for (auto& a : e.args)
+        if (!is_text(a->type) && !is_null(a->type)) inconsistent("CHAR", a->type);
+      e.type = date_type();
     } else if (name == "CONCAT") {
       args(2, 2);
       e.kind = ek::chain;
@@ -1988,7 +2009,7 @@ class translator {
   std::string key(const expr& e) {
     if (nested_inner_) {
       for (std::size_t k = 0; k < nested_inner_->size(); ++k)
-        if ((*nested_inner_)[k] == &e) return "\"_n\".\"_a" + std::to_string(k + 1) + "\"";
+        if ((*nested_inner_)[k] == &e) return "\"_n\"." + column_name(k);
     }
     switch (e.kind) {
       case ek::number:
@@ -2265,6 +2286,11 @@ class translator {
       for (const auto& a : e.args) out += (out.empty() ? "" : ", ") + key_as(*a, to);
       if (e.args.size() == 1) return out;
       return std::string(name == "GREATEST" ? "max(" : "min(") + out + ")";
+    }
+    if (name == "TO_DATE") {
+      std::string out = "OL_DK(TO_DATE(" + key(*e.args[0]);
+      if (e.args.size() > 1) out += ", " + key(*e.args[1]);
+      return out + "))";
     }
     fail(904, "\"" + name + "\"");
   }

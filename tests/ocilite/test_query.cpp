@@ -1,0 +1,194 @@
+// Queries answered as the server answers them: one table of query and
+// rows for each family, and the server's errors for what it refuses.
+#include "oci_session.h"
+
+namespace {
+
+using rows_t = std::vector<std::vector<std::string>>;
+
+// Numbers that a double cannot tell apart, stored as the BLOBs of their
+// texts; dates written as differently shaped texts; texts with '' and
+// blank-padded CHAR values.
+const char* const k_script =
+    "CREATE TABLE \"G\" (\"ID\" NUMBER(4), \"N\" NUMBER, \"D\" DATE, \"S\" VARCHAR2(20), \"C\" CHAR(5));"
+    "INSERT INTO \"G\" VALUES (1, CAST('12345678901234567891' AS BLOB), '2001-03-12', 'abc', 'ab');"
+    "INSERT INTO \"G\" VALUES (2, CAST('12345678901234567892' AS BLOB), '2001-03-12 00:00:00', 'Abc', 'ab   ');"
+    "INSERT INTO \"G\" VALUES (3, CAST('-123456789012345678901234567890123456' AS BLOB), '2001-03-13', '', NULL);"
+    "INSERT INTO \"G\" VALUES (4, 0.1, '2000-12-31 23:59:59', 'b', 'x');"
+    "INSERT INTO \"G\" VALUES (5, CAST('12345678901234567891.5' AS BLOB), NULL, NULL, NULL);"
+    "CREATE TABLE \"E\" (\"ID\" NUMBER(4), \"PARENT\" NUMBER(4), \"NAME\" VARCHAR2(10));"
+    "INSERT INTO \"E\" VALUES (1, NULL, 'root');"
+    "INSERT INTO \"E\" VALUES (2, 1, 'left');"
+    "INSERT INTO \"E\" VALUES (3, 1, 'right');"
+    "INSERT INTO \"E\" VALUES (4, 2, 'leaf');"
+    "CREATE VIEW \"V\" AS SELECT \"ID\", \"N\" FROM \"G\";";
+
+struct query_case {
+  std::string sql;
+  rows_t rows;
+};
+
+class query_test : public ::testing::Test {
+ protected:
+  temp_db db{k_script};
+  oci_session s;
+  void SetUp() override { s.connect(db.path); }
+  void expect(const std::vector<query_case>& cases) {
+    for (const query_case& c : cases) EXPECT_EQ(c.rows, s.query(c.sql)) << c.sql;
+  }
+};
+
+TEST_F(query_test, exact_numbers_in_every_clause) {
+  const std::string third = "." + std::string(40, '3');
+  expect({
+      {"SELECT ID FROM G WHERE N = 12345678901234567891", {{"1"}}},
+      {"SELECT ID FROM G WHERE N < 0", {{"3"}}},
+      {"SELECT ID FROM G WHERE N BETWEEN 12345678901234567891 AND 12345678901234567891.5 ORDER BY ID",
+       {{"1"}, {"5"}}},
+      {"SELECT ID FROM G WHERE N IN (12345678901234567892, 0.1) ORDER BY N DESC", {{"2"}, {"4"}}},
+      {"SELECT ID FROM G ORDER BY N", {{"3"}, {"4"}, {"1"}, {"5"}, {"2"}}},
+      {"SELECT COUNT(*) FROM (SELECT DISTINCT N * 1 AS D FROM G)", {{"5"}}},
+      {"SELECT COUNT(*) FROM (SELECT N FROM G UNION SELECT N + 0 FROM G)", {{"5"}}},
+      {"SELECT COUNT(*) FROM (SELECT N * 1 FROM G GROUP BY N * 1)", {{"5"}}},
+      {"SELECT MAX(N), MIN(N) FROM G",
+       {{"12345678901234567892", "-123456789012345678901234567890123456"}}},
+      {"SELECT AVG(N) FROM G WHERE ID IN (1, 2)", {{"12345678901234567891.5"}}},
+      {"SELECT SUM(X) FROM (SELECT 0.1 AS X FROM DUAL UNION ALL SELECT 0.2 FROM DUAL)", {{".3"}}},
+      {"SELECT SUM(N) FROM G WHERE ID IN (1, 2, 5)", {{"37037036703703703674.5"}}},
+      {"SELECT * FROM (SELECT 1/3 AS X FROM DUAL)", {{third}}},
+      {"SELECT 12345678901234567890123 FROM DUAL", {{"12345678901234567890123"}}},
+      {"SELECT X FROM (SELECT 1/3 AS X FROM DUAL) WHERE X * 3 < 1", {{third}}},
+  });
+}
+
+TEST_F(query_test, the_count_of_a_query_is_its_rows) {
+  // The engine counts before it reads: the two agree whatever the values.
+  for (const char* q : {"SELECT DISTINCT N * 1 FROM G", "SELECT N FROM G UNION SELECT N FROM G",
+                        "SELECT N, COUNT(*) FROM G GROUP BY N", "SELECT ID FROM G WHERE ROWNUM <= 3",
+                        "SELECT ID FROM E CONNECT BY PRIOR ID = PARENT START WITH PARENT IS NULL"}) {
+    std::size_t rows = s.query(q).size();
+    EXPECT_EQ((rows_t{{std::to_string(rows)}}), s.query(std::string("SELECT COUNT(*) FROM (") + q + "\n)")) << q;
+  }
+}
+
+TEST_F(query_test, texts_and_nulls) {
+  expect({
+      {"SELECT 'a' || NULL || 'b' FROM DUAL", {{"ab"}}},
+      {"SELECT ID FROM G WHERE S IS NULL ORDER BY ID", {{"3"}, {"5"}}},
+      {"SELECT COUNT(S), COUNT(*) FROM G", {{"3", "5"}}},
+      {"SELECT ID FROM G WHERE S <> '' ORDER BY ID", rows_t{}},
+      {"SELECT ID FROM G WHERE S NOT IN ('abc', '')", rows_t{}},
+      {"SELECT COALESCE(S, 'none') FROM G WHERE ID = 3", {{"none"}}},
+      {"SELECT ID FROM G WHERE S LIKE 'a%'", {{"1"}}},
+      {"SELECT ID FROM G WHERE C = 'ab' ORDER BY ID", {{"1"}, {"2"}}},
+      {"SELECT C || '|' FROM G WHERE ID = 1", {{"ab   |"}}},
+      {"SELECT ID FROM G WHERE 1 = '1' AND 10 > '9' AND ID = 1", {{"1"}}},
+      {"SELECT 0.5 || '', -0.5 || '', 1500 || '' FROM DUAL", {{".5", "-.5", "1500"}}},
+      {"SELECT ID || '-' || S FROM G WHERE ID = 3", {{"3-"}}},
+  });
+}
+
+TEST_F(query_test, forms_of_a_first_query) {
+  expect({
+      {"SELECT NVL(S, 'x'), NVL2(S, 'y', 'n') FROM G WHERE ID = 5", {{"x", "n"}}},
+      {"SELECT DECODE(ID, 1, 'one', 2, 'two', 'many') FROM G WHERE ID < 4 ORDER BY ID", {{"one"}, {"two"}, {"many"}}},
+      {"SELECT DECODE(S, NULL, 'null', 'some') FROM G WHERE ID = 5", {{"null"}}},
+      {"SELECT CONCAT('a', NULL), NULLIF(1, 1), GREATEST(1, 3, 2), LEAST(1, NULL) FROM DUAL",
+       {{"a", "<null>", "3", "<null>"}}},
+      {"SELECT ID FROM G WHERE ID ^= 1 AND ID != 2 AND ID <> 3 ORDER BY ID", {{"4"}, {"5"}}},
+      {"SELECT ID FROM (SELECT ID FROM G ORDER BY ID DESC) WHERE ROWNUM <= 2", {{"5"}, {"4"}}},
+      {"SELECT ROWNUM, ID FROM (SELECT ID FROM G ORDER BY ID DESC) WHERE ROWNUM < 3", {{"1", "5"}, {"2", "4"}}},
+      {"SELECT COUNT(*) FROM (SELECT ID FROM G WHERE ROWNUM <= 2 ORDER BY ID DESC)", {{"2"}}},
+      {"SELECT ID FROM G ORDER BY ID OFFSET 1 ROWS FETCH NEXT 2 ROWS ONLY", {{"2"}, {"3"}}},
+      {"SELECT ID FROM G MINUS SELECT ID FROM E ORDER BY 1", {{"5"}}},
+      {"SELECT LEVEL, NAME FROM E START WITH PARENT IS NULL CONNECT BY PRIOR ID = PARENT ORDER BY NAME",
+       {{"3", "leaf"}, {"2", "left"}, {"2", "right"}, {"1", "root"}}},
+      {"SELECT LEVEL FROM DUAL CONNECT BY LEVEL <= 3", {{"1"}, {"2"}, {"3"}}},
+      {"SELECT A.NAME, B.NAME FROM E A, E B WHERE A.PARENT = B.ID(+) ORDER BY A.ID",
+       {{"root", "<null>"}, {"left", "root"}, {"right", "root"}, {"leaf", "left"}}},
+      {"SELECT MAX(COUNT(*)) FROM E GROUP BY PARENT", {{"2"}}},
+      {"SELECT ID FROM V WHERE N < 0", {{"3"}}},
+      {"WITH W AS (SELECT ID FROM G WHERE ID < 3) SELECT COUNT(*) FROM W", {{"2"}}},
+      {"SELECT ID, (SELECT NAME FROM E WHERE E.ID = G.ID) FROM G WHERE ID < 3 ORDER BY ID",
+       {{"1", "root"}, {"2", "left"}}},
+      {"SELECT COUNT(*) FROM G WHERE EXISTS (SELECT 1 FROM E WHERE E.ID = G.ID)", {{"4"}}},
+      {"SELECT E.NAME FROM E JOIN E P ON P.ID = E.PARENT WHERE P.NAME = 'left'", {{"leaf"}}},
+  });
+}
+
+TEST_F(query_test, nulls_sort_last_ascending_and_first_descending) {
+  expect({
+      {"SELECT ID FROM G ORDER BY S, ID", {{"2"}, {"1"}, {"4"}, {"3"}, {"5"}}},
+      {"SELECT ID FROM G ORDER BY S DESC, ID", {{"3"}, {"5"}, {"4"}, {"1"}, {"2"}}},
+      {"SELECT ID FROM G ORDER BY S NULLS FIRST, ID", {{"3"}, {"5"}, {"2"}, {"1"}, {"4"}}},
+      {"SELECT ID FROM G ORDER BY D DESC NULLS LAST, ID", {{"3"}, {"1"}, {"2"}, {"4"}, {"5"}}},
+  });
+}
+
+TEST_F(query_test, dates_compare_as_dates) {
+  expect({
+      {"SELECT ID FROM G WHERE D = TO_DATE('2001-03-12', 'YYYY-MM-DD') ORDER BY ID", {{"1"}, {"2"}}},
+      {"SELECT ID FROM G WHERE D = DATE '2001-03-12' ORDER BY ID", {{"1"}, {"2"}}},
+      {"SELECT COUNT(DISTINCT D) FROM G", {{"3"}}},
+      {"SELECT ID FROM G WHERE D < TIMESTAMP '2001-01-01 00:00:00'", {{"4"}}},
+  });
+}
+
+// What the server refuses, with its error.
+TEST_F(query_test, the_server_refuses_with_its_errors) {
+  // The error of the execute or of the fetch of the first row.
+  auto first_row_error = [&](const std::string& sql) {
+    OCIStmt* st = s.statement();
+    sword status = s.run(st, sql, 0);
+    char16_t buffer[64];
+    OCIDefine* define = nullptr;
+    sb2 ind = 0;
+    if (status == OCI_SUCCESS)
+      status = s.f.OCIDefineByPos(st, &define, s.err, 1, buffer, sizeof buffer, SQLT_STR, &ind, nullptr, nullptr,
+                                  OCI_DEFAULT);
+    while (status == OCI_SUCCESS) status = s.f.OCIStmtFetch(st, s.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
+    s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
+    return status == OCI_ERROR ? s.error_code() : 0;
+  };
+  struct row {
+    const char* sql;
+    sb4 code;
+  } rows[] = {
+      {"SELECT (SELECT ID FROM E) FROM DUAL", 1427},
+      {"SELECT ID, COUNT(*) FROM G GROUP BY N", 979},
+      {"SELECT ID, COUNT(*) FROM G", 937},
+      {"SELECT ID AS X FROM G WHERE X = 1", 904},
+      {"SELECT ID FROM G AS T", 933},
+      {"SELECT ID FROM G LIMIT 2", 933},
+      {"SELECT 5 % 3 FROM DUAL", 911},
+      {"SELECT MAX(ID, 2) FROM G", 909},
+      {"SELECT CASE WHEN ID = 1 THEN 1 ELSE 'a' END FROM G", 932},
+      {"SELECT ID FROM G UNION SELECT S FROM G", 1790},
+      {"SELECT CAST('abc' AS NUMBER) FROM DUAL", 1722},
+      {"SELECT NOSUCH(ID) FROM G", 904},
+      {"SELECT ID FROM G, E", 918},
+      {"SELECT LEVEL FROM G", 1788},
+      {"SELECT 1 FROM DUAL WHERE COUNT(*) > 1", 934},
+      {"SELECT ID FROM G ORDER BY 2", 1785},
+      {"SELECT DISTINCT ID FROM G ORDER BY N", 1791},
+      {"SELECT ID FROM G WHERE G.ID(+) = 1 OR ID = 2", 1719},
+      {"SELECT ID(+) FROM G", 30563},
+      {"SELECT 1", 923},
+      {"SELECT ID FROM G WHERE ID", 920},
+      {"SELECT ID FROM E CONNECT BY PRIOR ID = ID", 1436},
+  };
+  for (const row& r : rows) EXPECT_EQ(r.code, first_row_error(r.sql)) << r.sql << ": " << s.error_text();
+}
+
+TEST_F(query_test, the_servers_limits_not_sqlites) {
+  std::string sum = "SELECT 1";
+  for (int k = 1; k < 5000; ++k) sum += " + 1";
+  EXPECT_EQ((rows_t{{"5000"}}), s.query(sum + " FROM DUAL"));
+  std::string concat = "SELECT 'a'";
+  for (int k = 1; k < 500; ++k) concat += " || 'a'";
+  EXPECT_EQ((rows_t{{std::string(500, 'a')}}), s.query(concat + " FROM DUAL"));
+  const std::size_t deep = 100000;
+  EXPECT_EQ((rows_t{{"7"}}), s.query("SELECT " + std::string(deep, '(') + "7" + std::string(deep, ')') + " FROM DUAL"));
+}
+
+}  // namespace
