@@ -1,5 +1,6 @@
 #include "ocilite/ol_database.h"
 
+#include "ocilite/ol_builtin_functions.h"
 #include "ocilite/ol_decimal.h"
 #include "ocilite/ol_dictionary.h"
 #include "ocilite/ol_error.h"
@@ -400,9 +401,8 @@ std::shared_ptr<database> database::open(const std::string& path) {
     throw ora_failure{e};
   }
   sqlite3_exec(d->db_, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr);
-  // LIKE tells case apart, as on the server.
-  sqlite3_exec(d->db_, "PRAGMA case_sensitive_like=ON", nullptr, nullptr, nullptr);
   register_query_functions(d->db_);
+  register_builtin_functions(d->db_);
   sqlite3_create_function(d->db_, "EMPTY_CLOB", 0, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                           empty_clob, nullptr, nullptr);
   sqlite3_create_function(d->db_, "EMPTY_BLOB", 0, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,

@@ -216,6 +216,20 @@ void pad_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
   result_text(ctx, text);
 }
 
+// CAST(x AS VARCHAR2(n)) and AS CHAR(n): ORA-25137 for a longer value; a
+// CHAR is blank-padded. The length counts bytes ('B') or characters.
+void cast_text_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  std::string text = text_of(argv[0]);
+  if (text.empty()) return sqlite3_result_null(ctx);
+  auto length = static_cast<std::size_t>(sqlite3_value_int64(argv[1]));
+  bool chars = text_of(argv[2]) == "C";
+  std::size_t have = chars ? char_count(text) : text.size();
+  if (have > length) return result_error(ctx, 25137);
+  if (sqlite3_value_int(argv[3])) text.append(length - have, ' ');
+  result_text(ctx, text);
+}
+
 void error_function(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   result_error(ctx, static_cast<sb4>(sqlite3_value_int64(argv[0])), argc > 1 ? text_of(argv[1]) : std::string());
 }
@@ -329,6 +343,7 @@ void register_query_functions(sqlite3* db) {
   sqlite3_create_function(db, "OL_DK", 1, pure, nullptr, date_key_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_CAT", -1, pure, nullptr, concat_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_CATL", -1, pure, nullptr, concat_lob_function, nullptr, nullptr);
+  sqlite3_create_function(db, "OL_CASTTEXT", 4, pure, nullptr, cast_text_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_PAD", 2, pure, nullptr, pad_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_ERR", -1, SQLITE_UTF8, nullptr, error_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_LOOP", 2, pure, nullptr, loop_function, nullptr, nullptr);

@@ -15,6 +15,8 @@
 //   OL_CAT(x, ...)        the texts joined, NULL ones left out; NULL when
 //                         nothing is left; ORA-01489 past 4000 bytes
 //   OL_CATL(x, ...)       the same for a CLOB, without the limit
+//   OL_CASTTEXT(x, n, unit, pad)  CAST to VARCHAR2(n) or CHAR(n): ORA-25137
+//                         past n bytes ('B') or characters ('C')
 //   OL_PAD(x, n)          a CHAR value blank-padded to n characters
 //   OL_ERR(code)          raises ORA-code
 //   OL_SUM(x), OL_AVG(x)  exact aggregates (and window functions)

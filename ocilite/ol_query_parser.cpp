@@ -886,13 +886,17 @@ class parser {
     auto field = [&]() {
       if (i >= t.size() || t[i].kind != tok::word) missing(905);
       std::string f = t[i++].value;
-      if (f != "YEAR" && f != "MONTH" && f != "DAY" && f != "HOUR" && f != "MINUTE" && f != "SECOND") missing(905);
+      if (f != "YEAR" && f != "MONTH" && f != "DAY" && f != "HOUR" && f != "MINUTE" && f != "SECOND") missing(30089);
       if (accept("(")) {
-        if (i < t.size() && t[i].kind == tok::number) ++i;
+        f += "(";
+        if (i >= t.size() || t[i].kind != tok::number) missing(30088);
+        f += t[i++].text;
         if (accept(",")) {
-          if (i < t.size() && t[i].kind == tok::number) ++i;
+          if (i >= t.size() || t[i].kind != tok::number) missing(30088);
+          f += "," + t[i++].text;
         }
         expect(")", 907);
+        f += ")";
       }
       return f;
     };

@@ -1,5 +1,7 @@
 #include "ocilite/ol_query.h"
 
+#include "ocilite/ol_builtin_functions.h"
+#include "ocilite/ol_date_math.h"
 #include "ocilite/ol_decimal.h"
 #include "ocilite/ol_error.h"
 #include "ocilite/ol_keys.h"
@@ -9,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <set>
@@ -132,7 +135,6 @@ const char* family_name(const value_type& v) {
   fail(932, std::string(expected) + " got " + family_name(got));
 }
 
-bool is_text(const value_type& v) { return v.fam == family::text; }
 bool is_lob(const value_type& v) {
   return v.fam == family::lob_text || v.fam == family::lob_raw || v.fam == family::long_text;
 }
@@ -263,6 +265,8 @@ class translator {
  private:
   schema_lookup& schema_;
   std::string user_;
+  // SYSDATE and its kind: one instant for the whole statement.
+  std::chrono::system_clock::time_point now_ = std::chrono::system_clock::now();
   std::string current_level_;
   std::vector<token> t_;
   std::map<std::size_t, int> params_;
@@ -293,13 +297,22 @@ class translator {
       part p = translate(q, nullptr, false, true);
       cols = p.columns;
       std::string list;
-      for (std::size_t k = 0; k < cols.size(); ++k) {
-        std::string c = "\"_q\"." + column_name(k);
-        list += (k ? ", " : "") + (!cols[k].stored && is_number(cols[k].type) ? "OL_NV(" + c + ")" : c);
-      }
+      for (std::size_t k = 0; k < cols.size(); ++k) list += (k ? ", " : "") + stored_of(cols[k], "\"_q\"." + column_name(k));
       sql = "SELECT " + list + " FROM (" + p.sql + ") AS \"_q\"" + order_by_columns(q, cols) + limit_of(q);
     }
     for (const source_column& c : cols) columns.push_back({c.name, c.type.desc});
+    return sql;
+  }
+
+  // A column of canonical values in its stored form.
+  static std::string stored_of(const source_column& c, const std::string& sql) {
+    if (c.stored) return sql;
+    if (is_number(c.type)) return "OL_NV(" + sql + ")";
+    if (c.type.fam == family::interval) {
+      const col_type& d = c.type.desc;
+      return "OL_IVTEXT(" + sql + ", " + (d.code == SQLT_INTERVAL_YM ? "1" : "0") + ", " + std::to_string(d.precision) +
+             ", " + std::to_string(std::max<int>(d.scale, 0)) + ")";
+    }
     return sql;
   }
 
@@ -844,6 +857,7 @@ class translator {
     translator inner(tokens, schema_, user_);
     inner.aliases_ = aliases_;
     inner.view_depth_ = view_depth_ + 1;
+    inner.now_ = now_;
     query_ptr q = parse_query(tokens);
     part p = inner.translate(*q, nullptr, true, false);
     aliases_ = inner.aliases_;
@@ -1414,10 +1428,24 @@ class translator {
       case ek::datetime:
         analyze_datetime(e);
         break;
-      case ek::interval:
+      case ek::interval: {
+        bool ym = false;
+        interval_keys_[&e] = interval_literal(e.text, e.type_text, ym);
+        e.type = interval_type(e.type_text, ym);
+        break;
+      }
       case ek::extract:
+        analyze_args(e, sc, f);
+        analyze_extract(e);
+        break;
       case ek::trim:
-        fail(904, "\"" + (e.kind == ek::interval ? std::string("INTERVAL") : e.kind == ek::extract ? "EXTRACT" : "TRIM") + "\"");
+        analyze_args(e, sc, f);
+        for (auto& a : e.args) {
+          value_arg(*a);
+          text_operand(*a);
+        }
+        e.type = text_type(text_bytes(e.args[0]->type));
+        break;
       case ek::sequence:
         if (std::string(f.clause) != "SELECT") fail(2287);
         e.type = number_type();
@@ -1438,6 +1466,12 @@ class translator {
       e.type = text_type(30);
     } else if (w == "UID") {
       e.type = number_type();
+    } else if (w == "SYSDATE" || w == "CURRENT_DATE") {
+      e.type = date_type();
+    } else if (w == "SYSTIMESTAMP" || w == "CURRENT_TIMESTAMP") {
+      e.type = of_desc(parse_declared_type("TIMESTAMP(6) WITH TIME ZONE"));
+    } else if (w == "LOCALTIMESTAMP") {
+      e.type = of_desc(parse_declared_type("TIMESTAMP(6)"));
     } else {
       fail(904, "\"" + w + "\"");
     }
@@ -1469,6 +1503,7 @@ class translator {
     (void)value;
   }
   std::map<const expr*, std::string> subqueries_;
+  std::map<const expr*, std::string> interval_keys_;
   std::map<const expr*, std::vector<source_column>> subquery_types_;
 
   void analyze_case(expr& e, scope& sc, const flags& f) {
@@ -1547,24 +1582,123 @@ class translator {
       for (auto& a : e.args) {
         const value_type& v = a->type;
         if (v.fam == family::lob_text) lob = true;
-        else if (v.fam == family::long_text) fail(997);
-        else if (v.fam == family::lob_raw || v.fam == family::other || v.fam == family::interval)
-          inconsistent("CHAR", v);
-        else if (v.fam == family::date) date_text_needed();
+        else text_operand(*a);
         bytes += text_bytes(v);
       }
       e.type = lob ? clob_type() : text_type(bytes);
       return;
     }
-    bool dates = false;
-    for (auto& a : e.args) dates = dates || a->type.fam == family::date;
-    if (dates) fail(3001);
-    for (auto& a : e.args) number_operand(*a);
-    e.type = number_type();
+    // Left to right: dates and intervals take part by the server's rules.
+    value_type acc = e.args[0]->type;
+    for (std::size_t k = 1; k < e.args.size(); ++k) acc = step_type(acc, e.ops[k - 1], e.args[k]->type, *e.args[k]);
+    e.type = acc;
+    e.type.plain_column = false;
+    if (e.type.fam == family::number || is_null(e.type)) e.type = number_type();
   }
 
-  // Turning a date into text takes the date formats of the server.
-  [[noreturn]] void date_text_needed() { fail(3001); }
+  static bool numeric(const value_type& v) { return v.fam == family::number || v.fam == family::text || is_null(v); }
+  static bool interval_ym_type(const value_type& v) { return v.fam == family::interval && v.desc.code == SQLT_INTERVAL_YM; }
+  static value_type interval_type(const std::string& qualifier, bool ym) {
+    auto precision = [&](std::size_t at, const char* fallback) {
+      std::size_t open = qualifier.find('(', at);
+      if (open == std::string::npos || open > qualifier.find(' ', at)) return std::string(fallback);
+      return qualifier.substr(open + 1, qualifier.find_first_of(",)", open) - open - 1);
+    };
+    bool leading_named = qualifier.rfind(ym ? "YEAR" : "DAY", 0) == 0;
+    std::string lead = leading_named ? precision(0, "2") : std::string(ym ? "2" : "9");
+    if (ym) return of_desc(parse_declared_type("INTERVAL YEAR(" + lead + ") TO MONTH"));
+    std::size_t second = qualifier.rfind("SECOND");
+    std::string fraction = "6";
+    if (second != std::string::npos) {
+      std::size_t open = qualifier.find('(', second);
+      if (open != std::string::npos) {
+        std::string inner = qualifier.substr(open + 1, qualifier.find(')', open) - open - 1);
+        std::size_t comma = inner.find(',');
+        fraction = qualifier.rfind("SECOND", 0) == 0 ? (comma == std::string::npos ? "6" : inner.substr(comma + 1)) : inner;
+      }
+    }
+    return of_desc(parse_declared_type("INTERVAL DAY(" + lead + ") TO SECOND(" + fraction + ")"));
+  }
+  static value_type timestamp_type() { return of_desc(parse_declared_type("TIMESTAMP(9)")); }
+
+  // The type of `acc op b`.
+  value_type step_type(const value_type& a, char op, const value_type& b, const expr& operand) {
+    bool additive = op == '+' || op == '-';
+    if (a.fam == family::date) {
+      if (!additive) inconsistent("NUMBER", a);
+      if (numeric(b)) return date_type();
+      if (b.fam == family::interval) return a;
+      if (b.fam == family::date) {
+        if (op == '+') fail(975);
+        if (a.desc.kind == col_kind::date && b.desc.kind == col_kind::date) return number_type();
+        return interval_type("DAY(9) TO SECOND(9)", false);
+      }
+      inconsistent("NUMBER", b);
+    }
+    if (a.fam == family::interval) {
+      if (additive) {
+        if (b.fam == family::interval && interval_ym_type(a) == interval_ym_type(b)) return a;
+        if (b.fam == family::date && op == '+') return b;
+        inconsistent("INTERVAL", b);
+      }
+      if (numeric(b)) return a;
+      inconsistent("NUMBER", b);
+    }
+    if (numeric(a)) {
+      if (b.fam == family::date) {
+        if (op != '+') inconsistent("NUMBER", b);
+        return date_type();
+      }
+      if (b.fam == family::interval) {
+        if (op != '*') inconsistent("NUMBER", b);
+        return b;
+      }
+      number_operand(operand);
+      return number_type();
+    }
+    number_operand(operand);
+    inconsistent("NUMBER", a);
+  }
+
+  // A value a character function takes: texts, and numbers and dates
+  // converted as the server converts them.
+  void text_operand(const expr& e) {
+    switch (e.type.fam) {
+      case family::long_text:
+        fail(997);
+      case family::lob_raw:
+      case family::other:
+      case family::boolean:
+        inconsistent("CHAR", e.type);
+      default:
+        return;
+    }
+  }
+
+  void date_operand(const expr& e) {
+    if (e.type.fam == family::date || e.type.fam == family::text || is_null(e.type)) return;
+    inconsistent("DATE", e.type);
+  }
+
+  void analyze_extract(expr& e) {
+    const expr& a = *e.args[0];
+    value_arg(a);
+    const std::string& f = e.text;
+    bool date_field = f == "YEAR" || f == "MONTH" || f == "DAY";
+    bool time_field = f == "HOUR" || f == "MINUTE" || f == "SECOND";
+    bool zone_field = f == "TIMEZONE_HOUR" || f == "TIMEZONE_MINUTE";
+    if (!date_field && !time_field && !zone_field) fail(30089);
+    if (a.type.fam == family::interval) {
+      bool ym = interval_ym_type(a.type);
+      if (zone_field || (ym && !(f == "YEAR" || f == "MONTH")) || (!ym && (f == "YEAR" || f == "MONTH"))) fail(30076);
+    } else if (a.type.fam == family::date) {
+      if (a.type.desc.kind == col_kind::date && !date_field) fail(30076);
+      if (zone_field && a.type.desc.kind != col_kind::timestamp_tz) fail(30076);
+    } else if (!is_null(a.type)) {
+      inconsistent("DATE", a.type);
+    }
+    e.type = number_type();
+  }
 
   // Can a and b be compared? Raises the server's error when not.
   void comparable(const expr& a, const expr& b) {
@@ -1578,10 +1712,7 @@ class translator {
     if (x.fam == family::other || y.fam == family::other) return;
     if ((x.fam == family::number && y.fam == family::text) || (x.fam == family::text && y.fam == family::number))
       return;
-    if ((x.fam == family::date && y.fam == family::text) || (x.fam == family::text && y.fam == family::date)) {
-      if (a.kind == ek::param || b.kind == ek::param) return;
-      date_text_needed();
-    }
+    if ((x.fam == family::date && y.fam == family::text) || (x.fam == family::text && y.fam == family::date)) return;
     if ((x.fam == family::raw && y.fam == family::text) || (x.fam == family::text && y.fam == family::raw)) return;
     if ((x.fam == family::rowid && y.fam == family::text) || (x.fam == family::text && y.fam == family::rowid)) return;
     inconsistent(family_name(x), y);
@@ -1615,27 +1746,84 @@ class translator {
     const expr& a = *e.args[0];
     value_arg(a);
     col_type target = parse_declared_type(e.type_text);
+    if (target.kind == col_kind::by_value) fail(902);
     value_type to = of_desc(target);
     to.desc.max_length = 0;
-    if (target.kind == col_kind::by_value) fail(902);
     const family from = a.type.fam;
     switch (to.fam) {
       case family::number:
-        if (target.kind != col_kind::number || target.precision != 0 || target.code != SQLT_NUM ||
-            target.dict_type != "NUMBER" || target.dict_precision)
-          fail(3001);
-        if (from != family::number && from != family::text && from != family::null) inconsistent("NUMBER", a.type);
-        e.type = number_type();
+        if (target.kind != col_kind::number) fail(3001);
+        if (!numeric(a.type)) inconsistent("NUMBER", a.type);
+        e.type = target.dict_type == "NUMBER" ? to : number_type();
+        if (target.dict_type == "FLOAT") fail(3001);
         break;
       case family::text:
-        if (from == family::date) date_text_needed();
-        if (from != family::number && from != family::text && from != family::null) inconsistent("CHAR", a.type);
-        if (target.kind == col_kind::fixed_char) fail(3001);
+        text_operand(a);
+        if (from == family::lob_text) fail(3001);
+        e.type = to;
+        break;
+      case family::date:
+        date_operand(a);
+        if (target.kind == col_kind::timestamp_tz || target.kind == col_kind::timestamp_ltz) fail(3001);
         e.type = to;
         break;
       default:
         fail(3001);
     }
+    e.type.plain_column = false;
+  }
+
+  // The server's built-in functions this library computes, by argument:
+  // N a number, T a text, D a date (the last letter repeats). Results: N
+  // a number, T a text as long as the first argument, V a VARCHAR2 of
+  // 4000, P the length the second argument asks for, C one character, D
+  // a DATE.
+  struct builtin_row {
+    const char* name;
+    std::size_t min_args, max_args;
+    const char* sql;
+    const char* args;
+    char result;
+  };
+  static const builtin_row* builtin_of(const std::string& name) {
+    static const builtin_row rows[] = {
+        {"ABS", 1, 1, "OL_ABS", "N", 'N'},
+        {"SIGN", 1, 1, "OL_SIGN", "N", 'N'},
+        {"CEIL", 1, 1, "OL_CEIL", "N", 'N'},
+        {"FLOOR", 1, 1, "OL_FLOOR", "N", 'N'},
+        {"MOD", 2, 2, "OL_MOD", "N", 'N'},
+        {"REMAINDER", 2, 2, "OL_REMAINDER", "N", 'N'},
+        {"POWER", 2, 2, "OL_POWER", "N", 'N'},
+        {"SQRT", 1, 1, "OL_SQRT", "N", 'N'},
+        {"EXP", 1, 1, "OL_EXP", "N", 'N'},
+        {"LN", 1, 1, "OL_LN", "N", 'N'},
+        {"LOG", 2, 2, "OL_LOG", "N", 'N'},
+        {"UPPER", 1, 1, "OL_UPPER", "T", 'T'},
+        {"LOWER", 1, 1, "OL_LOWER", "T", 'T'},
+        {"INITCAP", 1, 1, "OL_INITCAP", "T", 'T'},
+        {"LENGTH", 1, 1, "OL_LENGTH", "T", 'N'},
+        {"SUBSTR", 2, 3, "OL_SUBSTR", "TN", 'T'},
+        {"INSTR", 2, 4, "OL_INSTR", "TTN", 'N'},
+        {"LPAD", 2, 3, "OL_LPAD", "TNT", 'P'},
+        {"RPAD", 2, 3, "OL_RPAD", "TNT", 'P'},
+        {"LTRIM", 1, 2, "OL_LTRIM", "T", 'T'},
+        {"RTRIM", 1, 2, "OL_RTRIM", "T", 'T'},
+        {"REPLACE", 2, 3, "OL_REPLACE", "T", 'V'},
+        {"TRANSLATE", 3, 3, "OL_TRANSLATE", "T", 'T'},
+        {"ASCII", 1, 1, "OL_ASCII", "T", 'N'},
+        {"CHR", 1, 1, "OL_CHR", "N", 'C'},
+        {"ADD_MONTHS", 2, 2, "OL_ADDMONTHS", "DN", 'D'},
+        {"MONTHS_BETWEEN", 2, 2, "OL_MONTHSBETWEEN", "D", 'N'},
+        {"LAST_DAY", 1, 1, "OL_LASTDAY", "D", 'D'},
+        {"NEXT_DAY", 2, 2, "OL_NEXTDAY", "DT", 'D'},
+    };
+    for (const builtin_row& r : rows)
+      if (name == r.name) return &r;
+    return nullptr;
+  }
+  static char builtin_arg(const builtin_row& r, std::size_t k) {
+    std::size_t n = std::strlen(r.args);
+    return r.args[k < n ? k : n - 1];
   }
 
   // Functions this library computes: their arguments and result types.
@@ -1720,11 +1908,69 @@ class translator {
         convertible(*r, e.type);
         comparable(*e.args[0], *r);
       }
-    } else if (name == "TO_DATE") {
+    } else if (name == "TO_DATE" || name == "TO_TIMESTAMP") {
+      args(1, 3);
+      for (auto& a : e.args) text_operand(*a);
+      if (e.args[0]->type.fam == family::date) inconsistent("CHAR", e.args[0]->type);
+      e.type = name == "TO_DATE" ? date_type() : timestamp_type();
+    } else if (name == "TO_CHAR") {
+      args(1, 3);
+      const value_type& x = e.args[0]->type;
+      for (std::size_t k = 1; k < e.args.size(); ++k) text_operand(*e.args[k]);
+      if (x.fam == family::number || x.fam == family::date) {
+        e.type = text_type(e.args.size() > 1 ? 4000 : x.fam == family::number ? 40 : 75);
+      } else {
+        text_operand(*e.args[0]);
+        e.type = is_null(x) ? text_type(4000) : x;
+      }
+    } else if (name == "TO_NUMBER") {
+      args(1, 3);
+      number_operand(*e.args[0]);
+      for (std::size_t k = 1; k < e.args.size(); ++k) text_operand(*e.args[k]);
+      e.type = number_type();
+    } else if ((name == "ROUND" || name == "TRUNC") && e.args.size() >= 1 && e.args[0]->type.fam == family::date) {
       args(1, 2);
-      for (auto& a : e.args)
-        if (!is_text(a->type) && !is_null(a->type)) inconsistent("CHAR", a->type);
+      if (e.args.size() > 1) text_operand(*e.args[1]);
       e.type = date_type();
+    } else if (name == "ROUND" || name == "TRUNC") {
+      args(1, 2);
+      for (auto& a : e.args) number_operand(*a);
+      e.type = number_type();
+    } else if (const builtin_row* r = builtin_of(name)) {
+      args(r->min_args, r->max_args);
+      for (std::size_t k = 0; k < e.args.size(); ++k) {
+        char want = builtin_arg(*r, k);
+        if (want == 'N') number_operand(*e.args[k]);
+        else if (want == 'T') text_operand(*e.args[k]);
+        else date_operand(*e.args[k]);
+      }
+      switch (r->result) {
+        case 'N':
+          e.type = number_type();
+          break;
+        case 'T':
+          e.type = text_type(text_bytes(e.args[0]->type));
+          break;
+        case 'P': {
+          ub4 bytes = 4000;
+          const expr& n = *e.args[1];
+          if (n.kind == ek::number) {
+            decimal d = *parse_decimal(n.text);
+            std::int64_t length = 0;
+            if (decimal_to_int64(d, length) && length > 0 && length < 1000) bytes = static_cast<ub4>(length * 4);
+          }
+          e.type = text_type(bytes);
+          break;
+        }
+        case 'C':
+          e.type = text_type(4);
+          break;
+        case 'D':
+          e.type = date_type();
+          break;
+        default:
+          e.type = text_type(4000);
+      }
     } else if (name == "CONCAT") {
       args(2, 2);
       e.kind = ek::chain;
@@ -1744,8 +1990,8 @@ class translator {
     if (is_null(a.type) || from == to.fam || to.fam == family::null) return;
     if (to.fam == family::number && from == family::text) return;
     if (to.fam == family::text && from == family::number) return;
-    if (to.fam == family::text && from == family::date) date_text_needed();
-    if (to.fam == family::date && from == family::text) date_text_needed();
+    if (to.fam == family::text && from == family::date) return;
+    if (to.fam == family::date && from == family::text) return;
     if (to.fam == family::lob_text && from == family::text) return;
     if (to.fam == family::text && from == family::lob_text) return;
     inconsistent(family_name(to), a.type);
@@ -1924,6 +2170,7 @@ class translator {
     if (const source_column* c = plain_column(e))
       if (c->stored) return column_sql(e);
     if (e.kind == ek::call && e.aggregate && e.text == "COUNT" && !nested_inner_) return count_sql(e);
+    if (e.type.fam == family::interval) return interval_out(e);
     std::string k = key(e);
     if (e.type.fam == family::number) return "OL_NV(" + k + ")";
     return k;
@@ -1948,12 +2195,39 @@ class translator {
       case family::number:
         return "OL_NTXT(" + number_arg(e) + ")";
       case family::date:
-        date_text_needed();
+        return "OL_DATECHAR(" + key(e) + ", " + kind_sql(e.type) + ", " + fraction_sql(e.type) + ")";
+      case family::interval:
+        return interval_out(e);
       case family::raw:
         return "hex(" + key(e) + ")";
       default:
         return key(e);
     }
+  }
+
+  // The datetime_kind of a date type, as the date functions take it.
+  static std::string kind_sql(const value_type& t) {
+    switch (t.desc.kind) {
+      case col_kind::timestamp:
+        return "1";
+      case col_kind::timestamp_tz:
+        return "2";
+      case col_kind::timestamp_ltz:
+        return "3";
+      default:
+        return "0";
+    }
+  }
+  static std::string fraction_sql(const value_type& t) {
+    return std::to_string(t.desc.kind == col_kind::date ? 0 : std::max<int>(t.desc.scale, 0));
+  }
+
+  // An interval in its type's text, as the server shows it.
+  std::string interval_out(const expr& e) {
+    const col_type& d = e.type.desc;
+    bool ym = d.code == SQLT_INTERVAL_YM;
+    return "OL_IVTEXT(" + key(e) + ", " + (ym ? "1" : "0") + ", " + std::to_string(d.precision) + ", " +
+           std::to_string(std::max<int>(d.scale, 0)) + ")";
   }
 
   // The value converted to the family `to`, as a key.
@@ -1970,7 +2244,7 @@ class translator {
         return text_of(e);
       case family::date:
         if (e.kind == ek::param) return "OL_DK(" + key(e) + ")";
-        date_text_needed();
+        return "OL_TODATE(" + key(e) + ", 0)";
       case family::raw:
         if (e.kind == ek::string) return blob_literal(hex_to_bytes(e.text));
         fail(3001);
@@ -2103,6 +2377,17 @@ class translator {
         auto t = parse_datetime(e.args[0]->text);
         return sql_string(date_key(*t));
       }
+      case ek::interval:
+        return sql_string(interval_keys_.at(&e));
+      case ek::extract: {
+        const expr& a = *e.args[0];
+        if (a.type.fam == family::interval)
+          return "OL_IVEXTRACT('" + e.text + "', " + key(a) + ", " + (interval_ym_type(a.type) ? "1" : "0") + ")";
+        return "OL_EXTRACT('" + e.text + "', " + key_as(a, family::date) + ", " + kind_sql(a.type) + ")";
+      }
+      case ek::trim:
+        return "OL_TRIM(" + text_of(*e.args[0]) + ", '" + e.text + "', " +
+               (e.args.size() > 1 ? text_of(*e.args[1]) : std::string("' '")) + ")";
       case ek::sequence: {
         std::string seq = e.path[0];
         std::string f = e.path[1] == "NEXTVAL" ? "OL_NEXTVAL(" : "OL_CURRVAL(";
@@ -2174,9 +2459,55 @@ class translator {
       std::string f = lob ? "OL_CATL(" : "OL_CAT(";
       return grouped_call(f, parts, f);
     }
-    std::vector<std::string> operands;
-    for (const auto& a : e.args) operands.push_back(number_arg(*a));
-    return arithmetic(e.ops, operands);
+    bool numbers = true;
+    for (const auto& a : e.args) numbers = numbers && numeric(a->type);
+    if (numbers) {
+      std::vector<std::string> operands;
+      for (const auto& a : e.args) operands.push_back(number_arg(*a));
+      return arithmetic(e.ops, operands);
+    }
+    // With dates or intervals: one step at a time, left to right.
+    std::string sql = value_of(*e.args[0]);
+    value_type acc = e.args[0]->type;
+    for (std::size_t k = 1; k < e.args.size(); ++k) {
+      const expr& b = *e.args[k];
+      char op = e.ops[k - 1];
+      value_type next = step_type(acc, op, b.type, b);
+      sql = step_sql(sql, acc, op, b);
+      acc = next;
+    }
+    return sql;
+  }
+
+  // A value where a date or an interval may stand: its key, a number in
+  // any form.
+  std::string value_of(const expr& e) { return numeric(e.type) ? number_arg(e) : key(e); }
+
+  std::string step_sql(const std::string& a, const value_type& at, char op, const expr& b) {
+    const value_type& bt = b.type;
+    std::string bs = value_of(b);
+    auto ym = [](const value_type& v) { return std::string(interval_ym_type(v) ? "1" : "0"); };
+    auto negated = [&](const std::string& iv, const value_type& v) {
+      return "OL_IVARITH('n', " + iv + ", NULL, " + ym(v) + ")";
+    };
+    auto as_date = [](const value_type& v, const std::string& sql) {
+      return v.desc.kind == col_kind::date ? "OL_ASDATE(" + sql + ")" : sql;
+    };
+    if (at.fam == family::date) {
+      if (numeric(bt)) return "OL_DATEADD(" + a + ", " + (op == '-' ? "OL_NEG(" + bs + ")" : bs) + ")";
+      if (bt.fam == family::interval)
+        return as_date(at, "OL_DATEADDIV(" + a + ", " + (op == '-' ? negated(bs, bt) : bs) + ", " + ym(bt) + ")");
+      if (at.desc.kind == col_kind::date && bt.desc.kind == col_kind::date) return "OL_DATEDIFF(" + a + ", " + bs + ")";
+      return "OL_DATESPAN(" + a + ", " + bs + ")";
+    }
+    if (at.fam == family::interval) {
+      if (bt.fam == family::date) return as_date(bt, "OL_DATEADDIV(" + bs + ", " + a + ", " + ym(at) + ")");
+      return "OL_IVARITH('" + std::string(1, op) + "', " + a + ", " + bs + ", " + ym(at) + ")";
+    }
+    // A number before a date or an interval.
+    if (bt.fam == family::date) return "OL_DATEADD(" + bs + ", " + a + ")";
+    if (bt.fam == family::interval) return "OL_IVARITH('*', " + bs + ", " + a + ", " + ym(bt) + ")";
+    return "OL_ARITH('" + std::string(1, op) + "', " + a + ", " + bs + ")";
   }
 
   std::string arithmetic(const std::string& ops, const std::vector<std::string>& operands) {
@@ -2224,9 +2555,26 @@ class translator {
 
   std::string cast_sql(const expr& e) {
     const expr& a = *e.args[0];
-    if (e.type.fam == family::number) return "OL_NK(" + number_arg(a) + ")";
-    if (e.type.fam == family::text) return text_of(a);
-    fail(3001);
+    const col_type& to = e.type.desc;
+    switch (e.type.fam) {
+      case family::number:
+        if (to.dict_precision)
+          return "OL_NUMCAST(" + number_arg(a) + ", " + std::to_string(*to.dict_precision) + ", " +
+                 std::to_string(to.dict_scale.value_or(0)) + ")";
+        return a.type.fam == family::text ? "OL_TONUMBER(" + key(a) + ")" : "OL_NK(" + number_arg(a) + ")";
+      case family::text: {
+        std::string text = text_of(a);
+        if (to.char_length == 0) return text;
+        std::string unit(1, to.char_used == 'C' || to.charset_form == SQLCS_NCHAR ? 'C' : 'B');
+        return "OL_CASTTEXT(" + text + ", " + std::to_string(to.char_length) + ", '" + unit + "', " +
+               (e.type.fixed ? "1" : "0") + ")";
+      }
+      case family::date:
+        if (a.type.fam != family::date) return "OL_TODATE(" + key(a) + ", " + kind_sql(e.type) + ")";
+        return to.kind == col_kind::date ? "OL_ASDATE(" + key(a) + ")" : key(a);
+      default:
+        fail(3001);
+    }
   }
 
   // A scalar subquery: its one value, ORA-01427 when it has more rows.
@@ -2239,6 +2587,13 @@ class translator {
     if (e.text == "LEVEL") return "OL_NK(" + level_sql_for(e) + ")";
     if (e.text == "USER") return sql_string(user_);
     if (e.text == "UID") return blob_literal(number_key(*parse_decimal("1")));
+    if (e.text == "SYSDATE" || e.text == "CURRENT_DATE") return sql_string(date_key(local_date_at(now_)));
+    if (e.text == "SYSTIMESTAMP" || e.text == "CURRENT_TIMESTAMP") return sql_string(date_key(local_timestamp_at(now_)));
+    if (e.text == "LOCALTIMESTAMP") {
+      datetime t = local_timestamp_at(now_);
+      t.has_zone = false;
+      return sql_string(date_key(t));
+    }
     fail(904, "\"" + e.text + "\"");
   }
   std::string level_sql_for(const expr&) { return current_level_; }
@@ -2287,10 +2642,42 @@ class translator {
       if (e.args.size() == 1) return out;
       return std::string(name == "GREATEST" ? "max(" : "min(") + out + ")";
     }
-    if (name == "TO_DATE") {
-      std::string out = "OL_DK(TO_DATE(" + key(*e.args[0]);
-      if (e.args.size() > 1) out += ", " + key(*e.args[1]);
-      return out + "))";
+    if (name == "TO_DATE" || name == "TO_TIMESTAMP") {
+      std::string out = "OL_TODATE(" + text_of(*e.args[0]) + ", " + (name == "TO_DATE" ? "0" : "1");
+      if (e.args.size() > 1) out += ", " + text_of(*e.args[1]);
+      return out + ")";
+    }
+    if (name == "TO_CHAR") {
+      const expr& x = *e.args[0];
+      std::string mask = e.args.size() > 1 ? ", " + text_of(*e.args[1]) : std::string();
+      if (x.type.fam == family::number) return "OL_NUMCHAR(" + number_arg(x) + mask + ")";
+      if (x.type.fam == family::date)
+        return "OL_DATECHAR(" + key(x) + ", " + kind_sql(x.type) + ", " + fraction_sql(x.type) + mask + ")";
+      return text_of(x);
+    }
+    if (name == "TO_NUMBER") {
+      std::string out = "OL_TONUMBER(" + (e.args[0]->type.fam == family::number ? number_arg(*e.args[0]) : text_of(*e.args[0]));
+      if (e.args.size() > 1) out += ", " + text_of(*e.args[1]);
+      return out + ")";
+    }
+    if ((name == "ROUND" || name == "TRUNC") && e.args[0]->type.fam == family::date) {
+      std::string out = std::string(name == "ROUND" ? "OL_DATEROUND(" : "OL_DATETRUNC(") + key(*e.args[0]);
+      if (e.args.size() > 1) out += ", " + text_of(*e.args[1]);
+      return out + ")";
+    }
+    if (name == "ROUND" || name == "TRUNC") {
+      std::string out = std::string(name == "ROUND" ? "OL_ROUND(" : "OL_TRUNC(") + number_arg(*e.args[0]);
+      if (e.args.size() > 1) out += ", " + number_arg(*e.args[1]);
+      return out + ")";
+    }
+    if (const builtin_row* r = builtin_of(name)) {
+      std::string out = std::string(r->sql) + "(";
+      for (std::size_t k = 0; k < e.args.size(); ++k) {
+        char want = builtin_arg(*r, k);
+        const expr& a = *e.args[k];
+        out += (k ? ", " : "") + (want == 'N' ? number_arg(a) : want == 'T' ? text_of(a) : key_as(a, family::date));
+      }
+      return out + ")";
     }
     fail(904, "\"" + name + "\"");
   }
