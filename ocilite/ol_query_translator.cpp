@@ -1631,7 +1631,8 @@ class translator {
       if (b.fam == family::date) {
         if (op == '+') fail(975);
         if (a.desc.kind == col_kind::date && b.desc.kind == col_kind::date) return number_type();
-        return interval_type("DAY(9) TO SECOND(9)", false);
+        int fraction = std::max<int>(std::max<int>(a.desc.scale, b.desc.scale), 0);
+        return interval_type("DAY(9) TO SECOND(" + std::to_string(fraction) + ")", false);
       }
       inconsistent("NUMBER", b);
     }

@@ -85,6 +85,17 @@ TEST_F(query_test, texts_and_nulls) {
       {"SELECT ID FROM G WHERE 1 = '1' AND 10 > '9' AND ID = 1", {{"1"}}},
       {"SELECT 0.5 || '', -0.5 || '', 1500 || '' FROM DUAL", {{".5", "-.5", "1500"}}},
       {"SELECT ID || '-' || S FROM G WHERE ID = 3", {{"3-"}}},
+      {"SELECT UPPER('zieliŃska'), LOWER('ÇELIK'), INITCAP('hello wORLD') FROM DUAL",
+       {{"ZIELIŃSKA", "çelik", "Hello World"}}},
+      {"SELECT SUBSTR('abcdef', 0, 2), SUBSTR('abcdef', -2), SUBSTR('abc', 1, -1), LENGTH('') FROM DUAL",
+       {{"ab", "ef", "<null>", "<null>"}}},
+      {"SELECT LENGTH(C), LENGTH(C || S) FROM G WHERE ID = 1", {{"5", "8"}}},
+      {"SELECT INSTR('abcabc', 'b', 1, 2), LPAD('7', 3, '0'), RPAD('ab', 4, '.'), TRIM('x' FROM 'xxaxx') FROM DUAL",
+       {{"5", "007", "ab..", "a"}}},
+      {"SELECT REPLACE('abcb', 'b'), REPLACE('abc', 'b', NULL), ASCII('A'), CHR(66) FROM DUAL",
+       {{"ac", "ac", "65", "B"}}},
+      {"SELECT ID FROM G WHERE 'ab ' = 'ab' AND C LIKE 'ab%' AND C NOT LIKE 'ab' ORDER BY ID", {{"1"}, {"2"}}},
+      {"SELECT CAST(1/4 AS VARCHAR2(10)), CAST(ID AS CHAR(3)) || '|' FROM G WHERE ID = 1", {{".25", "1  |"}}},
   });
 }
 
@@ -131,6 +142,20 @@ TEST_F(query_test, dates_compare_as_dates) {
       {"SELECT ID FROM G WHERE D = DATE '2001-03-12' ORDER BY ID", {{"1"}, {"2"}}},
       {"SELECT COUNT(DISTINCT D) FROM G", {{"3"}}},
       {"SELECT ID FROM G WHERE D < TIMESTAMP '2001-01-01 00:00:00'", {{"4"}}},
+      {"SELECT D + 1, D - 0.5, DATE '2001-03-13' - D FROM G WHERE ID = 1",
+       {{"2001-03-13 00:00:00", "2001-03-11 12:00:00", "1"}}},
+      {"SELECT TRUNC(D), ROUND(D, 'YEAR'), ADD_MONTHS(DATE '2001-01-31', 1), LAST_DAY(D) FROM G WHERE ID = 4",
+       {{"2000-12-31 00:00:00", "2001-01-01 00:00:00", "2001-02-28 00:00:00", "2000-12-31 23:59:59"}}},
+      {"SELECT MONTHS_BETWEEN(DATE '1995-02-02', DATE '1995-01-01'), EXTRACT(YEAR FROM D) FROM G WHERE ID = 1",
+       {{"1.032258064516129032258064516129032258065", "2001"}}},
+      {"SELECT TO_CHAR(D, 'YYYY-MM-DD HH24:MI'), TO_CHAR(D), D || '' FROM G WHERE ID = 4",
+       {{"2000-12-31 23:59", "31-DEC-00", "31-DEC-00"}}},
+      {"SELECT D + INTERVAL '1-1' YEAR TO MONTH, INTERVAL '1 02:00:00' DAY TO SECOND FROM G WHERE ID = 1",
+       {{"2002-04-12 00:00:00", "+01 02:00:00.000000"}}},
+      {"SELECT TIMESTAMP '2001-01-02 00:00:00' - TIMESTAMP '2001-01-01 12:00:00' FROM DUAL",
+       {{"+000000000 12:00:00.000000000"}}},
+      {"SELECT MAX(D) FROM G WHERE ID = 5", {{"<null>"}}},
+      {"SELECT COALESCE(D, DATE '1999-01-01') FROM G WHERE ID = 5", {{"1999-01-01 00:00:00"}}},
   });
 }
 
@@ -176,6 +201,10 @@ TEST_F(query_test, the_server_refuses_with_its_errors) {
       {"SELECT 1", 923},
       {"SELECT ID FROM G WHERE ID", 920},
       {"SELECT ID FROM E CONNECT BY PRIOR ID = ID", 1436},
+      {"SELECT EXTRACT(HOUR FROM DATE '2001-01-01') FROM DUAL", 30076},
+      {"SELECT D + D FROM G", 975},
+      {"SELECT ID FROM G WHERE D = '2001-03-12'", 1843},
+      {"SELECT CAST('abcd' AS VARCHAR2(3)) FROM DUAL", 25137},
   };
   for (const row& r : rows) EXPECT_EQ(r.code, first_row_error(r.sql)) << r.sql << ": " << s.error_text();
 }
