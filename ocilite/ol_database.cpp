@@ -297,7 +297,7 @@ class file_schema : public schema_lookup {
           o.name = row[0].value_or("");
           // The dictionary's views are read as tables.
           o.view = row[1].value_or("") == "view" && schema == "main";
-          if (o.view) o.query = view_text(row[2].value_or(""));
+          if (o.view) o.query = written_view_text(db_.handle(), o.name, row[2].value_or(""));
           try {
             for (const auto& c : db_.rows("SELECT name, type, \"notnull\" OR pk > 0 FROM pragma_table_info(?1, ?2)",
                                           {o.name, schema}))

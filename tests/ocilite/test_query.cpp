@@ -127,6 +127,24 @@ TEST_F(query_test, forms_of_a_first_query) {
   });
 }
 
+TEST_F(query_test, views_obey_the_rules_of_the_queries_they_hold) {
+  for (const char* ddl : {"CREATE VIEW W AS SELECT ID FROM G MINUS SELECT ID FROM E",
+                          "CREATE VIEW X AS SELECT N * 1 AS K, DECODE(ID, 1, 'one') AS O FROM G",
+                          "CREATE VIEW T (L, NAME) AS SELECT LEVEL, NAME FROM E START WITH PARENT IS NULL "
+                          "CONNECT BY PRIOR ID = PARENT"})
+    ASSERT_EQ(OCI_SUCCESS, s.exec(ddl)) << ddl << ": " << s.error_text();
+  expect({
+      {"SELECT * FROM W", {{"5"}}},
+      {"SELECT COUNT(DISTINCT K), MAX(O) FROM X", {{"5", "one"}}},
+      {"SELECT K FROM X WHERE K < 0", {{"-123456789012345678901234567890123456"}}},
+      {"SELECT NAME FROM T WHERE L = 3", {{"leaf"}}},
+      {"SELECT TEXT FROM USER_VIEWS WHERE VIEW_NAME = 'W'", {{"SELECT ID FROM G MINUS SELECT ID FROM E"}}},
+  });
+  expect_errors(s, {{"CREATE VIEW Y AS SELECT ID, ID FROM G", 957},
+                    {"CREATE VIEW Y (A) AS SELECT ID, N FROM G", 1730},
+                    {"CREATE VIEW Y AS SELECT NOSUCH FROM G", 904}});
+}
+
 TEST_F(query_test, nulls_sort_last_ascending_and_first_descending) {
   expect({
       {"SELECT ID FROM G ORDER BY S, ID", {{"2"}, {"1"}, {"4"}, {"3"}, {"5"}}},
