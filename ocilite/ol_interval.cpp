@@ -63,6 +63,14 @@ interval_ds from_seconds_decimal(const decimal& d) {
   return v;
 }
 
+// Whole months of a NUMBER of months, truncated.
+interval_ym from_months_decimal(const decimal& d) {
+  interval_ym v;
+  if (!truncated_integer(d, v.months)) fail(1873);
+  check_range(v);
+  return v;
+}
+
 // The reader of a literal's text.
 struct literal_reader {
   std::string_view s;
@@ -241,19 +249,11 @@ interval_ym interval_subtract(const interval_ym& a, const interval_ym& b) {
 interval_ym interval_negate(const interval_ym& a) { return {-a.months}; }
 
 interval_ym interval_multiply(const interval_ym& a, const decimal& n) {
-  std::int64_t months = 0;
-  if (!truncated_integer(decimal_multiply(integer_decimal(a.months), n), months)) fail(1873);
-  interval_ym v{months};
-  check_range(v);
-  return v;
+  return from_months_decimal(decimal_multiply(integer_decimal(a.months), n));
 }
 
 interval_ym interval_divide(const interval_ym& a, const decimal& n) {
-  std::int64_t months = 0;
-  if (!truncated_integer(decimal_divide(integer_decimal(a.months), n), months)) fail(1873);
-  interval_ym v{months};
-  check_range(v);
-  return v;
+  return from_months_decimal(decimal_divide(integer_decimal(a.months), n));
 }
 
 interval_ds interval_add(const interval_ds& a, const interval_ds& b) {

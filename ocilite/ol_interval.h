@@ -94,7 +94,8 @@ int interval_compare(const interval_ds& a, const interval_ds& b);
 // keep the day of the month and fail with ORA-01839 where it does not
 // exist (DATE '2001-01-31' + INTERVAL '1' MONTH), unlike ADD_MONTHS. A
 // DATE operand stays a DATE: the caller applies as_date to the result,
-// which drops a fraction of the interval. ORA-01841 past the calendar.
+// which rounds a fraction the interval brings to the second. ORA-01841
+// past the calendar.
 datetime add_interval(const datetime& t, const interval_ym& v);
 datetime add_interval(const datetime& t, const interval_ds& v);
 // TIMESTAMP - TIMESTAMP (or either one a DATE): the interval between, by

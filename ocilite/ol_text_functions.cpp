@@ -3,6 +3,7 @@
 #include "ocilite/ol_case_table.h"
 #include "ocilite/ol_date_math.h"
 #include "ocilite/ol_error.h"
+#include "ocilite/ol_text.h"
 
 #include <algorithm>
 #include <vector>
@@ -56,24 +57,6 @@ char32_t decode(std::string_view c) {
   return v;
 }
 
-void encode(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
 char32_t mapped(const case_run* runs, std::size_t count, char32_t c) {
   const case_run* end = runs + count;
   const case_run* r = std::upper_bound(runs, end, c, [](char32_t v, const case_run& run) { return v < run.first; });
@@ -105,7 +88,7 @@ std::string case_changed(std::string_view s, Change change) {
       out += c;
       change(char32_t(0xFFFD), false);
     } else {
-      encode(out, change(decode(c), true));
+      append_utf8(out, change(decode(c), true));
     }
     i += n;
   }
@@ -263,16 +246,19 @@ text_result text_rpad(std::string_view s, std::int64_t length, std::string_view 
 }
 
 text_result text_trim(std::string_view s, trim_side side, std::string_view c) {
+  if (c.empty()) return std::nullopt;
   std::vector<std::string_view> set = chars_of(c);
   if (set.size() != 1) fail(30001);
   return trimmed(s, set, side != trim_side::trailing, side != trim_side::leading);
 }
 
 text_result text_ltrim(std::string_view s, std::string_view set) {
+  if (set.empty()) return std::nullopt;
   return trimmed(s, chars_of(set), true, false);
 }
 
 text_result text_rtrim(std::string_view s, std::string_view set) {
+  if (set.empty()) return std::nullopt;
   return trimmed(s, chars_of(set), false, true);
 }
 

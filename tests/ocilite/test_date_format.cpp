@@ -1,6 +1,7 @@
 #include "ocilite/ol_date_format.h"
 #include "ocilite/ol_error.h"
 #include "tests/support/scoped_env.h"
+#include "value_cases.h"
 
 #include <gtest/gtest.h>
 
@@ -12,25 +13,6 @@ using namespace ocilite;
 namespace {
 
 using kind = datetime_kind;
-
-datetime at(const char* text) { return parse_datetime(text).value_or(datetime{}); }
-
-datetime ymd(int y, int m, int d) {
-  datetime t;
-  t.year = y;
-  t.month = m;
-  t.day = d;
-  return t;
-}
-
-int error_of(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const ora_failure& f) {
-    return f.error.code;
-  }
-  return 0;
-}
 
 TEST(date_format, to_char_writes_every_element) {
   datetime t = at("2001-03-12 14:05:09.123456789");  // a Monday

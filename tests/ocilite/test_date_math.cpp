@@ -2,6 +2,7 @@
 #include "ocilite/ol_decimal.h"
 #include "ocilite/ol_error.h"
 #include "tests/support/scoped_env.h"
+#include "value_cases.h"
 
 #include <gtest/gtest.h>
 
@@ -12,35 +13,9 @@ using namespace ocilite;
 
 namespace {
 
-datetime at(const char* text) {
-  auto t = parse_datetime(text);
-  EXPECT_TRUE(t) << text;
-  return t.value_or(datetime{});
-}
-
-datetime ymd(int y, int m, int d) {
-  datetime t;
-  t.year = y;
-  t.month = m;
-  t.day = d;
-  return t;
-}
-
 std::string shown(const datetime& t) {
   if (t.year < 1) return std::to_string(t.year) + "-" + std::to_string(t.month) + "-" + std::to_string(t.day);
   return datetime_text(t, t.nanos != 0, t.has_zone);
-}
-
-decimal number(const char* text) { return *parse_decimal(text); }
-
-// The ORA number a call fails with, 0 when it does not.
-int error_of(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const ora_failure& f) {
-    return f.error.code;
-  }
-  return 0;
 }
 
 TEST(date_math, julian_days_span_both_calendars) {
@@ -56,7 +31,7 @@ TEST(date_math, julian_days_span_both_calendars) {
     set_julian_day(back, r.julian);
     EXPECT_EQ(r.y * 10000 + r.m * 100 + r.d, back.year * 10000 + back.month * 100 + back.day);
   }
-  // Every day of 1..9999 goes there and back.
+  // The month ends of every seventh year of 1..9999 go there and back, in order.
   datetime t;
   std::int64_t previous = julian_day(1, 1, 1) - 1;
   for (int y = 1; y <= 9999; y += 7)

@@ -1,6 +1,7 @@
 #include "ocilite/ol_decimal.h"
 #include "ocilite/ol_error.h"
 #include "ocilite/ol_interval.h"
+#include "value_cases.h"
 
 #include <gtest/gtest.h>
 
@@ -11,19 +12,6 @@ using namespace ocilite;
 namespace {
 
 using f = interval_field;
-
-datetime at(const char* text) { return parse_datetime(text).value_or(datetime{}); }
-
-decimal number(const char* text) { return *parse_decimal(text); }
-
-int error_of(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const ora_failure& e) {
-    return e.error.code;
-  }
-  return 0;
-}
 
 interval_ds ds(const char* text, f lead = f::day, f trail = f::second, int precision = 2) {
   return parse_interval_ds(text, {lead, trail, precision, 6});

@@ -1,5 +1,6 @@
 #include "ocilite/ol_error.h"
 #include "ocilite/ol_text_functions.h"
+#include "value_cases.h"
 
 #include <gtest/gtest.h>
 
@@ -12,15 +13,6 @@ namespace {
 const char* const null_text = "<NULL>";
 
 std::string shown(const text_result& r) { return r ? *r : null_text; }
-
-int error_of(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const ora_failure& f) {
-    return f.error.code;
-  }
-  return 0;
-}
 
 TEST(text_functions, case_of_every_script) {
   struct row {
@@ -115,6 +107,8 @@ TEST(text_functions, pads_trims_replace_translate) {
   EXPECT_EQ("<=====>BROWNING", shown(text_rtrim("<=====>BROWNING<=====>", "<>=")));
   EXPECT_EQ("abc", shown(text_rtrim("abc   ")));
   EXPECT_EQ(null_text, shown(text_ltrim("xxx", "x")));
+  EXPECT_EQ(null_text, shown(text_ltrim("abc", "")));  // '' is NULL
+  EXPECT_EQ(null_text, shown(text_trim("abc", trim_side::both, "")));
 
   EXPECT_EQ("BLACK and BLUE", shown(text_replace("JACK and JUE", "J", "BL")));
   EXPECT_EQ("acac", shown(text_replace("abcabc", "b")));
