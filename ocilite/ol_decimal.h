@@ -9,10 +9,10 @@
 // thrown as ora_failure (ol_error.h).
 #pragma once
 
-#include "ocilite/ol_values.h"
-
 #include <cstdint>
 #include <vector>
+
+#include "ocilite/ol_values.h"
 
 namespace ocilite {
 

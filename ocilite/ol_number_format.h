@@ -4,10 +4,10 @@
 // the ISO one (C).
 #pragma once
 
-#include "ocilite/ol_values.h"
-
 #include <string>
 #include <string_view>
+
+#include "ocilite/ol_values.h"
 
 namespace ocilite {
 
