@@ -1,6 +1,7 @@
 #include "ocilite/ol_keys.h"
 
 #include "ocilite/ol_error.h"
+#include "ocilite/ol_number_format.h"
 
 #include <cmath>
 #include <limits>
@@ -123,10 +124,7 @@ bool read_number(sqlite3_value* v, number_value& out) {
         out.kind = number_value::not_a_number;
         return true;
       }
-      auto d = parse_decimal(text);
-      if (!d) fail(1722);
-      out.d = *d;
-      round_digits(out.d, k_number_digits);
+      out.d = text_to_number(text);
       return true;
     }
   }

@@ -33,8 +33,8 @@ number_value number_of_key(const void* bytes, int size);
 
 // Any value a query meets where a number is expected: an INTEGER, a REAL,
 // the BLOB of a number text (the storage convention of NUMBER columns), a
-// key, or a text converted as the server converts it (ORA-01722 when it is
-// no number). False for NULL and for an empty text, which is NULL.
+// key, or a text converted as the server converts it (text_to_number:
+// ORA-01722 when it is no number). False for NULL and for an empty text, which is NULL.
 bool read_number(sqlite3_value* v, number_value& out);
 
 // The value as a NUMBER column stores it (number_result), a REAL for an

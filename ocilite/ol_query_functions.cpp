@@ -234,12 +234,17 @@ void error_function(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   result_error(ctx, static_cast<sb4>(sqlite3_value_int64(argv[0])), argc > 1 ? text_of(argv[1]) : std::string());
 }
 
-// SUM and AVG: the exact sum of the values and their count. As window
-// functions a value leaves the frame by its subtraction, also exact.
+// SUM and AVG: the exact sum of the values and their count, rounded once
+// at the end. As window functions a value leaves the frame by the addition
+// of its negation, also exact. An infinity or NaN of a BINARY_DOUBLE turns
+// the sum into IEEE arithmetic.
 struct sum_state {
   bool started = false;
   std::int64_t count = 0;
-  number_value sum;
+  bool left = false;  // a value has left the frame
+  number_sum exact;
+  std::int64_t special_count = 0;
+  double special = 0;  // the sum of the infinities and NaNs
 };
 
 sum_state* state_of(sqlite3_context* ctx, bool make) {
@@ -253,32 +258,35 @@ sum_state* state_of(sqlite3_context* ctx, bool make) {
   return s;
 }
 
-void sum_step(sqlite3_context* ctx, int, sqlite3_value** argv) {
+void sum_add(sqlite3_context* ctx, sqlite3_value* v, bool leaving) {
   guarded(ctx, [&] {
     number_value n;
-    if (!read_number(argv[0], n)) return;
+    if (!read_number(v, n)) return;
     sum_state* s = state_of(ctx, true);
     if (!s) return sqlite3_result_error_nomem(ctx);
-    s->sum = s->count ? step('+', s->sum, n) : n;
-    ++s->count;
+    s->count += leaving ? -1 : 1;
+    if (n.kind != number_value::finite) {
+      s->special_count += leaving ? -1 : 1;
+      if (!leaving) s->special += double_of(n);
+      return;
+    }
+    if (leaving) s->left = true;
+    s->exact.add(leaving ? decimal_negate(n.d) : n.d);
   });
 }
 
-void sum_inverse(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  guarded(ctx, [&] {
-    number_value n;
-    if (!read_number(argv[0], n)) return;
-    sum_state* s = state_of(ctx, true);
-    if (!s) return sqlite3_result_error_nomem(ctx);
-    if (--s->count == 0) s->sum = number_value{};
-    else s->sum = step('-', s->sum, n);
-  });
-}
+void sum_step(sqlite3_context* ctx, int, sqlite3_value** argv) { sum_add(ctx, argv[0], false); }
+void sum_inverse(sqlite3_context* ctx, int, sqlite3_value** argv) { sum_add(ctx, argv[0], true); }
 
 void sum_value(sqlite3_context* ctx) {
   sum_state* s = state_of(ctx, false);
   if (!s || s->count == 0) return sqlite3_result_null(ctx);
-  result_key(ctx, s->sum);
+  guarded(ctx, [&] {
+    if (s->special_count) return result_key(ctx, of_double(s->special));
+    number_value n;
+    n.d = s->exact.sum();
+    result_key(ctx, n);
+  });
 }
 
 void sum_final(sqlite3_context* ctx) {
@@ -290,9 +298,10 @@ void avg_value(sqlite3_context* ctx) {
   sum_state* s = state_of(ctx, false);
   if (!s || s->count == 0) return sqlite3_result_null(ctx);
   guarded(ctx, [&] {
-    number_value count;
-    count.d = *parse_decimal(std::to_string(s->count));
-    result_key(ctx, step('/', s->sum, count));
+    if (s->special_count) return result_key(ctx, of_double(s->special));
+    number_value n;
+    n.d = s->left ? decimal_divide(s->exact.sum(), *parse_decimal(std::to_string(s->count))) : s->exact.average();
+    result_key(ctx, n);
   });
 }
 

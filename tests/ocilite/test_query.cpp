@@ -58,6 +58,13 @@ TEST_F(query_test, exact_numbers_in_every_clause) {
       {"SELECT * FROM (SELECT 1/3 AS X FROM DUAL)", {{third}}},
       {"SELECT 12345678901234567890123 FROM DUAL", {{"12345678901234567890123"}}},
       {"SELECT X FROM (SELECT 1/3 AS X FROM DUAL) WHERE X * 3 < 1", {{third}}},
+      {"SELECT MOD(9007199254740993, 7), MOD(5, 0), REMAINDER(5, 2), ABS(N), ROUND(N), TRUNC(N, -19) FROM G "
+       "WHERE ID = 5",
+       {{"5", "5", "1", "12345678901234567891.5", "12345678901234567892", "10000000000000000000"}}},
+      {"SELECT ROUND(1250, -2), TRUNC(-1.5), CEIL(-1.5), FLOOR(-1.5), SIGN(-3), POWER(2, 100), SQRT(2) FROM DUAL",
+       {{"1300", "-1", "-1", "-2", "-1", "1267650600228229401496703205376", "1.41421356237309504880168872420969807857"}}},
+      {"SELECT CAST(1.255 AS NUMBER(4, 2)), TO_NUMBER('1e3'), TO_CHAR(1234.5, '9,999.99'), TO_CHAR(0.5) FROM DUAL",
+       {{"1.26", "1000", " 1,234.50", ".5"}}},
   });
 }
 
@@ -223,6 +230,10 @@ TEST_F(query_test, the_server_refuses_with_its_errors) {
       {"SELECT D + D FROM G", 975},
       {"SELECT ID FROM G WHERE D = '2001-03-12'", 1843},
       {"SELECT CAST('abcd' AS VARCHAR2(3)) FROM DUAL", 25137},
+      {"SELECT CAST(123 AS NUMBER(2)) FROM DUAL", 1438},
+      {"SELECT POWER(-8, .5) FROM DUAL", 1428},
+      {"SELECT SQRT(-1) FROM DUAL", 1428},
+      {"SELECT ' 1 2' + 1 FROM DUAL", 1722},
   };
   for (const row& r : rows) EXPECT_EQ(r.code, first_row_error(r.sql)) << r.sql << ": " << s.error_text();
 }
