@@ -74,6 +74,13 @@ FAMILIES = {
                   [[D("0.3")]]),
     "INLINE_VIEW": ('SELECT "X", 12345678901234567890123 AS "L" FROM (SELECT 1/3 AS "X" FROM DUAL)', ["X", "L"],
                     [[THIRD, D("12345678901234567890123")]]),
+    "EXACT_FUNCTIONS": ('SELECT MOD(9007199254740993, 7) AS "M", ABS("N") AS "A", ROUND("N" / 7, 2) AS "R", '
+                        'TRUNC("N", -19) AS "T", MOD("N", 1000) AS "MN" FROM "G" WHERE "ID" = 3',
+                        ["M", "A", "R", "T", "MN"],
+                        [[D(9007199254740993 % 7), -N[3],
+                          NUMBER.divide(N[3], D(7)).quantize(D("0.01"), rounding=decimal.ROUND_HALF_UP),
+                          (N[3] / D(10) ** 19).to_integral_value(rounding=decimal.ROUND_DOWN) * D(10) ** 19,
+                          N[3] % 1000]]),  # decimal keeps the sign of the dividend, as MOD does
     "DATES": ('SELECT "ID", "D" + 1 AS "D1", "D" - 0.5 AS "H", TRUNC("D", \'MM\') AS "T", ADD_MONTHS("D", 1) AS "AM" '
               'FROM "G" WHERE "D" = TO_DATE(\'2001-03-12\', \'YYYY-MM-DD\') ORDER BY "ID"', ["ID", "D1", "H", "T", "AM"],
               [[D(i), day("2001-03-13"), day("2001-03-11 12:00:00"), day("2001-03-01"), day("2001-04-12")]
@@ -127,6 +134,8 @@ REFUSED = {
     "R_CASE": ('SELECT CASE WHEN "ID" = 1 THEN 1 ELSE \'a\' END FROM "G"', "ORA-00932"),
     "R_UNION": ('SELECT "ID" FROM "G" UNION SELECT "S" FROM "G"', "ORA-01790"),
     "R_CAST": ("SELECT CAST('abc' AS NUMBER) FROM DUAL", "ORA-01722"),
+    "R_POWER": ('SELECT POWER(-8, .5) FROM DUAL', "ORA-01428"),
+    "R_SQRT": ('SELECT SQRT(-1) FROM DUAL', "ORA-01428"),
     "R_FUNCTION": ('SELECT NO_SUCH_FUNCTION("ID") FROM "G"', 'ORA-00904: "NO_SUCH_FUNCTION": invalid identifier'),
 }
 
