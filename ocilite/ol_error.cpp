@@ -294,6 +294,13 @@ ora_error map_sqlite_error(sqlite3* db, int rc, const std::string& first_word) {
     return make_error(1789);
   if (message.find("already exists") != std::string::npos) return make_error(955);
   if (message == "incomplete input") return make_error(921);
+  // A statement deeper or longer than SQLite takes, which the server would
+  // compute.
+  static const char* const too_big[] = {"parser stack overflow", "Expression tree is too large",
+                                        "too many terms in compound SELECT", "too many arguments on function",
+                                        "too many columns", "at most 64 tables in a join"};
+  for (const char* m : too_big)
+    if (message.find(m) != std::string::npos) return make_error(3001);
   if (message.find("syntax error") != std::string::npos ||
       message.find("unrecognized token") != std::string::npos)
     return make_error(is_command_word(first_word) ? 933 : 900);

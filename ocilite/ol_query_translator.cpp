@@ -444,6 +444,7 @@ class translator {
       std::size_t position = position_of(q, *k.e, cols);
       const source_column& c = cols[position];
       if (is_lob(c.type)) inconsistent("-", c.type);
+      if (c.type.fam == family::interval) fail(3001);
       std::string sql = column_name(position);
       if (c.stored) sql = key_of_stored(c.type, sql);
       out += (out.empty() ? " ORDER BY " : ", ") + order_term(sql, k.desc, k.nulls);
@@ -613,6 +614,7 @@ class translator {
       for (order_key& k : order->order) {
         const expr* target = order_target(*k.e, items, sc);
         if (is_lob(target->type)) inconsistent("-", target->type);
+        if (target->type.fam == family::interval) fail(3001);
         if (b.distinct) {
           bool listed = false;
           for (item* it : items) listed = listed || same(*it->e, *target);
@@ -1709,6 +1711,8 @@ class translator {
     if (lob(y.fam)) inconsistent("-", y);
     if (x.fam == family::long_text || y.fam == family::long_text) fail(997);
     if (x.fam == family::boolean || y.fam == family::boolean) fail(920);
+    // Intervals are kept as texts, which do not sort as their values.
+    if (x.fam == family::interval || y.fam == family::interval) fail(3001);
     if (is_null(x) || is_null(y) || x.fam == y.fam) return;
     if (x.fam == family::other || y.fam == family::other) return;
     if ((x.fam == family::number && y.fam == family::text) || (x.fam == family::text && y.fam == family::number))
@@ -1853,6 +1857,7 @@ class translator {
           if (name != "COUNT" || e.distinct) inconsistent("-", x.type);
         }
         if (name == "SUM" || name == "AVG") number_operand(x);
+        if ((name == "MIN" || name == "MAX") && x.type.fam == family::interval) fail(3001);
       }
       if (name == "COUNT" || name == "SUM" || name == "AVG") e.type = number_type();
       else e.type = e.args[0]->type, e.type.plain_column = false;

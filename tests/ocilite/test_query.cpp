@@ -245,6 +245,16 @@ TEST_F(query_test, the_servers_limits_not_sqlites) {
   std::string concat = "SELECT 'a'";
   for (int k = 1; k < 500; ++k) concat += " || 'a'";
   EXPECT_EQ((rows_t{{std::string(500, 'a')}}), s.query(concat + " FROM DUAL"));
+  // What SQLite cannot take is refused with a server's error, never
+  // ORA-00600.
+  std::string nested = "1";
+  for (int k = 0; k < 60; ++k) nested = "ABS(" + nested + ")";
+  std::string unions = "SELECT 1 FROM DUAL";
+  for (int k = 0; k < 600; ++k) unions += " UNION ALL SELECT 1 FROM DUAL";
+  for (const std::string& sql : {"SELECT " + nested + " FROM DUAL", unions}) {
+    EXPECT_EQ(OCI_ERROR, s.exec(sql));
+    EXPECT_EQ(3001, s.error_code()) << s.error_text();
+  }
   const std::size_t deep = 100000;
   EXPECT_EQ((rows_t{{"7"}}), s.query("SELECT " + std::string(deep, '(') + "7" + std::string(deep, ')') + " FROM DUAL"));
 }
