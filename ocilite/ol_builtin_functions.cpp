@@ -1,5 +1,9 @@
 #include "ocilite/ol_builtin_functions.h"
 
+#include <new>
+#include <optional>
+#include <string>
+
 #include "ocilite/ol_date_format.h"
 #include "ocilite/ol_date_math.h"
 #include "ocilite/ol_decimal.h"
@@ -8,10 +12,6 @@
 #include "ocilite/ol_keys.h"
 #include "ocilite/ol_number_format.h"
 #include "ocilite/ol_text_functions.h"
-
-#include <new>
-#include <optional>
-#include <string>
 
 namespace ocilite {
 
@@ -95,9 +95,7 @@ void sign_of(sqlite3_context* c, const args& a) { result_integer(c, decimal_sign
 void ceil_of(sqlite3_context* c, const args& a) { result_number(c, decimal_ceil(a.number(0))); }
 void floor_of(sqlite3_context* c, const args& a) { result_number(c, decimal_floor(a.number(0))); }
 void mod_of(sqlite3_context* c, const args& a) { result_number(c, decimal_mod(a.number(0), a.number(1))); }
-void remainder_of(sqlite3_context* c, const args& a) {
-  result_number(c, decimal_remainder(a.number(0), a.number(1)));
-}
+void remainder_of(sqlite3_context* c, const args& a) { result_number(c, decimal_remainder(a.number(0), a.number(1))); }
 void round_of(sqlite3_context* c, const args& a) {
   result_number(c, a.has(1) ? decimal_round(a.number(0), a.number(1)) : decimal_round(a.number(0), 0L));
 }
@@ -127,9 +125,7 @@ void number_cast_of(sqlite3_context* c, const args& a) {
 void date_add_of(sqlite3_context* c, const args& a) { result_date(c, add_days(a.date(0), a.number(1))); }
 void date_diff_of(sqlite3_context* c, const args& a) { result_number(c, days_between(a.date(0), a.date(1))); }
 void add_months_of(sqlite3_context* c, const args& a) { result_date(c, add_months(as_date(a.date(0)), a.number(1))); }
-void months_between_of(sqlite3_context* c, const args& a) {
-  result_number(c, months_between(a.date(0), a.date(1)));
-}
+void months_between_of(sqlite3_context* c, const args& a) { result_number(c, months_between(a.date(0), a.date(1))); }
 void last_day_of(sqlite3_context* c, const args& a) { result_date(c, last_day(as_date(a.date(0)))); }
 void next_day_of(sqlite3_context* c, const args& a) { result_date(c, next_day(as_date(a.date(0)), a.text(1))); }
 void date_trunc_of(sqlite3_context* c, const args& a) {
@@ -215,25 +211,19 @@ void interval_text_of(sqlite3_context* c, const args& a) {
 
 // op: '+' '-' of two intervals, '*' '/' of an interval and a number,
 // 'n' the negation; ym tells the kind.
+template <typename T>
+T interval_step(const std::string& op, const T& x, const args& a, T (*operand)(const args&, int)) {
+  if (op == "+") return interval_add(x, operand(a, 2));
+  if (op == "-") return interval_subtract(x, operand(a, 2));
+  if (op == "*") return interval_multiply(x, a.number(2));
+  if (op == "/") return interval_divide(x, a.number(2));
+  return interval_negate(x);
+}
+
 void interval_arith_of(sqlite3_context* c, const args& a) {
   std::string op = a.text(0);
-  bool ym = sqlite3_value_int(a.argv[3]) != 0;
-  if (ym) {
-    interval_ym x = ym_of(a, 1);
-    interval_ym r = op == "+" ? interval_add(x, ym_of(a, 2))
-                    : op == "-" ? interval_subtract(x, ym_of(a, 2))
-                    : op == "*" ? interval_multiply(x, a.number(2))
-                    : op == "/" ? interval_divide(x, a.number(2))
-                                : interval_negate(x);
-    return result_text(c, ym_text(r));
-  }
-  interval_ds x = ds_of(a, 1);
-  interval_ds r = op == "+" ? interval_add(x, ds_of(a, 2))
-                  : op == "-" ? interval_subtract(x, ds_of(a, 2))
-                  : op == "*" ? interval_multiply(x, a.number(2))
-                  : op == "/" ? interval_divide(x, a.number(2))
-                              : interval_negate(x);
-  result_text(c, ds_text(r));
+  if (sqlite3_value_int(a.argv[3]) != 0) return result_text(c, ym_text(interval_step(op, ym_of(a, 1), a, ym_of)));
+  result_text(c, ds_text(interval_step(op, ds_of(a, 1), a, ds_of)));
 }
 
 // ------------------------------------------------------------ texts
@@ -282,7 +272,9 @@ void replace_of(sqlite3_context* c, const args& a) {
   std::optional<std::string_view> s = search, r = replacement;
   result_text(c, text_replace(a.text(0), s, r));
 }
-void translate_of(sqlite3_context* c, const args& a) { result_text(c, text_translate(a.text(0), a.text(1), a.text(2))); }
+void translate_of(sqlite3_context* c, const args& a) {
+  result_text(c, text_translate(a.text(0), a.text(1), a.text(2)));
+}
 void ascii_of(sqlite3_context* c, const args& a) { result_integer(c, text_ascii(a.text(0))); }
 void chr_of(sqlite3_context* c, const args& a) {
   std::string s = text_chr(a.integer(0));
@@ -391,7 +383,8 @@ std::string interval_literal(const std::string& text, const std::string& qualifi
   q.leading = field_of(name(lead));
   q.trailing = field_of(name(trail));
   q.leading_precision = precision(lead, 2, 0);
-  q.fraction_precision = q.trailing == interval_field::second ? precision(trail, 6, to == std::string::npos ? 1 : 0) : 6;
+  q.fraction_precision =
+      q.trailing == interval_field::second ? precision(trail, 6, to == std::string::npos ? 1 : 0) : 6;
   check_qualifier(q);
   year_to_month = is_year_to_month(q);
   if (year_to_month) return ym_text(parse_interval_ym(text, q));

@@ -1,10 +1,10 @@
 #include "ocilite/ol_keys.h"
 
-#include "ocilite/ol_error.h"
-#include "ocilite/ol_number_format.h"
-
 #include <cmath>
 #include <limits>
+
+#include "ocilite/ol_error.h"
+#include "ocilite/ol_number_format.h"
 
 namespace ocilite {
 

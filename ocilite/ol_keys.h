@@ -5,12 +5,12 @@
 // and MAX work on them unchanged; NULL stays NULL.
 #pragma once
 
-#include "ocilite/ol_values.h"
-
 #include <sqlite3.h>
 
 #include <optional>
 #include <string>
+
+#include "ocilite/ol_values.h"
 
 namespace ocilite {
 

@@ -13,11 +13,11 @@
 // the static types, position by position.
 #pragma once
 
-#include "ocilite/ol_sql.h"
-#include "ocilite/ol_types.h"
-
 #include <string>
 #include <vector>
+
+#include "ocilite/ol_sql.h"
+#include "ocilite/ol_types.h"
 
 namespace ocilite {
 

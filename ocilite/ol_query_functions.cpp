@@ -1,15 +1,15 @@
 #include "ocilite/ol_query_functions.h"
 
-#include "ocilite/ol_decimal.h"
-#include "ocilite/ol_error.h"
-#include "ocilite/ol_keys.h"
-#include "ocilite/ol_text.h"
-
 #include <cmath>
 #include <limits>
 #include <new>
 #include <string>
 #include <vector>
+
+#include "ocilite/ol_decimal.h"
+#include "ocilite/ol_error.h"
+#include "ocilite/ol_keys.h"
+#include "ocilite/ol_text.h"
 
 namespace ocilite {
 
@@ -45,9 +45,12 @@ double double_of(const number_value& n) {
 
 number_value of_double(double d) {
   number_value n;
-  if (std::isnan(d)) n.kind = number_value::not_a_number;
-  else if (std::isinf(d)) n.kind = d < 0 ? number_value::minus_infinity : number_value::plus_infinity;
-  else n.d = decimal_of(cell::real(d));
+  if (std::isnan(d))
+    n.kind = number_value::not_a_number;
+  else if (std::isinf(d))
+    n.kind = d < 0 ? number_value::minus_infinity : number_value::plus_infinity;
+  else
+    n.d = decimal_of(cell::real(d));
   return n;
 }
 
@@ -159,9 +162,12 @@ void negate_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
   guarded(ctx, [&] {
     number_value n;
     if (!read_number(argv[0], n)) return sqlite3_result_null(ctx);
-    if (n.kind == number_value::finite) n.d.negative = !n.d.digits.empty() && !n.d.negative;
-    else if (n.kind == number_value::plus_infinity) n.kind = number_value::minus_infinity;
-    else if (n.kind == number_value::minus_infinity) n.kind = number_value::plus_infinity;
+    if (n.kind == number_value::finite)
+      n.d.negative = !n.d.digits.empty() && !n.d.negative;
+    else if (n.kind == number_value::plus_infinity)
+      n.kind = number_value::minus_infinity;
+    else if (n.kind == number_value::minus_infinity)
+      n.kind = number_value::plus_infinity;
     result_key(ctx, n);
   });
 }
@@ -356,10 +362,8 @@ void register_query_functions(sqlite3* db) {
   sqlite3_create_function(db, "OL_PAD", 2, pure, nullptr, pad_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_ERR", -1, SQLITE_UTF8, nullptr, error_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_LOOP", 2, pure, nullptr, loop_function, nullptr, nullptr);
-  sqlite3_create_window_function(db, "OL_SUM", 1, pure, nullptr, sum_step, sum_final, sum_value, sum_inverse,
-                                 nullptr);
-  sqlite3_create_window_function(db, "OL_AVG", 1, pure, nullptr, sum_step, avg_final, avg_value, sum_inverse,
-                                 nullptr);
+  sqlite3_create_window_function(db, "OL_SUM", 1, pure, nullptr, sum_step, sum_final, sum_value, sum_inverse, nullptr);
+  sqlite3_create_window_function(db, "OL_AVG", 1, pure, nullptr, sum_step, avg_final, avg_value, sum_inverse, nullptr);
   sqlite3_create_function(db, "OL_ONE", 1, SQLITE_UTF8, nullptr, nullptr, one_step, one_final);
 }
 

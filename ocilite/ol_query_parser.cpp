@@ -1,11 +1,11 @@
 // The parser of queries: recursive descent over the significant tokens,
 // with the parentheses matched once beforehand so that a run of them that
 // only wraps costs no recursion.
-#include "ocilite/ol_error.h"
-#include "ocilite/ol_query_tree.h"
-
 #include <algorithm>
 #include <cstring>
+
+#include "ocilite/ol_error.h"
+#include "ocilite/ol_query_tree.h"
 
 namespace ocilite::query {
 
@@ -16,18 +16,17 @@ namespace {
 constexpr int k_deepest = 200;
 
 const char* const k_reserved[] = {
-    "ACCESS", "ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC", "AUDIT", "BETWEEN", "BY", "CHECK", "CLUSTER",
-    "COLUMN", "COMMENT", "COMPRESS", "CONNECT", "CREATE", "CURRENT", "DEFAULT", "DELETE", "DESC", "DISTINCT",
-    "DROP", "ELSE", "EXCLUSIVE", "EXISTS", "FILE", "FOR", "FROM", "GRANT", "GROUP", "HAVING", "IDENTIFIED",
-    "IMMEDIATE", "IN", "INCREMENT", "INDEX", "INITIAL", "INSERT", "INTERSECT", "INTO", "IS", "LIKE", "LOCK",
-    "MAXEXTENTS", "MINUS", "MODE", "MODIFY", "NOAUDIT", "NOCOMPRESS", "NOT", "NOWAIT", "NULL", "OF", "OFFLINE",
-    "ON", "ONLINE", "OPTION", "OR", "ORDER", "PCTFREE", "PRIOR", "PRIVILEGES", "PUBLIC", "RENAME", "RESOURCE",
-    "REVOKE", "ROW", "ROWS", "SELECT", "SESSION", "SET", "SHARE", "SIZE", "START", "SUCCESSFUL", "SYNONYM",
-    "TABLE", "THEN", "TO", "TRIGGER", "UNION", "UNIQUE", "UPDATE", "VALIDATE", "VALUES", "VIEW", "WHENEVER",
-    "WHERE", "WITH",
+    "ACCESS", "ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC", "AUDIT", "BETWEEN", "BY", "CHECK", "CLUSTER", "COLUMN",
+    "COMMENT", "COMPRESS", "CONNECT", "CREATE", "CURRENT", "DEFAULT", "DELETE", "DESC", "DISTINCT", "DROP", "ELSE",
+    "EXCLUSIVE", "EXISTS", "FILE", "FOR", "FROM", "GRANT", "GROUP", "HAVING", "IDENTIFIED", "IMMEDIATE", "IN",
+    "INCREMENT", "INDEX", "INITIAL", "INSERT", "INTERSECT", "INTO", "IS", "LIKE", "LOCK", "MAXEXTENTS", "MINUS", "MODE",
+    "MODIFY", "NOAUDIT", "NOCOMPRESS", "NOT", "NOWAIT", "NULL", "OF", "OFFLINE", "ON", "ONLINE", "OPTION", "OR",
+    "ORDER", "PCTFREE", "PRIOR", "PRIVILEGES", "PUBLIC", "RENAME", "RESOURCE", "REVOKE", "ROW", "ROWS", "SELECT",
+    "SESSION", "SET", "SHARE", "SIZE", "START", "SUCCESSFUL", "SYNONYM", "TABLE", "THEN", "TO", "TRIGGER", "UNION",
+    "UNIQUE", "UPDATE", "VALIDATE", "VALUES", "VIEW", "WHENEVER", "WHERE", "WITH",
     // Not reserved, but the words of the clauses a name would stand in.
-    "JOIN", "INNER", "LEFT", "RIGHT", "FULL", "OUTER", "CROSS", "NATURAL", "USING", "CASE", "WHEN", "END",
-    "OFFSET", "FETCH", "EXCEPT"};
+    "JOIN", "INNER", "LEFT", "RIGHT", "FULL", "OUTER", "CROSS", "NATURAL", "USING", "CASE", "WHEN", "END", "OFFSET",
+    "FETCH", "EXCEPT"};
 
 bool reserved(const std::string& upper) {
   for (const char* w : k_reserved)
@@ -38,8 +37,8 @@ bool reserved(const std::string& upper) {
 // The punctuation of the server's grammar; any other character is
 // ORA-00911.
 bool known_punct(const std::string& p) {
-  static const char* const known[] = {"(", ")", ",", ".", "+", "-", "*", "/", "||", "=", "<", ">", "<=",
-                                      ">=", "<>", "!=", "^=", ":", "@"};
+  static const char* const known[] = {"(", ")", ",",  ".",  "+",  "-",  "*",  "/", "||", "=",
+                                      "<", ">", "<=", ">=", "<>", "!=", "^=", ":", "@"};
   for (const char* k : known)
     if (p == k) return true;
   return false;
@@ -89,9 +88,7 @@ class parser {
     return k < t.size() && t[k].kind == tok::punct && t[k].text == p;
   }
   bool punct(const char* p) const { return punct_at(i, p); }
-  bool word_at(std::size_t k, const char* w) const {
-    return k < t.size() && t[k].kind == tok::word && t[k].value == w;
-  }
+  bool word_at(std::size_t k, const char* w) const { return k < t.size() && t[k].kind == tok::word && t[k].value == w; }
   bool word(const char* w) const { return word_at(i, w); }
   bool accept_word(const char* w) {
     if (!word(w)) return false;
@@ -147,8 +144,8 @@ class parser {
     // A parenthesised query keeps its own clauses: those that follow it
     // belong to a query around it.
     bool closed = q->parenthesized || !q->with.empty();
-    bool more = !with.empty() || word("ORDER") || word("OFFSET") || word("FETCH") ||
-                (word("FOR") && word_at(i + 1, "UPDATE"));
+    bool more =
+        !with.empty() || word("ORDER") || word("OFFSET") || word("FETCH") || (word("FOR") && word_at(i + 1, "UPDATE"));
     if (closed && more) {
       auto wrap = std::make_unique<query_expr>();
       wrap->kind = query_expr::simple;
@@ -265,8 +262,10 @@ class parser {
       }
       if (accept_word("NOWAIT")) {
       } else if (accept_word("WAIT")) {
-        if (i < t.size() && t[i].kind == tok::number) ++i;
-        else missing(936);
+        if (i < t.size() && t[i].kind == tok::number)
+          ++i;
+        else
+          missing(936);
       } else if (word("SKIP") && word_at(i + 1, "LOCKED")) {
         i += 2;
       }
@@ -278,12 +277,17 @@ class parser {
     do {
       order_key k;
       k.e = expression();
-      if (accept_word("DESC")) k.desc = true;
-      else accept_word("ASC");
+      if (accept_word("DESC"))
+        k.desc = true;
+      else
+        accept_word("ASC");
       if (accept_word("NULLS")) {
-        if (accept_word("FIRST")) k.nulls = 1;
-        else if (accept_word("LAST")) k.nulls = 2;
-        else missing(905);
+        if (accept_word("FIRST"))
+          k.nulls = 1;
+        else if (accept_word("LAST"))
+          k.nulls = 2;
+        else
+          missing(905);
       }
       out.push_back(std::move(k));
     } while (accept(","));
@@ -294,8 +298,10 @@ class parser {
     auto b = std::make_unique<block>();
     b->first = i;
     expect_word("SELECT", 928);
-    if (accept_word("DISTINCT") || accept_word("UNIQUE")) b->distinct = true;
-    else accept_word("ALL");
+    if (accept_word("DISTINCT") || accept_word("UNIQUE"))
+      b->distinct = true;
+    else
+      accept_word("ALL");
     do b->items.push_back(select_item());
     while (accept(","));
     if (!accept_word("FROM")) fail(923);
@@ -456,26 +462,17 @@ class parser {
 
   // ----------------------------------------------------------- conditions
 
-  expr_ptr condition() { return or_condition(); }
+  expr_ptr condition() { return joined(ek::or_, "OR", &parser::and_condition); }
+  expr_ptr and_condition() { return joined(ek::and_, "AND", &parser::not_condition); }
 
-  expr_ptr or_condition() {
+  // Operands joined by OR or by AND: one node for the whole run.
+  expr_ptr joined(ek kind, const char* word_between, expr_ptr (parser::*operand)()) {
     std::size_t first = i;
-    expr_ptr left = and_condition();
-    if (!word("OR")) return left;
-    expr_ptr e = node(ek::or_, first);
+    expr_ptr left = (this->*operand)();
+    if (!word(word_between)) return left;
+    expr_ptr e = node(kind, first);
     e->args.push_back(std::move(left));
-    while (accept_word("OR")) e->args.push_back(and_condition());
-    finish(*e);
-    return e;
-  }
-
-  expr_ptr and_condition() {
-    std::size_t first = i;
-    expr_ptr left = not_condition();
-    if (!word("AND")) return left;
-    expr_ptr e = node(ek::and_, first);
-    e->args.push_back(std::move(left));
-    while (accept_word("AND")) e->args.push_back(not_condition());
+    while (accept_word(word_between)) e->args.push_back((this->*operand)());
     finish(*e);
     return e;
   }
@@ -603,40 +600,29 @@ class parser {
   // A chain of + - || (one precedence, left to right) over terms. With
   // `condition_inside`, a parenthesised operand may be a condition.
   expr_ptr expression(bool condition_inside = false) {
-    std::size_t first = i;
-    expr_ptr left = term(condition_inside);
-    while (punct("+") || punct("-") || punct("||")) {
-      char op = t[i].text == "||" ? '|' : t[i].text[0];
-      ++i;
-      expr_ptr right = term(condition_inside);
-      bool concat = op == '|';
-      bool left_concat = left->kind == ek::chain && left->ops.find('|') != std::string::npos;
-      bool left_additive = left->kind == ek::chain && !left_concat &&
-                           (left->ops.find('+') != std::string::npos || left->ops.find('-') != std::string::npos);
-      if (left->kind == ek::chain && ((concat && left_concat) || (!concat && left_additive))) {
-        left->ops += op;
-        left->args.push_back(std::move(right));
-        finish(*left);
-        continue;
-      }
-      expr_ptr e = node(ek::chain, first);
-      e->ops = std::string(1, op);
-      e->args.push_back(std::move(left));
-      e->args.push_back(std::move(right));
-      finish(*e);
-      left = std::move(e);
-    }
-    return left;
+    return chain(condition_inside, {"+", "-", "||"}, &parser::term);
   }
 
-  expr_ptr term(bool condition_inside) {
+  expr_ptr term(bool condition_inside) { return chain(condition_inside, {"*", "/"}, &parser::factor); }
+
+  // Operands joined by the operators of one precedence: one node for each
+  // run of operators of one class (+ and -, ||, * and /), so that a long
+  // chain is no deep tree. || is written '|' in the node's operators.
+  expr_ptr chain(bool condition_inside, std::initializer_list<const char*> operators,
+                 expr_ptr (parser::*operand)(bool)) {
+    auto at_operator = [&]() {
+      for (const char* op : operators)
+        if (punct(op)) return true;
+      return false;
+    };
+    auto class_of = [](char op) { return op == '|' ? 1 : op == '*' || op == '/' ? 2 : 0; };
     std::size_t first = i;
-    expr_ptr left = factor(condition_inside);
-    while (punct("*") || punct("/")) {
-      char op = t[i].text[0];
+    expr_ptr left = (this->*operand)(condition_inside);
+    while (at_operator()) {
+      char op = t[i].text == "||" ? '|' : t[i].text[0];
       ++i;
-      expr_ptr right = factor(condition_inside);
-      if (left->kind == ek::chain && (left->ops[0] == '*' || left->ops[0] == '/')) {
+      expr_ptr right = (this->*operand)(condition_inside);
+      if (left->kind == ek::chain && class_of(left->ops[0]) == class_of(op)) {
         left->ops += op;
         left->args.push_back(std::move(right));
         finish(*left);
@@ -735,8 +721,8 @@ class parser {
       if (w == "CAST" && punct_at(i + 1, "(")) return cast_expression();
       if (w == "EXTRACT" && punct_at(i + 1, "(")) return extract_expression();
       if (w == "TRIM" && punct_at(i + 1, "(")) return trim_expression();
-      static const char* const pseudo[] = {"ROWNUM", "LEVEL", "SYSDATE", "SYSTIMESTAMP", "USER", "UID",
-                                           "CURRENT_DATE", "CURRENT_TIMESTAMP", "LOCALTIMESTAMP"};
+      static const char* const pseudo[] = {"ROWNUM", "LEVEL",        "SYSDATE",           "SYSTIMESTAMP",  "USER",
+                                           "UID",    "CURRENT_DATE", "CURRENT_TIMESTAMP", "LOCALTIMESTAMP"};
       for (const char* p : pseudo)
         if (w == p && !punct_at(i + 1, "(") && !punct_at(i + 1, ".")) {
           ++i;
@@ -961,8 +947,10 @@ class parser {
       finish(*e);
       return over_clause(std::move(e));
     }
-    if (accept_word("DISTINCT") || accept_word("UNIQUE")) e->distinct = true;
-    else accept_word("ALL");
+    if (accept_word("DISTINCT") || accept_word("UNIQUE"))
+      e->distinct = true;
+    else
+      accept_word("ALL");
     do e->args.push_back(expression());
     while (accept(","));
     expect(")", 907);
@@ -985,12 +973,17 @@ class parser {
       do {
         window::key k;
         k.e = expression();
-        if (accept_word("DESC")) k.desc = true;
-        else accept_word("ASC");
+        if (accept_word("DESC"))
+          k.desc = true;
+        else
+          accept_word("ASC");
         if (accept_word("NULLS")) {
-          if (accept_word("FIRST")) k.nulls = 1;
-          else if (accept_word("LAST")) k.nulls = 2;
-          else missing(905);
+          if (accept_word("FIRST"))
+            k.nulls = 1;
+          else if (accept_word("LAST"))
+            k.nulls = 2;
+          else
+            missing(905);
         }
         w->order.push_back(std::move(k));
       } while (accept(","));

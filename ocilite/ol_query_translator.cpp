@@ -1,20 +1,19 @@
-#include "ocilite/ol_query.h"
-
-#include "ocilite/ol_builtin_functions.h"
-#include "ocilite/ol_date_math.h"
-#include "ocilite/ol_decimal.h"
-#include "ocilite/ol_error.h"
-#include "ocilite/ol_keys.h"
-#include "ocilite/ol_query_tree.h"
-#include "ocilite/ol_text.h"
-#include "ocilite/ol_values.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <set>
+
+#include "ocilite/ol_builtin_functions.h"
+#include "ocilite/ol_date_math.h"
+#include "ocilite/ol_decimal.h"
+#include "ocilite/ol_error.h"
+#include "ocilite/ol_keys.h"
+#include "ocilite/ol_query.h"
+#include "ocilite/ol_query_tree.h"
+#include "ocilite/ol_text.h"
+#include "ocilite/ol_values.h"
 
 namespace ocilite {
 
@@ -199,7 +198,7 @@ struct flags {
   bool aggregates = false;  // a group function may stand here
   int aggregate_depth = 0;  // group functions around this expression
   bool windows = false;
-  bool prior = false;       // CONNECT BY: PRIOR may stand here
+  bool prior = false;  // CONNECT BY: PRIOR may stand here
   bool rownum = true;
   const char* clause = "";
 };
@@ -233,9 +232,7 @@ const aggregate_row* aggregate_of(const std::string& name) {
   return nullptr;
 }
 
-bool is_ranking(const std::string& name) {
-  return name == "ROW_NUMBER" || name == "RANK" || name == "DENSE_RANK";
-}
+bool is_ranking(const std::string& name) { return name == "ROW_NUMBER" || name == "RANK" || name == "DENSE_RANK"; }
 
 // ---------------------------------------------------------------- errors of
 // names the server knows as functions but this library does not compute.
@@ -297,7 +294,8 @@ class translator {
       part p = translate(q, nullptr, false, true);
       cols = p.columns;
       std::string list;
-      for (std::size_t k = 0; k < cols.size(); ++k) list += (k ? ", " : "") + stored_of(cols[k], "\"_q\"." + column_name(k));
+      for (std::size_t k = 0; k < cols.size(); ++k)
+        list += (k ? ", " : "") + stored_of(cols[k], "\"_q\"." + column_name(k));
       sql = "SELECT " + list + " FROM (" + p.sql + ") AS \"_q\"" + order_by_columns(q, cols) + limit_of(q);
     }
     for (const source_column& c : cols) columns.push_back({c.name, c.type.desc});
@@ -360,7 +358,8 @@ class translator {
   bool references(const query_expr& q, const with_query& w) const {
     for (std::size_t k = q.first; k < t_.size(); ++k) {
       const token& x = t_[k];
-      if ((x.kind == tok::word || x.kind == tok::quoted) && name_matches(w.name, x.value, w.quoted || x.kind == tok::quoted))
+      if ((x.kind == tok::word || x.kind == tok::quoted) &&
+          name_matches(w.name, x.value, w.quoted || x.kind == tok::quoted))
         return true;
     }
     return false;
@@ -411,17 +410,21 @@ class translator {
       } else if (!is_null(r.type)) {
         if (l.type.fam != r.type.fam && !(text_like(l.type) && text_like(r.type))) fail(1790);
         if (!same_type(l.type, r.type)) {
-          if (l.type.fam == family::number) l.type = number_type();
-          else if (l.type.fam == family::text) l.type = text_type(std::max(text_bytes(l.type), text_bytes(r.type)));
-          else if (r.type.fam == family::lob_text) l.type = clob_type();
-          else if (l.type.fam == family::date) l.type = of_desc(parse_declared_type("TIMESTAMP(9)"));
+          if (l.type.fam == family::number)
+            l.type = number_type();
+          else if (l.type.fam == family::text)
+            l.type = text_type(std::max(text_bytes(l.type), text_bytes(r.type)));
+          else if (r.type.fam == family::lob_text)
+            l.type = clob_type();
+          else if (l.type.fam == family::date)
+            l.type = of_desc(parse_declared_type("TIMESTAMP(9)"));
         }
       }
       l.stored = false;
       l.table.clear();
       l.column.clear();
     }
-    const char* op = q.kind == query_expr::union_     ? " UNION "
+    const char* op = q.kind == query_expr::union_      ? " UNION "
                      : q.kind == query_expr::union_all ? " UNION ALL "
                      : q.kind == query_expr::intersect ? " INTERSECT "
                                                        : " EXCEPT ";
@@ -523,7 +526,8 @@ class translator {
     std::string order, limit;
     std::string assembled(bool named) const {
       std::string out = distinct ? "SELECT DISTINCT " : "SELECT ";
-      for (std::size_t k = 0; k < items.size(); ++k) out += (k ? ", " : "") + items[k] + (named ? " AS " + column_name(k) : "");
+      for (std::size_t k = 0; k < items.size(); ++k)
+        out += (k ? ", " : "") + items[k] + (named ? " AS " + column_name(k) : "");
       return out + body + order + limit;
     }
   };
@@ -670,9 +674,12 @@ class translator {
         c.stored = true;
       } else if (final_list) {
         // DISTINCT compares canonical values, which their stored forms are.
-        if (sc.nested_aggregates) sql.clear();
-        else if (b.distinct) sql = is_number(it.e->type) ? "OL_NV(" + key(*it.e) + ")" : key(*it.e);
-        else sql = out_sql(*it.e);
+        if (sc.nested_aggregates)
+          sql.clear();
+        else if (b.distinct)
+          sql = is_number(it.e->type) ? "OL_NV(" + key(*it.e) + ")" : key(*it.e);
+        else
+          sql = out_sql(*it.e);
         c.stored = true;
       } else {
         sql = sc.nested_aggregates ? std::string() : key(*it.e);
@@ -682,8 +689,8 @@ class translator {
       cols.push_back(c);
     }
     if (order && order->for_update) {
-      if (aggregated || b.distinct || sc.leaves.empty() || sc.leaves[0]->kind != source::table || sc.leaves[0]->is_view ||
-          sc.leaves[0]->is_cte)
+      if (aggregated || b.distinct || sc.leaves.empty() || sc.leaves[0]->kind != source::table ||
+          sc.leaves[0]->is_view || sc.leaves[0]->is_cte)
         fail(1786);
       out.items.push_back(leaf_alias(*sc.leaves[0]) + ".ROWID");
     }
@@ -783,15 +790,11 @@ class translator {
     }
     for (const auto& a : e.args) collect_aggregates(*a, out);
   }
+  // A group function inside a group function.
   bool nested_aggregate(const expr& e) const {
-    if (e.kind == ek::call && e.aggregate) {
-      for (const auto& a : e.args)
-        if (has_aggregate(*a)) return true;
-      return false;
-    }
-    for (const auto& a : e.args)
-      if (nested_aggregate(*a)) return true;
-    return false;
+    if (!is_aggregate(e))
+      return std::any_of(e.args.begin(), e.args.end(), [&](const expr_ptr& a) { return nested_aggregate(*a); });
+    return std::any_of(e.args.begin(), e.args.end(), [&](const expr_ptr& a) { return has_aggregate(*a); });
   }
 
   // ============================================================== sources
@@ -1147,17 +1150,8 @@ class translator {
     return false;
   }
 
-  bool has_aggregate(const expr& e) const {
-    if (e.kind == ek::call && e.aggregate) return true;
-    if (e.kind == ek::subquery || e.kind == ek::exists || e.kind == ek::in_query) {
-      for (const auto& a : e.args)
-        if (has_aggregate(*a)) return true;
-      return false;
-    }
-    for (const auto& a : e.args)
-      if (has_aggregate(*a)) return true;
-    return false;
-  }
+  static bool is_aggregate(const expr& e) { return e.kind == ek::call && e.aggregate; }
+  bool has_aggregate(const expr& e) const { return uses(e, is_aggregate); }
 
   // ROWNUM compared with a number: the rows it lets through.
   bool rownum_condition(const expr& e, std::int64_t& limit) {
@@ -1178,20 +1172,31 @@ class translator {
     double n = decimal_to_double(*d) * (negative ? -1 : 1);
     std::string op = e.text;
     if (!left) {
-      if (op == "<") op = ">";
-      else if (op == ">") op = "<";
-      else if (op == "<=") op = ">=";
-      else if (op == ">=") op = "<=";
+      if (op == "<")
+        op = ">";
+      else if (op == ">")
+        op = "<";
+      else if (op == "<=")
+        op = ">=";
+      else if (op == ">=")
+        op = "<=";
     }
     const double big = 9e18;
     auto whole = [](double x) { return x == std::floor(x); };
-    if (op == "<") limit = n <= 1 ? 0 : static_cast<std::int64_t>(std::min(std::ceil(n) - 1, big));
-    else if (op == "<=") limit = n < 1 ? 0 : static_cast<std::int64_t>(std::min(std::floor(n), big));
-    else if (op == "=") limit = n == 1 ? 1 : 0;
-    else if (op == ">") limit = n < 1 ? INT64_MAX : 0;
-    else if (op == ">=") limit = n <= 1 ? INT64_MAX : 0;
-    else if (op == "<>") limit = n >= 1 && whole(n) ? static_cast<std::int64_t>(std::min(n - 1, big)) : INT64_MAX;
-    else return false;
+    if (op == "<")
+      limit = n <= 1 ? 0 : static_cast<std::int64_t>(std::min(std::ceil(n) - 1, big));
+    else if (op == "<=")
+      limit = n < 1 ? 0 : static_cast<std::int64_t>(std::min(std::floor(n), big));
+    else if (op == "=")
+      limit = n == 1 ? 1 : 0;
+    else if (op == ">")
+      limit = n < 1 ? INT64_MAX : 0;
+    else if (op == ">=")
+      limit = n <= 1 ? INT64_MAX : 0;
+    else if (op == "<>")
+      limit = n >= 1 && whole(n) ? static_cast<std::int64_t>(std::min(n - 1, big)) : INT64_MAX;
+    else
+      return false;
     if (limit == INT64_MAX) limit = -1;
     if (limit < 0) limit = INT64_MAX / 2;
     return true;
@@ -1239,7 +1244,8 @@ class translator {
     bool quoted = e.quoted.back();
     if (e.path.size() == 1) {
       for (using_group& g : sc.usings)
-        if (name_matches(g.members[0].first->columns[static_cast<std::size_t>(g.members[0].second)].name, name, quoted)) {
+        if (name_matches(g.members[0].first->columns[static_cast<std::size_t>(g.members[0].second)].name, name,
+                         quoted)) {
           e.from = g.members[0].first;
           e.column_index = g.members[0].second;
           e.type = e.from->columns[static_cast<std::size_t>(e.column_index)].type;
@@ -1331,8 +1337,10 @@ class translator {
         break;
       case ek::column:
         if (e.outer_mark && f.clause != std::string("WHERE")) fail(30563);
-        if (!e.from) resolve_column(e, sc);
-        else if (e.column_index >= 0) e.type = e.from->columns[static_cast<std::size_t>(e.column_index)].type;
+        if (!e.from)
+          resolve_column(e, sc);
+        else if (e.column_index >= 0)
+          e.type = e.from->columns[static_cast<std::size_t>(e.column_index)].type;
         if (in_prior_ && e.source_depth != 0) fail(904, shown_name(e));
         break;
       case ek::star:
@@ -1518,8 +1526,10 @@ class translator {
     std::vector<expr*> results;
     std::size_t pairs_end = e.args.size() - (e.has_else ? 1 : 0);
     for (; k + 1 < pairs_end + 1 && k < pairs_end; k += 2) {
-      if (e.has_operand) comparable(*e.args[0], *e.args[k]);
-      else if (e.args[k]->type.fam != family::boolean) fail(920);
+      if (e.has_operand)
+        comparable(*e.args[0], *e.args[k]);
+      else if (e.args[k]->type.fam != family::boolean)
+        fail(920);
       results.push_back(e.args[k + 1].get());
     }
     if (e.has_else) results.push_back(e.args.back().get());
@@ -1583,8 +1593,10 @@ class translator {
       ub4 bytes = 0;
       for (auto& a : e.args) {
         const value_type& v = a->type;
-        if (v.fam == family::lob_text) lob = true;
-        else text_operand(*a);
+        if (v.fam == family::lob_text)
+          lob = true;
+        else
+          text_operand(*a);
         bytes += text_bytes(v);
       }
       e.type = lob ? clob_type() : text_type(bytes);
@@ -1599,7 +1611,9 @@ class translator {
   }
 
   static bool numeric(const value_type& v) { return v.fam == family::number || v.fam == family::text || is_null(v); }
-  static bool interval_ym_type(const value_type& v) { return v.fam == family::interval && v.desc.code == SQLT_INTERVAL_YM; }
+  static bool interval_ym_type(const value_type& v) {
+    return v.fam == family::interval && v.desc.code == SQLT_INTERVAL_YM;
+  }
   static value_type interval_type(const std::string& qualifier, bool ym) {
     auto precision = [&](std::size_t at, const char* fallback) {
       std::size_t open = qualifier.find('(', at);
@@ -1616,7 +1630,8 @@ class translator {
       if (open != std::string::npos) {
         std::string inner = qualifier.substr(open + 1, qualifier.find(')', open) - open - 1);
         std::size_t comma = inner.find(',');
-        fraction = qualifier.rfind("SECOND", 0) == 0 ? (comma == std::string::npos ? "6" : inner.substr(comma + 1)) : inner;
+        fraction =
+            qualifier.rfind("SECOND", 0) == 0 ? (comma == std::string::npos ? "6" : inner.substr(comma + 1)) : inner;
       }
     }
     return of_desc(parse_declared_type("INTERVAL DAY(" + lead + ") TO SECOND(" + fraction + ")"));
@@ -1739,7 +1754,8 @@ class translator {
     }
     if (e.args[0]->kind == ek::row || e.args[1]->kind == ek::row) {
       if (e.args[0]->kind != ek::row || e.args[1]->kind != ek::row) fail(920);
-      if (e.args[0]->args.size() != e.args[1]->args.size()) fail(e.args[0]->args.size() < e.args[1]->args.size() ? 913 : 947);
+      if (e.args[0]->args.size() != e.args[1]->args.size())
+        fail(e.args[0]->args.size() < e.args[1]->args.size() ? 913 : 947);
       if (e.text != "=" && e.text != "<>") fail(920);
       for (std::size_t k = 0; k < e.args[0]->args.size(); ++k) comparable(*e.args[0]->args[k], *e.args[1]->args[k]);
       return;
@@ -1859,8 +1875,10 @@ class translator {
         if (name == "SUM" || name == "AVG") number_operand(x);
         if ((name == "MIN" || name == "MAX") && x.type.fam == family::interval) fail(3001);
       }
-      if (name == "COUNT" || name == "SUM" || name == "AVG") e.type = number_type();
-      else e.type = e.args[0]->type, e.type.plain_column = false;
+      if (name == "COUNT" || name == "SUM" || name == "AVG")
+        e.type = number_type();
+      else
+        e.type = e.args[0]->type, e.type.plain_column = false;
       return;
     }
     if (is_ranking(name)) fail(30484);
@@ -1946,9 +1964,12 @@ class translator {
       args(r->min_args, r->max_args);
       for (std::size_t k = 0; k < e.args.size(); ++k) {
         char want = builtin_arg(*r, k);
-        if (want == 'N') number_operand(*e.args[k]);
-        else if (want == 'T') text_operand(*e.args[k]);
-        else date_operand(*e.args[k]);
+        if (want == 'N')
+          number_operand(*e.args[k]);
+        else if (want == 'T')
+          text_operand(*e.args[k]);
+        else
+          date_operand(*e.args[k]);
       }
       switch (r->result) {
         case 'N':
@@ -2019,8 +2040,10 @@ class translator {
       analyze_args(e, sc, inner);
       int count = e.star_arg ? 1 : static_cast<int>(e.args.size());
       if (count != 1) fail(909);
-      if (name == "COUNT" || name == "SUM" || name == "AVG") e.type = number_type();
-      else e.type = e.args[0]->type, e.type.plain_column = false;
+      if (name == "COUNT" || name == "SUM" || name == "AVG")
+        e.type = number_type();
+      else
+        e.type = e.args[0]->type, e.type.plain_column = false;
       if ((name == "SUM" || name == "AVG") && !e.star_arg) number_operand(*e.args[0]);
     } else {
       fail(904, "\"" + name + "\"");
@@ -2284,7 +2307,6 @@ class translator {
     return "(" + l + " " + op + " " + r + (padded(a, b) ? " COLLATE RTRIM" : "") + ")";
   }
 
-
   // The value in canonical form.
   std::string key(const expr& e) {
     if (nested_inner_) {
@@ -2332,7 +2354,8 @@ class translator {
       }
       case ek::in_list: {
         family f = e.args[0]->type.fam;
-        for (std::size_t k = 1; k < e.args.size(); ++k) f = compare_family(value_type_of(f, e.args[0]->type), e.args[k]->type);
+        for (std::size_t k = 1; k < e.args.size(); ++k)
+          f = compare_family(value_type_of(f, e.args[0]->type), e.args[k]->type);
         std::string list;
         for (std::size_t k = 1; k < e.args.size(); ++k) list += (k > 1 ? ", " : "") + key_as(*e.args[k], f);
         return "(" + key_as(*e.args[0], f) + (e.negated ? " NOT IN (" : " IN (") + list + "))";
@@ -2342,7 +2365,8 @@ class translator {
         std::string left;
         if (e.args[0]->kind == ek::row) {
           for (std::size_t k = 0; k < e.args[0]->args.size(); ++k)
-            left += (k ? ", " : "") + key_as(*e.args[0]->args[k], compare_family(e.args[0]->args[k]->type, cols[k].type));
+            left +=
+                (k ? ", " : "") + key_as(*e.args[0]->args[k], compare_family(e.args[0]->args[k]->type, cols[k].type));
           left = "(" + left + ")";
         } else {
           left = key_as(*e.args[0], compare_family(e.args[0]->type, cols[0].type));
@@ -2547,7 +2571,8 @@ class translator {
     std::size_t pairs_end = e.args.size() - (e.has_else ? 1 : 0);
     if (e.has_operand) {
       cmp = e.args[0]->type.fam;
-      for (std::size_t j = 1; j < pairs_end; j += 2) cmp = compare_family(value_type_of(cmp, e.args[0]->type), e.args[j]->type);
+      for (std::size_t j = 1; j < pairs_end; j += 2)
+        cmp = compare_family(value_type_of(cmp, e.args[0]->type), e.args[j]->type);
       out += " " + key_as(*e.args[0], cmp);
       k = 1;
     }
@@ -2594,7 +2619,8 @@ class translator {
     if (e.text == "USER") return sql_string(user_);
     if (e.text == "UID") return blob_literal(number_key(*parse_decimal("1")));
     if (e.text == "SYSDATE" || e.text == "CURRENT_DATE") return sql_string(date_key(local_date_at(now_)));
-    if (e.text == "SYSTIMESTAMP" || e.text == "CURRENT_TIMESTAMP") return sql_string(date_key(local_timestamp_at(now_)));
+    if (e.text == "SYSTIMESTAMP" || e.text == "CURRENT_TIMESTAMP")
+      return sql_string(date_key(local_timestamp_at(now_)));
     if (e.text == "LOCALTIMESTAMP") {
       datetime t = local_timestamp_at(now_);
       t.has_zone = false;
@@ -2634,7 +2660,8 @@ class translator {
     }
     if (name == "DECODE") {
       family f = e.args[0]->type.fam;
-      for (std::size_t k = 1; k + 1 < e.args.size(); k += 2) f = compare_family(value_type_of(f, e.args[0]->type), e.args[k]->type);
+      for (std::size_t k = 1; k + 1 < e.args.size(); k += 2)
+        f = compare_family(value_type_of(f, e.args[0]->type), e.args[k]->type);
       std::string out = "CASE";
       std::string subject = key_as(*e.args[0], f);
       for (std::size_t k = 1; k + 1 < e.args.size(); k += 2)
@@ -2662,7 +2689,8 @@ class translator {
       return text_of(x);
     }
     if (name == "TO_NUMBER") {
-      std::string out = "OL_TONUMBER(" + (e.args[0]->type.fam == family::number ? number_arg(*e.args[0]) : text_of(*e.args[0]));
+      std::string out =
+          "OL_TONUMBER(" + (e.args[0]->type.fam == family::number ? number_arg(*e.args[0]) : text_of(*e.args[0]));
       if (e.args.size() > 1) out += ", " + text_of(*e.args[1]);
       return out + ")";
     }
@@ -2706,7 +2734,8 @@ class translator {
       std::string arg = e.star_arg ? "*" : key(*e.args[0]);
       return "OL_NK(count(" + arg + ")" + over + ")";
     }
-    if (name == "SUM" || name == "AVG") return std::string(name == "SUM" ? "OL_SUM(" : "OL_AVG(") + number_arg(*e.args[0]) + ")" + over;
+    if (name == "SUM" || name == "AVG")
+      return std::string(name == "SUM" ? "OL_SUM(" : "OL_AVG(") + number_arg(*e.args[0]) + ")" + over;
     return std::string(name == "MIN" ? "min(" : "max(") + key(*e.args[0]) + ")" + over;
   }
 

@@ -3,12 +3,12 @@
 // names each reference resolves to and the Oracle type of every expression.
 #pragma once
 
-#include "ocilite/ol_sql.h"
-#include "ocilite/ol_types.h"
-
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "ocilite/ol_sql.h"
+#include "ocilite/ol_types.h"
 
 namespace ocilite::query {
 
@@ -20,36 +20,36 @@ using expr_ptr = std::unique_ptr<expr>;
 using query_ptr = std::unique_ptr<query_expr>;
 
 enum class ek {
-  number,     // text: the literal as written
-  string,     // text: the value
+  number,  // text: the literal as written
+  string,  // text: the value
   null,
-  param,      // text: the name
-  column,     // path: [qualifier...,] name
-  star,       // path: [qualifier] (a select-list item only)
-  negate,     // args[0]
-  chain,      // args with ops[k] between args[k] and args[k+1]: + - * / and | for ||
-  compare,    // text: = <> < > <= >=; args[0], args[1]; quantifier ANY/ALL on a list or subquery
-  and_,       // args
-  or_,        // args
-  not_,       // args[0]
-  is_null,    // args[0]; negated
-  between,    // args[0..2]; negated
-  in_list,    // args[0], then the list; negated
-  in_query,   // args[0] (a row when a list), sub; negated
-  like,       // args[0], args[1], [args[2] escape]; negated
-  exists,     // sub
-  call,       // text: name (upper case); args; distinct; star for COUNT(*); over for OVER (...)
-  case_,      // args: [operand], when, then, ..., [else]; has_operand, has_else
-  cast,       // args[0]; type_text
-  subquery,   // sub: a scalar subquery
-  row,        // args: (a, b, ...)
-  prior,      // args[0]
-  pseudo,     // text: ROWNUM, LEVEL, SYSDATE, SYSTIMESTAMP, USER, CURRENT_DATE, ROWID
-  datetime,   // text: DATE or TIMESTAMP; args[0] the string literal
-  interval,   // text: the literal's value; type_text: YEAR TO MONTH, DAY TO SECOND, ...
-  extract,    // text: the field; args[0]
-  trim,       // text: LEADING/TRAILING/BOTH; args[0] the source, [args[1] the character]
-  sequence,   // path: [sequence, NEXTVAL|CURRVAL]
+  param,     // text: the name
+  column,    // path: [qualifier...,] name
+  star,      // path: [qualifier] (a select-list item only)
+  negate,    // args[0]
+  chain,     // args with ops[k] between args[k] and args[k+1]: + - * / and | for ||
+  compare,   // text: = <> < > <= >=; args[0], args[1]; quantifier ANY/ALL on a list or subquery
+  and_,      // args
+  or_,       // args
+  not_,      // args[0]
+  is_null,   // args[0]; negated
+  between,   // args[0..2]; negated
+  in_list,   // args[0], then the list; negated
+  in_query,  // args[0] (a row when a list), sub; negated
+  like,      // args[0], args[1], [args[2] escape]; negated
+  exists,    // sub
+  call,      // text: name (upper case); args; distinct; star for COUNT(*); over for OVER (...)
+  case_,     // args: [operand], when, then, ..., [else]; has_operand, has_else
+  cast,      // args[0]; type_text
+  subquery,  // sub: a scalar subquery
+  row,       // args: (a, b, ...)
+  prior,     // args[0]
+  pseudo,    // text: ROWNUM, LEVEL, SYSDATE, SYSTIMESTAMP, USER, CURRENT_DATE, ROWID
+  datetime,  // text: DATE or TIMESTAMP; args[0] the string literal
+  interval,  // text: the literal's value; type_text: YEAR TO MONTH, DAY TO SECOND, ...
+  extract,   // text: the field; args[0]
+  trim,      // text: LEADING/TRAILING/BOTH; args[0] the source, [args[1] the character]
+  sequence,  // path: [sequence, NEXTVAL|CURRVAL]
 };
 
 // The window of an analytic function.
@@ -65,13 +65,27 @@ struct window {
 };
 
 // The type of a value as the analysis knows it.
-enum class family { none, null, number, text, date, raw, lob_text, lob_raw, rowid, interval, long_text, other, boolean };
+enum class family {
+  none,
+  null,
+  number,
+  text,
+  date,
+  raw,
+  lob_text,
+  lob_raw,
+  rowid,
+  interval,
+  long_text,
+  other,
+  boolean
+};
 
 struct value_type {
   family fam = family::none;
-  col_type desc;           // as described to the client
-  bool fixed = false;      // CHAR semantics: blank-padded
-  ub4 chars = 0;           // a CHAR's length in characters
+  col_type desc;              // as described to the client
+  bool fixed = false;         // CHAR semantics: blank-padded
+  ub4 chars = 0;              // a CHAR's length in characters
   bool plain_column = false;  // the type of a column as declared (precision and scale kept)
 };
 
@@ -99,7 +113,7 @@ struct expr {
   int source_depth = -1;  // a column: how many query blocks out its source is
   source* from = nullptr;
   int column_index = -1;
-  bool aggregate = false;  // a call of a group function
+  bool aggregate = false;          // a call of a group function
   const expr* alias_of = nullptr;  // an ORDER BY name that stands for a select item
 };
 
@@ -122,8 +136,8 @@ struct join_spec {
 struct source_column {
   std::string name;
   value_type type;
-  std::string sql;   // how the emitted statement names it
-  bool stored = true;  // the stored form of a table column, else a canonical key
+  std::string sql;            // how the emitted statement names it
+  bool stored = true;         // the stored form of a table column, else a canonical key
   std::string table, column;  // where a plain column comes from
 };
 

@@ -43,15 +43,13 @@ TEST_F(query_test, exact_numbers_in_every_clause) {
   expect({
       {"SELECT ID FROM G WHERE N = 12345678901234567891", {{"1"}}},
       {"SELECT ID FROM G WHERE N < 0", {{"3"}}},
-      {"SELECT ID FROM G WHERE N BETWEEN 12345678901234567891 AND 12345678901234567891.5 ORDER BY ID",
-       {{"1"}, {"5"}}},
+      {"SELECT ID FROM G WHERE N BETWEEN 12345678901234567891 AND 12345678901234567891.5 ORDER BY ID", {{"1"}, {"5"}}},
       {"SELECT ID FROM G WHERE N IN (12345678901234567892, 0.1) ORDER BY N DESC", {{"2"}, {"4"}}},
       {"SELECT ID FROM G ORDER BY N", {{"3"}, {"4"}, {"1"}, {"5"}, {"2"}}},
       {"SELECT COUNT(*) FROM (SELECT DISTINCT N * 1 AS D FROM G)", {{"5"}}},
       {"SELECT COUNT(*) FROM (SELECT N FROM G UNION SELECT N + 0 FROM G)", {{"5"}}},
       {"SELECT COUNT(*) FROM (SELECT N * 1 FROM G GROUP BY N * 1)", {{"5"}}},
-      {"SELECT MAX(N), MIN(N) FROM G",
-       {{"12345678901234567892", "-123456789012345678901234567890123456"}}},
+      {"SELECT MAX(N), MIN(N) FROM G", {{"12345678901234567892", "-123456789012345678901234567890123456"}}},
       {"SELECT AVG(N) FROM G WHERE ID IN (1, 2)", {{"12345678901234567891.5"}}},
       {"SELECT SUM(X) FROM (SELECT 0.1 AS X FROM DUAL UNION ALL SELECT 0.2 FROM DUAL)", {{".3"}}},
       {"SELECT SUM(N) FROM G WHERE ID IN (1, 2, 5)", {{"37037036703703703674.5"}}},
@@ -62,7 +60,8 @@ TEST_F(query_test, exact_numbers_in_every_clause) {
        "WHERE ID = 5",
        {{"5", "5", "1", "12345678901234567891.5", "12345678901234567892", "10000000000000000000"}}},
       {"SELECT ROUND(1250, -2), TRUNC(-1.5), CEIL(-1.5), FLOOR(-1.5), SIGN(-3), POWER(2, 100), SQRT(2) FROM DUAL",
-       {{"1300", "-1", "-1", "-2", "-1", "1267650600228229401496703205376", "1.41421356237309504880168872420969807857"}}},
+       {{"1300", "-1", "-1", "-2", "-1", "1267650600228229401496703205376",
+         "1.41421356237309504880168872420969807857"}}},
       {"SELECT CAST(1.255 AS NUMBER(4, 2)), TO_NUMBER('1e3'), TO_CHAR(1234.5, '9,999.99'), TO_CHAR(0.5) FROM DUAL",
        {{"1.26", "1000", " 1,234.50", ".5"}}},
   });
@@ -186,20 +185,6 @@ TEST_F(query_test, dates_compare_as_dates) {
 
 // What the server refuses, with its error.
 TEST_F(query_test, the_server_refuses_with_its_errors) {
-  // The error of the execute or of the fetch of the first row.
-  auto first_row_error = [&](const std::string& sql) {
-    OCIStmt* st = s.statement();
-    sword status = s.run(st, sql, 0);
-    char16_t buffer[64];
-    OCIDefine* define = nullptr;
-    sb2 ind = 0;
-    if (status == OCI_SUCCESS)
-      status = s.f.OCIDefineByPos(st, &define, s.err, 1, buffer, sizeof buffer, SQLT_STR, &ind, nullptr, nullptr,
-                                  OCI_DEFAULT);
-    while (status == OCI_SUCCESS) status = s.f.OCIStmtFetch(st, s.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
-    s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
-    return status == OCI_ERROR ? s.error_code() : 0;
-  };
   struct row {
     const char* sql;
     sb4 code;
@@ -235,7 +220,7 @@ TEST_F(query_test, the_server_refuses_with_its_errors) {
       {"SELECT SQRT(-1) FROM DUAL", 1428},
       {"SELECT ' 1 2' + 1 FROM DUAL", 1722},
   };
-  for (const row& r : rows) EXPECT_EQ(r.code, first_row_error(r.sql)) << r.sql << ": " << s.error_text();
+  for (const row& r : rows) EXPECT_EQ(r.code, s.query_error(r.sql)) << r.sql << ": " << s.error_text();
 }
 
 TEST_F(query_test, the_servers_limits_not_sqlites) {

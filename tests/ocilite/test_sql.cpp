@@ -282,20 +282,6 @@ TEST(ocilite_sql, arithmetic_errors_are_the_servers) {
   temp_db db(k_numbers_script);
   oci_session s;
   s.connect(db.path);
-  // The error of the first row, at the execute or at the fetch.
-  auto first_row = [&](const std::string& sql) {
-    OCIStmt* st = s.statement();
-    sword status = s.run(st, sql, 0);
-    char16_t buffer[64];
-    OCIDefine* define = nullptr;
-    sb2 ind = 0;
-    if (status == OCI_SUCCESS)
-      status = s.f.OCIDefineByPos(st, &define, s.err, 1, buffer, sizeof buffer, SQLT_STR, &ind, nullptr, nullptr,
-                                  OCI_DEFAULT);
-    if (status == OCI_SUCCESS) status = s.f.OCIStmtFetch(st, s.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
-    s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
-    return status;
-  };
   struct row {
     const char* expression;
     sb4 code;
@@ -306,10 +292,10 @@ TEST(ocilite_sql, arithmetic_errors_are_the_servers) {
       {"1E+125 * 100", 1426},
   };
   for (const row& r : rows) {
-    EXPECT_EQ(OCI_ERROR, first_row(std::string("select ") + r.expression + " from t where id = 2")) << r.expression;
-    EXPECT_EQ(r.code, s.error_code()) << r.expression << ": " << s.error_text();
+    EXPECT_EQ(r.code, s.query_error(std::string("select ") + r.expression + " from t where id = 2"))
+        << r.expression << ": " << s.error_text();
   }
-  first_row("select 1/0 from t");
+  s.query_error("select 1/0 from t");
   EXPECT_EQ("ORA-01476: divisor is equal to zero\n", s.error_text());
 }
 
