@@ -130,6 +130,19 @@ TEST_F(query_test, forms_of_a_first_query) {
        {{"1", "root"}, {"2", "left"}}},
       {"SELECT COUNT(*) FROM G WHERE EXISTS (SELECT 1 FROM E WHERE E.ID = G.ID)", {{"4"}}},
       {"SELECT E.NAME FROM E JOIN E P ON P.ID = E.PARENT WHERE P.NAME = 'left'", {{"leaf"}}},
+      {"SELECT ID, NAME, S FROM E JOIN G USING (ID) WHERE ID < 3 ORDER BY ID", {{"1", "root", "abc"}, {"2", "left", "Abc"}}},
+      {"SELECT COUNT(*) FROM G FULL JOIN E ON E.ID = G.ID", {{"5"}}},
+      {"SELECT G.ID FROM E RIGHT JOIN G ON E.ID = G.ID WHERE E.ID IS NULL", {{"5"}}},
+      {"SELECT ID FROM G WHERE N > ALL (SELECT N FROM G WHERE ID IN (1, 5)) OR ID = ANY (3, 4) ORDER BY ID",
+       {{"2"}, {"3"}, {"4"}}},
+      {"SELECT ID FROM G WHERE ID IN (SELECT PARENT FROM E) ORDER BY ID", {{"1"}, {"2"}}},
+      {"SELECT PARENT, COUNT(*) FROM E GROUP BY PARENT HAVING COUNT(*) > 1", {{"1", "2"}}},
+      {"SELECT CASE ID WHEN 1 THEN 'one' WHEN 2 THEN 'two' ELSE 'more' END FROM G WHERE ID <= 3 ORDER BY ID",
+       {{"one"}, {"two"}, {"more"}}},
+      {"SELECT ID, ROW_NUMBER() OVER (ORDER BY N DESC), SUM(ID) OVER (PARTITION BY D) FROM G WHERE ID < 4 ORDER BY ID",
+       {{"1", "2", "3"}, {"2", "1", "3"}, {"3", "3", "3"}}},
+      {"SELECT RANK() OVER (ORDER BY D), DENSE_RANK() OVER (ORDER BY D) FROM G WHERE ID <= 4 ORDER BY ID",
+       {{"2", "2"}, {"2", "2"}, {"4", "3"}, {"1", "1"}}},
   });
 }
 
