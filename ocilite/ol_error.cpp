@@ -199,8 +199,6 @@ const catalog_entry catalog[] = {
     {30088, "datetime/interval precision is out of range"},
     {30089, "missing or invalid <datetime field>"},
     {30483, "window  functions are not allowed here"},
-    {30484, "missing window specification for this function"},
-    {30485, "missing ORDER BY expression in the window specification"},
     {30563, "outer join operator (+) is not allowed here"},
     {32031, "illegal reference of a query name in WITH clause"},
     {32039, "recursive WITH clause must have column alias list"},

@@ -1881,7 +1881,7 @@ class translator {
         e.type = e.args[0]->type, e.type.plain_column = false;
       return;
     }
-    if (is_ranking(name)) fail(30484);
+    if (is_ranking(name)) fail(904, "\"" + name + "\"");
     analyze_args(e, sc, f);
     for (auto& a : e.args) value_arg(*a);
     auto args = [&](std::size_t lo, std::size_t hi) {
@@ -2034,7 +2034,7 @@ class translator {
     for (auto& k : e.over->order) analyze(*k.e, sc, inner);
     if (is_ranking(name)) {
       if (!e.args.empty() || e.star_arg) fail(909);
-      if (name != "ROW_NUMBER" && e.over->order.empty()) fail(30485);
+      if (name != "ROW_NUMBER" && e.over->order.empty()) fail(3001);
       e.type = number_type();
     } else if (aggregate_of(name)) {
       analyze_args(e, sc, inner);
