@@ -202,6 +202,7 @@ const catalog_entry catalog[] = {
     {30563, "outer join operator (+) is not allowed here"},
     {32031, "illegal reference of a query name in WITH clause"},
     {32039, "recursive WITH clause must have column alias list"},
+    {32040, "recursive WITH clause must use a UNION ALL operation"},
 };
 
 bool starts_with(const std::string& s, const char* prefix) {

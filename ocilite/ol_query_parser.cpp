@@ -453,7 +453,8 @@ class parser {
       if (punct("@")) fail(3001);
     }
     if (word("AS")) fail(933);
-    if (name_at(i) && !word("PARTITION") && !word("SAMPLE")) {
+    if ((word("PARTITION") || word("SAMPLE")) && punct_at(i + 1, "(")) fail(3001);
+    if (name_at(i)) {
       s->alias = read_name(s->alias_quoted);
       s->has_alias = true;
     }

@@ -825,7 +825,7 @@ class translator {
     for (auto it = visible_.rbegin(); it != visible_.rend(); ++it) {
       with_entry* w = *it;
       if (!name_matches(w->name, s.name, s.quoted || w->quoted)) continue;
-      if (w->defining && !w->recursive) fail(32031);
+      if (w->defining && !w->recursive) fail(w->columns.empty() ? 32039 : 32040);
       s.is_cte = true;
       s.columns = w->columns;
       for (std::size_t k = 0; k < s.columns.size(); ++k) s.columns[k].sql = column_name(k);
@@ -1425,6 +1425,8 @@ class translator {
         e.type.fam = family::other;
         break;
       case ek::prior: {
+        // PRIOR outside CONNECT BY (in the select list, say) is not computed.
+        if (!f.prior && sc.hierarchical && !in_prior_) fail(3001);
         if (!f.prior || in_prior_) fail(976);
         in_prior_ = true;
         analyze_args(e, sc, f);
@@ -1576,6 +1578,7 @@ class translator {
       case family::number:
       case family::text:
       case family::null:
+      case family::other:  // a column of no Oracle type: its values decide
         return;
       case family::boolean:
         fail(907);
@@ -1610,7 +1613,9 @@ class translator {
     if (e.type.fam == family::number || is_null(e.type)) e.type = number_type();
   }
 
-  static bool numeric(const value_type& v) { return v.fam == family::number || v.fam == family::text || is_null(v); }
+  static bool numeric(const value_type& v) {
+    return v.fam == family::number || v.fam == family::text || v.fam == family::other || is_null(v);
+  }
   static bool interval_ym_type(const value_type& v) {
     return v.fam == family::interval && v.desc.code == SQLT_INTERVAL_YM;
   }
@@ -1621,7 +1626,7 @@ class translator {
       return qualifier.substr(open + 1, qualifier.find_first_of(",)", open) - open - 1);
     };
     bool leading_named = qualifier.rfind(ym ? "YEAR" : "DAY", 0) == 0;
-    std::string lead = leading_named ? precision(0, "2") : std::string(ym ? "2" : "9");
+    std::string lead = leading_named ? precision(0, "2") : std::string("2");
     if (ym) return of_desc(parse_declared_type("INTERVAL YEAR(" + lead + ") TO MONTH"));
     std::size_t second = qualifier.rfind("SECOND");
     std::string fraction = "6";
@@ -1685,7 +1690,6 @@ class translator {
       case family::long_text:
         fail(997);
       case family::lob_raw:
-      case family::other:
       case family::boolean:
         inconsistent("CHAR", e.type);
       default:
