@@ -262,13 +262,12 @@ class translator {
  private:
   schema_lookup& schema_;
   std::string user_;
-  // SYSDATE and its kind: one instant for the whole statement.
+  // SYSDATE and SYSTIMESTAMP: one instant for the whole statement.
   std::chrono::system_clock::time_point now_ = std::chrono::system_clock::now();
   std::string current_level_;
   std::vector<token> t_;
   std::map<std::size_t, int> params_;
   std::vector<std::string> placeholders_;
-  std::vector<query_ptr> views_;  // the parsed queries of views read
   std::vector<std::unique_ptr<with_entry>> withs_;
   std::vector<with_entry*> visible_;
   int aliases_ = 0;
@@ -695,7 +694,7 @@ class translator {
       out.items.push_back(leaf_alias(*sc.leaves[0]) + ".ROWID");
     }
 
-    out.body = " FROM " + from_sql(b, sc, outer_on);
+    out.body = " FROM " + from_sql(b, outer_on);
     std::string where;
     for (expr* term : where_terms) where += (where.empty() ? "" : " AND ") + key(*term);
     if (rownum_limit == 0) where += where.empty() ? "0" : " AND 0";
@@ -936,7 +935,7 @@ class translator {
 
   // The FROM clause: sources and ANSI joins as written, the sources that
   // (+) joins outward after the others.
-  std::string from_sql(block& b, scope& sc, const std::map<source*, std::vector<expr*>>& outer_on) {
+  std::string from_sql(block& b, const std::map<source*, std::vector<expr*>>& outer_on) {
     std::string out;
     std::set<const source*> placed;
     for (auto& s : b.from) {
@@ -972,7 +971,6 @@ class translator {
       }
       if (!progress) fail(1416);
     }
-    (void)sc;
     return out;
   }
 
@@ -1359,7 +1357,7 @@ class translator {
       case ek::compare:
         analyze_args(e, sc, f);
         if (e.sub) {
-          analyze_subquery(e, sc, f, true);
+          analyze_subquery(e, sc);
         }
         compare_types(e);
         e.type = boolean_type();
@@ -1391,7 +1389,7 @@ class translator {
         break;
       case ek::in_query:
         analyze_args(e, sc, f);
-        analyze_subquery(e, sc, f, true);
+        analyze_subquery(e, sc);
         e.type = boolean_type();
         break;
       case ek::like:
@@ -1403,7 +1401,7 @@ class translator {
         e.type = boolean_type();
         break;
       case ek::exists:
-        analyze_subquery(e, sc, f, false);
+        analyze_subquery(e, sc);
         e.type = boolean_type();
         break;
       case ek::call:
@@ -1417,7 +1415,7 @@ class translator {
         analyze_cast(e);
         break;
       case ek::subquery:
-        analyze_subquery(e, sc, f, true);
+        analyze_subquery(e, sc);
         break;
       case ek::row:
         analyze_args(e, sc, f);
@@ -1497,9 +1495,8 @@ class translator {
   }
 
   // A subquery: its own blocks, its columns in canonical forms.
-  void analyze_subquery(expr& e, scope& sc, const flags& f, bool value) {
-    (void)f;
-    part p = translate(*e.sub, &sc, false, true);
+  void analyze_subquery(expr& e, scope& sc) {
+    part p = translate(*e.sub, &sc, false, false);
     subqueries_[&e] = p.sql;
     if (e.kind == ek::subquery) {
       if (p.columns.size() != 1) fail(913);
@@ -1512,7 +1509,6 @@ class translator {
       if (p.columns.size() < width) fail(947);
       subquery_types_[&e] = p.columns;
     }
-    (void)value;
   }
   std::map<const expr*, std::string> subqueries_;
   std::map<const expr*, std::string> interval_keys_;
@@ -2619,7 +2615,7 @@ class translator {
 
   std::string pseudo_sql(const expr& e) {
     if (e.text == "ROWNUM") return "OL_NK(row_number() OVER ())";
-    if (e.text == "LEVEL") return "OL_NK(" + level_sql_for(e) + ")";
+    if (e.text == "LEVEL") return "OL_NK(" + current_level_ + ")";
     if (e.text == "USER") return sql_string(user_);
     if (e.text == "UID") return blob_literal(number_key(*parse_decimal("1")));
     if (e.text == "SYSDATE" || e.text == "CURRENT_DATE") return sql_string(date_key(local_date_at(now_)));
@@ -2632,7 +2628,6 @@ class translator {
     }
     fail(904, "\"" + e.text + "\"");
   }
-  std::string level_sql_for(const expr&) { return current_level_; }
 
   std::string call_sql(const expr& e) {
     const std::string& name = e.text;
