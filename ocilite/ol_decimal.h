@@ -52,10 +52,11 @@ decimal decimal_mod(const decimal& m, const decimal& n);
 // of two as near), computed exactly. ORA-01476 for n = 0.
 decimal decimal_remainder(const decimal& m, const decimal& n);
 
-// POWER(m, n). An integer n is exact before the one rounding; any other n
-// goes through EXP(n * LN(m)) computed with 70 digits. ORA-01428 for a
-// negative m with an n that is no integer, ORA-01476 for 0 to a negative
-// power.
+// POWER(m, n). For an integer n the power is exact before the one
+// rounding while it has up to 4,000 digits (1/m^k for a negative n), and
+// is carried with over 70 digits past that; any other n goes through
+// EXP(n * LN(m)) with over 70 digits. ORA-01428 for a negative m with an
+// n that is no integer, ORA-01476 for 0 to a negative power.
 decimal decimal_power(const decimal& m, const decimal& n);
 // SQRT(n), correctly rounded; ORA-01428 for a negative n.
 decimal decimal_sqrt(const decimal& n);
