@@ -181,7 +181,6 @@ struct with_entry {
   bool quoted = false;
   std::string sql_name;
   std::vector<source_column> columns;
-  bool typed = false;
   bool recursive = false;  // a reference to it is read inside it
   bool defining = false;
 };
