@@ -233,9 +233,7 @@ const aggregate_row* aggregate_of(const std::string& name) {
 
 bool is_ranking(const std::string& name) { return name == "ROW_NUMBER" || name == "RANK" || name == "DENSE_RANK"; }
 
-// ---------------------------------------------------------------- errors of
-// names the server knows as functions but this library does not compute.
-
+// One statement's translation: the tree resolved, typed and written.
 class translator {
  public:
   translator(const std::vector<token>& all, schema_lookup& schema, const std::string& user)
