@@ -971,23 +971,7 @@ class parser {
     }
     if (accept_word("ORDER")) {
       expect_word("BY", 924);
-      do {
-        window::key k;
-        k.e = expression();
-        if (accept_word("DESC"))
-          k.desc = true;
-        else
-          accept_word("ASC");
-        if (accept_word("NULLS")) {
-          if (accept_word("FIRST"))
-            k.nulls = 1;
-          else if (accept_word("LAST"))
-            k.nulls = 2;
-          else
-            missing(905);
-        }
-        w->order.push_back(std::move(k));
-      } while (accept(","));
+      w->order = order_list();
     }
     if (word("ROWS") || word("RANGE")) {
       std::size_t close = i;

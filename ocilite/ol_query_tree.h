@@ -52,15 +52,17 @@ enum class ek {
   sequence,  // path: [sequence, NEXTVAL|CURRVAL]
 };
 
+// A key of ORDER BY.
+struct order_key {
+  expr_ptr e;
+  bool desc = false;
+  int nulls = 0;  // 0 default, 1 first, 2 last
+};
+
 // The window of an analytic function.
 struct window {
   std::vector<expr_ptr> partition;
-  struct key {
-    expr_ptr e;
-    bool desc = false;
-    int nulls = 0;  // 0 default, 1 first, 2 last
-  };
-  std::vector<key> order;
+  std::vector<order_key> order;
   std::string frame;  // the frame clause as written, if any
 };
 
@@ -162,12 +164,6 @@ struct source {
   bool recursive_ref = false;
   bool dual = false;
   bool outer_joined = false;  // the (+) side of an old-style outer join
-};
-
-struct order_key {
-  expr_ptr e;
-  bool desc = false;
-  int nulls = 0;  // 0 default, 1 first, 2 last
 };
 
 struct block {
