@@ -176,6 +176,46 @@ TEST(FileReplacement, TheOwnerAndGroupStayWhereTheSystemAllows) {
   EXPECT_EQ(state_of(roots), (file_state{"replaced", other.user, other.group, 0604}));
 }
 
+// A folder with the set-group-ID bit gives its files its group: a new file
+// put there gets it as one made there directly would, and the folder a
+// killed run left there is still taken for a dead one.
+TEST(FileReplacement, ANewFileTakesTheGroupItsFolderGives) {
+  gid_t group = geteuid() == 0 ? other_account().group : 0;
+  if (geteuid() != 0) {
+    gid_t groups[64];
+    int n = getgroups(64, groups);
+    for (int i = 0; i < n; ++i)
+      if (groups[i] != getegid()) group = groups[i];
+  }
+  if (group == 0 || group == getegid()) GTEST_SKIP() << "no group other than the user's own";
+  qm_test::temp_folder folder("qm_replace_");
+  ASSERT_EQ(chown(folder.path.c_str(), static_cast<uid_t>(-1), group), 0);
+  ASSERT_EQ(chmod(folder.path.c_str(), 02755), 0);
+  const std::string book = folder.file("book.xls");
+  ASSERT_EQ(replace(book, "new"), 0);
+  EXPECT_EQ(state_of(book).group, group);
+
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t child = fork();
+  if (child == 0) {
+    qm_platform::private_folder own(wide(book));
+    char byte = own.path().empty() ? 0 : 1;
+    if (write(ready[1], &byte, 1) != 1) _exit(1);
+    pause();
+    _exit(0);
+  }
+  char byte = 0;
+  EXPECT_EQ(read(ready[0], &byte, 1), 1);
+  close(ready[0]);
+  close(ready[1]);
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  ASSERT_EQ(byte, 1);
+  qm_platform::remove_dead_folders(folder.path, qm_platform::is_private_folder_name);
+  EXPECT_EQ(qm_test::listing(folder.path), "book.xls\n");
+}
+
 // Only a link that nobody else could have made is followed; the link stays
 // and the file it leads to is replaced.
 TEST(FileReplacement, ALinkIsFollowedOnlyWhenNobodyElseCouldHaveMadeIt) {
