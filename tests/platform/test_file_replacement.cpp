@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -214,6 +215,36 @@ TEST(FileReplacement, ANewFileTakesTheGroupItsFolderGives) {
   ASSERT_EQ(byte, 1);
   qm_platform::remove_dead_folders(folder.path, qm_platform::is_private_folder_name);
   EXPECT_EQ(qm_test::listing(folder.path), "book.xls\n");
+}
+
+// A file an overlay shows from a lower layer on another file system has
+// that file system's device, yet is no mount point: a rename replaces it.
+TEST(FileReplacement, AFileOfAnOverlaysLowerLayerIsNoMountPoint) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root mounts";
+  qm_test::temp_folder folder("qm_replace_");
+  for (const char* name : {"lower", "upper", "work", "merged"}) ASSERT_EQ(mkdir(folder.file(name).c_str(), 0700), 0);
+  struct mounted {
+    std::vector<std::string> points;
+    bool mount(const std::string& options) {
+      const std::string at = options.substr(options.rfind(' ') + 1);
+      if (std::system(("mount " + options + " 2>/dev/null").c_str()) != 0) return false;
+      points.insert(points.begin(), at);
+      return true;
+    }
+    ~mounted() {
+      for (const std::string& at : points) std::system(("umount '" + at + "'").c_str());
+    }
+  } mounts;
+  const std::string lower = folder.file("lower"), merged = folder.file("merged");
+  if (!mounts.mount("-t tmpfs -o size=64k tmpfs " + lower)) GTEST_SKIP() << "no mount here";
+  std::ofstream(lower + "/book.xls") << "old";
+  if (!mounts.mount("-t overlay overlay -o lowerdir=" + lower + ",upperdir=" + folder.file("upper") +
+                    ",workdir=" + folder.file("work") + " " + merged))
+    GTEST_SKIP() << "no overlay here";
+  const std::string book = merged + "/book.xls";
+  EXPECT_EQ(qm_platform::replacement_refusal(book), L"");
+  ASSERT_EQ(replace(book, "new"), 0);
+  EXPECT_EQ(qm_test::file_bytes(book), "new");
 }
 
 // Only a link that nobody else could have made is followed; the link stays
