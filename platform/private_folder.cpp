@@ -208,10 +208,11 @@ int private_folder::remove() {
   } else if (int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); fd >= 0) {
     error = remove_inside(fd);
     ::close(fd);
-  } else {
+  } else if (errno != ENOENT) {
     error = errno;
   }
-  if (int rc = current_replace_steps().remove_folder(path); rc != 0 && error == 0) error = rc;
+  // Gone already, as it is to be: something else removed it first.
+  if (int rc = current_replace_steps().remove_folder(path); rc != 0 && rc != ENOENT && error == 0) error = rc;
   mark.release();
   folder.clear();
   return error;

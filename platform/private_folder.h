@@ -62,8 +62,9 @@ class private_folder {
   // Empty when the folder could not be made; error() is then its errno.
   const std::wstring& path() const { return folder; }
   int error() const { return error_number; }
-  // Removes it now, with everything in it: 0, or the errno of the first
-  // step that failed (what is left is removed by a later run).
+  // Removes it now, with everything in it: 0 (also when it is gone
+  // already), or the errno of the first step that failed (what is left is
+  // removed by a later run).
   int remove();
 
  private:

@@ -418,4 +418,17 @@ TEST(PrivateFolder, ANewOneRemovesOnlyTheFoldersOfRunsThatAreGone) {
   chmod((theirs + "/inner").c_str(), 0700);
 }
 
+// A folder that something else removed first is gone, as its removal wants:
+// nothing is left to tell of.
+TEST(PrivateFolder, OneRemovedMeanwhileCountsAsRemoved) {
+  qm_test::temp_folder folder("qm_private_");
+  qm_platform::private_folder own(wide(folder.file("book.xls")));
+  ASSERT_FALSE(own.path().empty());
+  const std::string path = qm_platform::path_to_utf8(own.path().c_str());
+  std::ofstream(path + "/book.xls") << "half a workbook";
+  ASSERT_TRUE(qm_test::remove_tree(path));
+  EXPECT_EQ(own.remove(), 0);
+  EXPECT_EQ(qm_test::listing(folder.path), "");
+}
+
 }  // namespace
