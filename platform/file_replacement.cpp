@@ -241,12 +241,14 @@ std::wstring replacement_refusal(const std::string& target) {
   const uid_t user = ::geteuid();
   if ((folder.st_mode & S_ISVTX) && user != 0 && file.st_uid != user && folder.st_uid != user)
     return L"it belongs to another user in a folder where only the owner of a file may replace it";
-  // A file mounted over another: a rename cannot take its place.
+  // A file mounted over another: a rename cannot take its place. Where the
+  // system tells a mount's root, only that counts: an overlay shows the
+  // files of a lower layer with that layer's device, and renames over them.
   struct statx mount {};
-  bool mount_root = ::statx(AT_FDCWD, target.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &mount) == 0 &&
-                    (mount.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
-                    (mount.stx_attributes & STATX_ATTR_MOUNT_ROOT);
-  if (mount_root || file.st_dev != folder.st_dev) return L"it is a mount point";
+  bool told = ::statx(AT_FDCWD, target.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &mount) == 0 &&
+              (mount.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT);
+  bool mount_root = told ? (mount.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0 : file.st_dev != folder.st_dev;
+  if (mount_root) return L"it is a mount point";
   return std::wstring();
 }
 

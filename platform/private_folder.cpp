@@ -76,6 +76,15 @@ int folder_mark::take(const std::string& path) {
   release();
   int folder = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (folder < 0) return errno;
+  struct stat opened {}, named {};
+  if (::fstat(folder, &opened) != 0) {
+    int error = errno;
+    ::close(folder);
+    return error;
+  }
+  // The set-group-ID bit it took from its folder stays: the files made in
+  // it get the group that files made beside it get.
+  const mode_t marked_mode = 0700 | (opened.st_mode & S_ISGID);
   // A clean-up that looks at the folder holds it for a moment only.
   int locked;
   do locked = ::flock(folder, LOCK_EX);
@@ -83,17 +92,16 @@ int folder_mark::take(const std::string& path) {
   if (locked != 0) {
     int error = errno;
     // Usable all the same where no process can mark a folder.
-    if (no_locks_here(error)) ::fchmod(folder, 0700);
+    if (no_locks_here(error)) ::fchmod(folder, marked_mode);
     ::close(folder);
     return error;
   }
-  struct stat opened {}, named {};
-  if (::fstat(folder, &opened) != 0 || ::lstat(path.c_str(), &named) != 0 || !same_inode(opened, named)) {
+  if (::lstat(path.c_str(), &named) != 0 || !same_inode(opened, named)) {
     ::close(folder);
     return ESTALE;
   }
   // Marked: from now on it has the mode of a folder a clean-up may look at.
-  ::fchmod(folder, 0700);
+  ::fchmod(folder, marked_mode);
   fd = folder;
   return 0;
 }
@@ -128,7 +136,7 @@ void remove_dead_folders(const std::string& folder, bool (*ours)(const std::stri
     struct stat st {}, named {};
     // As the program makes it, and unmarked: the process that marked it is gone.
     bool dead = ::fstat(candidate, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == user &&
-                (st.st_mode & 07777) == 0700 && ::flock(candidate, LOCK_EX | LOCK_NB) == 0 &&
+                (st.st_mode & (07777 & ~S_ISGID)) == 0700 && ::flock(candidate, LOCK_EX | LOCK_NB) == 0 &&
                 ::fstatat(parent, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && same_inode(st, named);
     if (dead && remove_inside(candidate) == 0) ::unlinkat(parent, name.c_str(), AT_REMOVEDIR);
     ::close(candidate);
@@ -200,10 +208,11 @@ int private_folder::remove() {
   } else if (int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); fd >= 0) {
     error = remove_inside(fd);
     ::close(fd);
-  } else {
+  } else if (errno != ENOENT) {
     error = errno;
   }
-  if (int rc = current_replace_steps().remove_folder(path); rc != 0 && error == 0) error = rc;
+  // Gone already, as it is to be: something else removed it first.
+  if (int rc = current_replace_steps().remove_folder(path); rc != 0 && rc != ENOENT && error == 0) error = rc;
   mark.release();
   folder.clear();
   return error;

@@ -22,8 +22,9 @@ class folder_mark {
   folder_mark(const folder_mark&) = delete;
   folder_mark& operator=(const folder_mark&) = delete;
 
-  // Marks the folder at `path` and gives it mode 0700 (also where the file
-  // system keeps no locks): 0; ESTALE when the name no longer leads to the
+  // Marks the folder at `path` and gives it mode 0700, with the
+  // set-group-ID bit it took from its folder (also where the file system
+  // keeps no locks): 0; ESTALE when the name no longer leads to the
   // folder opened, or the errno of the open or of the lock.
   int take(const std::string& path);
   void release();
@@ -42,8 +43,9 @@ class folder_mark {
 
 // Removes from `folder` the folders whose names `ours` accepts and that a
 // process now gone made: a folder (never a link), the running user's own,
-// mode 0700 and marked by nobody, with everything inside it. Nothing else
-// is touched, and a folder that cannot be checked is left.
+// mode 0700 (a set-group-ID bit aside) and marked by nobody, with
+// everything inside it. Nothing else is touched, and a folder that cannot
+// be checked is left.
 void remove_dead_folders(const std::string& folder, bool (*ours)(const std::string& name));
 
 // ".quillmark-XXXXXX" in the folder of `beside` (mode 0700, made new: never
@@ -60,8 +62,9 @@ class private_folder {
   // Empty when the folder could not be made; error() is then its errno.
   const std::wstring& path() const { return folder; }
   int error() const { return error_number; }
-  // Removes it now, with everything in it: 0, or the errno of the first
-  // step that failed (what is left is removed by a later run).
+  // Removes it now, with everything in it: 0 (also when it is gone
+  // already), or the errno of the first step that failed (what is left is
+  // removed by a later run).
   int remove();
 
  private:

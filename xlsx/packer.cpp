@@ -53,10 +53,11 @@ bool pack_folder(const std::wstring& folder, const std::wstring& destination_pat
   }
   // zip writes into a folder of our own beside the destination: its
   // temporary file and a half-made archive never lie beside the user's
-  // files, and a finished archive is put in place in one step.
+  // files, and a finished archive is put in place in one step. The caller
+  // names the destination in a message: in a run it is one of the run's own.
   qm_platform::private_folder own(destination);
   if (own.path().empty()) {
-    error = L"cannot create a folder beside \"" + destination + L"\": " + system_error_text(own.error());
+    error = L"cannot create a folder beside it: " + system_error_text(own.error());
     return false;
   }
   // With its own extension zip adds none, whatever the destination's is.
@@ -106,7 +107,6 @@ bool pack_folder(const std::wstring& folder, const std::wstring& destination_pat
     return false;
   }
   if (int rc = qm_platform::put_in_place(archive, destination)) {
-    // The caller names the file: in a run it is one of the run's own.
     error = L"cannot put the archive in its place: " + system_error_text(rc);
     return false;
   }

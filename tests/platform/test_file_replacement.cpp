@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -175,6 +176,76 @@ TEST(FileReplacement, TheOwnerAndGroupStayWhereTheSystemAllows) {
   write_file(roots, "root's", 0664);
   EXPECT_EQ(as_account(other, [&] { return std::to_string(replace(roots, "replaced")); }), "0");
   EXPECT_EQ(state_of(roots), (file_state{"replaced", other.user, other.group, 0604}));
+}
+
+// A folder with the set-group-ID bit gives its files its group: a new file
+// put there gets it as one made there directly would, and the folder a
+// killed run left there is still taken for a dead one.
+TEST(FileReplacement, ANewFileTakesTheGroupItsFolderGives) {
+  gid_t group = geteuid() == 0 ? other_account().group : 0;
+  if (geteuid() != 0) {
+    gid_t groups[64];
+    int n = getgroups(64, groups);
+    for (int i = 0; i < n; ++i)
+      if (groups[i] != getegid()) group = groups[i];
+  }
+  if (group == 0 || group == getegid()) GTEST_SKIP() << "no group other than the user's own";
+  qm_test::temp_folder folder("qm_replace_");
+  ASSERT_EQ(chown(folder.path.c_str(), static_cast<uid_t>(-1), group), 0);
+  ASSERT_EQ(chmod(folder.path.c_str(), 02755), 0);
+  const std::string book = folder.file("book.xls");
+  ASSERT_EQ(replace(book, "new"), 0);
+  EXPECT_EQ(state_of(book).group, group);
+
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t child = fork();
+  if (child == 0) {
+    qm_platform::private_folder own(wide(book));
+    char byte = own.path().empty() ? 0 : 1;
+    if (write(ready[1], &byte, 1) != 1) _exit(1);
+    pause();
+    _exit(0);
+  }
+  char byte = 0;
+  EXPECT_EQ(read(ready[0], &byte, 1), 1);
+  close(ready[0]);
+  close(ready[1]);
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  ASSERT_EQ(byte, 1);
+  qm_platform::remove_dead_folders(folder.path, qm_platform::is_private_folder_name);
+  EXPECT_EQ(qm_test::listing(folder.path), "book.xls\n");
+}
+
+// A file an overlay shows from a lower layer on another file system has
+// that file system's device, yet is no mount point: a rename replaces it.
+TEST(FileReplacement, AFileOfAnOverlaysLowerLayerIsNoMountPoint) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root mounts";
+  qm_test::temp_folder folder("qm_replace_");
+  for (const char* name : {"lower", "upper", "work", "merged"}) ASSERT_EQ(mkdir(folder.file(name).c_str(), 0700), 0);
+  struct mounted {
+    std::vector<std::string> points;
+    bool mount(const std::string& options) {
+      const std::string at = options.substr(options.rfind(' ') + 1);
+      if (std::system(("mount " + options + " 2>/dev/null").c_str()) != 0) return false;
+      points.insert(points.begin(), at);
+      return true;
+    }
+    ~mounted() {
+      for (const std::string& at : points) std::system(("umount '" + at + "'").c_str());
+    }
+  } mounts;
+  const std::string lower = folder.file("lower"), merged = folder.file("merged");
+  if (!mounts.mount("-t tmpfs -o size=64k tmpfs " + lower)) GTEST_SKIP() << "no mount here";
+  std::ofstream(lower + "/book.xls") << "old";
+  if (!mounts.mount("-t overlay overlay -o lowerdir=" + lower + ",upperdir=" + folder.file("upper") +
+                    ",workdir=" + folder.file("work") + " " + merged))
+    GTEST_SKIP() << "no overlay here";
+  const std::string book = merged + "/book.xls";
+  EXPECT_EQ(qm_platform::replacement_refusal(book), L"");
+  ASSERT_EQ(replace(book, "new"), 0);
+  EXPECT_EQ(qm_test::file_bytes(book), "new");
 }
 
 // Only a link that nobody else could have made is followed; the link stays
@@ -346,6 +417,19 @@ TEST(PrivateFolder, ANewOneRemovesOnlyTheFoldersOfRunsThatAreGone) {
   qm_platform::remove_dead_folders(folder.path, is_dead_name);
   EXPECT_EQ(access(theirs.c_str(), F_OK), 0);
   chmod((theirs + "/inner").c_str(), 0700);
+}
+
+// A folder that something else removed first is gone, as its removal wants:
+// nothing is left to tell of.
+TEST(PrivateFolder, OneRemovedMeanwhileCountsAsRemoved) {
+  qm_test::temp_folder folder("qm_private_");
+  qm_platform::private_folder own(wide(folder.file("book.xls")));
+  ASSERT_FALSE(own.path().empty());
+  const std::string path = qm_platform::path_to_utf8(own.path().c_str());
+  std::ofstream(path + "/book.xls") << "half a workbook";
+  ASSERT_TRUE(qm_test::remove_tree(path));
+  EXPECT_EQ(own.remove(), 0);
+  EXPECT_EQ(qm_test::listing(folder.path), "");
 }
 
 }  // namespace
