@@ -339,15 +339,24 @@ void ora_lob::to_variant(ole_variant& value) {
     constexpr ub4 units = piece_size / sizeof(char16_t);
     std::vector<char16_t> piece(units);
     std::u16string text;
-    std::size_t kept = 0;
+    // The CR LF pairs of the text, one unit each in a cell.
+    std::size_t pairs = 0;
     for (ub4 offset = 1;;) {
       ub4 got = read_lob(offset, piece.data(), units);
       if (got == 0) break;
-      text.append(piece.data(), got);
       offset += got;
-      kept += ora_kept_units(piece.data(), got);
+      if (limit == 0) {
+        text.append(piece.data(), got);
+      } else {
+        for (ub4 i = 0; i < got; ++i) {
+          // No cell holds a NUL: a run of them is not kept.
+          if (piece[i] == 0) continue;
+          if (piece[i] == u'\n' && !text.empty() && text.back() == u'\r') ++pairs;
+          text.push_back(piece[i]);
+        }
+      }
       // A short piece is the last one.
-      if (got < units || (limit != 0 && kept > limit)) break;
+      if (got < units || (limit != 0 && text.size() - pairs > limit)) break;
     }
     value.attach_wstring(ora_from_utf16(text.data(), text.size(), false));
     return;
