@@ -20,12 +20,22 @@
 
 namespace {
 const char settings_key[] = "Software\\Brightfold\\Quillmark";
-// Why the settings were not kept, from the store's own account of it.
-std::wstring store_failure_message() {
+// Why the settings were not kept or read, from the store's own account of it.
+std::wstring store_problem_message(const wchar_t* what) {
   qm_platform::registry_problem problem = qm_platform::registry_last_problem();
   std::wstring where = qm_platform::path_as_text(qm_platform::path_from_utf8(problem.path.c_str()));
-  return L"Cannot save the settings in \"" + where + L"\": " + qm_platform::text_from_system(problem.reason.c_str()) +
-         L".";
+  return what + where + L"\": " + qm_platform::text_from_system(problem.reason.c_str()) + L".";
+}
+std::wstring store_failure_message() { return store_problem_message(L"Cannot save the settings in \""); }
+
+// The store writes a key's file anew when it closes: one its owner made
+// read-only is replaced all the same.
+std::wstring read_only_notice() {
+  std::string file = qm_platform::registry_key_file(HKEY_CURRENT_USER, settings_key);
+  struct stat st {};
+  if (file.empty() || ::stat(file.c_str(), &st) != 0 || (st.st_mode & S_IWUSR)) return std::wstring();
+  return L"The saved settings file \"" + qm_platform::path_as_text(qm_platform::path_from_utf8(file.c_str())) +
+         L"\" is read-only: the wizard replaces it with the settings of this session when it closes.";
 }
 }  // namespace
 
@@ -91,10 +101,14 @@ bool quillet_convertor::serialize(bool store) {
   if (store) failure.clear();
   if (reg_key.open(HKEY_CURRENT_USER, settings_key, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
                    nullptr) != ERROR_SUCCESS) {
-    if (store) failure = store_failure_message();
+    if (store)
+      failure = store_failure_message();
+    else
+      notice = store_problem_message(L"The saved settings cannot be read from \"");
     return false;
   }
   if (!store) {
+    notice = read_only_notice();
     dates_to_strings = false;
     destination.clear();
     format_version = 1;

@@ -44,6 +44,11 @@ class quillet_convertor : public xls_converter,
   // could not be kept: settings_failure() says where and why.
   bool save_settings();
   const std::wstring& settings_failure() const { return failure; }
+  // What the wizard tells the user as it starts: the saved settings could
+  // not be read (a store folder another user owns or others can write,
+  // say), or their file is read-only and is replaced when the wizard
+  // closes. Empty when there is nothing to tell.
+  const std::wstring& settings_notice() const { return notice; }
 
   std::vector<std::wstring> get_all_tables();
   // Gives the destination the extension of the format and checks it;
@@ -76,5 +81,6 @@ class quillet_convertor : public xls_converter,
   bool settings_saved = false;
   bool settings_left = false;
   std::wstring failure;
+  std::wstring notice;
   std::wstring profile_failure_text;
 };

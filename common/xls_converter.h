@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 class udb_validator;
 class workbook_draft;
@@ -41,7 +42,8 @@ class xls_converter : public udb_converter {
   // as it was and removes what it made. A stop request ends the run between
   // records, between items and around the packing, with tk_final_exception.
   void do_convert(udb_database& source);
-  void do_convert_xlsx(udb_database& source);
+  // The format-2 road of do_convert; `source_tables` are the source's.
+  void do_convert_xlsx(udb_database& source, const std::vector<std::wstring>& source_tables);
   // Copies the records into the columns of `schema`; a table that had more
   // records than the sheet holds, or more columns than `schema`, ends with a
   // level-0 tk_exception that says so, once the sheet is written.
@@ -110,11 +112,20 @@ class xls_converter : public udb_converter {
   std::wstring sheet_name_of(udb_validator& validator, const std::wstring& name) const;
   void record_sheet_name(udb_validator& validator, const std::wstring& name, const std::wstring& sheet) const;
   bool item_is_missing(udb_database& source, const std::wstring& name, const std::wstring& text);
+  // A blank name names no sheet in any format: the item is refused.
+  bool item_is_blank(const std::wstring& name);
   // `open_destination` gives the workbook once the item's records are
   // there to be written.
   void convert_item(udb_database& source, const std::function<udb_database*()>& open_destination,
                     const std::wstring& name, const std::wstring& text, const std::wstring& sheet);
   void end_item();
+  // The selected plain tables join the selection. The console's tables
+  // that the source lacks go to missing_tables instead, out of the
+  // selection and the sheet names.
+  void take_selected_tables(udb_database& source, const std::vector<std::wstring>& source_tables);
+  // `convert` for each item of the selection, in the order of the names;
+  // each of missing_tables is said in its turn among them.
+  void for_each_item(const std::function<void(const std::wstring&, const std::wstring&)>& convert);
   // The selection's items, on the road of the format.
   void convert_selection(udb_database& source);
   // The path the run writes: its own, beside the destination.
@@ -133,6 +144,8 @@ class xls_converter : public udb_converter {
   void abandon_item(udb_database* destination) noexcept;
 
   std::unique_ptr<workbook_draft> draft;
+  // Names of the run's tables that the source lacks, in name order.
+  std::vector<std::wstring> missing_tables;
   // The current item wrote a record or was read to its end.
   bool item_written = false;
   // An error that ended the run was told with what became of the destination.

@@ -117,6 +117,9 @@ void run_wizard(const char* command_line, int& result) {
   wizard_front_end front;
   quillet_convertor convertor(front);
   log_hold held_log(convertor);
+  // Said now, not first as the wizard closes: the pages start without the
+  // saved settings, or a file made read-only is about to be replaced.
+  if (!convertor.settings_notice().empty()) wizard_shell::error(convertor.settings_notice());
   bool quick_launch = command_line && *command_line;
   // The user named a file: running on other settings would convert what
   // was not asked for. The saved settings stay as they were.

@@ -12,6 +12,7 @@
 #include "tests/support/files.h"
 #include "tests/support/scoped_env.h"
 #include "xlsx/xlsx_db.h"
+#include "tests/support/wide_text.h"
 
 #include <fstream>
 #include <functional>
@@ -126,7 +127,7 @@ class counting_source : public udb_recordset {
 TEST_F(Conversion, AnXlsxSheetIsCutAtItsLastRowAndSaysSo) {
   temp_folder folder;
   converter.format_version = 2;
-  converter.destination = tk_from_utf8(folder.path + "/big.xlsx");
+  converter.destination = qm_test::wide(folder.path + "/big.xlsx");
   xlsx_database destination(converter.destination, false);
   counting_source source(xlsx_max_rows + 1);
   udb_schema schema(false);
@@ -156,7 +157,7 @@ class empty_source : public udb_database {
 
 TEST_F(Conversion, TheXlsFormatsNeedDao) {
   temp_folder folder;
-  converter.destination = tk_from_utf8(folder.path + "/book.xls");
+  converter.destination = qm_test::wide(folder.path + "/book.xls");
   converter.selected_tables = {L"EMP"};
   empty_source source;
   // As on a machine without DAO.
@@ -180,7 +181,7 @@ TEST_F(Conversion, AFormatOutsideTheEnginesEndsTheRunBeforeAnythingIsDeleted) {
   temp_folder folder;
   std::string kept = folder.path + "/kept.xls";
   std::ofstream(kept) << "an earlier workbook";
-  converter.destination = tk_from_utf8(kept);
+  converter.destination = qm_test::wide(kept);
   converter.selected_tables = {L"EMP"};
   empty_source source;
   for (int format : {-1, 3}) {
@@ -224,7 +225,7 @@ TEST_F(Conversion, AnXlsSheetIsCutAtItsLastRowOrColumnAndSaysSo) {
     temp_folder folder;
     converter.format_version = c.format;
     converter.records_done = 0;
-    converter.destination = tk_from_utf8(folder.path + "/big.xls");
+    converter.destination = qm_test::wide(folder.path + "/big.xls");
     ASSERT_TRUE(converter.dao.set_version_if(0));
     auto destination = converter.dao.create_dao_src(converter.destination, c.format ? L"Excel 8.0;" : L"Excel 5.0;");
     counting_source source(c.rows);
@@ -253,7 +254,9 @@ TEST_F(Conversion, AnXlsSheetIsCutAtItsLastRowOrColumnAndSaysSo) {
 // raises an error that ends the run.
 class tables_source : public udb_database {
  public:
-  tables_source() : udb_database(L"src", 0, false) { table_names = {L"A", L"B", L"C", L"D", L"E"}; }
+  explicit tables_source(bool case_sensitive = false) : udb_database(L"src", 0, case_sensitive) {
+    table_names = {L"A", L"B", L"C", L"D", L"E"};
+  }
   std::unique_ptr<udb_recordset> create_table(const std::wstring&, const udb_schema&, const udb_indexes&) override {
     return nullptr;
   }
@@ -303,7 +306,7 @@ TEST_F(Conversion, ARunThatEndsEarlyLeavesTheOldWorkbookAsItWas) {
       std::string name = format == 2 ? "run.xlsx" : "run.xls";
       std::ofstream(out + "/" + name, std::ios::binary) << old_bytes;
       converter.format_version = format;
-      converter.destination = tk_from_utf8(out + "/" + name);
+      converter.destination = qm_test::wide(out + "/" + name);
       converter.selected_tables = {L"A", L"B", L"C", L"D", L"E"};
       converter.selected.clear();
       front.converted.clear();
@@ -367,7 +370,7 @@ TEST_F(Conversion, AWorkbookThatCannotBePutInPlaceLeavesTheDestination) {
     mkdir(dest.c_str(), 0700);
     std::ofstream(dest + "/inside") << "the user's";
     converter.format_version = format;
-    converter.destination = tk_from_utf8(dest);
+    converter.destination = qm_test::wide(dest);
     converter.selected_tables = {L"A"};
     converter.selected.clear();
     tables_source source;
@@ -402,7 +405,7 @@ TEST(ConversionOfNothing, KeepsTheOldWorkbook) {
       xls_converter run(front);
       run.format_version = format;
       run.split_data = true;
-      run.destination = tk_from_utf8(old);
+      run.destination = qm_test::wide(old);
       if (choice == missing_only) run.selected_tables = {L"NO_SUCH_TABLE"};
       if (choice == stopped_first || choice == one_table) run.selected_tables = {L"A"};
       if (choice == failing_first) run.selected_tables = {L"A", L"B"};
@@ -430,6 +433,36 @@ TEST(ConversionOfNothing, KeepsTheOldWorkbook) {
                                                                 "workbook was left as it was."}
                                      : std::vector<std::string>{});
       front.outcomes.clear();
+    }
+}
+
+// Listed tables that the source lacks are said among the others in the
+// order of the names, once each, and take no sheet.
+TEST(ConversionOfAList, TablesTheSourceLacksAreSaidInTheirTurn) {
+  struct ordered_front : recording_front_end {
+    void on_table_start(const std::wstring& name, int) override { events.push_back(name); }
+    void on_missing_table(const std::wstring& name) override { events.push_back(L"missing " + name); }
+    std::vector<std::wstring> events;
+  };
+  error_handler errors{oracle_error_count, oracle_error_table};
+  for (int format : {1, 2})
+    for (bool case_sensitive : {false, true}) {
+      SCOPED_TRACE("format " + std::to_string(format) + (case_sensitive ? ", names compared exactly" : ""));
+      ordered_front front;
+      temp_folder folder;
+      xls_converter run(front);
+      run.format_version = format;
+      run.destination = qm_test::wide(folder.path + (format == 2 ? "/book.xlsx" : "/book.xls"));
+      run.selected_tables = {L"E", L"B0", L"A", L"Z", L"E", L"Z", L"a0"};
+      tables_source source(case_sensitive);
+      run.do_convert(source);
+      EXPECT_EQ(front.events, (std::vector<std::wstring>{L"A", L"missing B0", L"E", L"missing Z", L"missing a0"}));
+      EXPECT_EQ(run.items_failed, 3);
+      EXPECT_EQ(run.tables_done, 5);
+      if (format != 2) {
+        using sheets = std::vector<std::pair<std::wstring, std::size_t>>;
+        EXPECT_EQ(sheets_in(run.destination, format), (sheets{{L"A", 3}, {L"E", 3}}));
+      }
     }
 }
 
@@ -479,7 +512,7 @@ class late_step_run {
   // The run's end: "" when it wrote its workbook, "stopped", or the error.
   std::string run(xls_converter& converter) {
     converter.format_version = format;
-    converter.destination = tk_from_utf8(destination);
+    converter.destination = qm_test::wide(destination);
     converter.selected_tables = {L"A", L"B"};
     converter.selected.clear();
     tables_source source;
@@ -677,7 +710,7 @@ TEST(StoppedConversion, EndsBetweenRecordsAndLeavesNoFiles) {
     SCOPED_TRACE(format);
     xls_converter run(front);
     run.format_version = format;
-    run.destination = tk_from_utf8(folder.path + (format == 2 ? "/book.xlsx" : "/book.xls"));
+    run.destination = qm_test::wide(folder.path + (format == 2 ? "/book.xlsx" : "/book.xls"));
     run.selected_tables = {L"BIG"};
     // Cancel, or an interrupt, comes in the middle of the table.
     one_table_source source([&run] {

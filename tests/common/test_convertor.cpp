@@ -7,6 +7,7 @@
 
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
+#include "tests/support/wide_text.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -65,7 +66,7 @@ TEST_F(Convertor, ConsoleStartsWithNoFormat) {
 }
 
 TEST_F(Convertor, SettingsFileRoundTripsEverySetting) {
-  std::wstring file = tk_from_utf8(folder.path + "/all.qlt");
+  std::wstring file = qm_test::wide(folder.path + "/all.qlt");
   {
     quillet_convertor stored(front);
     stored.source_name = L"ORCL";
@@ -113,7 +114,7 @@ TEST_F(Convertor, SettingsFileChangesOnlyWhatItHolds) {
   c.store_oracle_settings(L"h", L"u", L"p", L"1521");
   c.destination = L"/keep.xls";
   c.wrap_text = true;
-  ASSERT_TRUE(c.load_profile(tk_from_utf8(path)));
+  ASSERT_TRUE(c.load_profile(qm_test::wide(path)));
   EXPECT_EQ(c.format_version, 0);
   EXPECT_TRUE(c.wrap_text);
   EXPECT_EQ(c.user, L"u");
@@ -131,7 +132,7 @@ TEST_F(Convertor, TestQueryRefusesWhatIsNoSelectAndRunsNothing) {
   }
   quillet_convertor c(front);
   auto test = [&](const wchar_t* text) {
-    return c.oracle_converter_impl::test_query(tk_from_utf8(source), L"scott", L"", text);
+    return c.oracle_converter_impl::test_query(qm_test::wide(source), L"scott", L"", text);
   };
   EXPECT_TRUE(test(L"SELECT * FROM RAW_DATA"));
   EXPECT_FALSE(test(L"DROP TABLE RAW_DATA"));
@@ -163,7 +164,7 @@ TEST_F(Convertor, DestinationChecks) {
       {folder.path + "/missing/", "Destination name should specify a file, not folder."},
   };
   for (const auto& k : cases) {
-    c.destination = tk_from_utf8(k.path);
+    c.destination = qm_test::wide(k.path);
     if (!k.message) {
       c.check_dest();
       struct stat st{};
@@ -209,12 +210,12 @@ TEST_F(Convertor, ADestinationThatIsAFileTheRunReadsIsRefusedByAnyName) {
       trace.hold();
       quillet_convertor c(front);
       // A TNS alias that names a file: ocilite opens that file.
-      c.source_name = tk_from_utf8(source);
+      c.source_name = qm_test::wide(source);
       c.format_version = 1;
       c.reads_file(settings);
       c.reads_file(tables, tk_converter::read_kind::table_list);
       c.set_logfile(log);
-      c.destination = tk_from_utf8(by);
+      c.destination = qm_test::wide(by);
       char previous[4096];
       ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
       ASSERT_EQ(chdir(folder.path.c_str()), 0);
@@ -244,7 +245,7 @@ TEST_F(Convertor, WhatOnlyTheEndOfTheRunWouldMeetIsRefusedBeforeIt) {
   auto refusal = [this](const std::string& destination) {
     quillet_convertor c(front);
     c.format_version = 1;
-    c.destination = tk_from_utf8(destination);
+    c.destination = qm_test::wide(destination);
     try {
       c.check_dest();
       return std::string("(accepted)");

@@ -4,6 +4,7 @@
 #include "tests/support/files.h"
 #include "tests/support/other_account.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wide_text.h"
 
 #include <cerrno>
 #include <array>
@@ -23,7 +24,7 @@
 
 namespace {
 
-std::wstring wide(const std::string& path) { return qm_platform::path_from_utf8(path.c_str()); }
+using qm_test::wide;
 
 // What a replacement must keep or change of a file.
 struct file_state {

@@ -7,6 +7,7 @@
 #include "common/quillet_convertor.h"
 #include "platform/utf8.h"
 #include "wizard/wizard_front_end.h"
+#include "tests/support/wide_text.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -209,8 +210,8 @@ TEST(wizard_run, settings_saved_in_a_folder_whose_name_is_no_text_name_that_fold
   EXPECT_NE(saved.find("\ndest=" + folder + "/book.xlsx\n"), std::string::npos) << saved;
   wizard_front_end front;
   quillet_convertor loaded(front);
-  ASSERT_TRUE(loaded.load_profile(qm_platform::path_from_utf8(profile.c_str())));
-  EXPECT_EQ(loaded.destination, qm_platform::path_from_utf8((folder + "/book.xlsx").c_str()));
+  ASSERT_TRUE(loaded.load_profile(qm_test::wide(profile)));
+  EXPECT_EQ(loaded.destination, qm_test::wide((folder + "/book.xlsx")));
 }
 
 TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
