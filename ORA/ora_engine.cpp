@@ -152,16 +152,6 @@ ora_engine::server_call::server_call(ora_engine& e) : engine(e) { ++engine.calls
 
 ora_engine::server_call::~server_call() { --engine.calls_under_way; }
 
-sb4 ora_engine::error_number() {
-  sb4 number = 0;
-  char16_t text[256] = {};
-  if (err &&
-      oci().OCIErrorGet(err, 1, nullptr, &number, reinterpret_cast<OraText*>(text), sizeof text, OCI_HTYPE_ERROR) !=
-          OCI_SUCCESS)
-    number = 0;
-  return number;
-}
-
 int ora_engine::get_records_cnt(const std::wstring& name_or_query, bool is_query) {
   tk_log::write(2, L"ora_engine::get_records_cnt(%ls)", name_or_query.c_str());
   if (!svc) throw tk_mail_assertion("ora_engi", 447);

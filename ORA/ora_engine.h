@@ -31,9 +31,6 @@ class ora_engine : public tk_singleton<ora_engine> {
 
   // Throws ora_exception on OCI_ERROR; every other status returns.
   void check_err(sword status);
-  // The number of the error or warning the last call left on the error
-  // handle; 0 when it left none.
-  sb4 error_number();
   // While an ora_stop_watch lives: raises tk_final_exception once the run's
   // stop is asked for, so that no statement starts after it.
   void end_if_stopped() const;
@@ -81,8 +78,9 @@ class ora_engine : public tk_singleton<ora_engine> {
   // their keys and indexes.
   bool conversion_mode = false;
   // The UTF-16 units of a text value that the reader of its column needs;
-  // 0 reads every value whole. The conversion run keeps no more in a cell,
-  // so a longer value is read only until it is sure to be longer.
+  // 0 reads a LOB whole and any other text as far as its column's described
+  // size. The conversion run keeps no more in a cell, so a longer value is
+  // read only until it is sure to be longer.
   std::size_t text_limit = 0;
 
  private:

@@ -81,43 +81,33 @@ struct fetched_text {
   const char16_t* units;
   std::size_t told;
   std::size_t room;
-  // Told in four bytes (LONG VARCHAR), which cannot wrap.
-  bool long_length;
   std::size_t count() const { return std::min(told, room) / sizeof(char16_t); }
 };
 
 // The length of LONG VARCHAR, in front of its characters.
-std::size_t long_varchar_length(const std::vector<char16_t>& buffer) {
+std::size_t long_varchar_length(const char16_t* buffer) {
   sb4 bytes = 0;
-  std::memcpy(&bytes, buffer.data(), sizeof bytes);
+  std::memcpy(&bytes, buffer, sizeof bytes);
   return bytes > 0 ? static_cast<std::size_t>(bytes) : 0;
 }
 
-// Whether the client cut the value short and the part it gave holds less
-// than the reader needs: every unit when the engine reads values whole,
-// else one unit more than a cell keeps, counting only the units no cell
-// rule drops.
-bool short_of_need(const ora_type& column, const fetched_text& text, bool fetch_told_cut) {
-  if (column.null_ind == -1) return false;
-  // A cut leaves the buffer full, up to the room of one character.
-  bool full = text.told + 2 * sizeof(char16_t) > text.room;
-  bool cut = column.null_ind == -2 || column.null_ind > 0 || column.return_code == 1406 || text.told > text.room ||
-             (fetch_told_cut && full);
-  // A length that cannot wrap shows whether the value filled its buffer: a
-  // sign of a cut without that is none.
-  if (text.long_length) cut = cut && (full || text.told > text.room);
-  if (!cut) return false;
-  std::size_t limit = engine().text_limit;
-  return limit == 0 || ora_kept_units(text.units, text.count()) <= limit;
+// The units a text buffer holds: the described ones, and at least what
+// shows that a value is longer than a cell: twice what a cell keeps (a
+// CR LF pair is one unit of a cell) and one pair more.
+std::size_t text_room(std::size_t described) {
+  const std::size_t limit = engine().text_limit;
+  return std::max(described, limit ? 2 * (limit + 1) : 0);
 }
 
-// The units of room for the next read of a value that did not fit in
-// `units`: its whole length when the indicator told it, else twice the
-// room; 0 past what a define takes.
-std::size_t wider_room(sb2 indicator, std::size_t units) {
-  std::size_t told = indicator > 0 ? static_cast<std::size_t>(indicator) / sizeof(char16_t) + 1 : 0;
-  std::size_t wanted = told > units ? told : 2 * units;
-  return wanted < (std::size_t(1) << 28) ? wanted : 0;
+// What the client cut stays cut: the part it gave is what a cell needs,
+// unless the value is mostly characters a cell leaves out. Logged once a
+// column.
+void note_cut(const ora_type& column, const fetched_text& text, bool& told) {
+  if (told || column.null_ind == -1) return;
+  if (column.null_ind == 0 && column.return_code != 1406 && text.told <= text.room) return;
+  told = true;
+  tk_log::write(2, L"Field '%ls' holds a value longer than its %zu units: the rest is not read", column.name.c_str(),
+                text.room / sizeof(char16_t));
 }
 
 }  // namespace
@@ -134,10 +124,6 @@ ora_type::ora_type(OCIParam* param, ub1 type_code) : type(type_code) {
 }
 
 ora_type::~ora_type() { tk_log::write(1, "ora_type::dtor"); }
-
-bool ora_type::needs_more(bool) { return false; }
-
-bool ora_type::widen() { return false; }
 
 VARTYPE ora_type::get_vartype() {
   tk_log::write(1, "ora_type::get_vartype(ctype=%d)", type);
@@ -251,17 +237,20 @@ void ora_binary::to_variant(ole_variant& value) {
 ora_string::ora_string(OCIParam* param) : ora_type(param, SQLT_STR) {
   tk_log::write(1, "ora_string::ctor");
   size = param_attr(param, OCI_ATTR_DATA_SIZE) & 0xFFFF;
-  buffer.resize(size + 1);
+  std::size_t room = text_room(size + 1);
+  long_varchar = room > 32767;
+  buffer_units = long_varchar ? room + 2 : room;
+  buffer.reset(new char16_t[buffer_units]);
 }
 
 void ora_string::define(OCIStmt* stmt, ub4 position) {
   tk_log::write(1, "ora_string::define(%u)", position);
   // Fetched with its length, without a terminator: the text may hold a NUL
   // character, and what follows it belongs to the value.
-  engine().check_err(oci().OCIDefineByPos(stmt, &define_handle, engine().err, position, buffer.data(),
-                                          static_cast<sb4>(buffer.size() * sizeof(char16_t)),
-                                          long_varchar ? SQLT_LVC : SQLT_CHR, &null_ind, &length, &return_code,
-                                          OCI_DEFAULT));
+  engine().check_err(oci().OCIDefineByPos(stmt, &define_handle, engine().err, position, buffer.get(),
+                                          static_cast<sb4>(buffer_units * sizeof(char16_t)),
+                                          long_varchar ? SQLT_LVC : SQLT_CHR, &null_ind,
+                                          long_varchar ? nullptr : &length, &return_code, OCI_DEFAULT));
   ub2 csid = OCI_UTF16ID;
   engine().check_err(
       oci().OCIAttrSet(define_handle, OCI_HTYPE_DEFINE, &csid, 0, OCI_ATTR_CHARSET_ID, engine().err));
@@ -270,28 +259,18 @@ void ora_string::define(OCIStmt* stmt, ub4 position) {
 namespace {
 
 fetched_text text_of(const ora_string& column) {
-  const std::size_t bytes = column.buffer.size() * sizeof(char16_t);
-  if (column.long_varchar)
-    return {column.buffer.data() + 2, long_varchar_length(column.buffer), bytes - sizeof(sb4), true};
-  return {column.buffer.data(), column.length, bytes, false};
+  const char16_t* buffer = column.buffer.get();
+  const std::size_t bytes = column.buffer_units * sizeof(char16_t);
+  if (column.long_varchar) return {buffer + 2, long_varchar_length(buffer), bytes - sizeof(sb4)};
+  return {buffer, column.length, bytes};
 }
 
 }  // namespace
 
-bool ora_string::needs_more(bool fetch_told_cut) { return short_of_need(*this, text_of(*this), fetch_told_cut); }
-
-bool ora_string::widen() {
-  std::size_t units = wider_room(null_ind, text_of(*this).room / sizeof(char16_t));
-  if (units == 0) return false;
-  tk_log::write(2, L"Field '%ls' is read again for a value longer than its room", name.c_str());
-  buffer.assign(units + 2, 0);
-  long_varchar = true;
-  return true;
-}
-
 void ora_string::to_variant(ole_variant& value) {
-  if (buffer.empty()) throw tk_mail_assertion("..\\ORA/ora_type", 70);
+  if (!buffer) throw tk_mail_assertion("..\\ORA/ora_type", 70);
   fetched_text fetched = text_of(*this);
+  note_cut(*this, fetched, cut_told);
   std::wstring text = ora_from_utf16(fetched.units, fetched.count(), false);
   tk_log::write(1, L"ora_string::to_variant: %ls", text.c_str());
   value.attach_wstring(text);
@@ -360,15 +339,24 @@ void ora_lob::to_variant(ole_variant& value) {
     constexpr ub4 units = piece_size / sizeof(char16_t);
     std::vector<char16_t> piece(units);
     std::u16string text;
-    std::size_t kept = 0;
+    // The CR LF pairs of the text, one unit each in a cell.
+    std::size_t pairs = 0;
     for (ub4 offset = 1;;) {
       ub4 got = read_lob(offset, piece.data(), units);
       if (got == 0) break;
-      text.append(piece.data(), got);
       offset += got;
-      kept += ora_kept_units(piece.data(), got);
+      if (limit == 0) {
+        text.append(piece.data(), got);
+      } else {
+        for (ub4 i = 0; i < got; ++i) {
+          // No cell holds a NUL: a run of them is not kept.
+          if (piece[i] == 0) continue;
+          if (piece[i] == u'\n' && !text.empty() && text.back() == u'\r') ++pairs;
+          text.push_back(piece[i]);
+        }
+      }
       // A short piece is the last one.
-      if (got < units || (limit != 0 && kept > limit)) break;
+      if (got < units || (limit != 0 && text.size() - pairs > limit)) break;
     }
     value.attach_wstring(ora_from_utf16(text.data(), text.size(), false));
     return;
@@ -466,28 +454,16 @@ void ora_str_repr::define(OCIStmt* stmt, ub4 position) {
 namespace {
 
 fetched_text long_text_of(const ora_str_repr& column) {
-  return {column.buffer.data() + 2, long_varchar_length(column.buffer),
-          (column.buffer.size() - 2) * sizeof(char16_t), true};
+  return {column.buffer.data() + 2, long_varchar_length(column.buffer.data()),
+          (column.buffer.size() - 2) * sizeof(char16_t)};
 }
 
 }  // namespace
 
-bool ora_str_repr::needs_more(bool fetch_told_cut) {
-  return type == SQLT_LNG && short_of_need(*this, long_text_of(*this), fetch_told_cut);
-}
-
-bool ora_str_repr::widen() {
-  if (type != SQLT_LNG) return false;
-  std::size_t units = wider_room(null_ind, buffer.size() - 2);
-  if (units == 0) return false;
-  tk_log::write(2, L"Field '%ls' is read again for a value longer than its room", name.c_str());
-  buffer.assign(units + 2, 0);
-  return true;
-}
-
 void ora_str_repr::to_variant(ole_variant& value) {
   if (type == SQLT_LNG) {
     fetched_text fetched = long_text_of(*this);
+    note_cut(*this, fetched, cut_told);
     value.attach_wstring(ora_from_utf16(fetched.units, fetched.count(), false));
     return;
   }

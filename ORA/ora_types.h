@@ -25,13 +25,6 @@ class ora_type {
   // The value of the row now in the buffer (not called for a NULL).
   virtual void to_variant(ole_variant& value) = 0;
   virtual void define(OCIStmt* stmt, ub4 position) = 0;
-  // After a fetch: true when the client cut the value short (an indicator
-  // of -2 or of the whole length, return code 1406, a length past the
-  // buffer, or a fetch that told of a cut while this value fills its
-  // buffer) and the part it got holds less than the reader needs.
-  virtual bool needs_more(bool fetch_told_cut);
-  // Takes a longer value from its next define on; false when it cannot.
-  virtual bool widen();
 
   // Released with its statement.
   OCIDefine* define_handle = nullptr;
@@ -78,22 +71,27 @@ class ora_binary : public ora_type {
   ub2 length = 0;
 };
 
-// CHAR, VARCHAR2, NCHAR, NVARCHAR2, fetched as UTF-16 with their length.
-// A value longer than the described size is read again as LONG VARCHAR,
-// whose length of four bytes tells what a ub2 cannot.
+// CHAR, VARCHAR2, NCHAR, NVARCHAR2, fetched as UTF-16 with their length,
+// into a buffer that holds the described size and what a cell needs of a
+// value: a value longer than its column says (which a client may give) is
+// then cut only past what a cell shows, and no statement is run twice.
+// Past 32,767 units the buffer is a LONG VARCHAR, whose length of four
+// bytes tells what a ub2 cannot.
 class ora_string : public ora_type {
  public:
   explicit ora_string(OCIParam* param);
   void to_variant(ole_variant& value) override;
   void define(OCIStmt* stmt, ub4 position) override;
-  bool needs_more(bool fetch_told_cut) override;
-  bool widen() override;
 
-  std::vector<char16_t> buffer;
+  // Left unset: only the units a value fills take memory.
+  std::unique_ptr<char16_t[]> buffer;
+  std::size_t buffer_units = 0;
   // Bytes of the fetched value.
   ub2 length = 0;
   // Defined as LONG VARCHAR: the length in the buffer's first two units.
   bool long_varchar = false;
+  // A cut was logged.
+  bool cut_told = false;
 };
 
 // CLOB, NCLOB and BLOB through a locator.
@@ -129,11 +127,9 @@ class ora_str_repr : public ora_type {
   ora_str_repr(OCIParam* param, ub2 code, ub4 characters);
   void to_variant(ole_variant& value) override;
   void define(OCIStmt* stmt, ub4 position) override;
-  // A LONG longer than the buffer is read again into a longer one.
-  bool needs_more(bool fetch_told_cut) override;
-  bool widen() override;
 
   std::vector<char16_t> buffer;
+  bool cut_told = false;
 };
 
 // A column this engine cannot read: every row gives "<unsupported type>".

@@ -210,26 +210,36 @@ TEST_F(ora_reading, lobs_of_more_than_one_piece_come_back_whole) {
 }
 
 TEST_F(ora_reading, a_clob_is_read_no_further_than_the_reader_needs) {
-  // 100,000 characters; then 40,000 carriage returns, which a cell may
-  // fold away, before a tail.
+  // Runs of characters that a cell keeps, folds or leaves out, before a
+  // tail: what is read is bounded by what a cell of 254 units needs, never
+  // by the value's size, and gives the same cell.
   open("CREATE TABLE \"L\" (\"ID\" NUMBER(4), \"C\" CLOB);"
-       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000)"
-       " INSERT INTO \"L\" SELECT 1, group_concat('x', '') FROM n;"
-       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000)"
-       " INSERT INTO \"L\" SELECT 2, group_concat(char(13), '') || 'tail' FROM n;");
+       "INSERT INTO \"L\" VALUES (1, replace(hex(zeroblob(100000)), '00', 'x'));"
+       "INSERT INTO \"L\" VALUES (2, replace(hex(zeroblob(40000)), '00', char(13)) || 'tail');"
+       "INSERT INTO \"L\" VALUES (3, replace(hex(zeroblob(40000)), '00', char(13, 10)) || 'tail');"
+       "INSERT INTO \"L\" VALUES (4, replace(hex(zeroblob(200000)), '00', char(0)) || 'tail');");
   db->get_tables();
   engine->text_limit = 254;
   oci_fault_injector counter;
   auto rs = db->get_table(L"L");
   auto rows = read_rows(*rs);
-  ASSERT_EQ(rows.size(), 2u);
-  // One piece: more than the limit, so that the reader knows there is more.
-  std::wstring first = rows[0][1].to_wstring();
-  EXPECT_GT(first.size(), 254u);
-  EXPECT_LT(first.size(), 100000u);
-  EXPECT_EQ(first, std::wstring(first.size(), L'x'));
-  EXPECT_EQ(rows[1][1].to_wstring(), std::wstring(40000, L'\r') + L"tail");
-  EXPECT_EQ(counter.calls(oci_fn::OCILobRead), 1u + 3u);
+  ASSERT_EQ(rows.size(), 4u);
+  const struct {
+    const wchar_t* run;  // what the part read repeats
+    std::size_t least;
+  } cases[] = {{L"x", 255}, {L"\r", 255}, {L"\r\n", 2 * 255}};
+  for (std::size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    std::wstring got = rows[i][1].to_wstring();
+    EXPECT_GE(got.size(), cases[i].least);
+    EXPECT_LE(got.size(), 2 * 255 + ora_lob::piece_size);
+    std::wstring runs;
+    while (runs.size() < got.size()) runs += cases[i].run;
+    EXPECT_TRUE(got == runs.substr(0, got.size()));
+  }
+  // A cell holds no NUL: a run of them is left out as it is read.
+  EXPECT_TRUE(rows[3][1].to_wstring() == L"tail") << rows[3][1].to_wstring().size();
+  EXPECT_EQ(counter.calls(oci_fn::OCILobRead), 1u + 1u + 1u + 13u);
 }
 
 // A result whose column objects a test can reach.
@@ -238,47 +248,59 @@ struct open_result : ora_query_results {
   using ora_query_results::columns;
 };
 
-TEST_F(ora_reading, a_value_the_client_cut_is_read_on_whatever_way_it_tells_the_cut) {
-  // A VARCHAR2(100) that holds 40,000 characters: more than the column's
-  // buffer of 101 units, and more than a cell keeps.
+TEST_F(ora_reading, a_value_longer_than_its_column_is_read_as_far_as_a_cell_needs) {
+  // A VARCHAR2(100) that holds 40,000 characters: the buffer takes the
+  // column's 101 units and at least twice what a cell keeps, and one pair.
   open("CREATE TABLE \"L\" (\"ID\" NUMBER(4), \"V\" VARCHAR2(100)); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
        "SELECT i + 1 FROM n WHERE i < 40000) INSERT INTO \"L\" SELECT 1, group_concat(char(97 + i % 26), '') FROM n;"
        "INSERT INTO \"L\" VALUES (2, 'short');");
   std::wstring whole;
   for (int i = 1; i <= 40000; ++i) whole += static_cast<wchar_t>(L'a' + i % 26);
-  // How the client tells the cut of the first row: as ocilite does (the
-  // indicator -2, return code 1406, ORA-24345), or by one sign alone.
-  enum way { all_signs, indicator, return_code, long_length, warning };
-  for (way told : {all_signs, indicator, return_code, long_length, warning})
-    for (std::size_t limit : {std::size_t(0), std::size_t(254)}) {
-      SCOPED_TRACE(std::to_string(told) + " limit " + std::to_string(limit));
-      engine->text_limit = limit;
-      open_result result(0, L"SELECT \"ID\", \"V\" FROM \"L\" ORDER BY \"ID\"");
-      auto& column = dynamic_cast<ora_string&>(*result.columns[1]);
-      oci_fault_injector faults;
+  const struct {
+    std::size_t limit;
+    bool length_past_buffer;  // a client that tells more than it put
+    std::size_t units;
+  } cases[] = {{0, false, 101}, {254, false, 510}, {254, true, 510}, {32766, false, 40000}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.limit) + (c.length_past_buffer ? " past" : ""));
+    engine->text_limit = c.limit;
+    open_result result(0, L"SELECT \"ID\", \"V\" FROM \"L\" ORDER BY \"ID\"");
+    auto& column = dynamic_cast<ora_string&>(*result.columns[1]);
+    oci_fault_injector faults;
+    if (c.length_past_buffer) {
       oci_fault fault;
       fault.function = oci_fn::OCIStmtFetch;
-      fault.error_code = 1406;
-      fault.message = "ORA-01406: fetched column value was truncated";
       fault.then = [&](sword status) {
-        if (told == all_signs) return status;
-        if (told != indicator) column.null_ind = 0;
-        if (told != return_code) column.return_code = 0;
-        // A return length that wrapped, one past the buffer, or the room.
-        column.length = told == indicator ? 0 : told == long_length ? 60000 : 202;
-        return told == warning ? OCI_SUCCESS_WITH_INFO : OCI_SUCCESS;
+        column.length = 60000;
+        return status;
       };
       faults.fail(fault);
-      auto rows = read_rows(result);
-      ASSERT_EQ(rows.size(), 2u);
-      std::wstring got = rows[0][1].to_wstring();
-      if (limit == 0)
-        EXPECT_TRUE(got == whole) << got.size();
-      else
-        EXPECT_TRUE(got.size() > limit && whole.compare(0, got.size(), got) == 0) << got.size();
-      EXPECT_EQ(rows[1][1].to_wstring(), L"short");
-      EXPECT_TRUE(faults.fired(oci_fn::OCIStmtFetch));
     }
+    auto rows = read_rows(result);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_TRUE(rows[0][1].to_wstring() == whole.substr(0, c.units)) << rows[0][1].to_wstring().size();
+    EXPECT_EQ(rows[1][1].to_wstring(), L"short");
+  }
+}
+
+TEST_F(ora_reading, values_longer_than_their_column_are_read_in_one_run_of_the_statement) {
+  // VARCHAR2(10) values longer row after row, the last past what a cell
+  // keeps: run again, a statement may give other rows or another order.
+  std::wstring longest(40000, L'z');
+  open("CREATE TABLE \"L\" (\"ID\" NUMBER(4), \"V\" VARCHAR2(10));"
+       "INSERT INTO \"L\" VALUES (1, 'short'); INSERT INTO \"L\" VALUES (2, printf('%.50c', 'x'));"
+       "INSERT INTO \"L\" VALUES (3, printf('%.5000c', 'y')); INSERT INTO \"L\" VALUES (4, printf('%.40000c', 'z'));");
+  engine->text_limit = 32766;
+  open_result result(0, L"SELECT \"ID\", \"V\" FROM \"L\"");
+  oci_fault_injector counter;
+  auto rows = read_rows(result);
+  EXPECT_EQ(counter.calls(oci_fn::OCIStmtExecute), 0u);
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0][1].to_wstring(), L"short");
+  EXPECT_EQ(rows[1][1].to_wstring(), std::wstring(50, L'x'));
+  EXPECT_EQ(rows[2][1].to_wstring(), std::wstring(5000, L'y'));
+  std::wstring got = rows[3][1].to_wstring();
+  EXPECT_TRUE(got.size() > 32766 && longest.compare(0, got.size(), got) == 0) << got.size();
 }
 
 TEST_F(ora_reading, long_raw_texts_and_unsupported_types) {
