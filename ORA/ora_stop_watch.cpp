@@ -5,12 +5,21 @@
 #include "oci/oci_library.h"
 
 #include <chrono>
+#include <csignal>
+#include <pthread.h>
 
 ora_stop_watch::ora_stop_watch(ora_engine& e, std::function<bool()> stop_requested) : engine(e) {
   if (engine.env)
     oci().OCIHandleAlloc(engine.env, reinterpret_cast<void**>(&error), OCI_HTYPE_ERROR, 0, nullptr);
   engine.stop = std::move(stop_requested);
+  // The watch takes none of the signals that stop a run: they go to the
+  // threads whose waits they must cut short. It starts with them blocked.
+  sigset_t stops, before;
+  sigemptyset(&stops);
+  for (int number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, number);
+  pthread_sigmask(SIG_BLOCK, &stops, &before);
   thread = std::thread([this] { watch(); });
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 ora_stop_watch::~ora_stop_watch() {

@@ -26,12 +26,6 @@ constexpr int max_links = 40;
 
 const char acl_access[] = "system.posix_acl_access";
 
-std::string parent_of(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // The names of the file's extended attributes; empty when it has none or
 // they cannot be read.
 std::vector<std::string> attribute_names(const std::string& path) {
@@ -191,7 +185,7 @@ link_refusal replacement_target(const std::string& path, std::string& target) {
       return link_refusal::none;
     }
     if (links == max_links) return link_refusal::loop;
-    std::string folder = parent_of(current);
+    std::string folder = folder_of(current);
     struct stat holder {};
     if (::stat(folder.c_str(), &holder) != 0) return link_refusal::foreign;
     if (st.st_uid != user && st.st_uid != holder.st_uid) return link_refusal::foreign;
@@ -219,7 +213,7 @@ int put_in_place(const std::wstring& from, const std::wstring& to, replaced_acce
   if (rc == 0) rc = steps.rename(source, target);
   if (rc != 0) return rc;
   // The rename is done whatever this says: some file systems cannot sync a folder.
-  int folder = ::open(parent_of(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int folder = ::open(folder_of(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder >= 0) {
     steps.sync(folder);
     ::close(folder);
@@ -227,8 +221,14 @@ int put_in_place(const std::wstring& from, const std::wstring& to, replaced_acce
   return 0;
 }
 
+std::string folder_of(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 std::wstring replacement_refusal(const std::string& target) {
-  const std::string folder_path = parent_of(target);
+  const std::string folder_path = folder_of(target);
   {
     // The folder the run would write in, made and removed again.
     private_folder probe(path_from_utf8(target.c_str()));

@@ -66,4 +66,7 @@ int put_in_place(const std::wstring& from, const std::wstring& to,
 // that are gone are removed from beside it on the way.
 std::wstring replacement_refusal(const std::string& target);
 
+// The folder part of a path ("." for a bare name, "/" for a name in the root).
+std::string folder_of(const std::string& path);
+
 }  // namespace qm_platform

@@ -18,12 +18,6 @@ namespace {
 
 const char prefix[] = ".quillmark-";
 
-std::string parent_of(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 bool same_inode(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 // Everything inside the open folder `fd`, never through a link: 0, or the
@@ -175,7 +169,7 @@ bool is_private_folder_name(const std::string& name) {
 
 private_folder::private_folder(const std::wstring& beside) {
   const std::string pattern = name_pattern_beside(path_to_utf8(beside.c_str()));
-  remove_dead_folders(parent_of(pattern), is_private_folder_name);
+  remove_dead_folders(folder_of(pattern), is_private_folder_name);
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string name = pattern;
     if (int rc = make_unmarked_folder(name)) {

@@ -5,8 +5,11 @@
 #include "oci/oci_fault.h"
 #include "ora_test_support.h"
 
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <fstream>
+#include <pthread.h>
 #include <sstream>
 #include <thread>
 
@@ -132,11 +135,19 @@ TEST_F(ora_session, a_stop_breaks_off_the_statement_under_way_and_starts_no_othe
   {
     // Asked by the watch, which asks only while a call is under way: the
     // stop comes in the middle of the count.
+    // The watch's thread takes none of the signals that stop a run.
     const std::thread::id run = std::this_thread::get_id();
-    ora_stop_watch watch(*engine, [run] { return std::this_thread::get_id() != run; });
+    std::atomic<bool> takes_stop_signals{true};
+    ora_stop_watch watch(*engine, [run, &takes_stop_signals] {
+      sigset_t mask;
+      pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+      takes_stop_signals = !sigismember(&mask, SIGINT) || !sigismember(&mask, SIGTERM) || !sigismember(&mask, SIGHUP);
+      return std::this_thread::get_id() != run;
+    });
     auto started = std::chrono::steady_clock::now();
     EXPECT_THROW(engine->get_records_cnt(minutes, true), tk_final_exception);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    EXPECT_FALSE(takes_stop_signals);
   }
   {
     // Asked for before: nothing is sent.
