@@ -67,7 +67,10 @@ void tk_converter::check_logfile_apart(const std::wstring& destination) const {
 }
 
 void tk_converter::reads_file(const std::string& path, read_kind kind) {
-  read_files.push_back({qm_platform::file_identity(path), kind});
+  // A run has one source: the one named last ("" when it is no file).
+  if (kind == read_kind::source)
+    std::erase_if(read_files, [](const read_file& file) { return file.kind == read_kind::source; });
+  if (!path.empty()) read_files.push_back({qm_platform::file_identity(path), kind});
 }
 
 bool tk_converter::reads(const qm_platform::file_identity& name, read_kind* kind, bool* given) const {

@@ -32,6 +32,8 @@ class tk_converter : public tk_thread_functor {
   // What a file the run reads is to it.
   enum class read_kind { settings, table_list, source };
   // A file the run reads: neither the log nor the destination may name it.
+  // The source is one: naming it again forgets the one before ("" for a
+  // source that is no file).
   void reads_file(const std::string& path, read_kind kind = read_kind::settings);
   // The log keeps its lines in memory and leaves its file untouched until
   // start_log: the files the run reads are known once the source is open.

@@ -158,7 +158,7 @@ void quillet_convertor::check_dest() {
   // The file the connection reads, known before it is made.
   std::string source = oci_source_file(
       qm_platform::path_to_utf8(ora_engine::make_connect_string(host, port, source_name).c_str()));
-  if (!source.empty()) reads_file(source, read_kind::source);
+  reads_file(source, read_kind::source);
   check_files_apart(destination);
 }
 

@@ -235,6 +235,23 @@ TEST_F(Convertor, ADestinationThatIsAFileTheRunReadsIsRefusedByAnyName) {
   EXPECT_EQ(qm_test::file_tree(folder.path), before);
 }
 
+// The wizard checks the destination again each time its pages go forward:
+// a source given up on the way back is no file the run reads.
+TEST_F(Convertor, OnlyTheSourceOfTheLastCheckIsRefused) {
+  const std::string first = folder.path + "/first.xls", second = folder.path + "/second.xls";
+  for (const std::string& file : {first, second}) std::ofstream(file) << "a source";
+  quillet_convertor c(front);
+  c.format_version = 1;
+  c.source_name = qm_test::wide(first);
+  c.destination = qm_test::wide(folder.path + "/out.xls");
+  c.check_dest();
+  c.source_name = qm_test::wide(second);
+  c.destination = qm_test::wide(first);
+  EXPECT_NO_THROW(c.check_dest());
+  c.destination = qm_test::wide(second);
+  EXPECT_THROW(c.check_dest(), tk_exception);
+}
+
 // What would otherwise show only when the finished workbook is put in
 // place is refused by the check, before anything is connected.
 TEST_F(Convertor, WhatOnlyTheEndOfTheRunWouldMeetIsRefusedBeforeIt) {
