@@ -118,6 +118,8 @@ class byte_name_dialog : public QDialog {
     layout->addWidget(types, 3, 1, 1, 2);
     layout->addWidget(buttons, 4, 0, 1, 3);
     resize(560, 380);
+    // What the user types as the dialog opens is a name or a path.
+    name_edit->setFocus();
 
     connect(up, &QToolButton::clicked, this, [this] { show_folder(parent_of(folder)); });
     connect(buttons, &QDialogButtonBox::accepted, this, &byte_name_dialog::accept);
@@ -144,7 +146,7 @@ class byte_name_dialog : public QDialog {
   // The folder's bytes, with its trailing "/"; one that is not there shows
   // the nearest folder above it that is.
   void show_folder(std::wstring wanted) {
-    if (wanted.empty() || wanted.back() != L'/') wanted += L'/';
+    wanted = without_dots(wanted);
     while (wanted.size() > 1 && !is_folder(wanted)) wanted = parent_of(wanted);
     folder = wanted;
     folder_edit->setText(shown_text(folder));
@@ -179,6 +181,7 @@ class byte_name_dialog : public QDialog {
   void set_name(const std::wstring& name) {
     given_name = name;
     name_edit->setText(shown_text(name));
+    name_edit->selectAll();
   }
 
   // The path chosen, by its bytes.
@@ -208,6 +211,26 @@ class byte_name_dialog : public QDialog {
   }
 
  private:
+  // The folder as its names lead to it, with one "/" at its end: "." and
+  // empty names dropped, ".." taking the name before it away, so that the
+  // folder shown and the one above it are the ones the user reached.
+  static std::wstring without_dots(const std::wstring& path) {
+    std::vector<std::wstring> names;
+    for (const std::wstring& name : tk_split(path, L'/')) {
+      if (name.empty() || name == L".") continue;
+      if (name == L"..") {
+        if (!names.empty() && names.back() != L"..") names.pop_back();
+        else if (path.front() != L'/') names.push_back(name);
+      } else {
+        names.push_back(name);
+      }
+    }
+    std::wstring out = !path.empty() && path.front() == L'/' ? L"/" : L"";
+    for (const std::wstring& name : names) out += name + L"/";
+    if (out.empty()) out = path.empty() ? L"/" : L"./";
+    return out;
+  }
+
   static std::wstring parent_of(std::wstring path) {
     while (path.size() > 1 && path.back() == L'/') path.pop_back();
     std::size_t slash = path.rfind(L'/');

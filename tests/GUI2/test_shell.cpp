@@ -349,3 +349,49 @@ TEST(file_dialogs, names_that_are_no_text_keep_their_bytes) {
     EXPECT_EQ(dialog->get_file_name(), qm_test::wide(folder + c.chosen));
   }
 }
+
+// Keys typed as the dialog opens go into its name; a typed ".." or "."
+// is the folder it names, so that the parent button goes up from there.
+TEST(file_dialogs, typing_starts_in_the_name_and_dots_name_the_folder_they_reach) {
+  test_app();
+  qm_test::temp_folder made("qm_dialog_");
+  const std::string folder = made.path;
+  ASSERT_EQ(mkdir((folder + "/a").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((folder + "/a/b").c_str(), 0700), 0);
+  const std::wstring filter(L"Profile Files (.qlt)\0*.qlt\0\0", 28);
+  const std::string a = folder + "/a/", b = folder + "/a/b/";
+  const std::string above_all = folder.substr(0, folder.rfind('/') + 1);
+  const struct {
+    QString typed;
+    std::string shown, above;  // the folder shown, and the parent button's
+  } cases[] = {
+      {"..", a, folder + "/"},
+      {"../..", folder + "/", above_all},
+      {".", b, a},
+      {"./../b/.", b, a},
+      {QString::fromStdString(folder + "//a/./b/../"), a, folder + "/"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed.toStdString());
+    open_file_dialog dialog(nullptr, file_filter{filter, L"t"}, qm_test::wide(folder + "/a/b/x.qlt"));
+    QString focused, shown, above;
+    ui_script ui;
+    ui.step("dialog", [] { return find_visible("open_file_dialog") != nullptr; },
+            [&] {
+              auto* d = find_as<QDialog>("open_file_dialog");
+              if (QWidget* f = d->focusWidget()) focused = f->objectName();
+              d->findChild<QLineEdit*>("fileNameEdit")->setText(c.typed);
+              d->accept();
+              shown = d->findChild<QLineEdit*>("lookInEdit")->text();
+              d->findChild<QAbstractButton*>("toParentButton")->click();
+              above = d->findChild<QLineEdit*>("lookInEdit")->text();
+              QTimer::singleShot(0, d, &QDialog::reject);
+            });
+    ui.start(20);
+    EXPECT_FALSE(dialog.run());
+    EXPECT_TRUE(ui.done());
+    EXPECT_EQ(focused, QString("fileNameEdit"));
+    EXPECT_EQ(shown.toStdString(), c.shown);
+    EXPECT_EQ(above.toStdString(), c.above);
+  }
+}
