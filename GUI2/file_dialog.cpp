@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -96,6 +97,7 @@ class byte_name_dialog : public QDialog {
     up->setToolTip(tr("Parent Directory"));
     list = new QListWidget(this);
     list->setObjectName("listView");
+    list->installEventFilter(this);
     auto* name_label = new QLabel(tr("File &name:"), this);
     name_edit = new QLineEdit(this);
     name_edit->setObjectName("fileNameEdit");
@@ -141,6 +143,20 @@ class byte_name_dialog : public QDialog {
         accept();
       }
     });
+  }
+
+  // Return on an entry of the list activates it, and no more: the list
+  // would pass the key on to the default button, which would then choose
+  // the name typed in the folder just entered.
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == list && event->type() == QEvent::KeyPress) {
+      int key = static_cast<QKeyEvent*>(event)->key();
+      if ((key == Qt::Key_Return || key == Qt::Key_Enter) && list->currentItem()) {
+        emit list->itemActivated(list->currentItem());
+        return true;
+      }
+    }
+    return QDialog::eventFilter(watched, event);
   }
 
   // The folder's bytes, with its trailing "/"; one that is not there shows

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QDialogButtonBox>
 #include <QListWidget>
+#include <QKeyEvent>
 #include <QTimer>
 
 #include <fstream>
@@ -393,5 +394,46 @@ TEST(file_dialogs, typing_starts_in_the_name_and_dots_name_the_folder_they_reach
     EXPECT_EQ(focused, QString("fileNameEdit"));
     EXPECT_EQ(shown.toStdString(), c.shown);
     EXPECT_EQ(above.toStdString(), c.above);
+  }
+}
+
+// Return on a folder of the list enters it, whatever the name holds: it
+// neither chooses nor looks for that name in the folder entered.
+TEST(file_dialogs, return_on_a_folder_of_the_list_enters_it) {
+  test_app();
+  qm_test::temp_folder made("qm_dialog_");
+  const std::string folder = made.path;
+  ASSERT_EQ(mkdir((folder + "/sub").c_str(), 0700), 0);
+  const std::wstring filter(L"Profile Files (.qlt)\0*.qlt\0\0", 28);
+  for (bool save : {true, false}) {
+    SCOPED_TRACE(save ? "save" : "open");
+    std::unique_ptr<file_dialog> dialog;
+    const std::wstring start = qm_test::wide(folder + "/old.qlt");
+    if (save)
+      dialog = std::make_unique<save_file_dialog>(nullptr, file_filter{filter, L"t"}, start, L"qlt");
+    else
+      dialog = std::make_unique<open_file_dialog>(nullptr, file_filter{filter, L"t"}, start);
+    const QString name = save ? "save_file_dialog" : "open_file_dialog";
+    QString shown;
+    bool still_open = false;
+    ui_script ui;
+    ui.step("dialog", [name] { return find_visible(name) != nullptr; },
+            [&] {
+              auto* d = find_as<QDialog>(name);
+              auto* list = d->findChild<QListWidget*>("listView");
+              d->findChild<QLineEdit*>("fileNameEdit")->setText("old.qlt");
+              list->setCurrentRow(0);
+              QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+              QApplication::sendEvent(list, &press);
+              still_open = d->isVisible() && !front_box();
+              shown = d->findChild<QLineEdit*>("lookInEdit")->text();
+              if (front_box()) answer_box(QMessageBox::Ok);
+              QTimer::singleShot(0, d, &QDialog::reject);
+            });
+    ui.start(20);
+    EXPECT_FALSE(dialog->run());
+    EXPECT_TRUE(ui.done());
+    EXPECT_TRUE(still_open);
+    EXPECT_EQ(shown.toStdString(), folder + "/sub/");
   }
 }
