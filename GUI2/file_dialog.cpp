@@ -4,6 +4,7 @@
 #include "TK/tk_file_name.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
+#include "platform/system_error.h"
 #include "platform/utf8.h"
 
 #include <QComboBox>
@@ -21,6 +22,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
 #include <fnmatch.h>
@@ -160,15 +162,23 @@ class byte_name_dialog : public QDialog {
   }
 
   // The folder's bytes, with its trailing "/"; one that is not there shows
-  // the nearest folder above it that is.
-  void show_folder(std::wstring wanted) {
+  // the nearest folder above it that is. One that cannot be read is said,
+  // and the folder shown stays: false then.
+  bool show_folder(std::wstring wanted) {
     wanted = without_dots(wanted);
     while (wanted.size() > 1 && !is_folder(wanted)) wanted = parent_of(wanted);
+    DIR* dir = ::opendir(qm_platform::path_to_utf8(wanted.c_str()).c_str());
+    if (!dir && !folder.empty() && wanted != folder) {
+      QString reason = QString::fromStdWString(qm_platform::system_error_wide_text(errno));
+      QMessageBox::warning(this, windowTitle(),
+                           tr("%1\nThe folder cannot be opened: %2.").arg(shown_text(wanted), reason));
+      return false;
+    }
     folder = wanted;
     folder_edit->setText(shown_text(folder));
     entries.clear();
     list->clear();
-    if (DIR* dir = ::opendir(qm_platform::path_to_utf8(folder.c_str()).c_str())) {
+    if (dir) {
       const std::size_t type = static_cast<std::size_t>(std::max(types->currentIndex(), 0));
       while (dirent* d = ::readdir(dir)) {
         // Hidden names, "." and ".." among them, as the desktop's dialogs do.
@@ -191,6 +201,7 @@ class byte_name_dialog : public QDialog {
       item->setToolTip(e.shown);
     }
     update_ok();
+    return true;
   }
 
   // The name proposed; left as it is shown, it keeps its bytes.
@@ -212,8 +223,7 @@ class byte_name_dialog : public QDialog {
     }
     std::wstring path = typed_path(text);
     if (is_folder(path)) {
-      show_folder(path);
-      name_edit->clear();
+      if (show_folder(path)) name_edit->clear();
       return;
     }
     if (must_exist && !exists(path)) {

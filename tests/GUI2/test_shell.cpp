@@ -6,6 +6,7 @@
 #include "GUI2/wizard_shell.h"
 #include "TK/tk_exception.h"
 #include "TK/tk_utils.h"
+#include "tests/support/other_account.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wide_text.h"
 
@@ -436,4 +437,58 @@ TEST(file_dialogs, return_on_a_folder_of_the_list_enters_it) {
     EXPECT_TRUE(still_open);
     EXPECT_EQ(shown.toStdString(), folder + "/sub/");
   }
+}
+
+// A folder the user may not read is said in a box when it is entered, and
+// the dialog stays in the folder it showed.
+TEST(file_dialogs, a_folder_that_cannot_be_read_is_said_and_left_unentered) {
+  test_app();
+  qm_test::shared_folder made;
+  const std::string locked = made.path + "/locked";
+  ASSERT_EQ(mkdir(locked.c_str(), 0700), 0);
+  std::ofstream(locked + "/in.qlt") << "x";
+  ASSERT_EQ(chmod(made.path.c_str(), 0755), 0);
+  // Root reads every folder: the dialog runs as another account then.
+  const bool root = geteuid() == 0;
+  if (!root) ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+  const std::wstring filter(L"Profile Files (.qlt)\0*.qlt\0\0", 28);
+  open_file_dialog dialog(nullptr, file_filter{filter, L"t"}, qm_test::wide(made.path + "/x.qlt"));
+  QString said, shown;
+  int listed = -1;
+  bool activated = false;
+  ui_script ui;
+  // No step may wait for what does not come: the run must become root
+  // again whatever the dialog did.
+  ui.step("dialog", [] { return find_visible("open_file_dialog") != nullptr; },
+          [&] {
+            auto* list = find_as<QDialog>("open_file_dialog")->findChild<QListWidget*>("listView");
+            // Later, for a box it shows to be answered in its own loop.
+            QTimer::singleShot(0, list, [list, &activated] {
+              if (list->count() > 0) emit list->itemActivated(list->item(0));
+              activated = true;
+            });
+          })
+      .step("box, if any", [&] { return front_box() != nullptr || activated; },
+            [&] {
+              if (!front_box()) return;
+              said = front_box()->text();
+              answer_box(QMessageBox::Ok);
+            })
+      .step("still open", [] { return !front_box() && find_visible("open_file_dialog"); },
+            [&] {
+              auto* d = find_as<QDialog>("open_file_dialog");
+              shown = d->findChild<QLineEdit*>("lookInEdit")->text();
+              listed = d->findChild<QListWidget*>("listView")->count();
+              QTimer::singleShot(0, d, &QDialog::reject);
+            });
+  ui.start(20);
+  if (root) ASSERT_EQ(seteuid(qm_test::other_account().user), 0);
+  const bool chosen = dialog.run();
+  if (root) ASSERT_EQ(seteuid(0), 0);
+  if (!root) chmod(locked.c_str(), 0700);
+  EXPECT_FALSE(chosen);
+  EXPECT_TRUE(ui.done());
+  EXPECT_EQ(said.toStdString(), locked + "/\nThe folder cannot be opened: Permission denied.");
+  EXPECT_EQ(shown.toStdString(), made.path + "/");
+  EXPECT_EQ(listed, 1);
 }
