@@ -27,6 +27,7 @@
 #include <dirent.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -51,21 +52,32 @@ bool exists(const std::wstring& path) {
 
 QString shown_text(const std::wstring& path) { return QString::fromStdWString(qm_platform::path_as_text(path)); }
 
-// The patterns of each description of the filter, in its order.
-std::vector<std::vector<std::string>> filter_patterns(const std::wstring& filter) {
-  std::vector<std::vector<std::string>> out;
+// The description and the patterns of each pair of the filter, in its
+// order.
+std::vector<std::pair<std::wstring, std::wstring>> filter_pairs(const std::wstring& filter) {
+  std::vector<std::pair<std::wstring, std::wstring>> out;
   std::size_t at = 0;
   while (at < filter.size() && filter[at] != L'\0') {
     std::size_t end = filter.find(L'\0', at);
     if (end == std::wstring::npos) break;
+    std::wstring description = filter.substr(at, end - at);
     at = end + 1;
     end = filter.find(L'\0', at);
     if (end == std::wstring::npos) end = filter.size();
+    out.emplace_back(std::move(description), filter.substr(at, end - at));
+    at = end + 1;
+  }
+  return out;
+}
+
+// The patterns of each description of the filter, in its order.
+std::vector<std::vector<std::string>> filter_patterns(const std::wstring& filter) {
+  std::vector<std::vector<std::string>> out;
+  for (const auto& [description, text] : filter_pairs(filter)) {
     std::vector<std::string> patterns;
-    for (const std::wstring& p : tk_split(filter.substr(at, end - at), L';'))
+    for (const std::wstring& p : tk_split(text, L';'))
       if (!p.empty()) patterns.push_back(qm_platform::path_to_utf8(p.c_str()));
     out.push_back(patterns);
-    at = end + 1;
   }
   return out;
 }
@@ -321,16 +333,8 @@ file_dialog::file_dialog(QWidget* o, const file_filter& f, const std::wstring& i
 
 QStringList filter_to_qt(const std::wstring& filter) {
   QStringList out;
-  std::size_t at = 0;
-  while (at < filter.size() && filter[at] != L'\0') {
-    std::size_t end = filter.find(L'\0', at);
-    if (end == std::wstring::npos) break;
-    std::wstring description = filter.substr(at, end - at);
-    at = end + 1;
-    end = filter.find(L'\0', at);
-    if (end == std::wstring::npos) end = filter.size();
-    QString patterns = QString::fromStdWString(filter.substr(at, end - at));
-    at = end + 1;
+  for (const auto& [description, text] : filter_pairs(filter)) {
+    QString patterns = QString::fromStdWString(text);
     patterns.replace(';', ' ');
     out << QString::fromStdWString(description) + " (" + patterns + ")";
   }
