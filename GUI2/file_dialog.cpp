@@ -4,12 +4,14 @@
 #include "TK/tk_file_name.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
+#include "platform/system_error.h"
 #include "platform/utf8.h"
 
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,10 +22,12 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -48,21 +52,32 @@ bool exists(const std::wstring& path) {
 
 QString shown_text(const std::wstring& path) { return QString::fromStdWString(qm_platform::path_as_text(path)); }
 
-// The patterns of each description of the filter, in its order.
-std::vector<std::vector<std::string>> filter_patterns(const std::wstring& filter) {
-  std::vector<std::vector<std::string>> out;
+// The description and the patterns of each pair of the filter, in its
+// order.
+std::vector<std::pair<std::wstring, std::wstring>> filter_pairs(const std::wstring& filter) {
+  std::vector<std::pair<std::wstring, std::wstring>> out;
   std::size_t at = 0;
   while (at < filter.size() && filter[at] != L'\0') {
     std::size_t end = filter.find(L'\0', at);
     if (end == std::wstring::npos) break;
+    std::wstring description = filter.substr(at, end - at);
     at = end + 1;
     end = filter.find(L'\0', at);
     if (end == std::wstring::npos) end = filter.size();
+    out.emplace_back(std::move(description), filter.substr(at, end - at));
+    at = end + 1;
+  }
+  return out;
+}
+
+// The patterns of each description of the filter, in its order.
+std::vector<std::vector<std::string>> filter_patterns(const std::wstring& filter) {
+  std::vector<std::vector<std::string>> out;
+  for (const auto& [description, text] : filter_pairs(filter)) {
     std::vector<std::string> patterns;
-    for (const std::wstring& p : tk_split(filter.substr(at, end - at), L';'))
+    for (const std::wstring& p : tk_split(text, L';'))
       if (!p.empty()) patterns.push_back(qm_platform::path_to_utf8(p.c_str()));
     out.push_back(patterns);
-    at = end + 1;
   }
   return out;
 }
@@ -96,6 +111,7 @@ class byte_name_dialog : public QDialog {
     up->setToolTip(tr("Parent Directory"));
     list = new QListWidget(this);
     list->setObjectName("listView");
+    list->installEventFilter(this);
     auto* name_label = new QLabel(tr("File &name:"), this);
     name_edit = new QLineEdit(this);
     name_edit->setObjectName("fileNameEdit");
@@ -118,6 +134,8 @@ class byte_name_dialog : public QDialog {
     layout->addWidget(types, 3, 1, 1, 2);
     layout->addWidget(buttons, 4, 0, 1, 3);
     resize(560, 380);
+    // What the user types as the dialog opens is a name or a path.
+    name_edit->setFocus();
 
     connect(up, &QToolButton::clicked, this, [this] { show_folder(parent_of(folder)); });
     connect(buttons, &QDialogButtonBox::accepted, this, &byte_name_dialog::accept);
@@ -141,16 +159,38 @@ class byte_name_dialog : public QDialog {
     });
   }
 
+  // Return on an entry of the list activates it, and no more: the list
+  // would pass the key on to the default button, which would then choose
+  // the name typed in the folder just entered.
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == list && event->type() == QEvent::KeyPress) {
+      int key = static_cast<QKeyEvent*>(event)->key();
+      if ((key == Qt::Key_Return || key == Qt::Key_Enter) && list->currentItem()) {
+        emit list->itemActivated(list->currentItem());
+        return true;
+      }
+    }
+    return QDialog::eventFilter(watched, event);
+  }
+
   // The folder's bytes, with its trailing "/"; one that is not there shows
-  // the nearest folder above it that is.
-  void show_folder(std::wstring wanted) {
-    if (wanted.empty() || wanted.back() != L'/') wanted += L'/';
+  // the nearest folder above it that is. One that cannot be read is said,
+  // and the folder shown stays: false then.
+  bool show_folder(std::wstring wanted) {
+    wanted = without_dots(wanted);
     while (wanted.size() > 1 && !is_folder(wanted)) wanted = parent_of(wanted);
+    DIR* dir = ::opendir(qm_platform::path_to_utf8(wanted.c_str()).c_str());
+    if (!dir && !folder.empty() && wanted != folder) {
+      QString reason = QString::fromStdWString(qm_platform::system_error_wide_text(errno));
+      QMessageBox::warning(this, windowTitle(),
+                           tr("%1\nThe folder cannot be opened: %2.").arg(shown_text(wanted), reason));
+      return false;
+    }
     folder = wanted;
     folder_edit->setText(shown_text(folder));
     entries.clear();
     list->clear();
-    if (DIR* dir = ::opendir(qm_platform::path_to_utf8(folder.c_str()).c_str())) {
+    if (dir) {
       const std::size_t type = static_cast<std::size_t>(std::max(types->currentIndex(), 0));
       while (dirent* d = ::readdir(dir)) {
         // Hidden names, "." and ".." among them, as the desktop's dialogs do.
@@ -173,12 +213,14 @@ class byte_name_dialog : public QDialog {
       item->setToolTip(e.shown);
     }
     update_ok();
+    return true;
   }
 
   // The name proposed; left as it is shown, it keeps its bytes.
   void set_name(const std::wstring& name) {
     given_name = name;
     name_edit->setText(shown_text(name));
+    name_edit->selectAll();
   }
 
   // The path chosen, by its bytes.
@@ -193,8 +235,7 @@ class byte_name_dialog : public QDialog {
     }
     std::wstring path = typed_path(text);
     if (is_folder(path)) {
-      show_folder(path);
-      name_edit->clear();
+      if (show_folder(path)) name_edit->clear();
       return;
     }
     if (must_exist && !exists(path)) {
@@ -208,6 +249,26 @@ class byte_name_dialog : public QDialog {
   }
 
  private:
+  // The folder as its names lead to it, with one "/" at its end: "." and
+  // empty names dropped, ".." taking the name before it away, so that the
+  // folder shown and the one above it are the ones the user reached.
+  static std::wstring without_dots(const std::wstring& path) {
+    std::vector<std::wstring> names;
+    for (const std::wstring& name : tk_split(path, L'/')) {
+      if (name.empty() || name == L".") continue;
+      if (name == L"..") {
+        if (!names.empty() && names.back() != L"..") names.pop_back();
+        else if (path.front() != L'/') names.push_back(name);
+      } else {
+        names.push_back(name);
+      }
+    }
+    std::wstring out = !path.empty() && path.front() == L'/' ? L"/" : L"";
+    for (const std::wstring& name : names) out += name + L"/";
+    if (out.empty()) out = path.empty() ? L"/" : L"./";
+    return out;
+  }
+
   static std::wstring parent_of(std::wstring path) {
     while (path.size() > 1 && path.back() == L'/') path.pop_back();
     std::size_t slash = path.rfind(L'/');
@@ -272,16 +333,8 @@ file_dialog::file_dialog(QWidget* o, const file_filter& f, const std::wstring& i
 
 QStringList filter_to_qt(const std::wstring& filter) {
   QStringList out;
-  std::size_t at = 0;
-  while (at < filter.size() && filter[at] != L'\0') {
-    std::size_t end = filter.find(L'\0', at);
-    if (end == std::wstring::npos) break;
-    std::wstring description = filter.substr(at, end - at);
-    at = end + 1;
-    end = filter.find(L'\0', at);
-    if (end == std::wstring::npos) end = filter.size();
-    QString patterns = QString::fromStdWString(filter.substr(at, end - at));
-    at = end + 1;
+  for (const auto& [description, text] : filter_pairs(filter)) {
+    QString patterns = QString::fromStdWString(text);
     patterns.replace(';', ' ');
     out << QString::fromStdWString(description) + " (" + patterns + ")";
   }

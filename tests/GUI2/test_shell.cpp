@@ -6,6 +6,7 @@
 #include "GUI2/wizard_shell.h"
 #include "TK/tk_exception.h"
 #include "TK/tk_utils.h"
+#include "tests/support/other_account.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wide_text.h"
 
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QDialogButtonBox>
 #include <QListWidget>
+#include <QKeyEvent>
 #include <QTimer>
 
 #include <fstream>
@@ -348,4 +350,145 @@ TEST(file_dialogs, names_that_are_no_text_keep_their_bytes) {
     EXPECT_EQ(listed, (QStringList{QString::fromUtf8("d\xef\xbf\xbd"), "plain.qlt", QString::fromUtf8("r\xef\xbf\xbd.qlt")}));
     EXPECT_EQ(dialog->get_file_name(), qm_test::wide(folder + c.chosen));
   }
+}
+
+// Keys typed as the dialog opens go into its name; a typed ".." or "."
+// is the folder it names, so that the parent button goes up from there.
+TEST(file_dialogs, typing_starts_in_the_name_and_dots_name_the_folder_they_reach) {
+  test_app();
+  qm_test::temp_folder made("qm_dialog_");
+  const std::string folder = made.path;
+  ASSERT_EQ(mkdir((folder + "/a").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((folder + "/a/b").c_str(), 0700), 0);
+  const std::wstring filter(L"Profile Files (.qlt)\0*.qlt\0\0", 28);
+  const std::string a = folder + "/a/", b = folder + "/a/b/";
+  const std::string above_all = folder.substr(0, folder.rfind('/') + 1);
+  const struct {
+    QString typed;
+    std::string shown, above;  // the folder shown, and the parent button's
+  } cases[] = {
+      {"..", a, folder + "/"},
+      {"../..", folder + "/", above_all},
+      {".", b, a},
+      {"./../b/.", b, a},
+      {QString::fromStdString(folder + "//a/./b/../"), a, folder + "/"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed.toStdString());
+    open_file_dialog dialog(nullptr, file_filter{filter, L"t"}, qm_test::wide(folder + "/a/b/x.qlt"));
+    QString focused, shown, above;
+    ui_script ui;
+    ui.step("dialog", [] { return find_visible("open_file_dialog") != nullptr; },
+            [&] {
+              auto* d = find_as<QDialog>("open_file_dialog");
+              if (QWidget* f = d->focusWidget()) focused = f->objectName();
+              d->findChild<QLineEdit*>("fileNameEdit")->setText(c.typed);
+              d->accept();
+              shown = d->findChild<QLineEdit*>("lookInEdit")->text();
+              d->findChild<QAbstractButton*>("toParentButton")->click();
+              above = d->findChild<QLineEdit*>("lookInEdit")->text();
+              QTimer::singleShot(0, d, &QDialog::reject);
+            });
+    ui.start(20);
+    EXPECT_FALSE(dialog.run());
+    EXPECT_TRUE(ui.done());
+    EXPECT_EQ(focused, QString("fileNameEdit"));
+    EXPECT_EQ(shown.toStdString(), c.shown);
+    EXPECT_EQ(above.toStdString(), c.above);
+  }
+}
+
+// Return on a folder of the list enters it, whatever the name holds: it
+// neither chooses nor looks for that name in the folder entered.
+TEST(file_dialogs, return_on_a_folder_of_the_list_enters_it) {
+  test_app();
+  qm_test::temp_folder made("qm_dialog_");
+  const std::string folder = made.path;
+  ASSERT_EQ(mkdir((folder + "/sub").c_str(), 0700), 0);
+  const std::wstring filter(L"Profile Files (.qlt)\0*.qlt\0\0", 28);
+  for (bool save : {true, false}) {
+    SCOPED_TRACE(save ? "save" : "open");
+    std::unique_ptr<file_dialog> dialog;
+    const std::wstring start = qm_test::wide(folder + "/old.qlt");
+    if (save)
+      dialog = std::make_unique<save_file_dialog>(nullptr, file_filter{filter, L"t"}, start, L"qlt");
+    else
+      dialog = std::make_unique<open_file_dialog>(nullptr, file_filter{filter, L"t"}, start);
+    const QString name = save ? "save_file_dialog" : "open_file_dialog";
+    QString shown;
+    bool still_open = false;
+    ui_script ui;
+    ui.step("dialog", [name] { return find_visible(name) != nullptr; },
+            [&] {
+              auto* d = find_as<QDialog>(name);
+              auto* list = d->findChild<QListWidget*>("listView");
+              d->findChild<QLineEdit*>("fileNameEdit")->setText("old.qlt");
+              list->setCurrentRow(0);
+              QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+              QApplication::sendEvent(list, &press);
+              still_open = d->isVisible() && !front_box();
+              shown = d->findChild<QLineEdit*>("lookInEdit")->text();
+              if (front_box()) answer_box(QMessageBox::Ok);
+              QTimer::singleShot(0, d, &QDialog::reject);
+            });
+    ui.start(20);
+    EXPECT_FALSE(dialog->run());
+    EXPECT_TRUE(ui.done());
+    EXPECT_TRUE(still_open);
+    EXPECT_EQ(shown.toStdString(), folder + "/sub/");
+  }
+}
+
+// A folder the user may not read is said in a box when it is entered, and
+// the dialog stays in the folder it showed.
+TEST(file_dialogs, a_folder_that_cannot_be_read_is_said_and_left_unentered) {
+  test_app();
+  qm_test::shared_folder made;
+  const std::string locked = made.path + "/locked";
+  ASSERT_EQ(mkdir(locked.c_str(), 0700), 0);
+  std::ofstream(locked + "/in.qlt") << "x";
+  ASSERT_EQ(chmod(made.path.c_str(), 0755), 0);
+  // Root reads every folder: the dialog runs as another account then.
+  const bool root = geteuid() == 0;
+  if (!root) ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+  const std::wstring filter(L"Profile Files (.qlt)\0*.qlt\0\0", 28);
+  open_file_dialog dialog(nullptr, file_filter{filter, L"t"}, qm_test::wide(made.path + "/x.qlt"));
+  QString said, shown;
+  int listed = -1;
+  bool activated = false;
+  ui_script ui;
+  // No step may wait for what does not come: the run must become root
+  // again whatever the dialog did.
+  ui.step("dialog", [] { return find_visible("open_file_dialog") != nullptr; },
+          [&] {
+            auto* list = find_as<QDialog>("open_file_dialog")->findChild<QListWidget*>("listView");
+            // Later, for a box it shows to be answered in its own loop.
+            QTimer::singleShot(0, list, [list, &activated] {
+              if (list->count() > 0) emit list->itemActivated(list->item(0));
+              activated = true;
+            });
+          })
+      .step("box, if any", [&] { return front_box() != nullptr || activated; },
+            [&] {
+              if (!front_box()) return;
+              said = front_box()->text();
+              answer_box(QMessageBox::Ok);
+            })
+      .step("still open", [] { return !front_box() && find_visible("open_file_dialog"); },
+            [&] {
+              auto* d = find_as<QDialog>("open_file_dialog");
+              shown = d->findChild<QLineEdit*>("lookInEdit")->text();
+              listed = d->findChild<QListWidget*>("listView")->count();
+              QTimer::singleShot(0, d, &QDialog::reject);
+            });
+  ui.start(20);
+  if (root) ASSERT_EQ(seteuid(qm_test::other_account().user), 0);
+  const bool chosen = dialog.run();
+  if (root) ASSERT_EQ(seteuid(0), 0);
+  if (!root) chmod(locked.c_str(), 0700);
+  EXPECT_FALSE(chosen);
+  EXPECT_TRUE(ui.done());
+  EXPECT_EQ(said.toStdString(), locked + "/\nThe folder cannot be opened: Permission denied.");
+  EXPECT_EQ(shown.toStdString(), made.path + "/");
+  EXPECT_EQ(listed, 1);
 }

@@ -1,7 +1,7 @@
 // Narrow text of the tests (paths under TMPDIR, names) as the program's
 // wide strings: UTF-8 decoded, one wchar_t per code point. A byte that is
 // no part of a UTF-8 character stands for itself as the program keeps file
-// names: U+DC80 plus the byte. Written apart from the program's own
+// names: U+DC00 plus the byte (U+DC80 to U+DCFF). Written apart from the program's own
 // conversion, so that its tests do not check it against itself.
 #pragma once
 
