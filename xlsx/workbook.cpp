@@ -53,7 +53,8 @@ std::wstring user_name() {
   return name.empty() ? L"Unknown" : name;
 }
 
-CWorkbook::CWorkbook(part_file_system& files) : files(files) {
+CWorkbook::CWorkbook(part_file_system& files, std::size_t text_memory)
+    : shared_strings(text_memory), files(files) {
   Style normal;
   styles.Add(normal);
   Style gray;
@@ -74,6 +75,8 @@ CWorkbook::CWorkbook(part_file_system& files) : files(files) {
     int rc = files.create_folder(temp_folder);
     if (rc == 0) {
       folder_claimed = true;
+      // The texts of the cells beyond what memory keeps wait in the folder.
+      shared_strings.spill_to(files, temp_folder);
       break;
     }
     if (rc != EEXIST) {

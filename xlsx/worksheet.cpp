@@ -2,6 +2,9 @@
 #include "xlsx/namespaces.h"
 #include "xlsx/xlsx_model.h"
 
+#include <charconv>
+#include <cstring>
+
 namespace XlsxModel {
 
 using namespace xml;
@@ -118,15 +121,38 @@ void CWorksheet::start_cell(int style) {
 
 template <>
 void CWorksheet::AddCell<CellDataStr>(const CellDataStr& cell) {
+  add_text(cell.value, cell.style);
+}
+
+void CWorksheet::add_text(std::wstring_view text, int style) {
   tk_log::write(1, "CWorksheet::AddCell<CellDataStr>");
   // An empty text writes no cell but keeps the column.
-  if (writer && row_open && shared_strings && !cell.value.empty()) {
-    key.clear();
-    append_safe_utf8(cell.value, key);
-    tk_log::write(1, "Got safe string: %s", key.c_str());
-    std::uint64_t string_index = shared_strings->index_of(key);
-    start_cell(cell.style);
-    *writer << at(L"t") << L"s" << el(L"v") << body() << string_index << end() << end();
+  if (writer && row_open && shared_strings && !text.empty()) {
+    if (key.size() < text.size() * max_safe_bytes_per_unit) key.resize(text.size() * max_safe_bytes_per_unit);
+    std::string_view safe(key.data(), write_safe_utf8(text, key.data()));
+    tk_log::write(1, "Got safe string: %.*s", static_cast<int>(safe.size()), safe.data());
+    std::uint64_t string_index = shared_strings->index_of(safe);
+    // The row's start tag is closed by the writer; the cell, the same
+    // markup as its tokens would give, is written straight to the part.
+    if (writer->state() != 0) *writer << body();
+    long at_column = column_offset + column;
+    if (at_column > max_column) max_column = at_column;
+    char markup[128];
+    char* p = markup;
+    auto put = [&p](std::string_view s) {
+      std::memcpy(p, s.data(), s.size());
+      p += s.size();
+    };
+    put("<c r=\"");
+    p += cell_reference(row, at_column, p);
+    if (style != 0) {
+      put("\" s=\"");
+      p = std::to_chars(p, p + 12, style).ptr;
+    }
+    put("\" t=\"s\"><v>");
+    p = std::to_chars(p, p + 24, string_index).ptr;
+    put("</v></c>");
+    stream->write(markup, static_cast<std::size_t>(p - markup));
   }
   ++column;
 }

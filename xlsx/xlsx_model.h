@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace XlsxModel {
@@ -56,6 +57,8 @@ class CWorksheet {
   void end_row();
   template <class Cell>
   void AddCell(const Cell& cell);
+  // AddCell of a text cell, from the caller's text as it stands.
+  void add_text(std::wstring_view text, int style = 0);
   // A note on the cell (row from 1, column from 0) of this sheet.
   void AddComment(const Comment& comment);
 
@@ -93,7 +96,7 @@ class CWorksheet {
   std::unique_ptr<XmlWriter> writer;
   std::wstring error;
   bool saved = false;
-  std::string key;  // the current cell's shared-string key, reused
+  std::vector<char> key;  // the current cell's shared-string key, reused
   long max_column = -1;             // of the cells written
   std::uint64_t dimension_at = 0;  // where the extent goes once it is known
 };
@@ -106,8 +109,10 @@ void CWorksheet::AddCell<CellDataFormula>(const CellDataFormula& cell);
 class CWorkbook {
  public:
   // Makes the name of the temporary folder and claims it: a folder of that
-  // name that exists already is never reused.
-  explicit CWorkbook(part_file_system& files = part_file_system::real());
+  // name that exists already is never reused. Cell texts past
+  // `text_memory` bytes wait in a scratch file of that folder.
+  explicit CWorkbook(part_file_system& files = part_file_system::real(),
+                     std::size_t text_memory = shared_string_table::default_memory_budget);
   // Deletes the sheets and removes whatever is left of the temporary tree.
   virtual ~CWorkbook();
   CWorkbook(const CWorkbook&) = delete;
