@@ -47,6 +47,18 @@ std::wstring without_nul(std::wstring text) {
   return text;
 }
 
+// A text that none of the rules of a cell changes (no NUL, no carriage
+// return, surely within `limit` UTF-16 units), the common case: it is
+// copied as it is.
+bool keeps_as_it_is(const udb_field& field, std::size_t limit) {
+  BSTR text = field.var.bstrVal;
+  std::size_t size = SysStringLen(text);
+  if (!text || size * 2 > limit) return false;
+  for (std::size_t i = 0; i < size; ++i)
+    if (text[i] == L'\r' || text[i] == L'\0') return false;
+  return true;
+}
+
 bool file_exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace
@@ -150,9 +162,14 @@ void xls_converter::map_field(const udb_field& field, udb_field& out) const {
   out.flag = field.flag;
   VARTYPE type = field.get_type();
   if (type == VT_BSTR) {
-    std::wstring text = fold_line_ends(without_nul(field.to_wstring()));
     // Excel counts a cell's text in UTF-16 units.
-    tk_utf16_cut(text, format_version == 0 ? 254 : 32766);
+    const std::size_t limit = format_version == 0 ? 254 : 32766;
+    if (keeps_as_it_is(field, limit)) {
+      static_cast<ole_variant&>(out) = field;
+      return;
+    }
+    std::wstring text = fold_line_ends(without_nul(field.to_wstring()));
+    tk_utf16_cut(text, limit);
     static_cast<ole_variant&>(out) = text;
   } else if (type == vt_blob || type == vt_byte_array) {
     static_cast<ole_variant&>(out) = "<Binary Field>";
