@@ -48,6 +48,13 @@ std::string exponent_text(double value, int precision) {
   return text.substr(0, e + 2) + digits;
 }
 
+// An integer as "%d" writes it.
+template <class Integer>
+std::string decimal_text(Integer value) {
+  char buffer[24];
+  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
 // The signed decimal integer at the start of the text, 0 without one.
 long long leading_integer(const std::string& text, long long min, long long max) {
   long long v = std::strtoll(text.c_str(), nullptr, 10);
@@ -453,7 +460,6 @@ bool ole_variant::is_binary_type(VARTYPE type) {
 
 std::string ole_variant::to_string() const {
   tk_log::write(1, "ole_variant::to_string(vt=%d)", var.vt);
-  char buffer[64];
   switch (var.vt) {
     case k_byte_array: {
       if (!var.parray || SafeArrayGetDim(var.parray) != 1) return std::string();
@@ -485,17 +491,17 @@ std::string ole_variant::to_string() const {
       return narrow_of(var.bstrVal, narrow) ? narrow : std::string();
     }
     case VT_BOOL: return var.boolVal == VARIANT_TRUE ? "1" : "0";
-    case VT_I1: std::snprintf(buffer, sizeof buffer, "%d", var.cVal); return buffer;
-    case VT_I2: std::snprintf(buffer, sizeof buffer, "%d", var.iVal); return buffer;
-    case VT_UI1: std::snprintf(buffer, sizeof buffer, "%u", var.bVal); return buffer;
-    case VT_UI2: std::snprintf(buffer, sizeof buffer, "%u", var.uiVal); return buffer;
-    case VT_I4: std::snprintf(buffer, sizeof buffer, "%d", var.lVal); return buffer;
+    case VT_I1: return decimal_text(var.cVal);
+    case VT_I2: return decimal_text(var.iVal);
+    case VT_UI1: return decimal_text(var.bVal);
+    case VT_UI2: return decimal_text(var.uiVal);
+    case VT_I4: return decimal_text(var.lVal);
     case VT_UI4:
-    case VT_UINT: std::snprintf(buffer, sizeof buffer, "%u", var.ulVal); return buffer;
+    case VT_UINT: return decimal_text(var.ulVal);
     case VT_R4: return exponent_text(var.fltVal, 6);
     case VT_R8: return exponent_text(var.dblVal, 16);
-    case VT_I8: std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(i8)); return buffer;
-    case VT_UI8: std::snprintf(buffer, sizeof buffer, "%llu", static_cast<unsigned long long>(ui8)); return buffer;
+    case VT_I8: return decimal_text(static_cast<long long>(i8));
+    case VT_UI8: return decimal_text(static_cast<unsigned long long>(ui8));
     default: return std::string();
   }
 }
