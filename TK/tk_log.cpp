@@ -139,54 +139,37 @@ tk_log::tk_log() = default;
 
 tk_log::~tk_log() = default;
 
-namespace {
-
-// The log when a line of this level may do anything: be written, or empty
-// the file first. Most calls end here, so it costs a few loads.
-tk_log* log_for(int level) {
-  if (!tk_log::exists()) return nullptr;
-  tk_log* log = tk_log::get();
-  if (!log->enabled || (level < log->threshold && log->truncated)) return nullptr;
-  return log;
+bool tk_log::may_write(int level) {
+  if (!exists()) return false;
+  tk_log* log = get();
+  return log->enabled && (level >= log->threshold || !log->truncated);
 }
 
-void write_narrow(int level, const char* format, va_list args) {
+void tk_log::write_line(int level, const char* format, ...) {
   errno_keeper keep;
   tk_log* log = ready_instance();
   if (!log || level < log->threshold) return;
+  va_list args;
+  va_start(args, format);
   std::string text = format_narrow(format, args);
+  va_end(args);
   emit_line(*log, text);
 }
 
-void write_wide(int level, const wchar_t* format, va_list args) {
+void tk_log::write_line(int level, const wchar_t* format, ...) {
   errno_keeper keep;
   tk_log* log = ready_instance();
   if (!log || level < log->threshold) return;
-  std::wstring text = format_wide(format, args, tk_log::wide_buffer_size);
+  va_list args;
+  va_start(args, format);
+  std::wstring text = format_wide(format, args, wide_buffer_size);
+  va_end(args);
   std::string utf8;
   // Paths in the line may hold bytes that are no text.
   text = qm_platform::path_as_text(text);
-  if (!qm_platform::wide_to_utf8(text.data(), text.size(), utf8) || utf8.size() >= tk_log::utf8_buffer_size)
+  if (!qm_platform::wide_to_utf8(text.data(), text.size(), utf8) || utf8.size() >= utf8_buffer_size)
     utf8.clear();
   emit_line(*log, utf8);
-}
-
-}  // namespace
-
-void tk_log::write(int level, const char* format, ...) {
-  if (!format || !log_for(level)) return;
-  va_list args;
-  va_start(args, format);
-  write_narrow(level, format, args);
-  va_end(args);
-}
-
-void tk_log::write(int level, const wchar_t* format, ...) {
-  if (!format || !log_for(level)) return;
-  va_list args;
-  va_start(args, format);
-  write_wide(level, format, args);
-  va_end(args);
 }
 
 void tk_log::truncate_once() {
