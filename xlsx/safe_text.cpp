@@ -7,7 +7,7 @@ namespace XlsxModel {
 namespace {
 
 template <class C>
-std::size_t reference_of(long row, long column, C* out) {
+std::size_t letters_of(long column, C* out) {
   static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
   char column_text[16];
   std::size_t n = 0;
@@ -19,6 +19,12 @@ std::size_t reference_of(long row, long column, C* out) {
   }
   std::size_t length = 0;
   while (n > 0) out[length++] = static_cast<C>(column_text[--n]);
+  return length;
+}
+
+template <class C>
+std::size_t reference_of(long row, long column, C* out) {
+  std::size_t length = letters_of(column, out);
   char digits[24];
   std::size_t d = 0;
   unsigned long r = row < 0 ? 0 : static_cast<unsigned long>(row);
@@ -35,6 +41,8 @@ std::size_t reference_of(long row, long column, C* out) {
 std::size_t cell_reference(long row, long column, wchar_t* out) { return reference_of(row, column, out); }
 
 std::size_t cell_reference(long row, long column, char* out) { return reference_of(row, column, out); }
+
+std::size_t column_letters(long column, char* out) { return letters_of(column, out); }
 
 std::wstring cell_reference(long row, long column) {
   wchar_t text[48];
@@ -159,9 +167,20 @@ std::size_t write_safe_utf8(std::wstring_view text, char* out) {
   // first character a rule may change on, the rules take the rest.
   static const plain_characters plain;
   char* p = out;
-  std::size_t i = 0;
-  for (; i < text.size() && is_plain(plain, text[i]); ++i) p = put_utf8(p, static_cast<std::uint32_t>(text[i]));
-  if (i < text.size()) p = put_safe_utf8(text.substr(i), p);
+  const wchar_t* c = text.data();
+  const wchar_t* end = c + text.size();
+  while (c != end) {
+    auto u = static_cast<std::uint32_t>(*c);
+    if (u < 0x80) {
+      if (!plain.ascii[u]) break;
+      *p++ = static_cast<char>(u);
+    } else {
+      if (!is_plain(plain, *c)) break;
+      p = put_utf8(p, u);
+    }
+    ++c;
+  }
+  if (c != end) p = put_safe_utf8(text.substr(static_cast<std::size_t>(c - text.data())), p);
   return static_cast<std::size_t>(p - out);
 }
 

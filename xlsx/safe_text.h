@@ -13,6 +13,8 @@ std::wstring cell_reference(long row, long column);
 // The same into `out` (room for 24 characters); returns the length.
 std::size_t cell_reference(long row, long column, wchar_t* out);
 std::size_t cell_reference(long row, long column, char* out);
+// The letters of a column alone (room for 16).
+std::size_t column_letters(long column, char* out);
 
 // Text for XML character data and attribute values that reads back as the
 // text given: "&" "!" "'" "*" "+" ":" "<" "=" ">" "?" and the double quote

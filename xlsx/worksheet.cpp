@@ -144,7 +144,12 @@ void CWorksheet::add_text(std::wstring_view text, int style) {
       p += s.size();
     };
     put("<c r=\"");
-    p += cell_reference(row, at_column, p);
+    p += column_letters(at_column, p);
+    if (row != row_text_of) {
+      row_text_of = row;
+      row_text_size = static_cast<std::size_t>(std::to_chars(row_text, row_text + sizeof row_text, row).ptr - row_text);
+    }
+    put(std::string_view(row_text, row_text_size));
     if (style != 0) {
       put("\" s=\"");
       p = std::to_chars(p, p + 12, style).ptr;

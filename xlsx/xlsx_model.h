@@ -98,6 +98,9 @@ class CWorksheet {
   bool saved = false;
   std::vector<char> key;  // the current cell's shared-string key, reused
   long max_column = -1;             // of the cells written
+  long row_text_of = -1;            // the row whose number row_text holds
+  char row_text[24] = {};
+  std::size_t row_text_size = 0;
   std::uint64_t dimension_at = 0;  // where the extent goes once it is known
 };
 
