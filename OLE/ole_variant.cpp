@@ -15,6 +15,7 @@
 #include <limits>
 #include <locale.h>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -211,6 +212,10 @@ ole_variant::ole_variant(const ole_variant& other) {
   copy_from(other);
 }
 
+ole_variant::ole_variant(ole_variant&& other) noexcept : i8(other.i8), ui8(other.ui8), st(other.st), var(other.var) {
+  VariantInit(&other.var);
+}
+
 ole_variant::ole_variant(bool value) {
   tk_log::write(1, "ole_variant::ole_variant(bool)");
   initialize();
@@ -274,6 +279,18 @@ ole_variant::~ole_variant() { release(); }
 ole_variant& ole_variant::operator=(const ole_variant& other) {
   tk_log::write(1, "ole_variant::operator=(const ole_variant&)");
   if (this != &other) copy_from(other);
+  return *this;
+}
+
+ole_variant& ole_variant::operator=(ole_variant&& other) noexcept {
+  if (this != &other) {
+    release();
+    var = other.var;
+    VariantInit(&other.var);
+    i8 = other.i8;
+    ui8 = other.ui8;
+    st = other.st;
+  }
   return *this;
 }
 
@@ -474,7 +491,7 @@ std::string ole_variant::to_string() const {
       std::string narrow;
       bool ok = narrow_of(text, narrow);
       SysFreeString(text);
-      return ok ? with_points(narrow) : std::string();
+      return ok ? with_points(std::move(narrow)) : std::string();
     }
     case VT_DATE: return ole_date(st).to_string(true);
     case VT_CY: {
@@ -484,7 +501,7 @@ std::string ole_variant::to_string() const {
       std::string narrow;
       bool ok = narrow_of(text.bstrVal, narrow);
       VariantClear(&text);
-      return ok ? with_points(narrow) : std::string();
+      return ok ? with_points(std::move(narrow)) : std::string();
     }
     case VT_BSTR: {
       std::string narrow;
@@ -510,7 +527,8 @@ std::wstring ole_variant::to_wstring() const {
   // The whole text, a NUL character included: it is a character of the value.
   if (var.vt == VT_BSTR) return var.bstrVal ? std::wstring(var.bstrVal, SysStringLen(var.bstrVal)) : std::wstring();
   std::wstring wide;
-  return tk_a2w(to_string().c_str(), wide) ? wide : std::wstring();
+  if (!tk_a2w(to_string().c_str(), wide)) wide.clear();
+  return wide;
 }
 
 ole_variant ole_variant::from_string(const std::string& text, VARTYPE type) {

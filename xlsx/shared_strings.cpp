@@ -16,7 +16,8 @@ constexpr std::size_t read_block = 1 << 20;
 
 }  // namespace
 
-shared_string_table::shared_string_table(std::size_t memory_budget) : slots(1024, 0), budget(memory_budget) {}
+shared_string_table::shared_string_table(std::size_t memory_budget)
+    : slots(1024, 0), tags(1024, 0), budget(memory_budget) {}
 
 shared_string_table::~shared_string_table() = default;
 
@@ -105,21 +106,26 @@ bool shared_string_table::equals(std::size_t i, std::string_view key) const {
 
 void shared_string_table::grow() {
   std::vector<std::uint32_t> bigger(slots.size() * 2, 0);
+  std::vector<std::uint8_t> bigger_tags(bigger.size(), 0);
   std::size_t mask = bigger.size() - 1;
   for (std::size_t i = 0; i < count; ++i) {
-    std::size_t s = entry_at(i).hash & mask;
+    std::uint32_t hash = entry_at(i).hash;
+    std::size_t s = hash & mask;
     while (bigger[s]) s = (s + 1) & mask;
     bigger[s] = static_cast<std::uint32_t>(i + 1);
+    bigger_tags[s] = static_cast<std::uint8_t>(hash >> 24);
   }
   slots.swap(bigger);
+  tags.swap(bigger_tags);
 }
 
 std::uint64_t shared_string_table::index_of(std::string_view key) {
   auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(key));
   std::size_t mask = slots.size() - 1;
   std::size_t s = hash & mask;
+  const auto tag = static_cast<std::uint8_t>(hash >> 24);
   while (std::uint32_t n = slots[s]) {
-    if (entry_at(n - 1).hash == hash && equals(n - 1, key)) return n - 1;
+    if (tags[s] == tag && entry_at(n - 1).hash == hash && equals(n - 1, key)) return n - 1;
     s = (s + 1) & mask;
   }
   // Slots hold 32-bit entry numbers; a sheet cannot hold that many texts.
@@ -128,6 +134,7 @@ std::uint64_t shared_string_table::index_of(std::string_view key) {
   store(key);
   add_entry(start, hash);
   slots[s] = static_cast<std::uint32_t>(count);
+  tags[s] = tag;
   // Up to seven tenths full: the slots cost less than the entries they find.
   if (count * 10 > slots.size() * 7) grow();
   return count - 1;
@@ -170,8 +177,8 @@ bool shared_string_table::for_each(const std::function<void(std::string_view)>& 
 }
 
 std::size_t shared_string_table::memory_used() const {
-  return chunks.size() * chunk_size * sizeof(entry) + slots.capacity() * sizeof(std::uint32_t) + memory_capacity +
-         high_marks.capacity() * sizeof(std::uint32_t);
+  return chunks.size() * chunk_size * sizeof(entry) + slots.capacity() * sizeof(std::uint32_t) + tags.capacity() +
+         memory_capacity + high_marks.capacity() * sizeof(std::uint32_t);
 }
 
 }  // namespace XlsxModel

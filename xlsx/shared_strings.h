@@ -72,6 +72,9 @@ class shared_string_table {
   std::size_t count = 0;
   std::vector<std::uint32_t> high_marks;  // the first entry of each further 4 GiB of keys
   std::vector<std::uint32_t> slots;       // entry number + 1, 0 for a free slot
+  // The top byte of each slot's hash: most slots of another key are passed
+  // without a look at their entry, which lies far away in memory.
+  std::vector<std::uint8_t> tags;
 
   // Key bytes [0, memory_end) are in `memory`, the rest in the scratch file.
   std::size_t budget;
