@@ -18,6 +18,8 @@
 #include <cstdio>
 #include <cwchar>
 #include <sys/stat.h>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -155,17 +157,24 @@ std::unique_ptr<udb_field> xls_converter::map_field(const udb_field& field) cons
   return out;
 }
 
-void xls_converter::map_field(const udb_field& field, udb_field& out) const {
+namespace {
+
+// The destination value of `field` in `out`; a text of at most `limit`
+// UTF-16 units. From a field that may be taken from, a text that stays as
+// it is moves into `out` instead of being copied.
+template <class Field>
+void map_into(Field& field, udb_field& out, std::size_t limit) {
   out.name = field.name;
   out.size = field.size;
   out.b_not_null = field.b_not_null;
   out.flag = field.flag;
   VARTYPE type = field.get_type();
   if (type == VT_BSTR) {
-    // Excel counts a cell's text in UTF-16 units.
-    const std::size_t limit = format_version == 0 ? 254 : 32766;
     if (keeps_as_it_is(field, limit)) {
-      static_cast<ole_variant&>(out) = field;
+      if constexpr (std::is_const_v<Field>)
+        static_cast<ole_variant&>(out) = field;
+      else
+        static_cast<ole_variant&>(out) = std::move(static_cast<ole_variant&>(field));
       return;
     }
     std::wstring text = fold_line_ends(without_nul(field.to_wstring()));
@@ -176,6 +185,17 @@ void xls_converter::map_field(const udb_field& field, udb_field& out) const {
   } else {
     static_cast<ole_variant&>(out) = field;
   }
+}
+
+}  // namespace
+
+// Excel counts a cell's text in UTF-16 units.
+void xls_converter::map_field(const udb_field& field, udb_field& out) const {
+  map_into(field, out, format_version == 0 ? 254 : 32766);
+}
+
+void xls_converter::take_field(udb_field& field, udb_field& out) const {
+  map_into(field, out, format_version == 0 ? 254 : 32766);
 }
 
 void xls_converter::convert_table(udb_database* destination_db, udb_recordset& source,
@@ -211,7 +231,8 @@ void xls_converter::convert_table(udb_database* destination_db, udb_recordset& s
     if (output.size() > n) output.fields.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
       if (i == output.size()) output.push_back(std::make_unique<udb_field>());
-      map_field((*record)[i], output[i]);
+      // The record is not read again: its texts may move into the output.
+      take_field((*record)[i], output[i]);
     }
     try {
       table->append_record(output);

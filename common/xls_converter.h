@@ -60,6 +60,9 @@ class xls_converter : public udb_converter {
   // The same into a field of the output record, which keeps its storage
   // from one record to the next.
   void map_field(const udb_field& field, udb_field& out) const;
+  // The same from a field that is not read again: a text that stays as it
+  // is moves into `out` and leaves `field` empty.
+  void take_field(udb_field& field, udb_field& out) const;
 
   // "The existing workbook was left as it was." when the destination is
   // there, else empty: told after an error that ends the run.

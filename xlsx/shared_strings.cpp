@@ -119,8 +119,28 @@ void shared_string_table::grow() {
   tags.swap(bigger_tags);
 }
 
-std::uint64_t shared_string_table::index_of(std::string_view key) {
-  auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>{}(key));
+std::uint32_t shared_string_table::hash_of(std::string_view key) {
+  return static_cast<std::uint32_t>(std::hash<std::string_view>{}(key));
+}
+
+void shared_string_table::prefetch(std::uint32_t hash, int step) const {
+  std::size_t s = hash & (slots.size() - 1);
+  if (step == 0) {
+    __builtin_prefetch(&slots[s]);
+    __builtin_prefetch(&tags[s]);
+    return;
+  }
+  std::uint32_t n = slots[s];
+  if (n == 0 || tags[s] != static_cast<std::uint8_t>(hash >> 24)) return;
+  if (step == 1) {
+    __builtin_prefetch(&entry_at(n - 1));
+    return;
+  }
+  std::uint64_t start = start_of(n - 1);
+  if (!spilling || start < memory_end) __builtin_prefetch(memory.get() + start);
+}
+
+std::uint64_t shared_string_table::index_of(std::string_view key, std::uint32_t hash) {
   std::size_t mask = slots.size() - 1;
   std::size_t s = hash & mask;
   const auto tag = static_cast<std::uint8_t>(hash >> 24);

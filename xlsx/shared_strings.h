@@ -34,7 +34,15 @@ class shared_string_table {
 
   // The index of `key` (safe text as UTF-8); a new key gets the number of
   // entries that existed before it.
-  std::uint64_t index_of(std::string_view key);
+  std::uint64_t index_of(std::string_view key) { return index_of(key, hash_of(key)); }
+  // The same with the key's hash_of.
+  std::uint64_t index_of(std::string_view key, std::uint32_t hash);
+  static std::uint32_t hash_of(std::string_view key);
+  // Asks the memory for what a lookup of this hash reads, so that the
+  // lookups of several keys wait for it at once: step 0 its slot, step 1
+  // (once the slot is there) the entry that the slot names, step 2 that
+  // entry's key.
+  void prefetch(std::uint32_t hash, int step) const;
   // The key of an index; empty when it cannot be read back (see error()).
   std::string at(std::size_t index) const;
   std::size_t size() const { return count; }

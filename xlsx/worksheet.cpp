@@ -2,6 +2,7 @@
 #include "xlsx/namespaces.h"
 #include "xlsx/xlsx_model.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -97,6 +98,7 @@ void CWorksheet::add_frozen_pane(int x, int y) {
 void CWorksheet::begin_row(float height) {
   if (!writer) return;
   XmlWriter& w = *writer;
+  write_pending();
   if (row_open) w << end();
   ++row;
   w << el(L"row") << at(L"r") << row << at(L"x14ac:dyDescent") << 0.25;
@@ -107,6 +109,7 @@ void CWorksheet::begin_row(float height) {
 
 void CWorksheet::end_row() {
   if (!writer || !row_open) return;
+  write_pending();
   *writer << end();
   row_open = false;
 }
@@ -128,15 +131,31 @@ void CWorksheet::add_text(std::wstring_view text, int style) {
   tk_log::write(1, "CWorksheet::AddCell<CellDataStr>");
   // An empty text writes no cell but keeps the column.
   if (writer && row_open && shared_strings && !text.empty()) {
-    if (key.size() < text.size() * max_safe_bytes_per_unit) key.resize(text.size() * max_safe_bytes_per_unit);
-    std::string_view safe(key.data(), write_safe_utf8(text, key.data()));
+    std::size_t need = pending_bytes + text.size() * max_safe_bytes_per_unit;
+    if (pending_keys.size() < need) pending_keys.resize(std::max(need, pending_keys.size() * 2));
+    std::string_view safe(pending_keys.data() + pending_bytes, write_safe_utf8(text, pending_keys.data() + pending_bytes));
     tk_log::write(1, "Got safe string: %.*s", static_cast<int>(safe.size()), safe.data());
-    std::uint64_t string_index = shared_strings->index_of(safe);
-    // The row's start tag is closed by the writer; the cell, the same
-    // markup as its tokens would give, is written straight to the part.
-    if (writer->state() != 0) *writer << body();
+    std::uint32_t hash = shared_string_table::hash_of(safe);
+    shared_strings->prefetch(hash, 0);
     long at_column = column_offset + column;
     if (at_column > max_column) max_column = at_column;
+    pending.push_back(pending_text{row, at_column, style, pending_bytes, safe.size(), hash});
+    pending_bytes += safe.size();
+    if (pending.size() == 32) write_pending();
+  }
+  ++column;
+}
+
+void CWorksheet::write_pending() {
+  if (pending.empty()) return;
+  for (int step = 1; step <= 2; ++step)
+    for (const pending_text& cell : pending) shared_strings->prefetch(cell.hash, step);
+  // The row's start tag is closed by the writer; each cell, the same markup
+  // as its tokens would give, is written straight to the part.
+  if (writer->state() != 0) *writer << body();
+  for (const pending_text& cell : pending) {
+    std::uint64_t string_index =
+        shared_strings->index_of(std::string_view(pending_keys.data() + cell.start, cell.size), cell.hash);
     char markup[128];
     char* p = markup;
     auto put = [&p](std::string_view s) {
@@ -144,28 +163,31 @@ void CWorksheet::add_text(std::wstring_view text, int style) {
       p += s.size();
     };
     put("<c r=\"");
-    p += column_letters(at_column, p);
-    if (row != row_text_of) {
-      row_text_of = row;
-      row_text_size = static_cast<std::size_t>(std::to_chars(row_text, row_text + sizeof row_text, row).ptr - row_text);
+    p += column_letters(cell.column, p);
+    if (cell.row != row_text_of) {
+      row_text_of = cell.row;
+      row_text_size =
+          static_cast<std::size_t>(std::to_chars(row_text, row_text + sizeof row_text, cell.row).ptr - row_text);
     }
     put(std::string_view(row_text, row_text_size));
-    if (style != 0) {
+    if (cell.style != 0) {
       put("\" s=\"");
-      p = std::to_chars(p, p + 12, style).ptr;
+      p = std::to_chars(p, p + 12, cell.style).ptr;
     }
     put("\" t=\"s\"><v>");
     p = std::to_chars(p, p + 24, string_index).ptr;
     put("</v></c>");
     stream->write(markup, static_cast<std::size_t>(p - markup));
   }
-  ++column;
+  pending.clear();
+  pending_bytes = 0;
 }
 
 template <>
 void CWorksheet::AddCell<CellDataFormula>(const CellDataFormula& cell) {
   tk_log::write(1, "CWorksheet::AddCell<CellDataFormula>");
   if (writer && row_open && !cell.formula.empty()) {
+    write_pending();
     start_cell(cell.style);
     *writer << el(L"f") << body() << make_safe_text(cell.formula) << end() << end();
     has_formula = true;
@@ -227,6 +249,7 @@ bool CWorksheet::Save() {
     return false;
   }
   XmlWriter& w = *writer;
+  write_pending();
   w << end(L"sheetData");
   row_open = false;
   if (!merged_cells.empty()) {

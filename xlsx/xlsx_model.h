@@ -96,7 +96,20 @@ class CWorksheet {
   std::unique_ptr<XmlWriter> writer;
   std::wstring error;
   bool saved = false;
-  std::vector<char> key;  // the current cell's shared-string key, reused
+  // The text cells of the current row not yet written, with their keys end
+  // to end: their lookups in the shared strings wait for memory together.
+  struct pending_text {
+    long row;
+    long column;
+    int style;
+    std::size_t start;
+    std::size_t size;
+    std::uint32_t hash;
+  };
+  void write_pending();
+  std::vector<pending_text> pending;
+  std::vector<char> pending_keys;
+  std::size_t pending_bytes = 0;
   long max_column = -1;             // of the cells written
   long row_text_of = -1;            // the row whose number row_text holds
   char row_text[24] = {};
