@@ -26,10 +26,8 @@ void shared_string_table::spill_to(part_file_system& file_system, const std::wst
   folder = scratch_folder;
 }
 
-std::uint64_t shared_string_table::start_of(std::size_t i) const {
-  std::uint64_t high = 0;
-  if (!high_marks.empty())
-    high = static_cast<std::uint64_t>(std::upper_bound(high_marks.begin(), high_marks.end(), i) - high_marks.begin());
+std::uint64_t shared_string_table::start_past_4gib(std::size_t i) const {
+  auto high = static_cast<std::uint64_t>(std::upper_bound(high_marks.begin(), high_marks.end(), i) - high_marks.begin());
   return high << 32 | entry_at(i).start_low;
 }
 
@@ -46,7 +44,9 @@ bool shared_string_table::reserve_memory(std::size_t size) {
     }
   }
   if (scratch) return false;
-  std::size_t capacity = std::max<std::size_t>(memory_capacity * 2, first_memory);
+  // With a scratch file to go to, the budget is taken at once: its pages
+  // cost nothing until they are written, and no copy is left behind.
+  std::size_t capacity = files ? budget : std::max<std::size_t>(memory_capacity * 2, first_memory);
   if (capacity > budget && need <= budget) capacity = budget;
   if (capacity < need) capacity = static_cast<std::size_t>(need);
   std::unique_ptr<char[]> bigger(new char[capacity]);

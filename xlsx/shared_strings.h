@@ -66,7 +66,10 @@ class shared_string_table {
   static constexpr std::size_t chunk_size = std::size_t{1} << chunk_bits;
 
   const entry& entry_at(std::size_t i) const { return chunks[i >> chunk_bits][i & (chunk_size - 1)]; }
-  std::uint64_t start_of(std::size_t i) const;
+  std::uint64_t start_of(std::size_t i) const {
+    return high_marks.empty() ? entry_at(i).start_low : start_past_4gib(i);
+  }
+  std::uint64_t start_past_4gib(std::size_t i) const;
   std::uint64_t end_of(std::size_t i) const { return i + 1 < count ? start_of(i + 1) : stored; }
   bool in_memory(std::uint64_t end) const { return !spilling || end <= memory_end; }
   bool equals(std::size_t i, std::string_view key) const;
