@@ -6,6 +6,7 @@
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -526,8 +527,13 @@ std::string ole_variant::to_string() const {
 std::wstring ole_variant::to_wstring() const {
   // The whole text, a NUL character included: it is a character of the value.
   if (var.vt == VT_BSTR) return var.bstrVal ? std::wstring(var.bstrVal, SysStringLen(var.bstrVal)) : std::wstring();
+  std::string narrow = to_string();
+  narrow.resize(std::strlen(narrow.c_str()));
+  // Numbers and dates are ASCII: each byte is its character.
+  if (std::all_of(narrow.begin(), narrow.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return std::wstring(narrow.begin(), narrow.end());
   std::wstring wide;
-  if (!tk_a2w(to_string().c_str(), wide)) wide.clear();
+  if (!tk_a2w(narrow.c_str(), wide)) wide.clear();
   return wide;
 }
 
