@@ -156,7 +156,7 @@ ora_indexes_initializer::ora_indexes_initializer(const std::wstring& table_name,
       tk_log::write(2, L"Store generated index name '%ls'", name.c_str());
       validator.add_used_name(name);
     }
-    validator.restricted_names.push_back(name);
+    validator.add_restricted_name(name);
 
     std::vector<std::wstring> fields;
     bool usable = true;

@@ -1,7 +1,6 @@
 #include "ORA/ora_validator.h"
 
 #include "TK/tk_log.h"
-#include "UDB/udb_compare.h"
 #include "platform/win32.h"
 
 #include <cwchar>
@@ -26,9 +25,7 @@ bool ora_validator::is_acceptable(const std::wstring& name) {
       return false;
     }
   }
-  for (const std::wstring& word : restricted_names)
-    if (udb_same_name(name, word)) return false;
-  return true;
+  return !is_restricted(name);
 }
 
 std::wstring ora_validator::get_safe_name(const std::wstring& name) {
@@ -43,7 +40,7 @@ std::wstring ora_validator::get_safe_name(const std::wstring& name) {
 
 void ora_validator::add_used_name(const std::wstring& name) {
   tk_log::write(1, L"udb_validator::add_existing_name(%ls)", name.c_str());
-  used_names.push_back(name);
+  udb_validator::add_used_name(name);
 }
 
 ora_fn_validator::ora_fn_validator(const udb_schema& schema) {

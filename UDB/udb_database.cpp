@@ -20,9 +20,10 @@ void udb_database::create_indexes(const std::wstring& table, const udb_indexes& 
 
 void udb_database::create_views(const udb_views&) {}
 
+// Each name looked at is not logged: the log would grow with the square of
+// the tables.
 std::size_t udb_database::find_table(const std::wstring& table) const {
   for (std::size_t i = 0; i < table_names.size(); ++i) {
-    tk_log::write(2, L"Compare with %ls", table_names[i].c_str());
     if (case_sensitive ? table_names[i] == table : udb_same_name(table_names[i], table)) return i;
   }
   return table_names.size();

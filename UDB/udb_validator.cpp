@@ -3,13 +3,18 @@
 #include "TK/tk_exception.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
-#include "UDB/udb_compare.h"
 
 #include <algorithm>
 #include <cwchar>
 
+bool udb_is_blank_name(const std::wstring& name) { return name.find_first_not_of(L" \t\n\r") == std::wstring::npos; }
+
 udb_validator::udb_validator(std::uint32_t max_length) : max_length(max_length) {
   tk_log::write(2, "udb_validator::ctor");
+}
+
+bool udb_validator::is_illegal(wchar_t c) const {
+  return std::find(illegal_chars.begin(), illegal_chars.end(), c) != illegal_chars.end();
 }
 
 bool udb_validator::is_acceptable(const std::wstring& name) {
@@ -18,14 +23,12 @@ bool udb_validator::is_acceptable(const std::wstring& name) {
     tk_log::write(1, "The name is too long");
     return false;
   }
-  for (const auto& restricted : restricted_names) {
-    if (udb_same_name(name, restricted)) {
-      tk_log::write(2, "The name is restricted");
-      return false;
-    }
+  if (is_restricted(name)) {
+    tk_log::write(2, "The name is restricted");
+    return false;
   }
-  for (wchar_t c : illegal_chars) {
-    if (name.find(c) != std::wstring::npos) {
+  for (wchar_t c : name) {
+    if (is_illegal(c)) {
       tk_log::write(2, L"The name contains illegal: %lc", static_cast<wint_t>(c));
       return false;
     }
@@ -35,14 +38,9 @@ bool udb_validator::is_acceptable(const std::wstring& name) {
 
 bool udb_validator::is_duplicated(const std::wstring& name) {
   tk_log::write(2, L"udb_validator::is_duplicated(%ls)", name.c_str());
-  for (const auto& used : used_names) {
-    tk_log::write(1, L"Processing %ls", used.c_str());
-    if (udb_same_name(name, used)) {
-      tk_log::write(1, "Name is duplicated");
-      return true;
-    }
-  }
-  return false;
+  if (!used.folded.has(name, full_folding)) return false;
+  tk_log::write(1, "Name is duplicated");
+  return true;
 }
 
 std::wstring udb_validator::get_safe_name(const std::wstring& name) {
@@ -50,13 +48,14 @@ std::wstring udb_validator::get_safe_name(const std::wstring& name) {
   std::wstring safe = name;
   if (max_length != 0 && tk_utf16_length(safe) > max_length) tk_utf16_cut(safe, max_length - 1);
   for (wchar_t& c : safe)
-    if (std::find(illegal_chars.begin(), illegal_chars.end(), c) != illegal_chars.end()) c = L'_';
+    if (is_illegal(c)) c = L'_';
   if (is_acceptable(safe) && !is_duplicated(safe)) return safe;
 
   // Room for a five-digit counter.
   if (max_length != 0 && tk_utf16_length(safe) + 5 > max_length)
     tk_utf16_cut(safe, max_length > 6 ? max_length - 6 : 0);
-  for (int counter = 0; counter <= 99999; ++counter) {
+  int& counter = next_counter[safe];
+  for (; counter <= 99999; ++counter) {
     wchar_t digits[8];
     std::swprintf(digits, sizeof digits / sizeof digits[0], L"%05d", counter);
     std::wstring candidate = safe + digits;
@@ -67,8 +66,22 @@ std::wstring udb_validator::get_safe_name(const std::wstring& name) {
 
 void udb_validator::add_existing_name(const std::wstring& name) {
   tk_log::write(1, L"udb_validator::add_existing_name(%ls)", name.c_str());
-  used_names.push_back(name);
-  restricted_names.push_back(name);
+  add_used_name(name);
+  add_restricted_name(name);
+}
+
+void udb_validator::add_used_name(const std::wstring& name) {
+  used.names.push_back(name);
+  used.folded.add(name);
+}
+
+void udb_validator::add_restricted_name(const std::wstring& name) {
+  restricted.names.push_back(name);
+  restricted.folded.add(name);
+}
+
+bool udb_validator::is_restricted(const std::wstring& name) const {
+  return restricted.folded.has(name, full_folding);
 }
 
 std::wstring udb_unique_index_name(udb_validator& validator, const std::wstring& name) {

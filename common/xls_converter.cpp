@@ -292,9 +292,20 @@ void xls_converter::record_sheet_name(udb_validator& validator, const std::wstri
                                       const std::wstring& sheet) const {
   if (!validator.is_acceptable(name)) {
     tk_log::write(1, L"Store generated table name '%ls'", sheet.c_str());
-    validator.used_names.push_back(sheet);
+    validator.add_used_name(sheet);
   }
-  validator.restricted_names.push_back(sheet);
+  validator.add_restricted_name(sheet);
+}
+
+bool xls_converter::item_is_blank(const std::wstring& name) {
+  if (!udb_is_blank_name(name)) return false;
+  ++items_failed;
+  error_handler::prefix_scope reset;
+  error_handler::instance().handle(
+      tk_exception(std::string("A table or query whose name is blank cannot be converted: a worksheet needs a name."),
+                   0),
+      false);
+  return true;
 }
 
 bool xls_converter::item_is_missing(udb_database& source, const std::wstring& name, const std::wstring& text) {
@@ -408,7 +419,7 @@ void xls_converter::convert_selection(udb_database& source) {
     end_run_if_stopped();
     set_current_table(name);
     tk_log::write(1, L"Processing '%ls'", name.c_str());
-    if (!item_is_missing(source, name, text)) {
+    if (!item_is_blank(name) && !item_is_missing(source, name, text)) {
       std::unique_ptr<udb_database> destination_db;
       std::wstring sheet = sheet_name_of(validator, name);
       convert_item(source, [&] {
@@ -464,7 +475,7 @@ void xls_converter::do_convert_xlsx(udb_database& source) {
   for (const auto& [name, text] : selected) {
     end_run_if_stopped();
     set_current_table(name);
-    if (!item_is_missing(source, name, text)) {
+    if (!item_is_blank(name) && !item_is_missing(source, name, text)) {
       std::wstring sheet = sheet_name_of(validator, name);
       convert_item(source, [&] {
         if (!destination_db) destination_db = get_xls_base();

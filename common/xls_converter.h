@@ -108,6 +108,8 @@ class xls_converter : public udb_converter {
   std::wstring sheet_name_of(udb_validator& validator, const std::wstring& name) const;
   void record_sheet_name(udb_validator& validator, const std::wstring& name, const std::wstring& sheet) const;
   bool item_is_missing(udb_database& source, const std::wstring& name, const std::wstring& text);
+  // A blank name names no sheet in any format: the item is refused.
+  bool item_is_blank(const std::wstring& name);
   // `open_destination` gives the workbook once the item's records are
   // there to be written.
   void convert_item(udb_database& source, const std::function<udb_database*()>& open_destination,

@@ -88,26 +88,6 @@ dao_database::dao_database(const std::wstring& path, DAODatabase* db, int mode_w
   tk_log::write(2, L"dao_database::dao_database( %ls, mode=%d )", path.c_str(), mode);
   dao_check(database->get_TableDefs(&table_defs.p));
   dao_not_null(table_defs.p);
-  SHORT count = 0;
-  dao_check(table_defs->get_Count(&count));
-  for (SHORT i = 0; i < count; ++i) {
-    ole_com_ptr<_DAOTableDef> table;
-    dao_check(table_defs->get_Item(dao_arg_i4(i), &table.p));
-    dao_not_null(table.p);
-    dao_bstr table_name;
-    dao_check(table->get_Name(table_name.address()));
-    LONG attributes = 0;
-    dao_check(table->get_Attributes(&attributes));
-    std::wstring name_text = table_name.str();
-    if (attributes & attached) {
-      tk_log::write(2, L"Skip linked table '%ls'", name_text.c_str());
-    } else if (attributes & system_object) {
-      tk_log::write(2, L"Skip system table '%ls'", name_text.c_str());
-    } else {
-      tk_log::write(2, L"Got table: '%ls'", name_text.c_str());
-      table_names.push_back(name_text);
-    }
-  }
   tk_log::write(2, "Right before extracting queries/vews");
   if (!(mode & dao_mode::no_queries)) {
     try {
@@ -128,6 +108,58 @@ dao_database::dao_database(const std::wstring& path, DAODatabase* db, int mode_w
     }
   }
   tk_log::write(2, "dao_database::ctor - END");
+}
+
+// Listed when first wanted, not at every opening: the run opens the
+// workbook once per sheet it adds, and asks only whether a name is taken.
+void dao_database::list_tables() {
+  if (listed) return;
+  SHORT count = 0;
+  dao_check(table_defs->get_Count(&count));
+  std::vector<std::wstring> names;
+  for (SHORT i = 0; i < count; ++i) {
+    ole_com_ptr<_DAOTableDef> table;
+    dao_check(table_defs->get_Item(dao_arg_i4(i), &table.p));
+    dao_not_null(table.p);
+    dao_bstr table_name;
+    dao_check(table->get_Name(table_name.address()));
+    LONG attributes = 0;
+    dao_check(table->get_Attributes(&attributes));
+    std::wstring name_text = table_name.str();
+    if (attributes & attached) {
+      tk_log::write(2, L"Skip linked table '%ls'", name_text.c_str());
+    } else if (attributes & system_object) {
+      tk_log::write(2, L"Skip system table '%ls'", name_text.c_str());
+    } else {
+      tk_log::write(2, L"Got table: '%ls'", name_text.c_str());
+      names.push_back(name_text);
+    }
+  }
+  table_names = std::move(names);
+  listed = true;
+}
+
+std::vector<std::wstring>& dao_database::get_tables() {
+  list_tables();
+  return table_names;
+}
+
+bool dao_database::is_table_exist(const std::wstring& table_name) {
+  if (listed) return udb_database::is_table_exist(table_name);
+  tk_log::write(2, L"dao_database::is_table_exist(%ls)", table_name.c_str());
+  dao_bstr name_text(table_name);
+  ole_com_ptr<_DAOTableDef> table;
+  HRESULT hr = table_defs->get_Item(dao_arg_text(name_text), &table.p);
+  bool found = false;
+  if (hr != dao_hresult(3265)) {
+    dao_check(hr);
+    dao_not_null(table.p);
+    LONG attributes = 0;
+    dao_check(table->get_Attributes(&attributes));
+    found = !(attributes & attached) && !(attributes & system_object);
+  }
+  tk_log::write(2, found ? "table exists" : "table not found");
+  return found;
 }
 
 dao_database::~dao_database() {
@@ -163,7 +195,7 @@ std::unique_ptr<udb_recordset> dao_database::create_table(const std::wstring& ta
   keys.initialize();
   tk_log::write(1, "Right before Append");
   dao_check(table_defs->Append(table.p));
-  table_names.push_back(table_name);
+  if (listed) table_names.push_back(table_name);
   return get_table(table_name, 2);
 }
 
@@ -172,6 +204,7 @@ bool dao_database::delete_tab(const std::wstring& table_name) {
   if (mode & dao_mode::read_only) throw tk_mail_assertion("dao_db", 196);
   if (!is_table_exist(table_name)) throw tk_mail_assertion("dao_db", 197);
   dao_bstr name_text(table_name);
+  list_tables();
   dao_check(table_defs->Delete(name_text));
   return udb_database::delete_tab(table_name);
 }

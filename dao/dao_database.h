@@ -31,6 +31,10 @@ class dao_database : public udb_database {
                                            int mode) override;
   std::unique_ptr<udb_recordset> get_table(const std::wstring& name, int mode = 0) override;
   bool test_query(const std::wstring& sql_text) override;
+  // The tables, read from the workbook the first time they are wanted.
+  std::vector<std::wstring>& get_tables() override;
+  // Asks the workbook for the name until the tables are listed.
+  bool is_table_exist(const std::wstring& name) override;
 
   // The number of rows a query gives.
   int get_record_count(const std::wstring& query_text);
@@ -39,6 +43,7 @@ class dao_database : public udb_database {
   udb_views views;
 
  private:
+  void list_tables();
   void init_views();
   void init_fkeys();
 
@@ -46,6 +51,7 @@ class dao_database : public udb_database {
   ole_com_ptr<DAOQueryDefs> query_defs;
   ole_com_ptr<DAOTableDefs> table_defs;
   bool closed = false;
+  bool listed = false;
 };
 
 // The SQL of a saved Access query with Access's operators and function

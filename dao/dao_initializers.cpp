@@ -16,11 +16,11 @@ dao_schema_initializer::dao_schema_initializer(_DAOTableDef* t, const udb_schema
                                       column->default_value, column->reserved, column->type_text));
     if (!kept) {
       tk_log::write(2, L"Store generated column name '%ls'", name.c_str());
-      validator.used_names.push_back(name);
+      validator.add_used_name(name);
       tk_log::write(1, L"udb_validator::add_mapped_pair(%ls,%ls)", column->name.c_str(), name.c_str());
       validator.mapped_names.add(column->name, name);
     }
-    validator.restricted_names.push_back(name);
+    validator.add_restricted_name(name);
   }
 }
 
@@ -112,7 +112,7 @@ dao_indexes_initializer::dao_indexes_initializer(_DAOTableDef* t, dao_schema_ini
     if (!validator.is_acceptable(name)) {
       name = validator.get_safe_name(name);
       tk_log::write(2, L"Store generated index name '%ls'", name.c_str());
-      validator.used_names.push_back(name);
+      validator.add_used_name(name);
     }
     indexes.emplace_back(name, index.unique, index.primary, names);
   }

@@ -25,7 +25,7 @@ dao_fn_validator::dao_fn_validator(const udb_schema& schema) : dao_validator(max
   tk_log::write(1, "dao_fn_validator::ctor");
   for (const auto& f : schema.fields) {
     tk_log::write(1, L"udb_validator::add_existing_name(%ls)", f->name.c_str());
-    used_names.push_back(f->name);
+    add_used_name(f->name);
   }
 }
 
@@ -33,7 +33,7 @@ dao_in_validator::dao_in_validator(const udb_indexes& indexes) {
   tk_log::write(1, "dao_in_validator::ctor");
   for (const auto& i : indexes) {
     tk_log::write(1, L"udb_validator::add_existing_name(%ls)", i.name.c_str());
-    used_names.push_back(i.name);
+    add_used_name(i.name);
   }
 }
 
@@ -42,8 +42,18 @@ xls_tn_validator::xls_tn_validator(const std::vector<std::wstring>& first, const
     : udb_validator(limit) {
   tk_log::write(2, "xls_tn_validator::ctor");
   illegal_chars = {L'\\', L'?', L'*', L':', L'$', L'[', L']', L'/', L'\''};
+  full_folding = true;
+  add_restricted_name(L"History");
   // Taken, not restricted: a selected name stays acceptable as its own sheet
   // name, and only generated names must avoid these.
-  used_names.insert(used_names.end(), first.begin(), first.end());
-  used_names.insert(used_names.end(), second.begin(), second.end());
+  for (const auto& name : first) add_used_name(name);
+  for (const auto& name : second) add_used_name(name);
+}
+
+bool xls_tn_validator::is_illegal(wchar_t c) const {
+  auto u = static_cast<std::uint32_t>(c);
+  if (u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == 0xFFFE || u == 0xFFFF || (u >= 0xD800 && u <= 0xDFFF) ||
+      u > 0x10FFFF)
+    return true;
+  return udb_validator::is_illegal(c);
 }

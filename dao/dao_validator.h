@@ -32,6 +32,10 @@ class dao_in_validator : public dao_validator {
   explicit dao_in_validator(const udb_indexes& indexes);
 };
 
+// Sheet names, as every reader of the three formats takes them: no control
+// character (readers drop them or refuse the file), not History (Excel
+// keeps it for itself), and unique the way readers compare names, by full
+// case folding as well as by the simple one.
 class xls_tn_validator : public udb_validator {
  public:
   // Every name of both lists is taken, the first list first. The run gives
@@ -39,4 +43,10 @@ class xls_tn_validator : public udb_validator {
   // stay unique within what a workbook keeps of them.
   xls_tn_validator(const std::vector<std::wstring>& first, const std::vector<std::wstring>& second,
                    std::uint32_t max_length = 0);
+
+ protected:
+  // The nine characters a sheet name cannot hold, and the control
+  // characters (U+0000 to U+001F, U+007F to U+009F), with what XML cannot
+  // carry: U+FFFE, U+FFFF and surrogates.
+  bool is_illegal(wchar_t c) const override;
 };

@@ -3,11 +3,10 @@
 #include "jet/biff_writer.h"
 
 #include "TK/tk_utils.h"
-#include "platform/win32.h"
+#include "platform/case_fold.h"
 
 #include <cwchar>
-#include <map>
-#include <set>
+#include <unordered_map>
 
 const wchar_t biff_date_format_text[] = L"yyyy-mm-dd hh:mm:ss";
 
@@ -76,35 +75,30 @@ void biff_write_styles(biff_sink& sink) {
 namespace {
 constexpr std::size_t longest_title = 31;
 
-// Titles compare ignoring case, as the engine compares names.
-struct title_less {
-  bool operator()(const std::wstring& a, const std::wstring& b) const {
-    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                          static_cast<int>(b.size())) == CSTR_LESS_THAN;
-  }
-};
 }  // namespace
 
 std::vector<std::wstring> biff_sheet_names(const std::vector<std::wstring>& sheets, unsigned codepage) {
   std::vector<std::wstring> names;
-  std::set<std::wstring, title_less> taken;
+  // Titles compare ignoring case as readers compare them: one character at
+  // a time, and fully folded ("Straße" and "STRASSE" are one title).
+  qm_platform::folded_names taken;
   // The next counter of each base: many sheets of one name cost no more
   // than as many lookups.
-  std::map<std::wstring, unsigned long, title_less> next;
+  std::unordered_map<std::wstring, unsigned long> next;
   for (const std::wstring& sheet : sheets) {
     std::wstring name = biff_fit_codepage(sheet, codepage, L'_');
     tk_utf16_cut(name, longest_title);
-    if (taken.count(name)) {
+    if (taken.has(name, true)) {
       std::wstring base = name;
       tk_utf16_cut(base, longest_title - 5);
-      unsigned long& counter = next[base];
+      unsigned long& counter = next[qm_platform::fold_simple(base)];
       do {
         wchar_t digits[24];
         std::swprintf(digits, 24, L"%05lu", counter++);
         name = base + digits;
-      } while (taken.count(name));
+      } while (taken.has(name, true));
     }
-    taken.insert(name);
+    taken.add(name);
     names.push_back(std::move(name));
   }
   return names;

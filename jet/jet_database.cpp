@@ -30,8 +30,7 @@ class jet_tabledefs final : public jet_com<DAOTableDefs, IID_DAOTableDefs> {
       LONG n;
       jet_table_ptr found;
       if (jet_to_text(item, name)) {
-        for (const auto& t : workbook->tables)
-          if (jet_same_name(t->name, name)) found = t;
+        found = workbook->table_named(name);
       } else if (jet_to_long(item, n) && n >= 0 && static_cast<std::size_t>(n) < workbook->tables.size()) {
         found = workbook->tables[static_cast<std::size_t>(n)];
       }
@@ -132,8 +131,7 @@ HRESULT jet_query_table(jet_session& session, jet_workbook& workbook, const std:
     return jet_fail_text(session, jet_error::not_supported,
                     L"The workbook driver runs no such statement: only SELECT * FROM a sheet, and SELECT COUNT(*) "
                     L"of one.");
-  for (const auto& t : workbook.tables)
-    if (jet_same_name(t->name, query.table)) table = t;
+  table = workbook.table_named(query.table);
   if (!table) return jet_fail(session, jet_error::no_such_table, query.table);
   if (query.kind == jet_query::all) return S_OK;
   auto count = std::make_shared<jet_table>();
@@ -164,8 +162,7 @@ HRESULT jet_open_recordset(jet_session_ptr session, jet_workbook_ptr workbook, c
     HRESULT hr = jet_query_table(*session, *workbook, source, table);
     if (FAILED(hr)) return hr;
   } else {
-    for (const auto& t : workbook->tables)
-      if (jet_same_name(t->name, source)) table = t;
+    table = workbook->table_named(source);
     if (!table) return jet_fail(*session, jet_error::no_such_table, source);
   }
   auto cursor = std::make_shared<jet_cursor>();

@@ -2,9 +2,11 @@
 
 #include "TK/tk_utils.h"
 #include "jet/biff_reader.h"
+#include "platform/case_fold.h"
 #include "jet/biff_writer.h"
 #include "jet/dao_interfaces.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cwchar>
 
@@ -139,23 +141,32 @@ void jet_workbook::load(const std::vector<std::uint8_t>& stream) {
     table->name = sheet.name;
     table->sheet = &sheet;
     table->columns = jet_infer_columns(book, sheet);
+    index(table);
+    unsettled.push_back(table.get());
     tables.push_back(std::move(table));
   }
+}
+
+void jet_workbook::index(const jet_table_ptr& table) {
+  by_name.emplace(qm_platform::fold_simple(table->name), table);
 }
 
 biff_sheet& jet_workbook::rows(jet_table& table) {
   if (!table.loaded) {
     store.decode(*table.stored, book, *table.sheet);
     table.loaded = true;
+    unsettled.push_back(&table);
   }
   return *table.sheet;
 }
 
 void jet_workbook::settle() {
-  for (const auto& table : tables) {
+  while (!unsettled.empty()) {
+    jet_table* table = unsettled.back();
     if (!table->stored) table->stored = store.encode(book, *table->sheet);
     std::vector<biff_row>().swap(table->sheet->rows);
     table->loaded = false;
+    unsettled.pop_back();
   }
   book.forget_strings();
 }
@@ -171,10 +182,11 @@ HRESULT jet_workbook::write(jet_session& session) {
   return S_OK;
 }
 
-jet_table* jet_workbook::find(const std::wstring& name) const {
-  for (const auto& t : tables)
-    if (jet_same_name(t->name, name)) return t.get();
-  return nullptr;
+jet_table* jet_workbook::find(const std::wstring& name) const { return table_named(name).get(); }
+
+jet_table_ptr jet_workbook::table_named(const std::wstring& name) const {
+  auto found = by_name.find(qm_platform::fold_simple(name));
+  return found == by_name.end() ? nullptr : found->second;
 }
 
 HRESULT jet_workbook::append(jet_session& session, const jet_table_ptr& table) {
@@ -196,6 +208,9 @@ HRESULT jet_workbook::append(jet_session& session, const jet_table_ptr& table) {
   sheet.rows.emplace_back();
   for (const auto& column : table->columns) sheet.rows[0].push_back(book.text_cell(column->name));
   table->sheet = &sheet;
+  table->loaded = true;
+  index(table);
+  unsettled.push_back(table.get());
   tables.push_back(table);
   modified = true;
   return S_OK;
@@ -211,7 +226,16 @@ HRESULT jet_workbook::remove(jet_session& session, const std::wstring& name) {
         break;
       }
     (*t)->sheet = nullptr;
+    unsettled.erase(std::remove(unsettled.begin(), unsettled.end(), t->get()), unsettled.end());
+    std::wstring key = qm_platform::fold_simple((*t)->name);
+    by_name.erase(key);
     tables.erase(t);
+    // A later table of that name, which a file may hold, is found now.
+    for (const auto& other : tables)
+      if (qm_platform::fold_simple(other->name) == key) {
+        by_name.emplace(key, other);
+        break;
+      }
     modified = true;
     return S_OK;
   }

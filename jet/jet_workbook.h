@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // The longest field name, in UTF-16 units.
@@ -75,7 +76,9 @@ class jet_workbook {
   // Writes the settled workbook to its file; the file's stamp is taken.
   HRESULT write(jet_session& session);
 
+  // The first table of that name, ignoring case; none: null.
   jet_table* find(const std::wstring& name) const;
+  jet_table_ptr table_named(const std::wstring& name) const;
   // Checks a new table (name, fields) and adds its sheet with the header row.
   HRESULT append(jet_session& session, const jet_table_ptr& table);
   HRESULT remove(jet_session& session, const std::wstring& name);
@@ -101,7 +104,18 @@ class jet_workbook {
   jet_file_stamp on_disk;
   biff_book book;
   biff_store store;
+  // In the order of the sheets; changed only through load, append and
+  // remove, which keep the lookups below.
   std::vector<jet_table_ptr> tables;
+
+ private:
+  // The first table of each name, by its case-folded name.
+  std::unordered_map<std::wstring, jet_table_ptr> by_name;
+  // The tables of `tables` whose rows are in memory (`loaded`), which
+  // settle encodes and lets go: a workbook of many sheets settles the few
+  // that the database touched.
+  std::vector<jet_table*> unsettled;
+  void index(const jet_table_ptr& table);
 };
 using jet_workbook_ptr = std::shared_ptr<jet_workbook>;
 

@@ -1,3 +1,4 @@
+#include "platform/case_fold.h"
 #include "platform/utf8.h"
 #include "platform/win32.h"
 
@@ -163,17 +164,7 @@ std::wstring text_from_system(const char* text) { return text_from_system(text, 
 
 namespace {
 
-// Unicode case mapping and classes of every script: the C.UTF-8 locale.
-locale_t unicode_locale() {
-  static locale_t loc = [] {
-    locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-    if (!l) l = newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(nullptr));
-    return l;
-  }();
-  return loc;
-}
-
-wint_t fold(wint_t c) { return towlower_l(towupper_l(c, unicode_locale()), unicode_locale()); }
+using qm_platform::unicode_locale;
 
 std::size_t wide_length(LPCWSTR s, int len) {
   return len < 0 ? std::wcslen(s) : static_cast<std::size_t>(len);
@@ -237,7 +228,7 @@ int CompareStringW(LCID, DWORD flags, LPCWSTR a, int a_len, LPCWSTR b, int b_len
   bool ignore_case = flags & NORM_IGNORECASE;
   for (std::size_t i = 0; i < na && i < nb; ++i) {
     wint_t x = static_cast<wint_t>(a[i]), y = static_cast<wint_t>(b[i]);
-    if (ignore_case) x = fold(x), y = fold(y);
+    if (ignore_case) x = qm_platform::fold_char(x), y = qm_platform::fold_char(y);
     if (x != y) return x < y ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
   }
   if (na == nb) return CSTR_EQUAL;

@@ -2,6 +2,7 @@
 
 #include "common/quillet_convertor.h"
 #include "common/error_handler.h"
+#include "UDB/udb_validator.h"
 
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -352,7 +353,8 @@ int set_query_dlg_base::do_modal(QWidget* owner) {
     gui_guarded([&] {
       tk_log::write(1, "set_query_dlg::on_ok");
       name = dialog.get_text(1019);
-      if (name.empty()) {
+      // Blanks alone name no sheet: the run refuses such a name too.
+      if (udb_is_blank_name(name)) {
         wizard_shell::message(L"Table name is empty!");
         return;
       }

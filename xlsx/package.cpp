@@ -188,12 +188,14 @@ bool write_comments_parts(CWorkbook& workbook) {
 
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-
-// Readers may trim blanks at either end of a text unless told to keep them.
+// Readers may trim blanks at either end of a text unless told to keep them;
+// tab, line feed and carriage return are character references in a key.
 bool needs_preserve(std::string_view key) {
   if (key.empty()) return false;
-  return is_blank(key.front()) || is_blank(key.back()) || key.starts_with("&#13;") || key.ends_with("&#13;");
+  if (key.front() == ' ' || key.back() == ' ') return true;
+  for (std::string_view blank : {"&#9;", "&#10;", "&#13;"})
+    if (key.starts_with(blank) || key.ends_with(blank)) return true;
+  return false;
 }
 
 }  // namespace

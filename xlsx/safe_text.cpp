@@ -55,9 +55,10 @@ bool is_hex(wchar_t c) {
   return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
 }
 
-// "_xHHHH_" at `i`: readers would take it for an escaped character.
+// "_xHHHH_" at `i`, in any case of the x and the digits: readers would take
+// it for an escaped character.
 bool escape_pattern_at(std::wstring_view text, std::size_t i) {
-  if (text.size() - i < 7 || text[i + 1] != L'x' || text[i + 6] != L'_') return false;
+  if (text.size() - i < 7 || (text[i + 1] != L'x' && text[i + 1] != L'X') || text[i + 6] != L'_') return false;
   return is_hex(text[i + 2]) && is_hex(text[i + 3]) && is_hex(text[i + 4]) && is_hex(text[i + 5]);
 }
 
@@ -78,6 +79,10 @@ void make_safe(std::wstring_view text, Entity put, Char put_char) {
       case L'>': put("&gt;"); continue;
       case L'?': put("&#63;"); continue;
       case L'"': put("&quot;"); continue;
+      // As references: a parser turns them into blanks in an attribute,
+      // and a carriage return into a line feed anywhere.
+      case L'\t': put("&#9;"); continue;
+      case L'\n': put("&#10;"); continue;
       case L'\r': put("&#13;"); continue;
       case L'_':
         if (escape_pattern_at(text, i)) {
@@ -89,7 +94,7 @@ void make_safe(std::wstring_view text, Entity put, Char put_char) {
         break;
     }
     auto u = static_cast<std::uint32_t>(c);
-    if (u < 0x20 && c != L'\t' && c != L'\n') continue;
+    if (u < 0x20) continue;
     if ((u >= 0xD800 && u <= 0xDFFF) || u == 0xFFFE || u == 0xFFFF || u > 0x10FFFF) continue;
     put_char(u);
   }

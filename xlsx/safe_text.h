@@ -18,9 +18,11 @@ std::size_t column_letters(long column, char* out);
 
 // Text for XML character data and attribute values that reads back as the
 // text given: "&" "!" "'" "*" "+" ":" "<" "=" ">" "?" and the double quote
-// become entities, a carriage return a character reference (readers would
-// turn it into a line feed), and "_" before an "xHHHH_" pattern "_x005F_"
-// (readers decode that pattern). Only what XML 1.0 cannot carry is left out:
+// become entities, tab, line feed and carriage return character references
+// (a parser changes them otherwise: into blanks in an attribute, a carriage
+// return into a line feed), and "_" before an "xHHHH_" pattern, in any case
+// of the x and the digits, "_x005F_" (readers decode that pattern). Only
+// what XML 1.0 cannot carry is left out:
 // control characters other than tab, line feed and carriage return,
 // surrogates, U+FFFE, U+FFFF and values past U+10FFFF.
 std::wstring make_safe_text(std::wstring_view text);

@@ -6,13 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
+
 namespace {
 
 TEST(Validator, AcceptanceInOrderOfTheRules) {
   udb_validator v(5);
   v.illegal_chars = {L'/', L'*'};
-  v.restricted_names = {L"Order"};
-  v.used_names = {L"Emp"};
+  v.add_restricted_name(L"Order");
+  v.add_used_name(L"Emp");
   struct {
     const wchar_t* name;
     bool acceptable, duplicated;
@@ -49,9 +51,9 @@ TEST(Validator, SafeNames) {
   EXPECT_EQ(units.get_safe_name(emoji), emoji.substr(0, 12) + L"00000");
 
   udb_validator words(31);
-  words.restricted_names = {L"SELECT"};
+  words.add_restricted_name(L"SELECT");
   EXPECT_EQ(words.get_safe_name(L"select"), L"select00000");
-  words.restricted_names.push_back(std::wstring(28, L'x'));
+  words.add_restricted_name(std::wstring(28, L'x'));
   EXPECT_EQ(words.get_safe_name(std::wstring(28, L'X')), std::wstring(25, L'X') + L"00000");
 
   udb_validator chars(0);
@@ -82,6 +84,39 @@ TEST(Validator, NoSafeNameLeftIsAnInternalError) {
   }
 }
 
+// Counts the names tried.
+class counting : public udb_validator {
+ public:
+  counting() : udb_validator(31) {}
+  bool is_acceptable(const std::wstring& name) override {
+    ++tried;
+    return udb_validator::is_acceptable(name);
+  }
+  long tried = 0;
+};
+
+TEST(Validator, ManyNamesOfOneBaseTryEachCounterOnce) {
+  counting v;
+  const std::wstring base(25, L'P');
+  v.add_existing_name(base);
+  for (int i = 0; i < 1000; ++i) {
+    std::wstring name = v.get_safe_name(base);
+    wchar_t digits[8];
+    std::swprintf(digits, 8, L"%05d", i);
+    ASSERT_EQ(name, base + digits);
+    v.add_existing_name(name);
+  }
+  // The first try and the counter found free, then the one taken since.
+  EXPECT_LE(v.tried, 3 * 1000 + 1);
+  // A name given but not recorded is still free: it comes again.
+  EXPECT_EQ(v.get_safe_name(base), base + L"01000");
+  EXPECT_EQ(v.get_safe_name(base), base + L"01000");
+  // A counted name taken from elsewhere is passed over.
+  v.add_existing_name(base + L"01000");
+  v.add_existing_name(base + L"01001");
+  EXPECT_EQ(v.get_safe_name(base), base + L"01002");
+}
+
 class index_names : public tk_singleton<index_names> {
  public:
   udb_validator& validator() { return names; }
@@ -95,8 +130,8 @@ TEST(Validator, UniqueIndexNaming) {
   index_names holder;
   EXPECT_EQ(udb_unique_index_name<index_names>(L"EMP"), L"EMP_UI");
   EXPECT_EQ(udb_unique_index_name<index_names>(L"EMP"), L"EMP_UI00000");
-  EXPECT_EQ(holder.names.used_names, (std::vector<std::wstring>{L"EMP_UI", L"EMP_UI00000"}));
-  EXPECT_EQ(holder.names.restricted_names, holder.names.used_names);
+  EXPECT_EQ(holder.names.used_names(), (std::vector<std::wstring>{L"EMP_UI", L"EMP_UI00000"}));
+  EXPECT_EQ(holder.names.restricted_names(), holder.names.used_names());
   std::wstring long_name(29, L'T');
   // Too long with its suffix: the safe name cuts the suffix away.
   EXPECT_EQ(udb_unique_index_name<index_names>(long_name), long_name);

@@ -161,6 +161,11 @@ TEST_F(DaoDatabase, TablesOfAnOpenedWorkbook) {
   schema.push_back(column(L"A", VT_I4));
   made->create_table(L"T", schema, udb_indexes());
   EXPECT_THROW(made->create_table(L"t", schema, udb_indexes()), tk_mail_assertion) << "mode 114 refuses";
+  // Asked of the workbook by name, before the tables are listed and after.
+  EXPECT_TRUE(made->is_table_exist(L"t"));
+  EXPECT_FALSE(made->is_table_exist(L"U"));
+  EXPECT_EQ(made->get_tables(), std::vector<std::wstring>{L"T"});
+  EXPECT_FALSE(made->is_table_exist(L"U"));
 
   auto opened = engine.open_dao_src(L"/proc/qm_dao_test2.xls", L"Excel 8.0;", 8);
   opened->create_table(L"T", schema, udb_indexes());

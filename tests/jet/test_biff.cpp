@@ -205,6 +205,8 @@ TEST(Biff, SheetNamesAreLegalAndUniqueAsWritten) {
       {biff_version::biff5, {L"Лист", L"Ящик", L"Яя"}, L"Καλημέρα", "____ ____00000 __"},
       {biff_version::biff5, {L"Лист", L"Ящик"}, L"да", "Лист Ящик"},
       {biff_version::biff8, {L"abc", L"ABC", L"Abc00000"}, L"x", "abc ABC00000 Abc0000000000"},
+      // One name once fully case-folded.
+      {biff_version::biff8, {L"Stra\u00dfe", L"STRASSE"}, L"x", "Stra\xc3\x9f" "e STRASSE00000"},
       {biff_version::biff8, {emoji}, L"x", utf8(emoji.substr(0, 15))},
   };
   for (const auto& c : cases) {

@@ -1,3 +1,4 @@
+#include "platform/case_fold.h"
 #include "platform/utf8.h"
 #include "platform/win32.h"
 
@@ -99,6 +100,29 @@ TEST(Compare, IgnoresCaseOfEveryScriptAndOrders) {
   EXPECT_EQ(CompareStringW(LOCALE_USER_DEFAULT, 0, L"a", -1, L"A", -1), CSTR_GREATER_THAN);
   EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, "\xc3\xa9t\xc3\xa9", -1, "\xc3\x89T\xc3\x89", -1),
             CSTR_EQUAL);
+}
+
+TEST(CaseFolding, OneCharacterAtATimeAndFully) {
+  struct {
+    const wchar_t *text, *simple, *full;
+  } cases[] = {
+      {L"Amount \u0416", L"amount \u0436", L"amount \u0436"},
+      {L"Stra\u00dfe", L"stra\u00dfe", L"strasse"},
+      {L"STRA\u1E9EE", L"stra\u00dfe", L"strasse"},
+      {L"\uFB01le", L"\uFB01le", L"file"},
+      // The first, a middle and the last of the characters that fold into several.
+      {L"\u00df\u0390\uFB17", L"\u00df\u0390\uFB17", L"ss\u03b9\u0308\u0301\u0574\u056d"},
+      {L"\U0001F600", L"\U0001F600", L"\U0001F600"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(qm_platform::fold_simple(c.text), c.simple);
+    EXPECT_EQ(qm_platform::fold_full(c.text), c.full);
+  }
+  qm_platform::folded_names names;
+  names.add(L"STRASSE");
+  EXPECT_TRUE(names.has(L"strasse", false));
+  EXPECT_FALSE(names.has(L"Stra\u00dfe", false));
+  EXPECT_TRUE(names.has(L"Stra\u00dfe", true));
 }
 
 TEST(Classes, LettersOfEveryScript) {

@@ -136,6 +136,9 @@ TEST(wizard_pages, connection_destination_and_table_rules) {
             })
       .step("WITH refused", [] { return box_says("The query must start with SELECT."); },
             [] { answer_box(QMessageBox::Ok); })
+      .step("a name of blanks", [] { return !front_box() && find_visible("dialog_128"); },
+            [] { fill_query(" \t ", "select DNAME from DEPT", 1); })
+      .step("blank refused", [] { return box_says("Table name is empty!"); }, [] { answer_box(QMessageBox::Ok); })
       .step("test a bad query", [] { return !front_box() && find_visible("dialog_128"); },
             [] { fill_query("recent", "select nothing from NOSUCH", 129); })
       .step("syntax error", [] { return front_box() && box_text().startsWith("You have an error in your query syntax."); },

@@ -108,7 +108,7 @@ TEST(WorkbookPart, SharedStringsInIndexOrderWithBlanksKept) {
             decl +
                 "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"5\" "
                 "uniqueCount=\"5\"><si><t>b</t></si><si><t>a&lt;b</t></si><si><t xml:space=\"preserve\"> lead</t></si>"
-                "<si><t xml:space=\"preserve\">trail\n</t></si><si><t>\xD0\x96</t></si></sst>");
+                "<si><t xml:space=\"preserve\">trail&#10;</t></si><si><t>\xD0\x96</t></si></sst>");
 }
 
 TEST(AppProps, ThreeSheetsNoCharts) {
@@ -356,7 +356,7 @@ TEST(Comments, NotesOfTwoSheets) {
                 "<comments xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><authors>"
                 "<author>Ann</author></authors><commentList>"
                 "<comment ref=\"B2\" authorId=\"0\"><text><r><rPr><sz val=\"9\"/><rFont val=\"Tahoma\"/>"
-                "<charset val=\"1\"/><color theme=\"1\"/></rPr><t>line one\nline two</t></r></text></comment>"
+                "<charset val=\"1\"/><color theme=\"1\"/></rPr><t>line one&#10;line two</t></r></text></comment>"
                 "<comment ref=\"AB1\" authorId=\"0\"><text><r><rPr><sz val=\"9\"/><rFont val=\"Tahoma\"/>"
                 "<charset val=\"1\"/><color theme=\"1\"/></rPr><t>a&lt;b</t></r></text></comment>"
                 "</commentList></comments>");

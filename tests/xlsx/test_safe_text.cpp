@@ -31,14 +31,17 @@ TEST(SafeText, KeepsTheTextAndEscapesMarkup) {
       {L"&lt;", L"&amp;lt;"},
       {L"=HYPERLINK(\"x\")", L"&#61;HYPERLINK(&quot;x&quot;)"},
       {L"\u0416 \u00df \u00e9 \U0001F600", L"\u0416 \u00df \u00e9 \U0001F600"},
-      {L"tab\there\nline", L"tab\there\nline"},
-      {L"cr\r\nlf", L"cr&#13;\nlf"},
+      // References, which no parser changes: in an attribute it would read a
+      // tab or a line feed as a blank.
+      {L"tab\there\nline", L"tab&#9;here&#10;line"},
+      {L"cr\r\nlf", L"cr&#13;&#10;lf"},
       // What XML 1.0 cannot carry is left out, and only that.
       {L"a\x01" L"b\x1f" L"c\x7f" L"d", L"ab" L"c\x7f" L"d"},
       {L"x\xFFFE" L"y\xFFFF" L"z", L"xyz"},
       {L"lone\xD800" L"surrogate", L"lonesurrogate"},
       // Readers decode "_xHHHH_": its underscore is escaped so it reads back.
       {L"_x0041_", L"_x005F_x0041_"},
+      {L"_X0041_ _xaB0f_", L"_x005F_X0041_ _x005F_xaB0f_"},
       {L"_x004_ _xZZZZ_ a_b", L"_x004_ _xZZZZ_ a_b"},
       {L"", L""},
   };

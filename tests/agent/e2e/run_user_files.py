@@ -8,6 +8,7 @@ never consumed).
 usage: run_user_files.py QUILLCMD [unittest arguments]
 """
 import os
+import re
 import shutil
 import sqlite3
 import stat
@@ -74,6 +75,22 @@ class UserFilesTest(e2e_support.WorkFolderTest):
                 self.assertFalse("Tiger!42" in log, "the password is in the log")
                 self.assertFalse("an earlier run" in log, "the old log was not emptied")
                 self.assertEqual(stat.S_IMODE(os.stat(self.path(name)).st_mode), 0o600)
+
+    def test_the_log_says_each_item_once_however_many_follow(self):
+        # Lines about one item: as many beside 10 items as beside 40.
+        for version, dest in ((0, "few.xls"), (1, "few.xls"), (2, "few.xlsx")):
+            lines = []
+            for count in (10, 40):
+                with self.subTest(version=version, items=count):
+                    text = settings(dest, version, "items.log").replace("DEPT\n", "".join(
+                        "q%d=SELECT DNAME FROM DEPT\n" % i for i in range(count)))
+                    with open(self.path("p.qlt"), "w") as f:
+                        f.write(text)
+                    code, out, err = e2e_support.run(["--profile=p.qlt"], self.work, timeout=60)
+                    self.assertEqual((code, err), (0, ""), out)
+                    with open(self.path("items.log"), encoding="utf-8") as f:
+                        lines.append(len(re.findall(r"\bq1\b", f.read())))
+            self.assertEqual(lines[0], lines[1], "format %d" % version)
 
     def test_a_log_file_that_is_the_destination_is_refused_before_the_run(self):
         os.mkdir(self.path("sub"))
