@@ -5,6 +5,7 @@
 #include "ORA/ora_stmt.h"
 #include "ORA/ora_text.h"
 #include "ORA/ora_type_map.h"
+#include "TK/tk_exception.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 #include "oci/oci_library.h"
@@ -40,7 +41,8 @@ void ora_engine::initialize() {
   // Binding the client is the presence test: it throws the missing-client
   // message before any OCI call.
   const oci_functions& f = oci();
-  check_err(f.OCIEnvNlsCreate(&env, OCI_DEFAULT, nullptr, nullptr, nullptr, nullptr, 0, nullptr, OCI_UTF16ID,
+  // Threaded: the stop watch breaks off a call from a thread of its own.
+  check_err(f.OCIEnvNlsCreate(&env, OCI_THREADED, nullptr, nullptr, nullptr, nullptr, 0, nullptr, OCI_UTF16ID,
                               OCI_UTF16ID));
   check_err(f.OCIHandleAlloc(env, reinterpret_cast<void**>(&err), OCI_HTYPE_ERROR, 0, nullptr));
   check_err(f.OCIHandleAlloc(env, reinterpret_cast<void**>(&srv), OCI_HTYPE_SERVER, 0, nullptr));
@@ -131,9 +133,33 @@ void ora_engine::check_err(sword status) {
     std::wstring text = ora_from_utf16(buffer, sizeof buffer / sizeof buffer[0]);
     std::string message;
     qm_platform::wide_to_utf8(text.data(), text.size(), message);
+    // A call the stop broke off (ORA-01013, or whatever the client says
+    // then) ends the run as the stop does.
+    if (broke.load()) {
+      tk_log::write(2, "Stopped: %s", message.c_str());
+      throw tk_final_exception();
+    }
     throw ora_exception(message, number);
   }
   if (status == OCI_INVALID_HANDLE) tk_log::write(2, "ERROR: Invalid handle");
+}
+
+void ora_engine::end_if_stopped() const {
+  if (stop && stop()) throw tk_final_exception();
+}
+
+ora_engine::server_call::server_call(ora_engine& e) : engine(e) { ++engine.calls_under_way; }
+
+ora_engine::server_call::~server_call() { --engine.calls_under_way; }
+
+sb4 ora_engine::error_number() {
+  sb4 number = 0;
+  char16_t text[256] = {};
+  if (err &&
+      oci().OCIErrorGet(err, 1, nullptr, &number, reinterpret_cast<OraText*>(text), sizeof text, OCI_HTYPE_ERROR) !=
+          OCI_SUCCESS)
+    number = 0;
+  return number;
 }
 
 int ora_engine::get_records_cnt(const std::wstring& name_or_query, bool is_query) {

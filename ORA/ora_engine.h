@@ -5,6 +5,8 @@
 #include "TK/tk_singleton.h"
 #include "oci/oci_types.h"
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -29,6 +31,25 @@ class ora_engine : public tk_singleton<ora_engine> {
 
   // Throws ora_exception on OCI_ERROR; every other status returns.
   void check_err(sword status);
+  // The number of the error or warning the last call left on the error
+  // handle; 0 when it left none.
+  sb4 error_number();
+  // While an ora_stop_watch lives: raises tk_final_exception once the run's
+  // stop is asked for, so that no statement starts after it.
+  void end_if_stopped() const;
+
+  // Marks a call that may run long at the server for as long as it lives:
+  // the stop watch breaks off only such calls.
+  class server_call {
+   public:
+    explicit server_call(ora_engine& engine);
+    ~server_call();
+    server_call(const server_call&) = delete;
+    server_call& operator=(const server_call&) = delete;
+
+   private:
+    ora_engine& engine;
+  };
 
   int get_records_cnt(const std::wstring& name_or_query, bool is_query = false);
   // major << 16 | minor << 8 | third; 0 when the banner has no version.
@@ -59,9 +80,19 @@ class ora_engine : public tk_singleton<ora_engine> {
   // Set by the conversion run before it opens any table; tables then skip
   // their keys and indexes.
   bool conversion_mode = false;
+  // The UTF-16 units of a text value that the reader of its column needs;
+  // 0 reads every value whole. The conversion run keeps no more in a cell,
+  // so a longer value is read only until it is sure to be longer.
+  std::size_t text_limit = 0;
 
  private:
+  friend class ora_stop_watch;
   bool logged_in = false;
+  // Set and cleared by the stop watch on the run's thread, asked by its own.
+  std::function<bool()> stop;
+  std::atomic<int> calls_under_way{0};
+  // The watch has broken off a call: what fails now fails from the stop.
+  std::atomic<bool> broke{false};
 
  public:
 

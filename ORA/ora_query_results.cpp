@@ -39,8 +39,12 @@ void ora_query_results::initialize(int count, const std::wstring& select_text) {
           f.OCIAttrGet(describe.handle, OCI_HTYPE_STMT, &column_count, nullptr, OCI_ATTR_PARAM_COUNT, engine.err));
     for (ub4 p = 1; p <= column_count; ++p) {
       OCIParam* param = nullptr;
-      engine.check_err(
-          f.OCIParamGet(describe.handle, OCI_HTYPE_STMT, engine.err, reinterpret_cast<void**>(&param), p));
+      {
+        // A client may read the rows to describe an expression.
+        ora_engine::server_call call(engine);
+        engine.check_err(
+            f.OCIParamGet(describe.handle, OCI_HTYPE_STMT, engine.err, reinterpret_cast<void**>(&param), p));
+      }
       ub2 code = 0;
       engine.check_err(f.OCIAttrGet(param, OCI_DTYPE_PARAM, &code, nullptr, OCI_ATTR_DATA_TYPE, engine.err));
       std::unique_ptr<ora_type> column;
@@ -57,6 +61,7 @@ void ora_query_results::initialize(int count, const std::wstring& select_text) {
     }
   }
   // Fetch pass on the result's own statement.
+  this->select_text = select_text;
   stmt.prepare_query(select_text);
   for (std::size_t i = 0; i < columns.size(); ++i) columns[i]->define(stmt.handle, static_cast<ub4>(i + 1));
   engine.check_err(stmt.execute(0));
@@ -111,9 +116,38 @@ void ora_query_results::append_record(udb_record&) { throw tk_mail_assertion("or
 
 sword ora_query_results::fetch_row() {
   fetched = true;
+  ora_engine& engine = ora_engine::instance();
   sword status = stmt.fetch();
-  ora_engine::instance().check_err(status);
+  engine.check_err(status);
   at_end = status == OCI_NO_DATA;
+  if (at_end) return status;
+  ++rows_read;
+  // A client may tell a cut only by the fetch's warning.
+  auto told_cut = [&engine](sword fetch_status) {
+    if (fetch_status != OCI_SUCCESS_WITH_INFO) return false;
+    sb4 number = engine.error_number();
+    return number == 1406 || number == 24345;
+  };
+  bool cut = told_cut(status);
+  for (auto& column : columns)
+    while (column->needs_more(cut) && column->widen()) cut = told_cut(read_row_again());
+  return status;
+}
+
+sword ora_query_results::read_row_again() {
+  ora_engine& engine = ora_engine::instance();
+  ora_stmt again;
+  again.prepare_query(select_text);
+  for (std::size_t i = 0; i < columns.size(); ++i) columns[i]->define(again.handle, static_cast<ub4>(i + 1));
+  engine.check_err(again.execute(0));
+  sword status = OCI_NO_DATA;
+  for (std::size_t n = 0; n < rows_read; ++n) {
+    status = again.fetch();
+    engine.check_err(status);
+    if (status == OCI_NO_DATA)
+      throw tk_exception(std::string("The result changed while a long value of it was read again."), 0);
+  }
+  stmt.swap(again);
   return status;
 }
 

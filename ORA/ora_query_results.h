@@ -30,7 +30,8 @@ class ora_query_results : public udb_recordset {
   void next() override {}
 
  protected:
-  // One row with OCI_FETCH_NEXT, checked; sets the fetched flag.
+  // One row with OCI_FETCH_NEXT, checked; sets the fetched flag. A value
+  // the client cut short of what the reader needs is read again whole.
   sword fetch_row();
 
   bool fetched = false;
@@ -41,6 +42,17 @@ class ora_query_results : public udb_recordset {
   ora_stmt stmt;
   std::vector<std::unique_ptr<ora_type>> columns;
   std::unique_ptr<ora_record> current;
+
+ private:
+  // Runs the SELECT again on a statement of its own, its columns defined
+  // anew (a widened one takes a longer value), up to the row now read;
+  // that statement then takes the place of the first. The status of the
+  // row's fetch.
+  sword read_row_again();
+
+  std::wstring select_text;
+  // Rows fetched so far.
+  std::size_t rows_read = 0;
 };
 
 // The first column of each row of a dictionary query, as text: the names

@@ -40,9 +40,14 @@ void ora_stmt::prepare_query(const std::wstring& text) {
 
 sword ora_stmt::execute(ub4 iterations, ub4 mode) {
   ora_engine& engine = ora_engine::instance();
+  engine.end_if_stopped();
+  ora_engine::server_call call(engine);
   return oci().OCIStmtExecute(engine.svc, handle, engine.err, iterations, 0, nullptr, nullptr, mode);
 }
 
 sword ora_stmt::fetch() {
-  return oci().OCIStmtFetch(handle, ora_engine::instance().err, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
+  ora_engine& engine = ora_engine::instance();
+  engine.end_if_stopped();
+  ora_engine::server_call call(engine);
+  return oci().OCIStmtFetch(handle, engine.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
 }

@@ -4,6 +4,7 @@
 #include "oci/oci_types.h"
 
 #include <string>
+#include <utility>
 
 class ora_stmt {
  public:
@@ -26,6 +27,7 @@ class ora_stmt {
   sword execute(ub4 iterations, ub4 mode = OCI_DEFAULT);
   // One row with OCI_FETCH_NEXT; unchecked.
   sword fetch();
+  void swap(ora_stmt& other) noexcept { std::swap(handle, other.handle); }
 
   OCIStmt* handle = nullptr;
 };

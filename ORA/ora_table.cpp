@@ -313,7 +313,9 @@ void ora_table::init_indexes(int mode) {
 bool ora_table::is_eof() {
   tk_log::write(1, "ora_table::is_eof(%u,%d)", row_counter, record_count);
   if (!initialized) throw tk_mail_assertion("ora_tab", 516);
-  if (record_count < 0 || row_counter >= static_cast<unsigned>(record_count)) return true;
+  // Read to the server's end: the count, taken apart from this read, tells
+  // the progress only. Rows it missed (committed since, or a count that
+  // answers fewer) are rows of the result all the same.
   return fetch_row() == OCI_NO_DATA;
 }
 

@@ -1,7 +1,7 @@
 // An Oracle table, or a user's query given with a name, read as a
 // recordset: its columns from the data dictionary (unreadable types left
 // out), defaults, NCHAR sizes, keys, indexes and the foreign keys that point
-// at it, and a row count taken before reading that bounds the loop.
+// at it, and a row count taken before reading, for the progress.
 #pragma once
 
 #include "ORA/ora_query_results.h"
@@ -31,7 +31,7 @@ class ora_table : public ora_query_results {
   static ole_variant get_def_value(VARTYPE vartype, const std::wstring& text);
   void init_indexes(int mode);
 
-  // True once `record_count` rows were read, or at the server's end.
+  // True at the server's end of data; `record_count` does not bound it.
   bool is_eof() override;
   void next() override;
 

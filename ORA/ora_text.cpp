@@ -45,6 +45,12 @@ std::wstring ora_from_utf16(const char16_t* text, std::size_t units, bool up_to_
   return out;
 }
 
+std::size_t ora_kept_units(const char16_t* text, std::size_t units) {
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < units; ++i) kept += text[i] != 0 && text[i] != u'\r';
+  return kept;
+}
+
 std::wstring ora_quote_literal(const std::wstring& text) {
   std::wstring out;
   out.reserve(text.size() + 2);

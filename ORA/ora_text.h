@@ -11,6 +11,10 @@ std::u16string ora_to_utf16(const std::wstring& text);
 // length keeps a NUL character). Unpaired surrogates become U+FFFD.
 std::wstring ora_from_utf16(const char16_t* text, std::size_t units, bool up_to_zero = true);
 
+// The units of a text that a cell surely keeps: a NUL is left out of a
+// cell and a CR may fold into the LF after it, every other unit stays.
+std::size_t ora_kept_units(const char16_t* text, std::size_t units);
+
 // The text between single quotes in generated SQL: every single quote
 // doubled, so a name cannot end the literal early.
 std::wstring ora_quote_literal(const std::wstring& text);

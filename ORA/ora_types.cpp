@@ -92,6 +92,51 @@ std::wstring with_leading_zero(std::wstring text) {
 
 const unsigned char k_no_bytes = 0;
 
+// A text fetched with its length: what the client told and what there
+// was room for, both in bytes, and the units in the buffer.
+struct fetched_text {
+  const char16_t* units;
+  std::size_t told;
+  std::size_t room;
+  // Told in four bytes (LONG VARCHAR), which cannot wrap.
+  bool long_length;
+  std::size_t count() const { return std::min(told, room) / sizeof(char16_t); }
+};
+
+// The length of LONG VARCHAR, in front of its characters.
+std::size_t long_varchar_length(const std::vector<char16_t>& buffer) {
+  sb4 bytes = 0;
+  std::memcpy(&bytes, buffer.data(), sizeof bytes);
+  return bytes > 0 ? static_cast<std::size_t>(bytes) : 0;
+}
+
+// Whether the client cut the value short and the part it gave holds less
+// than the reader needs: every unit when the engine reads values whole,
+// else one unit more than a cell keeps, counting only the units no cell
+// rule drops.
+bool short_of_need(const ora_type& column, const fetched_text& text, bool fetch_told_cut) {
+  if (column.null_ind == -1) return false;
+  // A cut leaves the buffer full, up to the room of one character.
+  bool full = text.told + 2 * sizeof(char16_t) > text.room;
+  bool cut = column.null_ind == -2 || column.null_ind > 0 || column.return_code == 1406 || text.told > text.room ||
+             (fetch_told_cut && full);
+  // A length that cannot wrap shows whether the value filled its buffer: a
+  // sign of a cut without that is none.
+  if (text.long_length) cut = cut && (full || text.told > text.room);
+  if (!cut) return false;
+  std::size_t limit = engine().text_limit;
+  return limit == 0 || ora_kept_units(text.units, text.count()) <= limit;
+}
+
+// The units of room for the next read of a value that did not fit in
+// `units`: its whole length when the indicator told it, else twice the
+// room; 0 past what a define takes.
+std::size_t wider_room(sb2 indicator, std::size_t units) {
+  std::size_t told = indicator > 0 ? static_cast<std::size_t>(indicator) / sizeof(char16_t) + 1 : 0;
+  std::size_t wanted = told > units ? told : 2 * units;
+  return wanted < (std::size_t(1) << 28) ? wanted : 0;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- ora_type
@@ -106,6 +151,10 @@ ora_type::ora_type(OCIParam* param, ub1 type_code) : type(type_code) {
 }
 
 ora_type::~ora_type() { tk_log::write(1, "ora_type::dtor"); }
+
+bool ora_type::needs_more(bool) { return false; }
+
+bool ora_type::widen() { return false; }
 
 VARTYPE ora_type::get_vartype() {
   tk_log::write(1, "ora_type::get_vartype(ctype=%d)", type);
@@ -227,17 +276,40 @@ void ora_string::define(OCIStmt* stmt, ub4 position) {
   // Fetched with its length, without a terminator: the text may hold a NUL
   // character, and what follows it belongs to the value.
   engine().check_err(oci().OCIDefineByPos(stmt, &define_handle, engine().err, position, buffer.data(),
-                                          static_cast<sb4>(buffer.size() * sizeof(char16_t)), SQLT_CHR, &null_ind,
-                                          &length, nullptr, OCI_DEFAULT));
+                                          static_cast<sb4>(buffer.size() * sizeof(char16_t)),
+                                          long_varchar ? SQLT_LVC : SQLT_CHR, &null_ind, &length, &return_code,
+                                          OCI_DEFAULT));
   ub2 csid = OCI_UTF16ID;
   engine().check_err(
       oci().OCIAttrSet(define_handle, OCI_HTYPE_DEFINE, &csid, 0, OCI_ATTR_CHARSET_ID, engine().err));
 }
 
+namespace {
+
+fetched_text text_of(const ora_string& column) {
+  const std::size_t bytes = column.buffer.size() * sizeof(char16_t);
+  if (column.long_varchar)
+    return {column.buffer.data() + 2, long_varchar_length(column.buffer), bytes - sizeof(sb4), true};
+  return {column.buffer.data(), column.length, bytes, false};
+}
+
+}  // namespace
+
+bool ora_string::needs_more(bool fetch_told_cut) { return short_of_need(*this, text_of(*this), fetch_told_cut); }
+
+bool ora_string::widen() {
+  std::size_t units = wider_room(null_ind, text_of(*this).room / sizeof(char16_t));
+  if (units == 0) return false;
+  tk_log::write(2, L"Field '%ls' is read again for a value longer than its room", name.c_str());
+  buffer.assign(units + 2, 0);
+  long_varchar = true;
+  return true;
+}
+
 void ora_string::to_variant(ole_variant& value) {
   if (buffer.empty()) throw tk_mail_assertion("..\\ORA/ora_type", 70);
-  std::size_t units = std::min<std::size_t>(length / sizeof(char16_t), buffer.size());
-  std::wstring text = ora_from_utf16(buffer.data(), units, false);
+  fetched_text fetched = text_of(*this);
+  std::wstring text = ora_from_utf16(fetched.units, fetched.count(), false);
   tk_log::write(1, L"ora_string::to_variant: %ls", text.c_str());
   value.attach_wstring(text);
 }
@@ -260,48 +332,73 @@ void ora_lob::define(OCIStmt* stmt, ub4 position) {
                                           &null_ind, nullptr, nullptr, OCI_DEFAULT));
 }
 
-void ora_lob::read_lob(std::string& data) {
-  tk_log::write(1, "ora_lob::read_lob(%u)", piece_size);
+ub4 ora_lob::read_lob(ub4 offset, void* buffer, ub4 amount) {
+  tk_log::write(1, "ora_lob::read_lob(%u,%u)", offset, amount);
   ora_engine& e = engine();
   ub1 form = SQLCS_IMPLICIT;
   ub2 csid = 0;
+  ub4 bytes = amount;
   if (type == SQLT_CLOB) {
     e.check_err(oci().OCILobCharSetForm(e.env, e.err, locator, &form));
     tk_log::write(1, "Got charset form: %d", form);
-    // UTF-8 whatever the client's settings; amounts come back in bytes.
-    csid = OCI_UTF8ID;
+    // UTF-16 whatever the client's settings: the amounts and the offset
+    // count characters, as the server counts them.
+    csid = OCI_UTF16ID;
+    bytes = amount * static_cast<ub4>(sizeof(char16_t));
   }
-  std::vector<unsigned char> piece(piece_size);
-  // Amount 0 asks for the whole LOB in pieces: OCI_NEED_DATA while more
-  // follow, each call reporting the bytes it wrote.
-  ub4 amount = 0;
-  sword status = oci().OCILobRead(e.svc, e.err, locator, &amount, 1, piece.data(), piece_size, nullptr, nullptr,
-                                  csid, form);
+  auto* out = static_cast<unsigned char*>(buffer);
+  ub4 got = 0, asked = amount;
+  e.end_if_stopped();
+  ora_engine::server_call call(e);
+  sword status = oci().OCILobRead(e.svc, e.err, locator, &asked, offset, out, bytes, nullptr, nullptr, csid, form);
   for (;;) {
     e.check_err(status);
+    if (status == OCI_NO_DATA) break;
     if (status != OCI_SUCCESS && status != OCI_SUCCESS_WITH_INFO && status != OCI_NEED_DATA) break;
-    tk_log::write(1, "bytes_read=%u", amount);
-    data.append(reinterpret_cast<const char*>(piece.data()), amount <= piece_size ? amount : piece_size);
-    if (status != OCI_NEED_DATA) break;
-    amount = 0;
-    status = oci().OCILobRead(e.svc, e.err, locator, &amount, 1, piece.data(), piece_size, nullptr, nullptr, csid,
-                              form);
+    got += std::min(asked, amount - got);
+    // A client that hands the piece in parts is read to the end of it.
+    if (status != OCI_NEED_DATA || got >= amount) break;
+    asked = 0;
+    ub4 at = got * (type == SQLT_CLOB ? static_cast<ub4>(sizeof(char16_t)) : 1);
+    status = oci().OCILobRead(e.svc, e.err, locator, &asked, offset, out + at, bytes - at, nullptr, nullptr, csid, form);
   }
+  tk_log::write(1, "bytes_read=%u", got);
+  return got;
 }
 
 void ora_lob::to_variant(ole_variant& value) {
   tk_log::write(1, "ora_lob::to_variant");
   if (type != SQLT_CLOB && type != SQLT_BLOB) throw tk_mail_assertion("ora_type", 418);
-  std::string data;
-  read_lob(data);
   if (type == SQLT_CLOB) {
     tk_log::write(1, "Got SQLT_CLOB!");
-    std::wstring text = qm_platform::text_from_system(data.data(), data.size());
-    value.attach_wstring(text);
-  } else {
-    value.attach_binary(data.size(),
-                        data.empty() ? &k_no_bytes : reinterpret_cast<const unsigned char*>(data.data()));
+    // No more than the reader needs: a CLOB of any size costs the text a
+    // cell keeps and a piece.
+    const std::size_t limit = engine().text_limit;
+    constexpr ub4 units = piece_size / sizeof(char16_t);
+    std::vector<char16_t> piece(units);
+    std::u16string text;
+    std::size_t kept = 0;
+    for (ub4 offset = 1;;) {
+      ub4 got = read_lob(offset, piece.data(), units);
+      if (got == 0) break;
+      text.append(piece.data(), got);
+      offset += got;
+      kept += ora_kept_units(piece.data(), got);
+      // A short piece is the last one.
+      if (got < units || (limit != 0 && kept > limit)) break;
+    }
+    value.attach_wstring(ora_from_utf16(text.data(), text.size(), false));
+    return;
   }
+  std::vector<unsigned char> data, piece(piece_size);
+  for (ub4 offset = 1;;) {
+    ub4 got = read_lob(offset, piece.data(), piece_size);
+    if (got == 0) break;
+    data.insert(data.end(), piece.begin(), piece.begin() + got);
+    offset += got;
+    if (got < piece_size) break;
+  }
+  value.attach_binary(data.size(), data.empty() ? &k_no_bytes : data.data());
 }
 
 // ---------------------------------------------------------------- ora_date
@@ -377,18 +474,38 @@ void ora_str_repr::define(OCIStmt* stmt, ub4 position) {
   // does not end it.
   e.check_err(oci().OCIDefineByPos(stmt, &define_handle, e.err, position, buffer.data(),
                                    static_cast<sb4>(buffer.size() * sizeof(char16_t)),
-                                   type == SQLT_LNG ? SQLT_LVC : SQLT_STR, &null_ind, nullptr, nullptr,
+                                   type == SQLT_LNG ? SQLT_LVC : SQLT_STR, &null_ind, nullptr, &return_code,
                                    OCI_DEFAULT));
   ub2 csid = OCI_UTF16ID;
   e.check_err(oci().OCIAttrSet(define_handle, OCI_HTYPE_DEFINE, &csid, 0, OCI_ATTR_CHARSET_ID, e.err));
 }
 
+namespace {
+
+fetched_text long_text_of(const ora_str_repr& column) {
+  return {column.buffer.data() + 2, long_varchar_length(column.buffer),
+          (column.buffer.size() - 2) * sizeof(char16_t), true};
+}
+
+}  // namespace
+
+bool ora_str_repr::needs_more(bool fetch_told_cut) {
+  return type == SQLT_LNG && short_of_need(*this, long_text_of(*this), fetch_told_cut);
+}
+
+bool ora_str_repr::widen() {
+  if (type != SQLT_LNG) return false;
+  std::size_t units = wider_room(null_ind, buffer.size() - 2);
+  if (units == 0) return false;
+  tk_log::write(2, L"Field '%ls' is read again for a value longer than its room", name.c_str());
+  buffer.assign(units + 2, 0);
+  return true;
+}
+
 void ora_str_repr::to_variant(ole_variant& value) {
   if (type == SQLT_LNG) {
-    sb4 bytes = 0;
-    std::memcpy(&bytes, buffer.data(), sizeof bytes);
-    std::size_t units = bytes > 0 ? std::min<std::size_t>(static_cast<std::size_t>(bytes) / 2, size) : 0;
-    value.attach_wstring(ora_from_utf16(buffer.data() + 2, units, false));
+    fetched_text fetched = long_text_of(*this);
+    value.attach_wstring(ora_from_utf16(fetched.units, fetched.count(), false));
     return;
   }
   std::wstring text = ora_from_utf16(buffer.data(), buffer.size());

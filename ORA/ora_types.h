@@ -25,6 +25,13 @@ class ora_type {
   // The value of the row now in the buffer (not called for a NULL).
   virtual void to_variant(ole_variant& value) = 0;
   virtual void define(OCIStmt* stmt, ub4 position) = 0;
+  // After a fetch: true when the client cut the value short (an indicator
+  // of -2 or of the whole length, return code 1406, a length past the
+  // buffer, or a fetch that told of a cut while this value fills its
+  // buffer) and the part it got holds less than the reader needs.
+  virtual bool needs_more(bool fetch_told_cut);
+  // Takes a longer value from its next define on; false when it cannot.
+  virtual bool widen();
 
   // Released with its statement.
   OCIDefine* define_handle = nullptr;
@@ -32,8 +39,10 @@ class ora_type {
   ub1 nullable = 0;
   ub4 size = 0;
   ub1 type = 0;
-  // -1 after a fetch of NULL.
+  // -1 after a fetch of NULL; -2 or the whole length after a value cut.
   sb2 null_ind = 0;
+  // 1406 after a fetch that cut the value.
+  ub2 return_code = 0;
 };
 
 // NUMBER, FLOAT, BINARY_FLOAT and BINARY_DOUBLE, fetched as the server's
@@ -70,15 +79,21 @@ class ora_binary : public ora_type {
 };
 
 // CHAR, VARCHAR2, NCHAR, NVARCHAR2, fetched as UTF-16 with their length.
+// A value longer than the described size is read again as LONG VARCHAR,
+// whose length of four bytes tells what a ub2 cannot.
 class ora_string : public ora_type {
  public:
   explicit ora_string(OCIParam* param);
   void to_variant(ole_variant& value) override;
   void define(OCIStmt* stmt, ub4 position) override;
+  bool needs_more(bool fetch_told_cut) override;
+  bool widen() override;
 
   std::vector<char16_t> buffer;
   // Bytes of the fetched value.
   ub2 length = 0;
+  // Defined as LONG VARCHAR: the length in the buffer's first two units.
+  bool long_varchar = false;
 };
 
 // CLOB, NCLOB and BLOB through a locator.
@@ -88,8 +103,9 @@ class ora_lob : public ora_type {
   ~ora_lob() override;
   void to_variant(ole_variant& value) override;
   void define(OCIStmt* stmt, ub4 position) override;
-  // The whole LOB by OCI's streaming read: CLOB text as UTF-8, BLOB bytes.
-  void read_lob(std::string& data);
+  // One piece from `offset` (1 for the first): up to `amount` characters
+  // of a CLOB as UTF-16, or bytes of a BLOB; returns how many, 0 at the end.
+  ub4 read_lob(ub4 offset, void* buffer, ub4 amount);
 
   OCILobLocator* locator = nullptr;
   static constexpr ub4 piece_size = 32768;
@@ -113,6 +129,9 @@ class ora_str_repr : public ora_type {
   ora_str_repr(OCIParam* param, ub2 code, ub4 characters);
   void to_variant(ole_variant& value) override;
   void define(OCIStmt* stmt, ub4 position) override;
+  // A LONG longer than the buffer is read again into a longer one.
+  bool needs_more(bool fetch_told_cut) override;
+  bool widen() override;
 
   std::vector<char16_t> buffer;
 };

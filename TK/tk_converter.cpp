@@ -66,7 +66,38 @@ void tk_converter::check_logfile_apart(const std::wstring& destination) const {
   if (!name.empty()) refuse_log_name(name, destination);
 }
 
-void tk_converter::reads_file(const std::string& path) { read_files.emplace_back(path); }
+void tk_converter::reads_file(const std::string& path, read_kind kind) {
+  read_files.push_back({qm_platform::file_identity(path), kind});
+}
+
+bool tk_converter::reads(const qm_platform::file_identity& name, read_kind* kind, bool* given) const {
+  for (const read_file& file : read_files)
+    if (name.same_file(file.identity)) {
+      if (kind) *kind = file.kind;
+      if (given) *given = true;
+      return true;
+    }
+  for (const qm_platform::file_identity& file : qm_platform::open_files())
+    if (name.same_file(file)) {
+      if (given) *given = false;
+      return true;
+    }
+  return false;
+}
+
+void tk_converter::check_files_apart(const std::wstring& destination) const {
+  check_logfile_apart(destination);
+  std::string workbook = qm_platform::path_to_utf8(destination.c_str());
+  if (workbook.empty()) return;
+  read_kind kind = read_kind::settings;
+  bool given = false;
+  if (!reads(qm_platform::file_identity(workbook), &kind, &given)) return;
+  const wchar_t* what = !given                         ? L"a file the run reads"
+                        : kind == read_kind::source     ? L"the source database"
+                        : kind == read_kind::table_list ? L"the table list"
+                                                        : L"a settings file the run reads";
+  throw tk_exception(std::wstring(L"Destination name specifies ") + what + L": \"" + destination + L"\".", 1);
+}
 
 void tk_converter::hold_log() const {
   if (tk_log::exists()) tk_log::get()->hold();
@@ -101,10 +132,7 @@ void tk_converter::refuse_log_name(const std::string& name, const std::wstring& 
   std::string workbook = qm_platform::path_to_utf8(destination.c_str());
   if (!workbook.empty() && log.same_file(qm_platform::file_identity(workbook)))
     throw tk_exception("Logfile name specifies the destination file.", 1);
-  bool read = false;
-  for (const qm_platform::file_identity& file : read_files) read = read || log.same_file(file);
-  for (const qm_platform::file_identity& file : qm_platform::open_files()) read = read || log.same_file(file);
-  if (read) throw tk_exception(L"Logfile name specifies a file the run reads: " + name_text(name), 1);
+  if (reads(log)) throw tk_exception(L"Logfile name specifies a file the run reads: " + name_text(name), 1);
   // The log would write wherever the link leads, another user's file too.
   if (qm_platform::is_symbolic_link(name))
     throw tk_exception(L"Logfile name specifies a symbolic link: " + name_text(name), 1);

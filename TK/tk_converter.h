@@ -24,9 +24,15 @@ class tk_converter : public tk_thread_functor {
   // to reads_file, or one the process holds open, such as the source), or
   // that is a symbolic link. Checks the name the log writes to.
   void check_logfile_apart(const std::wstring& destination) const;
-  // A file the run reads (a settings file, a table list): the log may not
-  // name it.
-  void reads_file(const std::string& path);
+  // The same check from the destination's side as well: a destination that
+  // is, by any name, a file the run reads is refused with what that file is
+  // to the run ("Destination name specifies the table list: ..."). Raises
+  // tk_exception (level 1); touches no file.
+  void check_files_apart(const std::wstring& destination) const;
+  // What a file the run reads is to it.
+  enum class read_kind { settings, table_list, source };
+  // A file the run reads: neither the log nor the destination may name it.
+  void reads_file(const std::string& path, read_kind kind = read_kind::settings);
   // The log keeps its lines in memory and leaves its file untouched until
   // start_log: the files the run reads are known once the source is open.
   void hold_log() const;
@@ -52,9 +58,16 @@ class tk_converter : public tk_thread_functor {
   std::wstring src;
   std::wstring dest;
   std::string log_file;
-  std::vector<qm_platform::file_identity> read_files;
+  struct read_file {
+    qm_platform::file_identity identity;
+    read_kind kind;
+  };
+  std::vector<read_file> read_files;
 
  private:
+  // Whether `name` leads to a file the run reads, and to which: one given
+  // to reads_file (`given`, with its kind) or one the process holds open.
+  bool reads(const qm_platform::file_identity& name, read_kind* kind = nullptr, bool* given = nullptr) const;
   void end_log_hold(const std::wstring& destination, bool source_open) const;
   void refuse_log_name(const std::string& name, const std::wstring& destination) const;
 };

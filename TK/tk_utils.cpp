@@ -80,29 +80,39 @@ bool tk_is_path_exist(const std::wstring& folder) {
   return tk_is_path_exist(qm_platform::path_to_utf8(folder.c_str()));
 }
 
-bool tk_read_lines(const std::string& path, std::vector<std::string>& lines) {
-  struct input {
-    std::FILE* f;
-    char* line = nullptr;
-    std::size_t size = 0;
-    ~input() {
-      std::free(line);
-      if (f) std::fclose(f);
-    }
-  } in{std::fopen(path.c_str(), "rb")};
-  if (!in.f) return false;
-  lines.clear();
-  for (;;) {
-    ssize_t n = ::getline(&in.line, &in.size, in.f);
-    if (n < 0) break;
-    std::string line(in.line, static_cast<std::size_t>(n));
-    if (line.find('\0') != std::string::npos) return false;
-    if (!line.empty() && line.back() == '\n') line.pop_back();
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
+tk_line_reader::tk_line_reader(const std::string& path) : file(std::fopen(path.c_str(), "rb")) {}
+
+tk_line_reader::~tk_line_reader() {
+  std::free(buffer);
+  if (file) std::fclose(file);
+}
+
+bool tk_line_reader::next(std::string& line) {
+  if (!file || state != reading) return false;
+  ssize_t n = ::getline(&buffer, &size, file);
+  if (n < 0) {
+    // A read or an allocation that failed is no end of the file.
+    state = !std::ferror(file) && std::feof(file) ? at_end : failed;
+    return false;
   }
-  // A read or an allocation that failed is no end of the file.
-  return !std::ferror(in.f) && std::feof(in.f);
+  ++number;
+  line.assign(buffer, static_cast<std::size_t>(n));
+  if (line.find('\0') != std::string::npos) {
+    state = zero_byte;
+    return false;
+  }
+  if (!line.empty() && line.back() == '\n') line.pop_back();
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+bool tk_read_lines(const std::string& path, std::vector<std::string>& lines) {
+  tk_line_reader reader(path);
+  if (!reader.is_open()) return false;
+  lines.clear();
+  std::string line;
+  while (reader.next(line)) lines.push_back(line);
+  return reader.ended();
 }
 
 bool tk_w2a(const wchar_t* text, std::string& out) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,34 @@ bool tk_is_path_exist(const std::wstring& folder);
 // False when the file cannot be opened, a read fails before its end, or a
 // line holds a NUL byte: the rest of that line would be lost.
 bool tk_read_lines(const std::string& path, std::vector<std::string>& lines);
+
+// The same one line at a time, for files of any size: only the line read
+// is held.
+class tk_line_reader {
+ public:
+  explicit tk_line_reader(const std::string& path);
+  ~tk_line_reader();
+  tk_line_reader(const tk_line_reader&) = delete;
+  tk_line_reader& operator=(const tk_line_reader&) = delete;
+
+  bool is_open() const { return file != nullptr; }
+  // False at the end of the file, and where reading stops before it: a
+  // read that failed, or a line that holds a NUL byte.
+  bool next(std::string& line);
+  // Once next() gave false: whether the whole file was read, or the line
+  // that stopped it held a NUL byte.
+  bool ended() const { return state == at_end; }
+  bool holds_zero_byte() const { return state == zero_byte; }
+  // The number of the line read last, from 1.
+  std::size_t line_number() const { return number; }
+
+ private:
+  enum { reading, at_end, failed, zero_byte } state = reading;
+  std::FILE* file;
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  std::size_t number = 0;
+};
 
 // Wide text and the ANSI code page (UTF-8 here); false on a null input or
 // text that does not convert.

@@ -64,7 +64,7 @@ bool udb_converter::load_profile(udb_profile& profile) {
   return true;
 }
 
-void udb_converter::select_tables(const std::vector<std::wstring>& names) {
+void udb_converter::select_tables(std::vector<std::wstring> names) {
   for (auto it = selected.begin(); it != selected.end();) it = it->second.empty() ? selected.erase(it) : std::next(it);
-  selected_tables = names;
+  selected_tables = std::move(names);
 }

@@ -28,7 +28,7 @@ class udb_converter : public tk_converter {
   // file name.
   bool load_profile(udb_profile& profile);
   // The chosen plain tables become `names`; the chosen queries stay.
-  void select_tables(const std::vector<std::wstring>& names);
+  void select_tables(std::vector<std::wstring> names);
 
   // Stored in a profile as one decimal digit.
   std::uint32_t mode = 0;

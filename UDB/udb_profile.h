@@ -52,21 +52,31 @@ class udb_profile {
   // False when the file cannot be written; an old file of that name is
   // then left as it was. The file is readable by its owner only: it holds
   // the Oracle password.
-  // A text that holds a line break (a query typed over several lines)
-  // cannot stand on one line as it is: then the file gets "escaped text=1"
-  // among its generic settings, every backslash is written doubled and
-  // every line feed and carriage return as \n and \r. A file without line
-  // breaks gets neither the key nor escapes, and a file without the key is
-  // read as it stands. The values of "dest" and "logfile" name files:
-  // their bytes are written as they are (see path_to_utf8), text or not;
-  // every other text must convert to UTF-8.
+  // Every key and value loads back as it was. A text that holds a line
+  // break (a query typed over several lines) cannot stand on one line as
+  // it is: then the file gets "escaped text=1" among its generic settings,
+  // every backslash is written doubled and every line feed and carriage
+  // return as \n and \r. A key that holds "=" or a key or value with a
+  // blank at either end cannot either: then the marker is "escaped text=2"
+  // and, beside those escapes, such an "=" is written \= and each blank at
+  // an end \s. A file without line breaks and such texts gets neither the
+  // key nor escapes, and a file without the key is read as it stands. A
+  // table name alone on its line that looks like a section header is
+  // written with the "=" of its empty value. The values of "dest" and
+  // "logfile" name files: their bytes are written as they are (see
+  // path_to_utf8), text or not; every other text must convert to UTF-8.
   // False, with the system's error (GetLastError), when the file cannot be
-  // written; store_failure_message then tells the user.
+  // written; store_failure_message then tells the user. It is written as
+  // qm_platform::replace_private_file replaces a file: a symbolic link that
+  // is not followed leaves store_problem saying why instead.
   bool store(const std::wstring& file_name);
+  std::wstring store_problem;
   // Raises tk_exception when the file does not exist or cannot be read
-  // (also when a read fails on the way or a line holds a zero byte);
-  // false on a line before the first section header, which the caller
-  // reports (load_failure_message). A UTF-8 byte-order mark is skipped.
+  // (also when a read fails on the way), and with what is wrong with it
+  // when a line holds a zero byte or a header names no section of a
+  // settings file; false on a line before the first section header, which
+  // the caller reports (load_failure_message). A line that looks like a
+  // header but holds "=" is an entry. A UTF-8 byte-order mark is skipped.
   // Bytes that are no UTF-8 are kept in "dest" and "logfile" (as
   // path_from_utf8 keeps them) and raise anywhere else.
   bool load(const std::wstring& file_name);

@@ -30,7 +30,8 @@ void keep_running_on_closed_pipe() {
 
 void report_log_failure(const std::string& message) { console_write(stderr, message + "\n"); }
 
-int run(int argc, char** argv) {
+// `complete`: the run's workbook took the destination's place.
+int run(int argc, char** argv, bool& complete) {
   console_front_end front;
   std::unique_ptr<quillet_convertor> convertor;
   try {
@@ -42,8 +43,7 @@ int run(int argc, char** argv) {
     try {
       if (argc < 2 || !parse_cmd_line(argc, argv)) fatal_exit(usage_text());
       // Refused before anything is connected, as any other bad option.
-      convertor->check_logfile_apart(convertor->known_destination());
-      refuse_special_destination(convertor->known_destination());
+      convertor->check_dest();
       convertor->connect_oracle_server(convertor->source_name);
     } catch (...) {
       // What a run that ended before its source was open logged: the log
@@ -54,13 +54,13 @@ int run(int argc, char** argv) {
     // The log's first touch of its file comes once its name is known to
     // lead to no file the run writes or reads.
     convertor->start_log(convertor->known_destination());
-    convertor->check_dest();
     (*convertor)();
   } catch (const tk_exception& e) {
     error_handler::instance().handle(e, false);
   } catch (const std::exception& e) {
     fatal_exit(e.what());
   }
+  complete = convertor && convertor->workbook_in_place;
   // Nothing may be missing from the workbook for the run to count as good.
   bool clean = console_errors_printed == 0 && convertor && convertor->items_failed == 0 && convertor->finished;
   return clean ? 0 : -1;
@@ -80,12 +80,15 @@ int main(int argc, char** argv) {
   handler.load_err_map(dao_error_count, dao_error_table);
   handler.load_err_map(date_range_error_count, date_range_error_table);
   int code;
+  bool complete = false;
   try {
-    code = run(argc, argv);
+    code = run(argc, argv, complete);
   } catch (const console_exit& e) {
     code = e.code;
   }
   std::fflush(stdout);
-  stop_signals::end_process_if_received();
+  // A signal that came once the workbook was in place stopped nothing: the
+  // run ends as the whole one it is.
+  if (!complete) stop_signals::end_process_if_received();
   return code;
 }

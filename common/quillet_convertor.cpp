@@ -1,5 +1,6 @@
 #include "common/quillet_convertor.h"
 
+#include "ORA/ora_stop_watch.h"
 #include "TK/tk_file_name.h"
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
@@ -7,6 +8,9 @@
 #include "common/error_handler.h"
 #include "common/init_conversion.h"
 #include "common/program_version.h"
+#include "common/workbook_draft.h"
+#include "oci/oci_library.h"
+#include "platform/file_replacement.h"
 #include "platform/registry.h"
 #include "platform/utf8.h"
 
@@ -16,12 +20,22 @@
 
 namespace {
 const char settings_key[] = "Software\\Brightfold\\Quillmark";
-// Why the settings were not kept, from the store's own account of it.
-std::wstring store_failure_message() {
+// Why the settings were not kept or read, from the store's own account of it.
+std::wstring store_problem_message(const wchar_t* what) {
   qm_platform::registry_problem problem = qm_platform::registry_last_problem();
   std::wstring where = qm_platform::path_as_text(qm_platform::path_from_utf8(problem.path.c_str()));
-  return L"Cannot save the settings in \"" + where + L"\": " + qm_platform::text_from_system(problem.reason.c_str()) +
-         L".";
+  return what + where + L"\": " + qm_platform::text_from_system(problem.reason.c_str()) + L".";
+}
+std::wstring store_failure_message() { return store_problem_message(L"Cannot save the settings in \""); }
+
+// The store writes a key's file anew when it closes: one its owner made
+// read-only is replaced all the same.
+std::wstring read_only_notice() {
+  std::string file = qm_platform::registry_key_file(HKEY_CURRENT_USER, settings_key);
+  struct stat st {};
+  if (file.empty() || ::stat(file.c_str(), &st) != 0 || (st.st_mode & S_IWUSR)) return std::wstring();
+  return L"The saved settings file \"" + qm_platform::path_as_text(qm_platform::path_from_utf8(file.c_str())) +
+         L"\" is read-only: the wizard replaces it with the settings of this session when it closes.";
 }
 }  // namespace
 
@@ -45,6 +59,13 @@ void common_check_dest(const std::wstring& path) {
   tk_file_wname parts(path);
   if (!tk_is_path_exist(parts.drive + parts.dir))
     throw tk_exception(std::string("Destination path does not exist.\nPlease verify the correct path was given."), 1);
+  // What only the end of the run would meet: refused before it begins.
+  std::string target;
+  qm_platform::link_refusal refusal = qm_platform::replacement_target(qm_platform::path_to_utf8(path.c_str()), target);
+  if (refusal != qm_platform::link_refusal::none)
+    cannot_write_destination(path, qm_platform::link_refusal_text(refusal) + L".");
+  std::wstring refused = qm_platform::replacement_refusal(target);
+  if (!refused.empty()) cannot_write_destination(path, refused + L".");
 }
 
 quillet_convertor::quillet_convertor(conversion_front_end& front_end)
@@ -80,10 +101,14 @@ bool quillet_convertor::serialize(bool store) {
   if (store) failure.clear();
   if (reg_key.open(HKEY_CURRENT_USER, settings_key, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
                    nullptr) != ERROR_SUCCESS) {
-    if (store) failure = store_failure_message();
+    if (store)
+      failure = store_failure_message();
+    else
+      notice = store_problem_message(L"The saved settings cannot be read from \"");
     return false;
   }
   if (!store) {
+    notice = read_only_notice();
     dates_to_strings = false;
     destination.clear();
     format_version = 1;
@@ -130,7 +155,11 @@ void quillet_convertor::check_dest() {
   destination = with_format_extension(destination, format_version);
   // Nothing is deleted: the run puts its whole workbook in place at its end.
   common_check_dest(destination);
-  check_logfile_apart(destination);
+  // The file the connection reads, known before it is made.
+  std::string source = oci_source_file(
+      qm_platform::path_to_utf8(ora_engine::make_connect_string(host, port, source_name).c_str()));
+  if (!source.empty()) reads_file(source, read_kind::source);
+  check_files_apart(destination);
 }
 
 std::wstring quillet_convertor::known_destination() const {
@@ -152,11 +181,13 @@ bool quillet_convertor::store_profile(const std::wstring& file_name) {
     return false;
   }
   // The system's reason, read before anything else can change it.
+  udb_profile profile;
   auto failed = [&] {
-    profile_failure_text = udb_profile::store_failure_message(file_name);
+    profile_failure_text = profile.store_problem.empty()
+                               ? udb_profile::store_failure_message(file_name)
+                               : udb_profile::store_failure_message(file_name, profile.store_problem);
     return false;
   };
-  udb_profile profile;
   if (!udb_converter::store_profile(profile)) return failed();
   profile.set_value(k::excel_settings, k::format_version, std::to_wstring(format_version));
   profile.set_value(k::excel_settings, k::split_data, split_data ? L"1" : L"0");
@@ -203,6 +234,10 @@ int quillet_convertor::operator()() {
   try {
     try {
       engine.conversion_mode = true;
+      // A text is read no further than a cell keeps.
+      engine.text_limit = cell_text_limit();
+      // A stop breaks off a long statement instead of waiting for its end.
+      ora_stop_watch watch(engine, [this] { return stop_requested(); });
       if (!source_db) throw tk_mail_assertion("qlt_conv", 72);
       end_run_if_stopped();
       if (front.select_all_when_empty() && selected_tables.empty() && selected.empty())

@@ -12,8 +12,11 @@
 
 class tk_serializer {};
 
-// The destination names a file in an existing folder that can be written;
-// raises tk_exception (level 1) otherwise.
+// The destination names a file in an existing folder that can be written,
+// and the run's workbook could take its place: a symbolic link that would
+// not be followed, a folder where no file can be made, a file of another
+// user in a sticky folder and a mount point are refused. Raises
+// tk_exception (level 1) otherwise.
 void common_check_dest(const std::wstring& path);
 // A named pipe, socket or device at the destination (or a link to one) is
 // refused with its name (tk_exception, level 1): the run would wait on a
@@ -41,12 +44,19 @@ class quillet_convertor : public xls_converter,
   // could not be kept: settings_failure() says where and why.
   bool save_settings();
   const std::wstring& settings_failure() const { return failure; }
+  // What the wizard tells the user as it starts: the saved settings could
+  // not be read (a store folder another user owns or others can write,
+  // say), or their file is read-only and is replaced when the wizard
+  // closes. Empty when there is nothing to tell.
+  const std::wstring& settings_notice() const { return notice; }
 
   std::vector<std::wstring> get_all_tables();
   // Gives the destination the extension of the format and checks it;
-  // raises tk_exception (level 1) for an empty destination and the failures
-  // of common_check_dest. It deletes nothing: an existing destination is
-  // replaced at the end of a run that wrote its whole workbook.
+  // raises tk_exception (level 1) for an empty destination, the failures
+  // of common_check_dest and of check_files_apart (the source that the
+  // connection would read counts, before it is made). It deletes nothing:
+  // an existing destination is replaced at the end of a run that wrote its
+  // whole workbook.
   void check_dest();
   // The destination with the extension of the format known so far.
   std::wstring known_destination() const override;
@@ -71,5 +81,6 @@ class quillet_convertor : public xls_converter,
   bool settings_saved = false;
   bool settings_left = false;
   std::wstring failure;
+  std::wstring notice;
   std::wstring profile_failure_text;
 };

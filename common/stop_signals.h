@@ -2,8 +2,9 @@
 // cleanly instead of ending the process where it stands: the first one asks
 // every run to stop (the run then removes its temporary files and any
 // unfinished workbook), and the program ends by that signal once the run is
-// over. A second signal of the same kind ends the process at once. A call
-// that waits when the signal comes returns early with EINTR.
+// over. Later signals change nothing: a run that cleans up after a stop is
+// never ended half-way. A call that waits when a signal comes returns early
+// with EINTR.
 #pragma once
 
 class stop_signals {
@@ -23,4 +24,16 @@ class stop_signals {
   // After a signal: ends the process by it, as the signal's default action
   // does, with the standard streams flushed. Returns when none came.
   static void end_process_if_received();
+
+  // A step that a stop must find either not begun or done: a signal that
+  // comes while the object lives (blocked in the thread that made it, held
+  // in any other) asks for the stop only once it goes, so that a stop check
+  // made after its making lets the step go on to its end.
+  class final_step {
+   public:
+    final_step();
+    ~final_step();
+    final_step(const final_step&) = delete;
+    final_step& operator=(const final_step&) = delete;
+  };
 };

@@ -4,6 +4,7 @@
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 #include "common/error_handler.h"
+#include "common/stop_signals.h"
 #include "common/workbook_draft.h"
 #include "common/xls_engine.h"
 #include "dao/dao_database.h"
@@ -17,8 +18,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <string_view>
 #include <sys/stat.h>
 #include <type_traits>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -191,11 +194,11 @@ void map_into(Field& field, udb_field& out, std::size_t limit) {
 
 // Excel counts a cell's text in UTF-16 units.
 void xls_converter::map_field(const udb_field& field, udb_field& out) const {
-  map_into(field, out, format_version == 0 ? 254 : 32766);
+  map_into(field, out, cell_text_limit());
 }
 
 void xls_converter::take_field(udb_field& field, udb_field& out) const {
-  map_into(field, out, format_version == 0 ? 254 : 32766);
+  map_into(field, out, cell_text_limit());
 }
 
 void xls_converter::convert_table(udb_database* destination_db, udb_recordset& source,
@@ -375,6 +378,7 @@ void xls_converter::do_convert(udb_database& source) {
     if (e) e->wrap = wrap_text;
   items_written = 0;
   ending_told = false;
+  workbook_in_place = false;
   draft = std::make_unique<workbook_draft>(destination);
   try {
     convert_selection(source);
@@ -391,9 +395,24 @@ void xls_converter::do_convert(udb_database& source) {
 }
 
 void xls_converter::put_workbook_in_place() {
-  // The last moment at which a stop keeps the old workbook.
-  end_run_if_stopped();
-  draft->put_in_place();
+  std::string leftover;
+  {
+    // The last moment at which a stop keeps the old workbook, and the
+    // rename, are one step: a stop after the check finds the new one in place.
+    stop_signals::final_step last;
+    end_run_if_stopped();
+    leftover = draft->put_in_place();
+    workbook_in_place = true;
+  }
+  tell_leftover(leftover);
+}
+
+void xls_converter::tell_leftover(const std::string& text) noexcept {
+  if (text.empty()) return;
+  try {
+    front.on_run_outcome(text);
+  } catch (...) {
+  }
 }
 
 void xls_converter::end_without_workbook() {
@@ -402,36 +421,80 @@ void xls_converter::end_without_workbook() {
   if (items_failed > 0) tell_no_workbook("No table or query was converted.");
 }
 
+void xls_converter::take_selected_tables(udb_database& source, const std::vector<std::wstring>& source_tables) {
+  missing_tables.clear();
+  if (!front.checks_missing_tables() || !source.case_sensitive) {
+    for (const auto& name : selected_tables) selected.emplace(name, std::wstring());
+    return;
+  }
+  // Each name is looked up once, not against every table of the source:
+  // a list of a million names costs what its reading costs.
+  std::unordered_set<std::wstring_view> present(source_tables.begin(), source_tables.end());
+  std::vector<std::wstring> kept;
+  for (std::wstring& name : selected_tables) {
+    // A query of that name stands for it.
+    if (!present.count(name) && !selected.count(name)) {
+      missing_tables.push_back(std::move(name));
+      continue;
+    }
+    selected.emplace(name, std::wstring());
+    kept.push_back(std::move(name));
+  }
+  selected_tables = std::move(kept);
+  // A table list is sorted already.
+  if (!std::is_sorted(missing_tables.begin(), missing_tables.end()))
+    std::sort(missing_tables.begin(), missing_tables.end());
+  missing_tables.erase(std::unique(missing_tables.begin(), missing_tables.end()), missing_tables.end());
+}
+
+void xls_converter::for_each_item(const std::function<void(const std::wstring&, const std::wstring&)>& convert) {
+  auto lacking = missing_tables.begin();
+  auto item = selected.begin();
+  while (item != selected.end() || lacking != missing_tables.end()) {
+    end_run_if_stopped();
+    // In the order of the names, as if the missing ones were selected too.
+    if (lacking != missing_tables.end() && (item == selected.end() || *lacking < item->first)) {
+      set_current_table(*lacking);
+      front.on_missing_table(*lacking);
+      ++items_failed;
+      ++lacking;
+    } else {
+      set_current_table(item->first);
+      convert(item->first, item->second);
+      ++item;
+    }
+    end_item();
+  }
+  missing_tables.clear();
+}
+
 void xls_converter::convert_selection(udb_database& source) {
   if (format_version != 2 && !dao.set_version_if(0))
     throw tk_exception(std::string("Failed to load Data Access Objects (DAO) support library.\nMicrosoft Access "
                                    "installation is required to proceed with\nthe application.\n"),
                        1);
-  for (const auto& name : selected_tables) selected.emplace(name, std::wstring());
+  const std::vector<std::wstring>& source_tables = source.get_tables();
+  take_selected_tables(source, source_tables);
   if (format_version == 2) {
     max_columns = 16384;
-    do_convert_xlsx(source);
+    do_convert_xlsx(source, source_tables);
     return;
   }
-  xls_tn_validator validator(selected_tables, source.get_tables(), 31);
+  xls_tn_validator validator(selected_tables, source_tables, 31);
   // A way out of here other than its end goes through abandon_draft.
-  for (const auto& [name, text] : selected) {
-    end_run_if_stopped();
-    set_current_table(name);
+  for_each_item([&](const std::wstring& name, const std::wstring& text) {
     tk_log::write(1, L"Processing '%ls'", name.c_str());
-    if (!item_is_blank(name) && !item_is_missing(source, name, text)) {
-      std::unique_ptr<udb_database> destination_db;
-      std::wstring sheet = sheet_name_of(validator, name);
-      convert_item(source, [&] {
-        destination_db = get_xls_base();
-        return destination_db.get();
-      }, name, text, sheet);
-      record_sheet_name(validator, name, sheet);
-      // A failure to close (or to write) ends the run with its message.
-      if (destination_db) static_cast<dao_database&>(*destination_db).close();
-    }
-    end_item();
-  }
+    if (item_is_blank(name) || item_is_missing(source, name, text)) return;
+    std::unique_ptr<udb_database> destination_db;
+    std::wstring sheet = sheet_name_of(validator, name);
+    convert_item(source, [&] {
+      destination_db = get_xls_base();
+      return destination_db.get();
+    }, name, text, sheet);
+    record_sheet_name(validator, name, sheet);
+    // A failure to close (or to write) ends the run with its message.
+    if (destination_db) static_cast<dao_database&>(*destination_db).close();
+  });
   end_run_if_stopped();
   // The DBEngine keeps the workbook from one item to the next; the file
   // must hold every item before the patch reads it.
@@ -465,26 +528,22 @@ void xls_converter::abandon_draft() noexcept {
     } catch (...) {
     }
   }
-  if (draft) draft->discard();
+  if (draft) tell_leftover(draft->discard());
 }
 
-void xls_converter::do_convert_xlsx(udb_database& source) {
+void xls_converter::do_convert_xlsx(udb_database& source, const std::vector<std::wstring>& source_tables) {
   // Made for the first item that has records to write.
   std::unique_ptr<udb_database> destination_db;
-  xls_tn_validator validator(selected_tables, source.get_tables(), 31);
-  for (const auto& [name, text] : selected) {
-    end_run_if_stopped();
-    set_current_table(name);
-    if (!item_is_blank(name) && !item_is_missing(source, name, text)) {
-      std::wstring sheet = sheet_name_of(validator, name);
-      convert_item(source, [&] {
-        if (!destination_db) destination_db = get_xls_base();
-        return destination_db.get();
-      }, name, text, sheet);
-      record_sheet_name(validator, name, sheet);
-    }
-    end_item();
-  }
+  xls_tn_validator validator(selected_tables, source_tables, 31);
+  for_each_item([&](const std::wstring& name, const std::wstring& text) {
+    if (item_is_blank(name) || item_is_missing(source, name, text)) return;
+    std::wstring sheet = sheet_name_of(validator, name);
+    convert_item(source, [&] {
+      if (!destination_db) destination_db = get_xls_base();
+      return destination_db.get();
+    }, name, text, sheet);
+    record_sheet_name(validator, name, sheet);
+  });
   end_run_if_stopped();
   tk_log::write(1, "xls_converter::save(active_idx=%d)", format_version);
   if (destination_db && items_written > 0) {

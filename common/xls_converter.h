@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 class udb_validator;
 class workbook_draft;
@@ -41,7 +42,8 @@ class xls_converter : public udb_converter {
   // as it was and removes what it made. A stop request ends the run between
   // records, between items and around the packing, with tk_final_exception.
   void do_convert(udb_database& source);
-  void do_convert_xlsx(udb_database& source);
+  // The format-2 road of do_convert; `source_tables` are the source's.
+  void do_convert_xlsx(udb_database& source, const std::vector<std::wstring>& source_tables);
   // Copies the records into the columns of `schema`; a table that had more
   // records than the sheet holds, or more columns than `schema`, ends with a
   // level-0 tk_exception that says so, once the sheet is written.
@@ -63,6 +65,8 @@ class xls_converter : public udb_converter {
   // The same from a field that is not read again: a text that stays as it
   // is moves into `out` and leaves `field` empty.
   void take_field(udb_field& field, udb_field& out) const;
+  // The UTF-16 units a text cell of the format keeps.
+  std::size_t cell_text_limit() const { return format_version == 0 ? 254 : 32766; }
 
   // "The existing workbook was left as it was." when the destination is
   // there, else empty: told after an error that ends the run.
@@ -98,6 +102,9 @@ class xls_converter : public udb_converter {
   int items_written = 0;
   // From the start of a run until it has ended and removed its files.
   std::atomic<bool> running{false};
+  // The run's workbook took the destination's place: a stop that comes
+  // after that is too late to change the run's outcome.
+  bool workbook_in_place = false;
 
  protected:
   conversion_front_end& front;
@@ -115,6 +122,13 @@ class xls_converter : public udb_converter {
   void convert_item(udb_database& source, const std::function<udb_database*()>& open_destination,
                     const std::wstring& name, const std::wstring& text, const std::wstring& sheet);
   void end_item();
+  // The selected plain tables join the selection. The console's tables
+  // that the source lacks go to missing_tables instead, out of the
+  // selection and the sheet names.
+  void take_selected_tables(udb_database& source, const std::vector<std::wstring>& source_tables);
+  // `convert` for each item of the selection, in the order of the names;
+  // each of missing_tables is said in its turn among them.
+  void for_each_item(const std::function<void(const std::wstring&, const std::wstring&)>& convert);
   // The selection's items, on the road of the format.
   void convert_selection(udb_database& source);
   // The path the run writes: its own, beside the destination.
@@ -127,10 +141,14 @@ class xls_converter : public udb_converter {
   void tell_no_workbook(const char* why);
   // Removes what the run made; the destination stays as it was.
   void abandon_draft() noexcept;
+  // Tells of a folder of the run that could not be removed.
+  void tell_leftover(const std::string& text) noexcept;
   // The same, with the item's database closed or dropped first.
   void abandon_item(udb_database* destination) noexcept;
 
   std::unique_ptr<workbook_draft> draft;
+  // Names of the run's tables that the source lacks, in name order.
+  std::vector<std::wstring> missing_tables;
   // The current item wrote a record or was read to its end.
   bool item_written = false;
   // An error that ended the run was told with what became of the destination.

@@ -5,6 +5,7 @@
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 #include "common/xls_templates.h"
+#include "jet/jet_file.h"
 #include "platform/storage.h"
 #include "platform/utf8.h"
 
@@ -35,19 +36,26 @@ void xls_engine::patch(const std::wstring& path) {
     tk_log::write(1, "Failed to open OLE document");
     return;
   }
-  {
-    ole_com_ptr<IStream> stream;
-    const DWORD mode = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
-    if (FAILED(storage->OpenStream(L"Book", nullptr, mode, 0, &stream.p)) &&
-        FAILED(storage->OpenStream(L"Workbook", nullptr, mode, 0, &stream.p))) {
-      tk_log::write(1, "Stream not found");
-      return;
+  try {
+    {
+      ole_com_ptr<IStream> stream;
+      const DWORD mode = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+      if (FAILED(storage->OpenStream(L"Book", nullptr, mode, 0, &stream.p)) &&
+          FAILED(storage->OpenStream(L"Workbook", nullptr, mode, 0, &stream.p))) {
+        tk_log::write(1, "Stream not found");
+        return;
+      }
+      do_patch(stream.p);
     }
-    do_patch(stream.p);
+    // The storage's release would commit too, but could not tell of a
+    // failure; a workbook that did not reach the disk is a failed write.
+    HRESULT hr = storage->Commit(STGC_DEFAULT);
+    if (FAILED(hr)) throw xls_patch_io_error{hr};
+  } catch (const xls_patch_io_error& e) {
+    throw tk_exception(L"Cannot write the header formatting of the file '" + jet_shown_name(path) +
+                           L"': " + jet_storage_reason(e.hr) + L".",
+                       1);
   }
-  // The storage's release would commit too, but could not tell of a
-  // failure; a workbook that did not reach the disk is a failed write.
-  if (FAILED(storage->Commit(STGC_DEFAULT))) throw tk_mail_assertion("xls_engi", __LINE__);
 }
 
 void xls_engine::write_empty_xls(const std::wstring& path) {

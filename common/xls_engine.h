@@ -9,6 +9,12 @@
 
 struct IStream;
 
+// A read, write or seek of the workbook stream that the storage refused
+// while it was restyled: an I/O failure, not a broken record.
+struct xls_patch_io_error {
+  long hr;
+};
+
 class xls_engine {
  public:
   xls_engine(const std::wstring& name, const std::wstring& connect, const std::string& notice,
@@ -18,8 +24,9 @@ class xls_engine {
   // Writes the engine's empty workbook to `path`; tk_exception (level 1)
   // when the file cannot be opened or written.
   virtual void write_empty_xls(const std::wstring& path);
-  // Restyles an open workbook stream. Broken records, and a stream that
-  // cannot be read or written, raise tk_mail_assertion ("xls_engi").
+  // Restyles an open workbook stream. Broken records raise
+  // tk_mail_assertion ("xls_engi"); a stream that cannot be read or
+  // written raises xls_patch_io_error.
   virtual void do_patch(IStream* stream) = 0;
   virtual std::span<const std::uint8_t> get_template() const = 0;
 
@@ -27,7 +34,9 @@ class xls_engine {
   // Restyles the workbook file in place: the fourth font becomes bold, the
   // header row's cells use that font's format, the plain formats wrap when
   // `wrap` is set. Nothing is added, removed or resized. A file that is not
-  // a compound file, or holds no workbook stream, is left as it is.
+  // a compound file, or holds no workbook stream, is left as it is. A file
+  // that cannot be read or written raises tk_exception (level 1) naming it
+  // as its messages show it (jet_shown_name) and why.
   void patch(const std::wstring& path);
 
   bool wrap = false;

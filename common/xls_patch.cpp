@@ -63,22 +63,26 @@ class biff_io {
  public:
   explicit biff_io(IStream* s) : stream(s) {
     STATSTG stat;
-    check(SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME)), __LINE__);
+    io(stream->Stat(&stat, STATFLAG_NONAME));
     size = stat.cbSize.QuadPart;
   }
 
   void check(bool ok, int line) const {
     if (!ok) throw tk_mail_assertion("xls_engi", line);
   }
+  // The storage's own failure: the file, not the workbook, is at fault.
+  static void io(HRESULT hr) {
+    if (FAILED(hr)) throw xls_patch_io_error{hr};
+  }
   void seek(std::uint64_t position) {
     check(position <= 0xFFFFFFFFu, __LINE__);
     LARGE_INTEGER at = ole_make_large_integer(static_cast<DWORD>(position));
-    check(SUCCEEDED(stream->Seek(at, STREAM_SEEK_SET, nullptr)), __LINE__);
+    io(stream->Seek(at, STREAM_SEEK_SET, nullptr));
     at_ = position;
   }
   ULONG read_some(void* data, ULONG n) {
     ULONG got = 0;
-    check(SUCCEEDED(stream->Read(data, n, &got)), __LINE__);
+    io(stream->Read(data, n, &got));
     at_ += got;
     return got;
   }
@@ -88,7 +92,8 @@ class biff_io {
   void write(const void* data, ULONG n) {
     check(at_ + n <= size, __LINE__);
     ULONG written = 0;
-    check(SUCCEEDED(stream->Write(data, n, &written)) && written == n, __LINE__);
+    io(stream->Write(data, n, &written));
+    check(written == n, __LINE__);
     at_ += n;
   }
   header read_header() {

@@ -139,7 +139,7 @@ HRESULT jet_engine::OpenDatabase(BSTR name, VARIANT, VARIANT read_only, VARIANT 
     bool folder = false;
     if (exists(path, folder)) {
       if (folder)
-        return jet_fail_text(*session, jet_error::cannot_open, L"Cannot open '" + path + L"': it is a folder.");
+        return jet_fail_text(*session, jet_error::cannot_open, L"Cannot open '" + jet_shown_name(path) + L"': it is a folder.");
       std::vector<std::uint8_t> stream;
       // Taken before the read: a change while it reads makes the next open read again.
       workbook->on_disk = jet_stamp_of(path);
@@ -149,14 +149,14 @@ HRESULT jet_engine::OpenDatabase(BSTR name, VARIANT, VARIANT read_only, VARIANT 
         workbook->load(stream);
       } catch (const biff_format_error& e) {
         return jet_fail_text(*session, jet_error::not_a_workbook,
-                             L"'" + path + L"' is not a workbook of the expected format: " + jet_text_of(e) + L".");
+                             L"'" + jet_shown_name(path) + L"' is not a workbook of the expected format: " + jet_text_of(e) + L".");
       }
     } else {
       std::size_t slash = path.find_last_of(L'/');
       std::wstring parent = slash == std::wstring::npos ? L"." : path.substr(0, slash == 0 ? 1 : slash);
       if (!exists(parent, folder) || !folder || path.empty())
-        return jet_fail_text(*session, jet_error::invalid_path, L"'" + path + L"' is not a valid path.");
-      if (ro) return jet_fail_text(*session, jet_error::file_not_found, L"Could not find file '" + path + L"'.");
+        return jet_fail_text(*session, jet_error::invalid_path, L"'" + jet_shown_name(path) + L"' is not a valid path.");
+      if (ro) return jet_fail_text(*session, jet_error::file_not_found, L"Could not find file '" + jet_shown_name(path) + L"'.");
     }
     return jet_hand_out(new jet_database(session, cache, workbook), database);
   });

@@ -8,11 +8,19 @@
 #include "platform/utf8.h"
 
 #include <cstdio>
+#include <map>
+#include <mutex>
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+std::mutex shown_lock;
+std::map<std::wstring, std::wstring>& shown_names() {
+  static std::map<std::wstring, std::wstring> names;
+  return names;
+}
 
 std::wstring reason(HRESULT hr) {
   switch (hr) {
@@ -43,10 +51,32 @@ std::wstring reason(HRESULT hr) {
 }
 
 HRESULT not_a_workbook(jet_session& session, const std::wstring& path, const std::wstring& why) {
-  return jet_fail_text(session, jet_error::not_a_workbook, L"'" + path + L"' is not a workbook of the expected format: " + why + L".");
+  return jet_fail_text(session, jet_error::not_a_workbook,
+                       L"'" + jet_shown_name(path) + L"' is not a workbook of the expected format: " + why + L".");
+}
+
+HRESULT cannot(jet_session& session, LONG error, const wchar_t* what, const std::wstring& path,
+               const std::wstring& why) {
+  return jet_fail_text(session, error, std::wstring(what) + L" the file '" + jet_shown_name(path) + L"': " + why + L".");
 }
 
 }  // namespace
+
+void jet_show_file_as(const std::wstring& path, const std::wstring& shown) {
+  std::lock_guard<std::mutex> guard(shown_lock);
+  if (shown.empty())
+    shown_names().erase(path);
+  else
+    shown_names()[path] = shown;
+}
+
+std::wstring jet_shown_name(const std::wstring& path) {
+  std::lock_guard<std::mutex> guard(shown_lock);
+  auto it = shown_names().find(path);
+  return it == shown_names().end() ? path : it->second;
+}
+
+std::wstring jet_storage_reason(HRESULT hr) { return reason(hr); }
 
 std::wstring jet_stream_name(biff_version v) { return v == biff_version::biff5 ? L"Book" : L"Workbook"; }
 
@@ -58,7 +88,7 @@ HRESULT jet_read_file(jet_session& session, const std::wstring& path, biff_versi
   if (hr == STG_E_FILEALREADYEXISTS || hr == STG_E_INVALIDHEADER || hr == STG_E_DOCFILECORRUPT)
     return not_a_workbook(session, path, L"it is not a compound file");
   if (FAILED(hr))
-    return jet_fail_text(session, jet_error::cannot_open, L"Cannot open the file '" + path + L"': " + reason(hr) + L".");
+    return cannot(session, jet_error::cannot_open, L"Cannot open", path, reason(hr));
   jet_held<IStream> data;
   // A workbook of the other version is refused by the reader, which names it.
   const wchar_t* names[] = {L"Workbook", L"Book"};
@@ -76,7 +106,7 @@ HRESULT jet_read_file(jet_session& session, const std::wstring& path, biff_versi
     if (SUCCEEDED(hr) && read != stream.size()) hr = STG_E_READFAULT;
   }
   if (FAILED(hr))
-    return jet_fail_text(session, jet_error::cannot_open, L"Cannot read the file '" + path + L"': " + reason(hr) + L".");
+    return cannot(session, jet_error::cannot_open, L"Cannot read", path, reason(hr));
   return S_OK;
 }
 
@@ -100,8 +130,8 @@ HRESULT jet_write_file(jet_session& session, const std::wstring& path, biff_vers
   // under a short name whatever the length of the destination's.
   qm_platform::private_folder own(path);
   if (own.path().empty()) {
-    std::wstring why = qm_platform::system_error_wide_text(own.error());
-    return jet_fail_text(session, jet_error::write_failed, L"Cannot write the file '" + path + L"': " + why + L".");
+    return cannot(session, jet_error::write_failed, L"Cannot write", path,
+                  qm_platform::system_error_wide_text(own.error()));
   }
   const std::wstring written = own.path() + L"/workbook";
   HRESULT hr;
@@ -155,9 +185,8 @@ HRESULT jet_write_file(jet_session& session, const std::wstring& path, biff_vers
     if (SUCCEEDED(hr)) hr = storage.p->Commit(STGC_DEFAULT);
   }
   if (FAILED(hr))
-    return jet_fail_text(session, jet_error::write_failed, L"Cannot write the file '" + path + L"': " + reason(hr) + L".");
+    return cannot(session, jet_error::write_failed, L"Cannot write", path, reason(hr));
   if (int rc = qm_platform::put_in_place(written, path))
-    return jet_fail_text(session, jet_error::write_failed,
-                         L"Cannot write the file '" + path + L"': " + qm_platform::system_error_wide_text(rc) + L".");
+    return cannot(session, jet_error::write_failed, L"Cannot write", path, qm_platform::system_error_wide_text(rc));
   return S_OK;
 }

@@ -50,10 +50,10 @@ HRESULT jet_workbook_cache::keep(jet_session& session, const jet_workbook_ptr& w
   try {
     workbook->settle();
   } catch (const std::bad_alloc&) {
-    return jet_fail_text(session, jet_error::write_failed, L"Cannot write the file '" + workbook->path + L"': out of memory.");
+    return jet_fail_text(session, jet_error::write_failed, L"Cannot write the file '" + jet_shown_name(workbook->path) + L"': out of memory.");
   } catch (const std::exception& e) {
     return jet_fail_text(session, jet_error::write_failed,
-                         L"Cannot write the file '" + workbook->path + L"': " + jet_text_of(e) + L".");
+                         L"Cannot write the file '" + jet_shown_name(workbook->path) + L"': " + jet_text_of(e) + L".");
   }
   HRESULT other = kept && kept != workbook ? write_kept(session) : S_OK;
   if (!deferring || !jet_stamp_of(workbook->path).exists) {

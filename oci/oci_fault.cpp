@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <type_traits>
 #include <vector>
 
@@ -33,8 +34,17 @@ struct injector_state {
 
 injector_state* g_state = nullptr;
 
-// Counts the call; true with the status when an armed fault fires on it.
-bool fire(oci_fn fn, sword& status) {
+// The error a fault reports with its status, for the next OCIErrorGet.
+void report(const oci_fault& fault, sword status) {
+  std::lock_guard<std::mutex> lock(g_state->mutex);
+  g_state->error_pending = status == OCI_ERROR || status == OCI_SUCCESS_WITH_INFO;
+  g_state->error_code = fault.error_code;
+  g_state->error_text = fault.message;
+  g_state->error_utf16 = fault.utf16;
+}
+
+// Counts the call; the fault that fires on it, if one does.
+std::optional<oci_fault> fire(oci_fn fn) {
   std::lock_guard<std::mutex> lock(g_state->mutex);
   auto i = static_cast<std::size_t>(fn);
   unsigned n = ++g_state->calls[i];
@@ -42,16 +52,9 @@ bool fire(oci_fn fn, sword& status) {
     if (f.fired || f.fault.function != fn || f.at_call != n) continue;
     f.fired = true;
     g_state->fired[i] = true;
-    status = f.fault.status;
-    if (status == OCI_ERROR || status == OCI_SUCCESS_WITH_INFO) {
-      g_state->error_pending = true;
-      g_state->error_code = f.fault.error_code;
-      g_state->error_text = f.fault.message;
-      g_state->error_utf16 = f.fault.utf16;
-    }
-    return true;
+    return f.fault;
   }
-  return false;
+  return std::nullopt;
 }
 
 // Reports the injected error once, in the caller's buffer; the next
@@ -91,16 +94,21 @@ struct trampoline;
 template <auto Member, oci_fn Id, typename... A>
 struct trampoline<Member, Id, sword (*)(A...)> {
   static sword call(A... a) {
-    sword status = OCI_SUCCESS;
-    if (fire(Id, status)) return status;
-    return (g_state->real.*Member)(a...);
+    std::optional<oci_fault> fault = fire(Id);
+    if (!fault) return (g_state->real.*Member)(a...);
+    sword status = fault->then ? fault->then((g_state->real.*Member)(a...)) : fault->status;
+    report(*fault, status);
+    return status;
   }
 };
 
 sword error_get_trampoline(void* hndlp, ub4 recordno, OraText* sqlstate, sb4* errcodep,
                            OraText* bufp, ub4 bufsiz, ub4 type) {
+  if (std::optional<oci_fault> fault = fire(oci_fn::OCIErrorGet)) {
+    report(*fault, fault->status);
+    return fault->status;
+  }
   sword status = OCI_SUCCESS;
-  if (fire(oci_fn::OCIErrorGet, status)) return status;
   if (injected_error(recordno, errcodep, bufp, bufsiz, status)) return status;
   return g_state->real.OCIErrorGet(hndlp, recordno, sqlstate, errcodep, bufp, bufsiz, type);
 }

@@ -4,6 +4,7 @@
 
 #include "oci/oci_functions.h"
 
+#include <functional>
 #include <string>
 
 struct oci_fault {
@@ -14,6 +15,11 @@ struct oci_fault {
   sb4 error_code = 0;
   std::string message;  // UTF-8
   bool utf16 = true;    // the text is written as UTF-16 (character set 1000)
+  // When set, the client's own call is made first and this gets its
+  // status, may change what the call gave back (a client that tells
+  // something its own way) and returns the status the caller sees; the
+  // error above is reported with an OCI_ERROR or OCI_SUCCESS_WITH_INFO.
+  std::function<sword(sword)> then;
 };
 
 // While an injector lives, every entry of the process-wide table passes

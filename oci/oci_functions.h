@@ -11,7 +11,7 @@
   X(OCISessionEnd) X(OCIAttrSet) X(OCIAttrGet) X(OCIParamGet) X(OCIStmtPrepare)              \
   X(OCIStmtExecute) X(OCIStmtFetch) X(OCIDefineByPos) X(OCIBindByPos) X(OCIErrorGet)         \
   X(OCILobRead) X(OCILobWrite) X(OCILobCharSetForm) X(OCIDateTimeGetDate)                    \
-  X(OCIDateTimeGetTime)
+  X(OCIDateTimeGetTime) X(OCIBreak)
 
 // Names the functions for fault injection and diagnostics.
 enum class oci_fn {

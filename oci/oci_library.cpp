@@ -142,6 +142,24 @@ oci_library& oci_library::process() {
 
 bool oci_available() { return oci_library::process().load(); }
 
+void* oci_library::optional_function(const char* name) const {
+  return loaded() && handle_ ? dlsym(handle_, name) : nullptr;
+}
+
+std::string oci_source_file(const std::string& connect_string) {
+  oci_library& library = oci_library::process();
+  if (!library.load()) return std::string();
+  using finder = long (*)(const char*, char*, size_t);
+  auto find = reinterpret_cast<finder>(library.optional_function("ocilite_source_file"));
+  if (!find) return std::string();
+  long size = find(connect_string.c_str(), nullptr, 0);
+  if (size < 0) return std::string();
+  std::string path(static_cast<std::size_t>(size) + 1, '\0');
+  if (find(connect_string.c_str(), path.data(), path.size()) != size) return std::string();
+  path.resize(static_cast<std::size_t>(size));
+  return path;
+}
+
 const oci_functions& oci() {
   oci_library& library = oci_library::process();
   if (!library.load()) throw tk_exception(oci_missing_client_message, 1);

@@ -34,6 +34,9 @@ class oci_library {
   // The first loader failure (dlerror text or the missing function).
   const std::string& failure() const { return failure_; }
   const std::vector<std::string>& candidates() const { return candidates_; }
+  // A function of the loaded library that no table binds; null when it
+  // has none.
+  void* optional_function(const char* name) const;
 
   // The process-wide library, with the candidates taken from the environment
   // and the program's folder on first use. Never unloaded.
@@ -55,6 +58,11 @@ extern const char* const oci_missing_client_message;
 
 // True when the process-wide library is loaded (loading it if needed).
 bool oci_available();
+
+// The local file that a connect string names, as a client library that
+// answers from files (ocilite, through its ocilite_source_file) finds it;
+// empty for a client of a server, which has none, and when no library loads.
+std::string oci_source_file(const std::string& connect_string);
 
 // The process-wide function table; throws tk_exception of level 1 with the
 // missing-client message when no client library can be bound.

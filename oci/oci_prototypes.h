@@ -51,5 +51,8 @@ sword OCIDateTimeGetDate(void* hndl, OCIError* err, const OCIDateTime* date, sb2
                          ub1* dy);
 sword OCIDateTimeGetTime(void* hndl, OCIError* err, OCIDateTime* datetime, ub1* hr, ub1* mm,
                          ub1* ss, ub4* fsec);
+// Breaks off the call under way on a server (or service context) from
+// another thread; that call fails with ORA-01013.
+sword OCIBreak(void* hndlp, OCIError* errhp);
 
 }  // extern "C"

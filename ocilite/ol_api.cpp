@@ -25,6 +25,14 @@ std::recursive_mutex& api_mutex() {
   return *m;
 }
 
+// OCIBreak comes from another thread while a call holds the api lock: it
+// takes this one alone, which guards the server's connection and the
+// service context's server while they change.
+std::mutex& break_mutex() {
+  static auto* m = new std::mutex;
+  return *m;
+}
+
 void record(error_handle* err, const ora_error& e) {
   if (!err) return;
   err->has_error = true;
@@ -97,6 +105,8 @@ void free_handle(handle* h);
 void free_children(env_handle* env);
 
 void free_handle(handle* h) {
+  std::unique_lock<std::mutex> breaks(break_mutex(), std::defer_lock);
+  if (h->kind == OCI_HTYPE_SERVER || h->kind == OCI_HTYPE_SVCCTX) breaks.lock();
   switch (h->kind) {
     case OCI_HTYPE_ENV:
       free_children(static_cast<env_handle*>(h));
@@ -260,7 +270,9 @@ sword OCIServerAttach(OCIServer* srvhp, OCIError* errhp, const OraText* dblink, 
     std::string name = dblink && dblink_len > 0
                            ? text_in(dblink, static_cast<ub4>(dblink_len), srv.env)
                            : std::string();
-    srv.db = database::open(resolve_connect_string(name));
+    std::shared_ptr<database> db = database::open(resolve_connect_string(name));
+    std::lock_guard<std::mutex> breaks(break_mutex());
+    srv.db = std::move(db);
     return OCI_SUCCESS;
   });
 }
@@ -268,6 +280,7 @@ sword OCIServerAttach(OCIServer* srvhp, OCIError* errhp, const OraText* dblink, 
 sword OCIServerDetach(OCIServer* srvhp, OCIError* errhp, ub4) {
   return guarded(errhp, true, [&](error_handle*) {
     auto& srv = need<server_handle>(srvhp, OCI_HTYPE_SERVER);
+    std::lock_guard<std::mutex> breaks(break_mutex());
     if (srv.db) srv.db->close(false);
     srv.db.reset();
     return OCI_SUCCESS;
@@ -309,7 +322,9 @@ sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size, ub
       case OCI_HTYPE_SVCCTX: {
         auto& svc = need<svcctx_handle>(trgthndlp, trghndltyp);
         if (attrtype == OCI_ATTR_SERVER) {
-          svc.server = attributep ? &need<server_handle>(attributep, OCI_HTYPE_SERVER) : nullptr;
+          server_handle* server = attributep ? &need<server_handle>(attributep, OCI_HTYPE_SERVER) : nullptr;
+          std::lock_guard<std::mutex> breaks(break_mutex());
+          svc.server = server;
         } else if (attrtype == OCI_ATTR_SESSION) {
           svc.session =
               attributep ? &need<session_handle>(attributep, OCI_HTYPE_SESSION) : nullptr;
@@ -594,6 +609,19 @@ sword OCILobCharSetForm(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* loc
   });
 }
 
+sword OCIBreak(void* hndlp, OCIError* errhp) {
+  // Not under the api lock: the call to break off holds it.
+  std::lock_guard<std::mutex> breaks(break_mutex());
+  if (errhp && !as<error_handle>(errhp, OCI_HTYPE_ERROR)) return OCI_INVALID_HANDLE;
+  server_handle* srv = as<server_handle>(hndlp, OCI_HTYPE_SERVER);
+  if (svcctx_handle* svc = as<svcctx_handle>(hndlp, OCI_HTYPE_SVCCTX))
+    srv = svc->server && is_live(svc->server) ? svc->server : nullptr;
+  if (!srv) return OCI_INVALID_HANDLE;
+  // The statement that runs fails with SQLITE_INTERRUPT, that is ORA-01013.
+  if (srv->db && srv->db->is_open()) sqlite3_interrupt(srv->db->handle());
+  return OCI_SUCCESS;
+}
+
 sword OCIDateTimeGetDate(void*, OCIError* err, const OCIDateTime* date, sb2* yr, ub1* mnth,
                          ub1* dy) {
   return guarded(err, true, [&](error_handle*) {
@@ -624,3 +652,18 @@ sword OCIDateTimeGetTime(void*, OCIError* err, OCIDateTime* datetime, ub1* hr, u
 }
 
 }  // extern "C"
+
+// Not an OCI function: the file a connect string names, found as
+// OCIServerAttach finds it, for a program that must not write over its own
+// source. The length of the path (written with its NUL when it fits), or
+// -1 when the string names no file.
+extern "C" __attribute__((visibility("default"))) long ocilite_source_file(const char* connect_string, char* path,
+                                                                           size_t size) {
+  try {
+    std::string found = resolve_connect_string(connect_string ? connect_string : "");
+    if (path && found.size() < size) std::memcpy(path, found.c_str(), found.size() + 1);
+    return static_cast<long>(found.size());
+  } catch (...) {
+    return -1;
+  }
+}

@@ -91,7 +91,8 @@ std::string value_text(const column_desc& col, const cell& v) {
 }
 
 // The indicator, length and return code of a value of `whole` bytes of
-// which `kept` were put; true when it was cut.
+// which `kept` were put; true when it was cut. The indicator holds the
+// whole length while an sb2 can, else -2.
 bool report(const out_slot& s, std::size_t kept, std::size_t whole, ub2 length) {
   bool cut = kept < whole;
   if (s.ind) *s.ind = cut ? (whole > 32767 ? sb2(-2) : static_cast<sb2>(whole)) : 0;
@@ -100,14 +101,20 @@ bool report(const out_slot& s, std::size_t kept, std::size_t whole, ub2 length) 
   return cut;
 }
 
+// The bytes a buffer may take: when only the ub2 return length tells how
+// many it got, no more than that can tell, so the length never wraps.
+std::size_t told_room(const out_slot& s, std::size_t room) {
+  return s.rlen ? std::min<std::size_t>(room, 65535) : room;
+}
+
 bool put_chars(const std::string& utf8, const out_slot& s) {
   std::string enc = encode_text(utf8, s.csid);
   std::size_t nul = s.dty == SQLT_STR ? nul_size(s.csid) : 0;
   std::size_t size = s.size > 0 ? static_cast<std::size_t>(s.size) : 0;
-  std::size_t room = size > nul ? size - nul : 0;
-  if (s.dty == SQLT_AFC && enc.size() < size) {
+  std::size_t room = told_room(s, size > nul ? size - nul : 0);
+  if (s.dty == SQLT_AFC && enc.size() < room) {
     std::string blank = encode_text(" ", s.csid);
-    while (enc.size() + blank.size() <= size) enc += blank;
+    while (enc.size() + blank.size() <= room) enc += blank;
   }
   std::size_t n = fit_prefix(enc, room, s.csid);
   char* out = static_cast<char*>(s.data);
@@ -131,7 +138,7 @@ bool put_long_chars(const std::string& utf8, const out_slot& s) {
 }
 
 bool put_bytes(const std::string& bytes, const out_slot& s) {
-  std::size_t size = s.size > 0 ? static_cast<std::size_t>(s.size) : 0;
+  std::size_t size = told_room(s, s.size > 0 ? static_cast<std::size_t>(s.size) : 0);
   std::size_t n = std::min(size, bytes.size());
   if (n) std::memcpy(s.data, bytes.data(), n);
   return report(s, n, bytes.size(), static_cast<ub2>(n));
@@ -252,7 +259,7 @@ void put_lob(const column_desc& col, const cell& v, const out_slot& s, const row
   loc->chars.clear();
   loc->bytes.clear();
   if (want_clob)
-    loc->chars = utf8_to_utf16(v.type == SQLITE_TEXT ? v.bytes : value_text(col, v));
+    loc->chars = v.type == SQLITE_TEXT ? utf8_to_utf16(v.bytes) : utf8_to_utf16(value_text(col, v));
   else
     loc->bytes = v.bytes;
   loc->db = src.db;
@@ -287,7 +294,9 @@ bool put_value(const column_desc& col, const cell& stored, const out_slot& s, co
   }
   // The server keeps a BINARY_FLOAT as a 32-bit float, SQLite a double:
   // every fetch sees the float, whatever was written into the file.
-  const cell v = col.type.kind == col_kind::binary_float ? cell::real(static_cast<float>(double_of(stored))) : stored;
+  // Any other value is used where it is: a CLOB's text may be large.
+  const cell as_float = col.type.kind == col_kind::binary_float ? cell::real(static_cast<float>(double_of(stored))) : cell{};
+  const cell& v = col.type.kind == col_kind::binary_float ? as_float : stored;
   switch (s.dty) {
     case SQLT_STR:
     case SQLT_CHR:

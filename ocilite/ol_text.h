@@ -11,6 +11,8 @@ namespace ocilite {
 // Invalid sequences become U+FFFD; stored text is not trusted to be valid.
 std::u16string utf8_to_utf16(std::string_view text);
 std::string utf16_to_utf8(std::u16string_view text);
+// One code point's UTF-8 bytes onto `out`.
+void append_utf8(std::string& out, char32_t c);
 
 // Character sets this library speaks: UTF-16 (1000, 2000) or UTF-8 (the
 // rest it accepts: 0, 871, 873).

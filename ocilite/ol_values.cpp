@@ -1,9 +1,11 @@
 #include "ocilite/ol_values.h"
 
+#include "ocilite/ol_date_math.h"
 #include "ocilite/ol_error.h"
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <ctime>
 
@@ -332,17 +334,14 @@ bool digits_at(std::string_view s, std::size_t at, std::size_t n, int& out) {
   return true;
 }
 
-int days_in_month(int year, int month) {
-  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : days[month - 1];
-}
-
 }  // namespace
 
 std::optional<datetime> parse_datetime(std::string_view s) {
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
   datetime t;
+  // A year BC has a sign.
+  bool bc = !s.empty() && s[0] == '-';
+  if (bc) s.remove_prefix(1);
   if (!digits_at(s, 0, 4, t.year) || s.size() < 10 || s[4] != '-' || s[7] != '-' ||
       !digits_at(s, 5, 2, t.month) || !digits_at(s, 8, 2, t.day))
     return std::nullopt;
@@ -377,16 +376,16 @@ std::optional<datetime> parse_datetime(std::string_view s) {
     t.zone_minutes = (s[i] == '-' ? -1 : 1) * (hh * 60 + mm);
     i = s.size();
   }
-  if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > days_in_month(t.year, t.month) ||
-      t.hour > 23 || t.minute > 59 || t.second > 59 || t.year == 0)
+  if (bc) t.year = -t.year;
+  if (!is_valid_date(t.year, t.month, t.day) || t.hour > 23 || t.minute > 59 || t.second > 59)
     return std::nullopt;
   return t;
 }
 
 std::string datetime_text(const datetime& t, bool with_fraction, bool with_zone) {
   char buffer[64];
-  int n = std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month,
-                        t.day, t.hour, t.minute, t.second);
+  int n = std::snprintf(buffer, sizeof buffer, "%s%04d-%02d-%02d %02d:%02d:%02d", t.year < 0 ? "-" : "",
+                        std::abs(t.year), t.month, t.day, t.hour, t.minute, t.second);
   std::string out(buffer, static_cast<std::size_t>(n));
   if (with_fraction) {
     std::snprintf(buffer, sizeof buffer, ".%09u", static_cast<unsigned>(t.nanos));

@@ -27,14 +27,6 @@ std::string real_path(const std::string& path) {
   return real ? std::string(real.get()) : std::string();
 }
 
-std::string link_target(const std::string& path) {
-  std::string target(PATH_MAX, '\0');
-  ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-  if (n < 0 || static_cast<std::size_t>(n) >= target.size()) return std::string();
-  target.resize(static_cast<std::size_t>(n));
-  return target;
-}
-
 // The folder resolved as the system finds it; a name that ends in a link
 // is followed too, also when its target does not exist yet.
 std::string resolve(std::string path) {
@@ -56,7 +48,7 @@ std::string resolve(std::string path) {
     std::string full = real_folder + name;
     struct stat st {};
     if (links >= max_links || ::lstat(full.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return full;
-    std::string target = link_target(full);
+    std::string target = symbolic_link_target(full);
     if (target.empty()) return full;
     path = target[0] == '/' ? target : real_folder + target;
   }
@@ -81,7 +73,7 @@ file_identity file_identity::of_descriptor(int fd) {
     id.device = st.st_dev;
     id.inode = st.st_ino;
   }
-  id.resolved_path = link_target("/proc/self/fd/" + std::to_string(fd));
+  id.resolved_path = symbolic_link_target("/proc/self/fd/" + std::to_string(fd));
   return id;
 }
 
@@ -114,6 +106,14 @@ std::vector<file_identity> open_files() {
 bool is_symbolic_link(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+std::string symbolic_link_target(const std::string& path) {
+  std::string target(PATH_MAX, '\0');
+  ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+  if (n < 0 || static_cast<std::size_t>(n) >= target.size()) return std::string();
+  target.resize(static_cast<std::size_t>(n));
+  return target;
 }
 
 }  // namespace qm_platform

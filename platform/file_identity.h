@@ -34,4 +34,7 @@ std::vector<file_identity> open_files();
 
 // True when the name itself is a symbolic link (its folders may be links).
 bool is_symbolic_link(const std::string& path);
+// What the symbolic link says, as it says it; empty when it is none or
+// cannot be read.
+std::string symbolic_link_target(const std::string& path);
 }  // namespace qm_platform

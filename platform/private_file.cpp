@@ -1,46 +1,32 @@
 #include "platform/private_file.h"
 
 #include "platform/private_folder.h"
+#include "platform/system_error.h"
+#include "platform/utf8.h"
 #include "platform/write_all.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
 
 namespace qm_platform {
 
-namespace {
+std::wstring replace_failure::text() const { return reason.empty() ? system_error_wide_text(error) : reason; }
 
-// Writes the whole text, syncs and closes the file; errno tells the first
-// failure.
-bool write_sync_close(int fd, const std::string& text) {
-  bool ok = true;
-  if (int error = write_all(fd, text.data(), text.size())) {
-    errno = error;
-    ok = false;
-  }
-  if (ok && ::fsync(fd) != 0) ok = false;
-  int saved = errno;
-  if (::close(fd) != 0 && ok) return false;
-  errno = saved;
-  return ok;
-}
-
-}  // namespace
-
-bool replace_private_file(const std::string& path, const std::string& text) {
-  // A name of its own (made with mode 0600), never one that is already
-  // there: a link planted at a fixed name would be followed.
-  std::string temp = name_pattern_beside(path);
-  int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  if (write_sync_close(fd, text) && ::rename(temp.c_str(), path.c_str()) == 0) return true;
-  int saved = errno;
-  ::unlink(temp.c_str());
-  errno = saved;
-  return false;
+replace_failure replace_private_file(const std::string& path, const std::string& text) {
+  std::string target;
+  if (link_refusal refusal = replacement_target(path, target); refusal != link_refusal::none)
+    return {0, link_refusal_text(refusal)};
+  private_folder own(path_from_utf8(target.c_str()));
+  if (own.path().empty()) return {own.error(), {}};
+  std::wstring written = own.path() + L"/settings";
+  int fd = ::open(path_to_utf8(written.c_str()).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return {errno, {}};
+  int error = write_all(fd, text.data(), text.size());
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0) error = put_in_place(written, path_from_utf8(target.c_str()), replaced_access::owner_only);
+  return {error, {}};
 }
 
 }  // namespace qm_platform

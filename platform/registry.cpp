@@ -273,8 +273,10 @@ bool write_values(const std::string& file, const value_map& values) {
     }
     out << '\n';
   }
-  if (!qm_platform::replace_private_file(file, out.str())) return fail(errno, file);
-  return true;
+  qm_platform::replace_failure failure = qm_platform::replace_private_file(file, out.str());
+  if (!failure.failed()) return true;
+  if (failure.error) return fail(failure.error, file);
+  return fail(ERROR_ACCESS_DENIED, file, qm_platform::path_to_utf8(failure.reason.c_str()));
 }
 
 bool valid_key(HKEY key) { return key && key->file.size() > 0; }
@@ -346,6 +348,23 @@ namespace qm_platform {
 registry_problem registry_last_problem() { return last_problem; }
 }  // namespace qm_platform
 
+namespace {
+std::string key_file(const std::string& store, const char* rootname, const std::string& path) {
+  return store + "/" + rootname + "/" + (path.empty() ? std::string("(root)") : path) + ".reg";
+}
+}  // namespace
+
+namespace qm_platform {
+std::string registry_key_file(HKEY root, const char* subkey) {
+  const char* rootname = root_name(root);
+  std::string path, store;
+  registry_problem kept = last_problem;
+  bool found = rootname && key_path_of(subkey, path) && store_folder(store);
+  last_problem = kept;
+  return found ? key_file(store, rootname, path) : std::string();
+}
+}  // namespace qm_platform
+
 LONG RegCreateKeyExA(HKEY root, LPCSTR subkey, DWORD, LPSTR, DWORD, REGSAM, void*, PHKEY result,
                      LPDWORD disposition) {
   const char* rootname = root_name(root);
@@ -355,7 +374,7 @@ LONG RegCreateKeyExA(HKEY root, LPCSTR subkey, DWORD, LPSTR, DWORD, REGSAM, void
   last_problem = {};
   std::string store;
   if (!store_folder(store)) return last_code;
-  std::string file = store + "/" + rootname + "/" + (path.empty() ? std::string("(root)") : path) + ".reg";
+  std::string file = key_file(store, rootname, path);
   if (!prepare_folders(store, file)) return last_code;
   auto key = std::make_unique<qm_hkey>();
   key->store = store;

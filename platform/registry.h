@@ -60,4 +60,7 @@ struct registry_problem {
   std::string reason;
 };
 registry_problem registry_last_problem();
+// The file that holds a key's values; empty for a key path that names none
+// or a user without a home folder.
+std::string registry_key_file(HKEY root, const char* subkey);
 }  // namespace qm_platform

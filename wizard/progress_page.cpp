@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <cwchar>
 
@@ -63,7 +64,9 @@ std::uint32_t progress_page::percent(std::uint32_t tables_total, std::uint32_t t
   std::uint32_t p = 0;
   if (tables_total != 0) {
     p = tables_done * 100 / tables_total;
-    if (records_total != 0) p += records_done * 100 / records_total / tables_total;
+    // The count was taken before the read: a table that has grown since
+    // stays within its share.
+    if (records_total != 0) p += std::min(records_done, records_total) * 100 / records_total / tables_total;
   }
   return p;
 }

@@ -117,6 +117,9 @@ void run_wizard(const char* command_line, int& result) {
   wizard_front_end front;
   quillet_convertor convertor(front);
   log_hold held_log(convertor);
+  // Said now, not first as the wizard closes: the pages start without the
+  // saved settings, or a file made read-only is about to be replaced.
+  if (!convertor.settings_notice().empty()) wizard_shell::error(convertor.settings_notice());
   bool quick_launch = command_line && *command_line;
   // The user named a file: running on other settings would convert what
   // was not asked for. The saved settings stay as they were.
@@ -132,7 +135,14 @@ void run_wizard(const char* command_line, int& result) {
     sel_file_page destination;
     qlt_sel_tables_page tables;
     if (quick_launch) {
-      refuse_special_destination(convertor.known_destination());
+      // Refused before anything is connected; a settings file that cannot
+      // run is not the next start's.
+      try {
+        convertor.check_dest();
+      } catch (const tk_exception&) {
+        convertor.leave_saved_settings();
+        throw;
+      }
       if (!oracle.connect_with_animation()) return;
       // A log refused is a settings file refused.
       if (!oracle.start_log()) {
@@ -140,7 +150,6 @@ void run_wizard(const char* command_line, int& result) {
         return;
       }
       convertor.get_all_tables();
-      convertor.check_dest();
     } else {
       shell.add_page(&welcome);
       shell.add_page(&oracle);

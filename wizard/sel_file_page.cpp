@@ -150,7 +150,7 @@ int sel_file_page::on_next() {
     wizard_shell::message(L"You should enter MS Excel file name");
     return -1;
   }
-  common_check_dest(c.destination);
+  c.check_dest();
   if (!tk_is_file_exist(c.destination, 0)) return 0;
   // Yes lets the run replace the file once it has something to write; a
   // wizard cancelled, or a run with nothing selected, leaves it.

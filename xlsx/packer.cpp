@@ -102,11 +102,12 @@ bool pack_folder(const std::wstring& folder, const std::wstring& destination_pat
     return false;
   }
   if (!exists(archive)) {
-    error = L"the zip program \"" + packer + L"\" left no file \"" + archive + L"\"";
+    error = L"the zip program \"" + packer + L"\" left no file";
     return false;
   }
   if (int rc = qm_platform::put_in_place(archive, destination)) {
-    error = L"cannot replace \"" + destination + L"\": " + system_error_text(rc);
+    // The caller names the file: in a run it is one of the run's own.
+    error = L"cannot put the archive in its place: " + system_error_text(rc);
     return false;
   }
   return true;

@@ -1,6 +1,7 @@
 #include "xlsx/part_output.h"
 
 #include "TK/tk_log.h"
+#include "platform/private_folder.h"
 #include "platform/system_error.h"
 #include "platform/utf8.h"
 #include "platform/win32.h"
@@ -252,7 +253,8 @@ int part_file_system::create_folder(const std::wstring& path) {
   // The parents may exist; the folder itself must be new to be ours.
   if (!make_dir_path(path)) return ENOENT;
   std::string narrow = qm_platform::path_to_utf8(path.c_str());
-  if (::mkdir(narrow.c_str(), 0700) != 0) return errno;
+  // Mode 0700 once the workbook has marked it as alive (qm_platform::folder_mark).
+  if (::mkdir(narrow.c_str(), qm_platform::unmarked_mode) != 0) return errno;
   return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
+#include "platform/private_folder.h"
 #include "platform/utf8.h"
 #include "platform/win32.h"
 #include "xlsx/xlsx_model.h"
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace XlsxModel {
@@ -33,6 +35,24 @@ std::wstring cut_title(std::wstring name) {
 }
 
 }  // namespace
+
+bool is_temp_tree_name(const std::string& name) {
+  // "xlsx_" thread "_" count, as the workbook names its tree.
+  if (name.compare(0, 5, "xlsx_") != 0) return false;
+  std::size_t underscores = 0, digits = 0;
+  for (std::size_t i = 5; i < name.size(); ++i) {
+    char c = name[i];
+    if (c == '_') {
+      if (++underscores > 1 || digits == 0) return false;
+      digits = 0;
+    } else if (c >= '0' && c <= '9') {
+      ++digits;
+    } else if (!(c == '-' && underscores == 1 && digits == 0 && name[i - 1] == '_')) {
+      return false;
+    }
+  }
+  return underscores == 1 && digits > 0;
+}
 
 std::wstring temp_base_folder() {
   std::wstring base = environment_path("TEMP");
@@ -65,6 +85,8 @@ CWorkbook::CWorkbook(part_file_system& files, std::size_t text_memory)
                L"xl/_rels/workbook.xml.rels", L"xl/theme/theme1.xml"};
 
   std::wstring base = temp_base_folder();
+  // The trees of runs that were killed, each maybe a whole workbook's parts.
+  qm_platform::remove_dead_folders(qm_platform::path_to_utf8(base.c_str()), is_temp_tree_name);
   auto thread = static_cast<unsigned long>(gettid());
   long count = static_cast<long>(std::clock());
   // Another run may be filling a folder of the same name: take the next free one.
@@ -74,6 +96,13 @@ CWorkbook::CWorkbook(part_file_system& files, std::size_t text_memory)
     temp_folder = base + L"/" + name;
     int rc = files.create_folder(temp_folder);
     if (rc == 0) {
+      // Marked as alive while the workbook lives; one that another run's
+      // clean-up holds at this moment is left to it.
+      std::string narrow = qm_platform::path_to_utf8(temp_folder.c_str());
+      int marked = tree_mark.take(narrow);
+      if (qm_platform::folder_mark::taken_by_another(marked)) continue;
+      // Unmarked, it is written all the same.
+      if (marked != 0) ::chmod(narrow.c_str(), 0700);
       folder_claimed = true;
       // The texts of the cells beyond what memory keeps wait in the folder.
       shared_strings.spill_to(files, temp_folder);

@@ -4,6 +4,7 @@
 // filled; of its cells only the shared strings stay in memory.
 #pragma once
 
+#include "platform/private_folder.h"
 #include "xlsx/charts.h"
 #include "xlsx/comments.h"
 #include "xlsx/part_output.h"
@@ -175,10 +176,15 @@ class CWorkbook {
   std::wstring error;
   bool folder_claimed = false;
   bool saved = false;
+  // The temporary folder's mark as alive: a later run removes it only once
+  // this process is gone.
+  qm_platform::folder_mark tree_mark;
 };
 
 // The temporary folder's parent: "TEMP", else "TMPDIR", else /tmp.
 std::wstring temp_base_folder();
+// A name the workbook gives its temporary folder.
+bool is_temp_tree_name(const std::string& name);
 // The creator of the core properties and the comment author: "USERNAME",
 // else "USER", else "Unknown".
 std::wstring user_name();

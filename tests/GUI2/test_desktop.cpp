@@ -7,6 +7,7 @@
 #include "TK/tk_utils.h"
 #include "tests/support/files.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wide_text.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -46,7 +47,7 @@ TEST(dll_version, reads_the_version_export) {
       {test_libraries + "libfake_no_version.so", 0},
       {test_libraries + "libmissing.so", 0},
   };
-  for (const auto& c : cases) EXPECT_EQ(get_dll_version(tk_from_utf8(c.file).c_str()), c.version) << c.file;
+  for (const auto& c : cases) EXPECT_EQ(get_dll_version(qm_test::wide(c.file).c_str()), c.version) << c.file;
 }
 
 class send_bug : public ::testing::Test {

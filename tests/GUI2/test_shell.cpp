@@ -7,14 +7,17 @@
 #include "TK/tk_exception.h"
 #include "TK/tk_utils.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wide_text.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QFileDialog>
+#include <QDialogButtonBox>
+#include <QListWidget>
 #include <QTimer>
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sys/stat.h>
 
@@ -183,7 +186,7 @@ TEST(file_dialogs, a_typed_name_gets_the_extension_and_starts_in_the_initial_fol
   test_app();
   qm_test::temp_folder made("qm_dialog_");
   std::string folder = made.path;
-  std::wstring wide_folder(folder.begin(), folder.end());
+  std::wstring wide_folder = qm_test::wide(folder);
   save_file_dialog dialog(nullptr, file_filter{std::wstring(L"Profile Files (.qlt)\0*.qlt\0\0", 28), L"Select Profile File"},
                           wide_folder + L"/old.qlt", L"qlt");
   QString shown_folder;
@@ -194,13 +197,13 @@ TEST(file_dialogs, a_typed_name_gets_the_extension_and_starts_in_the_initial_fol
             EXPECT_EQ(window->windowTitle(), QString("Select Profile File"));
             auto* name = window->findChild<QLineEdit*>("fileNameEdit");
             EXPECT_EQ(name->text(), QString("old"));
-            shown_folder = qobject_cast<QFileDialog*>(window)->directory().absolutePath();
+            shown_folder = window->findChild<QLineEdit*>("lookInEdit")->text();
             name->setText("report");
             QTimer::singleShot(0, window, &QDialog::accept);
           });
   ui.start(20);
   EXPECT_TRUE(dialog.run());
-  EXPECT_EQ(shown_folder.toStdString(), folder);
+  EXPECT_EQ(shown_folder.toStdString(), folder + "/");
   EXPECT_EQ(dialog.get_file_name(), wide_folder + L"/report.qlt");
 }
 
@@ -212,7 +215,7 @@ TEST(file_dialogs, a_typed_name_with_quotes_is_one_name_in_the_folder_shown) {
   const std::string folder = made.path;
   ASSERT_EQ(mkdir((folder + "/sub").c_str(), 0700), 0);
   for (const char* name : {"/my \"weekly\".qlt", "/sub/a \"b\" c.qlt"}) std::ofstream(folder + name) << "x";
-  const std::wstring start = tk_from_utf8(folder) + L"/old.qlt";
+  const std::wstring start = qm_test::wide(folder) + L"/old.qlt";
   const std::wstring filter(L"Profile Files (.qlt)\0*.qlt\0\0", 28);
   const struct {
     bool save;
@@ -265,4 +268,84 @@ TEST(file_dialogs, a_typed_name_with_quotes_is_one_name_in_the_folder_shown) {
   ui.start(20);
   EXPECT_FALSE(missing.run());
   EXPECT_TRUE(ui.done());
+}
+
+// Folders and files whose names are not UTF-8 are shown with U+FFFD for
+// those bytes, and entered, chosen and proposed by their bytes.
+TEST(file_dialogs, names_that_are_no_text_keep_their_bytes) {
+  test_app();
+  qm_test::temp_folder made("qm_dialog_");
+  const std::string folder = made.path + "/caf\xe9";
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((folder + "/d\xf6").c_str(), 0700), 0);
+  for (const char* name : {"/r\xe9.qlt", "/plain.qlt", "/other.txt", "/d\xf6/in.qlt"}) std::ofstream(folder + name) << "x";
+  const std::wstring filter(L"Profile Files (.qlt)\0*.qlt\0All Files (*.*)\0*.*\0\0", 52);
+  const QString shown_folder = QString::fromUtf8(made.path + "/caf\xef\xbf\xbd/");
+  const struct {
+    bool save;
+    std::string start;  // below the folder
+    std::function<void(QDialog*)> act;
+    std::string chosen;  // below the folder
+  } cases[] = {
+      // The file listed as "r?.qlt", selected.
+      {false, "/x.qlt",
+       [](QDialog* d) {
+         auto* list = d->findChild<QListWidget*>("listView");
+         auto found = list->findItems(QString::fromUtf8("r\xef\xbf\xbd.qlt"), Qt::MatchExactly);
+         ASSERT_EQ(found.size(), 1);
+         list->setCurrentItem(found.front());
+         click_later(d->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Open));
+       },
+       "/r\xe9.qlt"},
+      // The folder "d?" entered by a double click, then a file in it.
+      {false, "/x.qlt",
+       [](QDialog* d) {
+         auto* list = d->findChild<QListWidget*>("listView");
+         auto found = list->findItems(QString::fromUtf8("d\xef\xbf\xbd"), Qt::MatchExactly);
+         ASSERT_EQ(found.size(), 1);
+         emit list->itemActivated(found.front());
+         ASSERT_EQ(list->count(), 1);
+         emit list->itemActivated(list->item(0));
+       },
+       "/d\xf6/in.qlt"},
+      // The proposed name, as it is.
+      {true, "/b\xf6\xf6k.qlt", [](QDialog* d) { press_file_dialog_ok(d->objectName(), d->findChild<QLineEdit*>("fileNameEdit")->text()); },
+       "/b\xf6\xf6k.qlt"},
+      // A typed name, in the folder shown.
+      {true, "/b\xf6\xf6k.qlt", [](QDialog* d) { press_file_dialog_ok(d->objectName(), "new"); }, "/new.qlt"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.chosen);
+    std::unique_ptr<file_dialog> dialog;
+    const std::wstring start = qm_test::wide(folder + c.start);
+    if (c.save)
+      dialog = std::make_unique<save_file_dialog>(nullptr, file_filter{filter, L"t"}, start, L"qlt");
+    else
+      dialog = std::make_unique<open_file_dialog>(nullptr, file_filter{filter, L"t"}, start);
+    const QString name = c.save ? "save_file_dialog" : "open_file_dialog";
+    QStringList listed;
+    QString looked_in;
+    ui_script ui;
+    ui.step("dialog", [name] { return find_visible(name) != nullptr; },
+            [&] {
+              auto* d = find_as<QDialog>(name);
+              auto* folder_shown = d->findChild<QLineEdit*>("lookInEdit");
+              auto* list = d->findChild<QListWidget*>("listView");
+              if (!folder_shown || !list) {
+                ADD_FAILURE() << "no folder or list of names shown";
+                QTimer::singleShot(0, d, &QDialog::reject);
+                return;
+              }
+              looked_in = folder_shown->text();
+              for (int i = 0; i < list->count(); ++i) listed << list->item(i)->text();
+              c.act(d);
+            });
+    ui.start(20);
+    EXPECT_TRUE(dialog->run());
+    EXPECT_TRUE(ui.done());
+    EXPECT_EQ(looked_in, shown_folder);
+    // Folders first; the filter shows the settings files only.
+    EXPECT_EQ(listed, (QStringList{QString::fromUtf8("d\xef\xbf\xbd"), "plain.qlt", QString::fromUtf8("r\xef\xbf\xbd.qlt")}));
+    EXPECT_EQ(dialog->get_file_name(), qm_test::wide(folder + c.chosen));
+  }
 }

@@ -6,6 +6,7 @@
 #include "ORA/ora_engine.h"
 #include "TK/tk_log.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wide_text.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -39,7 +40,7 @@ class ora_schema_folder : public qm_test::temp_folder {
   }
 };
 
-inline std::wstring wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+using qm_test::wide;
 
 inline std::vector<unsigned char> bytes_of(const ole_variant& v) {
   unsigned char* data = nullptr;

@@ -1,6 +1,7 @@
 // Rows of tables and queries as records of variants.
 #include "ORA/ora_exception.h"
 #include "ORA/ora_table.h"
+#include "oci/oci_fault.h"
 #include "ora_test_support.h"
 #include "platform/utf8.h"
 
@@ -27,7 +28,7 @@ std::string hex_of(const std::string& bytes) {
   return out;
 }
 
-TEST_F(ora_reading, a_table_is_read_for_its_counted_rows) {
+TEST_F(ora_reading, a_table_is_read_to_its_end_whatever_its_count) {
   open("CREATE TABLE \"T\" (\"ID\" NUMBER(4), \"NAME\" VARCHAR2(10));"
        "INSERT INTO \"T\" VALUES (1, 'a'); INSERT INTO \"T\" VALUES (2, NULL); INSERT INTO \"T\" VALUES (3, 'c');");
   db->get_tables();
@@ -40,15 +41,17 @@ TEST_F(ora_reading, a_table_is_read_for_its_counted_rows) {
   EXPECT_EQ(rows[1][1].get_type(), VT_EMPTY);
   EXPECT_EQ(rows[1][1].name, L"NAME");
   EXPECT_EQ(rows[1][1].size, 10);
+  rs.reset();
 
-  // The count taken at the start bounds the read; the server's end of
-  // data ends it earlier.
-  auto bounded = db->get_table(L"T");
-  bounded->record_count = 2;
-  EXPECT_EQ(read_rows(*bounded).size(), 2u);
-  auto longer = db->get_table(L"T");
-  longer->record_count = 10;
-  EXPECT_EQ(read_rows(*longer).size(), 3u);
+  // Rows committed by another session after the count are read too: the
+  // count tells the progress, the server's end of data ends the read.
+  auto table = db->get_table(L"T");
+  auto query = db->get_query(L"q", L"SELECT \"ID\" FROM \"T\" WHERE \"ID\" > 1", 0);
+  EXPECT_EQ(table->record_count, 3);
+  EXPECT_EQ(query->record_count, 2);
+  ora_schema_folder::run(folder.path + "/s.db", "INSERT INTO \"T\" VALUES (4, 'd'); INSERT INTO \"T\" VALUES (5, 'e');");
+  EXPECT_EQ(read_rows(*table).size(), 5u);
+  EXPECT_EQ(read_rows(*query).size(), 4u);
 }
 
 TEST_F(ora_reading, get_item_fetches_when_is_eof_was_not_asked) {
@@ -204,6 +207,78 @@ TEST_F(ora_reading, lobs_of_more_than_one_piece_come_back_whole) {
   EXPECT_EQ(rows[1][1].to_wstring(), L"");
   EXPECT_EQ(rows[1][2].get_type(), VT_EMPTY);
   EXPECT_TRUE(bytes_of(rows[1][3]).empty());
+}
+
+TEST_F(ora_reading, a_clob_is_read_no_further_than_the_reader_needs) {
+  // 100,000 characters; then 40,000 carriage returns, which a cell may
+  // fold away, before a tail.
+  open("CREATE TABLE \"L\" (\"ID\" NUMBER(4), \"C\" CLOB);"
+       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000)"
+       " INSERT INTO \"L\" SELECT 1, group_concat('x', '') FROM n;"
+       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000)"
+       " INSERT INTO \"L\" SELECT 2, group_concat(char(13), '') || 'tail' FROM n;");
+  db->get_tables();
+  engine->text_limit = 254;
+  oci_fault_injector counter;
+  auto rs = db->get_table(L"L");
+  auto rows = read_rows(*rs);
+  ASSERT_EQ(rows.size(), 2u);
+  // One piece: more than the limit, so that the reader knows there is more.
+  std::wstring first = rows[0][1].to_wstring();
+  EXPECT_GT(first.size(), 254u);
+  EXPECT_LT(first.size(), 100000u);
+  EXPECT_EQ(first, std::wstring(first.size(), L'x'));
+  EXPECT_EQ(rows[1][1].to_wstring(), std::wstring(40000, L'\r') + L"tail");
+  EXPECT_EQ(counter.calls(oci_fn::OCILobRead), 1u + 3u);
+}
+
+// A result whose column objects a test can reach.
+struct open_result : ora_query_results {
+  using ora_query_results::ora_query_results;
+  using ora_query_results::columns;
+};
+
+TEST_F(ora_reading, a_value_the_client_cut_is_read_on_whatever_way_it_tells_the_cut) {
+  // A VARCHAR2(100) that holds 40,000 characters: more than the column's
+  // buffer of 101 units, and more than a cell keeps.
+  open("CREATE TABLE \"L\" (\"ID\" NUMBER(4), \"V\" VARCHAR2(100)); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+       "SELECT i + 1 FROM n WHERE i < 40000) INSERT INTO \"L\" SELECT 1, group_concat(char(97 + i % 26), '') FROM n;"
+       "INSERT INTO \"L\" VALUES (2, 'short');");
+  std::wstring whole;
+  for (int i = 1; i <= 40000; ++i) whole += static_cast<wchar_t>(L'a' + i % 26);
+  // How the client tells the cut of the first row: as ocilite does (the
+  // indicator -2, return code 1406, ORA-24345), or by one sign alone.
+  enum way { all_signs, indicator, return_code, long_length, warning };
+  for (way told : {all_signs, indicator, return_code, long_length, warning})
+    for (std::size_t limit : {std::size_t(0), std::size_t(254)}) {
+      SCOPED_TRACE(std::to_string(told) + " limit " + std::to_string(limit));
+      engine->text_limit = limit;
+      open_result result(0, L"SELECT \"ID\", \"V\" FROM \"L\" ORDER BY \"ID\"");
+      auto& column = dynamic_cast<ora_string&>(*result.columns[1]);
+      oci_fault_injector faults;
+      oci_fault fault;
+      fault.function = oci_fn::OCIStmtFetch;
+      fault.error_code = 1406;
+      fault.message = "ORA-01406: fetched column value was truncated";
+      fault.then = [&](sword status) {
+        if (told == all_signs) return status;
+        if (told != indicator) column.null_ind = 0;
+        if (told != return_code) column.return_code = 0;
+        // A return length that wrapped, one past the buffer, or the room.
+        column.length = told == indicator ? 0 : told == long_length ? 60000 : 202;
+        return told == warning ? OCI_SUCCESS_WITH_INFO : OCI_SUCCESS;
+      };
+      faults.fail(fault);
+      auto rows = read_rows(result);
+      ASSERT_EQ(rows.size(), 2u);
+      std::wstring got = rows[0][1].to_wstring();
+      if (limit == 0)
+        EXPECT_TRUE(got == whole) << got.size();
+      else
+        EXPECT_TRUE(got.size() > limit && whole.compare(0, got.size(), got) == 0) << got.size();
+      EXPECT_EQ(rows[1][1].to_wstring(), L"short");
+      EXPECT_TRUE(faults.fired(oci_fn::OCIStmtFetch));
+    }
 }
 
 TEST_F(ora_reading, long_raw_texts_and_unsupported_types) {

@@ -1,11 +1,14 @@
 // The session: connect strings, login, errors, version, row counts.
 #include "ORA/ora_exception.h"
+#include "ORA/ora_stop_watch.h"
 #include "TK/tk_log.h"
 #include "oci/oci_fault.h"
 #include "ora_test_support.h"
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -120,6 +123,30 @@ TEST_F(ora_session, version_and_row_counts) {
   EXPECT_EQ(engine->get_records_cnt(L"SELECT * FROM \"T\" WHERE \"ID\" > 1", true), 1);
   EXPECT_EQ(engine->get_safe_name(L"A\"B"), L"\"A\"B\"");
   EXPECT_EQ(engine->get_table_filter(L"O'HARE"), L"table_name = 'O''HARE'");
+}
+
+TEST_F(ora_session, a_stop_breaks_off_the_statement_under_way_and_starts_no_other) {
+  open("CREATE TABLE \"CUBE\" (\"ID\" NUMBER(6)); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+       "FROM n WHERE i < 2000) INSERT INTO \"CUBE\" SELECT i FROM n;");
+  const std::wstring minutes = L"SELECT COUNT(*) FROM \"CUBE\" a, \"CUBE\" b, \"CUBE\" c";
+  {
+    // Asked by the watch, which asks only while a call is under way: the
+    // stop comes in the middle of the count.
+    const std::thread::id run = std::this_thread::get_id();
+    ora_stop_watch watch(*engine, [run] { return std::this_thread::get_id() != run; });
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_THROW(engine->get_records_cnt(minutes, true), tk_final_exception);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  }
+  {
+    // Asked for before: nothing is sent.
+    ora_stop_watch watch(*engine, [] { return true; });
+    oci_fault_injector counter;
+    EXPECT_THROW(engine->get_records_cnt(L"CUBE"), tk_final_exception);
+    EXPECT_EQ(counter.calls(oci_fn::OCIStmtExecute), 0u);
+  }
+  // Without a watch the session is as before.
+  EXPECT_EQ(engine->get_records_cnt(L"CUBE"), 2000);
 }
 
 TEST_F(ora_session, the_log_never_shows_the_password) {

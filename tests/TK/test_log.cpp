@@ -2,6 +2,7 @@
 #include "TK/tk_log.h"
 #include "tests/support/files.h"
 #include "tk_test_support.h"
+#include "tests/support/wide_text.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -230,7 +231,7 @@ TEST_F(LogFile, TheDestinationIsRefusedWhenItIsTheLogFile) {
       {folder.path + "/sub/run.log", false},
   };
   for (const auto& c : cases) {
-    std::wstring destination(c.destination.begin(), c.destination.end());
+    std::wstring destination = qm_test::wide(c.destination);
     try {
       converter.check_logfile_apart(destination);
       EXPECT_FALSE(c.refused) << c.destination;
@@ -247,12 +248,12 @@ TEST_F(LogFile, TheDestinationIsRefusedWhenItIsTheLogFile) {
   tk_converter relative;
   relative.set_logfile("new.log");
   std::string named = here + "/new.log";
-  EXPECT_THROW(relative.check_logfile_apart(std::wstring(named.begin(), named.end())), tk_exception);
+  EXPECT_THROW(relative.check_logfile_apart(qm_test::wide(named)), tk_exception);
   // A later settings file without a log name clears the member, not the
   // name the log goes on writing to.
   relative.set_logfile("");
   EXPECT_TRUE(relative.log_file.empty());
-  EXPECT_THROW(relative.check_logfile_apart(std::wstring(named.begin(), named.end())), tk_exception);
+  EXPECT_THROW(relative.check_logfile_apart(qm_test::wide(named)), tk_exception);
   ASSERT_EQ(chdir(previous), 0);
 }
 
@@ -262,7 +263,7 @@ TEST_F(LogFile, ALogNamingTheKnownDestinationIsRefusedBeforeItTouchesTheFile) {
   std::string link = folder.path + "/link.log";
   ASSERT_EQ(symlink("e.xls", link.c_str()), 0);
   tk_converter converter;
-  converter.dest = std::wstring(workbook.begin(), workbook.end());
+  converter.dest = qm_test::wide(workbook);
   for (const std::string& name : {workbook, folder.path + "/./e.xls", link}) {
     try {
       converter.set_logfile(name);

@@ -2,6 +2,7 @@
 #include "TK/tk_file_name.h"
 #include "TK/tk_utils.h"
 #include "tk_test_support.h"
+#include "tests/support/wide_text.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -14,14 +15,14 @@ namespace {
 
 TEST(FileName, SplitsAFullPath) {
   temp_folder folder;
-  tk_temp_chdir_w here(tk_from_utf8(folder.path));
+  tk_temp_chdir_w here(qm_test::wide(folder.path));
   ASSERT_TRUE(here.succeeded());
   tk_file_wname f(L"data.txt");
   EXPECT_EQ(f.drive, L"");
-  EXPECT_EQ(f.dir, tk_from_utf8(folder.path) + L"/");
+  EXPECT_EQ(f.dir, qm_test::wide(folder.path) + L"/");
   EXPECT_EQ(f.name, L"data");
   EXPECT_EQ(f.ext, L".txt");
-  EXPECT_EQ(f.get_path(), tk_from_utf8(folder.path) + L"/data.txt");
+  EXPECT_EQ(f.get_path(), qm_test::wide(folder.path) + L"/data.txt");
 
   tk_file_name dots("/a/b/../c/./report.final.xls");
   EXPECT_EQ(dots.dir, "/a/c/");
@@ -156,13 +157,13 @@ TEST(Files, ReadOnlyAndFolders) {
   EXPECT_TRUE(tk_is_file_exist(file, 1));
   chmod(file.c_str(), 0444);
   EXPECT_TRUE(tk_is_file_exist(file, 0));
-  EXPECT_TRUE(tk_is_file_exist(tk_from_utf8(file), 16384));
+  EXPECT_TRUE(tk_is_file_exist(qm_test::wide(file), 16384));
   EXPECT_FALSE(tk_is_file_exist(file, 1));
   EXPECT_FALSE(tk_is_file_exist(folder.path + "/missing", 0));
   EXPECT_FALSE(tk_is_file_exist(folder.path, 0));
   EXPECT_TRUE(tk_is_path_exist(folder.path));
   EXPECT_FALSE(tk_is_path_exist(file));
-  EXPECT_FALSE(tk_is_path_exist(tk_from_utf8(folder.path + "/missing")));
+  EXPECT_FALSE(tk_is_path_exist(qm_test::wide(folder.path + "/missing")));
 }
 
 TEST(Files, ReadLines) {

@@ -3,6 +3,7 @@
 #include "UDB/udb_database.h"
 #include "UDB/udb_engine.h"
 #include "udb_test_support.h"
+#include "tests/support/wide_text.h"
 
 #include <gtest/gtest.h>
 
@@ -66,11 +67,11 @@ TEST(Engine, FileOperations) {
   std::string file = folder.path + "/book.xls";
   write_file(file, "x");
   test_engine engine;
-  EXPECT_TRUE(engine.is_db_exist(tk_from_utf8(file)));
-  engine.delete_db(tk_from_utf8(file));
-  EXPECT_FALSE(engine.is_db_exist(tk_from_utf8(file)));
+  EXPECT_TRUE(engine.is_db_exist(qm_test::wide(file)));
+  engine.delete_db(qm_test::wide(file));
+  EXPECT_FALSE(engine.is_db_exist(qm_test::wide(file)));
   try {
-    engine.delete_db(tk_from_utf8(file));
+    engine.delete_db(qm_test::wide(file));
     FAIL() << "no exception";
   } catch (const tk_exception_ex& e) {
     EXPECT_EQ(e.level, 1);

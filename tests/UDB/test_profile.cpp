@@ -4,6 +4,7 @@
 #include "UDB/udb_profile.h"
 #include "platform/utf8.h"
 #include "udb_test_support.h"
+#include "tests/support/wide_text.h"
 
 #include <csignal>
 #include <dirent.h>
@@ -18,7 +19,7 @@ namespace keys = udb_profile_keys;
 
 class ProfileFile : public ::testing::Test {
  protected:
-  std::wstring path(const char* name) { return tk_from_utf8(folder.path + "/" + name); }
+  std::wstring path(const char* name) { return qm_test::wide(folder.path + "/" + name); }
   std::string narrow(const char* name) { return folder.path + "/" + name; }
   temp_folder folder;
 };
@@ -64,28 +65,41 @@ TEST_F(ProfileFile, LoadRules) {
     bool result;
     std::wstring section, key, value;
   } cases[] = {
-      {"first value wins", "[S]\nk=one\nk=two\n", true, L"S", L"k", L"one"},
-      {"split at the first =", "[S]\na=b=c\n", true, L"S", L"a", L"b=c"},
-      {"line trimmed, key trimmed", "[S]\n  key  =  v  \n", true, L"S", L"key", L"  v"},
-      {"CR LF line ends", "[S]\r\npassword=tiger\r\n", true, L"S", L"password", L"tiger"},
-      {"only one CR is a line end", "[S]\nv=x\r\r\n", true, L"S", L"v", L"x\r"},
-      {"no line end at the end", "[S]\nv=last", true, L"S", L"v", L"last"},
+      {"first value wins", "[Oracle settings]\nk=one\nk=two\n", true, L"Oracle settings", L"k", L"one"},
+      {"split at the first =", "[Oracle settings]\na=b=c\n", true, L"Oracle settings", L"a", L"b=c"},
+      {"line trimmed, key trimmed", "[Oracle settings]\n  key  =  v  \n", true, L"Oracle settings", L"key", L"  v"},
+      {"CR LF line ends", "[Oracle settings]\r\npassword=tiger\r\n", true, L"Oracle settings", L"password", L"tiger"},
+      {"only one CR is a line end", "[Oracle settings]\nv=x\r\r\n", true, L"Oracle settings", L"v", L"x\r"},
+      {"no line end at the end", "[Oracle settings]\nv=last", true, L"Oracle settings", L"v", L"last"},
       {"bare line is a key", "[Selected Tables]\nEMP\n", true, L"Selected Tables", L"EMP", L""},
-      {"value before any section", "k=v\n[S]\nk=w\n", false, L"S", L"k", L""},
+      {"value before any section", "k=v\n[Oracle settings]\nk=w\n", false, L"Oracle settings", L"k", L""},
       {"bare line before any section", "EMP\n", false, L"Selected Tables", L"EMP", L""},
-      {"blank lines before the first section", "\n  \n[S]\nk=v\n", true, L"S", L"k", L"v"},
+      {"blank lines before the first section", "\n  \n[Oracle settings]\nk=v\n", true, L"Oracle settings", L"k", L"v"},
       // As editors save UTF-8 text.
-      {"byte-order mark", "\xEF\xBB\xBF[S]\r\nk=v\r\n", true, L"S", L"k", L"v"},
-      {"byte-order mark, then a value", "\xEF\xBB\xBFk=v\n[S]\nk=w\n", false, L"S", L"k", L""},
-      {"long line", "[S]\nq=" + std::string(100000, 'x') + "\n", true, L"S", L"q", std::wstring(100000, L'x')},
+      {"byte-order mark", "\xEF\xBB\xBF[Oracle settings]\r\nk=v\r\n", true, L"Oracle settings", L"k", L"v"},
+      {"byte-order mark, then a value", "\xEF\xBB\xBFk=v\n[Oracle settings]\nk=w\n", false, L"Oracle settings", L"k", L""},
+      {"long line", "[Oracle settings]\nq=" + std::string(100000, 'x') + "\n", true, L"Oracle settings", L"q", std::wstring(100000, L'x')},
       // A file without the escape key holds no escapes: backslashes stand as they are.
-      {"backslashes as they stand", "[S]\nd=C:\\new\\r\\\\x.xls\n", true, L"S", L"d", L"C:\\new\\r\\\\x.xls"},
-      {"escaped", "[S]\nq=a\\nb\\r\\\\n\\x\\\n[Generic settings]\nescaped text=1\n", true, L"S", L"q",
+      {"backslashes as they stand", "[Oracle settings]\nd=C:\\new\\r\\\\x.xls\n", true, L"Oracle settings", L"d", L"C:\\new\\r\\\\x.xls"},
+      {"escaped", "[Oracle settings]\nq=a\\nb\\r\\\\n\\x\\\n[Generic settings]\nescaped text=1\n", true, L"Oracle settings", L"q",
        L"a\nb\r\\n\\x\\"},
       {"escaped list line", "[Generic settings]\nescaped text=1\n[Selected Tables]\nA\\\\B\n", true,
        L"Selected Tables", L"A\\B", L""},
-      {"escape key other than 1", "[Generic settings]\nescaped text=0\n[S]\nq=a\\nb\n", true, L"S", L"q",
+      {"escape key other than 1", "[Generic settings]\nescaped text=0\n[Oracle settings]\nq=a\\nb\n", true, L"Oracle settings", L"q",
        L"a\\nb"},
+      // A section's name holds no "=": the line is an entry, and the
+      // section goes on.
+      {"header-like entry", "[Selected Tables]\n[q=SELECT ']' ]\nDEPT\n", true, L"Selected Tables", L"[q",
+       L"SELECT ']' ]"},
+      {"after a header-like entry", "[Selected Tables]\n[q=x]\nDEPT\n", true, L"Selected Tables", L"DEPT", L""},
+      {"escapes of every text", "[Generic settings]\nescaped text=2\n[Selected Tables]\n\\s sp\\s\\=\\s=v\\s\n", true,
+       L"Selected Tables", L"  sp = ", L"v "},
+      {"escaped = in a bare key", "[Generic settings]\nescaped text=2\n[Selected Tables]\na\\=b\n", true,
+       L"Selected Tables", L"a=b", L""},
+      {"the first = that is no escape", "[Generic settings]\nescaped text=2\n[Oracle settings]\na\\\\=b\\=c\n", true,
+       L"Oracle settings", L"a\\", L"b=c"},
+      {"blank escapes need the marker 2", "[Generic settings]\nescaped text=1\n[Oracle settings]\nq=a\\s\\=\n", true,
+       L"Oracle settings", L"q", L"a\\s\\="},
   };
   for (const auto& c : cases) {
     write_file(narrow("in.qlt"), c.text);
@@ -93,6 +107,12 @@ TEST_F(ProfileFile, LoadRules) {
     EXPECT_EQ(profile.load(path("in.qlt")), c.result) << c.name;
     EXPECT_EQ(profile.get_value(c.section, c.key), c.value) << c.name;
   }
+
+  // A table whose name looks like a header, as the writer saves it.
+  write_file(narrow("in.qlt"), "[Selected Tables]\n[DEPT]=\nEMP\n");
+  udb_profile bracketed;
+  ASSERT_TRUE(bracketed.load(path("in.qlt")));
+  EXPECT_EQ(bracketed.get_selected_tables(), (udb_profile::t_section{{L"EMP", L""}, {L"[DEPT]", L""}}));
 
   write_file(narrow("lists.qlt"), "[Selected Tables]\nEMP\nDEPT\nQ=SELECT 1\n");
   udb_profile profile;
@@ -103,7 +123,7 @@ TEST_F(ProfileFile, LoadRules) {
 
 TEST_F(ProfileFile, AFileNameThatIsNoTextNamesThatFileOnly) {
   const std::string latin1 = folder.path + "/caf\xe9.qlt", utf8 = folder.path + "/caf\xc3\xa9.qlt";
-  const std::wstring name = qm_platform::path_from_utf8(latin1.c_str());
+  const std::wstring name = qm_test::wide(latin1);
   write_file(utf8, "[Generic settings]\nsrc=OTHER\n");
   udb_profile stored;
   stored.set_value(keys::generic_settings, keys::src, L"MINE");
@@ -121,7 +141,7 @@ TEST_F(ProfileFile, PathsThatAreNoTextAreSavedWithTheirBytes) {
   write_file(narrow("s.qlt"), "[Generic settings]\nsrc=OLD\n\n");
   udb_converter out;
   out.src = L"ORCL";
-  out.dest = qm_platform::path_from_utf8(dest.c_str());
+  out.dest = qm_test::wide(dest);
   out.log_file = log;
   out.available_queries[L"Q"] = L"SELECT 1\nFROM DUAL";  // escapes on as well
   udb_profile stored;
@@ -147,7 +167,7 @@ TEST_F(ProfileFile, TextThatIsNoUtf8IsRefusedAndTheOldFileStays) {
   const std::string old_text = "[Generic settings]\nsrc=KEPT\n\n";
   write_file(narrow("old.qlt"), old_text);
   udb_profile profile;
-  profile.set_value(keys::generic_settings, keys::src, qm_platform::path_from_utf8("caf\xe9"));
+  profile.set_value(keys::generic_settings, keys::src, qm_test::wide("caf\xe9"));
   EXPECT_THROW(profile.store(path("old.qlt")), tk_exception);
   EXPECT_EQ(qm_test::file_bytes(narrow("old.qlt")), old_text);
   // Only a path may hold such bytes in a file.
@@ -160,16 +180,39 @@ TEST_F(ProfileFile, TextThatIsNoUtf8IsRefusedAndTheOldFileStays) {
 }
 
 TEST_F(ProfileFile, MissingOrUnreadableFileRaises) {
-  write_file(narrow("zero.qlt"), std::string("[Selected Tables]\nDEPT\0EMP\n", 26));
   // Opened, then no byte can be read from it.
   const std::wstring read_fails = L"/proc/self/mem";
-  for (const std::wstring& file : {path("nothing.qlt"), path("zero.qlt"), read_fails}) {
+  for (const std::wstring& file : {path("nothing.qlt"), read_fails}) {
     udb_profile profile;
     try {
       profile.load(file);
       ADD_FAILURE() << "no exception";
     } catch (const tk_exception& e) {
       EXPECT_STREQ(e.what(), "Profile does not exist. Please verify the correct path/name was given.");
+      EXPECT_EQ(e.level, 1);
+    }
+  }
+}
+
+// A file that is there but cannot be a settings file says why.
+TEST_F(ProfileFile, AFileThatIsNoSettingsFileSaysWhatIsWrongWithIt) {
+  const struct {
+    std::string text;
+    std::string why;
+  } cases[] = {
+      {std::string("[Selected Tables]\nDEPT\0EMP\n", 26), "its line 2 holds a zero byte"},
+      {"[Selected Tables]\nDEPT\n[Notes]\nEMP\n", "its line 3 \"[Notes]\" names no section of a settings file"},
+      {"[selected tables]\nDEPT\n", "its line 1 \"[selected tables]\" names no section of a settings file"},
+      {"[Generic settings]\n\n  [ Selected Tables ]  \n",
+       "its line 3 \"[ Selected Tables ]\" names no section of a settings file"},
+  };
+  for (const auto& c : cases) {
+    write_file(narrow("bad.qlt"), c.text);
+    try {
+      udb_profile().load(path("bad.qlt"));
+      ADD_FAILURE() << "no exception: " << c.why;
+    } catch (const tk_exception& e) {
+      EXPECT_EQ(e.message, "Cannot load the settings file \"" + narrow("bad.qlt") + "\": " + c.why + ".");
       EXPECT_EQ(e.level, 1);
     }
   }
@@ -235,6 +278,29 @@ TEST_F(ProfileFile, StoredFileLoadsBackToTheSameSettings) {
   udb_profile again;
   ASSERT_TRUE(again.load(path("rt2.qlt")));
   EXPECT_EQ(again.sections, in.sections);
+}
+
+// Keys and values that cannot stand on their lines as they are: escaped
+// under the marker 2; plain ones stay as they were written before.
+TEST_F(ProfileFile, TextsThatCannotStandAsTheyAreAreEscapedAndLoadBack) {
+  udb_profile out;
+  out.set_value(keys::selected_tables, L" sp ", L"");
+  out.set_value(keys::selected_tables, L"sp", L"");
+  out.set_value(keys::selected_tables, L"a=b", L"SELECT 1 FROM DUAL");
+  out.set_value(keys::selected_tables, L"[q", L"SELECT ']' FROM DUAL ]");
+  out.set_value(keys::selected_tables, L"[Generic settings]", L"");
+  out.set_value(keys::available_queries, std::wstring(L"n\0ul", 4), L"SELECT 1 FROM DUAL");
+  out.set_value(keys::oracle_settings, keys::password, L" tiger ");
+  out.set_value(keys::generic_settings, keys::dest, L"C:\\new\\book.xls ");
+  ASSERT_TRUE(out.store(path("e.qlt")));
+  const std::string text = qm_test::file_bytes(narrow("e.qlt"));
+  for (const char* line : {"\n\\ssp\\s\n", "\nsp\n", "\na\\=b=SELECT 1 FROM DUAL\n", "\n[q=SELECT ']' FROM DUAL ]\n",
+                           "\n[Generic settings]=\n", "\npassword=\\stiger\\s\n", "\ndest=C:\\\\new\\\\book.xls\\s\n",
+                           "\nescaped text=2\n", "\nn\\0ul=SELECT"})
+    EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
+  udb_profile in;
+  ASSERT_TRUE(in.load(path("e.qlt")));
+  EXPECT_EQ(in.sections, out.sections);
 }
 
 TEST_F(ProfileFile, ConverterSettingsRoundTrip) {
@@ -322,12 +388,12 @@ TEST(ConverterProfile, LogFileIsHandedToTheLog) {
   udb_converter conv;
   udb_profile profile;
   std::string name = capture.folder.path + "/run.log";
-  profile.set_value(keys::generic_settings, keys::logfile, tk_from_utf8(name));
+  profile.set_value(keys::generic_settings, keys::logfile, qm_test::wide(name));
   ASSERT_TRUE(conv.load_profile(profile));
   EXPECT_EQ(conv.log_file, name);
   EXPECT_EQ(capture.log.file_name, name);
 
-  profile.set_value(keys::generic_settings, keys::logfile, tk_from_utf8(capture.folder.path));
+  profile.set_value(keys::generic_settings, keys::logfile, qm_test::wide(capture.folder.path));
   EXPECT_THROW(conv.load_profile(profile), tk_exception);
 }
 

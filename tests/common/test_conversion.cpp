@@ -1,4 +1,5 @@
 #include "common/error_handler.h"
+#include "common/stop_signals.h"
 #include "common/xls_converter.h"
 #include "common_test_support.h"
 
@@ -7,12 +8,15 @@
 #include "jet/biff_reader.h"
 #include "jet/jet_engine.h"
 #include "jet/jet_file.h"
+#include "platform/file_replacement.h"
 #include "tests/support/files.h"
 #include "tests/support/scoped_env.h"
 #include "xlsx/xlsx_db.h"
+#include "tests/support/wide_text.h"
 
 #include <fstream>
 #include <functional>
+#include <signal.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -123,7 +127,7 @@ class counting_source : public udb_recordset {
 TEST_F(Conversion, AnXlsxSheetIsCutAtItsLastRowAndSaysSo) {
   temp_folder folder;
   converter.format_version = 2;
-  converter.destination = tk_from_utf8(folder.path + "/big.xlsx");
+  converter.destination = qm_test::wide(folder.path + "/big.xlsx");
   xlsx_database destination(converter.destination, false);
   counting_source source(xlsx_max_rows + 1);
   udb_schema schema(false);
@@ -153,7 +157,7 @@ class empty_source : public udb_database {
 
 TEST_F(Conversion, TheXlsFormatsNeedDao) {
   temp_folder folder;
-  converter.destination = tk_from_utf8(folder.path + "/book.xls");
+  converter.destination = qm_test::wide(folder.path + "/book.xls");
   converter.selected_tables = {L"EMP"};
   empty_source source;
   // As on a machine without DAO.
@@ -177,7 +181,7 @@ TEST_F(Conversion, AFormatOutsideTheEnginesEndsTheRunBeforeAnythingIsDeleted) {
   temp_folder folder;
   std::string kept = folder.path + "/kept.xls";
   std::ofstream(kept) << "an earlier workbook";
-  converter.destination = tk_from_utf8(kept);
+  converter.destination = qm_test::wide(kept);
   converter.selected_tables = {L"EMP"};
   empty_source source;
   for (int format : {-1, 3}) {
@@ -198,11 +202,17 @@ TEST_F(Conversion, AnXlsSheetIsCutAtItsLastRowOrColumnAndSaysSo) {
     int format;
     int rows;
     bool extra_column;  // one more column than the layout holds, as when the run cuts it
-    std::string message;
+    std::string message;  // empty: not cut
     int records_done;
+    int counted = 0;  // the count taken before the read, when it differs from the rows
   } cases[] = {
       {0, 16384, false,
        "The table has more rows than an Excel 5.0 worksheet holds; only its first 16383 records were written.", 16383},
+      // A count that says fewer: the sheet's limit cuts, and only it.
+      {0, 16384, false,
+       "The table has more rows than an Excel 5.0 worksheet holds; only its first 16383 records were written.", 16383,
+       100},
+      {1, 70, false, "", 70, 3},
       {1, 3, true,
        "The table has more columns than an Excel 2000 worksheet holds; only its first 1 fields were written.", 3},
       {1, 65536, true,
@@ -215,10 +225,11 @@ TEST_F(Conversion, AnXlsSheetIsCutAtItsLastRowOrColumnAndSaysSo) {
     temp_folder folder;
     converter.format_version = c.format;
     converter.records_done = 0;
-    converter.destination = tk_from_utf8(folder.path + "/big.xls");
+    converter.destination = qm_test::wide(folder.path + "/big.xls");
     ASSERT_TRUE(converter.dao.set_version_if(0));
     auto destination = converter.dao.create_dao_src(converter.destination, c.format ? L"Excel 8.0;" : L"Excel 5.0;");
     counting_source source(c.rows);
+    if (c.counted) source.record_count = c.counted;
     if (c.extra_column)
       source.schema.push_back(std::make_unique<t_ftd>(4, L"M", VT_I4, false, 0, ole_variant(), 0, L"NUMBER"));
     udb_schema schema(true);
@@ -226,12 +237,13 @@ TEST_F(Conversion, AnXlsSheetIsCutAtItsLastRowOrColumnAndSaysSo) {
     converter.set_current_table(L"BIG");
     try {
       converter.convert_table(destination.get(), source, L"BIG", schema);
-      ADD_FAILURE();
+      EXPECT_EQ(c.message, "");
     } catch (const tk_exception& e) {
       EXPECT_EQ(e.level, 0);
       EXPECT_EQ(e.message, c.message);
     }
     EXPECT_EQ(converter.records_done, c.records_done);
+    EXPECT_EQ(converter.records_total, c.counted ? c.counted : c.rows) << "the count is the progress's";
     destination->close();
     struct stat st{};
     EXPECT_EQ(stat((folder.path + "/big.xls").c_str(), &st), 0);
@@ -242,7 +254,9 @@ TEST_F(Conversion, AnXlsSheetIsCutAtItsLastRowOrColumnAndSaysSo) {
 // raises an error that ends the run.
 class tables_source : public udb_database {
  public:
-  tables_source() : udb_database(L"src", 0, false) { table_names = {L"A", L"B", L"C", L"D", L"E"}; }
+  explicit tables_source(bool case_sensitive = false) : udb_database(L"src", 0, case_sensitive) {
+    table_names = {L"A", L"B", L"C", L"D", L"E"};
+  }
   std::unique_ptr<udb_recordset> create_table(const std::wstring&, const udb_schema&, const udb_indexes&) override {
     return nullptr;
   }
@@ -292,7 +306,7 @@ TEST_F(Conversion, ARunThatEndsEarlyLeavesTheOldWorkbookAsItWas) {
       std::string name = format == 2 ? "run.xlsx" : "run.xls";
       std::ofstream(out + "/" + name, std::ios::binary) << old_bytes;
       converter.format_version = format;
-      converter.destination = tk_from_utf8(out + "/" + name);
+      converter.destination = qm_test::wide(out + "/" + name);
       converter.selected_tables = {L"A", L"B", L"C", L"D", L"E"};
       converter.selected.clear();
       front.converted.clear();
@@ -356,7 +370,7 @@ TEST_F(Conversion, AWorkbookThatCannotBePutInPlaceLeavesTheDestination) {
     mkdir(dest.c_str(), 0700);
     std::ofstream(dest + "/inside") << "the user's";
     converter.format_version = format;
-    converter.destination = tk_from_utf8(dest);
+    converter.destination = qm_test::wide(dest);
     converter.selected_tables = {L"A"};
     converter.selected.clear();
     tables_source source;
@@ -391,7 +405,7 @@ TEST(ConversionOfNothing, KeepsTheOldWorkbook) {
       xls_converter run(front);
       run.format_version = format;
       run.split_data = true;
-      run.destination = tk_from_utf8(old);
+      run.destination = qm_test::wide(old);
       if (choice == missing_only) run.selected_tables = {L"NO_SUCH_TABLE"};
       if (choice == stopped_first || choice == one_table) run.selected_tables = {L"A"};
       if (choice == failing_first) run.selected_tables = {L"A", L"B"};
@@ -420,6 +434,251 @@ TEST(ConversionOfNothing, KeepsTheOldWorkbook) {
                                      : std::vector<std::string>{});
       front.outcomes.clear();
     }
+}
+
+// Listed tables that the source lacks are said among the others in the
+// order of the names, once each, and take no sheet.
+TEST(ConversionOfAList, TablesTheSourceLacksAreSaidInTheirTurn) {
+  struct ordered_front : recording_front_end {
+    void on_table_start(const std::wstring& name, int) override { events.push_back(name); }
+    void on_missing_table(const std::wstring& name) override { events.push_back(L"missing " + name); }
+    std::vector<std::wstring> events;
+  };
+  error_handler errors{oracle_error_count, oracle_error_table};
+  for (int format : {1, 2})
+    for (bool case_sensitive : {false, true}) {
+      SCOPED_TRACE("format " + std::to_string(format) + (case_sensitive ? ", names compared exactly" : ""));
+      ordered_front front;
+      temp_folder folder;
+      xls_converter run(front);
+      run.format_version = format;
+      run.destination = qm_test::wide(folder.path + (format == 2 ? "/book.xlsx" : "/book.xls"));
+      run.selected_tables = {L"E", L"B0", L"A", L"Z", L"E", L"Z", L"a0"};
+      tables_source source(case_sensitive);
+      run.do_convert(source);
+      EXPECT_EQ(front.events, (std::vector<std::wstring>{L"A", L"missing B0", L"E", L"missing Z", L"missing a0"}));
+      EXPECT_EQ(run.items_failed, 3);
+      EXPECT_EQ(run.tables_done, 5);
+      if (format != 2) {
+        using sheets = std::vector<std::pair<std::wstring, std::size_t>>;
+        EXPECT_EQ(sheets_in(run.destination, format), (sheets{{L"A", 3}, {L"E", 3}}));
+      }
+    }
+}
+
+// The file layer's late steps, counted, one of them failing or running
+// something first.
+class counted_steps : public qm_platform::replace_steps {
+ public:
+  int syncs = 0, renames = 0, removes = 0;
+  int fail_sync_at = 0, fail_rename_at = 0, fail_remove_at = 0;
+  std::function<void(int call)> on_sync, on_rename, on_remove;
+  counted_steps() : before(qm_platform::set_replace_steps(this)) {}
+  ~counted_steps() override { qm_platform::set_replace_steps(before); }
+  int sync(int fd) override {
+    if (on_sync) on_sync(syncs + 1);
+    return ++syncs == fail_sync_at ? EIO : replace_steps::sync(fd);
+  }
+  int rename(const std::string& from, const std::string& to) override {
+    if (on_rename) on_rename(renames + 1);
+    return ++renames == fail_rename_at ? ENOSPC : replace_steps::rename(from, to);
+  }
+  int remove_folder(const std::string& path) override {
+    if (on_remove) on_remove(removes + 1);
+    return ++removes == fail_remove_at ? EBUSY : replace_steps::remove_folder(path);
+  }
+
+ private:
+  qm_platform::replace_steps* before;
+};
+
+// What a run leaves of the old workbook: its bytes, owner, group and mode.
+std::string state_of(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return "(gone)";
+  return qm_test::file_bytes(path) + " " + std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + " " +
+         std::to_string(st.st_mode & 07777);
+}
+
+// One run of two tables over an old workbook in a folder of its own.
+class late_step_run {
+ public:
+  explicit late_step_run(int format) : format(format) {
+    mkdir(temp.c_str(), 0700);
+    std::ofstream(destination, std::ios::binary) << "\xd0\xcf\x11\xe0 the old workbook";
+    chmod(destination.c_str(), 0640);
+    before = state_of(destination);
+  }
+  // The run's end: "" when it wrote its workbook, "stopped", or the error.
+  std::string run(xls_converter& converter) {
+    converter.format_version = format;
+    converter.destination = qm_test::wide(destination);
+    converter.selected_tables = {L"A", L"B"};
+    converter.selected.clear();
+    tables_source source;
+    try {
+      converter.do_convert(source);
+      return "";
+    } catch (const tk_final_exception&) {
+      return "stopped";
+    } catch (const tk_exception& e) {
+      return e.message.empty() ? "(no message)" : e.message;
+    }
+  }
+  // Nothing of the run beside the destination or in the temporary folder.
+  std::string leftovers() const { return qm_test::listing(out) + qm_test::listing(temp); }
+
+  int format;
+  temp_folder folder;
+  std::string out = folder.path, temp = folder.path + "/tmp";
+  scoped_env run_temp{"TEMP", temp};
+  std::string name = format == 2 ? "book.xlsx" : "book.xls";
+  std::string destination = out + "/" + name;
+  std::string before;
+};
+
+// Every sync and rename of a run goes through the file layer: whichever
+// fails, the run ends with the destination named, the old workbook byte for
+// byte with its owner, group and mode, and nothing of the run left. Only
+// the sync of a folder after its rename may fail without harm.
+TEST_F(Conversion, AFailingSyncOrRenameAnywhereInTheRunLeavesTheOldWorkbook) {
+  for (int format : {0, 1, 2}) {
+    SCOPED_TRACE("format " + std::to_string(format));
+    int syncs = 0, renames = 0;
+    {
+      late_step_run whole(format);
+      counted_steps steps;
+      ASSERT_EQ(whole.run(converter), "");
+      syncs = steps.syncs;
+      renames = steps.renames;
+      ASSERT_GE(renames, 2) << "the run's own write and the final rename";
+    }
+    for (bool sync : {true, false})
+      for (int call = 1; call <= (sync ? syncs : renames); ++call) {
+        SCOPED_TRACE(std::string(sync ? "sync " : "rename ") + std::to_string(call));
+        late_step_run failing(format);
+        counted_steps steps;
+        (sync ? steps.fail_sync_at : steps.fail_rename_at) = call;
+        std::string ending = failing.run(converter);
+        EXPECT_EQ(failing.leftovers(), failing.name + "\ntmp\n");
+        // The last sync is the folder's, after the final rename; the one
+        // before it puts the workbook on the disk.
+        const bool harmless = sync && call % 2 == 0;
+        if (!sync || call == syncs - 1) {
+          EXPECT_FALSE(harmless);
+        }
+        if (harmless) {
+          EXPECT_EQ(ending, "");
+          continue;
+        }
+        EXPECT_NE(ending.find(failing.destination), std::string::npos) << ending;
+        EXPECT_EQ(ending.find(".quillmark-"), std::string::npos) << ending;
+        EXPECT_NE(ending.find(sync ? "Input/output error" : "No space left on device"), std::string::npos) << ending;
+        EXPECT_EQ(state_of(failing.destination), failing.before);
+      }
+  }
+}
+
+// The last stop check and the rename are one step: a stop that comes at the
+// run's last write before it keeps the old workbook; a signal that comes
+// while the workbook is synced is held until it is in place, and the run
+// ends as a whole one.
+TEST(StoppedConversion, BeforeTheLastStepKeepsTheOldWorkbookAndDuringItCompletesTheRun) {
+  recording_front_end front;
+  error_handler errors{oracle_error_count, oracle_error_table};
+  stop_signals interrupts;
+  int syncs = 0, renames_of_last = 0;
+  for (int format : {0, 1, 2}) {
+    SCOPED_TRACE("format " + std::to_string(format));
+    int renames = 0;
+    {
+      xls_converter whole_run(front);
+      late_step_run whole(format);
+      counted_steps steps;
+      ASSERT_EQ(whole.run(whole_run), "");
+      renames = renames_of_last = steps.renames;
+      syncs = steps.syncs;
+    }
+    // A stop stays asked for: a converter of its own.
+    xls_converter run(front);
+    late_step_run stopped(format);
+    counted_steps steps;
+    steps.on_rename = [&](int call) {
+      if (call == renames - 1) run.request_stop();
+    };
+    EXPECT_EQ(stopped.run(run), "stopped");
+    EXPECT_FALSE(run.workbook_in_place);
+    EXPECT_EQ(state_of(stopped.destination), stopped.before);
+    EXPECT_EQ(stopped.leftovers(), stopped.name + "\ntmp\n");
+  }
+  ASSERT_FALSE(stop_signals::received());
+  xls_converter run(front);
+  late_step_run signalled(2);
+  counted_steps steps;
+  // The workbook's own sync, the last but one.
+  steps.on_sync = [&](int call) {
+    if (call == syncs - 1) kill(getpid(), SIGTERM);
+  };
+  bool received_at_rename = true;
+  steps.on_rename = [&](int call) {
+    if (call == renames_of_last) received_at_rename = stop_signals::received();
+  };
+  EXPECT_EQ(signalled.run(run), "");
+  EXPECT_FALSE(received_at_rename) << "the signal was let through before the rename";
+  EXPECT_EQ(steps.syncs, syncs);
+  EXPECT_TRUE(run.workbook_in_place);
+  EXPECT_EQ(qm_test::file_bytes(signalled.destination).substr(0, 2), "PK");
+  EXPECT_EQ(signalled.leftovers(), signalled.name + "\ntmp\n");
+  // Held, not lost: the program ends by it once the run is over.
+  EXPECT_TRUE(stop_signals::received());
+}
+
+// A second signal while a stopped run removes what it made changes
+// nothing: the clean-up ends, and nothing of the run stays.
+TEST(StoppedConversion, ASecondSignalWhileItCleansUpChangesNothing) {
+  recording_front_end front;
+  error_handler errors{oracle_error_count, oracle_error_table};
+  stop_signals interrupts;
+  // The first at the packing's end, the second as the run's folder goes.
+  xls_converter run(front);
+  late_step_run stopped(2);
+  counted_steps steps;
+  int signals = 0;
+  steps.on_rename = [&](int) {
+    if (signals == 0 && ++signals) kill(getpid(), SIGINT);
+  };
+  steps.on_remove = [&](int) {
+    if (signals == 1 && ++signals) kill(getpid(), SIGINT);
+  };
+  EXPECT_EQ(stopped.run(run), "stopped");
+  EXPECT_EQ(signals, 2);
+  EXPECT_EQ(state_of(stopped.destination), stopped.before);
+  EXPECT_EQ(stopped.leftovers(), stopped.name + "\ntmp\n");
+  EXPECT_TRUE(stop_signals::received());
+}
+
+// A folder of the run that cannot be removed is told; the workbook is in place.
+TEST_F(Conversion, AFolderOfTheRunThatCannotBeRemovedIsTold) {
+  for (int format : {1, 2}) {
+    SCOPED_TRACE("format " + std::to_string(format));
+    int removes = 0;
+    {
+      late_step_run whole(format);
+      counted_steps steps;
+      ASSERT_EQ(whole.run(converter), "");
+      removes = steps.removes;
+    }
+    late_step_run left(format);
+    counted_steps steps;
+    steps.fail_remove_at = removes;
+    front.outcomes.clear();
+    EXPECT_EQ(left.run(converter), "");
+    EXPECT_TRUE(converter.workbook_in_place);
+    ASSERT_EQ(front.outcomes.size(), 1u);
+    const std::string& told = front.outcomes[0];
+    EXPECT_EQ(told.find("Cannot remove the folder \"" + left.out + "/.quillmark-"), 0u) << told;
+    EXPECT_EQ(told.substr(told.size() - 27), "\": Device or resource busy.") << told;
+  }
 }
 
 // A source of one table, BIG.
@@ -451,7 +710,7 @@ TEST(StoppedConversion, EndsBetweenRecordsAndLeavesNoFiles) {
     SCOPED_TRACE(format);
     xls_converter run(front);
     run.format_version = format;
-    run.destination = tk_from_utf8(folder.path + (format == 2 ? "/book.xlsx" : "/book.xls"));
+    run.destination = qm_test::wide(folder.path + (format == 2 ? "/book.xlsx" : "/book.xls"));
     run.selected_tables = {L"BIG"};
     // Cancel, or an interrupt, comes in the middle of the table.
     one_table_source source([&run] {

@@ -1,10 +1,16 @@
 #include "common/error_handler.h"
 #include "common/quillet_convertor.h"
 #include "common_test_support.h"
+#include "tests/support/files.h"
+#include "tests/support/other_account.h"
 #include "tests/support/scoped_env.h"
 
+#include "TK/tk_log.h"
 #include "TK/tk_utils.h"
+#include "tests/support/wide_text.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -60,7 +66,7 @@ TEST_F(Convertor, ConsoleStartsWithNoFormat) {
 }
 
 TEST_F(Convertor, SettingsFileRoundTripsEverySetting) {
-  std::wstring file = tk_from_utf8(folder.path + "/all.qlt");
+  std::wstring file = qm_test::wide(folder.path + "/all.qlt");
   {
     quillet_convertor stored(front);
     stored.source_name = L"ORCL";
@@ -108,7 +114,7 @@ TEST_F(Convertor, SettingsFileChangesOnlyWhatItHolds) {
   c.store_oracle_settings(L"h", L"u", L"p", L"1521");
   c.destination = L"/keep.xls";
   c.wrap_text = true;
-  ASSERT_TRUE(c.load_profile(tk_from_utf8(path)));
+  ASSERT_TRUE(c.load_profile(qm_test::wide(path)));
   EXPECT_EQ(c.format_version, 0);
   EXPECT_TRUE(c.wrap_text);
   EXPECT_EQ(c.user, L"u");
@@ -126,7 +132,7 @@ TEST_F(Convertor, TestQueryRefusesWhatIsNoSelectAndRunsNothing) {
   }
   quillet_convertor c(front);
   auto test = [&](const wchar_t* text) {
-    return c.oracle_converter_impl::test_query(tk_from_utf8(source), L"scott", L"", text);
+    return c.oracle_converter_impl::test_query(qm_test::wide(source), L"scott", L"", text);
   };
   EXPECT_TRUE(test(L"SELECT * FROM RAW_DATA"));
   EXPECT_FALSE(test(L"DROP TABLE RAW_DATA"));
@@ -158,7 +164,7 @@ TEST_F(Convertor, DestinationChecks) {
       {folder.path + "/missing/", "Destination name should specify a file, not folder."},
   };
   for (const auto& k : cases) {
-    c.destination = tk_from_utf8(k.path);
+    c.destination = qm_test::wide(k.path);
     if (!k.message) {
       c.check_dest();
       struct stat st{};
@@ -173,6 +179,120 @@ TEST_F(Convertor, DestinationChecks) {
       EXPECT_EQ(e.level, 1);
     }
   }
+}
+
+// The source the connection would open, a settings file, the table list
+// and the log are refused as the destination by whatever name leads to
+// them, before anything is connected, and stay as they were.
+TEST_F(Convertor, ADestinationThatIsAFileTheRunReadsIsRefusedByAnyName) {
+  const std::string source = folder.path + "/db.xls", settings = folder.path + "/p.xls",
+                    tables = folder.path + "/t.xls", log = folder.path + "/run.xls";
+  for (const std::string& file : {source, settings, tables, log}) std::ofstream(file) << "the user's " + file;
+  const struct {
+    std::string file;
+    std::string message;
+  } kinds[] = {
+      {source, "Destination name specifies the source database: "},
+      {settings, "Destination name specifies a settings file the run reads: "},
+      {tables, "Destination name specifies the table list: "},
+      {log, ""},
+  };
+  const std::string before = qm_test::file_tree(folder.path);
+  for (const auto& kind : kinds) {
+    const std::string name = kind.file.substr(folder.path.size() + 1);
+    const std::string hard = folder.path + "/hard-" + name, soft = folder.path + "/soft-" + name;
+    ASSERT_EQ(link(kind.file.c_str(), hard.c_str()), 0);
+    ASSERT_EQ(symlink(name.c_str(), soft.c_str()), 0);
+    for (const std::string& by : {kind.file, folder.path + "/./" + name, name, hard, soft}) {
+      SCOPED_TRACE(by);
+      // Held, as the programs hold it until the source is open.
+      tk_log trace;
+      trace.hold();
+      quillet_convertor c(front);
+      // A TNS alias that names a file: ocilite opens that file.
+      c.source_name = qm_test::wide(source);
+      c.format_version = 1;
+      c.reads_file(settings);
+      c.reads_file(tables, tk_converter::read_kind::table_list);
+      c.set_logfile(log);
+      c.destination = qm_test::wide(by);
+      char previous[4096];
+      ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+      ASSERT_EQ(chdir(folder.path.c_str()), 0);
+      try {
+        c.check_dest();
+        ADD_FAILURE() << "not refused";
+      } catch (const tk_exception& e) {
+        EXPECT_EQ(e.level, 1);
+        EXPECT_EQ(e.message, kind.message.empty() ? "Logfile name specifies the destination file."
+                                                  : kind.message + "\"" + by + "\".");
+      }
+      ASSERT_EQ(chdir(previous), 0);
+    }
+    std::remove(hard.c_str());
+    std::remove(soft.c_str());
+  }
+  EXPECT_EQ(qm_test::file_tree(folder.path), before);
+}
+
+// What would otherwise show only when the finished workbook is put in
+// place is refused by the check, before anything is connected.
+TEST_F(Convertor, WhatOnlyTheEndOfTheRunWouldMeetIsRefusedBeforeIt) {
+  qm_test::shared_folder shared;
+  const std::string report = shared.file("report.xls");
+  std::ofstream(report) << "the shared report";
+  ASSERT_EQ(symlink("gone.xls", shared.file("dangling.xls").c_str()), 0);
+  auto refusal = [this](const std::string& destination) {
+    quillet_convertor c(front);
+    c.format_version = 1;
+    c.destination = qm_test::wide(destination);
+    try {
+      c.check_dest();
+      return std::string("(accepted)");
+    } catch (const tk_exception& e) {
+      return e.message;
+    }
+  };
+  auto cannot = [](const std::string& destination, const std::string& why) {
+    return "Cannot write the destination file \"" + destination + "\": " + why + ".";
+  };
+  EXPECT_EQ(refusal(shared.file("dangling.xls")),
+            cannot(shared.file("dangling.xls"), "it is a symbolic link to a file that does not exist"));
+  EXPECT_EQ(refusal(report), "(accepted)");
+  if (geteuid() != 0) {
+    const std::string closed = folder.path + "/closed";
+    ASSERT_EQ(mkdir(closed.c_str(), 0500), 0);
+    EXPECT_EQ(refusal(closed + "/out.xls"),
+              cannot(closed + "/out.xls", "cannot create a folder beside it: Permission denied"));
+    chmod(closed.c_str(), 0700);
+    GTEST_SKIP() << "the cases of another account's files need root";
+  }
+  const qm_test::account other = qm_test::other_account();
+  // Another account's link in root's folder; root's file in a sticky folder
+  // and a folder that account cannot write, for that account.
+  ASSERT_EQ(symlink("report.xls", shared.file("planted.xls").c_str()), 0);
+  ASSERT_EQ(lchown(shared.file("planted.xls").c_str(), other.user, other.group), 0);
+  EXPECT_EQ(refusal(shared.file("planted.xls")),
+            cannot(shared.file("planted.xls"), "it is a symbolic link that belongs to another user"));
+  const std::string sticky = shared.file("sticky");
+  ASSERT_EQ(mkdir(sticky.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(sticky.c_str(), 01777), 0);
+  std::ofstream(sticky + "/roots.xls") << "root's";
+  chmod((sticky + "/roots.xls").c_str(), 0666);
+  EXPECT_EQ(qm_test::as_account(other, [&] { return refusal(sticky + "/roots.xls"); }),
+            cannot(sticky + "/roots.xls",
+                   "it belongs to another user in a folder where only the owner of a file may replace it"));
+  EXPECT_EQ(qm_test::as_account(other, [&] { return refusal(shared.file("out.xls")); }),
+            cannot(shared.file("out.xls"), "cannot create a folder beside it: Permission denied"));
+  EXPECT_EQ(qm_test::file_bytes(sticky + "/roots.xls"), "root's");
+  // A file mounted over another, where this machine lets root mount.
+  const std::string mounted = shared.file("mounted.xls");
+  std::ofstream(mounted) << "under";
+  std::ofstream(shared.file("over")) << "over";
+  if (std::system(("mount --bind '" + shared.file("over") + "' '" + mounted + "' 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "no bind mount here";
+  EXPECT_EQ(refusal(mounted), cannot(mounted, "it is a mount point"));
+  EXPECT_EQ(std::system(("umount '" + mounted + "'").c_str()), 0);
 }
 
 TEST(FormatExtension, FollowsTheFormatWhateverTheNameHeld) {

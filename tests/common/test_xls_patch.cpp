@@ -1,5 +1,6 @@
 #include "TK/tk_exception.h"
 #include "common/xls_engine.h"
+#include "jet/jet_file.h"
 #include "tests/common/biff_workbook.h"
 #include "tests/platform/storage_support.h"
 
@@ -259,18 +260,38 @@ TEST_F(XlsPatch, BrokenRecordsRaiseTheInternalError) {
   }
 }
 
-TEST_F(XlsPatch, AFailingWriteRaisesTheInternalErrorAndLeavesTheFile) {
+// A file that fails under the patch is an I/O error, told with the name
+// the file's messages show (the destination, for a run's own file) and why;
+// a write refused keeps the file's bytes.
+TEST_F(XlsPatch, AFailingWriteSaysWhatFailedOnWhichFile) {
   workbook_spec spec;
   spec.sheets = {{{{0, 0}}}};
   save(spec);
   bytes before = storage_test::file_bytes(dir.path("book.xls"));
-  {
+  jet_show_file_as(path, L"/home/ann/report.xls");
+  const struct {
+    const char* what;
+    long long budget;
+    bool flush_fails;
+    std::string reason;
+  } cases[] = {{"a full disk", 0, false, "the disk is full"},
+               {"a failing flush", -1, true, "the file could not be written"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     storage_test::failing_files files;
-    files.write_budget = 0;
+    files.write_budget = c.budget;
+    files.fail_flush = c.flush_fails;
     xls_engine_80 engine;
-    EXPECT_THROW(engine.patch(path), tk_mail_assertion);
+    try {
+      engine.patch(path);
+      ADD_FAILURE() << "no error";
+    } catch (const tk_exception& e) {
+      EXPECT_EQ(e.level, 1);
+      EXPECT_EQ(e.message, "Cannot write the header formatting of the file '/home/ann/report.xls': " + c.reason + ".");
+    }
+    if (c.budget == 0) EXPECT_EQ(storage_test::file_bytes(dir.path("book.xls")), before);
   }
-  EXPECT_EQ(storage_test::file_bytes(dir.path("book.xls")), before);
+  jet_show_file_as(path, L"");
 }
 
 }  // namespace

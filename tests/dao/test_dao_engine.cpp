@@ -7,6 +7,7 @@
 #include "jet/jet_engine.h"
 #include "platform/com_runtime.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wide_text.h"
 
 #include <gtest/gtest.h>
 
@@ -205,9 +206,9 @@ TEST_F(DaoEngine, TheDriverOpensAndMakesWorkbooks) {
   qm_test::temp_folder folder("qm_dao_");
   dao_engine engine(false);
   ASSERT_TRUE(engine.set_version_if(0));
-  auto made = engine.create_dao_src(tk_from_utf8(folder.file("never_written.xls")), L"Excel 8.0;");
+  auto made = engine.create_dao_src(qm_test::wide(folder.file("never_written.xls")), L"Excel 8.0;");
   EXPECT_EQ(made->mode, 114);
-  auto opened = engine.open_dao_src(tk_from_utf8(folder.file("never_written2.xls")), L"Excel 5.0;", 8);
+  auto opened = engine.open_dao_src(qm_test::wide(folder.file("never_written2.xls")), L"Excel 5.0;", 8);
   EXPECT_EQ(opened->mode, 40);
   EXPECT_THROW(engine.open_dao_src(L"/tmp/x.xls", L"Excel 12.0;", 8), dao_exception);
   try {

@@ -7,6 +7,7 @@
 #include "jet/jet_engine.h"
 #include "platform/storage.h"
 #include "platform/utf8.h"
+#include "tests/support/wide_text.h"
 
 #include <algorithm>
 #include <exception>
@@ -46,7 +47,7 @@ class fuzz_run {
 
   void through_driver(const std::uint8_t* data, std::size_t size, const std::string& folder) {
     const bool biff5 = size >= 6 && data[4] == 0x00 && data[5] == 0x05;
-    const std::wstring path = qm_platform::path_from_utf8(folder.c_str()) + L"/input.xls";
+    const std::wstring path = qm_test::wide(folder) + L"/input.xls";
     if (!compound(path, biff5 ? L"Book" : L"Workbook", data, size)) {
       problems.push_back("the input file could not be made");
       return;

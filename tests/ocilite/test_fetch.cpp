@@ -1,7 +1,10 @@
 #include "oci_session.h"
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -215,6 +218,98 @@ TEST_F(fetch_demo, execute_with_one_iteration_fetches_the_first_row) {
                      OCI_DEFAULT);
   EXPECT_EQ(OCI_NO_DATA,
             s.f.OCIStmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+}
+
+// A value longer than its buffer is cut as the server's client cuts it: the
+// indicator tells the whole length (-2 past what an sb2 holds), the return
+// length and code what the buffer got, the fetch succeeds with ORA-24345.
+// A return length never wraps: no more is put than a ub2 length tells.
+TEST(ocilite_fetch, a_cut_value_is_told_with_its_lengths) {
+  temp_db db("CREATE TABLE \"L\" (\"V\" VARCHAR2(100)); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+             "FROM n WHERE i < 40000) INSERT INTO \"L\" SELECT group_concat(char(97 + i % 3), '') FROM n;");
+  oci_session s;
+  s.connect(db.path);
+  const struct {
+    ub2 dty;
+    std::size_t bytes;
+    ub2 rlen;  // what the buffer holds (LONG VARCHAR: in its own length)
+    sb4 own_length;
+  } cases[] = {
+      {SQLT_CHR, 65536, 65534, -1},
+      {SQLT_CHR, 100000, 65534, -1},
+      {SQLT_CHR, 1000, 1000, -1},
+      {SQLT_LVC, 4 + 70000, 65535, 70000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    OCIStmt* st = s.statement();
+    ASSERT_EQ(OCI_SUCCESS, s.run(st, "SELECT \"V\" FROM \"L\"", 0));
+    std::vector<char16_t> buffer(c.bytes / 2 + 1, u'#');
+    sb2 ind = 0;
+    ub2 rlen = 0, rcode = 0;
+    OCIDefine* d = nullptr;
+    s.f.OCIDefineByPos(st, &d, s.err, 1, buffer.data(), static_cast<sb4>(c.bytes), c.dty, &ind, &rlen, &rcode,
+                       OCI_DEFAULT);
+    EXPECT_EQ(OCI_SUCCESS_WITH_INFO, s.f.OCIStmtFetch(st, s.err, 1, OCI_FETCH_NEXT, OCI_DEFAULT));
+    EXPECT_EQ(24345, s.error_code());
+    EXPECT_EQ(-2, ind);
+    EXPECT_EQ(1406, rcode);
+    EXPECT_EQ(c.rlen, rlen);
+    const char16_t* text = buffer.data();
+    std::size_t kept = rlen / 2;
+    if (c.own_length >= 0) {
+      sb4 length = 0;
+      std::memcpy(&length, buffer.data(), 4);
+      EXPECT_EQ(c.own_length, length);
+      text += 2;
+      kept = static_cast<std::size_t>(length) / 2;
+    }
+    for (std::size_t i = 0; i < kept; ++i)
+      if (text[i] != static_cast<char16_t>(u'a' + (i + 1) % 3)) {
+        ADD_FAILURE() << "unit " << i;
+        break;
+      }
+    s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
+  }
+}
+
+TEST(ocilite_fetch, a_break_from_another_thread_ends_the_statement_under_way) {
+  temp_db db("CREATE TABLE \"CUBE\" (\"ID\" NUMBER(6)); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+             "FROM n WHERE i < 2000) INSERT INTO \"CUBE\" SELECT i FROM n;");
+  oci_session s;
+  s.connect(db.path);
+  OCIError* break_error = nullptr;
+  s.f.OCIHandleAlloc(s.env, reinterpret_cast<void**>(&break_error), OCI_HTYPE_ERROR, 0, nullptr);
+  // With nothing under way a break changes nothing.
+  EXPECT_EQ(OCI_SUCCESS, s.f.OCIBreak(s.svc, break_error));
+  EXPECT_EQ(OCI_SUCCESS, s.f.OCIBreak(s.srv, break_error));
+  EXPECT_EQ(OCI_INVALID_HANDLE, s.f.OCIBreak(s.env, break_error));
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{"2000"}}), s.query("SELECT COUNT(*) FROM \"CUBE\""));
+
+  // Minutes of counting, broken off as soon as it runs.
+  std::atomic<bool> done{false};
+  std::thread breaker([&] {
+    while (!done) {
+      s.f.OCIBreak(s.svc, break_error);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  });
+  OCIStmt* st = s.statement();
+  sb4 count = 0;
+  OCIDefine* d = nullptr;
+  ASSERT_EQ(OCI_SUCCESS, s.prepare(st, "SELECT COUNT(*) FROM \"CUBE\" a, \"CUBE\" b, \"CUBE\" c"));
+  s.f.OCIDefineByPos(st, &d, s.err, 1, &count, 4, SQLT_INT, nullptr, nullptr, nullptr, OCI_DEFAULT);
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(OCI_ERROR, s.f.OCIStmtExecute(s.svc, st, s.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+  auto took = std::chrono::steady_clock::now() - started;
+  done = true;
+  breaker.join();
+  EXPECT_EQ(1013, s.error_code()) << s.error_text();
+  EXPECT_LT(took, std::chrono::seconds(10));
+  s.f.OCIHandleFree(st, OCI_HTYPE_STMT);
+  // The session goes on.
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{"2000"}}), s.query("SELECT COUNT(*) FROM \"CUBE\""));
+  s.f.OCIHandleFree(break_error, OCI_HTYPE_ERROR);
 }
 
 TEST(ocilite_fetch, an_infinite_binary_double_is_fetched) {

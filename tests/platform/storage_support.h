@@ -6,6 +6,7 @@
 #include "platform/storage.h"
 #include "platform/storage_file.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wide_text.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -24,10 +25,7 @@ class scratch {
  public:
   scratch() : made("qm_storage_"), folder(made.path) {}
   std::string path(const std::string& name) const { return folder + "/" + name; }
-  std::wstring wpath(const std::string& name) const {
-    std::string p = path(name);
-    return std::wstring(p.begin(), p.end());
-  }
+  std::wstring wpath(const std::string& name) const { return qm_test::wide(path(name)); }
 
  private:
   qm_test::temp_folder made;  // before the name below, which is made from it

@@ -20,7 +20,7 @@ TEST(PrivateFile, ANameAsLongAsTheFileSystemTakesIsWrittenWhole) {
     const std::string name(length, 'n');
     const std::string path = folder.file(name);
     std::ofstream(path) << "old";
-    ASSERT_TRUE(qm_platform::replace_private_file(path, "new text")) << qm_test::errno_text("replace_private_file");
+    ASSERT_FALSE(qm_platform::replace_private_file(path, "new text").failed());
     EXPECT_EQ(qm_test::file_bytes(path), "new text");
     struct stat st {};
     ASSERT_EQ(stat(path.c_str(), &st), 0);
@@ -28,6 +28,27 @@ TEST(PrivateFile, ANameAsLongAsTheFileSystemTakesIsWrittenWhole) {
     EXPECT_EQ(qm_test::listing(folder.path), name + "\n");
     std::remove(path.c_str());
   }
+}
+
+// The one way every file is replaced: a link of the user's is followed and
+// stays, a link to nothing is refused with its reason and nothing is made.
+TEST(PrivateFile, ALinkIsFollowedAsEveryReplacementFollowsIt) {
+  qm_test::temp_folder folder("qm_private_");
+  const std::string settings = folder.file("settings.qlt"), link = folder.file("link.qlt");
+  std::ofstream(settings) << "old";
+  ASSERT_EQ(symlink("settings.qlt", link.c_str()), 0);
+  ASSERT_FALSE(qm_platform::replace_private_file(link, "through the link").failed());
+  EXPECT_EQ(qm_test::file_bytes(settings), "through the link");
+  struct stat st {};
+  ASSERT_EQ(lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+  const std::string dangling = folder.file("dangling.qlt");
+  ASSERT_EQ(symlink("gone.qlt", dangling.c_str()), 0);
+  qm_platform::replace_failure failure = qm_platform::replace_private_file(dangling, "lost");
+  EXPECT_TRUE(failure.failed());
+  EXPECT_EQ(failure.text(), L"it is a symbolic link to a file that does not exist");
+  EXPECT_EQ(qm_test::listing(folder.path), "dangling.qlt\nlink.qlt\nsettings.qlt\n");
 }
 
 }  // namespace

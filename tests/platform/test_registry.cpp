@@ -1,3 +1,4 @@
+#include "platform/file_replacement.h"
 #include "platform/registry.h"
 #include "tests/support/files.h"
 #include "tests/support/scoped_env.h"
@@ -13,6 +14,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <signal.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -358,6 +360,42 @@ TEST_F(Registry, AKeyWritesItsOwnChangesAsOneWholeOverWhatOthersWrote) {
   EXPECT_EQ(qm_platform::registry_last_problem().path, store);
   EXPECT_EQ(qm_platform::registry_last_problem().reason, "Not a directory");
   EXPECT_EQ(qm_test::file_tree(folder), before);
+}
+
+// A program killed while it saves leaves the password in a folder of its
+// own beside the key's file, until the next save removes that folder.
+TEST_F(Registry, ASaveKilledHalfWayLeavesNothingPastTheNextSave) {
+  const char* subkey = "Software\\Test\\App";
+  const std::string keys = folder + "/quillmark-registry/HKEY_CURRENT_USER/Software/Test";
+  HKEY key = nullptr;
+  ASSERT_EQ(open_key(subkey, key), ERROR_SUCCESS);
+  ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  pid_t child = fork();
+  if (child == 0) {
+    // Killed once the new file is written, before it takes the old one's place.
+    struct killed_at_sync : qm_platform::replace_steps {
+      int sync(int) override {
+        kill(getpid(), SIGKILL);
+        return 0;
+      }
+    } steps;
+    qm_platform::set_replace_steps(&steps);
+    HKEY mine = nullptr;
+    if (open_key(subkey, mine) == ERROR_SUCCESS) set_text(mine, L"oraclep", L"tiger");
+    RegCloseKey(mine);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  std::string left = qm_test::listing(keys);
+  ASSERT_EQ(left.substr(0, 11), ".quillmark-") << left;
+  EXPECT_NE(qm_test::file_tree(keys).find("tiger"), std::string::npos);
+  ASSERT_EQ(open_key(subkey, key), ERROR_SUCCESS);
+  ASSERT_EQ(set_text(key, L"oracleu", L"scott"), ERROR_SUCCESS);
+  ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  EXPECT_EQ(qm_test::listing(keys), "App.reg\n");
+  EXPECT_EQ(qm_test::file_tree(keys).find("tiger"), std::string::npos);
 }
 
 }  // namespace

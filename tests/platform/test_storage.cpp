@@ -33,7 +33,7 @@ std::string independent_read(const std::string& path, const std::vector<std::pai
   return out;
 }
 
-std::wstring wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+using qm_test::wide;
 
 struct element {
   std::wstring name;
@@ -439,20 +439,22 @@ struct layout {
   std::size_t entry(int id) const { return dir + 128 * static_cast<std::size_t>(id); }
 };
 
-layout sample(const scratch& dir) {
-  layout l;
-  EXPECT_EQ(write_compound(dir.wpath("sample.cfb"), {{L"Book", pattern(5000, 1)}, {L"Mini", pattern(100, 2)}}), S_OK);
+// Fatal on a failed set-up: the offsets below are read from the file.
+void sample(const scratch& dir, layout& l) {
+  ASSERT_EQ(write_compound(dir.wpath("sample.cfb"), {{L"Book", pattern(5000, 1)}, {L"Mini", pattern(100, 2)}}), S_OK);
   l.image = file_bytes(dir.path("sample.cfb"));
+  ASSERT_GE(l.image.size(), 512u);
   l.fat = (std::size_t{get32(l.image, 0x4C)} + 1) * 512;
   l.dir = (std::size_t{get32(l.image, 0x30)} + 1) * 512;
   l.mini_fat = (std::size_t{get32(l.image, 0x3C)} + 1) * 512;
+  ASSERT_LE(std::max({l.fat, l.dir + 512, l.mini_fat}), l.image.size());
   l.book_start = get32(l.image, l.entry(1) + 0x74);
-  return l;
 }
 
 TEST(Storage, MalformedFilesGiveFailures) {
   scratch dir;
-  layout l = sample(dir);
+  layout l;
+  ASSERT_NO_FATAL_FAILURE(sample(dir, l));
   ASSERT_EQ(std::u16string(u"Book"), raw_directory(l.image)[1].name);
   std::uint32_t fat_sector = get32(l.image, 0x4C), dir_sector = get32(l.image, 0x30);
   struct damage {
@@ -508,7 +510,8 @@ TEST(Storage, MalformedFilesGiveFailures) {
 
 TEST(Storage, RandomDamageGivesResultsNotCrashes) {
   scratch dir;
-  layout l = sample(dir);
+  layout l;
+  ASSERT_NO_FATAL_FAILURE(sample(dir, l));
   std::mt19937 random(11);
   int opened = 0;
   for (int round = 0; round < 400; ++round) {

@@ -4,6 +4,7 @@
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_sandbox.h"
+#include "tests/support/wide_text.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -108,6 +109,24 @@ TEST(TempFolder, GoesWithReadOnlyFoldersAndFilesButNotWhereALinkPoints) {
   }
   EXPECT_FALSE(exists(path));
   EXPECT_TRUE(exists(kept));
+}
+
+// Paths under a TMPDIR of any letters: decoded, not widened byte by byte;
+// bytes that are no UTF-8 keep their own code points.
+TEST(WideText, DecodesUtf8AndKeepsOtherBytes) {
+  const struct {
+    std::string narrow;
+    std::wstring wide;
+  } cases[] = {
+      {"/tmp/\xc3\xa9t\xc3\xa9", L"/tmp/\u00e9t\u00e9"},
+      {"\xd0\x96\xe2\x82\xac\xf0\x9f\x98\x80", L"\u0416\u20ac\U0001F600"},
+      {"caf\xe9", L"caf\xdce9"},
+      {"\xe2\x82", L"\xdce2\xdc82"},          // cut short
+      {"\xc0\xaf", L"\xdcc0\xdcaf"},          // overlong
+      {"\xed\xa0\x80", L"\xdced\xdca0\xdc80"},  // a surrogate
+      {"\xf4\x90\x80\x80", L"\xdcf4\xdc90\xdc80\xdc80"},  // beyond U+10FFFF
+  };
+  for (const auto& c : cases) EXPECT_EQ(qm_test::wide(c.narrow), c.wide) << c.narrow;
 }
 
 }  // namespace

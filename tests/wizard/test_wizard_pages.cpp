@@ -9,6 +9,7 @@
 #include "platform/utf8.h"
 #include "common/quillet_convertor.h"
 #include "wizard/wizard_front_end.h"
+#include "tests/support/wide_text.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -186,7 +187,7 @@ TEST(wizard_pages, connection_destination_and_table_rules) {
   EXPECT_EQ(saved.source_name, L"demo");
   EXPECT_EQ(saved.user, L"scott");
   EXPECT_EQ(saved.format_version, 2);
-  EXPECT_EQ(saved.destination, std::wstring(existing.begin(), existing.end()));
+  EXPECT_EQ(saved.destination, qm_test::wide(existing));
   // Cancelled before any run: the old file was not the wizard's to delete.
   EXPECT_TRUE(tk_is_file_exist(existing, 0));
 }
@@ -258,11 +259,11 @@ TEST(wizard_quick_launch, a_settings_file_runs_at_once_and_lists_the_errors) {
     c.source_name = L"demo";
     c.user = L"scott";
     c.format_version = 2;
-    c.destination = std::wstring(workbook.begin(), workbook.end());
+    c.destination = qm_test::wide(workbook);
     c.selected_tables = {L"DEPT"};
     c.selected[L"DEPT"] = L"";
     for (int i = 1; i <= 21; ++i) c.selected[L"BAD" + std::to_wstring(100 + i)] = L"select * from NOSUCH";
-    ASSERT_TRUE(c.store_profile(std::wstring(profile.begin(), profile.end())));
+    ASSERT_TRUE(c.store_profile(qm_test::wide(profile)));
     c.destination.clear();
   }
   std::ofstream(workbook) << "an old file the run replaces";
@@ -309,7 +310,8 @@ TEST(wizard_quick_launch, without_a_connection_ends_with_minus_one_and_no_sheet)
     wizard_front_end front;
     quillet_convertor c(front);
     c.source_name = L"nosuch_database";
-    ASSERT_TRUE(c.store_profile(std::wstring(profile.begin(), profile.end())));
+    c.destination = qm_test::wide(box.file("out.xls"));
+    ASSERT_TRUE(c.store_profile(qm_test::wide(profile)));
   }
   bool sheet_seen = false;
   ui_script ui;
@@ -388,7 +390,7 @@ TEST(wizard_quick_launch, a_settings_file_that_does_not_exist_or_load_ends_with_
     c.source_name = L"demo";
     c.user = L"scott";
     c.format_version = 2;
-    c.destination = std::wstring(workbook.begin(), workbook.end());
+    c.destination = qm_test::wide(workbook);
     c.save_settings();
   }
   const std::vector<std::wstring> before = saved_settings();
@@ -814,12 +816,48 @@ void run_to_finish(ui_script& ui, const std::string& command_line = std::string(
 
 }  // namespace
 
+// Load Settings lists a settings file whose name, and its folder's, are
+// not UTF-8, and loads that file by its bytes.
+TEST(wizard_pages, load_settings_lists_and_loads_a_file_whose_name_is_no_text) {
+  wizard_sandbox box;
+  const std::string folder = box.file("caf\xe9");
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  run_settings(box.file("first.xlsx")).write(folder + "/s\xe9.qlt");
+  const std::wstring first = qm_test::wide(box.file("first.xlsx"));
+  auto shows = [](const std::string& path) {
+    auto* dialog = find_visible("open_file_dialog");
+    auto* edit = dialog ? dialog->findChild<QLineEdit*>("lookInEdit") : nullptr;
+    return edit && edit->text() == QString::fromStdWString(qm_platform::path_as_text(qm_test::wide(path)));
+  };
+  // The entry the list shows as `text`, chosen as a user does.
+  auto choose = [](const char* text, bool open) {
+    auto* list = find_visible("open_file_dialog")->findChild<QListWidget*>("listView");
+    auto found = list->findItems(QString::fromUtf8(text), Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1) << text;
+    list->setCurrentItem(found.front());
+    if (open) QTimer::singleShot(0, list, [list, item = found.front()] { emit list->itemActivated(item); });
+  };
+  ui_script ui;
+  ui.step("welcome", [] { return page_shown(103); }, [] { click_later(control_as<QPushButton>(1115)); })
+      .step("load dialog", [] { return find_visible("open_file_dialog") != nullptr; },
+            [&] { EXPECT_TRUE(press_file_dialog_ok("open_file_dialog", QString::fromStdString(box.path))); })
+      .step("the sandbox", [&] { return shows(box.path + "/"); }, [&] { choose("caf\xef\xbf\xbd", true); })
+      .step("the folder", [&] { return shows(folder + "/"); }, [&] { choose("s\xef\xbf\xbd.qlt", true); })
+      .step("loaded", [&] { return !find_visible("open_file_dialog") && !front_box() &&
+                                   quillet_convertor::instance().destination == first; },
+            [] { click_later(sheet_button("cancel")); })
+      .step("cancel question", [] { return front_box() != nullptr; }, [] { answer_box(QMessageBox::Yes); });
+  ui.start();
+  EXPECT_EQ(run_wizard(), 0);
+  EXPECT_TRUE(ui.done());
+}
+
 // Load Settings, Browse and Save Settings take a typed name with double
 // quotes whole; nothing is written anywhere else.
 TEST(wizard_pages, typed_file_names_with_quotes_are_the_names_used) {
   wizard_sandbox box;
   const std::string loaded = box.file("my \"weekly\".qlt"), here = box.file("here");
-  const std::wstring first = tk_from_utf8(box.file("first.xlsx"));
+  const std::wstring first = qm_test::wide(box.file("first.xlsx"));
   run_settings(box.file("first.xlsx")).write(loaded);
   ASSERT_EQ(mkdir(here.c_str(), 0700), 0);
   const auto box_before = files_below(box.path);
@@ -882,8 +920,9 @@ TEST(wizard_pages, typed_file_names_with_quotes_are_the_names_used) {
 }
 
 // A destination whose name is not UTF-8 keeps its bytes on the page while
-// the user leaves the text as it is: Next finds its folder, and passing the
-// page leaves the saved settings byte for byte as they were.
+// the user leaves the text as it is, and through Browse: Next finds its
+// folder, and passing the page leaves the saved settings byte for byte as
+// they were.
 TEST(wizard_pages, a_destination_whose_name_is_no_text_keeps_its_bytes) {
   wizard_sandbox box;
   const std::string folder = box.file("caf\xe9"), workbook = folder + "/b\xf6\xf6k.xlsx";
@@ -895,7 +934,7 @@ TEST(wizard_pages, a_destination_whose_name_is_no_text_keeps_its_bytes) {
   ASSERT_EQ(read_workbook(workbook), "DEPT 5 3 DEPTNO,DNAME,LOC\n");
   const auto store = files_below(box.file("quillmark-registry")), workbook_bytes = files_below(folder);
   ASSERT_NE(store.size(), 0u);
-  const QString shown = QString::fromStdWString(qm_platform::path_as_text(qm_platform::path_from_utf8(workbook.c_str())));
+  const QString shown = QString::fromStdWString(qm_platform::path_as_text(qm_test::wide(workbook)));
   QString asked;
   ui_script ui;
   ui.step("welcome", [] { return page_shown(103); }, [] { click_later(sheet_button("next")); })
@@ -913,6 +952,21 @@ TEST(wizard_pages, a_destination_whose_name_is_no_text_keeps_its_bytes) {
       .step("browse", [] { return find_visible("save_file_dialog") != nullptr; },
             [] { QTimer::singleShot(0, find_as<QDialog>("save_file_dialog"), &QDialog::reject); })
       .step("browsed", [] { return !find_visible("save_file_dialog") && page_shown(105); },
+            [&] {
+              EXPECT_EQ(control_as<QLineEdit>(1004)->text(), shown);
+              click_later(control_as<QPushButton>(1103));
+            })
+      // Browse shows the destination's folder; its name saved as proposed
+      // keeps its bytes.
+      .step("browse again", [] { return find_visible("save_file_dialog") != nullptr; },
+            [&] {
+              auto* dialog = find_as<QDialog>("save_file_dialog");
+              auto* folder_shown = dialog->findChild<QLineEdit*>("lookInEdit");
+              EXPECT_EQ(folder_shown ? folder_shown->text() : QString(),
+                        QString::fromStdWString(qm_platform::path_as_text(qm_test::wide(folder + "/"))));
+              EXPECT_TRUE(press_file_dialog_ok("save_file_dialog", dialog->findChild<QLineEdit*>("fileNameEdit")->text()));
+            })
+      .step("saved", [] { return !find_visible("save_file_dialog") && page_shown(105); },
             [&] {
               EXPECT_EQ(control_as<QLineEdit>(1004)->text(), shown);
               click_later(sheet_button("next"));
@@ -1022,7 +1076,7 @@ TEST(wizard_pages, load_settings_of_a_query_named_like_a_table_selects_the_query
             [] { click_later(control_as<QPushButton>(1115)); })
       .step("load the query", [] { return find_visible("open_file_dialog") != nullptr; },
             [&] { EXPECT_TRUE(press_file_dialog_ok("open_file_dialog", QString::fromStdString(profile))); })
-      .step("query loaded", [&] { return !front_box() && quillet_convertor::instance().destination == tk_from_utf8(workbook); },
+      .step("query loaded", [&] { return !front_box() && quillet_convertor::instance().destination == qm_test::wide(workbook); },
             [] { click_later(sheet_button("next")); })
       .step("connection", [] { return page_shown(132); }, [] { click_later(sheet_button("next")); })
       .step("destination", [] { return page_shown(105); }, [] { click_later(sheet_button("next")); })

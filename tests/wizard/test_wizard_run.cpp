@@ -7,6 +7,7 @@
 #include "common/quillet_convertor.h"
 #include "platform/utf8.h"
 #include "wizard/wizard_front_end.h"
+#include "tests/support/wide_text.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -25,6 +26,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -208,8 +210,8 @@ TEST(wizard_run, settings_saved_in_a_folder_whose_name_is_no_text_name_that_fold
   EXPECT_NE(saved.find("\ndest=" + folder + "/book.xlsx\n"), std::string::npos) << saved;
   wizard_front_end front;
   quillet_convertor loaded(front);
-  ASSERT_TRUE(loaded.load_profile(qm_platform::path_from_utf8(profile.c_str())));
-  EXPECT_EQ(loaded.destination, qm_platform::path_from_utf8((folder + "/book.xlsx").c_str()));
+  ASSERT_TRUE(loaded.load_profile(qm_test::wide(profile)));
+  EXPECT_EQ(loaded.destination, qm_test::wide((folder + "/book.xlsx")));
 }
 
 TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
@@ -260,6 +262,53 @@ TEST(wizard_run, cancel_and_yes_stop_a_long_run_and_the_wizard_ends_normally) {
     EXPECT_EQ(saved.source_name, L"big");
     EXPECT_EQ(saved.format_version, 2);
   }
+}
+
+TEST(wizard_run, cancel_breaks_off_a_long_statement) {
+  folder_shared_with_child shared("QM_CANCEL_QUERY_FOLDER", "qm_cancel_query_");
+  const std::string& folder = shared.path;
+  const std::string old = folder + "/out/long.xlsx";
+  if (!shared.child()) {
+    // A query that counts the threefold cross join of 2,000 rows: minutes.
+    make_run_folders(folder);
+    make_source(folder + "/long.db",
+                "CREATE TABLE \"CUBE\" (\"ID\" NUMBER(6)); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                "FROM n WHERE i < 2000) INSERT INTO \"CUBE\" SELECT i FROM n;");
+    run_settings(old)
+        .from("long")
+        .selecting({"LONG=SELECT COUNT(*) AS \"N\" FROM \"CUBE\" a, \"CUBE\" b, \"CUBE\" c"})
+        .as("scott", "tiger")
+        .write(folder + "/run.qlt");
+    std::ofstream(old) << "an earlier workbook";
+  }
+  run_environment environment(folder, folder);
+  qm_test::child_run end = qm_test::run_in_child([&] {
+    test_app();
+    std::chrono::steady_clock::time_point answered;
+    ui_script ui;
+    // Well into the statement: the process has counted for a while.
+    ui.step("statement under way",
+            [] {
+              return page_shown(106) && quillet_convertor::exists() &&
+                     quillet_convertor::instance().get_current_table() == L"LONG" &&
+                     std::clock() > 2 * CLOCKS_PER_SEC;
+            },
+            [] { click_later(find_as<QPushButton>("cancel")); })
+        .step("cancel question", [] { return front_box() != nullptr; },
+              [&] {
+                answered = std::chrono::steady_clock::now();
+                answer_box(QMessageBox::Yes);
+              });
+    ui.start(60);
+    int code = run_wizard(folder + "/run.qlt");
+    if (std::chrono::steady_clock::now() - answered < std::chrono::seconds(3)) std::fprintf(stderr, "stopped in time\n");
+    std::exit(ui.done() ? code : 9);
+  }, std::chrono::seconds(60));
+  EXPECT_TRUE(end.exited_with(0)) << end.describe();
+  EXPECT_TRUE(end.error_output_matches("stopped in time")) << end.describe();
+  EXPECT_EQ(qm_test::listing(folder + "/tmp"), "") << "the temporary tree stays";
+  EXPECT_EQ(qm_test::listing(folder + "/out"), "long.xlsx\n");
+  EXPECT_EQ(qm_test::file_bytes(old), "an earlier workbook");
 }
 
 // The user opens the Cancel question and the run ends before the answer:

@@ -39,6 +39,26 @@ void store_old_settings() {
   c.password = L"oldpassword";
 }
 
+// The box at the start when `started` is given (its text goes there), the
+// user the connection page shows, and Cancel there.
+ui_script& cancel_on_the_connection_page(ui_script& ui, QString* started, QString& user) {
+  if (started)
+    ui.step("the box at the start", [] { return front_box() != nullptr; },
+            [started] {
+              *started = front_box()->text();
+              answer_box(QMessageBox::Ok);
+            });
+  return ui.step("welcome page", [] { return page_shown(103) && !front_box(); },
+                 [] { click_later(find_as<QPushButton>("next")); })
+      .step("connection page", [] { return page_shown(132); },
+            [&user] {
+              user = find_as<QLineEdit>("id_1012")->text();
+              click_later(find_as<QPushButton>("cancel"));
+            })
+      .step("exit question", [] { return front_box() && front_box()->text() == exit_question; },
+            [] { answer_box(QMessageBox::Yes); });
+}
+
 // The child that runs the cases reports nothing of its own expectations:
 // each mismatch is told on stderr, and the process ends with their count.
 int mismatches = 0;
@@ -117,16 +137,10 @@ int unkept_settings_cases(const std::string& folder) {
     scoped_env home("HOME", c.through_home ? home_folder.c_str() : std::getenv("HOME"));
     c.make(at, at + "/config/quillmark-registry");
     const std::string before = qm_test::file_tree(at);
-    QString user, said;
+    QString started, user, said;
     ui_script ui;
-    ui.step("welcome page", [] { return page_shown(103); }, [] { click_later(find_as<QPushButton>("next")); })
-        .step("connection page", [] { return page_shown(132); },
-              [&] {
-                user = find_as<QLineEdit>("id_1012")->text();
-                click_later(find_as<QPushButton>("cancel"));
-              })
-        .step("exit question", [] { return front_box() && front_box()->text() == exit_question; },
-              [] { answer_box(QMessageBox::Yes); })
+    // Settings that cannot be read are said at the start as well.
+    cancel_on_the_connection_page(ui, c.old_settings_read ? nullptr : &started, user)
         .step("the settings' box", [] { return front_box() && front_box()->text() != exit_question; },
               [&] {
                 said = front_box()->text();
@@ -136,6 +150,8 @@ int unkept_settings_cases(const std::string& folder) {
     const std::string what = c.what;
     expect_same(what + ": result", std::to_string(run_wizard()), "0");
     expect_same(what + ": user shown", user.toStdString(), c.old_settings_read ? "olduser" : "");
+    expect_same(what + ": box at the start", started.toStdString(),
+                c.old_settings_read ? "" : "The saved settings cannot be read from \"" + at + c.named + "\":" + c.reason);
     expect_same(what + ": box", said.toStdString(), "Cannot save the settings in \"" + at + c.named + "\":" + c.reason);
     expect_same(what + ": store", qm_test::file_tree(at), before);
   }
@@ -197,8 +213,33 @@ void run_cases_as_owner(int (*cases)(const std::string& folder)) {
 
 }  // namespace
 
-TEST(wizard_settings, settings_that_cannot_be_kept_are_said_at_the_close_and_the_store_stays_as_it_was) {
+TEST(wizard_settings, settings_that_cannot_be_kept_are_said_at_the_start_and_the_close_and_the_store_stays_as_it_was) {
   run_cases_as_owner(unkept_settings_cases);
+}
+
+// A store file its owner made read-only is read, and replaced as the
+// wizard closes: the wizard says so as it starts.
+TEST(wizard_settings, a_read_only_settings_file_is_said_at_the_start) {
+  test_app();
+  qm_test::temp_folder folder("qm_read_only_store_");
+  scoped_env config("XDG_CONFIG_HOME", folder.path);
+  store_old_settings();
+  const std::string file = folder.path + "/quillmark-registry/HKEY_CURRENT_USER/Software/Brightfold/Quillmark.reg";
+  ASSERT_EQ(chmod(file.c_str(), 0400), 0) << qm_test::errno_text(file);
+  QString started, user;
+  ui_script ui;
+  cancel_on_the_connection_page(ui, &started, user);
+  ui.start(30);
+  EXPECT_EQ(run_wizard(), 0);
+  EXPECT_TRUE(ui.done());
+  EXPECT_EQ(started.toStdString(), "The saved settings file \"" + file +
+                                       "\" is read-only: the wizard replaces it with the settings of this session "
+                                       "when it closes.");
+  EXPECT_EQ(user.toStdString(), "olduser");
+  // Written anew, as the box said.
+  struct stat st {};
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST(wizard_settings, save_settings_to_a_file_that_cannot_be_written_says_so_and_keeps_the_old_file) {

@@ -3,6 +3,7 @@
 #include "memory_files.h"
 #include "platform/utf8.h"
 #include "support.h"
+#include "tests/support/wide_text.h"
 #include "xlsx/xlsx_model.h"
 
 #include <chrono>
@@ -17,7 +18,7 @@ using namespace XlsxModel;
 
 namespace {
 
-std::wstring wide(const std::string& s) { return qm_platform::path_from_utf8(s.c_str()); }
+using qm_test::wide;
 
 bool file_exists(const std::string& path) {
   struct stat st;

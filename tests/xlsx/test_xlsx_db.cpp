@@ -3,6 +3,7 @@
 #include "TK/tk_exception.h"
 #include "platform/utf8.h"
 #include "support.h"
+#include "tests/support/wide_text.h"
 #include "xlsx/xlsx_db.h"
 
 #include <fstream>
@@ -11,7 +12,7 @@
 
 namespace {
 
-std::wstring wide(const std::string& s) { return qm_platform::path_from_utf8(s.c_str()); }
+using qm_test::wide;
 
 bool file_exists(const std::string& path) {
   struct stat st;

@@ -1,6 +1,7 @@
 #include "platform/utf8.h"
 #include "support.h"
 #include "xlsx/xml_writer.h"
+#include "tests/support/wide_text.h"
 
 #include <clocale>
 #include <fstream>
@@ -121,7 +122,7 @@ TEST(PartOutput, LargeWritesCrossTheBuffer) {
 
 TEST(PartOutput, RewriteReachesBytesInTheFileAndInTheBuffer) {
   scratch_folder scratch;
-  std::wstring path = qm_platform::path_from_utf8((scratch.path + "/sub/part.xml").c_str());
+  std::wstring path = qm_test::wide((scratch.path + "/sub/part.xml"));
   std::wstring error;
   std::unique_ptr<part_output> out = part_file_system::real().open(path, error);
   ASSERT_TRUE(out) << std::string(error.begin(), error.end());
@@ -147,7 +148,7 @@ TEST(PartOutput, OpenFailsWithThePathAndTheCause) {
   scratch_folder scratch;
   std::ofstream(scratch.path + "/file") << "x";
   std::wstring error;
-  std::wstring path = qm_platform::path_from_utf8((scratch.path + "/file/part.xml").c_str());
+  std::wstring path = qm_test::wide((scratch.path + "/file/part.xml"));
   EXPECT_EQ(part_file_system::real().open(path, error), nullptr);
   EXPECT_EQ(error, L"cannot create \"" + path + L"\": Not a directory");
 }

@@ -22,6 +22,9 @@ import e2e_support
 
 ROWS = 300000
 MID_ROWS = 20000
+# Rows of CUBE, whose threefold cross join counts for minutes.
+CUBE_ROWS = 2000
+LONG_QUERY = 'SELECT COUNT(*) AS "N" FROM "CUBE" a, "CUBE" b, "CUBE" c'
 
 
 def build_source(path):
@@ -32,6 +35,8 @@ def build_source(path):
                "FROM n" % ROWS)
     db.execute('CREATE TABLE "MID" ("ID" NUMBER(10), "NAME" VARCHAR2(40), "NOTE" VARCHAR2(80))')
     db.execute('INSERT INTO "MID" SELECT * FROM "BIG" WHERE "ID" <= %d' % MID_ROWS)
+    db.execute('CREATE TABLE "CUBE" ("ID" NUMBER(10))')
+    db.execute('INSERT INTO "CUBE" SELECT "ID" FROM "BIG" WHERE "ID" <= %d' % CUBE_ROWS)
     db.execute('CREATE TABLE "SMALL" ("ID" NUMBER(10))')
     db.execute('INSERT INTO "SMALL" VALUES (1)')
     db.commit()
@@ -69,6 +74,16 @@ def stopped(pid):
             return f.read().rsplit(")", 1)[1].split()[0] in ("T", "Z")
     except OSError:
         return True
+
+
+def cpu_seconds(pid):
+    """The processor time the process has used so far, 0 once it is gone."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+    except OSError:
+        return 0
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def plain(value):
@@ -178,6 +193,37 @@ class InterruptTest(unittest.TestCase):
                 self.assertIn("Converting table BIG (%d records)" % ROWS, out)
                 self.assertNotIn("Error", out)
                 self.assert_nothing_left()
+
+    def test_a_signal_breaks_off_a_long_statement(self):
+        # The query counts for minutes; the signal ends the run within a few
+        # seconds, the old workbook kept, as a stop between records does.
+        for number, version in ((signal.SIGTERM, 2), (signal.SIGINT, 1)):
+            with self.subTest(signal=number.name):
+                self.fresh_folders()
+                dest = os.path.join(self.out, "big.xlsx" if version == 2 else "big.xls")
+                with open(dest, "w") as f:
+                    f.write("an earlier workbook")
+                settings = os.path.join(self.work, "long.qlt")
+                with open(settings, "w") as f:
+                    f.write("[Generic settings]\nsrc=big\n\n[Oracle settings]\nuser=scott\n\n"
+                            "[Selected Tables]\nLONG=%s\n\n" % LONG_QUERY)
+                process = e2e_support.start(["--profile=" + settings, "--xls_ver=%d" % version, "--dest=" + dest],
+                                            self.work, self.folder, temp=self.temp)
+                # Well into the statement.
+                wait_for(lambda: process.poll() is not None or cpu_seconds(process.pid) > 1.5, "the statement runs")
+                self.assertIsNone(process.poll(), "the run ended before the signal")
+                sent = time.monotonic()
+                process.send_signal(number)
+                code = ended(process, 20, "the signal did not end the run")
+                took = time.monotonic() - sent
+                out, err = process.communicate()
+                self.assertEqual(code, -number, out + err)
+                self.assertLess(took, 5, "the run went on with the statement")
+                self.assertNotIn("Error", out + err)
+                with open(dest) as f:
+                    self.assertEqual(f.read(), "an earlier workbook")
+                self.assertEqual(os.listdir(self.temp), [], "the temporary tree stays")
+                self.assertEqual(os.listdir(self.out), [os.path.basename(dest)])
 
     def test_signal_in_the_middle_of_an_xls_table(self):
         process = self.start(version=1)

@@ -199,12 +199,15 @@ class UserFilesTest(e2e_support.WorkFolderTest):
                 self.assertEqual(snapshot(self.work), before)
 
     def test_a_run_that_ends_before_its_source_is_open_logs_only_into_a_new_or_empty_file(self):
-        # The file the source would have been is not known then: the log may name it.
+        # The file the source would have been may not be known then: the log
+        # may name it. The file a connection would open is known before it is
+        # tried: a log that names it is refused then.
         left = "The log file %s was left as it was: the run ended before its source was open.\n"
+        refused = "Error:\nLogfile name specifies a file the run reads: %s\n"
         cases = [
             # what ends the run, the source, the log file, options after the settings file, the error output
-            ("a locked source", "shop", "src/shop.db", (), left % "src/shop.db"),
-            ("no database", "notes", "src/notes.db", (), left % "src/notes.db"),
+            ("a locked source", "shop", "src/shop.db", (), refused % "src/shop.db"),
+            ("no database", "notes", "src/notes.db", (), refused % "src/notes.db"),
             ("a settings file after it that does not exist", "shop", "src/shop.db", ("--profile=none.qlt",),
              left % "src/shop.db"),
             ("a source that does not exist", "missing", "src/shop.db", (), left % "src/shop.db"),
@@ -236,6 +239,9 @@ class UserFilesTest(e2e_support.WorkFolderTest):
                                  if before.get(name) != after_run.get(name))
                 # The log's file byte for byte, or the log made or written into.
                 self.assertEqual(changed, [] if err_expected else [self.path(logfile)])
+                if err_expected.startswith("Error:"):
+                    self.assertEqual((code, out, err), (255, err_expected, ""))
+                    continue
                 self.assertEqual((code, err), (255, err_expected), out)
                 self.assertTrue(out.startswith("Error:\n"), out)
                 if err_expected:

@@ -1,19 +1,25 @@
 """QUILLCMD replaces the destination in one step at the end of a run that
 wrote its whole workbook, or not at all: a packer that fails, a full disk,
 a temporary folder that cannot be made, a selection whose every item fails
-at its first record, a kill between items, each leaves the old workbook
-byte for byte and says so. Runs at once on one destination never mix; long
-names, the file's mode and what is no regular file are taken care of.
+at its first record, a kill between items, a signal before the last step,
+each leaves the old workbook byte for byte, with its owner, group and mode,
+and says so; what a killed run left goes with the next run. Runs at once on
+one destination never mix; long names, the old file's owner, mode and ACL,
+links and what is no regular file are taken care of, and a destination
+that is a file the run reads is refused.
 
 usage: run_whole_workbook.py QUILLCMD [unittest arguments]
 """
 import errno
 import os
 import resource
+import shutil
 import signal
 import socket
 import sqlite3
 import stat
+import struct
+import subprocess
 import tempfile
 import unittest
 
@@ -81,6 +87,37 @@ def read_bytes(path):
         return f.read()
 
 
+def file_state(path):
+    """What a run must leave of an old file: its bytes, owner, group and mode."""
+    st = os.stat(path)
+    return read_bytes(path), st.st_uid, st.st_gid, stat.S_IMODE(st.st_mode)
+
+
+def acl(*entries):
+    """An access ACL as the system stores it: (tag, permission, id) entries."""
+    return struct.pack("<I", 2) + b"".join(struct.pack("<HHI", tag, perm, ident) for tag, perm, ident in entries)
+
+
+NO_ID = 0xFFFFFFFF
+NOBODY = 65534
+
+
+def as_nobody():
+    """For preexec_fn: the child becomes the account nobody."""
+    os.setgroups([])
+    os.setgid(NOBODY)
+    os.setuid(NOBODY)
+
+
+def reachable_by_all(path):
+    """Search permission for everyone on the folders above `path` that are ours."""
+    while len(path) > 1:
+        st = os.stat(path)
+        if st.st_uid == os.geteuid():
+            os.chmod(path, stat.S_IMODE(st.st_mode) | 0o711)
+        path = os.path.dirname(path)
+
+
 class WholeWorkbookTest(e2e_support.WorkFolderTest):
     prefix = "qm_whole_"
 
@@ -141,13 +178,16 @@ class WholeWorkbookTest(e2e_support.WorkFolderTest):
         os.chmod(os.path.join(folder, "zip"), 0o755)
         return folder
 
-    def assert_kept(self, path, code, out, err, cause):
+    def assert_kept(self, path, code, out, err, cause, before=None):
         """The run failed, told the cause and that the old workbook stays,
-        and left nothing of its own."""
+        and left nothing of its own; no message names a folder of the run's."""
         self.assertEqual(code, 255, out + err)
         self.assertEqual(read_bytes(path), OLD, "the old workbook changed")
+        if before is not None:
+            self.assertEqual(file_state(path), before)
         self.assertIn("Error:\n", out)
         self.assertIn(cause, out)
+        self.assertNotIn(".quillmark-", out)
         self.assertTrue(out.endswith(KEPT + "\n"), out)
         self.assertEqual(os.listdir(self.out), [os.path.basename(path)])
         self.assertEqual(os.listdir(self.temp), [])
@@ -174,9 +214,12 @@ class WholeWorkbookTest(e2e_support.WorkFolderTest):
                                           (2, "demo", 4000, "File too large")):
             with self.subTest(version=version, src=src, file_size=size):
                 self.fresh()
-                dest = self.old_workbook("book." + EXT[version])
+                dest = self.old_workbook("book." + EXT[version], 0o640)
+                before = file_state(dest)
                 code, out, err = self.quillcmd(self.arguments(version, dest, src), file_size=size)
-                self.assert_kept(dest, code, out, err, cause)
+                self.assert_kept(dest, code, out, err, cause, before)
+                if version != 2:
+                    self.assertIn("Cannot write the file '%s': the disk is full." % dest, out)
         # TMPDIR a regular file, or a folder the user cannot write in: the
         # message gives the reason the folder cannot be made.
         a_file = self.path("a file")
@@ -217,33 +260,52 @@ class WholeWorkbookTest(e2e_support.WorkFolderTest):
                 self.assertEqual(read_book(dest, version)["GOOD"], [["N"], ["7"]])
                 self.assertEqual(os.listdir(self.out), [os.path.basename(dest)])
 
-    def test_4_a_kill_between_items_leaves_the_old_workbook_and_the_next_run_takes_no_notice(self):
+    def start_until_big(self, version, dest):
+        """A run over kill.db, once it has written its first item and begun the long one."""
+        process = e2e_support.start(self.arguments(version, dest, "kill"), self.out, self.sources, temp=self.temp)
+        for line in process.stdout:
+            if line.startswith("Converting table B_BIG"):
+                break
+        return process
+
+    def test_4_what_a_killed_run_left_goes_with_the_next_run_and_a_live_run_keeps_its_own(self):
         for version in (0, 1, 2):
             with self.subTest(version=version):
                 self.fresh()
                 name = "book." + EXT[version]
-                dest = self.old_workbook(name)
-                process = e2e_support.start(self.arguments(version, dest, "kill"), self.out, self.sources,
-                                            temp=self.temp)
+                dest = self.old_workbook(name, 0o640)
+                before = file_state(dest)
+                live = self.start_until_big(version, dest)
+                killed = None
                 try:
-                    # The second item begins once the first is written.
-                    for line in process.stdout:
-                        if line.startswith("Converting table B_BIG"):
-                            break
-                    process.kill()
+                    live_folders = set(os.listdir(self.out)) - {name}
+                    live_trees = set(os.listdir(self.temp))
+                    killed = self.start_until_big(version, dest)
+                    killed.kill()
+                    killed.communicate()
+                    self.assertEqual(killed.returncode, -signal.SIGKILL)
+                    self.assertEqual(file_state(dest), before)
+                    # Its folder beside the destination, and for .xlsx its tree in TMPDIR.
+                    self.assertEqual(len(set(os.listdir(self.out)) - live_folders - {name}), 1)
+                    self.assertEqual(len(set(os.listdir(self.temp)) - live_trees), 1 if version == 2 else 0)
+                    code, out, err = self.quillcmd(self.arguments(version, dest, "kill", ["A_SMALL"]))
+                    self.assertEqual((code, err), (0, ""), out)
+                    self.assertEqual(read_book(dest, version), {"A_SMALL": [["N"], ["1"]]})
+                    self.assertEqual(file_state(dest)[1:], before[1:])
+                    # The killed run's are gone; the live run's stay, and it goes on to its end.
+                    self.assertEqual(set(os.listdir(self.out)), live_folders | {name})
+                    self.assertEqual(set(os.listdir(self.temp)), live_trees)
+                    out, err = live.communicate(timeout=120)
                 finally:
-                    process.communicate()
-                self.assertEqual(process.returncode, -signal.SIGKILL)
-                self.assertEqual(read_bytes(dest), OLD, "the old workbook changed")
-                left = [n for n in os.listdir(self.out) if n != name]
-                self.assertEqual(len(left), 1, left)
-                self.assertTrue(left[0].startswith(".quillmark-") and os.path.isdir(os.path.join(self.out, left[0])))
-                inside = sorted(os.listdir(os.path.join(self.out, left[0])))
-                code, out, err = self.quillcmd(self.arguments(version, dest, "kill", ["A_SMALL"]))
-                self.assertEqual((code, err), (0, ""), out)
-                self.assertEqual(read_book(dest, version), {"A_SMALL": [["N"], ["1"]]})
-                self.assertEqual(sorted(os.listdir(self.out)), sorted([name, left[0]]))
-                self.assertEqual(sorted(os.listdir(os.path.join(self.out, left[0]))), inside)
+                    for process in (live, killed):
+                        if process and process.poll() is None:
+                            process.kill()
+                            process.communicate()
+                # B_BIG has more rows than an .xls worksheet holds: cut, and said.
+                self.assertEqual((live.returncode, err), (0 if version == 2 else 255, ""), out)
+                self.assertEqual(sorted(read_book(dest, version)), ["A_SMALL", "B_BIG"])
+                self.assertEqual(os.listdir(self.out), [name])
+                self.assertEqual(os.listdir(self.temp), [])
 
     def test_5_runs_at_once_on_one_destination_never_mix(self):
         selections = [list(range(TABLES)), list(range(0, TABLES, 3))]
@@ -333,6 +395,192 @@ class WholeWorkbookTest(e2e_support.WorkFolderTest):
             self.assertTrue(stat.S_ISFIFO(os.stat(os.path.join(self.out, "pipe.xls")).st_mode))
         finally:
             server.close()
+
+    def test_9_a_destination_that_is_a_file_the_run_reads_is_refused_before_anything_is_connected(self):
+        for version in (0, 1, 2):
+            with self.subTest(version=version):
+                self.fresh()
+                ext = "." + EXT[version]
+                shutil.copy(os.path.join(self.sources, "bad.db"), os.path.join(self.out, "db" + ext))
+                with open(os.path.join(self.out, "p" + ext), "w") as f:
+                    f.write("[Generic settings]\nsrc=demo\ndest=p%s\n\n[MS Excel settings]\nformat version=%d\n\n"
+                            "[Oracle settings]\nuser=scott\n" % (ext, version))
+                with open(os.path.join(self.out, "t" + ext), "w") as f:
+                    f.write("DEPT\n")
+                os.link(os.path.join(self.out, "db" + ext), os.path.join(self.out, "hard" + ext))
+                os.symlink("db" + ext, os.path.join(self.out, "soft" + ext))
+                source = ["--host=", "--port=", "--src=db" + ext, "--user=scott", "--xls_ver=%d" % version]
+                cases = [
+                    (source + ["--dest=db" + ext], "the source database", "db"),
+                    (source + ["--dest=./db" + ext], "the source database", "db"),
+                    (source + ["--dest=hard" + ext], "the source database", "hard"),
+                    (source + ["--dest=soft" + ext], "the source database", "soft"),
+                    (["--profile=p" + ext], "a settings file the run reads", "p"),
+                    (["--src=demo", "--user=scott", "--xls_ver=%d" % version, "--tab_file=t" + ext, "--dest=t"],
+                     "the table list", "t"),
+                ]
+                before = {name: file_state(os.path.join(self.out, name)) for name in os.listdir(self.out)}
+                for args, what, name in cases:
+                    refused = 'Error:\nDestination name specifies %s: "%s".\n' % (what, os.path.join(self.out, name + ext))
+                    self.assertEqual(self.quillcmd(args, timeout=30), (255, refused, ""), args)
+                    self.assertEqual({n: file_state(os.path.join(self.out, n)) for n in os.listdir(self.out)}, before)
+                self.assertEqual(os.listdir(self.temp), [])
+
+    def test_10_a_link_of_the_users_is_followed_and_stays_another_is_refused(self):
+        for version in (1, 2):
+            with self.subTest(version=version):
+                self.fresh()
+                ext = "." + EXT[version]
+                shared = os.path.join(self.run_folder, "shared")
+                os.mkdir(shared)
+                report = os.path.join(shared, "report" + ext)
+                with open(report, "wb") as f:
+                    f.write(OLD)
+                os.chmod(report, 0o640)
+                before = file_state(report)
+                os.symlink(os.path.join("..", "shared", "report" + ext), os.path.join(self.out, "link" + ext))
+                code, out, err = self.quillcmd(self.arguments(version, "link" + ext, tables=["DEPT"]))
+                self.assertEqual((code, err), (0, ""), out)
+                self.assertTrue(os.path.islink(os.path.join(self.out, "link" + ext)))
+                self.assertEqual(list(read_book(report, version)), ["DEPT"])
+                self.assertEqual(file_state(report)[1:], before[1:])
+                self.assertEqual(os.listdir(shared), ["report" + ext])
+                self.assertEqual(os.listdir(self.out), ["link" + ext])
+                # A link to nothing, and (for root) a link another account put in root's folder.
+                os.symlink("nothing" + ext, os.path.join(self.out, "gone" + ext))
+                refusals = [("gone", "it is a symbolic link to a file that does not exist")]
+                if os.geteuid() == 0:
+                    os.symlink(report, os.path.join(self.out, "planted" + ext))
+                    os.lchown(os.path.join(self.out, "planted" + ext), NOBODY, NOBODY)
+                    refusals.append(("planted", "it is a symbolic link that belongs to another user"))
+                for name, why in refusals:
+                    refused = 'Error:\nCannot write the destination file "%s": %s.\n' % (
+                        os.path.join(self.out, name + ext), why)
+                    args = ["--src=no_such_source", "--user=scott", "--xls_ver=%d" % version, "--dest=" + name + ext]
+                    self.assertEqual(self.quillcmd(args, timeout=30), (255, refused, ""))
+                self.assertEqual(file_state(report)[1:], before[1:])
+                self.assertEqual(os.listdir(shared), ["report" + ext])
+
+    def test_11_the_new_workbook_keeps_the_old_files_owner_group_acl_and_attributes(self):
+        # The owning group may read; the mask lets a named user write too.
+        rights = acl((1, 6, NO_ID), (2, 6, NOBODY), (4, 4, NO_ID), (0x10, 6, NO_ID), (0x20, 0, NO_ID))
+        for version in (0, 1, 2):
+            with self.subTest(version=version):
+                self.fresh()
+                dest = self.old_workbook("book." + EXT[version], 0o640)
+                try:
+                    os.setxattr(dest, "system.posix_acl_access", rights)
+                    os.setxattr(dest, "user.note", b"kept")
+                except OSError as e:
+                    self.skipTest("no ACL or user attribute here: %s" % e)
+                before = file_state(dest)
+                code, out, err = self.quillcmd(self.arguments(version, dest, tables=["DEPT"]))
+                self.assertEqual((code, err), (0, ""), out)
+                self.assertEqual(list(read_book(dest, version)), ["DEPT"])
+                self.assertEqual(file_state(dest)[1:], before[1:])
+                self.assertEqual(os.getxattr(dest, "system.posix_acl_access"), rights)
+                self.assertEqual(os.getxattr(dest, "user.note"), b"kept")
+                if os.geteuid() != 0:
+                    continue
+                # Root replaces another account's 0600 workbook: it stays that account's, readable by it.
+                theirs = self.old_workbook("theirs." + EXT[version], 0o600)
+                os.chown(theirs, NOBODY, NOBODY)
+                reachable_by_all(self.out)
+                before = file_state(theirs)
+                code, out, err = self.quillcmd(self.arguments(version, theirs, tables=["DEPT"]))
+                self.assertEqual((code, err), (0, ""), out)
+                self.assertEqual(file_state(theirs)[1:], before[1:])
+                read = subprocess.run(["cat", theirs], preexec_fn=as_nobody, capture_output=True)
+                self.assertEqual(read.returncode, 0, read.stderr)
+                self.assertEqual(read.stdout, read_bytes(theirs))
+
+    def test_12_what_only_the_rename_would_refuse_is_refused_before_anything_is_connected(self):
+        def refused(dest, why):
+            return (255, 'Error:\nCannot write the destination file "%s": %s.\n' % (dest, why), "")
+
+        args = lambda dest: ["--src=no_such_source", "--user=scott", "--xls_ver=1", "--dest=" + dest]
+        closed = os.path.join(self.run_folder, "closed")
+        os.mkdir(closed, 0o755)
+        if os.geteuid() != 0:
+            os.chmod(closed, 0o555)
+            self.assertEqual(self.quillcmd(args(os.path.join(closed, "book.xls")), timeout=30),
+                             refused(os.path.join(closed, "book.xls"),
+                                     "cannot create a folder beside it: Permission denied"))
+            os.chmod(closed, 0o755)
+            self.skipTest("the cases of another account's files need root")
+        # Another account's runs, in a folder it cannot write and beside root's file in a sticky folder.
+        reachable_by_all(self.run_folder)
+        temp = os.path.join(self.run_folder, "nobody's tmp")
+        os.mkdir(temp)
+        os.chown(temp, NOBODY, NOBODY)
+        sticky = os.path.join(self.run_folder, "sticky")
+        os.mkdir(sticky)
+        os.chmod(sticky, 0o1777)
+        roots = os.path.join(sticky, "roots.xls")
+        with open(roots, "wb") as f:
+            f.write(OLD)
+        os.chmod(roots, 0o666)
+        before = file_state(roots)
+        for dest, why in ((os.path.join(closed, "book.xls"), "cannot create a folder beside it: Permission denied"),
+                          (roots, "it belongs to another user in a folder where only the owner of a file may "
+                                  "replace it")):
+            with self.subTest(dest=dest):
+                done = subprocess.run([e2e_support.QUILLCMD, *args(dest)], cwd=temp, preexec_fn=as_nobody,
+                                      env=e2e_support.environment(temp), capture_output=True, text=True, timeout=30)
+                self.assertEqual((done.returncode, done.stdout, done.stderr), refused(dest, why))
+        self.assertEqual(file_state(roots), before)
+        self.assertEqual(os.listdir(closed), [])
+        # A file mounted over another, where this machine lets root mount.
+        mounted = self.old_workbook("mounted.xls")
+        over = os.path.join(self.run_folder, "over")
+        with open(over, "w") as f:
+            f.write("over")
+        if subprocess.run(["mount", "--bind", over, mounted], capture_output=True).returncode != 0:
+            self.skipTest("no bind mount here")
+        try:
+            self.assertEqual(self.quillcmd(args(mounted), timeout=30), refused(mounted, "it is a mount point"))
+        finally:
+            subprocess.run(["umount", mounted])
+        self.assertEqual(read_bytes(mounted), OLD)
+
+    def test_13_a_signal_before_the_last_step_keeps_the_old_workbook_and_one_during_it_does_not_stop_the_run(self):
+        shim = os.path.join(os.path.dirname(e2e_support.QUILLCMD), "..", "lib", "test", "libqm_signal_at_fsync.so")
+        if not os.path.exists(shim):
+            self.skipTest("no %s" % shim)
+
+        def run(version, dest, **env):
+            extra = dict(LD_PRELOAD=os.path.abspath(shim), **{k: str(v) for k, v in env.items()})
+            args = self.arguments(version, dest, tables=["DEPT", "EMP"])
+            done = subprocess.run([e2e_support.QUILLCMD, *args], cwd=self.out,
+                                  env=dict(e2e_support.environment(self.temp), **extra),
+                                  capture_output=True, text=True, timeout=60)
+            return done.returncode, done.stdout, done.stderr
+
+        for version in (0, 1, 2):
+            with self.subTest(version=version):
+                self.fresh()
+                dest = self.old_workbook("book." + EXT[version], 0o640)
+                count = os.path.join(self.run_folder, "fsyncs")
+                code, out, err = run(version, dest, QM_FSYNC_COUNT=count)
+                self.assertEqual((code, err), (0, ""), out)
+                with open(count) as f:
+                    calls = int(f.read())
+                # Each file put in place is synced, then its folder: the workbook's own sync is the last
+                # but one, the run's write before it two further back.
+                self.fresh()
+                dest = self.old_workbook("book." + EXT[version], 0o640)
+                before = file_state(dest)
+                code, out, err = run(version, dest, QM_SIGNAL_AT_FSYNC=calls - 3)
+                self.assertEqual((code, out, err), (-signal.SIGTERM, "Converting database demo(2 tables)\n"
+                                 "Converting table DEPT (4 records)\nConverting table EMP (11 records)\n", ""))
+                self.assertEqual(file_state(dest), before)
+                self.assertEqual(os.listdir(self.out), ["book." + EXT[version]])
+                code, out, err = run(version, dest, QM_SIGNAL_AT_FSYNC=calls - 1)
+                self.assertEqual((code, err), (0, ""), out)
+                self.assertEqual(sorted(read_book(dest, version)), ["DEPT", "EMP"])
+                self.assertEqual(file_state(dest)[1:], before[1:])
+                self.assertEqual(os.listdir(self.out), ["book." + EXT[version]])
+                self.assertEqual(os.listdir(self.temp), [])
 
 
 if __name__ == "__main__":

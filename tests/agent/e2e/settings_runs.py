@@ -148,12 +148,28 @@ class SettingsRuns(e2e_support.WorkFolderTest):
             (login + ["--tab_file=" + unreadable], "", UNREADABLE_LIST),
             (login + ["--tab_file=nul.txt"], "", UNREADABLE_LIST),
             (["--profile=" + unreadable], UNREADABLE_SETTINGS, ""),
-            (["--profile=nul.qlt"], UNREADABLE_SETTINGS, ""),
+            (["--profile=nul.qlt"],
+             'Error:\nCannot load the settings file "nul.qlt": its line 12 holds a zero byte.\n', ""),
         ]
         for args, out, err in cases:
             with self.subTest(args=args):
                 self.assertEqual(self.run_quillcmd(*args), (255, out, err))
                 self.assertFalse(os.path.exists(self.path("x.xlsx")))
+
+    def test_lines_that_look_like_section_headers_end_no_selection(self):
+        # A query named "[q" whose text ends in "]" is an entry of its
+        # section; a header of no section of the format is refused.
+        self.write("q.qlt", settings("q.xlsx", 2, tables=["EMP"],
+                                     queries=[("[q", "SELECT DNAME FROM DEPT WHERE DEPTNO = 10 --]"),
+                                              ("r", "SELECT DNAME FROM DEPT WHERE DEPTNO = 20")]))
+        code, out, err = self.run_quillcmd("--profile=q.qlt")
+        self.assertEqual((code, err), (0, ""), out)
+        self.assertEqual(list(self.sheets("q.xlsx")), ["EMP", "_q", "r"])
+        self.write("notes.qlt", settings("n.xlsx", 2, tables=["EMP", "[Notes]", "DEPT"]))
+        self.assertEqual(self.run_quillcmd("--profile=notes.qlt"),
+                         (255, 'Error:\nCannot load the settings file "notes.qlt": its line 13 "[Notes]" names no '
+                               'section of a settings file.\n', ""))
+        self.assertFalse(os.path.exists(self.path("n.xlsx")))
 
     def test_a_byte_order_mark_is_skipped(self):
         self.write("bom.qlt", b"\xef\xbb\xbf" + settings("bom.xlsx", 2, tables=["DEPT"]).encode())

@@ -21,6 +21,8 @@ EMOJI = "\U0001F600"
 LONG_NAME_A = "C" * 70 + "A"
 LONG_NAME_B = "C" * 70 + "B"
 EMOJI_NAME = EMOJI * 40
+LONG_C = "ab" * 10000
+LONG_D = "a\r\n" * 10000
 # The code pages of Excel 5.0 text, in the order they are tried.
 CODE_PAGES = (1252, 1250, 1251, 1253, 1254, 1257, 1255, 1256, 874)
 # The font character set of each code page.
@@ -52,6 +54,9 @@ def build(path):
     db.executemany('INSERT INTO "ROWS" VALUES (?, ?)', [(n, "Ж user %d %s" % (n, EMOJI)) for n in range(1, 3001)])
     x('CREATE TABLE "CLOBS" ("ID" NUMBER(4), "C" CLOB)')
     x('INSERT INTO "CLOBS" VALUES (1, ?)', ("x" + EMOJI * 20000,))
+    # Texts whose concatenations pass what a text column of a query takes.
+    x('CREATE TABLE "LONGS" ("C" CLOB, "D" CLOB)')
+    x('INSERT INTO "LONGS" VALUES (?, ?)', (LONG_C, LONG_D))
     x('CREATE TABLE "%s" ("ID" NUMBER(4))' % (EMOJI * 20))
     x('INSERT INTO "%s" VALUES (1)' % (EMOJI * 20))
     x('CREATE TABLE "COLS" ("%s" NUMBER(4), "%s" NUMBER(4), "%s" NUMBER(4))' % (LONG_NAME_A, LONG_NAME_B, EMOJI_NAME))
@@ -108,6 +113,28 @@ class TextLimitsTest(unittest.TestCase):
                 value = sheets["CLOBS"][1][1]
                 self.assertEqual(units(value), units(cell))
                 self.assertEqual(value, cell)
+
+    def test_a_text_result_longer_than_a_query_column_takes_is_cut_as_a_cell_keeps_it(self):
+        # Each concatenation passes the 32,767 units of a text column: the
+        # value is read on and cut where a cell of the format ends, its line
+        # ends folded first (so the doubled D needs more than the column's
+        # room to fill a cell).
+        with open(os.path.join(self.work, "q.qlt"), "w", encoding="utf-8") as f:
+            f.write('[Generic settings]\nsrc=texts\n\n[Oracle settings]\nuser=SCOTT\npassword=tiger\n\n'
+                    '[Selected Tables]\nQ=SELECT "C" || "C" AS "CC", "D" || "D" AS "DD" FROM "LONGS"\n\n')
+        cc = LONG_C * 2
+        dd = (LONG_D * 2).replace("\r\n", "\n")
+        for version, dest, limit in ((0, "q0.xls", 254), (1, "q1.xls", 32766), (2, "q2.xlsx", 32766)):
+            with self.subTest(version=version):
+                code, out, err = e2e_support.run(["--profile=q.qlt", "--xls_ver=%d" % version, "--dest=" + dest],
+                                                 self.work, self.folder)
+                self.assertEqual((code, err), (0, ""), out)
+                path = os.path.join(self.work, dest)
+                sheets = e2e_support.cell_texts(path) if version == 2 else e2e_support.xls_cells(path)
+                self.assertEqual(sheets["Q"][0], ["CC", "DD"])
+                got = sheets["Q"][1]
+                self.assertEqual([len(v) for v in got], [limit, limit])
+                self.assertTrue(got == [cc[:limit], dd[:limit]], "the cells are not the texts' beginnings")
 
     def test_sheet_names_are_cut_in_utf16_units(self):
         # A title keeps 31 units; the run's safe name keeps 30.
