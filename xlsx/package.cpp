@@ -110,6 +110,7 @@ bool write_app_props(CWorkbook& workbook) {
 }
 
 bool write_content_types(CWorkbook& workbook) {
+  workbook.settle_texts();
   bool ok = write_part(workbook, L"[Content_Types].xml", [&](XmlWriter& w) {
     w << prolog() << el(L"Types") << at(L"xmlns") << ns::content_types;
     w << el(L"Default") << at(L"Extension") << L"rels" << at(L"ContentType")
@@ -201,6 +202,7 @@ bool needs_preserve(std::string_view key) {
 }  // namespace
 
 bool write_shared_strings(CWorkbook& workbook) {
+  workbook.settle_texts();
   const shared_string_table& table = workbook.shared_strings;
   if (table.empty()) return true;
   workbook.part_list.push_back(L"xl/sharedStrings.xml");
@@ -231,6 +233,7 @@ bool write_shared_strings(CWorkbook& workbook) {
 }
 
 bool write_workbook_part(CWorkbook& workbook) {
+  workbook.settle_texts();
   int sheet_count = static_cast<int>(workbook.sheets.size());
   bool calc = workbook.has_formula();
   // The ids of the relationships part, which the sheet list repeats.

@@ -27,8 +27,8 @@ void shared_string_table::spill_to(part_file_system& file_system, const std::wst
 }
 
 std::uint64_t shared_string_table::start_past_4gib(std::size_t i) const {
-  auto high = static_cast<std::uint64_t>(std::upper_bound(high_marks.begin(), high_marks.end(), i) - high_marks.begin());
-  return high << 32 | entry_at(i).start_low;
+  auto marks_passed = std::upper_bound(high_marks.begin(), high_marks.end(), i) - high_marks.begin();
+  return static_cast<std::uint64_t>(marks_passed) << 32 | entry_at(i).start_low;
 }
 
 bool shared_string_table::reserve_memory(std::size_t size) {

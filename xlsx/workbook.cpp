@@ -148,6 +148,10 @@ std::wstring CWorkbook::GetSafeTitle(const CChartsheet& chart) const {
   return make_safe_text(chart.title);
 }
 
+void CWorkbook::settle_texts() {
+  for (const auto& sheet : sheets) sheet->write_waiting_cells();
+}
+
 bool CWorkbook::has_formula() const {
   for (const auto& sheet : sheets)
     if (sheet->has_formula) return true;

@@ -98,7 +98,7 @@ void CWorksheet::add_frozen_pane(int x, int y) {
 void CWorksheet::begin_row(float height) {
   if (!writer) return;
   XmlWriter& w = *writer;
-  write_pending();
+  write_waiting_cells();
   if (row_open) w << end();
   ++row;
   w << el(L"row") << at(L"r") << row << at(L"x14ac:dyDescent") << 0.25;
@@ -109,7 +109,7 @@ void CWorksheet::begin_row(float height) {
 
 void CWorksheet::end_row() {
   if (!writer || !row_open) return;
-  write_pending();
+  write_waiting_cells();
   *writer << end();
   row_open = false;
 }
@@ -133,7 +133,8 @@ void CWorksheet::add_text(std::wstring_view text, int style) {
   if (writer && row_open && shared_strings && !text.empty()) {
     std::size_t need = pending_bytes + text.size() * max_safe_bytes_per_unit;
     if (pending_keys.size() < need) pending_keys.resize(std::max(need, pending_keys.size() * 2));
-    std::string_view safe(pending_keys.data() + pending_bytes, write_safe_utf8(text, pending_keys.data() + pending_bytes));
+    char* key = pending_keys.data() + pending_bytes;
+    std::string_view safe(key, write_safe_utf8(text, key));
     tk_log::write(1, "Got safe string: %.*s", static_cast<int>(safe.size()), safe.data());
     std::uint32_t hash = shared_string_table::hash_of(safe);
     shared_strings->prefetch(hash, 0);
@@ -141,12 +142,12 @@ void CWorksheet::add_text(std::wstring_view text, int style) {
     if (at_column > max_column) max_column = at_column;
     pending.push_back(pending_text{row, at_column, style, pending_bytes, safe.size(), hash});
     pending_bytes += safe.size();
-    if (pending.size() == 32) write_pending();
+    if (pending.size() == 32) write_waiting_cells();
   }
   ++column;
 }
 
-void CWorksheet::write_pending() {
+void CWorksheet::write_waiting_cells() {
   if (pending.empty()) return;
   for (int step = 1; step <= 2; ++step)
     for (const pending_text& cell : pending) shared_strings->prefetch(cell.hash, step);
@@ -187,7 +188,7 @@ template <>
 void CWorksheet::AddCell<CellDataFormula>(const CellDataFormula& cell) {
   tk_log::write(1, "CWorksheet::AddCell<CellDataFormula>");
   if (writer && row_open && !cell.formula.empty()) {
-    write_pending();
+    write_waiting_cells();
     start_cell(cell.style);
     *writer << el(L"f") << body() << make_safe_text(cell.formula) << end() << end();
     has_formula = true;
@@ -249,7 +250,7 @@ bool CWorksheet::Save() {
     return false;
   }
   XmlWriter& w = *writer;
-  write_pending();
+  write_waiting_cells();
   w << end(L"sheetData");
   row_open = false;
   if (!merged_cells.empty()) {

@@ -60,6 +60,9 @@ class CWorksheet {
   void AddCell(const Cell& cell);
   // AddCell of a text cell, from the caller's text as it stands.
   void add_text(std::wstring_view text, int style = 0);
+  // Text cells wait for the end of their row to be written, and only then
+  // get their shared-string indexes: this writes those that wait.
+  void write_waiting_cells();
   // A note on the cell (row from 1, column from 0) of this sheet.
   void AddComment(const Comment& comment);
 
@@ -107,7 +110,6 @@ class CWorksheet {
     std::size_t size;
     std::uint32_t hash;
   };
-  void write_pending();
   std::vector<pending_text> pending;
   std::vector<char> pending_keys;
   std::size_t pending_bytes = 0;
@@ -160,6 +162,10 @@ class CWorkbook {
   std::vector<Comment> comments;
   StyleList styles;
   unsigned shape_counter = 0;
+
+  // Every text cell of the sheets in the shared strings: the part writers
+  // that read the table call it first.
+  void settle_texts();
 
   // The part writers' common steps: open "<temp folder>/<name>" (false and
   // the cause kept when it cannot be), and close it with its stream checked.
