@@ -1,8 +1,10 @@
 #include "ocilite/ol_database.h"
 
+#include "ocilite/ol_builtin_functions.h"
 #include "ocilite/ol_decimal.h"
 #include "ocilite/ol_dictionary.h"
 #include "ocilite/ol_error.h"
+#include "ocilite/ol_query_functions.h"
 #include "ocilite/ol_text.h"
 #include "ocilite/ol_types.h"
 #include "ocilite/ol_values.h"
@@ -63,14 +65,6 @@ void empty_clob(sqlite3_context* ctx, int, sqlite3_value**) {
 
 void empty_blob(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_zeroblob(ctx, 0); }
 
-// Errors of the functions below reach the client as the Oracle errors they
-// name (map_sqlite_error reads the number back).
-void function_error(sqlite3_context* ctx, sb4 code, const std::string& arg = std::string()) {
-  ora_error e = make_error(code, arg);
-  std::string text = e.text;
-  if (!text.empty() && text.back() == '\n') text.pop_back();
-  sqlite3_result_error(ctx, text.c_str(), -1);
-}
 
 std::string text_arg(sqlite3_value* v) {
   const unsigned char* t = sqlite3_value_text(v);
@@ -126,13 +120,13 @@ void to_date(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     }
     while (i < text.size() && text[i] == ' ') ++i;
     if (ok && i < text.size()) {
-      function_error(ctx, 1830);
+      result_error(ctx, 1830);
       return;
     }
     if (ok) t = parse_datetime(datetime_text(d, false, false));
   }
   if (!t) {
-    function_error(ctx, 1861);
+    result_error(ctx, 1861);
     return;
   }
   std::string out = datetime_text(*t, false, false);
@@ -144,7 +138,7 @@ void next_value_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
   try {
     sqlite3_result_int64(ctx, db->next_value(text_arg(argv[0])));
   } catch (const ora_failure& f) {
-    function_error(ctx, f.error.code, text_arg(argv[0]));
+    result_error(ctx, f.error.code, text_arg(argv[0]));
   }
 }
 
@@ -153,7 +147,7 @@ void current_value_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
   try {
     sqlite3_result_int64(ctx, db->current_value(text_arg(argv[0])));
   } catch (const ora_failure& f) {
-    function_error(ctx, f.error.code, text_arg(argv[0]));
+    result_error(ctx, f.error.code, text_arg(argv[0]));
   }
 }
 
@@ -179,7 +173,7 @@ void fit_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
     auto longest = static_cast<std::size_t>(sqlite3_value_int64(argv[1]));
     if (length > longest) {
-      function_error(ctx, 12899,
+      result_error(ctx, 12899,
                      text_arg(argv[3]) + " (actual: " + std::to_string(length) + ", maximum: " +
                          std::to_string(longest) + ")");
       return;
@@ -221,7 +215,7 @@ void calculate_function(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
       value = arithmetic_step(static_cast<char>(ops[k - 2]), value, cell::from_value(argv[k]));
     value.result_to(ctx);
   } catch (const ora_failure& f) {
-    function_error(ctx, f.error.code);
+    result_error(ctx, f.error.code);
   }
 }
 
@@ -235,7 +229,7 @@ void number_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
   try {
     sqlite3_result_double(ctx, decimal_to_double(decimal_of(cell::from_value(argv[0]))));
   } catch (const ora_failure& f) {
-    function_error(ctx, f.error.code);
+    result_error(ctx, f.error.code);
   }
 }
 
@@ -291,6 +285,38 @@ class file_schema : public schema_lookup {
     names_made_ = true;
     return names_;
   }
+  const schema_object* object(const std::string& name, bool exact) override {
+    auto versions = schema_versions(db_.handle());
+    if (!objects_made_ || versions != object_versions_) {
+      objects_.clear();
+      for (const char* file : {"temp", "main"}) {
+        std::string schema = file;
+        for (const auto& row : db_.rows("SELECT name, type, coalesce(sql, '') FROM " + schema +
+                                        ".sqlite_schema WHERE type IN ('table', 'view')")) {
+          schema_object o;
+          o.name = row[0].value_or("");
+          // The dictionary's views are read as tables.
+          o.view = row[1].value_or("") == "view" && schema == "main";
+          if (o.view) o.query = written_view_text(db_.handle(), o.name, row[2].value_or(""));
+          try {
+            for (const auto& c : db_.rows("SELECT name, type, \"notnull\" OR pk > 0 FROM pragma_table_info(?1, ?2)",
+                                          {o.name, schema}))
+              o.columns.push_back({c[0].value_or(""), c[1].value_or(""), c[2].value_or("0") != "0"});
+          } catch (const ora_failure&) {
+            // A view whose tables are gone: only a query that reads it fails.
+          }
+          objects_[to_upper_ascii(o.name)].push_back(std::move(o));
+        }
+      }
+      object_versions_ = versions;
+      objects_made_ = true;
+    }
+    auto it = objects_.find(to_upper_ascii(name));
+    if (it == objects_.end()) return nullptr;
+    for (const schema_object& o : it->second)
+      if (o.name == name) return &o;
+    return exact ? nullptr : &it->second.front();
+  }
   std::vector<sequence_fill> fills(const std::string& table) override {
     std::vector<sequence_fill> out;
     if (!db_.has_table("OCILITE_TRIGGERS")) return out;
@@ -306,6 +332,9 @@ class file_schema : public schema_lookup {
   known_names names_;
   std::pair<int, int> versions_;
   bool names_made_ = false;
+  std::map<std::string, std::vector<schema_object>> objects_;
+  std::pair<int, int> object_versions_;
+  bool objects_made_ = false;
 };
 
 }  // namespace
@@ -372,6 +401,8 @@ std::shared_ptr<database> database::open(const std::string& path) {
     throw ora_failure{e};
   }
   sqlite3_exec(d->db_, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr);
+  register_query_functions(d->db_);
+  register_builtin_functions(d->db_);
   sqlite3_create_function(d->db_, "EMPTY_CLOB", 0, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                           empty_clob, nullptr, nullptr);
   sqlite3_create_function(d->db_, "EMPTY_BLOB", 0, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,

@@ -3,6 +3,7 @@
 #include "ocilite/ol_database.h"
 #include "ocilite/ol_dictionary.h"
 #include "ocilite/ol_error.h"
+#include "ocilite/ol_query.h"
 #include "ocilite/ol_sql.h"
 #include "ocilite/ol_text.h"
 #include "ocilite/ol_values.h"
@@ -635,6 +636,10 @@ const char* const sequences_ddl =
     "MIN_VALUE NUMBER, MAX_VALUE NUMBER, INCREMENT_BY NUMBER NOT NULL, CYCLE_FLAG VARCHAR2(1), ORDER_FLAG "
     "VARCHAR2(1), CACHE_SIZE NUMBER NOT NULL, LAST_NUMBER NUMBER NOT NULL)";
 
+// The text of each view as written, read wherever the view is.
+const char* const views_ddl =
+    "CREATE TABLE IF NOT EXISTS main.OCILITE_VIEWS (VIEW_NAME VARCHAR2(128) NOT NULL PRIMARY KEY, TEXT LONG)";
+
 const char* const triggers_ddl =
     "CREATE TABLE IF NOT EXISTS main.OCILITE_TRIGGERS (TRIGGER_NAME VARCHAR2(30) NOT NULL PRIMARY KEY, "
     "TRIGGER_TYPE VARCHAR2(16), TRIGGERING_EVENT VARCHAR2(227), TABLE_OWNER VARCHAR2(30), BASE_OBJECT_TYPE "
@@ -821,7 +826,9 @@ void drop_trigger(database& db, const words& w, bool parse_only) {
 
 // CREATE [OR REPLACE] [FORCE|NOFORCE] VIEW: the old view stays when the new
 // text fails, and the text is checked at once unless FORCE says otherwise,
-// as on the server.
+// as on the server. The query is kept as written (OCILITE_VIEWS, the text
+// of USER_VIEWS) and read by the rules of queries wherever the view is;
+// SQLite holds its translation, for the names and types of its columns.
 void create_view(database& db, const words& w, bool replace, bool parse_only) {
   std::size_t i = replace ? 3 : 1;
   bool force = w.is(i, "FORCE");
@@ -830,15 +837,42 @@ void create_view(database& db, const words& w, bool replace, bool parse_only) {
   std::size_t name_at = i + 1;
   std::size_t after = name_at;
   std::string name = w.read_name(after);
-  if (w.punct(after, "(")) after = w.closing(after) + 1;
-  if (w.is(after, "AS")) check_quoted_names(w.rest(after + 1), db.schema());
-  sql_plan plan = translate("CREATE VIEW " + w.rest(name_at), db.user());
+  std::vector<ident> listed;
+  if (w.punct(after, "(")) listed = w.name_list(after);
+  if (!w.is(after, "AS")) fail(905);
+  std::string query = w.rest(after + 1);
+  if (force) {
+    // The query may read what does not exist yet: SQLite keeps it as it is.
+    check_quoted_names(query, db.schema());
+    sql_plan plan = translate("CREATE VIEW " + w.rest(name_at), db.user());
+    if (parse_only) return;
+    if (table_name(db, name) || sequence_exists(db, name)) fail(955);
+    definition work(db);
+    if (replace) db.exec("DROP VIEW IF EXISTS main." + sql_name(name));
+    db.exec(plan.sqlite_sql);
+    if (db.has_table("OCILITE_VIEWS")) db.exec("DELETE FROM main.OCILITE_VIEWS WHERE VIEW_NAME = " + sql_string(name));
+    work.commit();
+    return;
+  }
+  query_translation q = translate_query(lex(query), db.user(), db.schema());
+  if (!q.placeholders.empty()) fail(1027);
+  if (q.for_update) fail(1786);
+  if (!listed.empty() && listed.size() != q.columns.size()) fail(1730);
+  std::vector<std::string> columns;
+  for (std::size_t k = 0; k < q.columns.size(); ++k) {
+    std::string column = listed.empty() ? q.columns[k].name : listed[k].name;
+    if (std::find(columns.begin(), columns.end(), column) != columns.end()) fail(957);
+    columns.push_back(column);
+  }
   if (parse_only) return;
   if (table_name(db, name) || sequence_exists(db, name)) fail(955);
   definition work(db);
   if (replace) db.exec("DROP VIEW IF EXISTS main." + sql_name(name));
-  db.exec(plan.sqlite_sql);
-  if (!force) db.rows("SELECT * FROM main." + sql_name(name) + " LIMIT 0");
+  std::string names;
+  for (const std::string& c : columns) names += (names.empty() ? "" : ", ") + sql_name(c);
+  db.exec("CREATE VIEW main." + sql_name(name) + " (" + names + ") AS " + q.sql);
+  db.exec(views_ddl);
+  db.exec("INSERT OR REPLACE INTO main.OCILITE_VIEWS VALUES (" + sql_string(name) + ", " + sql_string(query) + ")");
   work.commit();
 }
 

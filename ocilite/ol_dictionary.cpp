@@ -213,6 +213,21 @@ std::string folded_name(const token& t) {
 
 }  // namespace
 
+std::string written_view_text(sqlite3* db, const std::string& view, const std::string& create_sql) {
+  sqlite3_stmt* st = nullptr;
+  std::string text;
+  bool found = false;
+  if (sqlite3_prepare_v2(db, "SELECT TEXT FROM main.OCILITE_VIEWS WHERE VIEW_NAME = ?1", -1, &st, nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(st, 1, view.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(st) == SQLITE_ROW && sqlite3_column_text(st, 0)) {
+      text = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+      found = true;
+    }
+  }
+  sqlite3_finalize(st);
+  return found ? text : view_text(create_sql);
+}
+
 bool is_hidden_table(const std::string& name) {
   std::string upper = to_upper_ascii(name);
   return upper.rfind("SQLITE_", 0) == 0 || upper.rfind("OCILITE_", 0) == 0;
@@ -527,7 +542,7 @@ void build_dictionary(sqlite3* db, const std::string& user, bool create_tables) 
                   iot ? value(std::string("IOT")) : std::nullopt, std::string("NO"),
                   std::string("NO")});
     } else {
-      std::string text = view_text(o.sql);
+      std::string text = written_view_text(db, o.name, o.sql);
       views.row({o.name, num(static_cast<long long>(text.size())), text});
     }
     const table_constraints* tc = nullptr;

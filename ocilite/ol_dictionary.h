@@ -31,6 +31,9 @@ struct declared_constraint {
 std::vector<declared_constraint> parse_constraints(const std::string& create_sql);
 // The SELECT text of a CREATE VIEW statement.
 std::string view_text(const std::string& create_sql);
+// The query of a view as it was written: kept in OCILITE_VIEWS when the
+// view was made through this library, else the text of its CREATE VIEW.
+std::string written_view_text(sqlite3* db, const std::string& view, const std::string& create_sql);
 
 bool is_hidden_table(const std::string& name);
 

@@ -26,17 +26,36 @@ const catalog_entry catalog[] = {
     {905, "missing keyword"},
     {906, "missing left parenthesis"},
     {907, "missing right parenthesis"},
+    {908, "missing NULL keyword"},
     {909, "invalid number of arguments"},
     {911, "invalid character"},
+    {913, "too many values"},
+    {917, "missing comma"},
     {918, "column ambiguously defined"},
+    {920, "invalid relational operator"},
     {921, "unexpected end of SQL command"},
+    {923, "FROM keyword not found where expected"},
+    {924, "missing BY keyword"},
     {928, "missing SELECT keyword"},
     {932, "inconsistent datatypes: expected %s"},
     {933, "SQL command not properly ended"},
+    {934, "group function is not allowed here"},
+    {935, "group function is nested too deeply"},
     {936, "missing expression"},
+    {937, "not a single-group group function"},
+    {938, "not enough arguments for function"},
+    {939, "too many arguments for function"},
     {942, "table or view does not exist"},
+    {947, "not enough values"},
     {955, "name is already used by an existing object"},
+    {957, "duplicate column name"},
+    {960, "ambiguous column naming in select list"},
     {972, "identifier is too long"},
+    {975, "date + date not allowed"},
+    {976, "Specified pseudocolumn or operator not allowed here."},
+    {978, "nested group function without GROUP BY"},
+    {979, "not a GROUP BY expression"},
+    {997, "illegal use of LONG datatype"},
     {1002, "fetch out of sequence"},
     {1005, "null password given; logon denied"},
     {1007, "variable not in select list"},
@@ -44,6 +63,7 @@ const catalog_entry catalog[] = {
     {1012, "not logged on"},
     {1013, "user requested cancel of current operation"},
     {1017, "invalid username/password; logon denied"},
+    {1027, "bind variables not allowed for data definition operations"},
     {1034, "ORACLE not available"},
     {1036, "illegal variable name/number"},
     {1086, "savepoint '%s' never established in this session or is invalid"},
@@ -52,26 +72,42 @@ const catalog_entry catalog[] = {
     {1405, "fetched column value is NULL"},
     {1406, "fetched column value was truncated"},
     {1408, "such column list already indexed"},
+    {1416, "two tables cannot be outer-joined to each other"},
     {1424, "missing or illegal character following the escape character"},
     {1425, "escape character must be character string of length 1"},
+    {1427, "single-row subquery returns more than one row"},
     {1428, "argument '%s' is out of range"},
+    {1436, "CONNECT BY loop in user data"},
+    {1438, "value larger than specified precision allowed for this column"},
     {1442, "column to be modified to NOT NULL is already NOT NULL"},
     {1449, "column contains NULL values; cannot alter to NOT NULL"},
     {1451, "column to be modified to NULL cannot be modified to NULL"},
     {1455, "converting column overflows integer datatype"},
     {1426, "numeric overflow"},
-    {1438, "value larger than specified precision allowed for this column"},
     {1465, "invalid hex number"},
+    {1468, "a predicate may reference only one outer-joined table"},
     {1476, "divisor is equal to zero"},
     {1480, "trailing null missing from STR bind value"},
     {1481, "invalid number format model"},
+    {1489, "result of string concatenation is too long"},
+    {1705, "an outer join cannot be specified on a correlation column"},
+    {1719, "outer join operator (+) not allowed in operand of OR or IN"},
     {1722, "invalid number"},
     {1724, "floating point precision is out of range (1 to 126)"},
     {1727, "numeric precision specifier is out of range (1 to 38)"},
     {1728, "numeric scale specifier is out of range (-84 to 127)"},
+    {1730, "invalid number of column names specified"},
     {1740, "missing double quote in identifier"},
+    {1741, "illegal zero-length identifier"},
     {1756, "quoted string not properly terminated"},
+    {1785, "ORDER BY item must be the number of a SELECT-list expression"},
+    {1786, "FOR UPDATE of this query expression is not allowed"},
+    {1788, "CONNECT BY clause required in this query block"},
     {1789, "query block has incorrect number of result columns"},
+    {1790, "expression must have same datatype as corresponding expression"},
+    {1791, "not a SELECTed expression"},
+    {1792, "maximum number of columns in a table or view is 1000"},
+    {1795, "maximum number of expressions in a list is 1000"},
     {1810, "format code appears twice"},
     {1812, "year may only be specified once"},
     {1813, "hour may only be specified once"},
@@ -120,6 +156,7 @@ const catalog_entry catalog[] = {
     {2264, "name already used by an existing constraint"},
     {2268, "referenced table does not have a primary key"},
     {2270, "no matching unique or primary key for this column-list"},
+    {2287, "sequence number not allowed here"},
     {2289, "sequence does not exist"},
     {2291, "integrity constraint (%s) violated - parent key not found"},
     {2292, "integrity constraint (%s) violated - child record found"},
@@ -127,8 +164,10 @@ const catalog_entry catalog[] = {
     {2298, "cannot validate (%s) - parent keys not found"},
     {2299, "cannot validate (%s) - duplicate keys found"},
     {2437, "cannot validate (%s) - primary key violated"},
+    {3001, "unimplemented feature"},
     {3114, "not connected to ORACLE"},
     {4002, "INCREMENT must be a non-zero integer"},
+    {4063, "view %s has errors"},
     {4079, "invalid trigger definition"},
     {4080, "trigger '%s' does not exist"},
     {4081, "trigger '%s' already exists"},
@@ -154,10 +193,17 @@ const catalog_entry catalog[] = {
     {24374, "define not done before fetch or execute and fetch"},
     {24391, "invalid fetch operation"},
     {24801, "illegal parameter value in OCI lob function"},
+    {25137, "Data value out of range"},
+    {25154, "column part of USING clause cannot have qualifier"},
     {30001, "trim set should have only one character"},
     {30076, "invalid extract field for extract source"},
     {30088, "datetime/interval precision is out of range"},
     {30089, "missing or invalid <datetime field>"},
+    {30483, "window  functions are not allowed here"},
+    {30563, "outer join operator (+) is not allowed here"},
+    {32031, "illegal reference of a query name in WITH clause"},
+    {32039, "recursive WITH clause must have column alias list"},
+    {32040, "recursive WITH clause must use a UNION ALL operation"},
 };
 
 bool starts_with(const std::string& s, const char* prefix) {
@@ -208,6 +254,14 @@ ora_error make_error(sb4 code, const std::string& arg) {
 
 void fail(sb4 code, const std::string& arg) { throw ora_failure{make_error(code, arg)}; }
 
+void result_error(sqlite3_context* ctx, sb4 code, const std::string& arg) { result_error(ctx, make_error(code, arg)); }
+
+void result_error(sqlite3_context* ctx, const ora_error& e) {
+  std::string text = e.text;
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  sqlite3_result_error(ctx, text.c_str(), -1);
+}
+
 ora_error map_sqlite_error(sqlite3* db, int rc, const std::string& first_word) {
   std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
   // The library's own SQL functions fail with the server's error.
@@ -241,6 +295,13 @@ ora_error map_sqlite_error(sqlite3* db, int rc, const std::string& first_word) {
     return make_error(1789);
   if (message.find("already exists") != std::string::npos) return make_error(955);
   if (message == "incomplete input") return make_error(921);
+  // A statement deeper or longer than SQLite takes, which the server would
+  // compute.
+  static const char* const too_big[] = {"parser stack overflow", "Expression tree is too large",
+                                        "too many terms in compound SELECT", "too many arguments on function",
+                                        "too many columns", "at most 64 tables in a join"};
+  for (const char* m : too_big)
+    if (message.find(m) != std::string::npos) return make_error(3001);
   if (message.find("syntax error") != std::string::npos ||
       message.find("unrecognized token") != std::string::npos)
     return make_error(is_command_word(first_word) ? 933 : 900);

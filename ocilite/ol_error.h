@@ -24,6 +24,11 @@ struct ora_failure {
 ora_error make_error(sb4 code, const std::string& arg = std::string());
 [[noreturn]] void fail(sb4 code, const std::string& arg = std::string());
 
+// An SQL function's failure with the server's error: map_sqlite_error
+// reads the number back.
+void result_error(sqlite3_context* ctx, sb4 code, const std::string& arg = std::string());
+void result_error(sqlite3_context* ctx, const ora_error& e);
+
 // The Oracle error that best matches a failed SQLite call on `db`.
 ora_error map_sqlite_error(sqlite3* db, int rc, const std::string& first_word);
 

@@ -96,7 +96,6 @@ struct column_desc {
   ub1 is_null = 1;
   std::string table;  // the table the value comes from, when it is a column
   std::string column;
-  bool scanned = false;  // the type of an expression was taken from values
 };
 
 struct param_desc : handle {
@@ -145,7 +144,6 @@ struct stmt_handle : handle {
   ub4 row_count = 0;
   ub4 rows_fetched = 0;
   std::vector<column_desc> columns;
-  std::vector<cell> first_binds;  // of iteration 0, to scan expression types
   std::map<ub4, define_handle*> defines;
   std::map<ub4, bind_handle*> binds;
   std::vector<param_desc*> params;

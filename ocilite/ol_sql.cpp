@@ -1,6 +1,7 @@
 #include "ocilite/ol_sql.h"
 
 #include "ocilite/ol_error.h"
+#include "ocilite/ol_query.h"
 #include "ocilite/ol_text.h"
 #include "ocilite/ol_values.h"
 
@@ -769,86 +770,6 @@ struct rewriter {
     return replace[k] ? *replace[k] : tokens[k].kind == tok::word ? tokens[k].value : tokens[k].text;
   }
 
-  // The text SQLite gets for raw tokens [first, last], arithmetic aside.
-  std::string plain_text(std::size_t first, std::size_t last) const {
-    std::string out;
-    for (std::size_t k = first; k <= last; ++k) {
-      if (k > first) out += before[k];
-      if (!drop[k]) out += plain_token(k);
-      if (k < last) out += after[k];
-    }
-    return out;
-  }
-
-  // The select lists: an expression with arithmetic keeps the name SQLite
-  // would give it; the arithmetic items of a query's outermost lists are
-  // exact, and NUMBER columns of its result.
-  void select_lists(bool query, std::vector<std::string>& number_columns) {
-    std::vector<std::size_t> selects;
-    std::vector<int> depths;
-    int depth = 0, outer = 0;
-    for (std::size_t n = 0; n < sig.size(); ++n) {
-      if (punct(n, "(")) ++depth;
-      if (punct(n, ")")) --depth;
-      if (!word(n, "SELECT")) continue;
-      if (selects.empty() || depth < outer) outer = depth;
-      selects.push_back(n);
-      depths.push_back(depth);
-    }
-    bool named = false;
-    for (std::size_t s = 0; s < selects.size(); ++s) {
-      // The lists joined by UNION and the like are exact alike; the first
-      // names the columns.
-      bool outermost = query && depths[s] == outer;
-      std::vector<std::string> ignored;
-      std::vector<std::string>& names = outermost && !named ? number_columns : ignored;
-      named = named || outermost;
-      std::size_t n = selects[s] + 1;
-      if (word(n, "DISTINCT") || word(n, "UNIQUE") || word(n, "ALL")) ++n;
-      std::size_t item = n;
-      for (int d = 0;; ++n) {
-        bool at_end = n >= sig.size() || (d == 0 && (punct(n, ")") || word(n, "FROM") || word(n, "INTO") ||
-                                                     word(n, "UNION") || word(n, "INTERSECT") ||
-                                                     word(n, "MINUS") || word(n, "EXCEPT")));
-        if (at_end || (d == 0 && punct(n, ","))) {
-          if (n > item) select_item(item, n - 1, outermost, names);
-          if (at_end) break;
-          item = n + 1;
-          continue;
-        }
-        if (punct(n, "(")) ++d;
-        if (punct(n, ")")) --d;
-      }
-    }
-  }
-
-  void select_item(std::size_t first, std::size_t last, bool outermost, std::vector<std::string>& number_columns) {
-    std::size_t expr_last = last;
-    std::optional<std::string> alias;
-    if (last > first && is_name(last) && !not_operand(last)) {
-      bool after_as = word(last - 1, "AS");
-      bool after_operand =
-          (at(last - 1).kind != tok::punct || at(last - 1).text == ")") && !expects_name(at(last - 1));
-      if (after_as || after_operand) {
-        alias = object_name(at(last));
-        expr_last = after_as ? last - 2 : last - 1;
-      }
-    }
-    if (expr_last < first || expr_last > last) return;
-    bool rewritten = false;
-    for (const arith_root& r : roots) rewritten = rewritten || (r.first >= first && r.last <= expr_last);
-    if (!rewritten) return;
-    if (!alias) {
-      alias = plain_text(sig[first], sig[last]);
-      after[sig[last]] += " AS " + sql_name(*alias);
-    }
-    if (!outermost) return;
-    if (arith_root* r = root_at(first, expr_last)) {
-      r->exact = true;
-      number_columns.push_back(*alias);
-    }
-  }
-
   // What SQLite compares, sorts or passes on is a REAL, never the BLOB of
   // an exact number.
   void finish_arithmetic() {
@@ -914,7 +835,20 @@ sql_plan translate(std::string_view sql, const std::string& user, schema_lookup*
     std::optional<std::string> led = led_by_with(tokens);
     if (led && *led != "SELECT") fail(928);
   }
-  if (schema && (plan.kind == stmt_kind::query || plan.kind == stmt_kind::dml)) check_quoted_names(sql, *schema);
+  if (schema && plan.kind == stmt_kind::query) {
+    query_translation q = translate_query(tokens, user, *schema);
+    plan.sqlite_sql = q.sql;
+    plan.for_update = q.for_update;
+    plan.columns = std::move(q.columns);
+    for (const std::string& name : q.placeholders) {
+      placeholder p;
+      p.name = name;
+      p.index = ++plan.in_count;
+      plan.placeholders.push_back(p);
+    }
+    return plan;
+  }
+  if (schema && plan.kind == stmt_kind::dml) check_quoted_names(sql, *schema);
 
   // Significant tokens by position, for looking ahead.
   std::vector<std::size_t> sig;
@@ -986,10 +920,7 @@ sql_plan translate(std::string_view sql, const std::string& user, schema_lookup*
     if (plan.first_word == "UPDATE") r.update(*schema);
     if (plan.first_word == "DELETE") r.remove(*schema);
   }
-  if (computes) {
-    r.select_lists(plan.kind == stmt_kind::query, plan.number_columns);
-    r.finish_arithmetic();
-  }
+  if (computes) r.finish_arithmetic();
   if (plan.kind == stmt_kind::ddl && r.word(0, "CREATE") && r.word(1, "TABLE")) {
     r.defaults();
     r.column_types();

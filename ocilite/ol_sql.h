@@ -58,6 +58,18 @@ struct sequence_fill {
   std::string sequence;
   bool only_when_null = true;
 };
+// A table or view as a query reads it.
+struct schema_column {
+  std::string name;
+  std::string declared;  // the declared type
+  bool not_null = false;
+};
+struct schema_object {
+  std::string name;  // as the schema spells it
+  bool view = false;  // a view of the user's schema, read through its query
+  std::string query;  // a view's query
+  std::vector<schema_column> columns;
+};
 class schema_lookup {
  public:
   virtual ~schema_lookup() = default;
@@ -65,6 +77,15 @@ class schema_lookup {
   virtual std::vector<column_info> columns(const std::string& table) = 0;
   virtual std::vector<sequence_fill> fills(const std::string& table) = 0;
   virtual const known_names& names() = 0;
+  // The table or view of that name: spelled exactly so when `exact`, else
+  // in any case (the exact spelling first); null when there is none.
+  virtual const schema_object* object(const std::string& name, bool exact) = 0;
+};
+
+// A select-list column as a query's translation types it.
+struct result_column {
+  std::string name;
+  col_type type;
 };
 
 struct sql_plan {
@@ -76,27 +97,26 @@ struct sql_plan {
   int in_count = 0;
   bool for_update = false;  // the last result column is the row number
   bool returning = false;
-  // The select-list columns that are arithmetic: NUMBER, whatever their
-  // values (an exact one is a BLOB of its text), by the names SQLite gives.
-  std::vector<std::string> number_columns;
+  // A query: its select list, position by position, from the static types.
+  std::vector<result_column> columns;
 };
 
 // The kind and statement type only; needs no connection.
 sql_plan classify(std::string_view sql);
 
-// The full translation for a session of `user`. With a schema, values
-// written into or compared with table columns follow the storage rules of
-// those columns: numbers that SQLite would round are kept as their text
-// (ol_values.h), texts into RAW and BLOB columns are read as hexadecimal
-// digits (ORA-01465 when they are not), and columns numbered by an insert
-// trigger get the next value of its sequence. SEQ.NEXTVAL and SEQ.CURRVAL
-// call the sequence functions of the connection. The + - * / of queries
-// and DML become calls of the decimal function OL_CALC, one for each chain
-// of + and - or of * and / (unary minus OL_CALC('-', 0, x)); a result that
-// SQLite compares or sorts goes through OL_NUM, and an expression of a
-// select list keeps the name SQLite would give it. DEFAULT clauses of
-// CREATE TABLE that call functions are put between parentheses for SQLite.
-// A leading WITH clause that leads anything but a SELECT is ORA-00928.
+// The full translation for a session of `user`. With a schema, a query is
+// translated from its tree (translate_query, ol_query.h) and typed; in DML
+// values written into or compared with table columns follow the storage
+// rules of those columns: numbers that SQLite would round are kept as their
+// text (ol_values.h), texts into RAW and BLOB columns are read as
+// hexadecimal digits (ORA-01465 when they are not), and columns numbered by
+// an insert trigger get the next value of its sequence. SEQ.NEXTVAL and
+// SEQ.CURRVAL call the sequence functions of the connection. The + - * / of
+// DML become calls of the decimal function OL_CALC, one for each chain of +
+// and - or of * and / (unary minus OL_CALC('-', 0, x)); a result that SQLite
+// compares or sorts goes through OL_NUM. DEFAULT clauses of CREATE TABLE
+// that call functions are put between parentheses for SQLite. A leading
+// WITH clause that leads anything but a SELECT is ORA-00928.
 sql_plan translate(std::string_view sql, const std::string& user, schema_lookup* schema = nullptr);
 
 // A quoted name matches its object exactly, as on the server: a quoted

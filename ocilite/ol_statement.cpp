@@ -5,7 +5,6 @@
 #include "ocilite/ol_ddl.h"
 #include "ocilite/ol_text.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -57,9 +56,13 @@ void describe(stmt_handle& stmt) {
     const char* table = sqlite3_column_table_name(stmt.st, i);
     const char* origin = sqlite3_column_origin_name(stmt.st, i);
     const char* schema = sqlite3_column_database_name(stmt.st, i);
-    bool arithmetic = std::find(stmt.plan.number_columns.begin(), stmt.plan.number_columns.end(), c.name) !=
-                      stmt.plan.number_columns.end();
-    c.type = decl ? parse_declared_type(decl) : arithmetic ? number_expression_type() : col_type{};
+    if (static_cast<std::size_t>(i) < stmt.plan.columns.size()) {
+      // The static type of the select list's column at this position.
+      c.name = stmt.plan.columns[static_cast<std::size_t>(i)].name;
+      c.type = stmt.plan.columns[static_cast<std::size_t>(i)].type;
+    } else if (decl) {
+      c.type = parse_declared_type(decl);
+    }
     if (table && origin) {
       const char* type = nullptr;
       const char* collation = nullptr;
@@ -67,7 +70,7 @@ void describe(stmt_handle& stmt) {
       if (sqlite3_table_column_metadata(db, schema, table, origin, &type, &collation, &not_null,
                                         &pk, &autoinc) == SQLITE_OK)
         c.is_null = (not_null || pk) ? 0 : 1;
-      if (is_rowid_name(origin) && decl && std::strcmp(decl, "INTEGER") == 0) {
+      if (stmt.plan.columns.empty() && is_rowid_name(origin) && decl && std::strcmp(decl, "INTEGER") == 0) {
         c.type = rowid_type();
         c.is_null = 0;
         if (is_rowid_name(c.name.c_str())) c.name = "ROWID";
@@ -78,49 +81,6 @@ void describe(stmt_handle& stmt) {
     stmt.columns.push_back(c);
   }
   stmt.described = true;
-}
-
-// The types of expression columns, from the values the query gives.
-void scan_types(stmt_handle& stmt) {
-  bool needed = false;
-  for (const column_desc& c : stmt.columns)
-    if (c.type.kind == col_kind::by_value && !c.scanned) needed = true;
-  if (!needed || !stmt.db || !stmt.db->is_open()) return;
-  sqlite3_stmt* st = nullptr;
-  prepare_sqlite(stmt, &st);
-  for (std::size_t k = 0; k < stmt.first_binds.size(); ++k)
-    stmt.first_binds[k].bind_to(st, static_cast<int>(k + 1));
-  std::size_t n = stmt.columns.size();
-  std::vector<bool> text(n), blob(n), num(n);
-  std::vector<std::size_t> longest(n);
-  while (sqlite3_step(st) == SQLITE_ROW) {
-    for (std::size_t k = 0; k < n; ++k) {
-      int t = sqlite3_column_type(st, static_cast<int>(k));
-      if (t == SQLITE_TEXT) text[k] = true;
-      if (t == SQLITE_BLOB) blob[k] = true;
-      if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) num[k] = true;
-      if (t == SQLITE_TEXT || t == SQLITE_BLOB)
-        longest[k] = std::max(longest[k],
-                              static_cast<std::size_t>(sqlite3_column_bytes(st, static_cast<int>(k))));
-    }
-  }
-  sqlite3_finalize(st);
-  for (std::size_t k = 0; k < n; ++k) {
-    column_desc& c = stmt.columns[k];
-    if (c.type.kind != col_kind::by_value || c.scanned) continue;
-    auto size = static_cast<ub4>(std::min<std::size_t>(longest[k], 32767));
-    if (text[k]) {
-      c.type = text_expression_type(std::max<ub4>(size, 1));
-    } else if (blob[k]) {
-      c.type = raw_expression_type(std::max<ub4>(size, 1));
-    } else if (num[k]) {
-      c.type = number_expression_type();
-    } else {
-      c.type = text_expression_type(0);
-    }
-    c.type.kind = col_kind::by_value;  // each value still converts by its own kind
-    c.scanned = true;
-  }
 }
 
 // A text bound for a column is stored as the column stores it: a number
@@ -136,7 +96,7 @@ cell for_column(col_kind target, cell v) {
   return v;
 }
 
-void bind_row(stmt_handle& stmt, sqlite3_stmt* st, ub4 row, std::vector<cell>* keep) {
+void bind_row(stmt_handle& stmt, sqlite3_stmt* st, ub4 row) {
   for (std::size_t k = 0; k < stmt.plan.placeholders.size(); ++k) {
     const placeholder& p = stmt.plan.placeholders[k];
     auto it = stmt.binds.find(static_cast<ub4>(k + 1));
@@ -144,7 +104,6 @@ void bind_row(stmt_handle& stmt, sqlite3_stmt* st, ub4 row, std::vector<cell>* k
     if (p.out) continue;
     cell v = for_column(p.target, bind_value(*it->second, row));
     v.bind_to(st, p.index);
-    if (keep) keep->push_back(v);
   }
 }
 
@@ -280,8 +239,7 @@ sword stmt_execute(svcctx_handle& svc, stmt_handle& stmt, ub4 iters, ub4 rowoff,
         describe(stmt);
         return OCI_SUCCESS;
       }
-      stmt.first_binds.clear();
-      bind_row(stmt, stmt.st, rowoff, &stmt.first_binds);
+      bind_row(stmt, stmt.st, rowoff);
       if (plan.for_update) db->begin();
       describe(stmt);
       stmt.executed = true;
@@ -298,7 +256,7 @@ sword stmt_execute(svcctx_handle& svc, stmt_handle& stmt, ub4 iters, ub4 rowoff,
       bool cut = false;
       for (ub4 r = rowoff; r < rowoff + iters; ++r) {
         sqlite3_clear_bindings(stmt.st);
-        bind_row(stmt, stmt.st, r, nullptr);
+        bind_row(stmt, stmt.st, r);
         int rc;
         while ((rc = sqlite3_step(stmt.st)) == SQLITE_ROW)
           if (plan.returning) cut |= put_returning(stmt, stmt.st, r);
@@ -375,7 +333,6 @@ sword stmt_fetch(stmt_handle& stmt, ub4 nrows, ub2 orientation, ora_error& info)
 const column_desc& stmt_column(stmt_handle& stmt, ub4 position) {
   if (!stmt.described) fail(24338);
   if (position < 1 || position > stmt.columns.size()) fail(24334);
-  scan_types(stmt);
   return stmt.columns[position - 1];
 }
 

@@ -12,8 +12,7 @@ void stmt_prepare(stmt_handle& stmt, const std::string& sql);
 sword stmt_execute(svcctx_handle& svc, stmt_handle& stmt, ub4 iters, ub4 rowoff, ub4 mode,
                    ora_error& info);
 sword stmt_fetch(stmt_handle& stmt, ub4 nrows, ub2 orientation, ora_error& info);
-// The described column at 1-based `position`, its expression type taken
-// from the values when needed.
+// The described column at 1-based `position`.
 const column_desc& stmt_column(stmt_handle& stmt, ub4 position);
 
 }  // namespace ocilite

@@ -213,6 +213,22 @@ class oci_session {
     return rows;
   }
 
+  // The error of a query at its execute or at the fetch of its rows; 0
+  // when it has none.
+  sb4 query_error(const std::string& sql) {
+    OCIStmt* st = statement();
+    sword status = run(st, sql, 0);
+    char16_t buffer[64];
+    OCIDefine* define = nullptr;
+    sb2 ind = 0;
+    if (status == OCI_SUCCESS)
+      status = f.OCIDefineByPos(st, &define, err, 1, buffer, sizeof buffer, SQLT_STR, &ind, nullptr, nullptr,
+                                OCI_DEFAULT);
+    while (status == OCI_SUCCESS) status = f.OCIStmtFetch(st, err, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
+    f.OCIHandleFree(st, OCI_HTYPE_STMT);
+    return status == OCI_ERROR ? error_code() : 0;
+  }
+
   const oci_functions& f;
   ub2 charset;
   OCIEnv* env = nullptr;

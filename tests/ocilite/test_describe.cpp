@@ -131,29 +131,38 @@ TEST(ocilite_describe, the_dictionary_spells_every_type_as_the_server_does) {
   }
 }
 
-TEST(ocilite_describe, expressions_are_typed_by_their_values) {
-  temp_db db("CREATE TABLE \"T\" (\"A\" VARCHAR2(20)); INSERT INTO \"T\" VALUES ('hello');"
-             "INSERT INTO \"T\" VALUES ('Grüße');");
+TEST(ocilite_describe, expressions_are_typed_as_the_server_types_them) {
+  // By position, from the types alone: a text literal is a CHAR of its
+  // length, a concatenation a VARCHAR2 of the lengths summed, a column its
+  // own type; two columns under one name keep their own types.
+  temp_db db("CREATE TABLE \"T\" (\"A\" VARCHAR2(20), \"N\" NUMBER(7,2)); INSERT INTO \"T\" VALUES ('hello', 1.5);");
   oci_session s;
   s.connect(db.path);
   auto d = describe(s, "SELECT COUNT(*) FROM t");
-  auto e = describe(s, "SELECT 'abc', 1.5, NULL, x'0102', a || '!' FROM t");
+  auto e = describe(s, "SELECT 'abc', 1.5, NULL, a || '!', n, n + 1, 1/3 AS x, 'abc' AS x FROM t");
   d.insert(d.end(), e.begin(), e.end());
-  ASSERT_EQ(6u, d.size());
-  EXPECT_EQ("COUNT(*)", d[0].name);
-  EXPECT_EQ(SQLT_NUM, d[0].code);
-  EXPECT_EQ(0u, d[0].precision);
-  EXPECT_EQ(-127, d[0].scale);
-  EXPECT_EQ(SQLT_CHR, d[1].code);
-  EXPECT_EQ(3u, d[1].size);
-  EXPECT_EQ(SQLT_NUM, d[2].code);
-  EXPECT_EQ(SQLT_CHR, d[3].code);
-  EXPECT_EQ(0u, d[3].size);
-  EXPECT_EQ(SQLT_BIN, d[4].code);
-  EXPECT_EQ(2u, d[4].size);
-  EXPECT_EQ(SQLT_CHR, d[5].code);
-  EXPECT_EQ(8u, d[5].size);  // the longest value's bytes: "Grüße!"
-  for (const described& x : d) EXPECT_EQ(1, x.is_null);
+  struct expected {
+    const char* name;
+    ub2 code;
+    ub4 size;
+    sb2 precision;
+    sb1 scale;
+  } rows[] = {
+      {"COUNT(*)", SQLT_NUM, 22, 0, -127}, {"'abc'", SQLT_AFC, 3, 0, 0}, {"1.5", SQLT_NUM, 22, 0, -127},
+      {"NULL", SQLT_CHR, 0, 0, 0},         {"A||'!'", SQLT_CHR, 21, 0, 0}, {"N", SQLT_NUM, 22, 7, 2},
+      {"N+1", SQLT_NUM, 22, 0, -127},      {"X", SQLT_NUM, 22, 0, -127},   {"X", SQLT_AFC, 3, 0, 0},
+  };
+  ASSERT_EQ(std::size(rows), d.size());
+  for (std::size_t k = 0; k < d.size(); ++k) {
+    EXPECT_EQ(rows[k].name, d[k].name) << k;
+    EXPECT_EQ(rows[k].code, d[k].code) << rows[k].name;
+    EXPECT_EQ(rows[k].size, d[k].size) << rows[k].name;
+    EXPECT_EQ(rows[k].precision, static_cast<sb2>(d[k].precision)) << rows[k].name;
+    EXPECT_EQ(rows[k].scale, d[k].scale) << rows[k].name;
+    EXPECT_EQ(1, d[k].is_null) << rows[k].name;
+  }
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{"." + std::string(40, '3'), "abc"}}),
+            s.query("SELECT 1/3 AS x, 'abc' AS x FROM t"));
 }
 
 TEST(ocilite_describe, arithmetic_is_a_number_named_as_written) {
