@@ -26,6 +26,7 @@ CWorksheet::CWorksheet(int index, const std::vector<ColumnWidth>& widths, const 
 
 CWorksheet::~CWorksheet() {
   // An unsaved sheet gets its open elements closed; its file is closed.
+  if (writer && row_open) stream->write(row_tag_open ? "/>" : "</row>");
   writer.reset();
   stream.reset();
 }
@@ -97,12 +98,27 @@ void CWorksheet::add_frozen_pane(int x, int y) {
 
 void CWorksheet::begin_row(float height) {
   if (!writer) return;
-  XmlWriter& w = *writer;
-  write_waiting_cells();
-  if (row_open) w << end();
+  if (row_open) end_row();
   ++row;
-  w << el(L"row") << at(L"r") << row << at(L"x14ac:dyDescent") << 0.25;
-  if (height != 0) w << at(L"ht") << height << at(L"customHeight") << 1;
+  // The row's start tag, the markup its tokens would give, straight to the
+  // part: it stays open for the cells.
+  if (writer->state() != 0) *writer << body();
+  char markup[96];
+  char* p = markup;
+  auto put = [&p](std::string_view s) {
+    std::memcpy(p, s.data(), s.size());
+    p += s.size();
+  };
+  put("<row r=\"");
+  p = std::to_chars(p, p + 24, row).ptr;
+  put("\" x14ac:dyDescent=\"0.25\"");
+  if (height != 0) {
+    put(" ht=\"");
+    p = std::to_chars(p, p + 40, static_cast<double>(height), std::chars_format::general, 6).ptr;
+    put("\" customHeight=\"1\"");
+  }
+  stream->write(markup, static_cast<std::size_t>(p - markup));
+  row_tag_open = true;
   column = 0;
   row_open = true;
 }
@@ -110,8 +126,15 @@ void CWorksheet::begin_row(float height) {
 void CWorksheet::end_row() {
   if (!writer || !row_open) return;
   write_waiting_cells();
-  *writer << end();
+  stream->write(row_tag_open ? "/>" : "</row>");
+  row_tag_open = false;
   row_open = false;
+}
+
+void CWorksheet::close_row_tag() {
+  if (!row_tag_open) return;
+  stream->write(">");
+  row_tag_open = false;
 }
 
 void CWorksheet::start_cell(int style) {
@@ -151,9 +174,8 @@ void CWorksheet::write_waiting_cells() {
   if (pending.empty()) return;
   for (int step = 1; step <= 2; ++step)
     for (const pending_text& cell : pending) shared_strings->prefetch(cell.hash, step);
-  // The row's start tag is closed by the writer; each cell, the same markup
-  // as its tokens would give, is written straight to the part.
-  if (writer->state() != 0) *writer << body();
+  // Each cell, the markup its tokens would give, straight to the part.
+  close_row_tag();
   for (const pending_text& cell : pending) {
     std::uint64_t string_index =
         shared_strings->index_of(std::string_view(pending_keys.data() + cell.start, cell.size), cell.hash);
@@ -189,6 +211,7 @@ void CWorksheet::AddCell<CellDataFormula>(const CellDataFormula& cell) {
   tk_log::write(1, "CWorksheet::AddCell<CellDataFormula>");
   if (writer && row_open && !cell.formula.empty()) {
     write_waiting_cells();
+    close_row_tag();
     start_cell(cell.style);
     *writer << el(L"f") << body() << make_safe_text(cell.formula) << end() << end();
     has_formula = true;
@@ -250,9 +273,8 @@ bool CWorksheet::Save() {
     return false;
   }
   XmlWriter& w = *writer;
-  write_waiting_cells();
+  end_row();
   w << end(L"sheetData");
-  row_open = false;
   if (!merged_cells.empty()) {
     w << el(L"mergeCells") << at(L"count") << merged_cells.size();
     for (const std::wstring& range : merged_cells) w << el(L"mergeCell") << at(L"ref") << range << end();

@@ -90,6 +90,8 @@ class CWorksheet {
 
  private:
   void write_sheet_head(const std::vector<ColumnWidth>& widths, int frozen_columns, int frozen_rows);
+  // Ends the current row's start tag before its first cell.
+  void close_row_tag();
   void add_frozen_pane(int x, int y);
   bool write_sheet_rels();
   void write_dimension();
@@ -113,6 +115,7 @@ class CWorksheet {
   std::vector<pending_text> pending;
   std::vector<char> pending_keys;
   std::size_t pending_bytes = 0;
+  bool row_tag_open = false;  // the current row's start tag waits for ">" or "/>"
   long max_column = -1;             // of the cells written
   long row_text_of = -1;            // the row whose number row_text holds
   char row_text[24] = {};
