@@ -16,6 +16,21 @@ namespace {
 constexpr std::wstring_view dimension_padding = L"           ";
 constexpr std::size_t dimension_room = 22;
 
+// Markup made in a buffer of the caller, which has room for it.
+struct markup_buffer {
+  char text[128];
+  char* end = text;
+  void put(std::string_view s) {
+    std::memcpy(end, s.data(), s.size());
+    end += s.size();
+  }
+  template <class Number>
+  void number(Number value) {
+    end = std::to_chars(end, text + sizeof text, value).ptr;
+  }
+  void write_to(part_output& part) const { part.write(text, static_cast<std::size_t>(end - text)); }
+};
+
 }  // namespace
 
 CWorksheet::CWorksheet(int index, const std::vector<ColumnWidth>& widths, const std::wstring& temp_folder,
@@ -103,21 +118,18 @@ void CWorksheet::begin_row(float height) {
   // The row's start tag, the markup its tokens would give, straight to the
   // part: it stays open for the cells.
   if (writer->state() != 0) *writer << body();
-  char markup[96];
-  char* p = markup;
-  auto put = [&p](std::string_view s) {
-    std::memcpy(p, s.data(), s.size());
-    p += s.size();
-  };
-  put("<row r=\"");
-  p = std::to_chars(p, p + 24, row).ptr;
-  put("\" x14ac:dyDescent=\"0.25\"");
+  markup_buffer markup;
+  markup.put("<row r=\"");
+  markup.number(row);
+  markup.put("\" x14ac:dyDescent=\"0.25\"");
   if (height != 0) {
-    put(" ht=\"");
-    p = std::to_chars(p, p + 40, static_cast<double>(height), std::chars_format::general, 6).ptr;
-    put("\" customHeight=\"1\"");
+    // Six significant digits, as the writer gives a number.
+    markup.put(" ht=\"");
+    markup.end = std::to_chars(markup.end, markup.text + sizeof markup.text, static_cast<double>(height),
+                               std::chars_format::general, 6).ptr;
+    markup.put("\" customHeight=\"1\"");
   }
-  stream->write(markup, static_cast<std::size_t>(p - markup));
+  markup.write_to(*stream);
   row_tag_open = true;
   column = 0;
   row_open = true;
@@ -179,28 +191,23 @@ void CWorksheet::write_waiting_cells() {
   for (const pending_text& cell : pending) {
     std::uint64_t string_index =
         shared_strings->index_of(std::string_view(pending_keys.data() + cell.start, cell.size), cell.hash);
-    char markup[128];
-    char* p = markup;
-    auto put = [&p](std::string_view s) {
-      std::memcpy(p, s.data(), s.size());
-      p += s.size();
-    };
-    put("<c r=\"");
-    p += column_letters(cell.column, p);
+    markup_buffer markup;
+    markup.put("<c r=\"");
+    markup.end += column_letters(cell.column, markup.end);
     if (cell.row != row_text_of) {
       row_text_of = cell.row;
       row_text_size =
           static_cast<std::size_t>(std::to_chars(row_text, row_text + sizeof row_text, cell.row).ptr - row_text);
     }
-    put(std::string_view(row_text, row_text_size));
+    markup.put(std::string_view(row_text, row_text_size));
     if (cell.style != 0) {
-      put("\" s=\"");
-      p = std::to_chars(p, p + 12, cell.style).ptr;
+      markup.put("\" s=\"");
+      markup.number(cell.style);
     }
-    put("\" t=\"s\"><v>");
-    p = std::to_chars(p, p + 24, string_index).ptr;
-    put("</v></c>");
-    stream->write(markup, static_cast<std::size_t>(p - markup));
+    markup.put("\" t=\"s\"><v>");
+    markup.number(string_index);
+    markup.put("</v></c>");
+    markup.write_to(*stream);
   }
   pending.clear();
   pending_bytes = 0;
