@@ -276,6 +276,9 @@ class WholeWorkbookTest(e2e_support.WorkFolderTest):
                 dest = self.old_workbook(name, 0o640)
                 before = file_state(dest)
                 live = self.start_until_big(version, dest)
+                # Stopped until the others are done: a live run that is fast
+                # would otherwise end, and take its own away, meanwhile.
+                live.send_signal(signal.SIGSTOP)
                 killed = None
                 try:
                     live_folders = set(os.listdir(self.out)) - {name}
@@ -295,6 +298,7 @@ class WholeWorkbookTest(e2e_support.WorkFolderTest):
                     # The killed run's are gone; the live run's stay, and it goes on to its end.
                     self.assertEqual(set(os.listdir(self.out)), live_folders | {name})
                     self.assertEqual(set(os.listdir(self.temp)), live_trees)
+                    live.send_signal(signal.SIGCONT)
                     out, err = live.communicate(timeout=120)
                 finally:
                     for process in (live, killed):
