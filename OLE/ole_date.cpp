@@ -218,36 +218,65 @@ ole_variant ole_date::to_variant() const { return ole_variant(st); }
 
 namespace {
 
+// `value` in decimal with at least `width` digits, as "%0*d" gives it.
+char* put_number(char* p, unsigned value, int width) {
+  char digits[12];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  for (int i = n; i < width; ++i) *p++ = '0';
+  while (n > 0) *p++ = digits[--n];
+  return p;
+}
+
+char* put_date(char* p, const SYSTEMTIME& t) {
+  p = put_number(p, t.wYear, 4);
+  *p++ = '-';
+  p = put_number(p, t.wMonth, 2);
+  *p++ = '-';
+  return put_number(p, t.wDay, 2);
+}
+
+char* put_time(char* p, const SYSTEMTIME& t, bool with_milliseconds) {
+  p = put_number(p, t.wHour, 2);
+  *p++ = ':';
+  p = put_number(p, t.wMinute, 2);
+  *p++ = ':';
+  p = put_number(p, t.wSecond, 2);
+  if (with_milliseconds) {
+    *p++ = '.';
+    p = put_number(p, t.wMilliseconds, 3);
+  }
+  return p;
+}
+
 std::string print(const ole_date& d, bool with_milliseconds, bool wide) {
   const SYSTEMTIME& t = d.st;
   char buffer[96];
+  char* p = buffer;
   switch (d.type) {
     case ole_date::date_time:
+      p = put_date(p, t);
       // A time of milliseconds past midnight is still a time of day.
       if (!t.wHour && !t.wMinute && !t.wSecond && (!t.wMilliseconds || !with_milliseconds) && d.midnight_as_date)
-        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", t.wYear, t.wMonth, t.wDay);
-      else if (t.wMilliseconds && with_milliseconds)
-        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d.%03d", t.wYear, t.wMonth, t.wDay,
-                      t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
-      else
-        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour,
-                      t.wMinute, t.wSecond);
-      return buffer;
+        break;
+      *p++ = ' ';
+      p = put_time(p, t, t.wMilliseconds && with_milliseconds);
+      break;
     case ole_date::date_only:
-      std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", t.wYear, t.wMonth, t.wDay);
-      return buffer;
-    case ole_date::time_only: {
-      const char* prefix = wide ? "" : "0000-00-00 ";
-      if (t.wMilliseconds)
-        std::snprintf(buffer, sizeof buffer, "%s%02d:%02d:%02d.%03d", prefix, t.wHour, t.wMinute, t.wSecond,
-                      t.wMilliseconds);
-      else
-        std::snprintf(buffer, sizeof buffer, "%s%02d:%02d:%02d", prefix, t.wHour, t.wMinute, t.wSecond);
-      return buffer;
-    }
+      p = put_date(p, t);
+      break;
+    case ole_date::time_only:
+      if (!wide) p = put_date(p, SYSTEMTIME{});
+      if (!wide) *p++ = ' ';
+      p = put_time(p, t, t.wMilliseconds != 0);
+      break;
     default:
-      return std::string();
+      break;
   }
+  return std::string(buffer, p);
 }
 
 }  // namespace

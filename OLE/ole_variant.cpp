@@ -6,6 +6,7 @@
 #include "TK/tk_log.h"
 #include "TK/tk_utils.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -15,6 +16,7 @@
 #include <limits>
 #include <locale.h>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -46,6 +48,13 @@ std::string exponent_text(double value, int precision) {
   std::string digits = text.substr(e + 2);
   while (digits.size() < 3) digits.insert(digits.begin(), '0');
   return text.substr(0, e + 2) + digits;
+}
+
+// An integer as "%d" writes it.
+template <class Integer>
+std::string decimal_text(Integer value) {
+  char buffer[24];
+  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
 }
 
 // The signed decimal integer at the start of the text, 0 without one.
@@ -204,6 +213,10 @@ ole_variant::ole_variant(const ole_variant& other) {
   copy_from(other);
 }
 
+ole_variant::ole_variant(ole_variant&& other) noexcept : i8(other.i8), ui8(other.ui8), st(other.st), var(other.var) {
+  VariantInit(&other.var);
+}
+
 ole_variant::ole_variant(bool value) {
   tk_log::write(1, "ole_variant::ole_variant(bool)");
   initialize();
@@ -267,6 +280,18 @@ ole_variant::~ole_variant() { release(); }
 ole_variant& ole_variant::operator=(const ole_variant& other) {
   tk_log::write(1, "ole_variant::operator=(const ole_variant&)");
   if (this != &other) copy_from(other);
+  return *this;
+}
+
+ole_variant& ole_variant::operator=(ole_variant&& other) noexcept {
+  if (this != &other) {
+    release();
+    var = other.var;
+    VariantInit(&other.var);
+    i8 = other.i8;
+    ui8 = other.ui8;
+    st = other.st;
+  }
   return *this;
 }
 
@@ -453,7 +478,6 @@ bool ole_variant::is_binary_type(VARTYPE type) {
 
 std::string ole_variant::to_string() const {
   tk_log::write(1, "ole_variant::to_string(vt=%d)", var.vt);
-  char buffer[64];
   switch (var.vt) {
     case k_byte_array: {
       if (!var.parray || SafeArrayGetDim(var.parray) != 1) return std::string();
@@ -468,7 +492,7 @@ std::string ole_variant::to_string() const {
       std::string narrow;
       bool ok = narrow_of(text, narrow);
       SysFreeString(text);
-      return ok ? with_points(narrow) : std::string();
+      return ok ? with_points(std::move(narrow)) : std::string();
     }
     case VT_DATE: return ole_date(st).to_string(true);
     case VT_CY: {
@@ -478,24 +502,24 @@ std::string ole_variant::to_string() const {
       std::string narrow;
       bool ok = narrow_of(text.bstrVal, narrow);
       VariantClear(&text);
-      return ok ? with_points(narrow) : std::string();
+      return ok ? with_points(std::move(narrow)) : std::string();
     }
     case VT_BSTR: {
       std::string narrow;
       return narrow_of(var.bstrVal, narrow) ? narrow : std::string();
     }
     case VT_BOOL: return var.boolVal == VARIANT_TRUE ? "1" : "0";
-    case VT_I1: std::snprintf(buffer, sizeof buffer, "%d", var.cVal); return buffer;
-    case VT_I2: std::snprintf(buffer, sizeof buffer, "%d", var.iVal); return buffer;
-    case VT_UI1: std::snprintf(buffer, sizeof buffer, "%u", var.bVal); return buffer;
-    case VT_UI2: std::snprintf(buffer, sizeof buffer, "%u", var.uiVal); return buffer;
-    case VT_I4: std::snprintf(buffer, sizeof buffer, "%d", var.lVal); return buffer;
+    case VT_I1: return decimal_text(var.cVal);
+    case VT_I2: return decimal_text(var.iVal);
+    case VT_UI1: return decimal_text(var.bVal);
+    case VT_UI2: return decimal_text(var.uiVal);
+    case VT_I4: return decimal_text(var.lVal);
     case VT_UI4:
-    case VT_UINT: std::snprintf(buffer, sizeof buffer, "%u", var.ulVal); return buffer;
+    case VT_UINT: return decimal_text(var.ulVal);
     case VT_R4: return exponent_text(var.fltVal, 6);
     case VT_R8: return exponent_text(var.dblVal, 16);
-    case VT_I8: std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(i8)); return buffer;
-    case VT_UI8: std::snprintf(buffer, sizeof buffer, "%llu", static_cast<unsigned long long>(ui8)); return buffer;
+    case VT_I8: return decimal_text(static_cast<long long>(i8));
+    case VT_UI8: return decimal_text(static_cast<unsigned long long>(ui8));
     default: return std::string();
   }
 }
@@ -503,8 +527,14 @@ std::string ole_variant::to_string() const {
 std::wstring ole_variant::to_wstring() const {
   // The whole text, a NUL character included: it is a character of the value.
   if (var.vt == VT_BSTR) return var.bstrVal ? std::wstring(var.bstrVal, SysStringLen(var.bstrVal)) : std::wstring();
+  std::string narrow = to_string();
+  narrow.resize(std::strlen(narrow.c_str()));
+  // Numbers and dates are ASCII: each byte is its character.
+  if (std::all_of(narrow.begin(), narrow.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return std::wstring(narrow.begin(), narrow.end());
   std::wstring wide;
-  return tk_a2w(to_string().c_str(), wide) ? wide : std::wstring();
+  if (!tk_a2w(narrow.c_str(), wide)) wide.clear();
+  return wide;
 }
 
 ole_variant ole_variant::from_string(const std::string& text, VARTYPE type) {

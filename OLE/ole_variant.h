@@ -19,6 +19,8 @@ class ole_variant {
   ole_variant(const OLECHAR* text);            // VT_BSTR, up to the first zero character
   ole_variant(const char* text);               // VT_BSTR, as attach_string
   ole_variant(const ole_variant& other);
+  // Takes the value over; `other` is left empty.
+  ole_variant(ole_variant&& other) noexcept;
   ole_variant(bool value);                     // VT_BOOL, -1 or 0
   ole_variant(char value);                     // VT_I1
   ole_variant(signed char value);              // VT_I1
@@ -39,6 +41,7 @@ class ole_variant {
   virtual ~ole_variant();
 
   ole_variant& operator=(const ole_variant& other);
+  ole_variant& operator=(ole_variant&& other) noexcept;
   ole_variant& operator=(const OLECHAR* text);
   ole_variant& operator=(const char* text);
   ole_variant& operator=(const std::vector<unsigned char>& bytes);

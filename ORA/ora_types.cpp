@@ -65,6 +65,23 @@ std::wstring canonical_number(const std::wstring& text) {
   return (negative ? L"-" : L"") + digits.substr(first, last - first + 1) + L"e" + std::to_wstring(power);
 }
 
+// A plain decimal text ("-123.45", ".5") of at most 28 digits: a DECIMAL
+// holds it exactly, so the comparison of the two texts can be spared.
+bool plainly_exact(const std::wstring& text) {
+  std::size_t i = !text.empty() && (text[0] == L'-' || text[0] == L'+') ? 1 : 0;
+  std::size_t digits = 0;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    if (text[i] >= L'0' && text[i] <= L'9')
+      ++digits;
+    else if (text[i] == L'.' && !point)
+      point = true;
+    else
+      return false;
+  }
+  return digits > 0 && digits <= 28;
+}
+
 // The server writes a number below 1 without its leading zero (".5",
 // "-.000123"); a kept text reads as a person writes it, digits unchanged.
 std::wstring with_leading_zero(std::wstring text) {
@@ -199,7 +216,7 @@ ole_variant ora_number::number_value(const std::wstring& text, VARTYPE vt) {
   if (value.var.vt == VT_EMPTY && !text.empty()) return ole_variant(with_leading_zero(text));
   // A DECIMAL holds 28 to 29 digits and 28 decimal places: 1E-30 would
   // round to 0, a 38-digit number lose its last digits.
-  if (vt == VT_DECIMAL && canonical_number(value.to_wstring()) != canonical_number(text))
+  if (vt == VT_DECIMAL && !plainly_exact(text) && canonical_number(value.to_wstring()) != canonical_number(text))
     return ole_variant(with_leading_zero(text));
   return value;
 }

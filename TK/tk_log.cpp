@@ -139,12 +139,16 @@ tk_log::tk_log() = default;
 
 tk_log::~tk_log() = default;
 
-void tk_log::write(int level, const char* format, ...) {
-  // The common case, no log at all, costs one load.
-  if (!exists()) return;
+bool tk_log::may_write(int level) {
+  if (!exists()) return false;
+  tk_log* log = get();
+  return log->enabled && (level >= log->threshold || !log->truncated);
+}
+
+void tk_log::write_line(int level, const char* format, ...) {
   errno_keeper keep;
   tk_log* log = ready_instance();
-  if (!log || level < log->threshold || !format) return;
+  if (!log || level < log->threshold) return;
   va_list args;
   va_start(args, format);
   std::string text = format_narrow(format, args);
@@ -152,11 +156,10 @@ void tk_log::write(int level, const char* format, ...) {
   emit_line(*log, text);
 }
 
-void tk_log::write(int level, const wchar_t* format, ...) {
-  if (!exists()) return;
+void tk_log::write_line(int level, const wchar_t* format, ...) {
   errno_keeper keep;
   tk_log* log = ready_instance();
-  if (!log || level < log->threshold || !format) return;
+  if (!log || level < log->threshold) return;
   va_list args;
   va_start(args, format);
   std::wstring text = format_wide(format, args, wide_buffer_size);

@@ -16,8 +16,18 @@ class tk_log : public tk_singleton<tk_log> {
   tk_log();
   ~tk_log() override;
 
-  static void write(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
-  static void write(int level, const wchar_t* format, ...);
+  // A line is formatted only when the log may write it; the calls that it
+  // would not write (nearly all of them) cost the caller one short call.
+  __attribute__((always_inline, format(printf, 2, 3))) static void write(int level, const char* format, ...) {
+    if (format && may_write(level)) write_line(level, format, __builtin_va_arg_pack());
+  }
+  __attribute__((always_inline)) static void write(int level, const wchar_t* format, ...) {
+    if (format && may_write(level)) write_line(level, format, __builtin_va_arg_pack());
+  }
+  // A line of this level may be written, or may empty the file first.
+  static bool may_write(int level);
+  static void write_line(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+  static void write_line(int level, const wchar_t* format, ...);
 
   void truncate_once();
   void set_file_name(const char* name);

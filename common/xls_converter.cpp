@@ -20,7 +20,9 @@
 #include <cwchar>
 #include <string_view>
 #include <sys/stat.h>
+#include <type_traits>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -48,6 +50,18 @@ std::wstring fold_line_ends(const std::wstring& text) {
 std::wstring without_nul(std::wstring text) {
   text.erase(std::remove(text.begin(), text.end(), L'\0'), text.end());
   return text;
+}
+
+// A text that none of the rules of a cell changes (no NUL, no carriage
+// return, surely within `limit` UTF-16 units), the common case: it is
+// copied as it is.
+bool keeps_as_it_is(const udb_field& field, std::size_t limit) {
+  BSTR text = field.var.bstrVal;
+  std::size_t size = SysStringLen(text);
+  if (!text || size * 2 > limit) return false;
+  for (std::size_t i = 0; i < size; ++i)
+    if (text[i] == L'\r' || text[i] == L'\0') return false;
+  return true;
 }
 
 bool file_exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -146,22 +160,45 @@ std::unique_ptr<udb_field> xls_converter::map_field(const udb_field& field) cons
   return out;
 }
 
-void xls_converter::map_field(const udb_field& field, udb_field& out) const {
+namespace {
+
+// The destination value of `field` in `out`; a text of at most `limit`
+// UTF-16 units. From a field that may be taken from, a text that stays as
+// it is moves into `out` instead of being copied.
+template <class Field>
+void map_into(Field& field, udb_field& out, std::size_t limit) {
   out.name = field.name;
   out.size = field.size;
   out.b_not_null = field.b_not_null;
   out.flag = field.flag;
   VARTYPE type = field.get_type();
   if (type == VT_BSTR) {
+    if (keeps_as_it_is(field, limit)) {
+      if constexpr (std::is_const_v<Field>)
+        static_cast<ole_variant&>(out) = field;
+      else
+        static_cast<ole_variant&>(out) = std::move(static_cast<ole_variant&>(field));
+      return;
+    }
     std::wstring text = fold_line_ends(without_nul(field.to_wstring()));
-    // Excel counts a cell's text in UTF-16 units.
-    tk_utf16_cut(text, cell_text_limit());
+    tk_utf16_cut(text, limit);
     static_cast<ole_variant&>(out) = text;
   } else if (type == vt_blob || type == vt_byte_array) {
     static_cast<ole_variant&>(out) = "<Binary Field>";
   } else {
     static_cast<ole_variant&>(out) = field;
   }
+}
+
+}  // namespace
+
+// Excel counts a cell's text in UTF-16 units.
+void xls_converter::map_field(const udb_field& field, udb_field& out) const {
+  map_into(field, out, cell_text_limit());
+}
+
+void xls_converter::take_field(udb_field& field, udb_field& out) const {
+  map_into(field, out, cell_text_limit());
 }
 
 void xls_converter::convert_table(udb_database* destination_db, udb_recordset& source,
@@ -197,7 +234,8 @@ void xls_converter::convert_table(udb_database* destination_db, udb_recordset& s
     if (output.size() > n) output.fields.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
       if (i == output.size()) output.push_back(std::make_unique<udb_field>());
-      map_field((*record)[i], output[i]);
+      // The record is not read again: its texts may move into the output.
+      take_field((*record)[i], output[i]);
     }
     try {
       table->append_record(output);

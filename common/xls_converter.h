@@ -62,6 +62,9 @@ class xls_converter : public udb_converter {
   // The same into a field of the output record, which keeps its storage
   // from one record to the next.
   void map_field(const udb_field& field, udb_field& out) const;
+  // The same from a field that is not read again: a text that stays as it
+  // is moves into `out` and leaves `field` empty.
+  void take_field(udb_field& field, udb_field& out) const;
   // The UTF-16 units a text cell of the format keeps.
   std::size_t cell_text_limit() const { return format_version == 0 ? 254 : 32766; }
 

@@ -110,6 +110,7 @@ bool write_app_props(CWorkbook& workbook) {
 }
 
 bool write_content_types(CWorkbook& workbook) {
+  workbook.settle_texts();
   bool ok = write_part(workbook, L"[Content_Types].xml", [&](XmlWriter& w) {
     w << prolog() << el(L"Types") << at(L"xmlns") << ns::content_types;
     w << el(L"Default") << at(L"Extension") << L"rels" << at(L"ContentType")
@@ -201,27 +202,38 @@ bool needs_preserve(std::string_view key) {
 }  // namespace
 
 bool write_shared_strings(CWorkbook& workbook) {
+  workbook.settle_texts();
   const shared_string_table& table = workbook.shared_strings;
   if (table.empty()) return true;
   workbook.part_list.push_back(L"xl/sharedStrings.xml");
   std::unique_ptr<part_output> out = workbook.open_part(L"xl/sharedStrings.xml");
   if (!out) return false;
+  bool read = true;
   {
     XmlWriterA w(*out);
     w << XmlTokenA{xml_prolog, {}} << XmlTokenA{xml_element, "sst"} << XmlTokenA{xml_attribute, "xmlns"}
       << "http://schemas.openxmlformats.org/spreadsheetml/2006/main" << XmlTokenA{xml_attribute, "count"}
-      << table.size() << XmlTokenA{xml_attribute, "uniqueCount"} << table.size();
-    for (std::size_t i = 0; i < table.size(); ++i) {
-      std::string_view key = table.at(i);
-      w << XmlTokenA{xml_element, "si"} << XmlTokenA{xml_element, "t"};
-      if (needs_preserve(key)) w << XmlTokenA{xml_attribute, "xml:space"} << "preserve";
-      w << XmlTokenA{xml_end_of_start, {}} << key << XmlTokenA{xml_end, {}} << XmlTokenA{xml_end, {}};
-    }
+      << table.size() << XmlTokenA{xml_attribute, "uniqueCount"} << table.size() << XmlTokenA{xml_end_of_start, {}};
+    // One entry per text, the markup its tokens would give, straight to the part.
+    read = table.error().empty() && table.for_each([&](std::string_view key) {
+      out->write(needs_preserve(key) ? std::string_view("<si><t xml:space=\"preserve\">")
+                                     : std::string_view("<si><t>"));
+      out->write(key);
+      out->write("</t></si>");
+    });
+  }
+  if (!read) {
+    // Texts that left memory and did not come back: the package would lose them.
+    workbook.set_error(table.error());
+    tk_log::write(3, L"%ls", table.error().c_str());
+    out->close();
+    return false;
   }
   return workbook.close_part(*out);
 }
 
 bool write_workbook_part(CWorkbook& workbook) {
+  workbook.settle_texts();
   int sheet_count = static_cast<int>(workbook.sheets.size());
   bool calc = workbook.has_formula();
   // The ids of the relationships part, which the sheet list repeats.

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -57,7 +58,68 @@ class file_output : public part_output {
   std::wstring path;
 };
 
+// A scratch file on disk: appends gather in a buffer, reads take what
+// reached the file.
+class file_scratch : public scratch_file {
+ public:
+  file_scratch(int descriptor, std::wstring folder) : fd(descriptor), folder(std::move(folder)) {}
+  ~file_scratch() override { ::close(fd); }
+
+  bool append(const char* data, std::size_t size) override {
+    if (!error().empty()) return false;
+    if (size > buffer_size - used && !flush()) return false;
+    if (size >= buffer_size) {
+      if (!written(qm_platform::write_all(fd, data, size))) return false;
+      end += size;
+      return true;
+    }
+    std::memcpy(buffer.get() + used, data, size);
+    used += size;
+    return true;
+  }
+
+  bool read(std::uint64_t offset, char* data, std::size_t size) override {
+    if (offset + size > end + used || (offset + size > end && !flush())) return false;
+    while (size > 0) {
+      ssize_t n = ::pread(fd, data, size, static_cast<off_t>(offset));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        set_error(L"cannot read the scratch file in " + in_quotes(folder) + L": " +
+                  system_error_text(n < 0 ? errno : EIO));
+        return false;
+      }
+      data += n;
+      offset += static_cast<std::uint64_t>(n);
+      size -= static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+
+ private:
+  static constexpr std::size_t buffer_size = 256 * 1024;
+
+  bool flush() {
+    std::size_t n = used;
+    used = 0;
+    if (!written(qm_platform::write_all(fd, buffer.get(), n))) return false;
+    end += n;
+    return true;
+  }
+  bool written(int error) {
+    if (error) set_error(L"cannot write the scratch file in " + in_quotes(folder) + L": " + system_error_text(error));
+    return !error;
+  }
+
+  int fd;
+  std::wstring folder;
+  std::unique_ptr<char[]> buffer{new char[buffer_size]};
+  std::size_t used = 0;
+  std::uint64_t end = 0;  // bytes in the file
+};
+
 }  // namespace
+
+scratch_file::~scratch_file() = default;
 
 part_output::part_output(std::size_t capacity) : buffer(new char[capacity]), capacity(capacity) {}
 
@@ -199,6 +261,26 @@ int part_file_system::create_folder(const std::wstring& path) {
 void part_file_system::remove_tree(const std::wstring& path) {
   std::error_code ignored;
   std::filesystem::remove_all(std::filesystem::path(qm_platform::path_to_utf8(path.c_str())), ignored);
+}
+
+std::unique_ptr<scratch_file> part_file_system::open_scratch(const std::wstring& folder, std::wstring& error) {
+  std::string narrow;
+  if (!qm_platform::path_to_utf8(folder.data(), folder.size(), narrow)) {
+    error = L"the path " + in_quotes(folder) + L" has no narrow form";
+    return nullptr;
+  }
+  int fd = ::open(narrow.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    // A file system without unnamed files: a named one, unlinked at once.
+    std::string name = narrow + "/.scratch_XXXXXX";
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(name.c_str());
+  }
+  if (fd < 0) {
+    error = L"cannot create a scratch file in " + in_quotes(folder) + L": " + system_error_text(errno);
+    return nullptr;
+  }
+  return std::make_unique<file_scratch>(fd, folder);
 }
 
 part_file_system& part_file_system::real() {

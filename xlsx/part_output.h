@@ -96,6 +96,26 @@ std::wstring system_error_text(int error_number);
 // False only when a folder cannot be made because a parent is missing.
 bool make_dir_path(const std::wstring& path);
 
+// Bytes that leave memory while a package is made: appended, read back at
+// any offset, and never one of its parts (the file has no name).
+class scratch_file {
+ public:
+  virtual ~scratch_file();
+  // False when the bytes cannot be kept; error() then tells why.
+  virtual bool append(const char* data, std::size_t size) = 0;
+  // Reads `size` bytes appended earlier; false when they cannot be read.
+  virtual bool read(std::uint64_t offset, char* data, std::size_t size) = 0;
+  const std::wstring& error() const { return error_text; }
+
+ protected:
+  void set_error(const std::wstring& text) {
+    if (error_text.empty()) error_text = text;
+  }
+
+ private:
+  std::wstring error_text;
+};
+
 // Opens the files of a package. The workbook uses the real one unless it is
 // given another (the tests give one that fails).
 class part_file_system {
@@ -109,6 +129,9 @@ class part_file_system {
   virtual int create_folder(const std::wstring& path);
   // Removes the folder and everything below it; errors are ignored.
   virtual void remove_tree(const std::wstring& path);
+  // A scratch file in the folder `folder`, gone when closed. Null with
+  // `error` set when it cannot be made.
+  virtual std::unique_ptr<scratch_file> open_scratch(const std::wstring& folder, std::wstring& error);
   static part_file_system& real();
 };
 

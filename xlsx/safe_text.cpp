@@ -4,28 +4,45 @@
 
 namespace XlsxModel {
 
-std::size_t cell_reference(long row, long column, wchar_t* out) {
-  static const wchar_t letters[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-  wchar_t column_text[16];
+namespace {
+
+template <class C>
+std::size_t letters_of(long column, C* out) {
+  static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  char column_text[16];
   std::size_t n = 0;
   if (column < 0) column = 0;
   column_text[n++] = letters[column % 26];
-  for (long rest = column / 26; rest != 0 && n < sizeof column_text / sizeof column_text[0]; rest /= 26) {
+  for (long rest = column / 26; rest != 0 && n < sizeof column_text; rest /= 26) {
     rest -= 1;
     column_text[n++] = letters[rest % 26];
   }
   std::size_t length = 0;
-  while (n > 0) out[length++] = column_text[--n];
-  wchar_t digits[24];
+  while (n > 0) out[length++] = static_cast<C>(column_text[--n]);
+  return length;
+}
+
+template <class C>
+std::size_t reference_of(long row, long column, C* out) {
+  std::size_t length = letters_of(column, out);
+  char digits[24];
   std::size_t d = 0;
   unsigned long r = row < 0 ? 0 : static_cast<unsigned long>(row);
   do {
-    digits[d++] = static_cast<wchar_t>(L'0' + r % 10);
+    digits[d++] = static_cast<char>('0' + r % 10);
     r /= 10;
   } while (r != 0);
-  while (d > 0) out[length++] = digits[--d];
+  while (d > 0) out[length++] = static_cast<C>(digits[--d]);
   return length;
 }
+
+}  // namespace
+
+std::size_t cell_reference(long row, long column, wchar_t* out) { return reference_of(row, column, out); }
+
+std::size_t cell_reference(long row, long column, char* out) { return reference_of(row, column, out); }
+
+std::size_t column_letters(long column, char* out) { return letters_of(column, out); }
 
 std::wstring cell_reference(long row, long column) {
   wchar_t text[48];
@@ -98,35 +115,84 @@ std::wstring make_safe_text(std::wstring_view text) {
   return out;
 }
 
-void append_safe_utf8(std::wstring_view text, std::string& out) {
-  // Room for the longest entity per character, written through a pointer:
-  // this runs once per cell.
-  std::size_t start = out.size();
-  out.resize(start + text.size() * 7);
-  char* p = out.data() + start;
+namespace {
+
+// UTF-8 of a character that XML carries.
+char* put_utf8(char* p, std::uint32_t c) {
+  if (c < 0x80) {
+    *p++ = static_cast<char>(c);
+  } else if (c < 0x800) {
+    *p++ = static_cast<char>(0xC0 | (c >> 6));
+    *p++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    *p++ = static_cast<char>(0xE0 | (c >> 12));
+    *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    *p++ = static_cast<char>(0xF0 | (c >> 18));
+    *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return p;
+}
+
+char* put_safe_utf8(std::wstring_view text, char* p) {
   make_safe(
       text,
       [&](const char* entity) {
         while (*entity) *p++ = *entity++;
       },
-      [&](std::uint32_t c) {
-        if (c < 0x80) {
-          *p++ = static_cast<char>(c);
-        } else if (c < 0x800) {
-          *p++ = static_cast<char>(0xC0 | (c >> 6));
-          *p++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-          *p++ = static_cast<char>(0xE0 | (c >> 12));
-          *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-          *p++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-          *p++ = static_cast<char>(0xF0 | (c >> 18));
-          *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-          *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-          *p++ = static_cast<char>(0x80 | (c & 0x3F));
-        }
-      });
-  out.resize(static_cast<std::size_t>(p - out.data()));
+      [&](std::uint32_t c) { p = put_utf8(p, c); });
+  return p;
+}
+
+// The ASCII characters that the rules keep as they are wherever they stand
+// (an underscore may start a pattern: never one of them).
+struct plain_characters {
+  bool ascii[0x80] = {};
+  plain_characters() {
+    for (wchar_t c = 1; c < 0x80; ++c) {
+      char out[max_safe_bytes_per_unit];
+      ascii[c] = c != L'_' && put_safe_utf8(std::wstring_view(&c, 1), out) == out + 1 && out[0] == c;
+    }
+  }
+};
+
+bool is_plain(const plain_characters& plain, wchar_t c) {
+  auto u = static_cast<std::uint32_t>(c);
+  if (u < 0x80) return plain.ascii[u];
+  return u < 0xD800 || (u >= 0xE000 && u < 0xFFFE) || (u >= 0x10000 && u <= 0x10FFFF);
+}
+
+}  // namespace
+
+std::size_t write_safe_utf8(std::wstring_view text, char* out) {
+  // Most texts are plain from end to end: they are only encoded. From the
+  // first character a rule may change on, the rules take the rest.
+  static const plain_characters plain;
+  char* p = out;
+  const wchar_t* c = text.data();
+  const wchar_t* end = c + text.size();
+  while (c != end) {
+    auto u = static_cast<std::uint32_t>(*c);
+    if (u < 0x80) {
+      if (!plain.ascii[u]) break;
+      *p++ = static_cast<char>(u);
+    } else {
+      if (!is_plain(plain, *c)) break;
+      p = put_utf8(p, u);
+    }
+    ++c;
+  }
+  if (c != end) p = put_safe_utf8(text.substr(static_cast<std::size_t>(c - text.data())), p);
+  return static_cast<std::size_t>(p - out);
+}
+
+void append_safe_utf8(std::wstring_view text, std::string& out) {
+  std::size_t start = out.size();
+  out.resize(start + text.size() * max_safe_bytes_per_unit);
+  out.resize(start + write_safe_utf8(text, out.data() + start));
 }
 
 }  // namespace XlsxModel

@@ -12,6 +12,9 @@ namespace XlsxModel {
 std::wstring cell_reference(long row, long column);
 // The same into `out` (room for 24 characters); returns the length.
 std::size_t cell_reference(long row, long column, wchar_t* out);
+std::size_t cell_reference(long row, long column, char* out);
+// The letters of a column alone (room for 16).
+std::size_t column_letters(long column, char* out);
 
 // Text for XML character data and attribute values that reads back as the
 // text given: "&" "!" "'" "*" "+" ":" "<" "=" ">" "?" and the double quote
@@ -25,5 +28,10 @@ std::size_t cell_reference(long row, long column, wchar_t* out);
 std::wstring make_safe_text(std::wstring_view text);
 // The same text, appended to `out` as UTF-8.
 void append_safe_utf8(std::wstring_view text, std::string& out);
+// The most bytes that one character of a text takes in its safe UTF-8.
+constexpr std::size_t max_safe_bytes_per_unit = 7;
+// The safe UTF-8 of `text` into `out`, which has room for
+// max_safe_bytes_per_unit bytes per character; returns its length.
+std::size_t write_safe_utf8(std::wstring_view text, char* out);
 
 }  // namespace XlsxModel

@@ -73,7 +73,8 @@ std::wstring user_name() {
   return name.empty() ? L"Unknown" : name;
 }
 
-CWorkbook::CWorkbook(part_file_system& files) : files(files) {
+CWorkbook::CWorkbook(part_file_system& files, std::size_t text_memory)
+    : shared_strings(text_memory), files(files) {
   Style normal;
   styles.Add(normal);
   Style gray;
@@ -103,6 +104,8 @@ CWorkbook::CWorkbook(part_file_system& files) : files(files) {
       // Unmarked, it is written all the same.
       if (marked != 0) ::chmod(narrow.c_str(), 0700);
       folder_claimed = true;
+      // The texts of the cells beyond what memory keeps wait in the folder.
+      shared_strings.spill_to(files, temp_folder);
       break;
     }
     if (rc != EEXIST) {
@@ -143,6 +146,10 @@ CChartsheet* CWorkbook::AddChartsheet(const std::wstring& name) {
 std::wstring CWorkbook::GetSafeTitle(const CChartsheet& chart) const {
   tk_log::write(1, "CWorkbook::GetSafeTitle");
   return make_safe_text(chart.title);
+}
+
+void CWorkbook::settle_texts() {
+  for (const auto& sheet : sheets) sheet->write_waiting_cells();
 }
 
 bool CWorkbook::has_formula() const {

@@ -2,6 +2,10 @@
 #include "xlsx/namespaces.h"
 #include "xlsx/xlsx_model.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
 namespace XlsxModel {
 
 using namespace xml;
@@ -11,6 +15,21 @@ namespace {
 // ` ref="A1"/>` and these spaces are as long as ` ref="A1:XFD1048576"/>`.
 constexpr std::wstring_view dimension_padding = L"           ";
 constexpr std::size_t dimension_room = 22;
+
+// Markup made in a buffer of the caller, which has room for it.
+struct markup_buffer {
+  char text[128];
+  char* end = text;
+  void put(std::string_view s) {
+    std::memcpy(end, s.data(), s.size());
+    end += s.size();
+  }
+  template <class Number>
+  void number(Number value) {
+    end = std::to_chars(end, text + sizeof text, value).ptr;
+  }
+  void write_to(part_output& part) const { part.write(text, static_cast<std::size_t>(end - text)); }
+};
 
 }  // namespace
 
@@ -22,6 +41,7 @@ CWorksheet::CWorksheet(int index, const std::vector<ColumnWidth>& widths, const 
 
 CWorksheet::~CWorksheet() {
   // An unsaved sheet gets its open elements closed; its file is closed.
+  if (writer && row_open) stream->write(row_tag_open ? "/>" : "</row>");
   writer.reset();
   stream.reset();
 }
@@ -93,19 +113,40 @@ void CWorksheet::add_frozen_pane(int x, int y) {
 
 void CWorksheet::begin_row(float height) {
   if (!writer) return;
-  XmlWriter& w = *writer;
-  if (row_open) w << end();
+  if (row_open) end_row();
   ++row;
-  w << el(L"row") << at(L"r") << row << at(L"x14ac:dyDescent") << 0.25;
-  if (height != 0) w << at(L"ht") << height << at(L"customHeight") << 1;
+  // The row's start tag, the markup its tokens would give, straight to the
+  // part: it stays open for the cells.
+  if (writer->state() != 0) *writer << body();
+  markup_buffer markup;
+  markup.put("<row r=\"");
+  markup.number(row);
+  markup.put("\" x14ac:dyDescent=\"0.25\"");
+  if (height != 0) {
+    // Six significant digits, as the writer gives a number.
+    markup.put(" ht=\"");
+    markup.end = std::to_chars(markup.end, markup.text + sizeof markup.text, static_cast<double>(height),
+                               std::chars_format::general, 6).ptr;
+    markup.put("\" customHeight=\"1\"");
+  }
+  markup.write_to(*stream);
+  row_tag_open = true;
   column = 0;
   row_open = true;
 }
 
 void CWorksheet::end_row() {
   if (!writer || !row_open) return;
-  *writer << end();
+  write_waiting_cells();
+  stream->write(row_tag_open ? "/>" : "</row>");
+  row_tag_open = false;
   row_open = false;
+}
+
+void CWorksheet::close_row_tag() {
+  if (!row_tag_open) return;
+  stream->write(">");
+  row_tag_open = false;
 }
 
 void CWorksheet::start_cell(int style) {
@@ -118,23 +159,66 @@ void CWorksheet::start_cell(int style) {
 
 template <>
 void CWorksheet::AddCell<CellDataStr>(const CellDataStr& cell) {
+  add_text(cell.value, cell.style);
+}
+
+void CWorksheet::add_text(std::wstring_view text, int style) {
   tk_log::write(1, "CWorksheet::AddCell<CellDataStr>");
   // An empty text writes no cell but keeps the column.
-  if (writer && row_open && shared_strings && !cell.value.empty()) {
-    key.clear();
-    append_safe_utf8(cell.value, key);
-    tk_log::write(1, "Got safe string: %s", key.c_str());
-    std::uint64_t string_index = shared_strings->index_of(key);
-    start_cell(cell.style);
-    *writer << at(L"t") << L"s" << el(L"v") << body() << string_index << end() << end();
+  if (writer && row_open && shared_strings && !text.empty()) {
+    std::size_t need = pending_bytes + text.size() * max_safe_bytes_per_unit;
+    if (pending_keys.size() < need) pending_keys.resize(std::max(need, pending_keys.size() * 2));
+    char* key = pending_keys.data() + pending_bytes;
+    std::string_view safe(key, write_safe_utf8(text, key));
+    tk_log::write(1, "Got safe string: %.*s", static_cast<int>(safe.size()), safe.data());
+    std::uint32_t hash = shared_string_table::hash_of(safe);
+    shared_strings->prefetch(hash, 0);
+    long at_column = column_offset + column;
+    if (at_column > max_column) max_column = at_column;
+    pending.push_back(pending_text{row, at_column, style, pending_bytes, safe.size(), hash});
+    pending_bytes += safe.size();
+    if (pending.size() == 32) write_waiting_cells();
   }
   ++column;
+}
+
+void CWorksheet::write_waiting_cells() {
+  if (pending.empty()) return;
+  for (int step = 1; step <= 2; ++step)
+    for (const pending_text& cell : pending) shared_strings->prefetch(cell.hash, step);
+  // Each cell, the markup its tokens would give, straight to the part.
+  close_row_tag();
+  for (const pending_text& cell : pending) {
+    std::uint64_t string_index =
+        shared_strings->index_of(std::string_view(pending_keys.data() + cell.start, cell.size), cell.hash);
+    markup_buffer markup;
+    markup.put("<c r=\"");
+    markup.end += column_letters(cell.column, markup.end);
+    if (cell.row != row_text_of) {
+      row_text_of = cell.row;
+      row_text_size =
+          static_cast<std::size_t>(std::to_chars(row_text, row_text + sizeof row_text, cell.row).ptr - row_text);
+    }
+    markup.put(std::string_view(row_text, row_text_size));
+    if (cell.style != 0) {
+      markup.put("\" s=\"");
+      markup.number(cell.style);
+    }
+    markup.put("\" t=\"s\"><v>");
+    markup.number(string_index);
+    markup.put("</v></c>");
+    markup.write_to(*stream);
+  }
+  pending.clear();
+  pending_bytes = 0;
 }
 
 template <>
 void CWorksheet::AddCell<CellDataFormula>(const CellDataFormula& cell) {
   tk_log::write(1, "CWorksheet::AddCell<CellDataFormula>");
   if (writer && row_open && !cell.formula.empty()) {
+    write_waiting_cells();
+    close_row_tag();
     start_cell(cell.style);
     *writer << el(L"f") << body() << make_safe_text(cell.formula) << end() << end();
     has_formula = true;
@@ -196,8 +280,8 @@ bool CWorksheet::Save() {
     return false;
   }
   XmlWriter& w = *writer;
+  end_row();
   w << end(L"sheetData");
-  row_open = false;
   if (!merged_cells.empty()) {
     w << el(L"mergeCells") << at(L"count") << merged_cells.size();
     for (const std::wstring& range : merged_cells) w << el(L"mergeCell") << at(L"ref") << range << end();

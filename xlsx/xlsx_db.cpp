@@ -103,10 +103,13 @@ xlsx_worksheet::~xlsx_worksheet() { tk_log::write(1, "xlsx_worksheet::dtor"); }
 
 void xlsx_worksheet::append_record(udb_record& record) {
   sheet->begin_row(0);
-  CellDataStr cell;
   for (std::size_t i = 0; i < record.size(); ++i) {
-    cell.value = cell_text(record[i]);
-    sheet->AddCell(cell);
+    const udb_field& field = record[i];
+    // A text goes to the sheet as it stands in its field, without a copy.
+    if (field.get_type() == VT_BSTR && field.var.bstrVal)
+      sheet->add_text(std::wstring_view(field.var.bstrVal, SysStringLen(field.var.bstrVal)));
+    else
+      sheet->add_text(cell_text(field));
   }
   sheet->end_row();
 }

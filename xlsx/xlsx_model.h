@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace XlsxModel {
@@ -57,6 +58,11 @@ class CWorksheet {
   void end_row();
   template <class Cell>
   void AddCell(const Cell& cell);
+  // AddCell of a text cell, from the caller's text as it stands.
+  void add_text(std::wstring_view text, int style = 0);
+  // Text cells wait for the end of their row to be written, and only then
+  // get their shared-string indexes: this writes those that wait.
+  void write_waiting_cells();
   // A note on the cell (row from 1, column from 0) of this sheet.
   void AddComment(const Comment& comment);
 
@@ -84,6 +90,8 @@ class CWorksheet {
 
  private:
   void write_sheet_head(const std::vector<ColumnWidth>& widths, int frozen_columns, int frozen_rows);
+  // Ends the current row's start tag before its first cell.
+  void close_row_tag();
   void add_frozen_pane(int x, int y);
   bool write_sheet_rels();
   void write_dimension();
@@ -94,8 +102,24 @@ class CWorksheet {
   std::unique_ptr<XmlWriter> writer;
   std::wstring error;
   bool saved = false;
-  std::string key;  // the current cell's shared-string key, reused
+  // The text cells of the current row not yet written, with their keys end
+  // to end: their lookups in the shared strings wait for memory together.
+  struct pending_text {
+    long row;
+    long column;
+    int style;
+    std::size_t start;
+    std::size_t size;
+    std::uint32_t hash;
+  };
+  std::vector<pending_text> pending;
+  std::vector<char> pending_keys;
+  std::size_t pending_bytes = 0;
+  bool row_tag_open = false;  // the current row's start tag waits for ">" or "/>"
   long max_column = -1;             // of the cells written
+  long row_text_of = -1;            // the row whose number row_text holds
+  char row_text[24] = {};
+  std::size_t row_text_size = 0;
   std::uint64_t dimension_at = 0;  // where the extent goes once it is known
 };
 
@@ -107,8 +131,10 @@ void CWorksheet::AddCell<CellDataFormula>(const CellDataFormula& cell);
 class CWorkbook {
  public:
   // Makes the name of the temporary folder and claims it: a folder of that
-  // name that exists already is never reused.
-  explicit CWorkbook(part_file_system& files = part_file_system::real());
+  // name that exists already is never reused. Cell texts past
+  // `text_memory` bytes wait in a scratch file of that folder.
+  explicit CWorkbook(part_file_system& files = part_file_system::real(),
+                     std::size_t text_memory = shared_string_table::default_memory_budget);
   // Deletes the sheets and removes whatever is left of the temporary tree.
   virtual ~CWorkbook();
   CWorkbook(const CWorkbook&) = delete;
@@ -139,6 +165,10 @@ class CWorkbook {
   std::vector<Comment> comments;
   StyleList styles;
   unsigned shape_counter = 0;
+
+  // Every text cell of the sheets in the shared strings: the part writers
+  // that read the table call it first.
+  void settle_texts();
 
   // The part writers' common steps: open "<temp folder>/<name>" (false and
   // the cause kept when it cannot be), and close it with its stream checked.

@@ -166,6 +166,20 @@ TEST(Variant, CopiesAndAssignmentsReleaseWhatTheyReplace) {
   broken.var.vt = VT_ARRAY | VT_UI1;  // an array type without an array
   v = broken;
   EXPECT_EQ(v.var.vt, VT_ERROR);
+
+  // A value moved away leaves its source empty, and each holds its own.
+  ole_variant text(L"moved text");
+  BSTR held = text.var.bstrVal;
+  ole_variant taken(std::move(text));
+  EXPECT_EQ(taken.var.bstrVal, held);
+  EXPECT_EQ(text.var.vt, VT_EMPTY);
+  ole_variant target(std::size_t{2}, raw);
+  target = std::move(taken);
+  EXPECT_EQ(bstr_of(target), L"moved text");
+  EXPECT_EQ(taken.var.vt, VT_EMPTY);
+  target = std::move(date);
+  EXPECT_EQ(target.st.wMilliseconds, 5);
+  EXPECT_EQ(date.var.vt, VT_EMPTY);
 }
 
 TEST(Variant, ByteArrays) {

@@ -111,6 +111,23 @@ TEST(WorkbookPart, SharedStringsInIndexOrderWithBlanksKept) {
                 "<si><t xml:space=\"preserve\">trail&#10;</t></si><si><t>\xD0\x96</t></si></sst>");
 }
 
+TEST(WorkbookPart, TextsOfARowLeftOpenAreSharedStrings) {
+  memory_files files;
+  CWorkbook book(files);
+  CWorksheet* sheet = book.AddSheet2(L"S", {});
+  sheet->begin_row();
+  sheet->AddCell(CellDataStr{L"open", 0});
+  // The parts in the order the workbook writes them; the row is still open.
+  ASSERT_TRUE(write_content_types(book));
+  ASSERT_TRUE(write_shared_strings(book));
+  ASSERT_TRUE(write_workbook_part(book));
+  ASSERT_TRUE(sheet->Save());
+  EXPECT_TRUE(contains(files.part(L"[Content_Types].xml"), "/xl/sharedStrings.xml"));
+  EXPECT_TRUE(contains(files.part(L"xl/_rels/workbook.xml.rels"), "sharedStrings.xml"));
+  EXPECT_TRUE(contains(files.part(L"xl/sharedStrings.xml"), "count=\"1\" uniqueCount=\"1\"><si><t>open</t></si>"));
+  EXPECT_TRUE(contains(files.part(L"xl/worksheets/sheet1.xml"), "<c r=\"A1\" t=\"s\"><v>0</v></c></row>"));
+}
+
 TEST(AppProps, ThreeSheetsNoCharts) {
   memory_files files;
   CWorkbook book(files);

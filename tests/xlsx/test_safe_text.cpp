@@ -1,6 +1,5 @@
 #include "platform/utf8.h"
 #include "xlsx/safe_text.h"
-#include "xlsx/shared_strings.h"
 
 #include <gtest/gtest.h>
 
@@ -55,30 +54,6 @@ TEST(SafeText, KeepsTheTextAndEscapesMarkup) {
     ASSERT_TRUE(qm_platform::wide_to_utf8(out.data(), out.size(), expected));
     EXPECT_EQ(utf8, expected) << c.in;
   }
-}
-
-TEST(SharedStrings, IndexesInOrderOfFirstUse) {
-  shared_string_table table;
-  EXPECT_EQ(table.index_of("a"), 0u);
-  EXPECT_EQ(table.index_of("b"), 1u);
-  EXPECT_EQ(table.index_of("a"), 0u);
-  EXPECT_EQ(table.index_of(""), 2u);
-  EXPECT_EQ(table.index_of("3.14"), 3u);
-  EXPECT_EQ(table.index_of("314"), 4u) << "different texts never share an index";
-  std::string big(600000, 'x');
-  EXPECT_EQ(table.index_of(big), 5u);
-  EXPECT_EQ(table.index_of("after the big one"), 6u);
-  EXPECT_EQ(table.at(5), big);
-  EXPECT_EQ(table.at(4), "314");
-  EXPECT_EQ(table.size(), 7u);
-}
-
-TEST(SharedStrings, ManyTextsStayFindable) {
-  shared_string_table table;
-  for (int i = 0; i < 200000; ++i) ASSERT_EQ(table.index_of("text " + std::to_string(i)), static_cast<unsigned>(i));
-  for (int i = 0; i < 200000; i += 997) EXPECT_EQ(table.index_of("text " + std::to_string(i)), static_cast<unsigned>(i));
-  EXPECT_EQ(table.at(123456), "text 123456");
-  EXPECT_EQ(table.size(), 200000u);
 }
 
 }  // namespace
