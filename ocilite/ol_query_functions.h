@@ -22,6 +22,7 @@
 //   OL_SUM(x), OL_AVG(x)  exact aggregates (and window functions)
 //   OL_ONE(x)             the value of the one row of a scalar subquery;
 //                         ORA-01427 for a second row
+//   COLLATE OL_BLANKPAD   the blank-padded comparison of two CHAR values
 //   OL_LOOP(path, id)     the path of a CONNECT BY row: ORA-01436 when id
 //                         is on it already
 #pragma once

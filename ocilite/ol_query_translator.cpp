@@ -2297,11 +2297,12 @@ class translator {
     auto fixed = [](const expr& x) { return x.type.fam == family::text && x.type.fixed; };
     return fixed(a) && fixed(b);
   }
+  static std::string collation(const expr& a, const expr& b) { return padded(a, b) ? " COLLATE OL_BLANKPAD" : ""; }
 
   std::string comparison(const expr& a, const std::string& op, const expr& b) {
     family f = compare_family(a.type, b.type);
     std::string l = key_as(a, f), r = key_as(b, f);
-    return "(" + l + " " + op + " " + r + (padded(a, b) ? " COLLATE RTRIM" : "") + ")";
+    return "(" + l + " " + op + " " + r + collation(a, b) + ")";
   }
 
   // The value in canonical form.
@@ -2345,14 +2346,24 @@ class translator {
         family f = compare_family(e.args[0]->type, e.args[1]->type);
         f = compare_family(value_type_of(f, e.args[0]->type), e.args[2]->type);
         bool pad = padded(*e.args[0], *e.args[1]) && padded(*e.args[0], *e.args[2]);
-        std::string c = pad ? " COLLATE RTRIM" : "";
+        std::string c = pad ? " COLLATE OL_BLANKPAD" : "";
         return "(" + key_as(*e.args[0], f) + c + (e.negated ? " NOT" : "") + " BETWEEN " + key_as(*e.args[1], f) +
                " AND " + key_as(*e.args[2], f) + ")";
       }
       case ek::in_list: {
         family f = e.args[0]->type.fam;
-        for (std::size_t k = 1; k < e.args.size(); ++k)
+        bool pad = false;
+        for (std::size_t k = 1; k < e.args.size(); ++k) {
           f = compare_family(value_type_of(f, e.args[0]->type), e.args[k]->type);
+          pad = pad || padded(*e.args[0], *e.args[k]);
+        }
+        if (pad) {
+          // Each CHAR element blank-padded, the others not.
+          std::string any;
+          for (std::size_t k = 1; k < e.args.size(); ++k)
+            any += (k > 1 ? " OR " : "") + comparison(*e.args[0], "=", *e.args[k]);
+          return std::string(e.negated ? "(NOT (" : "((") + any + "))";
+        }
         std::string list;
         for (std::size_t k = 1; k < e.args.size(); ++k) list += (k > 1 ? ", " : "") + key_as(*e.args[k], f);
         return "(" + key_as(*e.args[0], f) + (e.negated ? " NOT IN (" : " IN (") + list + "))";
@@ -2573,6 +2584,17 @@ class translator {
       out += " " + key_as(*e.args[0], cmp);
       k = 1;
     }
+    bool pad = false;
+    for (std::size_t j = 1; e.has_operand && j < pairs_end; j += 2) pad = pad || padded(*e.args[0], *e.args[j]);
+    if (pad) {
+      // CASE x WHEN y as WHEN x = y, so that CHAR values compare blank-padded.
+      out = "CASE";
+      for (; k < pairs_end; k += 2)
+        out += " WHEN " + key_as(*e.args[0], cmp) + " = " + key_as(*e.args[k], cmp) + collation(*e.args[0], *e.args[k]) +
+               " THEN " + key_as(*e.args[k + 1], e.type.fam);
+      if (e.has_else) out += " ELSE " + key_as(*e.args.back(), e.type.fam);
+      return out + " END";
+    }
     for (; k < pairs_end; k += 2) {
       out += " WHEN " + (e.has_operand ? key_as(*e.args[k], cmp) : key(*e.args[k]));
       out += " THEN " + key_as(*e.args[k + 1], e.type.fam);
@@ -2651,8 +2673,8 @@ class translator {
     }
     if (name == "NULLIF") {
       family f = compare_family(e.args[0]->type, e.args[1]->type);
-      return "CASE WHEN " + key_as(*e.args[0], f) + " = " + key_as(*e.args[1], f) + " THEN NULL ELSE " +
-             key(*e.args[0]) + " END";
+      return "CASE WHEN " + key_as(*e.args[0], f) + " = " + key_as(*e.args[1], f) + collation(*e.args[0], *e.args[1]) +
+             " THEN NULL ELSE " + key(*e.args[0]) + " END";
     }
     if (name == "DECODE") {
       family f = e.args[0]->type.fam;
@@ -2661,7 +2683,8 @@ class translator {
       std::string out = "CASE";
       std::string subject = key_as(*e.args[0], f);
       for (std::size_t k = 1; k + 1 < e.args.size(); k += 2)
-        out += " WHEN " + subject + " IS " + key_as(*e.args[k], f) + " THEN " + key_as(*e.args[k + 1], to);
+        out += " WHEN " + subject + " IS " + key_as(*e.args[k], f) + collation(*e.args[0], *e.args[k]) + " THEN " +
+               key_as(*e.args[k + 1], to);
       if (e.args.size() % 2 == 0) out += " ELSE " + key_as(*e.args.back(), to);
       return out + " END";
     }

@@ -101,6 +101,10 @@ TEST_F(query_test, texts_and_nulls) {
       {"SELECT REPLACE('abcb', 'b'), REPLACE('abc', 'b', NULL), ASCII('A'), CHR(66) FROM DUAL",
        {{"ac", "ac", "65", "B"}}},
       {"SELECT ID FROM G WHERE 'ab ' = 'ab' AND C LIKE 'ab%' AND C NOT LIKE 'ab' ORDER BY ID", {{"1"}, {"2"}}},
+      {"SELECT ID FROM G WHERE C IN ('ab', 'y') ORDER BY ID", {{"1"}, {"2"}}},
+      {"SELECT ID FROM G WHERE C > 'ab\t' ORDER BY ID", {{"1"}, {"2"}, {"4"}}},
+      {"SELECT DECODE(C, 'ab', 'y', 'n'), CASE C WHEN 'ab' THEN 'y' ELSE 'n' END, NULLIF(C, 'ab') FROM G WHERE ID = 1",
+       {{"y", "y", "<null>"}}},
       {"SELECT CAST(1/4 AS VARCHAR2(10)), CAST(ID AS CHAR(3)) || '|' FROM G WHERE ID = 1", {{".25", "1  |"}}},
   });
 }
