@@ -219,9 +219,7 @@ void pad_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
   std::string text = text_of(argv[0]);
   if (text.empty()) return sqlite3_result_null(ctx);
-  auto length = static_cast<std::size_t>(sqlite3_value_int64(argv[1]));
-  std::size_t chars = char_count(text);
-  if (chars < length) text.append(length - chars, ' ');
+  blank_pad(text, static_cast<std::size_t>(sqlite3_value_int64(argv[1])), sqlite3_value_int(argv[2]) != 0);
   result_text(ctx, text);
 }
 
@@ -376,7 +374,7 @@ void register_query_functions(sqlite3* db) {
   sqlite3_create_function(db, "OL_CAT", -1, pure, nullptr, concat_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_CATL", -1, pure, nullptr, concat_lob_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_CASTTEXT", 4, pure, nullptr, cast_text_function, nullptr, nullptr);
-  sqlite3_create_function(db, "OL_PAD", 2, pure, nullptr, pad_function, nullptr, nullptr);
+  sqlite3_create_function(db, "OL_PAD", 3, pure, nullptr, pad_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_ERR", -1, SQLITE_UTF8, nullptr, error_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_LOOP", 2, pure, nullptr, loop_function, nullptr, nullptr);
   sqlite3_create_window_function(db, "OL_SUM", 1, pure, nullptr, sum_step, sum_final, sum_value, sum_inverse, nullptr);

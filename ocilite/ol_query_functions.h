@@ -17,7 +17,8 @@
 //   OL_CATL(x, ...)       the same for a CLOB, without the limit
 //   OL_CASTTEXT(x, n, unit, pad)  CAST to VARCHAR2(n) or CHAR(n): ORA-25137
 //                         past n bytes ('B') or characters ('C')
-//   OL_PAD(x, n)          a CHAR value blank-padded to n characters
+//   OL_PAD(x, n, bytes)   a CHAR value blank-padded to n characters, or to n
+//                         bytes when `bytes` is 1
 //   OL_ERR(code)          raises ORA-code
 //   OL_SUM(x), OL_AVG(x)  exact aggregates (and window functions)
 //   OL_ONE(x)             the value of the one row of a scalar subquery;

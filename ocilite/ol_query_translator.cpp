@@ -2166,7 +2166,8 @@ class translator {
       case family::date:
         return "OL_DK(" + sql + ")";
       case family::text:
-        if (t.fixed) return "OL_PAD(" + sql + ", " + std::to_string(t.chars) + ")";
+        if (t.fixed)
+          return "OL_PAD(" + sql + ", " + std::to_string(t.chars) + ", " + (t.desc.length_unit == 'B' ? "1" : "0") + ")";
         return "NULLIF(" + sql + ", '')";
       case family::raw:
         return "NULLIF(" + sql + ", X'')";

@@ -21,7 +21,12 @@ const char* const k_script =
     "INSERT INTO \"E\" VALUES (2, 1, 'left');"
     "INSERT INTO \"E\" VALUES (3, 1, 'right');"
     "INSERT INTO \"E\" VALUES (4, 2, 'leaf');"
-    "CREATE VIEW \"V\" AS SELECT \"ID\", \"N\" FROM \"G\";";
+    "CREATE VIEW \"V\" AS SELECT \"ID\", \"N\" FROM \"G\";"
+    "CREATE TABLE \"Q\" (\"ID\" NUMBER(4), \"B\" \"CHAR(4 BYTE)\", \"T\" TIMESTAMP(6), "
+    "\"Z\" \"TIMESTAMP(6) WITH TIME ZONE\", \"D\" DATE);"
+    "INSERT INTO \"Q\" VALUES (1, 'é', '2001-03-12 10:00:00', '2001-03-12 10:00:00 +02:00', '-0044-03-15');"
+    "INSERT INTO \"Q\" VALUES (2, 'ab', '2001-03-12 10:00:00.5', '2001-03-12 08:00:00 +00:00', '-0001-12-31');"
+    "INSERT INTO \"Q\" VALUES (3, NULL, NULL, '2001-03-12 09:00:00 +00:00', '0001-01-01');";
 
 struct query_case {
   std::string sql;
@@ -106,6 +111,8 @@ TEST_F(query_test, texts_and_nulls) {
       {"SELECT DECODE(C, 'ab', 'y', 'n'), CASE C WHEN 'ab' THEN 'y' ELSE 'n' END, NULLIF(C, 'ab') FROM G WHERE ID = 1",
        {{"y", "y", "<null>"}}},
       {"SELECT CAST(1/4 AS VARCHAR2(10)), CAST(ID AS CHAR(3)) || '|' FROM G WHERE ID = 1", {{".25", "1  |"}}},
+      // CHAR(4 BYTE) holds 'é' and two blanks.
+      {"SELECT B, B || '|', LENGTH(B) FROM Q WHERE B LIKE 'é  '", {{"é  ", "é  |", "3"}}},
   });
 }
 
