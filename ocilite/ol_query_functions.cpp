@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ocilite/ol_date_math.h"
 #include "ocilite/ol_decimal.h"
 #include "ocilite/ol_error.h"
 #include "ocilite/ol_keys.h"
@@ -202,6 +203,20 @@ void date_key_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
   result_text(ctx, *key);
 }
 
+// The UTC instant of a date key, without a zone; a value without a zone is
+// taken in the session's (the process's) time zone, as the server takes it
+// when it compares one with a value that has one.
+void instant_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  guarded(ctx, [&] {
+    std::optional<datetime> t = parse_datetime(text_of(argv[0]));
+    if (!t) return result_error(ctx, 1861);
+    datetime utc = to_utc(*t);
+    utc.has_zone = false;
+    result_text(ctx, date_key(utc));
+  });
+}
+
 // Texts joined; NULL ones count as empty, an empty result is NULL.
 void concat(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool limited) {
   std::string out;
@@ -371,6 +386,7 @@ void register_query_functions(sqlite3* db) {
   sqlite3_create_function(db, "OL_NEG", 1, pure, nullptr, negate_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_NTXT", 1, pure, nullptr, number_text_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_DK", 1, pure, nullptr, date_key_function, nullptr, nullptr);
+  sqlite3_create_function(db, "OL_INSTANT", 1, pure, nullptr, instant_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_CAT", -1, pure, nullptr, concat_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_CATL", -1, pure, nullptr, concat_lob_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_CASTTEXT", 4, pure, nullptr, cast_text_function, nullptr, nullptr);

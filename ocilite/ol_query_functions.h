@@ -12,6 +12,8 @@
 //   OL_NEG(x)             -x
 //   OL_NTXT(x)            x as the server writes a number as text
 //   OL_DK(x)              the date key of a stored date or time stamp
+//   OL_INSTANT(k)         the key of k's instant in UTC, without a zone: how
+//                         a value with a time zone compares
 //   OL_CAT(x, ...)        the texts joined, NULL ones left out; NULL when
 //                         nothing is left; ORA-01489 past 4000 bytes
 //   OL_CATL(x, ...)       the same for a CLOB, without the limit

@@ -205,6 +205,15 @@ TEST_F(query_test, dates_compare_as_dates) {
        {{"+000000000 12:00:00.000000000"}}},
       {"SELECT MAX(D) FROM G WHERE ID = 5", {{"<null>"}}},
       {"SELECT COALESCE(D, DATE '1999-01-01') FROM G WHERE ID = 5", {{"1999-01-01 00:00:00"}}},
+      // A text is read in the format of the kind it is compared with.
+      {"SELECT ID FROM Q WHERE T = '12-MAR-01 10.00.00.000000 AM' OR T > '12-MAR-01 10.00.00.4 AM' ORDER BY ID",
+       {{"1"}, {"2"}}},
+      {"SELECT NVL(T, '12-MAR-01 10.00.00.5 AM') FROM Q WHERE ID = 3", {{"2001-03-12 10:00:00.500000"}}},
+      {"SELECT ID FROM G WHERE D IN (SELECT '12-MAR-01' FROM DUAL) ORDER BY ID", {{"1"}, {"2"}}},
+      // Values with a time zone compare by their instants.
+      {"SELECT ID FROM Q WHERE Z = (SELECT Z FROM Q WHERE ID = 2) ORDER BY ID", {{"1"}, {"2"}}},
+      {"SELECT ID FROM Q WHERE Z < '12-MAR-01 09.00.00.000000 AM +00:00' ORDER BY ID", {{"1"}, {"2"}}},
+      {"SELECT ID FROM Q ORDER BY Z DESC, ID", {{"3"}, {"1"}, {"2"}}},
   });
 }
 
@@ -239,6 +248,10 @@ TEST_F(query_test, the_server_refuses_with_its_errors) {
       {"SELECT EXTRACT(HOUR FROM DATE '2001-01-01') FROM DUAL", 30076},
       {"SELECT D + D FROM G", 975},
       {"SELECT ID FROM G WHERE D = '2001-03-12'", 1843},
+      {"SELECT COUNT(DISTINCT Z) FROM Q", 3001},
+      {"SELECT Z FROM Q GROUP BY Z", 3001},
+      {"SELECT MAX(Z) FROM Q", 3001},
+      {"SELECT Z FROM Q UNION SELECT Z FROM Q", 3001},
       {"SELECT CAST('abcd' AS VARCHAR2(3)) FROM DUAL", 25137},
       {"SELECT CAST(123 AS NUMBER(2)) FROM DUAL", 1438},
       {"SELECT POWER(-8, .5) FROM DUAL", 1428},
