@@ -214,6 +214,10 @@ TEST_F(query_test, dates_compare_as_dates) {
       {"SELECT ID FROM Q WHERE Z = (SELECT Z FROM Q WHERE ID = 2) ORDER BY ID", {{"1"}, {"2"}}},
       {"SELECT ID FROM Q WHERE Z < '12-MAR-01 09.00.00.000000 AM +00:00' ORDER BY ID", {{"1"}, {"2"}}},
       {"SELECT ID FROM Q ORDER BY Z DESC, ID", {{"3"}, {"1"}, {"2"}}},
+      // 44 BC, 1 BC, 1 AD.
+      {"SELECT ID, D + 1 FROM Q WHERE D < DATE '0001-01-01' ORDER BY D",
+       {{"1", "-0044-03-16 00:00:00"}, {"2", "0001-01-01 00:00:00"}}},
+      {"SELECT MIN(D), MAX(D - 1) FROM Q", {{"-0044-03-15 00:00:00", "-0001-12-31 00:00:00"}}},
   });
 }
 
