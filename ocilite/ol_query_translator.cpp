@@ -1352,6 +1352,11 @@ class translator {
         analyze_args(e, sc, f);
         value_arg(*e.args[0]);
         if (e.args[0]->type.fam == family::date) fail(932, "NUMBER got DATE");
+        if (e.args[0]->type.fam == family::interval) {
+          e.type = e.args[0]->type;
+          e.type.plain_column = false;
+          break;
+        }
         number_operand(*e.args[0]);
         e.type = number_type();
         break;
@@ -2383,6 +2388,8 @@ class translator {
         return c.stored ? key_of_stored(c.type, sql) : sql;
       }
       case ek::negate:
+        if (e.type.fam == family::interval)
+          return "OL_IVARITH('n', " + key(*e.args[0]) + ", NULL, " + (interval_ym_type(e.type) ? "1" : "0") + ")";
         return "OL_NEG(" + number_arg(*e.args[0]) + ")";
       case ek::chain:
         return chain_sql(e);

@@ -203,6 +203,8 @@ TEST_F(query_test, dates_compare_as_dates) {
        {{"2002-04-12 00:00:00", "+01 02:00:00.000000"}}},
       {"SELECT TIMESTAMP '2001-01-02 00:00:00' - TIMESTAMP '2001-01-01 12:00:00' FROM DUAL",
        {{"+000000000 12:00:00.000000000"}}},
+      {"SELECT DATE '2001-03-12' - INTERVAL '1' DAY, -INTERVAL '1' DAY FROM DUAL",
+       {{"2001-03-11 00:00:00", "-01 00:00:00.000000"}}},
       {"SELECT MAX(D) FROM G WHERE ID = 5", {{"<null>"}}},
       {"SELECT COALESCE(D, DATE '1999-01-01') FROM G WHERE ID = 5", {{"1999-01-01 00:00:00"}}},
       // A text is read in the format of the kind it is compared with.
@@ -252,6 +254,7 @@ TEST_F(query_test, the_server_refuses_with_its_errors) {
       {"SELECT EXTRACT(HOUR FROM DATE '2001-01-01') FROM DUAL", 30076},
       {"SELECT D + D FROM G", 975},
       {"SELECT ID FROM G WHERE D = '2001-03-12'", 1843},
+      {"SELECT INTERVAL '1' DAY(99999999999) FROM DUAL", 30088},
       {"SELECT COUNT(DISTINCT Z) FROM Q", 3001},
       {"SELECT Z FROM Q GROUP BY Z", 3001},
       {"SELECT MAX(Z) FROM Q", 3001},
