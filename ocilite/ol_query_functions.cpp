@@ -1,9 +1,6 @@
 #include "ocilite/ol_query_functions.h"
 
-#include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <new>
 #include <string>
@@ -14,6 +11,7 @@
 #include "ocilite/ol_error.h"
 #include "ocilite/ol_keys.h"
 #include "ocilite/ol_text.h"
+#include "ocilite/ol_text_functions.h"
 
 namespace ocilite {
 
@@ -361,23 +359,16 @@ void loop_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
   result_text(ctx, (path.empty() ? "" : path.substr(0, path.size() - 1)) + id);
 }
 
-// OL_BLANKPAD: two CHAR values compared as the server compares them, the
-// shorter padded with blanks, so that 'ab' equals 'ab   ' and a character
-// below the blank (a tab) sorts before it.
-int blank_padded_compare(void*, int a_size, const void* a, int b_size, const void* b) {
-  int common = std::min(a_size, b_size);
-  if (int r = std::memcmp(a, b, static_cast<std::size_t>(common))) return r;
-  const auto* rest = static_cast<const unsigned char*>(a_size > b_size ? a : b) + common;
-  int sign = a_size > b_size ? 1 : -1;
-  for (int k = 0; k < std::abs(a_size - b_size); ++k)
-    if (rest[k] != ' ') return rest[k] < ' ' ? -sign : sign;
-  return 0;
+// OL_BLANKPAD: two CHAR values compared as the server compares them.
+int blank_padded_collation(void*, int a_size, const void* a, int b_size, const void* b) {
+  return compare_blank_padded(std::string_view(static_cast<const char*>(a), static_cast<std::size_t>(a_size)),
+                              std::string_view(static_cast<const char*>(b), static_cast<std::size_t>(b_size)));
 }
 
 }  // namespace
 
 void register_query_functions(sqlite3* db) {
-  sqlite3_create_collation(db, "OL_BLANKPAD", SQLITE_UTF8, nullptr, blank_padded_compare);
+  sqlite3_create_collation(db, "OL_BLANKPAD", SQLITE_UTF8, nullptr, blank_padded_collation);
   const int pure = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
   sqlite3_create_function(db, "OL_NK", 1, pure, nullptr, number_key_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_NV", 1, pure, nullptr, number_value_function, nullptr, nullptr);
