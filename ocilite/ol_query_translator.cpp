@@ -1946,8 +1946,8 @@ class translator {
       }
     } else if (name == "TO_DATE" || name == "TO_TIMESTAMP") {
       args(1, 3);
+      // A date is first a text in its default format, as on the server.
       for (auto& a : e.args) text_operand(*a);
-      if (e.args[0]->type.fam == family::date) inconsistent("CHAR", e.args[0]->type);
       e.type = name == "TO_DATE" ? date_type() : timestamp_type();
     } else if (name == "TO_CHAR") {
       args(1, 3);
