@@ -914,8 +914,11 @@ class translator {
       sc.usings.push_back(g);
       value_type as = compare_type(l.first->columns[static_cast<std::size_t>(l.second)].type,
                                    r.first->columns[static_cast<std::size_t>(r.second)].type);
-      using_pairs_[&s].push_back({instant_if_zoned(key_of_column(*l.first, static_cast<std::size_t>(l.second)), as),
-                                  instant_if_zoned(key_of_column(*r.first, static_cast<std::size_t>(r.second)), as)});
+      using_pairs_[&s].push_back(
+          {instant_if_zoned(key_of_column(*l.first, static_cast<std::size_t>(l.second)), as),
+           instant_if_zoned(key_of_column(*r.first, static_cast<std::size_t>(r.second)), as) +
+               collation(l.first->columns[static_cast<std::size_t>(l.second)].type,
+                         r.first->columns[static_cast<std::size_t>(r.second)].type)});
     }
   }
 
@@ -1393,7 +1396,17 @@ class translator {
           comparable(*e.args[0], *e.args[1]);
           comparable(*e.args[0], *e.args[2]);
         } else {
-          for (std::size_t k = 1; k < e.args.size(); ++k) comparable(*e.args[0], *e.args[k]);
+          for (std::size_t k = 1; k < e.args.size(); ++k) {
+            const expr& x = *e.args[0];
+            const expr& y = *e.args[k];
+            if ((x.kind == ek::row) != (y.kind == ek::row)) fail(920);
+            if (x.kind != ek::row) {
+              comparable(x, y);
+              continue;
+            }
+            if (x.args.size() != y.args.size()) fail(x.args.size() < y.args.size() ? 913 : 947);
+            for (std::size_t j = 0; j < x.args.size(); ++j) comparable(*x.args[j], *y.args[j]);
+          }
         }
         e.type = boolean_type();
         break;
@@ -2315,11 +2328,15 @@ class translator {
   }
 
   // CHAR values and text literals compare blank-padded.
-  static bool padded(const expr& a, const expr& b) {
-    auto fixed = [](const expr& x) { return x.type.fam == family::text && x.type.fixed; };
+  static bool padded(const value_type& a, const value_type& b) {
+    auto fixed = [](const value_type& x) { return x.fam == family::text && x.fixed; };
     return fixed(a) && fixed(b);
   }
-  static std::string collation(const expr& a, const expr& b) { return padded(a, b) ? " COLLATE OL_BLANKPAD" : ""; }
+  static bool padded(const expr& a, const expr& b) { return padded(a.type, b.type); }
+  static std::string collation(const value_type& a, const value_type& b) {
+    return padded(a, b) ? " COLLATE OL_BLANKPAD" : "";
+  }
+  static std::string collation(const expr& a, const expr& b) { return collation(a.type, b.type); }
 
   // The type in which two values are compared: compare_family's; of a date
   // and a date or a text the wider kind (DATE, TIMESTAMP, WITH TIME ZONE),
@@ -2419,11 +2436,13 @@ class translator {
           as = compare_type(as, e.args[k]->type);
           pad = pad || padded(*e.args[0], *e.args[k]);
         }
-        if (pad) {
+        bool rows = e.args[0]->kind == ek::row;
+        if (pad || rows) {
           // Each CHAR element blank-padded, the others not.
           std::string any;
           for (std::size_t k = 1; k < e.args.size(); ++k)
-            any += (k > 1 ? " OR " : "") + comparison(*e.args[0], "=", *e.args[k]);
+            any += (k > 1 ? " OR " : "") +
+                   (rows ? row_comparison(*e.args[0], "=", *e.args[k]) : comparison(*e.args[0], "=", *e.args[k]));
           return std::string(e.negated ? "(NOT (" : "((") + any + "))";
         }
         std::string list;
@@ -2436,10 +2455,12 @@ class translator {
         if (e.args[0]->kind == ek::row) {
           for (std::size_t k = 0; k < e.args[0]->args.size(); ++k)
             left += (k ? ", " : "") +
-                    compared(*e.args[0]->args[k], compare_type(e.args[0]->args[k]->type, cols[k].type));
+                    compared(*e.args[0]->args[k], compare_type(e.args[0]->args[k]->type, cols[k].type)) +
+                    collation(e.args[0]->args[k]->type, cols[k].type);
           left = "(" + left + ")";
         } else {
-          left = compared(*e.args[0], compare_type(e.args[0]->type, cols[0].type));
+          left = compared(*e.args[0], compare_type(e.args[0]->type, cols[0].type)) +
+                 collation(e.args[0]->type, cols[0].type);
         }
         return "(" + left + (e.negated ? " NOT IN (" : " IN (") + subquery_columns(e, cols) + "))";
       }
@@ -2523,7 +2544,7 @@ class translator {
       const auto& cols = subquery_types_.at(&e);
       value_type as = compare_type(a.type, cols[0].type);
       std::string c = column_compared("\"_s\"." + column_name(0), cols[0].type, as);
-      std::string test = "(" + compared(a, as) + " " + e.text + " " + c + ")";
+      std::string test = "(" + compared(a, as) + " " + e.text + " " + c + collation(a.type, cols[0].type) + ")";
       std::string from = " FROM (" + subqueries_.at(&e) + ") AS \"_s\"";
       if (e.quantifier == "ANY") return "EXISTS (SELECT 1" + from + " WHERE " + test + ")";
       return "(NOT EXISTS (SELECT 1" + from + " WHERE " + test + " IS NOT 1))";
@@ -2535,16 +2556,19 @@ class translator {
         out += (out.empty() ? "" : e.quantifier == "ANY" ? " OR " : " AND ") + comparison(a, e.text, *x);
       return "(" + out + ")";
     }
-    if (a.kind == ek::row) {
-      std::string l, r;
-      for (std::size_t k = 0; k < a.args.size(); ++k) {
-        value_type as = compare_type(a.args[k]->type, b.args[k]->type);
-        l += (k ? ", " : "") + compared(*a.args[k], as);
-        r += (k ? ", " : "") + compared(*b.args[k], as);
-      }
-      return "((" + l + ") " + e.text + " (" + r + "))";
-    }
+    if (a.kind == ek::row) return row_comparison(a, e.text, b);
     return comparison(a, e.text, b);
+  }
+
+  // (a, b) op (c, d), each pair compared in its type.
+  std::string row_comparison(const expr& a, const std::string& op, const expr& b) {
+    std::string l, r;
+    for (std::size_t k = 0; k < a.args.size(); ++k) {
+      value_type as = compare_type(a.args[k]->type, b.args[k]->type);
+      l += (k ? ", " : "") + compared(*a.args[k], as);
+      r += (k ? ", " : "") + compared(*b.args[k], as) + collation(*a.args[k], *b.args[k]);
+    }
+    return "((" + l + ") " + op + " (" + r + "))";
   }
 
   // A chain of arithmetic: one call of up to 126 operands; a longer one in
