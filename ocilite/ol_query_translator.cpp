@@ -2296,6 +2296,10 @@ class translator {
     if (is_null(e.type)) return "NULL";
     // A column of no Oracle type compares as SQLite compares: stored forms.
     if (to == family::other) return e.type.fam == family::other ? key(e) : out_sql(e);
+    // A TIMESTAMP where a DATE is due loses its fraction, rounded.
+    if (to == family::date && type.desc.kind == col_kind::date && e.type.fam == family::date &&
+        e.type.desc.kind != col_kind::date)
+      return "OL_ASDATE(" + key(e) + ")";
     if (e.type.fam == to || to == family::null) return key(e);
     switch (to) {
       case family::number:
@@ -2504,7 +2508,7 @@ class translator {
         const expr& a = *e.args[0];
         if (a.type.fam == family::interval)
           return "OL_IVEXTRACT('" + e.text + "', " + key(a) + ", " + (interval_ym_type(a.type) ? "1" : "0") + ")";
-        return "OL_EXTRACT('" + e.text + "', " + key_as(a, date_type()) + ", " + kind_sql(a.type) + ")";
+        return "OL_EXTRACT('" + e.text + "', " + key(a) + ", " + kind_sql(a.type) + ")";
       }
       case ek::trim:
         return "OL_TRIM(" + text_of(*e.args[0]) + ", '" + e.text + "', " +

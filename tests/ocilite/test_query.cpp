@@ -215,6 +215,9 @@ TEST_F(query_test, dates_compare_as_dates) {
       {"SELECT ID FROM Q WHERE T = '12-MAR-01 10.00.00.000000 AM' OR T > '12-MAR-01 10.00.00.4 AM' ORDER BY ID",
        {{"1"}, {"2"}}},
       {"SELECT NVL(T, '12-MAR-01 10.00.00.5 AM') FROM Q WHERE ID = 3", {{"2001-03-12 10:00:00.500000"}}},
+      // A TIMESTAMP where a DATE is due is rounded to the second, as CAST rounds it.
+      {"SELECT NVL(CAST(NULL AS DATE), T), GREATEST(DATE '2001-03-12', T), CAST(T AS DATE) FROM Q WHERE ID = 2",
+       {{"2001-03-12 10:00:01", "2001-03-12 10:00:01", "2001-03-12 10:00:01"}}},
       {"SELECT ID FROM G WHERE D IN (SELECT '12-MAR-01' FROM DUAL) ORDER BY ID", {{"1"}, {"2"}}},
       // Values with a time zone compare by their instants.
       {"SELECT ID FROM Q WHERE Z = (SELECT Z FROM Q WHERE ID = 2) ORDER BY ID", {{"1"}, {"2"}}},
