@@ -2289,6 +2289,9 @@ class translator {
            std::to_string(std::max<int>(d.scale, 0)) + ")";
   }
 
+  // The value converted to the family `to`, as a key (a text to a DATE).
+  std::string key_as(const expr& e, family to) { return key_as(e, value_type_of(to, e.type)); }
+
   // The value converted to the type `to`, as a key; a text becomes a date
   // of to's kind, read in that kind's format.
   std::string key_as(const expr& e, const value_type& type) {
@@ -2738,7 +2741,7 @@ class translator {
       std::string arg = name == "SUM" || name == "AVG" ? number_arg(*e.args[0]) : key(*e.args[0]);
       std::string d = e.distinct ? "DISTINCT " : "";
       if (name == "SUM" || name == "AVG") {
-        if (e.distinct) arg = key_as(*e.args[0], number_type());
+        if (e.distinct) arg = key_as(*e.args[0], family::number);
         return std::string(name == "SUM" ? "OL_SUM(" : "OL_AVG(") + d + arg + ")";
       }
       return std::string(name == "MIN" ? "min(" : "max(") + d + arg + ")";
@@ -2809,7 +2812,7 @@ class translator {
       for (std::size_t k = 0; k < e.args.size(); ++k) {
         char want = builtin_arg(*r, k);
         const expr& a = *e.args[k];
-        out += (k ? ", " : "") + (want == 'N' ? number_arg(a) : want == 'T' ? text_of(a) : key_as(a, date_type()));
+        out += (k ? ", " : "") + (want == 'N' ? number_arg(a) : want == 'T' ? text_of(a) : key_as(a, family::date));
       }
       return out + ")";
     }
