@@ -1,5 +1,7 @@
 #include "ocilite/ol_builtin_functions.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <new>
 #include <optional>
 #include <string>
@@ -222,6 +224,7 @@ T interval_step(const std::string& op, const T& x, const args& a, T (*operand)(c
 
 void interval_arith_of(sqlite3_context* c, const args& a) {
   std::string op = a.text(0);
+  if (op != "n" && a.null(2)) return sqlite3_result_null(c);
   if (sqlite3_value_int(a.argv[3]) != 0) return result_text(c, ym_text(interval_step(op, ym_of(a, 1), a, ym_of)));
   result_text(c, ds_text(interval_step(op, ds_of(a, 1), a, ds_of)));
 }
@@ -331,7 +334,7 @@ const function_row k_functions[] = {
     {"OL_DATESPAN", 2, 2, call<date_span_of, 2>},
     {"OL_IVEXTRACT", 3, 3, call<interval_extract_of, 2>},
     {"OL_IVTEXT", 4, 4, call<interval_text_of, 1>},
-    {"OL_IVARITH", 3, 4, call<interval_arith_of, 3>},
+    {"OL_IVARITH", 3, 4, call<interval_arith_of, 2>},
     {"OL_UPPER", 1, 1, call<upper_of, 1>},
     {"OL_LOWER", 1, 1, call<lower_of, 1>},
     {"OL_INITCAP", 1, 1, call<initcap_of, 1>},
@@ -371,13 +374,19 @@ std::string interval_literal(const std::string& text, const std::string& qualifi
   };
   std::size_t to = qualifier.find(" TO ");
   std::string lead = qualifier.substr(0, to), trail = to == std::string::npos ? lead : qualifier.substr(to + 4);
-  auto precision = [](const std::string& part, int fallback, int index) {
+  // A precision past any the server takes stays past them: check_qualifier
+  // refuses it.
+  auto number = [](const std::string& digits) {
+    long n = std::strtol(digits.c_str(), nullptr, 10);
+    return static_cast<int>(std::clamp<long>(n, 0, 1000));
+  };
+  auto precision = [&](const std::string& part, int fallback, int index) {
     std::size_t open = part.find('(');
     if (open == std::string::npos) return fallback;
     std::string inner = part.substr(open + 1, part.find(')') - open - 1);
     std::size_t comma = inner.find(',');
-    if (index == 1) return comma == std::string::npos ? fallback : std::stoi(inner.substr(comma + 1));
-    return std::stoi(inner.substr(0, comma));
+    if (index == 1) return comma == std::string::npos ? fallback : number(inner.substr(comma + 1));
+    return number(inner.substr(0, comma));
   };
   auto name = [](const std::string& part) { return part.substr(0, part.find('(')); };
   q.leading = field_of(name(lead));

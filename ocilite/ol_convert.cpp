@@ -79,8 +79,7 @@ std::string value_text(const column_desc& col, const cell& v) {
       return v.type == SQLITE_INTEGER ? std::to_string(v.i) : v.bytes;
     case col_kind::fixed_char: {
       std::string text = v.type == SQLITE_TEXT ? v.bytes : number_text(decimal_of(v));
-      std::size_t chars = char_count(text);
-      if (chars < col.type.char_length) text.append(col.type.char_length - chars, ' ');
+      blank_pad(text, col.type.char_length, col.type.length_unit == 'B');
       return text;
     }
     default:

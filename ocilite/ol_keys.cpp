@@ -143,7 +143,12 @@ cell stored_number(const number_value& n) {
   }
 }
 
-std::string date_key(const datetime& t) { return datetime_text(t, true, t.has_zone); }
+std::string date_key(const datetime& t) {
+  if (t.year >= 0) return datetime_text(t, true, t.has_zone);
+  datetime shown = t;
+  shown.year = 10000 + t.year;
+  return "!" + datetime_text(shown, true, t.has_zone);
+}
 
 std::optional<std::string> date_key(std::string_view stored) {
   auto t = parse_datetime(stored);

@@ -43,7 +43,9 @@ cell stored_number(const number_value& n);
 
 // Date key: "YYYY-MM-DD HH24:MI:SS.fffffffff", a TIMESTAMP WITH TIME ZONE
 // with " +hh:mm" after it; DATE and TIMESTAMP values compare with each
-// other. Nothing for a text that is no date.
+// other. A year BC is "!" and 10000 less its number ("!9956" is 44 BC),
+// so that the years BC sort in their order and before the years AD.
+// parse_datetime reads a key back. Nothing for a text that is no date.
 std::optional<std::string> date_key(std::string_view stored);
 std::string date_key(const datetime& t);
 

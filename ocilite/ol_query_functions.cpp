@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "ocilite/ol_date_math.h"
 #include "ocilite/ol_decimal.h"
 #include "ocilite/ol_error.h"
 #include "ocilite/ol_keys.h"
 #include "ocilite/ol_text.h"
+#include "ocilite/ol_text_functions.h"
 
 namespace ocilite {
 
@@ -199,6 +201,20 @@ void date_key_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
   result_text(ctx, *key);
 }
 
+// The UTC instant of a date key, without a zone; a value without a zone is
+// taken in the session's (the process's) time zone, as the server takes it
+// when it compares one with a value that has one.
+void instant_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  guarded(ctx, [&] {
+    std::optional<datetime> t = parse_datetime(text_of(argv[0]));
+    if (!t) return result_error(ctx, 1861);
+    datetime utc = to_utc(*t);
+    utc.has_zone = false;
+    result_text(ctx, date_key(utc));
+  });
+}
+
 // Texts joined; NULL ones count as empty, an empty result is NULL.
 void concat(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool limited) {
   std::string out;
@@ -216,9 +232,7 @@ void pad_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
   std::string text = text_of(argv[0]);
   if (text.empty()) return sqlite3_result_null(ctx);
-  auto length = static_cast<std::size_t>(sqlite3_value_int64(argv[1]));
-  std::size_t chars = char_count(text);
-  if (chars < length) text.append(length - chars, ' ');
+  blank_pad(text, static_cast<std::size_t>(sqlite3_value_int64(argv[1])), sqlite3_value_int(argv[2]) != 0);
   result_text(ctx, text);
 }
 
@@ -345,9 +359,16 @@ void loop_function(sqlite3_context* ctx, int, sqlite3_value** argv) {
   result_text(ctx, (path.empty() ? "" : path.substr(0, path.size() - 1)) + id);
 }
 
+// OL_BLANKPAD: two CHAR values compared as the server compares them.
+int blank_padded_collation(void*, int a_size, const void* a, int b_size, const void* b) {
+  return compare_blank_padded(std::string_view(static_cast<const char*>(a), static_cast<std::size_t>(a_size)),
+                              std::string_view(static_cast<const char*>(b), static_cast<std::size_t>(b_size)));
+}
+
 }  // namespace
 
 void register_query_functions(sqlite3* db) {
+  sqlite3_create_collation(db, "OL_BLANKPAD", SQLITE_UTF8, nullptr, blank_padded_collation);
   const int pure = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
   sqlite3_create_function(db, "OL_NK", 1, pure, nullptr, number_key_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_NV", 1, pure, nullptr, number_value_function, nullptr, nullptr);
@@ -356,10 +377,11 @@ void register_query_functions(sqlite3* db) {
   sqlite3_create_function(db, "OL_NEG", 1, pure, nullptr, negate_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_NTXT", 1, pure, nullptr, number_text_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_DK", 1, pure, nullptr, date_key_function, nullptr, nullptr);
+  sqlite3_create_function(db, "OL_INSTANT", 1, pure, nullptr, instant_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_CAT", -1, pure, nullptr, concat_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_CATL", -1, pure, nullptr, concat_lob_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_CASTTEXT", 4, pure, nullptr, cast_text_function, nullptr, nullptr);
-  sqlite3_create_function(db, "OL_PAD", 2, pure, nullptr, pad_function, nullptr, nullptr);
+  sqlite3_create_function(db, "OL_PAD", 3, pure, nullptr, pad_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_ERR", -1, SQLITE_UTF8, nullptr, error_function, nullptr, nullptr);
   sqlite3_create_function(db, "OL_LOOP", 2, pure, nullptr, loop_function, nullptr, nullptr);
   sqlite3_create_window_function(db, "OL_SUM", 1, pure, nullptr, sum_step, sum_final, sum_value, sum_inverse, nullptr);

@@ -12,16 +12,20 @@
 //   OL_NEG(x)             -x
 //   OL_NTXT(x)            x as the server writes a number as text
 //   OL_DK(x)              the date key of a stored date or time stamp
+//   OL_INSTANT(k)         the key of k's instant in UTC, without a zone: how
+//                         a value with a time zone compares
 //   OL_CAT(x, ...)        the texts joined, NULL ones left out; NULL when
 //                         nothing is left; ORA-01489 past 4000 bytes
 //   OL_CATL(x, ...)       the same for a CLOB, without the limit
 //   OL_CASTTEXT(x, n, unit, pad)  CAST to VARCHAR2(n) or CHAR(n): ORA-25137
 //                         past n bytes ('B') or characters ('C')
-//   OL_PAD(x, n)          a CHAR value blank-padded to n characters
+//   OL_PAD(x, n, bytes)   a CHAR value blank-padded to n characters, or to n
+//                         bytes when `bytes` is 1
 //   OL_ERR(code)          raises ORA-code
 //   OL_SUM(x), OL_AVG(x)  exact aggregates (and window functions)
 //   OL_ONE(x)             the value of the one row of a scalar subquery;
 //                         ORA-01427 for a second row
+//   COLLATE OL_BLANKPAD   the blank-padded comparison of two CHAR values
 //   OL_LOOP(path, id)     the path of a CONNECT BY row: ORA-01436 when id
 //                         is on it already
 #pragma once

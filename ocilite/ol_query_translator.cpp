@@ -401,6 +401,10 @@ class translator {
       if (is_lob(l.type) || is_lob(r.type) || l.type.fam == family::long_text || r.type.fam == family::long_text) {
         if (q.kind != query_expr::union_all) inconsistent("-", is_lob(l.type) ? l.type : r.type);
       }
+      if (q.kind != query_expr::union_all) {
+        refuse_zoned(l.type);
+        refuse_zoned(r.type);
+      }
       if (is_null(l.type)) {
         l.type = r.type;
       } else if (!is_null(r.type)) {
@@ -446,7 +450,7 @@ class translator {
       if (c.type.fam == family::interval) fail(3001);
       std::string sql = column_name(position);
       if (c.stored) sql = key_of_stored(c.type, sql);
-      out += (out.empty() ? " ORDER BY " : ", ") + order_term(sql, k.desc, k.nulls);
+      out += (out.empty() ? " ORDER BY " : ", ") + order_term(instant_if_zoned(sql, c.type), k.desc, k.nulls);
     }
     return out;
   }
@@ -596,6 +600,7 @@ class translator {
       analyze(*g, sc, f);
       value_arg(*g);
       if (is_lob(g->type)) inconsistent("-", g->type);
+      refuse_zoned(g->type);
       groups.push_back(g.get());
     }
     if (b.having) {
@@ -641,6 +646,7 @@ class translator {
     for (item* it : items) {
       if (it->e->type.fam == family::boolean) fail(923);
       if (b.distinct && is_lob(it->e->type)) inconsistent("-", it->e->type);
+      if (b.distinct) refuse_zoned(it->e->type);
     }
 
     std::string saved_level = current_level_;
@@ -706,7 +712,7 @@ class translator {
 
     for (std::size_t k = 0; order && k < order->order.size(); ++k) {
       const order_key& o = order->order[k];
-      out.order += (out.order.empty() ? " ORDER BY " : ", ") + order_term(key(*order_exprs[k]), o.desc, o.nulls);
+      out.order += (out.order.empty() ? " ORDER BY " : ", ") + order_term(sort_key(*order_exprs[k]), o.desc, o.nulls);
     }
     if (order) out.limit = limit_of(*order);
     std::string sql;
@@ -733,7 +739,7 @@ class translator {
     inner.order.clear();
     inner.limit = " LIMIT " + std::to_string(n);
     std::size_t visible = inner.items.size();
-    for (std::size_t k = 0; k < order_exprs.size(); ++k) inner.items.push_back(key(*order_exprs[k]));
+    for (std::size_t k = 0; k < order_exprs.size(); ++k) inner.items.push_back(sort_key(*order_exprs[k]));
     std::string list;
     for (std::size_t k = 0; k < visible; ++k)
       list += (k ? ", " : "") + std::string("\"_r\".") + column_name(k) + (final_list ? "" : " AS " + column_name(k));
@@ -906,8 +912,13 @@ class translator {
       g.kind = s.join.kind;
       g.members = {l, r};
       sc.usings.push_back(g);
-      using_pairs_[&s].push_back({key_of_column(*l.first, static_cast<std::size_t>(l.second)),
-                                  key_of_column(*r.first, static_cast<std::size_t>(r.second))});
+      value_type as = compare_type(l.first->columns[static_cast<std::size_t>(l.second)].type,
+                                   r.first->columns[static_cast<std::size_t>(r.second)].type);
+      using_pairs_[&s].push_back(
+          {instant_if_zoned(key_of_column(*l.first, static_cast<std::size_t>(l.second)), as),
+           instant_if_zoned(key_of_column(*r.first, static_cast<std::size_t>(r.second)), as) +
+               collation(l.first->columns[static_cast<std::size_t>(l.second)].type,
+                         r.first->columns[static_cast<std::size_t>(r.second)].type)});
     }
   }
 
@@ -1344,6 +1355,11 @@ class translator {
         analyze_args(e, sc, f);
         value_arg(*e.args[0]);
         if (e.args[0]->type.fam == family::date) fail(932, "NUMBER got DATE");
+        if (e.args[0]->type.fam == family::interval) {
+          e.type = e.args[0]->type;
+          e.type.plain_column = false;
+          break;
+        }
         number_operand(*e.args[0]);
         e.type = number_type();
         break;
@@ -1380,7 +1396,17 @@ class translator {
           comparable(*e.args[0], *e.args[1]);
           comparable(*e.args[0], *e.args[2]);
         } else {
-          for (std::size_t k = 1; k < e.args.size(); ++k) comparable(*e.args[0], *e.args[k]);
+          for (std::size_t k = 1; k < e.args.size(); ++k) {
+            const expr& x = *e.args[0];
+            const expr& y = *e.args[k];
+            if ((x.kind == ek::row) != (y.kind == ek::row)) fail(920);
+            if (x.kind != ek::row) {
+              comparable(x, y);
+              continue;
+            }
+            if (x.args.size() != y.args.size()) fail(x.args.size() < y.args.size() ? 913 : 947);
+            for (std::size_t j = 0; j < x.args.size(); ++j) comparable(*x.args[j], *y.args[j]);
+          }
         }
         e.type = boolean_type();
         break;
@@ -1871,6 +1897,7 @@ class translator {
         }
         if (name == "SUM" || name == "AVG") number_operand(x);
         if ((name == "MIN" || name == "MAX") && x.type.fam == family::interval) fail(3001);
+        if (name == "MIN" || name == "MAX" || e.distinct) refuse_zoned(x.type);
       }
       if (name == "COUNT" || name == "SUM" || name == "AVG")
         e.type = number_type();
@@ -1928,11 +1955,12 @@ class translator {
       for (expr* r : all) {
         convertible(*r, e.type);
         comparable(*e.args[0], *r);
+        refuse_zoned(r->type);
       }
     } else if (name == "TO_DATE" || name == "TO_TIMESTAMP") {
       args(1, 3);
+      // A date is first a text in its default format, as on the server.
       for (auto& a : e.args) text_operand(*a);
-      if (e.args[0]->type.fam == family::date) inconsistent("CHAR", e.args[0]->type);
       e.type = name == "TO_DATE" ? date_type() : timestamp_type();
     } else if (name == "TO_CHAR") {
       args(1, 3);
@@ -2027,7 +2055,10 @@ class translator {
     flags inner = f;
     inner.windows = false;
     inner.aggregates = f.aggregates;
-    for (auto& p : e.over->partition) analyze(*p, sc, inner);
+    for (auto& p : e.over->partition) {
+      analyze(*p, sc, inner);
+      refuse_zoned(p->type);
+    }
     for (auto& k : e.over->order) analyze(*k.e, sc, inner);
     if (is_ranking(name)) {
       if (!e.args.empty() || e.star_arg) fail(909);
@@ -2042,6 +2073,7 @@ class translator {
       else
         e.type = e.args[0]->type, e.type.plain_column = false;
       if ((name == "SUM" || name == "AVG") && !e.star_arg) number_operand(*e.args[0]);
+      if ((name == "MIN" || name == "MAX") && !e.star_arg) refuse_zoned(e.args[0]->type);
     } else {
       fail(904, "\"" + name + "\"");
     }
@@ -2166,7 +2198,8 @@ class translator {
       case family::date:
         return "OL_DK(" + sql + ")";
       case family::text:
-        if (t.fixed) return "OL_PAD(" + sql + ", " + std::to_string(t.chars) + ")";
+        if (t.fixed)
+          return "OL_PAD(" + sql + ", " + std::to_string(t.chars) + ", " + (t.desc.length_unit == 'B' ? "1" : "0") + ")";
         return "NULLIF(" + sql + ", '')";
       case family::raw:
         return "NULLIF(" + sql + ", X'')";
@@ -2256,11 +2289,20 @@ class translator {
            std::to_string(std::max<int>(d.scale, 0)) + ")";
   }
 
-  // The value converted to the family `to`, as a key.
-  std::string key_as(const expr& e, family to) {
+  // The value converted to the family `to`, as a key (a text to a DATE).
+  std::string key_as(const expr& e, family to) { return key_as(e, value_type_of(to, e.type)); }
+
+  // The value converted to the type `to`, as a key; a text becomes a date
+  // of to's kind, read in that kind's format.
+  std::string key_as(const expr& e, const value_type& type) {
+    const family to = type.fam;
     if (is_null(e.type)) return "NULL";
     // A column of no Oracle type compares as SQLite compares: stored forms.
     if (to == family::other) return e.type.fam == family::other ? key(e) : out_sql(e);
+    // A TIMESTAMP where a DATE is due loses its fraction, rounded.
+    if (to == family::date && type.desc.kind == col_kind::date && e.type.fam == family::date &&
+        e.type.desc.kind != col_kind::date)
+      return "OL_ASDATE(" + key(e) + ")";
     if (e.type.fam == to || to == family::null) return key(e);
     switch (to) {
       case family::number:
@@ -2270,7 +2312,7 @@ class translator {
         return text_of(e);
       case family::date:
         if (e.kind == ek::param) return "OL_DK(" + key(e) + ")";
-        return "OL_TODATE(" + key(e) + ", 0)";
+        return "OL_TODATE(" + key(e) + ", " + kind_sql(type) + ")";
       case family::raw:
         if (e.kind == ek::string) return blob_literal(hex_to_bytes(e.text));
         fail(3001);
@@ -2293,15 +2335,59 @@ class translator {
   }
 
   // CHAR values and text literals compare blank-padded.
-  static bool padded(const expr& a, const expr& b) {
-    auto fixed = [](const expr& x) { return x.type.fam == family::text && x.type.fixed; };
+  static bool padded(const value_type& a, const value_type& b) {
+    auto fixed = [](const value_type& x) { return x.fam == family::text && x.fixed; };
     return fixed(a) && fixed(b);
+  }
+  static bool padded(const expr& a, const expr& b) { return padded(a.type, b.type); }
+  static std::string collation(const value_type& a, const value_type& b) {
+    return padded(a, b) ? " COLLATE OL_BLANKPAD" : "";
+  }
+  static std::string collation(const expr& a, const expr& b) { return collation(a.type, b.type); }
+
+  // The type in which two values are compared: compare_family's; of a date
+  // and a date or a text the wider kind (DATE, TIMESTAMP, WITH TIME ZONE),
+  // in whose format a text is read.
+  static value_type compare_type(const value_type& a, const value_type& b) {
+    family f = compare_family(a, b);
+    if (f != family::date) return value_type_of(f, a);
+    auto rank = [](const value_type& v) {
+      if (v.fam != family::date) return -1;
+      return v.desc.kind == col_kind::timestamp_tz ? 2 : v.desc.kind == col_kind::date ? 0 : 1;
+    };
+    return rank(a) >= rank(b) ? a : b;
+  }
+
+  static bool zoned(const value_type& t) { return t.fam == family::date && t.desc.kind == col_kind::timestamp_tz; }
+
+  // Values with a time zone are equal by their instants, which their keys
+  // do not show: grouping them, DISTINCT, UNION, MIN and MAX would keep
+  // apart what the server takes as one.
+  static void refuse_zoned(const value_type& t) {
+    if (zoned(t)) fail(3001);
+  }
+
+  // A key that compares and sorts as a value of the type: a value with a
+  // time zone (or compared with one) by its instant.
+  static std::string instant_if_zoned(const std::string& sql, const value_type& as) {
+    return zoned(as) ? "OL_INSTANT(" + sql + ")" : sql;
+  }
+
+  std::string sort_key(const expr& e) { return instant_if_zoned(key(e), e.type); }
+
+  // The value as it is compared in the type `as`.
+  std::string compared(const expr& e, const value_type& as) { return instant_if_zoned(key_as(e, as), as); }
+
+  // A subquery's column (a key) as it is compared in the type `as`.
+  static std::string column_compared(std::string sql, const value_type& from, const value_type& as) {
+    if (from.fam != as.fam && as.fam == family::number) sql = "OL_NK(" + sql + ")";
+    if (from.fam == family::text && as.fam == family::date) sql = "OL_TODATE(" + sql + ", " + kind_sql(as) + ")";
+    return instant_if_zoned(sql, as);
   }
 
   std::string comparison(const expr& a, const std::string& op, const expr& b) {
-    family f = compare_family(a.type, b.type);
-    std::string l = key_as(a, f), r = key_as(b, f);
-    return "(" + l + " " + op + " " + r + (padded(a, b) ? " COLLATE RTRIM" : "") + ")";
+    value_type as = compare_type(a.type, b.type);
+    return "(" + compared(a, as) + " " + op + " " + compared(b, as) + collation(a, b) + ")";
   }
 
   // The value in canonical form.
@@ -2326,6 +2412,8 @@ class translator {
         return c.stored ? key_of_stored(c.type, sql) : sql;
       }
       case ek::negate:
+        if (e.type.fam == family::interval)
+          return "OL_IVARITH('n', " + key(*e.args[0]) + ", NULL, " + (interval_ym_type(e.type) ? "1" : "0") + ")";
         return "OL_NEG(" + number_arg(*e.args[0]) + ")";
       case ek::chain:
         return chain_sql(e);
@@ -2342,31 +2430,44 @@ class translator {
       case ek::is_null:
         return "(" + key(*e.args[0]) + (e.negated ? " IS NOT NULL)" : " IS NULL)");
       case ek::between: {
-        family f = compare_family(e.args[0]->type, e.args[1]->type);
-        f = compare_family(value_type_of(f, e.args[0]->type), e.args[2]->type);
+        value_type as = compare_type(compare_type(e.args[0]->type, e.args[1]->type), e.args[2]->type);
         bool pad = padded(*e.args[0], *e.args[1]) && padded(*e.args[0], *e.args[2]);
-        std::string c = pad ? " COLLATE RTRIM" : "";
-        return "(" + key_as(*e.args[0], f) + c + (e.negated ? " NOT" : "") + " BETWEEN " + key_as(*e.args[1], f) +
-               " AND " + key_as(*e.args[2], f) + ")";
+        std::string c = pad ? " COLLATE OL_BLANKPAD" : "";
+        return "(" + compared(*e.args[0], as) + c + (e.negated ? " NOT" : "") + " BETWEEN " +
+               compared(*e.args[1], as) + " AND " + compared(*e.args[2], as) + ")";
       }
       case ek::in_list: {
-        family f = e.args[0]->type.fam;
-        for (std::size_t k = 1; k < e.args.size(); ++k)
-          f = compare_family(value_type_of(f, e.args[0]->type), e.args[k]->type);
+        value_type as = e.args[0]->type;
+        bool pad = false;
+        for (std::size_t k = 1; k < e.args.size(); ++k) {
+          as = compare_type(as, e.args[k]->type);
+          pad = pad || padded(*e.args[0], *e.args[k]);
+        }
+        bool rows = e.args[0]->kind == ek::row;
+        if (pad || rows) {
+          // Each CHAR element blank-padded, the others not.
+          std::string any;
+          for (std::size_t k = 1; k < e.args.size(); ++k)
+            any += (k > 1 ? " OR " : "") +
+                   (rows ? row_comparison(*e.args[0], "=", *e.args[k]) : comparison(*e.args[0], "=", *e.args[k]));
+          return std::string(e.negated ? "(NOT (" : "((") + any + "))";
+        }
         std::string list;
-        for (std::size_t k = 1; k < e.args.size(); ++k) list += (k > 1 ? ", " : "") + key_as(*e.args[k], f);
-        return "(" + key_as(*e.args[0], f) + (e.negated ? " NOT IN (" : " IN (") + list + "))";
+        for (std::size_t k = 1; k < e.args.size(); ++k) list += (k > 1 ? ", " : "") + compared(*e.args[k], as);
+        return "(" + compared(*e.args[0], as) + (e.negated ? " NOT IN (" : " IN (") + list + "))";
       }
       case ek::in_query: {
         const auto& cols = subquery_types_.at(&e);
         std::string left;
         if (e.args[0]->kind == ek::row) {
           for (std::size_t k = 0; k < e.args[0]->args.size(); ++k)
-            left +=
-                (k ? ", " : "") + key_as(*e.args[0]->args[k], compare_family(e.args[0]->args[k]->type, cols[k].type));
+            left += (k ? ", " : "") +
+                    compared(*e.args[0]->args[k], compare_type(e.args[0]->args[k]->type, cols[k].type)) +
+                    collation(e.args[0]->args[k]->type, cols[k].type);
           left = "(" + left + ")";
         } else {
-          left = key_as(*e.args[0], compare_family(e.args[0]->type, cols[0].type));
+          left = compared(*e.args[0], compare_type(e.args[0]->type, cols[0].type)) +
+                 collation(e.args[0]->type, cols[0].type);
         }
         return "(" + left + (e.negated ? " NOT IN (" : " IN (") + subquery_columns(e, cols) + "))";
       }
@@ -2410,7 +2511,7 @@ class translator {
         const expr& a = *e.args[0];
         if (a.type.fam == family::interval)
           return "OL_IVEXTRACT('" + e.text + "', " + key(a) + ", " + (interval_ym_type(a.type) ? "1" : "0") + ")";
-        return "OL_EXTRACT('" + e.text + "', " + key_as(a, family::date) + ", " + kind_sql(a.type) + ")";
+        return "OL_EXTRACT('" + e.text + "', " + key(a) + ", " + kind_sql(a.type) + ")";
       }
       case ek::trim:
         return "OL_TRIM(" + text_of(*e.args[0]) + ", '" + e.text + "', " +
@@ -2436,10 +2537,9 @@ class translator {
     std::string list;
     for (std::size_t k = 0; k < cols.size(); ++k) {
       std::string c = "\"_s\"." + column_name(k);
-      family want = e.args[0]->kind == ek::row ? compare_family(e.args[0]->args[k]->type, cols[k].type)
-                                               : compare_family(e.args[0]->type, cols[k].type);
-      if (cols[k].type.fam != want && want == family::number) c = "OL_NK(" + c + ")";
-      list += (k ? ", " : "") + c;
+      value_type as = e.args[0]->kind == ek::row ? compare_type(e.args[0]->args[k]->type, cols[k].type)
+                                                 : compare_type(e.args[0]->type, cols[k].type);
+      list += (k ? ", " : "") + column_compared(c, cols[k].type, as);
     }
     return "SELECT " + list + " FROM (" + subqueries_.at(&e) + ") AS \"_s\"";
   }
@@ -2449,10 +2549,9 @@ class translator {
     if (e.sub) {
       // x op ANY (subquery): some row compares so; x op ALL: none fails to.
       const auto& cols = subquery_types_.at(&e);
-      family f = compare_family(a.type, cols[0].type);
-      std::string c = "\"_s\"." + column_name(0);
-      if (cols[0].type.fam != f && f == family::number) c = "OL_NK(" + c + ")";
-      std::string test = "(" + key_as(a, f) + " " + e.text + " " + c + ")";
+      value_type as = compare_type(a.type, cols[0].type);
+      std::string c = column_compared("\"_s\"." + column_name(0), cols[0].type, as);
+      std::string test = "(" + compared(a, as) + " " + e.text + " " + c + collation(a.type, cols[0].type) + ")";
       std::string from = " FROM (" + subqueries_.at(&e) + ") AS \"_s\"";
       if (e.quantifier == "ANY") return "EXISTS (SELECT 1" + from + " WHERE " + test + ")";
       return "(NOT EXISTS (SELECT 1" + from + " WHERE " + test + " IS NOT 1))";
@@ -2464,16 +2563,19 @@ class translator {
         out += (out.empty() ? "" : e.quantifier == "ANY" ? " OR " : " AND ") + comparison(a, e.text, *x);
       return "(" + out + ")";
     }
-    if (a.kind == ek::row) {
-      std::string l, r;
-      for (std::size_t k = 0; k < a.args.size(); ++k) {
-        family f = compare_family(a.args[k]->type, b.args[k]->type);
-        l += (k ? ", " : "") + key_as(*a.args[k], f);
-        r += (k ? ", " : "") + key_as(*b.args[k], f);
-      }
-      return "((" + l + ") " + e.text + " (" + r + "))";
-    }
+    if (a.kind == ek::row) return row_comparison(a, e.text, b);
     return comparison(a, e.text, b);
+  }
+
+  // (a, b) op (c, d), each pair compared in its type.
+  std::string row_comparison(const expr& a, const std::string& op, const expr& b) {
+    std::string l, r;
+    for (std::size_t k = 0; k < a.args.size(); ++k) {
+      value_type as = compare_type(a.args[k]->type, b.args[k]->type);
+      l += (k ? ", " : "") + compared(*a.args[k], as);
+      r += (k ? ", " : "") + compared(*b.args[k], as) + collation(*a.args[k], *b.args[k]);
+    }
+    return "((" + l + ") " + op + " (" + r + "))";
   }
 
   // A chain of arithmetic: one call of up to 126 operands; a longer one in
@@ -2564,20 +2666,25 @@ class translator {
   std::string case_sql(const expr& e) {
     std::string out = "CASE";
     std::size_t k = 0;
-    family cmp = family::null;
+    value_type as = null_type();
     std::size_t pairs_end = e.args.size() - (e.has_else ? 1 : 0);
+    bool pad = false;
     if (e.has_operand) {
-      cmp = e.args[0]->type.fam;
-      for (std::size_t j = 1; j < pairs_end; j += 2)
-        cmp = compare_family(value_type_of(cmp, e.args[0]->type), e.args[j]->type);
-      out += " " + key_as(*e.args[0], cmp);
+      as = e.args[0]->type;
+      for (std::size_t j = 1; j < pairs_end; j += 2) {
+        as = compare_type(as, e.args[j]->type);
+        pad = pad || padded(*e.args[0], *e.args[j]);
+      }
+      // With CHAR values CASE x WHEN y is WHEN x = y, compared blank-padded.
+      if (!pad) out += " " + compared(*e.args[0], as);
       k = 1;
     }
     for (; k < pairs_end; k += 2) {
-      out += " WHEN " + (e.has_operand ? key_as(*e.args[k], cmp) : key(*e.args[k]));
-      out += " THEN " + key_as(*e.args[k + 1], e.type.fam);
+      std::string when = e.has_operand ? compared(*e.args[k], as) : key(*e.args[k]);
+      if (pad) when = compared(*e.args[0], as) + " = " + when + collation(*e.args[0], *e.args[k]);
+      out += " WHEN " + when + " THEN " + key_as(*e.args[k + 1], e.type);
     }
-    if (e.has_else) out += " ELSE " + key_as(*e.args.back(), e.type.fam);
+    if (e.has_else) out += " ELSE " + key_as(*e.args.back(), e.type);
     return out + " END";
   }
 
@@ -2639,7 +2746,7 @@ class translator {
       }
       return std::string(name == "MIN" ? "min(" : "max(") + d + arg + ")";
     }
-    const family to = e.type.fam;
+    const value_type& to = e.type;
     if (name == "NVL") return "coalesce(" + key_as(*e.args[0], to) + ", " + key_as(*e.args[1], to) + ")";
     if (name == "NVL2")
       return "CASE WHEN " + key(*e.args[0]) + " IS NOT NULL THEN " + key_as(*e.args[1], to) + " ELSE " +
@@ -2650,18 +2757,18 @@ class translator {
       return e.args.size() == 1 ? out : "coalesce(" + out + ")";
     }
     if (name == "NULLIF") {
-      family f = compare_family(e.args[0]->type, e.args[1]->type);
-      return "CASE WHEN " + key_as(*e.args[0], f) + " = " + key_as(*e.args[1], f) + " THEN NULL ELSE " +
-             key(*e.args[0]) + " END";
+      value_type as = compare_type(e.args[0]->type, e.args[1]->type);
+      return "CASE WHEN " + compared(*e.args[0], as) + " = " + compared(*e.args[1], as) + collation(*e.args[0], *e.args[1]) +
+             " THEN NULL ELSE " + key(*e.args[0]) + " END";
     }
     if (name == "DECODE") {
-      family f = e.args[0]->type.fam;
-      for (std::size_t k = 1; k + 1 < e.args.size(); k += 2)
-        f = compare_family(value_type_of(f, e.args[0]->type), e.args[k]->type);
+      value_type as = e.args[0]->type;
+      for (std::size_t k = 1; k + 1 < e.args.size(); k += 2) as = compare_type(as, e.args[k]->type);
       std::string out = "CASE";
-      std::string subject = key_as(*e.args[0], f);
+      std::string subject = compared(*e.args[0], as);
       for (std::size_t k = 1; k + 1 < e.args.size(); k += 2)
-        out += " WHEN " + subject + " IS " + key_as(*e.args[k], f) + " THEN " + key_as(*e.args[k + 1], to);
+        out += " WHEN " + subject + " IS " + compared(*e.args[k], as) + collation(*e.args[0], *e.args[k]) + " THEN " +
+               key_as(*e.args[k + 1], to);
       if (e.args.size() % 2 == 0) out += " ELSE " + key_as(*e.args.back(), to);
       return out + " END";
     }
@@ -2722,7 +2829,7 @@ class translator {
     if (!e.over->order.empty()) {
       over += (e.over->partition.empty() ? "" : " ") + std::string("ORDER BY ");
       for (std::size_t k = 0; k < e.over->order.size(); ++k)
-        over += (k ? ", " : "") + order_term(key(*e.over->order[k].e), e.over->order[k].desc, e.over->order[k].nulls);
+        over += (k ? ", " : "") + order_term(sort_key(*e.over->order[k].e), e.over->order[k].desc, e.over->order[k].nulls);
     }
     over += ")";
     if (is_ranking(name)) return "OL_NK(" + to_lower(name) + "()" + over + ")";

@@ -136,6 +136,11 @@ std::size_t char_count(std::string_view utf8) {
   return n;
 }
 
+void blank_pad(std::string& text, std::size_t length, bool in_bytes) {
+  std::size_t have = in_bytes ? text.size() : char_count(text);
+  if (have < length) text.append(length - have, ' ');
+}
+
 std::string to_upper_ascii(std::string_view text) {
   std::string out(text);
   for (char& c : out)

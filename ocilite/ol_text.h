@@ -29,6 +29,9 @@ std::size_t nul_size(ub2 csid);
 std::size_t fit_prefix(std::string_view encoded, std::size_t room, ub2 csid);
 // Characters of UTF-8 text: its bytes that are not continuation bytes.
 std::size_t char_count(std::string_view utf8);
+// A CHAR value blank-padded to its length: `length` characters, or bytes
+// of UTF-8 for a length in bytes (CHAR(4 BYTE) holds 'é' and two blanks).
+void blank_pad(std::string& text, std::size_t length, bool in_bytes);
 
 std::string to_upper_ascii(std::string_view text);
 bool equal_no_case(std::string_view a, std::string_view b);

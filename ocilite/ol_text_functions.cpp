@@ -106,8 +106,30 @@ std::string_view fitting(std::string_view s, std::size_t bytes) {
   return s.substr(0, end);
 }
 
+// East Asian wide and fullwidth characters and emoji, which a screen shows
+// two columns wide.
+bool shown_wide(char32_t c) {
+  static const code_range wide[] = {
+      {0x1100, 0x115F},   {0x2E80, 0x303E},   {0x3041, 0x33FF},   {0x3400, 0x4DBF},   {0x4E00, 0x9FFF},
+      {0xA000, 0xA4CF},   {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},   {0xFE30, 0xFE4F},   {0xFF00, 0xFF60},
+      {0xFFE0, 0xFFE6},   {0x1F300, 0x1F64F}, {0x1F900, 0x1F9FF}, {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD},
+  };
+  for (const code_range& r : wide)
+    if (c >= r.first && c <= r.last) return true;
+  return false;
+}
+
+bool has_wide(std::string_view s) {
+  for (std::string_view c : chars_of(s))
+    if (c.size() > 2 && shown_wide(decode(c))) return true;
+  return false;
+}
+
 text_result padded(std::string_view s, std::int64_t length, std::string_view pad, bool left) {
   if (length < 1 || pad.empty()) return std::nullopt;
+  // The server counts the length in columns on a screen, two for a wide
+  // character; that count is not known here, so such a text is refused.
+  if (has_wide(s) || has_wide(pad)) fail(3001);
   std::vector<std::size_t> starts = char_starts(s);
   std::size_t have = starts.size() - 1;
   auto want = static_cast<std::size_t>(std::min<std::int64_t>(length, k_integer_limit));

@@ -56,6 +56,8 @@ std::int64_t text_instr(std::string_view s, std::string_view sub, std::int64_t p
 // (the pad repeated, the last copy cut); NULL for a length below 1. As a
 // VARCHAR2 the result keeps at most its first 4000 bytes (whole
 // characters), whatever the length asks.
+// ORA-03001 when the text or the pad holds a character shown two columns
+// wide (CJK, emoji), whose width the server counts.
 text_result text_lpad(std::string_view s, std::int64_t length, std::string_view pad = " ");
 text_result text_rpad(std::string_view s, std::int64_t length, std::string_view pad = " ");
 

@@ -339,9 +339,11 @@ bool digits_at(std::string_view s, std::size_t at, std::size_t n, int& out) {
 std::optional<datetime> parse_datetime(std::string_view s) {
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
   datetime t;
-  // A year BC has a sign.
+  // A year BC has a sign; in a date key (ol_keys.h) it is "!" and 10000
+  // less the year's number.
   bool bc = !s.empty() && s[0] == '-';
-  if (bc) s.remove_prefix(1);
+  bool bc_key = !s.empty() && s[0] == '!';
+  if (bc || bc_key) s.remove_prefix(1);
   if (!digits_at(s, 0, 4, t.year) || s.size() < 10 || s[4] != '-' || s[7] != '-' ||
       !digits_at(s, 5, 2, t.month) || !digits_at(s, 8, 2, t.day))
     return std::nullopt;
@@ -377,6 +379,7 @@ std::optional<datetime> parse_datetime(std::string_view s) {
     i = s.size();
   }
   if (bc) t.year = -t.year;
+  if (bc_key) t.year -= 10000;
   if (!is_valid_date(t.year, t.month, t.day) || t.hour > 23 || t.minute > 59 || t.second > 59)
     return std::nullopt;
   return t;

@@ -75,7 +75,7 @@ struct datetime {
 
 // '[-]YYYY-MM-DD[ HH24:MI:SS[.fffffffff]][ +hh:mm]', a day of the server's
 // calendar (ol_date_math.h: 1500-02-29 is one, 1582-10-10 none; -0044 is
-// 44 BC).
+// 44 BC), or a date key (ol_keys.h).
 std::optional<datetime> parse_datetime(std::string_view text);
 std::string datetime_text(const datetime& t, bool with_fraction, bool with_zone);
 // The same instant in the process's time zone, without a zone.

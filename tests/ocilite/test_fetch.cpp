@@ -61,7 +61,7 @@ TEST_F(fetch_demo, character_data_in_utf16) {
   EXPECT_EQ("Grüße, Привет, 日本語", text("C_VARCHAR2", 3));
   EXPECT_EQ("ÅÄÖ ÆØ Łódź", text("C_NVARCHAR2", 3));
   EXPECT_EQ("<null>", text("C_VARCHAR", 3));  // an empty VARCHAR2 is NULL
-  EXPECT_EQ("é" + std::string(9, ' '), text("C_CHAR", 3));  // CHAR(10) is blank-padded
+  EXPECT_EQ("é" + std::string(8, ' '), text("C_CHAR", 3));  // CHAR(10) is blank-padded to 10 bytes
   EXPECT_EQ("中文" + std::string(8, ' '), text("C_NCHAR", 3));
   EXPECT_EQ("+02 10:30:00.000000", text("C_IDS", 1));
   EXPECT_EQ("-10-11", text("C_IYM", 3));

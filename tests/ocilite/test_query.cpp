@@ -21,7 +21,12 @@ const char* const k_script =
     "INSERT INTO \"E\" VALUES (2, 1, 'left');"
     "INSERT INTO \"E\" VALUES (3, 1, 'right');"
     "INSERT INTO \"E\" VALUES (4, 2, 'leaf');"
-    "CREATE VIEW \"V\" AS SELECT \"ID\", \"N\" FROM \"G\";";
+    "CREATE VIEW \"V\" AS SELECT \"ID\", \"N\" FROM \"G\";"
+    "CREATE TABLE \"Q\" (\"ID\" NUMBER(4), \"B\" \"CHAR(4 BYTE)\", \"T\" TIMESTAMP(6), "
+    "\"Z\" \"TIMESTAMP(6) WITH TIME ZONE\", \"D\" DATE);"
+    "INSERT INTO \"Q\" VALUES (1, 'é', '2001-03-12 10:00:00', '2001-03-12 10:00:00 +02:00', '-0044-03-15');"
+    "INSERT INTO \"Q\" VALUES (2, 'ab', '2001-03-12 10:00:00.5', '2001-03-12 08:00:00 +00:00', '-0001-12-31');"
+    "INSERT INTO \"Q\" VALUES (3, NULL, NULL, '2001-03-12 09:00:00 +00:00', '0001-01-01');";
 
 struct query_case {
   std::string sql;
@@ -101,7 +106,17 @@ TEST_F(query_test, texts_and_nulls) {
       {"SELECT REPLACE('abcb', 'b'), REPLACE('abc', 'b', NULL), ASCII('A'), CHR(66) FROM DUAL",
        {{"ac", "ac", "65", "B"}}},
       {"SELECT ID FROM G WHERE 'ab ' = 'ab' AND C LIKE 'ab%' AND C NOT LIKE 'ab' ORDER BY ID", {{"1"}, {"2"}}},
+      {"SELECT ID FROM G WHERE C IN ('ab', 'y') ORDER BY ID", {{"1"}, {"2"}}},
+      {"SELECT ID FROM G WHERE C > 'ab\t' ORDER BY ID", {{"1"}, {"2"}, {"4"}}},
+      {"SELECT ID FROM G WHERE C IN (SELECT CAST('ab' AS CHAR(3)) FROM DUAL) OR C = ANY (SELECT 'x' FROM DUAL) "
+       "ORDER BY ID",
+       {{"1"}, {"2"}, {"4"}}},
+      {"SELECT ID FROM G WHERE (C, ID) = (('x', 4)) AND (C, ID) IN (('ab', 1), ('x', 4))", {{"4"}}},
+      {"SELECT DECODE(C, 'ab', 'y', 'n'), CASE C WHEN 'ab' THEN 'y' ELSE 'n' END, NULLIF(C, 'ab') FROM G WHERE ID = 1",
+       {{"y", "y", "<null>"}}},
       {"SELECT CAST(1/4 AS VARCHAR2(10)), CAST(ID AS CHAR(3)) || '|' FROM G WHERE ID = 1", {{".25", "1  |"}}},
+      // CHAR(4 BYTE) holds 'é' and two blanks.
+      {"SELECT B, B || '|', LENGTH(B) FROM Q WHERE B LIKE 'é  '", {{"é  ", "é  |", "3"}}},
   });
 }
 
@@ -186,14 +201,32 @@ TEST_F(query_test, dates_compare_as_dates) {
        {{"2000-12-31 00:00:00", "2001-01-01 00:00:00", "2001-02-28 00:00:00", "2000-12-31 23:59:59"}}},
       {"SELECT MONTHS_BETWEEN(DATE '1995-02-02', DATE '1995-01-01'), EXTRACT(YEAR FROM D) FROM G WHERE ID = 1",
        {{"1.032258064516129032258064516129032258065", "2001"}}},
-      {"SELECT TO_CHAR(D, 'YYYY-MM-DD HH24:MI'), TO_CHAR(D), D || '' FROM G WHERE ID = 4",
-       {{"2000-12-31 23:59", "31-DEC-00", "31-DEC-00"}}},
+      {"SELECT TO_CHAR(D, 'YYYY-MM-DD HH24:MI'), TO_CHAR(D), D || '', TO_DATE(D, 'DD-MON-RR') FROM G WHERE ID = 4",
+       {{"2000-12-31 23:59", "31-DEC-00", "31-DEC-00", "2000-12-31 00:00:00"}}},
       {"SELECT D + INTERVAL '1-1' YEAR TO MONTH, INTERVAL '1 02:00:00' DAY TO SECOND FROM G WHERE ID = 1",
        {{"2002-04-12 00:00:00", "+01 02:00:00.000000"}}},
       {"SELECT TIMESTAMP '2001-01-02 00:00:00' - TIMESTAMP '2001-01-01 12:00:00' FROM DUAL",
        {{"+000000000 12:00:00.000000000"}}},
+      {"SELECT DATE '2001-03-12' - INTERVAL '1' DAY, -INTERVAL '1' DAY FROM DUAL",
+       {{"2001-03-11 00:00:00", "-01 00:00:00.000000"}}},
       {"SELECT MAX(D) FROM G WHERE ID = 5", {{"<null>"}}},
       {"SELECT COALESCE(D, DATE '1999-01-01') FROM G WHERE ID = 5", {{"1999-01-01 00:00:00"}}},
+      // A text is read in the format of the kind it is compared with.
+      {"SELECT ID FROM Q WHERE T = '12-MAR-01 10.00.00.000000 AM' OR T > '12-MAR-01 10.00.00.4 AM' ORDER BY ID",
+       {{"1"}, {"2"}}},
+      {"SELECT NVL(T, '12-MAR-01 10.00.00.5 AM') FROM Q WHERE ID = 3", {{"2001-03-12 10:00:00.500000"}}},
+      // A TIMESTAMP where a DATE is due is rounded to the second, as CAST rounds it.
+      {"SELECT NVL(CAST(NULL AS DATE), T), GREATEST(DATE '2001-03-12', T), CAST(T AS DATE) FROM Q WHERE ID = 2",
+       {{"2001-03-12 10:00:01", "2001-03-12 10:00:01", "2001-03-12 10:00:01"}}},
+      {"SELECT ID FROM G WHERE D IN (SELECT '12-MAR-01' FROM DUAL) ORDER BY ID", {{"1"}, {"2"}}},
+      // Values with a time zone compare by their instants.
+      {"SELECT ID FROM Q WHERE Z = (SELECT Z FROM Q WHERE ID = 2) ORDER BY ID", {{"1"}, {"2"}}},
+      {"SELECT ID FROM Q WHERE Z < '12-MAR-01 09.00.00.000000 AM +00:00' ORDER BY ID", {{"1"}, {"2"}}},
+      {"SELECT ID FROM Q ORDER BY Z DESC, ID", {{"3"}, {"1"}, {"2"}}},
+      // 44 BC, 1 BC, 1 AD.
+      {"SELECT ID, D + 1 FROM Q WHERE D < DATE '0001-01-01' ORDER BY D",
+       {{"1", "-0044-03-16 00:00:00"}, {"2", "0001-01-01 00:00:00"}}},
+      {"SELECT MIN(D), MAX(D - 1) FROM Q", {{"-0044-03-15 00:00:00", "-0001-12-31 00:00:00"}}},
   });
 }
 
@@ -228,6 +261,13 @@ TEST_F(query_test, the_server_refuses_with_its_errors) {
       {"SELECT EXTRACT(HOUR FROM DATE '2001-01-01') FROM DUAL", 30076},
       {"SELECT D + D FROM G", 975},
       {"SELECT ID FROM G WHERE D = '2001-03-12'", 1843},
+      {"SELECT INTERVAL '1' DAY(99999999999) FROM DUAL", 30088},
+      {"SELECT 1 FROM DUAL WHERE (1, 2) IN (1, 2)", 920},
+      {"SELECT 1 FROM DUAL WHERE (1, 2) IN ((1, 2), (1, 2, 3))", 913},
+      {"SELECT COUNT(DISTINCT Z) FROM Q", 3001},
+      {"SELECT Z FROM Q GROUP BY Z", 3001},
+      {"SELECT MAX(Z) FROM Q", 3001},
+      {"SELECT Z FROM Q UNION SELECT Z FROM Q", 3001},
       {"SELECT CAST('abcd' AS VARCHAR2(3)) FROM DUAL", 25137},
       {"SELECT CAST(123 AS NUMBER(2)) FROM DUAL", 1438},
       {"SELECT POWER(-8, .5) FROM DUAL", 1428},

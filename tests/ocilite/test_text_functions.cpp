@@ -95,6 +95,10 @@ TEST(text_functions, pads_trims_replace_translate) {
   EXPECT_EQ(4000u, wide.size());
   EXPECT_EQ(2001, text_length(wide));
   EXPECT_EQ(4000u, shown(text_rpad("a", std::int64_t(1) << 62, "xyz")).size());
+  // The server pads to a width on screen, where these take two columns.
+  EXPECT_EQ(3001, error_of([] { text_lpad("中文字", 4); }));
+  EXPECT_EQ(3001, error_of([] { text_rpad("ab", 4, "日"); }));
+  EXPECT_EQ(3001, error_of([] { text_rpad("😀", 2); }));
 
   EXPECT_EQ("a", shown(text_trim("xxaxx", trim_side::both, "x")));
   EXPECT_EQ("axx", shown(text_trim("xxaxx", trim_side::leading, "x")));

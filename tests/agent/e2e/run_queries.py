@@ -44,6 +44,14 @@ def build(path):
     db.execute('CREATE TABLE "P" ("EMPNO" NUMBER(4), "ENAME" VARCHAR2(10), "COMM" NUMBER(7,2))')
     db.executemany('INSERT INTO "P" VALUES (?, ?, ?)', [(1, "HARLOW", None), (2, "BRANDT", 400),
                                                         (3, "ÇELIK", 1250.75), (4, "DUPUIS", 0)])
+    # Time stamps with and without a zone (rows 1 and 2 are one instant),
+    # a CHAR of bytes.
+    db.execute('CREATE TABLE "Q" ("ID" NUMBER(4), "T" TIMESTAMP(6), "Z" "TIMESTAMP(6) WITH TIME ZONE", '
+               '"B" "CHAR(4 BYTE)")')
+    db.executemany('INSERT INTO "Q" VALUES (?, ?, ?, ?)',
+                   [(1, "2001-03-12 10:00:00", "2001-03-12 10:00:00 +02:00", "é"),
+                    (2, "2001-03-12 10:00:00.5", "2001-03-12 08:00:00 +00:00", "ab"),
+                    (3, None, "2001-03-12 09:00:00 +00:00", None)])
     db.commit()
     db.close()
 
@@ -88,6 +96,9 @@ FAMILIES = {
     "DATE_EXPRESSIONS": ('SELECT TO_DATE(\'2001-03-12 10:20:30\', \'YYYY-MM-DD HH24:MI:SS\') AS "T", '
                          'MAX("D") AS "M", DATE \'2001-03-13\' - MIN("D") AS "DAYS" FROM "G"', ["T", "M", "DAYS"],
                          [[day("2001-03-12 10:20:30"), day("2001-03-13"), NUMBER.divide(D(71 * 86400 + 1), D(86400))]]),
+    "ZONES": ('SELECT "ID" FROM "Q" WHERE "Z" = (SELECT "Z" FROM "Q" WHERE "ID" = 2) '
+              'OR "T" > \'12-MAR-01 10.00.00.4 AM\' ORDER BY "Z" DESC, "ID"', ["ID"], [[D(1)], [D(2)]]),
+    "ZONE_ORDER": ('SELECT "ID" FROM "Q" ORDER BY "Z" DESC, "ID"', ["ID"], [[D(3)], [D(1)], [D(2)]]),
     "TEXTS": ('SELECT "ENAME" || \' \' || "COMM" AS "T" FROM "P" ORDER BY "EMPNO"', ["T"],
               [["HARLOW "], ["BRANDT 400"], ["ÇELIK 1250.75"], ["DUPUIS 0"]]),
     "TEXT_FUNCTIONS": ('SELECT \'a\' || NULL AS "A", UPPER(\'zieliŃska\') AS "U", SUBSTR(\'abcdef\', 0, 2) AS "S", '
@@ -97,6 +108,10 @@ FAMILIES = {
     "TEXT_NULLS": ('SELECT COUNT("S") AS "C", COUNT(*) AS "R", COUNT(CASE WHEN "S" <> \'\' THEN 1 END) AS "E", '
                    'MIN(COALESCE("S", \'none\')) AS "F" FROM "G" WHERE "ID" >= 3', ["C", "R", "E", "F"],
                    [[D(1), D(3), D(0), "b"]]),
+    "CHAR_COMPARE": ('SELECT "ID", DECODE("C", \'ab\', \'y\', \'n\') AS "DE" FROM "G" WHERE "C" IN (\'ab\', \'x\') '
+                     'ORDER BY "ID"', ["ID", "DE"], [[D(1), "y"], [D(2), "y"], [D(4), "n"]]),
+    "CHAR_BYTES": ('SELECT "B" || \'|\' AS "B", LENGTH("B") AS "L" FROM "Q" WHERE "ID" = 1', ["B", "L"],
+                   [["é  |", D(3)]]),
     "TEXT_MATCHES": ('SELECT "ID" FROM "G" WHERE "S" LIKE \'a%\' OR ("C" = \'x\' AND 10 > \'9\') ORDER BY "ID"', ["ID"],
                      [[D(1)], [D(4)]]),
     "FORMS": ('SELECT NVL("S", \'x\') AS "NV", NVL2("S", \'y\', \'n\') AS "N2", DECODE("ID", 5, \'five\', \'other\') AS '
@@ -136,6 +151,7 @@ REFUSED = {
     "R_CAST": ("SELECT CAST('abc' AS NUMBER) FROM DUAL", "ORA-01722"),
     "R_POWER": ('SELECT POWER(-8, .5) FROM DUAL', "ORA-01428"),
     "R_SQRT": ('SELECT SQRT(-1) FROM DUAL', "ORA-01428"),
+    "R_ZONES": ('SELECT COUNT(DISTINCT "Z") FROM "Q"', "ORA-03001"),
     "R_FUNCTION": ('SELECT NO_SUCH_FUNCTION("ID") FROM "G"', 'ORA-00904: "NO_SUCH_FUNCTION": invalid identifier'),
 }
 
