@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <locale.h>
@@ -232,7 +233,12 @@ char* put_number(char* p, unsigned value, int width) {
 }
 
 char* put_date(char* p, const SYSTEMTIME& t) {
-  p = put_number(p, t.wYear, 4);
+  // A year before 1 comes from the client as a negative year in the
+  // field's 16 bits (no calendar of the system goes past 30827): BC, as
+  // the server writes it, -0044.
+  int year = static_cast<std::int16_t>(t.wYear);
+  if (year < 0) *p++ = '-';
+  p = put_number(p, static_cast<unsigned>(year < 0 ? -year : year), 4);
   *p++ = '-';
   p = put_number(p, t.wMonth, 2);
   *p++ = '-';
